@@ -1,0 +1,47 @@
+// Entry points: every callable the interpreter sees runs its body through
+// `trampoline`, the one place where C++ failures become Python exceptions.
+#pragma once
+
+#include "python/pyapi/errors.hpp"
+#include "python/pyapi/ref.hpp"
+
+namespace ostrel::py {
+
+// Runs `body` (returning Ref) and hands its result to the interpreter; on
+// failure sets the Python error and returns null.
+template <class F>
+PyObject* trampoline(F&& body) noexcept {
+  try {
+    Ref r = body();
+    return r.release();
+  } catch (...) {
+    set_python_error_from_current();
+    return nullptr;
+  }
+}
+
+// Same for slots returning int (0 success, -1 failure).
+template <class F>
+int trampoline_int(F&& body) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    set_python_error_from_current();
+    return -1;
+  }
+}
+
+}  // namespace ostrel::py
+
+// Entry-point adapters: turn a C++ function into the interpreter's calling forms.
+//   Ref f(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames)
+#define OSTREL_FASTCALL(fn)                                                                        \
+  [](PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kw) -> PyObject* {       \
+    return ::ostrel::py::trampoline([&] { return fn(self, args, nargs, kw); });                   \
+  }
+//   Ref f(PyObject* self)
+#define OSTREL_NOARGS(fn) \
+  [](PyObject* self, PyObject*) -> PyObject* { return ::ostrel::py::trampoline([&] { return fn(self); }); }
+//   Ref getter(PyObject* self)
+#define OSTREL_GETTER(fn) \
+  [](PyObject* self, void*) -> PyObject* { return ::ostrel::py::trampoline([&] { return fn(self); }); }
