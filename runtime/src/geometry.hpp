@@ -1,0 +1,219 @@
+// The runtime's geometry representation.
+//
+// A Geometry is immutable once built and is shared through GeometryPtr
+// (shared_ptr<const Geometry>): handles, vector elements and engine results
+// all point at the same object, so handing a geometry around never copies
+// its vertices.  To change a geometry, copy it, edit the copy, and wrap the
+// copy in a new shared_ptr.
+//
+// Layout of the kinds:
+//   point       `point` holds the one vertex; an empty point has NaN x and y.
+//   envelope    `envelope` holds the bounds; an empty envelope has NaN bounds.
+//   multipoint  `points` holds the vertices (no curves).
+//   polyline    `parts` holds the paths.
+//   polygon     `parts` holds the rings.  Rings are stored open: the closing
+//               vertex equal to the first is not repeated, and the closing
+//               segment runs from the last vertex back to vertex 0.  Exterior
+//               rings are clockwise and holes counter-clockwise (y up); the
+//               builders keep what they are given, the engine produces this.
+//
+// Vertices always carry x, y, z and m.  A component the geometry does not
+// have (has_z / has_m false) is NaN and means nothing; a geometry that has z
+// may still hold NaN for a vertex that was given none.
+//
+// Curves: a part stores, per vertex, the segment that ENDS at that vertex
+// (as the JSON "curvePaths" items do).  curves[0] of a path is unused (a
+// line); curves[0] of a ring is the closing segment (last vertex -> vertex
+// 0).  A part without curves keeps `curves` empty; otherwise curves.size()
+// equals vertices.size().  Use Part::segment() rather than indexing by hand.
+#pragma once
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <vector>
+
+namespace vaskelith {
+
+struct SpatialReference;  // spatial_reference.hpp
+using SpatialReferencePtr = std::shared_ptr<const SpatialReference>;
+
+inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// The kind codes reported through QX_Geometry_getObjectType.
+enum class GeometryKind : int32_t { Point = 1, Envelope = 2, Polyline = 3, Polygon = 4, Multipoint = 5 };
+
+// The kind codes reported through QX_Segment_getObjectType.
+enum class SegmentKind : int32_t { Line = 1, CubicBezier = 2, EllipticArc = 3 };
+
+struct Vertex {
+  double x = kNaN;
+  double y = kNaN;
+  double z = kNaN;
+  double m = kNaN;
+};
+
+// Control points of a cubic Bezier curve (planar; z and m of the curve are
+// interpolated between its end vertices).
+struct BezierCurve {
+  double c1x = 0, c1y = 0, c2x = 0, c2y = 0;
+};
+
+// An arc of an ellipse (or circle), exact.  Points of the arc are
+//   center + R(rotation) * (semi_major * cos t, semi_major * ratio * sin t)
+// for the parameter t running from start_param to start_param + sweep.
+// Angles are radians; sweep > 0 is counter-clockwise (y up).  A circle has
+// ratio 1 and rotation 0, so that its parameter is the polar angle.
+// The arc's end points are the vertices on either side of it; the start and
+// end computed from the parameters agree with them to rounding.
+struct EllipticArc {
+  double cx = 0, cy = 0;
+  double semi_major = 0;
+  double ratio = 1;      // minor / major, in (0, 1]
+  double rotation = 0;   // of the major axis, from the x axis
+  double start_param = 0;
+  double sweep = 0;      // signed; |sweep| <= 2*pi
+
+  bool is_circular() const { return ratio == 1.0; }
+  bool is_counter_clockwise() const { return sweep > 0; }
+  // Point at parameter t (see above).
+  void point_at(double t, double& x, double& y) const {
+    const double ex = semi_major * std::cos(t), ey = semi_major * ratio * std::sin(t);
+    const double cr = std::cos(rotation), sr = std::sin(rotation);
+    x = cx + cr * ex - sr * ey;
+    y = cy + sr * ex + cr * ey;
+  }
+  // Polar angle (from the x axis, about the center) of the point at t.
+  double polar_angle(double t) const {
+    double x, y;
+    point_at(t, x, y);
+    return std::atan2(y - cy, x - cx);
+  }
+};
+
+// The segment ending at one vertex.
+struct Curve {
+  SegmentKind kind = SegmentKind::Line;
+  BezierCurve bezier;  // meaningful when kind == CubicBezier
+  EllipticArc arc;     // meaningful when kind == EllipticArc
+  bool is_line() const { return kind == SegmentKind::Line; }
+};
+
+// One segment of a part, as seen by the engine: its two end vertices and its
+// curve (a line when `curve->is_line()`).
+struct SegmentView {
+  const Vertex* start;
+  const Vertex* end;
+  const Curve* curve;
+};
+
+struct Part {
+  std::vector<Vertex> vertices;
+  std::vector<Curve> curves;  // empty, or one per vertex (see above)
+
+  std::size_t size() const { return vertices.size(); }
+  bool empty() const { return vertices.empty(); }
+  bool has_curves() const {
+    for (const Curve& c : curves)
+      if (!c.is_line()) return true;
+    return false;
+  }
+  const Curve& curve_at(std::size_t vertex) const {
+    static const Curve line{};
+    return vertex < curves.size() ? curves[vertex] : line;
+  }
+  // Segments: a path of n vertices has n - 1 (0 when n < 2); a ring
+  // (closed = true) of n >= 2 vertices has n, the last being the closing one.
+  // A one-vertex ring has none.
+  std::size_t segment_count(bool closed) const {
+    const std::size_t n = vertices.size();
+    if (n < 2) return 0;
+    return closed ? n : n - 1;
+  }
+  // Segment i runs from vertex i to vertex i + 1 (to vertex 0 for the
+  // closing segment of a ring).
+  SegmentView segment(std::size_t i, bool closed) const {
+    const std::size_t n = vertices.size();
+    const std::size_t j = (closed && i + 1 == n) ? 0 : i + 1;
+    return SegmentView{&vertices[i], &vertices[j], &curve_at(j)};
+  }
+  // Sets the curve ending at `vertex`, creating the curve list on demand.
+  void set_curve(std::size_t vertex, const Curve& c) {
+    if (curves.empty()) {
+      if (c.is_line()) return;
+      curves.resize(vertices.size());
+    }
+    curves[vertex] = c;
+  }
+  // Appends a vertex whose incoming segment is `c` (a line by default).
+  void push(const Vertex& v, const Curve& c = Curve{}) {
+    vertices.push_back(v);
+    if (!curves.empty())
+      curves.push_back(c);
+    else if (!c.is_line()) {
+      curves.resize(vertices.size());
+      curves.back() = c;
+    }
+  }
+};
+
+struct EnvelopeBounds {
+  double xmin = kNaN, xmax = kNaN, ymin = kNaN, ymax = kNaN;
+  double zmin = kNaN, zmax = kNaN, mmin = kNaN, mmax = kNaN;
+  bool empty() const { return std::isnan(xmin) || std::isnan(ymin) || std::isnan(xmax) || std::isnan(ymax); }
+};
+
+struct Geometry {
+  GeometryKind kind = GeometryKind::Point;
+  bool has_z = false;
+  bool has_m = false;
+  SpatialReferencePtr spatial_reference;  // may be null
+
+  Vertex point;              // kind Point
+  EnvelopeBounds envelope;   // kind Envelope
+  std::vector<Vertex> points;  // kind Multipoint
+  std::vector<Part> parts;     // kinds Polyline, Polygon
+
+  bool is_multipart() const { return kind == GeometryKind::Polyline || kind == GeometryKind::Polygon; }
+  // Whether parts are rings (closed) rather than paths.
+  bool closed() const { return kind == GeometryKind::Polygon; }
+  bool has_curves() const {
+    for (const Part& p : parts)
+      if (p.has_curves()) return true;
+    return false;
+  }
+  bool is_empty() const {
+    switch (kind) {
+      case GeometryKind::Point: return std::isnan(point.x) || std::isnan(point.y);
+      case GeometryKind::Envelope: return envelope.empty();
+      case GeometryKind::Multipoint: return points.empty();
+      default:
+        for (const Part& p : parts)
+          if (!p.empty()) return false;
+        return true;
+    }
+  }
+};
+
+using GeometryPtr = std::shared_ptr<const Geometry>;
+
+// A free-standing segment, as handed out by QX_ImmutablePart_getSegment and
+// made by the segment constructors.
+struct Segment {
+  Vertex start;
+  Vertex end;
+  Curve curve;
+  bool has_z = false;
+  bool has_m = false;
+  SpatialReferencePtr spatial_reference;
+};
+
+using SegmentPtr = std::shared_ptr<const Segment>;
+
+// The extent of a geometry, curves included (exact for arcs and Bezier
+// curves).  Defined in geometry.cpp.
+EnvelopeBounds extent_of(const Geometry& g);
+
+}  // namespace vaskelith

@@ -1,0 +1,54 @@
+// Spatial references of the runtime, resolved through PROJ.
+//
+// A SpatialReference is immutable and shared (SpatialReferencePtr): every
+// geometry made with it points at the same object.  Two references are the
+// same reference when same_as() says so; pointer equality is not required.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include <proj.h>
+
+#include "geometry.hpp"
+
+namespace vaskelith {
+
+// The process's one PROJ context (calls are serialised by the caller's
+// interpreter lock).
+PJ_CONTEXT* proj_context();
+
+struct SpatialReference {
+  int32_t wkid = 0;           // horizontal id, 0 when made from text without one
+  int32_t vertical_wkid = 0;  // 0 when there is none
+  std::string wkt;            // WKT (version 1) of the horizontal system
+  bool geographic = false;    // coordinates are longitude / latitude
+  // Ellipsoid of the horizontal datum, in meters.
+  double semi_major = 6378137.0;
+  double inverse_flattening = 298.257223563;  // 0 for a sphere
+  // Size of one coordinate unit: radians per unit for a geographic system
+  // (pi / 180 for degrees), meters per unit for a projected one.
+  double unit_factor = 1.0;
+
+  // The PROJ object of the horizontal system (owned; never null).
+  PJ* crs = nullptr;
+
+  SpatialReference() = default;
+  SpatialReference(const SpatialReference&) = delete;
+  SpatialReference& operator=(const SpatialReference&) = delete;
+  ~SpatialReference();
+
+  bool same_as(const SpatialReference& other) const;
+  double flattening() const { return inverse_flattening == 0 ? 0.0 : 1.0 / inverse_flattening; }
+};
+
+// Constructors; each throws vaskelith::Failure (errors.hpp) when PROJ does not
+// know the id or cannot read the text.
+SpatialReferencePtr spatial_reference_from_wkid(int32_t wkid, int32_t vertical_wkid = 0);
+SpatialReferencePtr spatial_reference_from_wkt(const std::string& wkt);
+
+// Whether two optional references are the same (both null counts as same).
+bool same_spatial_reference(const SpatialReferencePtr& a, const SpatialReferencePtr& b);
+
+}  // namespace vaskelith
