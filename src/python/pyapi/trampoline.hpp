@@ -31,6 +31,46 @@ int trampoline_int(F&& body) noexcept {
   }
 }
 
+// Entry points for C++ functions, usable directly in PyMethodDef/PyGetSetDef:
+//   Ref f(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames)
+template <auto F>
+PyObject* fastcall_entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kw) noexcept {
+  return trampoline([&] { return F(self, args, nargs, kw); });
+}
+//   Ref f(PyObject* self)
+template <auto F>
+PyObject* noargs_entry(PyObject* self, PyObject*) noexcept {
+  return trampoline([&] { return F(self); });
+}
+//   Ref f(PyObject* self)
+template <auto F>
+PyObject* getter_entry(PyObject* self, void*) noexcept {
+  return trampoline([&] { return F(self); });
+}
+//   void f(PyObject* self, PyObject* value); value is null for deletion
+template <auto F>
+int setter_entry(PyObject* self, PyObject* value, void*) noexcept {
+  return trampoline_int([&] {
+    F(self, value);
+    return 0;
+  });
+}
+
+template <auto F>
+PyMethodDef fastcall_def(const char* name, const char* doc) {
+  return {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&fastcall_entry<F>)),
+          METH_FASTCALL | METH_KEYWORDS, doc};
+}
+template <auto F>
+PyMethodDef static_fastcall_def(const char* name, const char* doc) {
+  return {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&fastcall_entry<F>)),
+          METH_FASTCALL | METH_KEYWORDS | METH_STATIC, doc};
+}
+template <auto F>
+PyMethodDef noargs_def(const char* name, const char* doc) {
+  return {name, &noargs_entry<F>, METH_NOARGS, doc};
+}
+
 }  // namespace ostrel::py
 
 // Entry-point adapters: turn a C++ function into the interpreter's calling forms.

@@ -1,0 +1,170 @@
+"""Import-time behaviour: finding the runtime, warnings, module attributes."""
+import os
+import sys
+
+import pytest
+
+import ostrel_geometry as og
+
+FUNCTIONS = [
+    "area_collection", "boundary_collection", "buffer_collection", "clip_collection",
+    "contains_collection", "crosses_collection", "cut_collection", "densify_collection",
+    "difference_collection_minus_geom", "difference_geom_minus_collection",
+    "disjoint_from_collection", "distances_from_collection", "generalize_collection",
+    "intersection_collection", "intersections_collection", "intersects_collection",
+    "is_simple_collection", "label_point_collection", "length_collection",
+    "move_relative_collection", "normalize_central_meridian_collection", "overlaps_collection",
+    "remove_m_collection", "remove_z_and_m_collection", "remove_z_collection",
+    "rotate_collection", "scale_collection", "set_m_collection", "set_z_and_m_collection",
+    "set_z_collection", "simplify_collection", "touches_collection", "within_collection",
+]
+CLASSES = [
+    "AreaUnit", "AreaUnitId", "BezierCurve", "CircularArc", "Coord", "CurveMultipart",
+    "CurvePart", "CurveSegment", "EllipticArc", "Envelope", "GeodeticCurveType", "Geometry",
+    "GeometryExtendOptions", "Linear", "LinearUnitId", "MultiPoint", "Multipart", "Part",
+    "Point", "Polygon", "Polyline", "Segment", "SpatialReference",
+]
+
+
+def test_all_lists_everything_in_registration_order():
+    assert og.__all__ == FUNCTIONS + CLASSES + ["projection", "utils", "__version__"]
+
+
+def test_version():
+    assert og.__version__ == "1.0.284"
+
+
+def test_submodules_are_importable_by_dotted_name():
+    import ostrel_geometry.projection as projection
+    import ostrel_geometry.utils as utils
+    from ostrel_geometry import utils as utils2
+
+    assert projection is og.projection and utils is og.utils is utils2
+    assert sys.modules["ostrel_geometry.utils"] is og.utils
+    assert og.utils.__all__ == [
+        "is_clockwise", "wkb_to_zorvjson_dict", "wkb_to_geojson_dict",
+        "wkt_to_zorvjson_dict", "wkt_to_geojson_dict",
+    ]
+    assert og.projection.__all__ == [
+        "get_projection_engine_dir", "get_transformations", "project_collection",
+        "project_collection_with_transformation", "set_projection_engine_dir",
+        "DatumTransformation",
+    ]
+    assert og.utils.__doc__ == "Utility functions for Ostrel geometries"
+
+
+def test_hidden_classes_are_not_attributes():
+    for name in ("QXCGeo", "PartIterator", "CurvePartIterator", "MultipartIterator"):
+        assert not hasattr(og, name)
+
+
+def test_classes_are_mutable_and_only_some_subclassable():
+    og.Point.some_new_attribute = 1
+    del og.Point.some_new_attribute
+    for name in ("Geometry", "Point", "MultiPoint", "Polyline", "Polygon", "Envelope", "Segment", "CurveSegment"):
+        type("Sub", (getattr(og, name),), {})
+    for name in ("Part", "CurvePart", "Multipart", "CurveMultipart", "Coord", "Linear", "SpatialReference", "AreaUnit"):
+        with pytest.raises(TypeError):
+            type("Sub", (getattr(og, name),), {})
+    assert og.Point.__module__ == "ostrel_geometry"
+
+
+def test_import_prints_no_warning_when_installed(python_run):
+    r = python_run("import ostrel_geometry")
+    assert r.returncode == 0, r.stderr
+    assert r.stdout == ""
+
+
+def _prefix_code(prefix):
+    return f"import sys; sys.prefix = {prefix!r}\n"
+
+
+def test_prefix_without_library_warns_and_imports(python_run, tmp_path):
+    r = python_run("import ostrel_geometry as og; print(og.__version__)", prefix_code=_prefix_code(str(tmp_path)))
+    assert r.returncode == 0, r.stderr
+    path = f"{tmp_path}/libvaskelith.so"
+    assert r.stdout == f"Warning: was unable to find vaskelith lib in sys.prefix.\n Path: {path}\n1.0.284\n"
+
+
+@pytest.mark.parametrize("prefix_code", ["import sys; del sys.prefix\n", "import sys; sys.prefix = 42\n"])
+def test_unreadable_prefix_warns(python_run, prefix_code):
+    r = python_run("import ostrel_geometry as og; print(og.__version__)", prefix_code=prefix_code)
+    assert r.returncode == 0, r.stderr
+    assert r.stdout == "Warning: could not find sys prefix while loading ostrelmod module\n1.0.284\n"
+
+
+def test_folder_in_place_of_library(python_run, tmp_path):
+    (tmp_path / "libvaskelith.so").mkdir()
+    r = python_run("import ostrel_geometry", prefix_code=_prefix_code(str(tmp_path)))
+    assert r.returncode == 0, r.stderr
+    assert r.stdout == f"Warning: vaskelith lib at {tmp_path}/libvaskelith.so was not a file\n"
+
+
+def test_broken_link_warns(python_run, tmp_path):
+    os.symlink(tmp_path / "missing.so", tmp_path / "libvaskelith.so")
+    r = python_run("import ostrel_geometry", prefix_code=_prefix_code(str(tmp_path)))
+    assert r.returncode == 0, r.stderr
+    assert "Warning: was unable to find vaskelith lib in sys.prefix." in r.stdout
+
+
+def test_link_to_real_library_loads(python_run, tmp_path):
+    os.symlink(os.path.join(sys.prefix, "libvaskelith.so"), tmp_path / "libvaskelith.so")
+    r = python_run("import ostrel_geometry", prefix_code=_prefix_code(str(tmp_path)))
+    assert r.returncode == 0, r.stderr
+    assert r.stdout == ""
+
+
+def test_file_that_is_no_library_panics(python_run, tmp_path):
+    (tmp_path / "libvaskelith.so").write_bytes(b"not a library")
+    code = """
+    import sys
+    try:
+        import ostrel_geometry
+    except BaseException as e:
+        assert not isinstance(e, Exception)
+        print(type(e).__name__, "|", e)
+    print("ostrel_geometry" in sys.modules)
+    """
+    r = python_run(code, prefix_code=_prefix_code(str(tmp_path)))
+    assert r.returncode == 0, r.stderr
+    name, message = r.stdout.splitlines()[0].split(" | ", 1)
+    assert name == "PanicException"
+    assert message.startswith(f"Failed to load vaskelith library at {tmp_path}/libvaskelith.so: Could not open library: ")
+    assert r.stdout.splitlines()[1] == "False"
+    assert "Failed to load vaskelith library" in r.stderr  # the report comes first, on stderr
+
+
+def test_library_search_uses_environment_variable(python_run, tmp_path):
+    """Without a library under sys.prefix, the first runtime call searches GEOMETRY_LIB_PATH."""
+    code = """
+    import ostrel_geometry as og
+    p = og.Point({"x": 1, "y": 2})
+    print(p.JSON is not None)
+    """
+    r = python_run(code, prefix_code=_prefix_code(str(tmp_path)),
+                   env={"GEOMETRY_LIB_PATH": os.path.join(sys.prefix, "libvaskelith.so")})
+    assert r.returncode == 0, r.stderr
+    assert r.stdout.splitlines()[-1] == "True"
+
+
+def test_failed_search_poisons_later_calls(python_run, tmp_path):
+    bad = tmp_path / "bad.so"
+    bad.write_bytes(b"junk")
+    code = """
+    import ostrel_geometry as og
+    p = og.Point({"x": 1, "y": 2})
+    for _ in range(2):
+        try:
+            p.JSON
+        except BaseException as e:
+            print(type(e).__name__, "|", e)
+    """
+    r = python_run(code, prefix_code=_prefix_code(str(tmp_path)), env={"GEOMETRY_LIB_PATH": str(bad)})
+    lines = r.stdout.splitlines()[1:]
+    assert lines[0].startswith(f"PanicException | Failed to load vaskelith library at {bad}: Could not open library:")
+    assert lines[1] == "PanicException | LazyLock instance has previously been poisoned"
+
+
+def test_geometry_without_argument_uses_the_factory():
+    with pytest.raises(TypeError, match="^Geometry expects 1 argument$"):
+        og.Geometry()
