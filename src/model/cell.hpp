@@ -1,0 +1,157 @@
+// Shared, mutex-protected model state.
+//
+// A Cell<T> is one reference to a value that several holders share: a
+// geometry and the live Python views of its parts and collections.  Copying a
+// Cell adds a reference; the value goes away with the last one.  The mutex
+// guards the value.  A guard that is unwound by a fatal error poisons the
+// cell: the value may be half-changed, so every later lock reports the poison
+// instead of handing it out.
+#pragma once
+
+#include <atomic>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+
+#include "model/geoerr.hpp"
+#include "python/pyapi/errors.hpp"
+
+namespace ostrel::model {
+
+namespace detail {
+// Fatal errors raised on this thread so far.  A guard that sees the count
+// change while the stack unwinds knows a fatal error is passing through it.
+unsigned long fatal_epoch() noexcept;
+}  // namespace detail
+
+// The poison report's debug text, appended to fatal lock messages.
+inline constexpr const char* kPoisonDebug = "PoisonError { .. }";
+
+template <class T>
+class Cell {
+  struct Inner {
+    template <class... A>
+    explicit Inner(A&&... a) : value(std::forward<A>(a)...) {}
+    std::mutex mu;
+    std::atomic<bool> poisoned{false};
+    std::atomic<std::thread::id> owner{};
+    T value;
+  };
+
+ public:
+  // Exclusive access to the value for as long as the guard lives.
+  class Guard {
+   public:
+    Guard(const Guard&) = delete;
+    Guard& operator=(const Guard&) = delete;
+    Guard(Guard&& o) noexcept
+        : inner_(std::exchange(o.inner_, nullptr)), uncaught_(o.uncaught_), epoch_(o.epoch_) {}
+    Guard& operator=(Guard&&) = delete;
+    ~Guard() { release(); }
+
+    T& operator*() const { return inner_->value; }
+    T* operator->() const { return &inner_->value; }
+    T& get() const { return inner_->value; }
+
+    // Unlocks early; the guard is empty afterwards.
+    void unlock() { release(); }
+
+   private:
+    friend class Cell;
+    explicit Guard(std::shared_ptr<Inner> inner)
+        : inner_(std::move(inner)),
+          uncaught_(std::uncaught_exceptions()),
+          epoch_(detail::fatal_epoch()) {}
+
+    void release() noexcept {
+      if (!inner_) return;
+      if (std::uncaught_exceptions() > uncaught_ && detail::fatal_epoch() != epoch_)
+        inner_->poisoned.store(true);
+      inner_->owner.store(std::thread::id{});
+      inner_->mu.unlock();
+      inner_.reset();
+    }
+
+    std::shared_ptr<Inner> inner_;
+    int uncaught_;
+    unsigned long epoch_;
+  };
+
+  explicit Cell(T value) : p_(std::make_shared<Inner>(std::move(value))) {}
+  template <class... A>
+  static Cell make(A&&... a) {
+    return Cell(std::make_shared<Inner>(std::forward<A>(a)...));
+  }
+
+  Cell(const Cell&) = default;
+  Cell& operator=(const Cell&) = default;
+  Cell(Cell&&) noexcept = default;
+  Cell& operator=(Cell&&) noexcept = default;
+
+  // One more reference to the same value (the same as copying).
+  Cell clone() const { return *this; }
+
+  // Locks for a Python entry point: a poisoned cell gives the LockError
+  // "Lock error: 'poisoned lock: another task failed inside'" (thrown as
+  // ZorvGeoErr); the mutex is released again and the cell stays poisoned.
+  Guard lock() const {
+    Guard g = acquire();
+    if (p_->poisoned.load()) {
+      g.inner_->owner.store(std::thread::id{});
+      g.inner_->mu.unlock();
+      g.inner_.reset();
+      throw ZorvGeoErr::poisoned_lock();
+    }
+    return g;
+  }
+
+  // Locks inside the model: a poisoned cell is a fatal error whose message is
+  // `site`, ": " and the poison report ("Rings lock poisoned: PoisonError { .. }").
+  Guard lock_or_fatal(const char* site) const {
+    Guard g = acquire();
+    if (p_->poisoned.load()) {
+      g.inner_->owner.store(std::thread::id{});
+      g.inner_->mu.unlock();
+      g.inner_.reset();
+      py::fatal(std::string(site) + ": " + kPoisonDebug);
+    }
+    return g;
+  }
+
+  bool is_poisoned() const { return p_->poisoned.load(); }
+  // Marks the value as untrustworthy (used by tests and by code that detects
+  // a half-done change itself).
+  void poison() const { p_->poisoned.store(true); }
+
+  // Whether both refer to the same value.
+  bool same(const Cell& o) const { return p_ == o.p_; }
+  long use_count() const { return p_.use_count(); }
+  // The address of the shared value, for identity checks (never dereference
+  // without a lock).
+  const void* identity() const { return p_.get(); }
+
+ private:
+  explicit Cell(std::shared_ptr<Inner> p) : p_(std::move(p)) {}
+
+  Guard acquire() const {
+    // The interpreter lock serialises every caller, so a mutex already held by
+    // this thread would never be released: report it instead of hanging.
+    if (p_->owner.load() == std::this_thread::get_id())
+      py::fatal("Internal error: model lock taken twice by the same thread");
+    p_->mu.lock();
+    p_->owner.store(std::this_thread::get_id());
+    return Guard(p_);
+  }
+
+  std::shared_ptr<Inner> p_;
+};
+
+template <class T, class... A>
+Cell<T> make_cell(A&&... a) {
+  return Cell<T>::make(std::forward<A>(a)...);
+}
+
+}  // namespace ostrel::model

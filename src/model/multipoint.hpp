@@ -1,0 +1,45 @@
+// The model of one multipoint.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "model/cell.hpp"
+#include "model/part.hpp"
+#include "model/rt_fwd.hpp"
+#include "model/spatial_reference.hpp"
+
+namespace ostrel::model {
+
+// Has z (m) exactly when the points part has that column.
+struct ZorvGeometryMultipoint {
+  explicit ZorvGeometryMultipoint(bool has_z = false, bool has_m = false)
+      : points(ZorvPart(has_z, has_m)) {}
+  ZorvGeometryMultipoint(Cell<ZorvPart> points, std::optional<SpatialReference> sr)
+      : points(std::move(points)), spatial_reference(std::move(sr)) {}
+
+  Cell<ZorvPart> points;
+  std::optional<SpatialReference> spatial_reference;
+
+  // Read under the points part's lock (poisoned: fatal "Rings lock poisoned").
+  CoordDims dimensions() const;
+  bool has_z() const { return dims_has_z(dimensions()); }
+  bool has_m() const { return dims_has_m(dimensions()); }
+  bool is_empty() const;
+  // Takes over the part; MismatchingDimensions (multipoint unchanged) when
+  // its columns differ.
+  void set_points(Cell<ZorvPart> part);
+  void set_sr(std::optional<SpatialReference> sr) { spatial_reference = std::move(sr); }
+
+  void write_zorvjson(std::string& out) const;
+
+  // Runtime conversions (throw ZorvGeoErr).
+  rt::MultipointBuilder as_mutable_multipoint() const;
+  rt::Multipoint as_multipoint() const;
+  rt::GeometryOwned as_geometry_owned() const;
+  std::string to_json() const;
+  static ZorvGeometryMultipoint from_immutable_multipoint(rt::Multipoint mp);
+  static ZorvGeometryMultipoint try_from_owned(rt::GeometryOwned g);
+};
+
+}  // namespace ostrel::model

@@ -1,0 +1,36 @@
+// The model's spatial reference: a plain value, copied by every holder.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "model/rt_fwd.hpp"
+
+namespace ostrel::model {
+
+// No field is checked against another; all six absent is a valid value.
+struct SpatialReference {
+  std::optional<uint32_t> wkid;
+  std::optional<uint32_t> latest_wkid;
+  std::optional<uint32_t> vcs_wkid;
+  std::optional<uint32_t> latest_vcs_wkid;
+  std::optional<std::string> wkt;
+  std::optional<std::string> wkt2;  // carried and written, never converted
+
+  bool operator==(const SpatialReference&) const = default;
+
+  // Compact JSON object: present fields only, in declaration order, keys
+  // wkid, latestWkid, vcsWkid, latestVcsWkid, wkt, wkt2.
+  void write_zorvjson(std::string& out) const;
+};
+
+// Model to runtime: by latest_wkid or wkid (with latest_vcs_wkid or vcs_wkid),
+// else by wkt; none when neither is there.  Throws ZorvGeoErr
+// (VaskelithLibraryError) when the runtime refuses.
+std::optional<rt::SpatialReference> to_geom_sr(std::optional<SpatialReference> sr);
+// Runtime to model: wkid, vcs_wkid, and wkt for a reference without an id.
+// Consumes the runtime reference.
+SpatialReference sr_convert(rt::SpatialReference sr);
+
+}  // namespace ostrel::model
