@@ -12,6 +12,6 @@ if [ -n "$missing" ]; then
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq $missing >/dev/null
 fi
-python3 -m pip install -q "scikit-build-core>=0.8" pytest
+python3 -m pip install -q "scikit-build-core>=0.8" cmake ninja pytest
 CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}" \
   python3 -m pip install -q --no-build-isolation .
