@@ -1,0 +1,216 @@
+// Owning handles of runtime geometries.
+//
+// GeometryOwned holds a geometry of any kind; Point, Envelope, Polyline,
+// Polygon and Multipoint hold one of a known kind.  Typed handles convert into
+// GeometryOwned (and polylines/polygons into MultipartOwned) without a runtime
+// call; the way back is `downcast`, which asks the runtime for the kind.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "binding/handle.hpp"
+#include "binding/spatial_reference.hpp"
+
+namespace ostrel::rt {
+
+class Envelope;
+class ImmutablePartCollection;
+class ImmutablePointCollection;
+
+// The kind code the runtime reports for a geometry.
+enum class GeometryType : int32_t {
+  Point = 1,
+  Envelope = 2,
+  Polyline = 3,
+  Polygon = 4,
+  Multipoint = 5,
+  Unknown = -1,
+};
+
+// The kind of a code, or the conversion error naming "bindings::QX_GeometryType"
+// and "GeometryType" (thrown).
+GeometryType geometry_type_try_from(int32_t code);
+
+// The read operations every geometry handle offers.  Runtime errors are fatal.
+class GeometryBase : public detail::RawHandle<QX_GeometryHandle> {
+ public:
+  Envelope extent() const;
+  bool has_curves() const;
+  bool has_m() const;
+  bool has_z() const;
+  GeometryType object_type() const;
+  // Absent when the geometry has no spatial reference.
+  std::optional<SpatialReference> spatial_reference() const;
+  // The runtime's own JSON text of the geometry.
+  std::string to_json() const;
+
+ protected:
+  using RawHandle::RawHandle;
+  ~GeometryBase() = default;
+};
+
+void destroy_geometry(QX_GeometryHandle h, const QX_ErrorHandler* eh);
+
+template <class Derived>
+class GeometryHandle : public Handle<Derived, QX_GeometryHandle, GeometryBase> {
+ public:
+  using Handle<Derived, QX_GeometryHandle, GeometryBase>::Handle;
+  static constexpr std::string_view kFamily = "Geometry";
+  static void destroy(QX_GeometryHandle h, const QX_ErrorHandler* eh) { destroy_geometry(h, eh); }
+};
+
+class Point : public GeometryHandle<Point> {
+ public:
+  using GeometryHandle::GeometryHandle;
+  static constexpr std::string_view kName = "Point";
+  static constexpr std::string_view kTypePath = "geometry::point::Point";
+  static constexpr int32_t kKind = 1;
+
+  // Constructors run the environment initialisation; runtime errors are fatal.
+  static Point with_x_y(double x, double y);
+  static Point with_x_y_spatial_reference(double x, double y, const SpatialReference& sr);
+  static Point with_x_y_z_m(double x, double y, std::optional<double> z, std::optional<double> m);
+  static Point with_x_y_z_m_spatial_reference(double x, double y, std::optional<double> z, std::optional<double> m,
+                                              const SpatialReference& sr);
+
+  double x() const;
+  double y() const;
+  // Absent (without asking for the value) when the point has no z / m.
+  std::optional<double> z() const;
+  std::optional<double> m() const;
+};
+
+// A bounds pair (min, max) of z or m.
+using Range = std::pair<double, double>;
+
+class Envelope : public GeometryHandle<Envelope> {
+ public:
+  using GeometryHandle::GeometryHandle;
+  static constexpr std::string_view kName = "Envelope";
+  static constexpr std::string_view kTypePath = "geometry::envelope::Envelope";
+  static constexpr int32_t kKind = 2;
+
+  // Bounds go in the order x_min, x_max, y_min, y_max.  Runtime errors are fatal.
+  static Envelope with_x_y(double x_min, double x_max, double y_min, double y_max);
+  static Envelope with_x_y_spatial_reference(double x_min, double x_max, double y_min, double y_max,
+                                             const SpatialReference& sr);
+  static Envelope with_x_y_z_m(double x_min, double x_max, double y_min, double y_max, std::optional<Range> z,
+                               std::optional<Range> m);
+  static Envelope with_x_y_z_m_spatial_reference(double x_min, double x_max, double y_min, double y_max,
+                                                 std::optional<Range> z, std::optional<Range> m,
+                                                 const SpatialReference& sr);
+
+  Point center() const;
+  double x_min() const;
+  double x_max() const;
+  double y_min() const;
+  double y_max() const;
+  std::optional<double> z_min() const;
+  std::optional<double> z_max() const;
+  std::optional<double> m_min() const;
+  std::optional<double> m_max() const;
+};
+
+class Polyline : public GeometryHandle<Polyline> {
+ public:
+  using GeometryHandle::GeometryHandle;
+  static constexpr std::string_view kName = "Polyline";
+  static constexpr std::string_view kTypePath = "geometry::polyline::Polyline";
+  static constexpr int32_t kKind = 3;
+  ImmutablePartCollection parts() const;
+};
+
+class Polygon : public GeometryHandle<Polygon> {
+ public:
+  using GeometryHandle::GeometryHandle;
+  static constexpr std::string_view kName = "Polygon";
+  static constexpr std::string_view kTypePath = "geometry::polygon::Polygon";
+  static constexpr int32_t kKind = 4;
+  ImmutablePartCollection parts() const;
+};
+
+class Multipoint : public GeometryHandle<Multipoint> {
+ public:
+  using GeometryHandle::GeometryHandle;
+  static constexpr std::string_view kName = "Multipoint";
+  static constexpr std::string_view kTypePath = "geometry::multipoint::Multipoint";
+  static constexpr int32_t kKind = 5;
+  ImmutablePointCollection points() const;
+};
+
+// A polyline or a polygon; it only converts on into GeometryOwned.
+class MultipartOwned : public GeometryHandle<MultipartOwned> {
+ public:
+  using GeometryHandle::GeometryHandle;
+  static constexpr std::string_view kName = "MultipartOwned";
+  MultipartOwned(Polyline&& p) noexcept : GeometryHandle(adopt, p.into_raw()) {}
+  MultipartOwned(Polygon&& p) noexcept : GeometryHandle(adopt, p.into_raw()) {}
+};
+
+template <class T>
+concept TypedGeometry = std::is_same_v<T, Point> || std::is_same_v<T, Envelope> || std::is_same_v<T, Polyline> ||
+                        std::is_same_v<T, Polygon> || std::is_same_v<T, Multipoint>;
+
+class GeometryOwned : public GeometryHandle<GeometryOwned> {
+ public:
+  using GeometryHandle::GeometryHandle;
+  static constexpr std::string_view kName = "GeometryOwned";
+
+  template <TypedGeometry T>
+  GeometryOwned(T&& g) noexcept : GeometryHandle(adopt, g.into_raw()) {}
+  GeometryOwned(MultipartOwned&& g) noexcept : GeometryHandle(adopt, g.into_raw()) {}
+
+  // Runs the environment initialisation and parses the runtime's JSON form;
+  // text the runtime rejects throws its Error; a NUL byte is fatal.
+  static GeometryOwned from_json(std::string_view json);
+
+  // Consumes the handle: the same handle as T when the kind matches; otherwise
+  // the handle is released and the conversion error is thrown.  A failed kind
+  // query is fatal.  T = GeometryOwned accepts every kind.
+  template <class T>
+  T downcast() &&;
+
+  // Borrows: a view of the same handle as T, or the conversion error thrown
+  // (the handle stays with its owner either way).
+  template <TypedGeometry T>
+  Borrowed<T> downcast_ref() const;
+  // The same without the exception: absent on a kind mismatch.
+  template <TypedGeometry T>
+  std::optional<Borrowed<T>> try_downcast_ref() const;
+
+ private:
+  // Kind code for downcast / downcast_ref (each with its own fatal message).
+  int32_t kind_for_downcast() const;
+  int32_t kind_for_downcast_ref() const;
+};
+
+template <class T>
+T GeometryOwned::downcast() && {
+  GeometryOwned owned(std::move(*this));  // released on every path that does not hand it on
+  if constexpr (std::is_same_v<T, GeometryOwned>) {
+    (void)owned.kind_for_downcast();
+    return owned;
+  } else {
+    if (owned.kind_for_downcast() == T::kKind) return T(adopt, owned.into_raw());
+    throw Error::new_conversion_error("GeometryOwned", std::string(T::kTypePath));
+  }
+}
+
+template <TypedGeometry T>
+Borrowed<T> GeometryOwned::downcast_ref() const {
+  if (kind_for_downcast_ref() != T::kKind)
+    throw Error::new_conversion_error("GeometryOwned", std::string(T::kTypePath));
+  return Borrowed<T>(raw());
+}
+
+template <TypedGeometry T>
+std::optional<Borrowed<T>> GeometryOwned::try_downcast_ref() const {
+  if (kind_for_downcast_ref() != T::kKind) return std::nullopt;
+  return std::optional<Borrowed<T>>(std::in_place, raw());
+}
+
+}  // namespace ostrel::rt
