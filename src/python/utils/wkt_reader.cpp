@@ -1,0 +1,525 @@
+#include "python/utils/wkt_reader.hpp"
+
+#include <array>
+#include <charconv>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ostrel::geomio {
+
+namespace {
+
+enum class Kind {
+  Point,
+  LineString,
+  Polygon,
+  MultiPoint,
+  MultiLineString,
+  MultiPolygon,
+  GeometryCollection,
+  CircularString,
+  CompoundCurve,
+  CurvePolygon,
+  MultiCurve,
+  MultiSurface,
+  Triangle,
+  Tin,
+  PolyhedralSurface,
+};
+
+struct KeywordEntry {
+  std::string_view name;
+  Kind kind;
+};
+
+constexpr std::array<KeywordEntry, 15> kKeywords{{
+    {"POINT", Kind::Point},
+    {"LINESTRING", Kind::LineString},
+    {"POLYGON", Kind::Polygon},
+    {"MULTIPOINT", Kind::MultiPoint},
+    {"MULTILINESTRING", Kind::MultiLineString},
+    {"MULTIPOLYGON", Kind::MultiPolygon},
+    {"GEOMETRYCOLLECTION", Kind::GeometryCollection},
+    {"CIRCULARSTRING", Kind::CircularString},
+    {"COMPOUNDCURVE", Kind::CompoundCurve},
+    {"CURVEPOLYGON", Kind::CurvePolygon},
+    {"MULTICURVE", Kind::MultiCurve},
+    {"MULTISURFACE", Kind::MultiSurface},
+    {"TRIANGLE", Kind::Triangle},
+    {"TIN", Kind::Tin},
+    {"POLYHEDRALSURFACE", Kind::PolyhedralSurface},
+}};
+
+struct Dims {
+  bool known = false;
+  bool z = false;
+  bool m = false;
+  bool operator==(const Dims&) const = default;
+  int values() const { return 2 + int(z) + int(m); }
+};
+
+struct Tag {
+  Kind kind;
+  std::optional<Dims> dims;
+};
+
+bool is_ws(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+bool is_alpha(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+char upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+
+bool iequals(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (upper(a[i]) != b[i]) return false;
+  return true;
+}
+
+std::optional<Kind> find_kind(std::string_view upper_name) {
+  for (const auto& k : kKeywords)
+    if (k.name == upper_name) return k.kind;
+  return std::nullopt;
+}
+
+std::optional<Dims> dims_tag(std::string_view w) {
+  if (iequals(w, "Z")) return Dims{true, true, false};
+  if (iequals(w, "M")) return Dims{true, false, true};
+  if (iequals(w, "ZM")) return Dims{true, true, true};
+  return std::nullopt;
+}
+
+class Parser {
+ public:
+  Parser(std::string_view text, GeomSink& sink, std::vector<std::size_t>& counts, bool first_pass)
+      : s_(text), sink_(sink), counts_(counts), first_(first_pass) {}
+
+  void parse() {
+    srid_prefix();
+    Tag tag = keyword();
+    dims_ = tag.dims.value_or(Dims{});
+    geometry(tag.kind, 0, 0);
+    skip_ws();
+    if (pos_ != s_.size()) expected("the end of the text");
+  }
+
+ private:
+  // ---- lexing ----
+  void skip_ws() {
+    while (pos_ < s_.size() && is_ws(s_[pos_])) ++pos_;
+  }
+  char peek() {
+    skip_ws();
+    return pos_ < s_.size() ? s_[pos_] : '\0';
+  }
+  bool at_end() {
+    skip_ws();
+    return pos_ >= s_.size();
+  }
+  std::string_view word() {
+    skip_ws();
+    std::size_t start = pos_;
+    while (pos_ < s_.size() && is_alpha(s_[pos_])) ++pos_;
+    return s_.substr(start, pos_ - start);
+  }
+  bool accept(char c) {
+    if (!at_end() && s_[pos_] == c) {
+      ++pos_;
+      return true;
+    }
+    return false;
+  }
+  void expect(char c) {
+    if (!accept(c)) expected(std::string("'") + c + "'");
+  }
+  // Consumes the word EMPTY when it comes next.
+  bool take_empty() {
+    std::size_t save = pos_;
+    if (iequals(word(), "EMPTY")) return true;
+    pos_ = save;
+    return false;
+  }
+  bool empty_next() {
+    std::size_t save = pos_;
+    bool r = take_empty();
+    pos_ = save;
+    return r;
+  }
+
+  std::string found() const {
+    if (pos_ >= s_.size()) return "end of text";
+    auto c = static_cast<unsigned char>(s_[pos_]);
+    if (c > 0x20 && c < 0x7F) return std::string("'") + char(c) + "'";
+    static constexpr char hex[] = "0123456789abcdef";
+    return std::string("byte 0x") + hex[c >> 4] + hex[c & 15];
+  }
+  [[noreturn]] void fail_at(std::size_t pos, std::string message) const {
+    fail_geometry(message + " at position " + std::to_string(pos));
+  }
+  [[noreturn]] void expected(std::string what) const {
+    fail_geometry("expected " + what + " at position " + std::to_string(pos_) + ", found " + found());
+  }
+
+  // ---- counts: the first pass records each list's length, the second
+  // reports it in the begin event ----
+  std::size_t open_slot() {
+    if (first_) {
+      counts_.push_back(0);
+      return counts_.size() - 1;
+    }
+    return cursor_++;
+  }
+  std::size_t slot_count(std::size_t slot) const {
+    return (!first_ && slot < counts_.size()) ? counts_[slot] : 0;
+  }
+  void close_slot(std::size_t slot, std::size_t n) {
+    if (first_) counts_[slot] = n;
+  }
+
+  // ---- grammar ----
+  void srid_prefix() {
+    std::size_t save = pos_;
+    if (!iequals(word(), "SRID")) {
+      pos_ = save;
+      return;
+    }
+    expect('=');
+    skip_ws();
+    std::size_t start = pos_;
+    bool neg = false;
+    if (pos_ < s_.size() && (s_[pos_] == '-' || s_[pos_] == '+')) neg = s_[pos_++] == '-';
+    std::size_t digits = pos_;
+    std::int64_t v = 0;
+    while (pos_ < s_.size() && is_digit(s_[pos_])) {
+      if (v <= (std::int64_t(1) << 32)) v = v * 10 + (s_[pos_] - '0');
+      ++pos_;
+    }
+    if (pos_ == digits) expected("an SRID number");
+    if (neg) v = -v;
+    if (v < INT32_MIN || v > INT32_MAX) fail_at(start, "SRID out of range");
+    expect(';');
+    if (!first_) sink_.srid(static_cast<std::int32_t>(v));
+  }
+
+  // A geometry type keyword with its optional dimension tag.
+  Tag keyword() {
+    skip_ws();
+    std::size_t start = pos_;
+    std::string_view w = word();
+    if (w.empty()) expected("a geometry type");
+    std::string up;
+    up.reserve(w.size());
+    for (char c : w) up.push_back(upper(c));
+    Tag tag{Kind::Point, std::nullopt};
+    if (auto k = find_kind(up)) {
+      tag.kind = *k;
+    } else {
+      // Attached tags: POINTZ, LINESTRINGM, POLYGONZM.
+      bool found_kind = false;
+      for (std::string_view suffix : {"ZM", "Z", "M"}) {
+        if (up.size() > suffix.size() && up.ends_with(suffix)) {
+          if (auto k2 = find_kind(std::string_view(up).substr(0, up.size() - suffix.size()))) {
+            tag.kind = *k2;
+            tag.dims = dims_tag(suffix);
+            found_kind = true;
+            break;
+          }
+        }
+      }
+      if (!found_kind) {
+        if (up.size() > 40) up = up.substr(0, 40) + "...";
+        fail_at(start, "unknown geometry type '" + up + "'");
+      }
+    }
+    if (!tag.dims) {
+      std::size_t save = pos_;
+      if (auto d = dims_tag(word()))
+        tag.dims = d;
+      else
+        pos_ = save;
+    }
+    return tag;
+  }
+
+  // A member written with its own keyword inside a curve or surface must
+  // agree with the dimensions of its parent.
+  void member_tag(const Tag& tag, std::size_t pos) {
+    if (!tag.dims) return;
+    if (dims_.known && *tag.dims != dims_) fail_at(pos, "dimension tag differs from the enclosing geometry");
+    dims_ = *tag.dims;
+  }
+
+  double number() {
+    skip_ws();
+    std::size_t start = pos_;
+    std::size_t i = pos_;
+    bool neg = false;
+    if (i < s_.size() && (s_[i] == '+' || s_[i] == '-')) neg = s_[i++] == '-';
+    std::size_t int_start = i;
+    while (i < s_.size() && is_digit(s_[i])) ++i;
+    std::size_t int_end = i;
+    std::size_t frac_start = i, frac_end = i;
+    if (i < s_.size() && s_[i] == '.') {
+      frac_start = ++i;
+      while (i < s_.size() && is_digit(s_[i])) ++i;
+      frac_end = i;
+    }
+    if (int_end == int_start && frac_end == frac_start) expected("a number");
+    long exp10 = 0;
+    if (i < s_.size() && (s_[i] == 'e' || s_[i] == 'E')) {
+      std::size_t j = i + 1;
+      bool eneg = false;
+      if (j < s_.size() && (s_[j] == '+' || s_[j] == '-')) eneg = s_[j++] == '-';
+      std::size_t dstart = j;
+      while (j < s_.size() && is_digit(s_[j])) {
+        if (exp10 < 100000) exp10 = exp10 * 10 + (s_[j] - '0');
+        ++j;
+      }
+      if (j == dstart) {
+        pos_ = j;
+        expected("exponent digits");
+      }
+      if (eneg) exp10 = -exp10;
+      i = j;
+    }
+    // from_chars takes no leading '+'.
+    std::size_t from = (s_[start] == '+') ? start + 1 : start;
+    double v = 0;
+    auto r = std::from_chars(s_.data() + from, s_.data() + i, v);
+    if (r.ec == std::errc::result_out_of_range) {
+      // Decimal exponent of the first significant digit tells underflow
+      // (read as zero, like a float conversion) from overflow (refused).
+      long lead = 0;
+      bool nonzero = false;
+      for (std::size_t k = int_start; k < int_end && !nonzero; ++k)
+        if (s_[k] != '0') {
+          lead = long(int_end - k) - 1;
+          nonzero = true;
+        }
+      for (std::size_t k = frac_start; k < frac_end && !nonzero; ++k)
+        if (s_[k] != '0') {
+          lead = -long(k - frac_start) - 1;
+          nonzero = true;
+        }
+      if (lead + exp10 >= 0) fail_at(start, "number out of range");
+      v = neg ? -0.0 : 0.0;
+    } else if (r.ec != std::errc() || r.ptr != s_.data() + i) {
+      fail_at(start, "invalid number");
+    }
+    pos_ = i;
+    return v;
+  }
+
+  bool number_next() {
+    if (pos_ >= s_.size()) return false;
+    char c = s_[pos_];
+    return is_digit(c) || c == '-' || c == '+' || c == '.';
+  }
+
+  void coordinate(std::size_t idx) {
+    skip_ws();
+    std::size_t start = pos_;
+    double v[4];
+    int n = 0;
+    v[n++] = number();
+    for (;;) {
+      std::size_t before = pos_;
+      skip_ws();
+      if (pos_ == before || !number_next()) break;  // values are separated by blanks
+      if (n == 4) fail_at(pos_, "more than 4 coordinate values");
+      v[n++] = number();
+    }
+    if (n < 2) fail_at(start, "coordinate with only 1 value");
+    if (!dims_.known) {
+      dims_ = Dims{true, n >= 3, n == 4};
+    } else if (n != dims_.values()) {
+      fail_at(start, "coordinate with " + std::to_string(n) + " values where " +
+                         std::to_string(dims_.values()) + " were expected");
+    }
+    if (first_) return;
+    std::optional<double> z, m;
+    if (dims_.z) z = v[2];
+    if (dims_.m) m = v[dims_.z ? 3 : 2];
+    sink_.coordinate(v[0], v[1], z, m, idx);
+  }
+
+  // EMPTY, or a parenthesised list whose members `member(i)` reads.
+  template <class Begin, class End, class Member>
+  void list(Begin begin, End end, Member member) {
+    if (take_empty()) {
+      begin(std::size_t(0));
+      end();
+      return;
+    }
+    expect('(');
+    std::size_t slot = open_slot();
+    begin(slot_count(slot));
+    std::size_t n = 0;
+    do {
+      member(n++);
+    } while (accept(','));
+    expect(')');
+    close_slot(slot, n);
+    end();
+  }
+
+  void linestring(bool tagged, std::size_t idx) {
+    list([&](std::size_t n) { sink_.linestring_begin(tagged, n, idx); },
+         [&] { sink_.linestring_end(tagged, idx); }, [&](std::size_t i) { coordinate(i); });
+  }
+  void circularstring(std::size_t idx) {
+    list([&](std::size_t n) { sink_.circularstring_begin(n, idx); },
+         [&] { sink_.circularstring_end(idx); }, [&](std::size_t i) { coordinate(i); });
+  }
+  void polygon(bool tagged, std::size_t idx) {
+    list([&](std::size_t n) { sink_.polygon_begin(tagged, n, idx); },
+         [&] { sink_.polygon_end(tagged, idx); }, [&](std::size_t j) { linestring(false, j); });
+  }
+  void triangle(bool tagged, std::size_t idx) {
+    list([&](std::size_t n) { sink_.triangle_begin(tagged, n, idx); },
+         [&] { sink_.triangle_end(tagged, idx); }, [&](std::size_t j) { linestring(false, j); });
+  }
+
+  // A member that is either written bare (a parenthesised list or EMPTY) or
+  // introduced by one of the keywords `allowed`.
+  std::optional<Kind> member_keyword(std::initializer_list<Kind> allowed) {
+    if (peek() == '(' || empty_next()) return std::nullopt;
+    std::size_t start = pos_;
+    Tag tag = keyword();
+    bool ok = false;
+    for (Kind k : allowed) ok = ok || k == tag.kind;
+    if (!ok) fail_at(start, "geometry type not allowed here");
+    member_tag(tag, start);
+    return tag.kind;
+  }
+
+  void compound_member(std::size_t j) {
+    Kind k = member_keyword({Kind::LineString, Kind::CircularString}).value_or(Kind::LineString);
+    if (k == Kind::CircularString)
+      circularstring(j);
+    else
+      linestring(false, j);
+  }
+
+  void compoundcurve(std::size_t idx) {
+    list([&](std::size_t n) { sink_.compoundcurve_begin(n, idx); },
+         [&] { sink_.compoundcurve_end(idx); }, [&](std::size_t j) { compound_member(j); });
+  }
+
+  // A ring of a curve polygon or a member of a multicurve.
+  void curve_member(std::size_t j) {
+    Kind k = member_keyword({Kind::LineString, Kind::CircularString, Kind::CompoundCurve})
+                 .value_or(Kind::LineString);
+    if (k == Kind::CircularString)
+      circularstring(j);
+    else if (k == Kind::CompoundCurve)
+      compoundcurve(j);
+    else
+      linestring(false, j);
+  }
+
+  void curvepolygon(std::size_t idx) {
+    list([&](std::size_t n) { sink_.curvepolygon_begin(n, idx); },
+         [&] { sink_.curvepolygon_end(idx); }, [&](std::size_t j) { curve_member(j); });
+  }
+
+  void geometry(Kind kind, std::size_t idx, int depth) {
+    switch (kind) {
+      case Kind::Point:
+        if (take_empty()) return sink_.empty_point(idx);
+        expect('(');
+        sink_.point_begin(idx);
+        coordinate(idx);
+        expect(')');
+        return sink_.point_end(idx);
+      case Kind::LineString: return linestring(true, idx);
+      case Kind::Polygon: return polygon(true, idx);
+      case Kind::MultiPoint:
+        return list([&](std::size_t n) { sink_.multipoint_begin(n, idx); },
+                    [&] { sink_.multipoint_end(idx); },
+                    [&](std::size_t i) {
+                      // Members are (x y), bare x y, or EMPTY, which reports nothing.
+                      if (take_empty()) return;
+                      if (accept('(')) {
+                        coordinate(i);
+                        expect(')');
+                      } else {
+                        coordinate(i);
+                      }
+                    });
+      case Kind::MultiLineString:
+        return list([&](std::size_t n) { sink_.multilinestring_begin(n, idx); },
+                    [&] { sink_.multilinestring_end(idx); },
+                    [&](std::size_t i) { linestring(false, i); });
+      case Kind::MultiPolygon:
+        return list([&](std::size_t n) { sink_.multipolygon_begin(n, idx); },
+                    [&] { sink_.multipolygon_end(idx); }, [&](std::size_t i) { polygon(false, i); });
+      case Kind::GeometryCollection: {
+        if (depth >= kMaxNesting)
+          fail_at(pos_, "geometry collections nested deeper than " + std::to_string(kMaxNesting) +
+                            " levels");
+        Dims outer = dims_;
+        list([&](std::size_t n) { sink_.geometrycollection_begin(n, idx); },
+             [&] { sink_.geometrycollection_end(idx); },
+             [&](std::size_t i) {
+               // Each member is a geometry of its own: its own tag, else the
+               // collection's, else inferred from its first coordinate.
+               Tag tag = keyword();
+               dims_ = tag.dims.value_or(outer);
+               geometry(tag.kind, i, depth + 1);
+               dims_ = outer;
+             });
+        return;
+      }
+      case Kind::CircularString: return circularstring(idx);
+      case Kind::CompoundCurve: return compoundcurve(idx);
+      case Kind::CurvePolygon: return curvepolygon(idx);
+      case Kind::MultiCurve:
+        return list([&](std::size_t n) { sink_.multicurve_begin(n, idx); },
+                    [&] { sink_.multicurve_end(idx); }, [&](std::size_t i) { curve_member(i); });
+      case Kind::MultiSurface:
+        return list([&](std::size_t n) { sink_.multisurface_begin(n, idx); },
+                    [&] { sink_.multisurface_end(idx); },
+                    [&](std::size_t i) {
+                      Kind k = member_keyword({Kind::Polygon, Kind::CurvePolygon}).value_or(Kind::Polygon);
+                      if (k == Kind::CurvePolygon)
+                        curvepolygon(i);
+                      else
+                        polygon(false, i);
+                    });
+      case Kind::Triangle: return triangle(true, idx);
+      case Kind::Tin:
+        return list([&](std::size_t n) { sink_.tin_begin(n, idx); }, [&] { sink_.tin_end(idx); },
+                    [&](std::size_t i) {
+                      member_keyword({Kind::Triangle});
+                      triangle(false, i);
+                    });
+      case Kind::PolyhedralSurface:
+        return list([&](std::size_t n) { sink_.polyhedralsurface_begin(n, idx); },
+                    [&] { sink_.polyhedralsurface_end(idx); },
+                    [&](std::size_t i) {
+                      member_keyword({Kind::Polygon});
+                      polygon(false, i);
+                    });
+    }
+  }
+
+  std::string_view s_;
+  std::size_t pos_ = 0;
+  GeomSink& sink_;
+  std::vector<std::size_t>& counts_;
+  bool first_;
+  std::size_t cursor_ = 0;
+  Dims dims_;
+};
+
+}  // namespace
+
+void read_wkt(std::string_view text, GeomSink& sink) {
+  std::vector<std::size_t> counts;
+  NullSink check;
+  Parser(text, check, counts, true).parse();
+  Parser(text, sink, counts, false).parse();
+}
+
+}  // namespace ostrel::geomio
