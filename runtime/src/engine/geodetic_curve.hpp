@@ -1,0 +1,131 @@
+// Curves between two points on an ellipsoid, and measurement along them.
+//
+// The five curve types of the geodetic engine calls:
+//   Geodesic         the shortest path (GeographicLib Geodesic, exact to
+//                    rounding);
+//   Loxodrome        the line of constant azimuth (GeographicLib Rhumb);
+//   GreatElliptic    the section of the ellipsoid by the plane through its
+//                    center and both points;
+//   NormalSection    the section by the plane that holds the start point's
+//                    normal and the end point;
+//   ShapePreserving  the straight line of the spatial reference's own plane;
+//                    the caller supplies that plane as a PlaneMap.
+//
+// Lengths of the two plane sections and of shape-preserving segments are
+// integrated numerically: the curve is sampled, consecutive samples are
+// joined by geodesics, and two sample densities are combined by Richardson
+// extrapolation, which leaves an error far below a millimeter for segments
+// of any length.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <GeographicLib/Geocentric.hpp>
+#include <GeographicLib/Geodesic.hpp>
+#include <GeographicLib/Rhumb.hpp>
+
+namespace vaskelith::geodetic {
+
+enum class CurveType : int { Geodesic = 0, Loxodrome = 1, GreatElliptic = 2, NormalSection = 3, ShapePreserving = 4 };
+
+// Whether the code names one of the five curve types.
+bool valid_curve_type(int code);
+
+// Degrees.
+struct LonLat {
+  double lon = 0;
+  double lat = 0;
+};
+
+// The plane of a spatial reference: plane coordinates to and from longitude
+// and latitude in degrees.  Shape-preserving segments are straight in it.
+struct PlaneMap {
+  std::function<LonLat(double x, double y)> to_lonlat;
+  std::function<void(const LonLat&, double& x, double& y)> from_lonlat;
+};
+
+class Ellipsoid {
+ public:
+  Ellipsoid(double semi_major, double flattening);
+
+  double semi_major() const { return a_; }
+  double flattening() const { return f_; }
+  const GeographicLib::Geodesic& geodesic() const { return geodesic_; }
+  const GeographicLib::Rhumb& rhumb() const { return rhumb_; }
+  const GeographicLib::Geocentric& geocentric() const { return geocentric_; }
+
+  // Geodesic distance in meters.
+  double distance(const LonLat& p, const LonLat& q) const;
+
+ private:
+  double a_, f_;
+  GeographicLib::Geodesic geodesic_;
+  GeographicLib::Rhumb rhumb_;
+  GeographicLib::Geocentric geocentric_;
+};
+
+// One segment of a given curve type from `start` to `end`.  For
+// ShapePreserving, `plane` must be given and the segment is straight between
+// the plane points (sx, sy) and (ex, ey); start and end are then their
+// longitude and latitude.
+class Segment {
+ public:
+  Segment(const Ellipsoid& ellipsoid, CurveType type, const LonLat& start, const LonLat& end,
+          const PlaneMap* plane = nullptr, double sx = 0, double sy = 0, double ex = 0, double ey = 0);
+
+  // Length in meters.
+  double length() const;
+
+  // Points dividing the segment into n pieces of equal length: n + 1 points,
+  // the first and the last being start and end.  Longitudes run on from the
+  // start's without a jump at the antimeridian.
+  std::vector<LonLat> divide(std::size_t n) const;
+
+  // For ShapePreserving: the plane points dividing the segment into n pieces
+  // of equal ground length (n + 1 points as (x, y) pairs).
+  std::vector<std::pair<double, double>> divide_plane(std::size_t n) const;
+
+ private:
+  // Point at parameter t in [0, 1] (not proportional to length, except for
+  // the geodesic and the loxodrome).
+  LonLat at(double t) const;
+  void plane_at(double t, double& x, double& y) const;
+  // Samples of the parameter with equal steps, with cumulative lengths.
+  void sample(std::size_t m, std::vector<double>& cumulative) const;
+  // The parameter values at which the cumulative length reaches k/n of the
+  // total, for k = 0..n.
+  std::vector<double> equal_length_params(std::size_t n) const;
+
+  const Ellipsoid& e_;
+  CurveType type_;
+  LonLat start_, end_;
+  const PlaneMap* plane_;
+  double sx_, sy_, ex_, ey_;
+  // Geodesic and loxodrome: the line and its length.
+  double line_length_ = 0;
+  double azimuth_ = 0;
+  bool degenerate_ = false;
+  // Plane sections, in earth-centered coordinates.
+  double p1_[3] = {0, 0, 0};
+  double u1_[3] = {0, 0, 0}, u2_[3] = {0, 0, 0};  // great elliptic: unit directions
+  double omega_ = 0;                               // great elliptic: angle between them
+  double tan_[3] = {0, 0, 0}, nrm_[3] = {0, 0, 0};  // normal section: tangent and normal at start
+  double theta_end_ = 0;                             // normal section: angle of the chord below the tangent
+};
+
+// Length in meters of a path or ring of longitude/latitude points, each edge
+// following `type`.  For ShapePreserving, `plane_xy` holds the plane points
+// (same count as `pts`) and `plane` their plane.
+double path_length(const Ellipsoid& e, CurveType type, const std::vector<LonLat>& pts, bool closed,
+                   const PlaneMap* plane = nullptr, const std::vector<std::pair<double, double>>* plane_xy = nullptr);
+
+// Signed area in square meters of one ring of longitude/latitude points
+// (open: the closing edge is implied), each edge following `type`.
+// Clockwise rings are positive, counter-clockwise rings negative.
+double ring_area(const Ellipsoid& e, CurveType type, const std::vector<LonLat>& pts, const PlaneMap* plane = nullptr,
+                 const std::vector<std::pair<double, double>>* plane_xy = nullptr);
+
+}  // namespace vaskelith::geodetic

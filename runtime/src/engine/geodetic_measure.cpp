@@ -1,0 +1,146 @@
+// Geodetic length, area and densification of whole geometries.
+#include <cmath>
+#include <utility>
+#include <vector>
+
+#include "engine/geodetic_frame.hpp"
+#include "engine/geodetic_shapes.hpp"
+#include "errors.hpp"
+#include "handles.hpp"
+
+namespace vaskelith::geodetic {
+
+namespace {
+
+std::vector<std::pair<double, double>> xy_of(const std::vector<Vertex>& v) {
+  std::vector<std::pair<double, double>> out;
+  out.reserve(v.size());
+  for (const Vertex& p : v) out.emplace_back(p.x, p.y);
+  return out;
+}
+
+double length_of(const Geometry& g, CurveType type) {
+  if (g.is_empty()) return 0;
+  const Frame frame(g.spatial_reference);
+  double total = 0;
+  for (const FlatPart& part : flat_parts(g)) {
+    const auto xy = xy_of(part.vertices);
+    const auto ll = frame.to_lonlat(xy);
+    total += path_length(frame.ellipsoid(), type, ll, part.closed, &frame.plane(), &xy);
+  }
+  return total;
+}
+
+double area_of(const Geometry& g, CurveType type) {
+  if (g.kind != GeometryKind::Polygon && g.kind != GeometryKind::Envelope) return 0;
+  if (g.is_empty()) return 0;
+  const Frame frame(g.spatial_reference);
+  double total = 0;
+  for (const FlatPart& part : flat_parts(g)) {
+    const auto xy = xy_of(part.vertices);
+    const auto ll = frame.to_lonlat(xy);
+    total += ring_area(frame.ellipsoid(), type, ll, &frame.plane(), &xy);
+  }
+  return total;
+}
+
+// The vertices of one flattened part with points inserted so that no piece
+// is longer than max_len meters along the curve.
+std::vector<Vertex> densify_part(const Frame& frame, CurveType type, const std::vector<Vertex>& verts, bool closed,
+                                 double max_len) {
+  const std::size_t n = verts.size();
+  if (n < 2) return verts;
+  const auto xy = xy_of(verts);
+  const auto ll = frame.to_lonlat(xy);
+  std::vector<Vertex> out;
+  out.push_back(verts[0]);
+  const std::size_t segs = closed ? n : n - 1;
+  for (std::size_t i = 0; i < segs; ++i) {
+    const std::size_t j = (i + 1) % n;
+    const Segment seg = (type == CurveType::ShapePreserving)
+                            ? Segment(frame.ellipsoid(), type, ll[i], ll[j], &frame.plane(), xy[i].first,
+                                      xy[i].second, xy[j].first, xy[j].second)
+                            : Segment(frame.ellipsoid(), type, ll[i], ll[j]);
+    const double len = seg.length();
+    const double pieces = std::ceil(len / max_len);
+    if (pieces > 1e7) fail(kInvalidArgument, "The maximum segment length is too small for the geometry.");
+    const std::size_t k = static_cast<std::size_t>(std::max(pieces, 1.0));
+    if (k > 1) {
+      std::vector<std::pair<double, double>> plane_pts;
+      if (type == CurveType::ShapePreserving) {
+        plane_pts = seg.divide_plane(k);
+      } else {
+        std::vector<LonLat> pts = seg.divide(k);
+        plane_pts = frame.from_lonlat(pts);
+      }
+      for (std::size_t q = 1; q < k; ++q) {
+        const double t = static_cast<double>(q) / static_cast<double>(k);
+        Vertex v;
+        v.x = plane_pts[q].first;
+        v.y = plane_pts[q].second;
+        v.z = verts[i].z + (verts[j].z - verts[i].z) * t;
+        v.m = verts[i].m + (verts[j].m - verts[i].m) * t;
+        out.push_back(v);
+      }
+    }
+    if (j != 0) out.push_back(verts[j]);
+  }
+  return out;
+}
+
+GeometryPtr densify(const Geometry& g, CurveType type, double max_len) {
+  if (!(max_len > 0) || !std::isfinite(max_len))
+    fail(kInvalidArgument, "The maximum segment length must be a positive number.");
+  if (g.kind == GeometryKind::Point || g.kind == GeometryKind::Multipoint || g.is_empty())
+    return std::make_shared<const Geometry>(g);
+  const Frame frame(g.spatial_reference);
+  auto out = std::make_shared<Geometry>();
+  out->kind = g.kind == GeometryKind::Envelope ? GeometryKind::Polygon : g.kind;
+  out->has_z = g.has_z;
+  out->has_m = g.has_m;
+  out->spatial_reference = g.spatial_reference;
+  for (const FlatPart& part : flat_parts(g)) {
+    Part p;
+    p.vertices = densify_part(frame, type, part.vertices, part.closed, max_len);
+    out->parts.push_back(std::move(p));
+  }
+  return out;
+}
+
+}  // namespace
+
+}  // namespace vaskelith::geodetic
+
+using namespace vaskelith;
+
+extern "C" QX_EXPORT double QX_GeometryEngine_lengthGeodetic(QX_GeometryHandle geometry, QX_UnitHandle length_unit,
+                                                             int32_t curve_type, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_lengthGeodetic", 0.0, [&] {
+    const Geometry& g = geometry_of(geometry);
+    const geodetic::CurveType type = geodetic::curve_type_from(curve_type);
+    const double factor = geodetic::linear_unit_factor(length_unit);
+    return geodetic::length_of(g, type) / factor;
+  });
+}
+
+extern "C" QX_EXPORT double QX_GeometryEngine_areaGeodetic(QX_GeometryHandle geometry, QX_UnitHandle area_unit,
+                                                           int32_t curve_type, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_areaGeodetic", 0.0, [&] {
+    const Geometry& g = geometry_of(geometry);
+    const geodetic::CurveType type = geodetic::curve_type_from(curve_type);
+    const double factor = geodetic::area_unit_factor(area_unit);
+    return geodetic::area_of(g, type) / factor;
+  });
+}
+
+extern "C" QX_EXPORT QX_GeometryHandle QX_GeometryEngine_densifyGeodetic(QX_GeometryHandle geometry,
+                                                                         QX_UnitHandle length_unit, int32_t curve_type,
+                                                                         double max_segment_length,
+                                                                         const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_densifyGeodetic", static_cast<QX_GeometryHandle>(nullptr), [&] {
+    const Geometry& g = geometry_of(geometry);
+    const geodetic::CurveType type = geodetic::curve_type_from(curve_type);
+    const double factor = geodetic::linear_unit_factor(length_unit);
+    return make_handle(geodetic::densify(g, type, max_segment_length * factor));
+  });
+}

@@ -1,0 +1,146 @@
+#include "engine/projection_transform.hpp"
+
+#include <cmath>
+#include <map>
+#include <utility>
+
+#include "errors.hpp"
+
+namespace vaskelith::projection {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// Operations are costly to create (a database search each time) and cheap to
+// reuse; a geometry call transforms its vertices in one batch through one.
+std::map<std::pair<std::string, std::string>, OperationPtr>& operation_cache() {
+  static std::map<std::pair<std::string, std::string>, OperationPtr> cache;
+  return cache;
+}
+
+std::string key_of(const PJ* crs) {
+  const char* wkt = proj_as_wkt(proj_context(), crs, PJ_WKT2_2019, nullptr);
+  return wkt ? std::string(wkt) : std::string();
+}
+
+}  // namespace
+
+void PjDeleter::operator()(PJ* p) const {
+  if (p) proj_destroy(p);
+}
+
+Operation::~Operation() {
+  if (op_) proj_destroy(op_);
+}
+
+std::string last_proj_error() {
+  const int err = proj_context_errno(proj_context());
+  const char* text = err ? proj_context_errno_string(proj_context(), err) : nullptr;
+  return text ? std::string(text) : std::string("unknown projection error");
+}
+
+void Operation::apply(std::vector<double>& x, std::vector<double>& y, PJ_DIRECTION direction,
+                      std::vector<double>* z) const {
+  const std::size_t n = x.size();
+  if (n == 0) return;
+  proj_errno_reset(op_);
+  proj_trans_generic(op_, direction, x.data(), sizeof(double), n, y.data(), sizeof(double), n,
+                     z ? z->data() : nullptr, z ? sizeof(double) : 0, z ? n : 0, nullptr, 0, 0);
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!std::isfinite(x[i]) || !std::isfinite(y[i]) || std::fabs(x[i]) == HUGE_VAL) {
+      const int err = proj_errno(op_);
+      const char* why = err ? proj_context_errno_string(proj_context(), err) : nullptr;
+      fail(kProjection, "The coordinates cannot be projected.", why ? why : "point outside the projection's domain");
+    }
+  }
+}
+
+OperationPtr default_operation(const PJ* from, const PJ* to) {
+  auto key = std::make_pair(key_of(from), key_of(to));
+  auto& cache = operation_cache();
+  if (auto it = cache.find(key); it != cache.end()) return it->second;
+  PJ_CONTEXT* ctx = proj_context();
+  PjPtr raw(proj_create_crs_to_crs_from_pj(ctx, from, to, nullptr, nullptr));
+  if (!raw) fail(kProjection, "No transformation between the spatial references is known.", last_proj_error());
+  PJ* norm = proj_normalize_for_visualization(ctx, raw.get());
+  if (!norm) fail(kProjection, "No transformation between the spatial references is known.", last_proj_error());
+  auto op = std::make_shared<const Operation>(norm);
+  if (cache.size() > 256) cache.clear();
+  cache.emplace(std::move(key), op);
+  return op;
+}
+
+OperationPtr default_operation(const SpatialReference& from, const SpatialReference& to) {
+  return default_operation(from.crs, to.crs);
+}
+
+PjPtr geographic_base(const SpatialReference& sr) {
+  PjPtr base(proj_crs_get_geodetic_crs(proj_context(), sr.crs));
+  if (!base) fail(kProjection, "The spatial reference has no geographic coordinate system.", last_proj_error());
+  return base;
+}
+
+OperationPtr plane_to_lonlat(const SpatialReference& sr) {
+  if (sr.geographic) return nullptr;
+  PjPtr base = geographic_base(sr);
+  return default_operation(sr.crs, base.get());
+}
+
+void clear_operation_cache() { operation_cache().clear(); }
+
+namespace {
+
+Vertex lerp(const Vertex& a, const Vertex& b, double t, double x, double y) {
+  Vertex v;
+  v.x = x;
+  v.y = y;
+  v.z = a.z + (b.z - a.z) * t;
+  v.m = a.m + (b.m - a.m) * t;
+  return v;
+}
+
+// Points strictly inside one curved segment.
+void flatten_segment(const SegmentView& s, std::vector<Vertex>& out) {
+  const Curve& c = *s.curve;
+  if (c.kind == SegmentKind::EllipticArc) {
+    const EllipticArc& arc = c.arc;
+    // One chord per degree of sweep keeps the chord within 4e-5 of the
+    // radius from the arc.
+    const int n = std::max(4, static_cast<int>(std::ceil(std::fabs(arc.sweep) / (kPi / 180))));
+    for (int k = 1; k < n; ++k) {
+      const double t = static_cast<double>(k) / n;
+      double x, y;
+      arc.point_at(arc.start_param + arc.sweep * t, x, y);
+      out.push_back(lerp(*s.start, *s.end, t, x, y));
+    }
+  } else if (c.kind == SegmentKind::CubicBezier) {
+    const BezierCurve& b = c.bezier;
+    const int n = 64;
+    for (int k = 1; k < n; ++k) {
+      const double t = static_cast<double>(k) / n, u = 1 - t;
+      const double x = u * u * u * s.start->x + 3 * u * u * t * b.c1x + 3 * u * t * t * b.c2x + t * t * t * s.end->x;
+      const double y = u * u * u * s.start->y + 3 * u * u * t * b.c1y + 3 * u * t * t * b.c2y + t * t * t * s.end->y;
+      out.push_back(lerp(*s.start, *s.end, t, x, y));
+    }
+  }
+}
+
+}  // namespace
+
+std::vector<Vertex> flatten_part(const Part& part, bool closed) {
+  if (!part.has_curves()) return part.vertices;
+  std::vector<Vertex> out;
+  const std::size_t n = part.size();
+  if (n == 0) return out;
+  out.push_back(part.vertices[0]);
+  const std::size_t segs = part.segment_count(closed);
+  for (std::size_t i = 0; i < segs; ++i) {
+    const SegmentView s = part.segment(i, closed);
+    flatten_segment(s, out);
+    if (i + 1 < n) out.push_back(part.vertices[i + 1]);
+  }
+  return out;
+}
+
+}  // namespace vaskelith::projection

@@ -1,0 +1,70 @@
+// Coordinate operations on PROJ, and the flattening of true curves that
+// must precede them.
+//
+// Every operation here is normalised for visualisation: geographic
+// coordinates go in and come out longitude first, as the runtime stores them
+// (x = longitude, y = latitude), whatever axis order the authority defines.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <proj.h>
+
+#include "geometry.hpp"
+#include "spatial_reference.hpp"
+
+namespace vaskelith::projection {
+
+// One PROJ coordinate operation, owned.
+class Operation {
+ public:
+  explicit Operation(PJ* op) : op_(op) {}
+  ~Operation();
+  Operation(const Operation&) = delete;
+  Operation& operator=(const Operation&) = delete;
+
+  PJ* get() const { return op_; }
+  // Transforms x/y (and z when given) in place.  A point PROJ cannot
+  // transform is a kProjection failure.
+  void apply(std::vector<double>& x, std::vector<double>& y, PJ_DIRECTION direction = PJ_FWD,
+             std::vector<double>* z = nullptr) const;
+
+ private:
+  PJ* op_;
+};
+using OperationPtr = std::shared_ptr<const Operation>;
+
+// An owned PJ object (CRS or operation), released by its destructor.
+struct PjDeleter {
+  void operator()(PJ* p) const;
+};
+using PjPtr = std::unique_ptr<PJ, PjDeleter>;
+
+// PROJ's default operation from one CRS to another (cached).
+OperationPtr default_operation(const PJ* from, const PJ* to);
+OperationPtr default_operation(const SpatialReference& from, const SpatialReference& to);
+
+// The geographic CRS a spatial reference is based on (itself for a
+// geographic one), as a new PJ.
+PjPtr geographic_base(const SpatialReference& sr);
+
+// The operation from a spatial reference's own plane to longitude and
+// latitude in degrees on its geographic base; null for a geographic
+// reference (its coordinates are already angles; see SpatialReference::unit_factor).
+OperationPtr plane_to_lonlat(const SpatialReference& sr);
+
+// Forgets cached operations (the projection-engine directory changed).
+void clear_operation_cache();
+
+// The text of PROJ's last error on the shared context.
+std::string last_proj_error();
+
+// A part's vertices with every true curve replaced by short chords (in the
+// part's own plane; z and m interpolated).  `closed` adds nothing: the
+// closing segment of a ring is flattened too, its vertices placed before the
+// ring's end, and the ring stays open.
+std::vector<Vertex> flatten_part(const Part& part, bool closed);
+
+}  // namespace vaskelith::projection
