@@ -25,6 +25,8 @@ namespace detail {
 // Fatal errors raised on this thread so far.  A guard that sees the count
 // change while the stack unwinds knows a fatal error is passing through it.
 unsigned long fatal_epoch() noexcept;
+// Raises py::Fatal and counts it for the guards.
+[[noreturn]] void fatal(std::string message);
 }  // namespace detail
 
 // The poison report's debug text, appended to fatal lock messages.
@@ -116,7 +118,7 @@ class Cell {
       g.inner_->owner.store(std::thread::id{});
       g.inner_->mu.unlock();
       g.inner_.reset();
-      py::fatal(std::string(site) + ": " + kPoisonDebug);
+      detail::fatal(std::string(site) + ": " + kPoisonDebug);
     }
     return g;
   }
@@ -140,7 +142,7 @@ class Cell {
     // The interpreter lock serialises every caller, so a mutex already held by
     // this thread would never be released: report it instead of hanging.
     if (p_->owner.load() == std::this_thread::get_id())
-      py::fatal("Internal error: model lock taken twice by the same thread");
+      detail::fatal("Internal error: model lock taken twice by the same thread");
     p_->mu.lock();
     p_->owner.store(std::this_thread::get_id());
     return Guard(p_);

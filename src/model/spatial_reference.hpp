@@ -11,12 +11,12 @@ namespace ostrel::model {
 
 // No field is checked against another; all six absent is a valid value.
 struct SpatialReference {
-  std::optional<uint32_t> wkid;
-  std::optional<uint32_t> latest_wkid;
-  std::optional<uint32_t> vcs_wkid;
-  std::optional<uint32_t> latest_vcs_wkid;
-  std::optional<std::string> wkt;
-  std::optional<std::string> wkt2;  // carried and written, never converted
+  std::optional<uint32_t> wkid{};
+  std::optional<uint32_t> latest_wkid{};
+  std::optional<uint32_t> vcs_wkid{};
+  std::optional<uint32_t> latest_vcs_wkid{};
+  std::optional<std::string> wkt{};
+  std::optional<std::string> wkt2{};  // carried and written, never converted
 
   bool operator==(const SpatialReference&) const = default;
 

@@ -1,0 +1,83 @@
+#include "model/zorvjson.hpp"
+
+#include <charconv>
+#include <cmath>
+
+#include "model/spatial_reference.hpp"
+
+namespace ostrel::model::zorvjson {
+
+void write_f64(std::string& out, double v) {
+  if (std::isnan(v)) {
+    out.append("NaN");
+    return;
+  }
+  if (std::isinf(v)) {
+    out.append(v < 0 ? "-inf" : "inf");
+    return;
+  }
+  // Fixed notation without a precision is the shortest round-trip form in
+  // positional digits; the longest double (the smallest subnormal) needs
+  // fewer than 330 characters.
+  char buf[400];
+  auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
+  out.append(buf, r.ptr);
+}
+
+void write_u32(std::string& out, uint32_t v) {
+  char buf[16];
+  auto r = std::to_chars(buf, buf + sizeof buf, v);
+  out.append(buf, r.ptr);
+}
+
+void write_json_string(std::string& out, std::string_view s) {
+  static const char hex[] = "0123456789abcdef";
+  out.push_back('"');
+  for (char ch : s) {
+    unsigned char c = static_cast<unsigned char>(ch);
+    switch (c) {
+      case '"': out.append("\\\""); break;
+      case '\\': out.append("\\\\"); break;
+      case '\b': out.append("\\b"); break;
+      case '\f': out.append("\\f"); break;
+      case '\n': out.append("\\n"); break;
+      case '\r': out.append("\\r"); break;
+      case '\t': out.append("\\t"); break;
+      default:
+        if (c < 0x20) {
+          out.append("\\u00");
+          out.push_back(hex[c >> 4]);
+          out.push_back(hex[c & 0xf]);
+        } else {
+          out.push_back(ch);
+        }
+    }
+  }
+  out.push_back('"');
+}
+
+}  // namespace ostrel::model::zorvjson
+
+namespace ostrel::model {
+
+void SpatialReference::write_zorvjson(std::string& out) const {
+  using namespace zorvjson;
+  out.push_back('{');
+  bool first = true;
+  auto key = [&](const char* k) {
+    if (!first) out.push_back(',');
+    first = false;
+    out.push_back('"');
+    out.append(k);
+    out.append("\":");
+  };
+  if (wkid) { key("wkid"); write_u32(out, *wkid); }
+  if (latest_wkid) { key("latestWkid"); write_u32(out, *latest_wkid); }
+  if (vcs_wkid) { key("vcsWkid"); write_u32(out, *vcs_wkid); }
+  if (latest_vcs_wkid) { key("latestVcsWkid"); write_u32(out, *latest_vcs_wkid); }
+  if (wkt) { key("wkt"); write_json_string(out, *wkt); }
+  if (wkt2) { key("wkt2"); write_json_string(out, *wkt2); }
+  out.push_back('}');
+}
+
+}  // namespace ostrel::model

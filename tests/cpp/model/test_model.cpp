@@ -1,0 +1,288 @@
+// Checks of the geometry model that Python cannot reach directly: the number
+// form of the text writer, the dimension checks, the curve-start rule and
+// the poisoning of shared cells.
+#include <cassert>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "model/model.hpp"
+
+using namespace ostrel::model;
+
+namespace {
+
+int failures = 0;
+
+void expect_eq(const std::string& got, const std::string& want, const char* what, int line) {
+  if (got != want) {
+    std::fprintf(stderr, "line %d: %s\n  got:  %s\n  want: %s\n", line, what, got.c_str(), want.c_str());
+    ++failures;
+  }
+}
+#define EXPECT_EQ(got, want) expect_eq((got), (want), #got, __LINE__)
+#define EXPECT(cond)                                                  \
+  do {                                                                \
+    if (!(cond)) {                                                    \
+      std::fprintf(stderr, "line %d: expected %s\n", __LINE__, #cond); \
+      ++failures;                                                     \
+    }                                                                 \
+  } while (0)
+
+template <class F>
+std::string error_of(F&& f) {
+  try {
+    f();
+  } catch (const ZorvGeoErr& e) {
+    return e.message();
+  } catch (const ostrel::py::Fatal& e) {
+    return "FATAL " + e.message();
+  }
+  return "<no error>";
+}
+
+std::string num(double v) {
+  std::string s;
+  zorvjson::write_f64(s, v);
+  return s;
+}
+
+template <class T>
+std::string text(const T& v) {
+  std::string s;
+  v.write_zorvjson(s);
+  return s;
+}
+
+void numbers() {
+  struct Case {
+    double v;
+    const char* want;
+  } cases[] = {
+      {1.0, "1"},
+      {-0.0, "-0"},
+      {2.5, "2.5"},
+      {0.1, "0.1"},
+      {1e21, "1000000000000000000000"},
+      {1e-7, "0.0000001"},
+      {0.1 + 0.2, "0.30000000000000004"},
+      {-123.456, "-123.456"},
+      {std::numeric_limits<double>::quiet_NaN(), "NaN"},
+      {std::numeric_limits<double>::infinity(), "inf"},
+      {-std::numeric_limits<double>::infinity(), "-inf"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(num(c.v), c.want);
+  // The extremes fit and read back exactly.
+  for (double v : {std::numeric_limits<double>::max(), std::numeric_limits<double>::denorm_min(),
+                   -std::numeric_limits<double>::min()}) {
+    std::string s = num(v);
+    EXPECT(s.find('e') == std::string::npos);
+    EXPECT(std::strtod(s.c_str(), nullptr) == v);
+  }
+}
+
+void coords_and_parts() {
+  ZorvCoord c = ZorvCoord::xym(1, 2, 3);
+  EXPECT(c.mod_idx(2, 9).m() == 9.0);
+  EXPECT_EQ(error_of([&] { c.mod_idx(3, 0); }),
+            "Invalid dims for operation: Failed index based access to coord with dims: xym, buffer representation "
+            "len: 3, idx: 3");
+  EXPECT_EQ(error_of([&] { c.mod_z(0); }),
+            "Invalid dims for operation: Tried to set z value on coord with dims: xym");
+  EXPECT_EQ(error_of([&] { ZorvCoord::xyz(1, 2, 3).mod_m(0); }),
+            "Invalid dims for operation: Tried to set m value on coord with dims: xyz");
+
+  ZorvPart xyz(true, false);
+  xyz.push_slice_coord(std::vector<double>{1, 2});
+  ZorvPart xym(false, true);
+  xym.push_slice_coord(std::vector<double>{1, 2, 7});
+  xym.push_coord(3, 4, 5.0);  // z dropped, m missing
+  ZorvPart xyzm(true, true);
+  xyzm.insert_coord(0, ZorvCoord::xy(1, 2));
+  xyzm.push_slice_coord(std::vector<double>{});
+  EXPECT_EQ(text(xyz), "[[1, 2, NaN]]");
+  EXPECT_EQ(text(xym), "[[1, 2, 7], [3, 4, NaN]]");
+  EXPECT_EQ(text(xyzm), "[[1, 2, NaN, NaN], [NaN, NaN, NaN, NaN]]");
+  EXPECT(!xym.get_coord(2) && !xym.set_coord(2, ZorvCoord::xy(0, 0)) && !xym.remove_coord(2));
+  EXPECT(xym.len() == 2);
+  ZorvPart empty;
+  EXPECT(!empty.pop_coord());
+}
+
+void collections() {
+  PartCollection xy(false, false);
+  Cell<ZorvPart> z_part(ZorvPart(true, false));  // empty, but its columns count
+  EXPECT_EQ(error_of([&] { xy.push_line(z_part); }), "Mismatching dimensions, expected 'XY' but got 'XYZ'");
+  // The dimension check comes before the index test.
+  EXPECT_EQ(error_of([&] { xy.set_line(5, z_part); }), "Mismatching dimensions, expected 'XY' but got 'XYZ'");
+  Cell<ZorvPart> a(ZorvPart{});
+  a.lock()->push_coord(1, 2);
+  a.lock()->push_coord(3, 4);
+  xy.push_line(a);
+  xy.push_line(Cell<ZorvPart>(ZorvPart{}));
+  EXPECT(!xy.set_line(2, Cell<ZorvPart>(ZorvPart{})));
+  EXPECT(xy.len() == 2);
+  EXPECT_EQ(text(xy), "[[[1, 2], [3, 4]], []]");
+  EXPECT_EQ(error_of([&] { PartCollection::from_iter(true, false, {Cell<ZorvPart>(ZorvPart(true, true))}); }),
+            "Mismatching dimensions, expected 'XYZ' but got 'XYZM'");
+}
+
+void curve_parts() {
+  ZorvCurvePart p;
+  EXPECT_EQ(error_of([&] { p.push(ZorvCoord::xy(0, 0), CircularArc{1, 1}); }),
+            "Curved parts must have starting vertex with no curve data: 'CurvePart::push curve data on empty'");
+  EXPECT_EQ(error_of([&] { p.set(0, ZorvCoord::xy(0, 0), BezierCurve{}); }),
+            "Curved parts must have starting vertex with no curve data: 'CurvePart::set nonlinear curve data at "
+            "index 0'");
+  EXPECT_EQ(error_of([&] { p.insert(0, ZorvCoord::xy(0, 0), EllipticArc{}); }),
+            "Curved parts must have starting vertex with no curve data: 'CurvePart::insert nonlinear curve data at "
+            "index 0'");
+  p.push(ZorvCoord::xy(0, 0), Linear{});
+  p.push(ZorvCoord::xy(2, 0), CircularArc{1, 1});
+  p.push(ZorvCoord::xy(3, 0), BezierCurve{1, 1, 2, 1});
+  EXPECT_EQ(text(p), "[[0, 0], {\"c\": [[2, 0], [1, 1]]}, {\"b\": [[3, 0], [1, 1], [2, 1]]}]");
+  EXPECT(p.set(0, ZorvCoord::xy(5, 5), Linear{}).has_value());
+
+  // Removing the first vertex may not leave a curve at the start.
+  EXPECT_EQ(error_of([&] { p.remove(0); }),
+            "Curved parts must have starting vertex with no curve data: 'CurvePart::remove first curve, curve that "
+            "would replace it is nonlinear'");
+  EXPECT(p.len() == 3);
+  // Removing vertex 1 keeps vertex 2's own curve.
+  auto removed = p.remove(1);
+  EXPECT(removed && std::holds_alternative<CircularArc>(removed->second));
+  EXPECT(p.len() == 2 && std::holds_alternative<BezierCurve>(p.get(1)->second));
+  EXPECT(!p.get(2) && !p.remove(2));
+
+  // A replacement of the same kind reuses the freed slot.
+  ZorvCurvePart q;
+  q.push(ZorvCoord::xy(0, 0), Linear{});
+  q.push(ZorvCoord::xy(1, 0), CircularArc{0.5, 0.5});
+  std::size_t slots = q.curves.circular_arcs().slot_count();
+  q.set_curve(1, CircularArc{0.5, -0.5});
+  EXPECT(q.curves.circular_arcs().slot_count() == slots);
+  q.clear();
+  q.push(ZorvCoord::xy(0, 0), Linear{});
+  EXPECT(q.len() == 1 && q.curves.index()[0].kind == 0 && q.curves.index()[0].key == 0);
+  ZorvCurvePart none;
+  EXPECT(!none.pop());
+
+  // Elliptic arcs: ratio 1 leaves rotation and axis out; NaN does not.
+  ZorvCurvePart e(true, false);
+  e.push(ZorvCoord::xyz(0, 0, 9), Linear{});
+  e.push(ZorvCoord::xyz(2, 0, 9), EllipticArc{1, 0, 5, 5, 1.0, true, false});
+  e.push(ZorvCoord::xyz(2, 0, 9), EllipticArc{1, 0, 0.5, 1, 0.5, true, false});
+  e.push(ZorvCoord::xyz(2, 0, 9), EllipticArc{1, 0, 0.5, 1, std::nan(""), false, true});
+  EXPECT_EQ(text(e),
+            "[[0, 0, 9], {\"a\": [[2, 0, 9], [1, 0], 1, 0]}, {\"a\": [[2, 0, 9], [1, 0], 1, 0, 0.5, 1, 0.5]}, "
+            "{\"a\": [[2, 0, 9], [1, 0], 0, 1, 0.5, 1, NaN]}]");
+}
+
+void kinds() {
+  ZorvGeometryPoint pt;
+  pt.x = 1;
+  pt.y = 2;
+  EXPECT_EQ(text(pt), "{\"x\": 1, \"y\": 2}");
+  pt.y = std::nan("");
+  pt.spatial_reference = SpatialReference{.wkid = 4326};
+  EXPECT_EQ(text(pt), "{\"spatialReference\": {\"wkid\":4326}, \"x\": 1, \"y\": NaN}");
+  ZorvGeometryPoint empty;
+  empty.m = 3;
+  EXPECT_EQ(text(empty), "{\"x\": null, \"y\": null, \"m\": null}");
+
+  ZorvGeometryEnvelope env;
+  env.idmin = 7;
+  EXPECT_EQ(text(env), "{\"xmin\": null, \"ymin\": null, \"xmax\": null, \"ymax\": null, \"idmin\": null}");
+
+  SpatialReference sr{.wkid = 102100, .latest_wkid = 3857, .wkt = std::string("A \"q\" \\ \n\x01 é")};
+  EXPECT_EQ(text(sr), "{\"wkid\":102100,\"latestWkid\":3857,\"wkt\":\"A \\\"q\\\" \\\\ \\n\\u0001 é\"}");
+  EXPECT_EQ(text(SpatialReference{}), "{}");
+
+  auto line = ZorvGeometryPolyline::try_new_with_curves(false, false, {}, {}, std::nullopt);
+  EXPECT_EQ(text(line), "{\"paths\": []}");
+  Cell<ZorvPart> path(ZorvPart(true, false));
+  path.lock()->push_coord(1, 2, 3.0);
+  path.lock()->push_coord(4, 5.5, 6.0);
+  auto zline = ZorvGeometryPolyline::try_new_with_curves(true, false, {path}, {Cell<ZorvCurvePart>(ZorvCurvePart(true, false))},
+                                                         SpatialReference{.wkid = 4326});
+  EXPECT_EQ(text(zline),
+            "{\"hasZ\": true, \"spatialReference\": {\"wkid\":4326}, \"curvePaths\": [[]], \"paths\": [[[1, 2, 3], "
+            "[4, 5.5, 6]]]}");
+  EXPECT_EQ(error_of([&] { zline.set_paths(Cell<PartCollection>(PartCollection(false, true))); }),
+            "Mismatching dimensions, expected 'XYZ' but got 'XYM'");
+
+  // Ring rules come before the dimension check.
+  Cell<ZorvPart> two(ZorvPart(true, false));
+  two.lock()->push_coord(0, 0);
+  two.lock()->push_coord(1, 1);
+  EXPECT_EQ(error_of([&] { ZorvGeometryPolygon::try_new_with_curves(false, false, {two}, {}, std::nullopt); }),
+            "Ring must have sufficient data to enclose an area: Linear ring requires len >= 3, but got: 2");
+  Cell<ZorvCurvePart> c2(ZorvCurvePart{});
+  c2.lock()->push(ZorvCoord::xy(0, 0), Linear{});
+  c2.lock()->push(ZorvCoord::xy(1, 0), Linear{});
+  EXPECT_EQ(error_of([&] { ZorvGeometryPolygon::try_new_with_curves(false, false, {}, {c2}, std::nullopt); }),
+            "Ring must have sufficient data to enclose an area: Curved ring with only two vertices requires a "
+            "curved segment in order to enclose an area");
+  c2.lock()->set_curve(1, CircularArc{0.5, 0.5});
+  auto poly = ZorvGeometryPolygon::try_new_with_curves(false, true, {}, {}, std::nullopt);
+  EXPECT_EQ(text(poly), "{\"hasM\": true, \"rings\": []}");
+  EXPECT(poly.is_empty());
+
+  ZorvGeometryMultipoint mp(false, true);
+  mp.points.lock()->push_coord(1, 2, std::nullopt, 5.0);
+  EXPECT_EQ(text(mp), "{\"hasM\": true, \"points\": [[1, 2, 5]]}");
+  EXPECT_EQ(error_of([&] { mp.set_points(Cell<ZorvPart>(ZorvPart{})); }),
+            "Mismatching dimensions, expected 'XYM' but got 'XY'");
+}
+
+void poisoning() {
+  Cell<ZorvPart> part(ZorvPart{});
+  // An ordinary model error unwinding through a guard leaves the cell usable.
+  error_of([&] {
+    auto g = part.lock();
+    throw ZorvGeoErr(ZorvGeoErr::Kind::ResolutionError, "x");
+  });
+  EXPECT(!part.is_poisoned());
+  // A fatal error poisons it.
+  error_of([&] {
+    auto g = part.lock();
+    detail::fatal("boom");
+  });
+  EXPECT(part.is_poisoned());
+  EXPECT_EQ(error_of([&] { part.lock(); }), "Lock error: 'poisoned lock: another task failed inside'");
+  PartCollection coll(false, false);
+  EXPECT_EQ(error_of([&] { coll.push_line(part); }), "FATAL Lock poisoned: PoisonError { .. }");
+  // Locking twice on one thread is reported, not a hang.
+  Cell<ZorvPart> other(ZorvPart{});
+  EXPECT(error_of([&] {
+           auto g = other.lock();
+           auto h = other.lock();
+         }).rfind("FATAL Internal error", 0) == 0);
+}
+
+void errors() {
+  EXPECT_EQ(ZorvGeoErr::short_coord_list({1.0, 2.5, 1e21}).message(), "Short coord list: [1.0, 2.5, 1e21]");
+  EXPECT_EQ(ZorvGeoErr(ZorvGeoErr::Kind::VaskelithLibraryError, "bad").message(), "Vaskelith library error: 'bad'");
+  EXPECT_EQ(ZorvGeoErr::mismatch(ZorvGeoErr::Kind::MismatchingAttrType, "a", "b").message(),
+            "Mismatching attr type, expected 'a' but got 'b'");
+}
+
+}  // namespace
+
+int main() {
+  numbers();
+  coords_and_parts();
+  collections();
+  curve_parts();
+  kinds();
+  poisoning();
+  errors();
+  if (failures) {
+    std::fprintf(stderr, "%d failure(s)\n", failures);
+    return 1;
+  }
+  std::puts("model checks passed");
+  return 0;
+}
