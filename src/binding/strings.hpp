@@ -18,4 +18,8 @@ std::string to_c_string(std::string_view text, std::string_view fatal_message);
 // The debug form of the failed conversion: "NulError(3, [97, 98, 99, 0])".
 std::string nul_error_debug(std::string_view text, std::size_t nul_index);
 
+// A text in double quotes with the escapes of a debug form: \" \\ \0 \t \n \r,
+// and \u{hex} for other control, unprintable and combining characters.
+std::string debug_str(std::string_view text);
+
 }  // namespace ostrel::rt
