@@ -73,8 +73,9 @@ QX_EXPORT int64_t QX_Array_getSize(QX_ArrayHandle array, const QX_ErrorHandler* 
 QX_EXPORT QX_ElementHandle QX_Array_at(QX_ArrayHandle array, int64_t index, const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_Array_at", QX_ElementHandle{}, [&] {
     const auto& items = deref(array, "array").items;
+    const Value& value = items[checked_index(index, items.size(), "array")];
     auto* element = new _QX_ElementInternal;
-    element->value = items[checked_index(index, items.size(), "array")];
+    element->value = value;
     return element;
   });
 }

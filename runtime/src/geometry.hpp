@@ -126,10 +126,12 @@ struct Part {
   }
   // Segments: a path of n vertices has n - 1 (0 when n < 2); a ring
   // (closed = true) of n >= 2 vertices has n, the last being the closing one.
-  // A one-vertex ring has none.
+  // A one-vertex ring has one segment only when its closing curve is not a
+  // line (a full circle or ellipse, or a closed Bezier loop).
   std::size_t segment_count(bool closed) const {
     const std::size_t n = vertices.size();
-    if (n < 2) return 0;
+    if (n == 0) return 0;
+    if (n == 1) return closed && !curve_at(0).is_line() ? 1 : 0;
     return closed ? n : n - 1;
   }
   // Segment i runs from vertex i to vertex i + 1 (to vertex 0 for the

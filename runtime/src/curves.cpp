@@ -1,0 +1,238 @@
+#include "curves.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "errors.hpp"
+
+namespace vaskelith {
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+constexpr double kTwoPi = 2 * std::numbers::pi;
+
+bool finite(std::initializer_list<double> values) {
+  for (double v : values)
+    if (!std::isfinite(v)) return false;
+  return true;
+}
+
+// The angle `to - from` brought into (0, 2pi] (counter-clockwise) or
+// [-2pi, 0) (clockwise).
+double directed_sweep(double from, double to, bool counter_clockwise) {
+  double d = std::remainder(to - from, kTwoPi);  // [-pi, pi]
+  if (counter_clockwise) {
+    if (d <= 0) d += kTwoPi;
+  } else {
+    if (d >= 0) d -= kTwoPi;
+  }
+  return d;
+}
+
+}  // namespace
+
+EllipticArc circular_arc_through(double sx, double sy, double ex, double ey, double ix, double iy) {
+  if (!finite({sx, sy, ex, ey, ix, iy})) fail(kInvalidArgument, "The points of a circular arc must be finite.");
+  EllipticArc a;
+  if (sx == ex && sy == ey) {
+    if (ix == sx && iy == sy) fail(kInvalidArgument, "The points of a circular arc coincide.");
+    a.cx = (sx + ix) / 2;
+    a.cy = (sy + iy) / 2;
+    a.semi_major = std::hypot(sx - a.cx, sy - a.cy);
+    a.start_param = std::atan2(sy - a.cy, sx - a.cx);
+    a.sweep = kTwoPi;
+    return a;
+  }
+  // Work relative to the start point for accuracy.
+  const double bx = ix - sx, by = iy - sy;  // interior
+  const double qx = ex - sx, qy = ey - sy;  // end
+  const double cross = bx * qy - by * qx;
+  const double nb = std::hypot(bx, by), nq = std::hypot(qx, qy);
+  if (nb == 0 || nq == 0 || (ix == ex && iy == ey) || std::fabs(cross) <= 1e-12 * nb * nq)
+    fail(kInvalidArgument, "The points of a circular arc are collinear.",
+         "A circular arc needs an interior point off the line from its start to its end.");
+  const double b2 = bx * bx + by * by, q2 = qx * qx + qy * qy;
+  const double d = 2 * cross;
+  const double ux = (qy * b2 - by * q2) / d;
+  const double uy = (bx * q2 - qx * b2) / d;
+  a.cx = sx + ux;
+  a.cy = sy + uy;
+  a.semi_major = std::hypot(ux, uy);
+  a.start_param = std::atan2(-uy, -ux);
+  const double end_angle = std::atan2(ey - a.cy, ex - a.cx);
+  // start, interior, end run counter-clockwise around the circle exactly when
+  // they form a counter-clockwise triangle.
+  const bool ccw = cross > 0;
+  a.sweep = directed_sweep(a.start_param, end_angle, ccw);
+  return a;
+}
+
+EllipticArc circular_arc_with_center(double sx, double sy, double ex, double ey, double cx, double cy,
+                                     bool counter_clockwise) {
+  if (!finite({sx, sy, ex, ey, cx, cy})) fail(kInvalidArgument, "The points of a circular arc must be finite.");
+  const double r0 = std::hypot(sx - cx, sy - cy), r1 = std::hypot(ex - cx, ey - cy);
+  if (r0 == 0 || r1 == 0) fail(kInvalidArgument, "The center of a circular arc coincides with an end point.");
+  if (std::fabs(r0 - r1) > 1e-6 * std::max(r0, r1))
+    fail(kInvalidArgument, "The end points of a circular arc are not at the same distance from its center.");
+  EllipticArc a;
+  a.cx = cx;
+  a.cy = cy;
+  a.semi_major = r0;
+  a.start_param = std::atan2(sy - cy, sx - cx);
+  if (sx == ex && sy == ey)
+    a.sweep = counter_clockwise ? kTwoPi : -kTwoPi;
+  else
+    a.sweep = directed_sweep(a.start_param, std::atan2(ey - cy, ex - cx), counter_clockwise);
+  return a;
+}
+
+EllipticArc elliptic_arc_from_endpoints(double sx, double sy, double ex, double ey, bool minor,
+                                        bool counter_clockwise, double rotation, double semi_major, double ratio) {
+  if (!finite({sx, sy, ex, ey, rotation, semi_major, ratio}))
+    fail(kInvalidArgument, "The values of an elliptic arc must be finite.");
+  if (!(semi_major > 0)) fail(kInvalidArgument, "The semi-major axis of an elliptic arc must be positive.");
+  if (!(ratio > 0 && ratio <= 1))
+    fail(kInvalidArgument, "The minor/major ratio of an elliptic arc must be greater than 0 and at most 1.");
+  if (sx == ex && sy == ey)
+    fail(kInvalidArgument, "The end points of an elliptic arc coincide.",
+         "An arc given by its end points needs two distinct points.");
+  const double cphi = std::cos(rotation), sphi = std::sin(rotation);
+  // Midpoint frame: the chord's half vector in the ellipse's axes.
+  const double hx = (sx - ex) / 2, hy = (sy - ey) / 2;
+  const double x1 = cphi * hx + sphi * hy;
+  const double y1 = -sphi * hx + cphi * hy;
+  double rx = semi_major, ry = semi_major * ratio;
+  const double lambda = (x1 * x1) / (rx * rx) + (y1 * y1) / (ry * ry);
+  if (lambda > 1) {
+    if (lambda > 1 + 1e-6)
+      fail(kInvalidArgument, "The semi-major axis of an elliptic arc is too short to reach its end point.");
+    const double s = std::sqrt(lambda);
+    rx *= s;
+    ry *= s;
+  }
+  const double num = rx * rx * ry * ry - rx * rx * y1 * y1 - ry * ry * x1 * x1;
+  const double den = rx * rx * y1 * y1 + ry * ry * x1 * x1;
+  double coef = std::sqrt(std::max(0.0, num / den));
+  // Which side of the chord the center lies on depends on whether the arc
+  // is the major one and on its direction.
+  if (minor != counter_clockwise) coef = -coef;
+  const double cxp = coef * rx * y1 / ry;
+  const double cyp = -coef * ry * x1 / rx;
+  EllipticArc a;
+  a.cx = cphi * cxp - sphi * cyp + (sx + ex) / 2;
+  a.cy = sphi * cxp + cphi * cyp + (sy + ey) / 2;
+  a.semi_major = rx;
+  a.ratio = ratio;
+  a.rotation = rotation;
+  const double t0 = std::atan2((y1 - cyp) / ry, (x1 - cxp) / rx);
+  const double t1 = std::atan2((-y1 - cyp) / ry, (-x1 - cxp) / rx);
+  a.start_param = t0;
+  a.sweep = directed_sweep(t0, t1, counter_clockwise);
+  if (ratio == 1) {
+    // A circle has no axis direction: keep its parameter the polar angle.
+    a.start_param = std::remainder(t0 + rotation, kTwoPi);
+    a.rotation = 0;
+  }
+  return a;
+}
+
+double arc_start_angle(const EllipticArc& a) {
+  return a.is_circular() && a.rotation == 0 ? std::remainder(a.start_param, kTwoPi) : a.polar_angle(a.start_param);
+}
+
+double arc_central_angle(const EllipticArc& a) {
+  if (a.is_circular() || std::fabs(a.sweep) >= kTwoPi) return a.sweep;
+  // The polar sweep turns the same way as the parameter sweep, and passes a
+  // half turn exactly when the parameter sweep does.
+  const double from = a.polar_angle(a.start_param), to = a.polar_angle(a.start_param + a.sweep);
+  if (a.sweep == 0) return 0;
+  return directed_sweep(from, to, a.sweep > 0);
+}
+
+double arc_end_angle(const EllipticArc& a) { return arc_start_angle(a) + arc_central_angle(a); }
+
+void arc_midpoint(const EllipticArc& a, double& x, double& y) { a.point_at(a.start_param + a.sweep / 2, x, y); }
+
+void bezier_point(double x0, double y0, const BezierCurve& b, double x1, double y1, double t, double& x, double& y) {
+  const double u = 1 - t;
+  const double w0 = u * u * u, w1 = 3 * u * u * t, w2 = 3 * u * t * t, w3 = t * t * t;
+  x = w0 * x0 + w1 * b.c1x + w2 * b.c2x + w3 * x1;
+  y = w0 * y0 + w1 * b.c1y + w2 * b.c2y + w3 * y1;
+}
+
+namespace {
+
+void include(double x, double y, double& xmin, double& xmax, double& ymin, double& ymax) {
+  if (std::isnan(x) || std::isnan(y)) return;
+  xmin = std::min(xmin, x);
+  xmax = std::max(xmax, x);
+  ymin = std::min(ymin, y);
+  ymax = std::max(ymax, y);
+}
+
+// Roots in (0, 1) of the derivative of a cubic Bezier coordinate.
+int bezier_extrema(double p0, double p1, double p2, double p3, double out[2]) {
+  const double a = -p0 + 3 * p1 - 3 * p2 + p3;
+  const double b = 2 * (p0 - 2 * p1 + p2);
+  const double c = p1 - p0;
+  int n = 0;
+  auto keep = [&](double t) {
+    if (t > 0 && t < 1) out[n++] = t;
+  };
+  if (std::fabs(a) < 1e-15) {
+    if (std::fabs(b) > 1e-15) keep(-c / b);
+  } else {
+    const double disc = b * b - 4 * a * c;
+    if (disc >= 0) {
+      const double r = std::sqrt(disc);
+      keep((-b + r) / (2 * a));
+      keep((-b - r) / (2 * a));
+    }
+  }
+  return n;
+}
+
+// Whether parameter t lies on the arc's parameter range.
+bool on_arc(const EllipticArc& a, double t) {
+  double lo = a.start_param, hi = a.start_param + a.sweep;
+  if (lo > hi) std::swap(lo, hi);
+  const double k = std::ceil((lo - t) / kTwoPi);
+  const double tt = t + k * kTwoPi;
+  return tt >= lo && tt <= hi;
+}
+
+}  // namespace
+
+void grow_extent(const SegmentView& s, double& xmin, double& xmax, double& ymin, double& ymax) {
+  include(s.start->x, s.start->y, xmin, xmax, ymin, ymax);
+  include(s.end->x, s.end->y, xmin, xmax, ymin, ymax);
+  const Curve& c = *s.curve;
+  if (c.kind == SegmentKind::CubicBezier) {
+    double ts[2];
+    const BezierCurve& b = c.bezier;
+    for (int axis = 0; axis < 2; ++axis) {
+      const int n = axis == 0 ? bezier_extrema(s.start->x, b.c1x, b.c2x, s.end->x, ts)
+                              : bezier_extrema(s.start->y, b.c1y, b.c2y, s.end->y, ts);
+      for (int i = 0; i < n; ++i) {
+        double x, y;
+        bezier_point(s.start->x, s.start->y, b, s.end->x, s.end->y, ts[i], x, y);
+        include(x, y, xmin, xmax, ymin, ymax);
+      }
+    }
+  } else if (c.kind == SegmentKind::EllipticArc) {
+    const EllipticArc& a = c.arc;
+    const double A = a.semi_major, B = a.semi_major * a.ratio;
+    const double cphi = std::cos(a.rotation), sphi = std::sin(a.rotation);
+    const double tx = std::atan2(-B * sphi, A * cphi);  // dx/dt = 0
+    const double ty = std::atan2(B * cphi, A * sphi);   // dy/dt = 0
+    for (double t : {tx, tx + kPi, ty, ty + kPi}) {
+      if (!on_arc(a, t)) continue;
+      double x, y;
+      a.point_at(t, x, y);
+      include(x, y, xmin, xmax, ymin, ymax);
+    }
+  }
+}
+
+}  // namespace vaskelith

@@ -1,0 +1,45 @@
+// Curve math: building exact arcs from the forms callers give, and reading
+// their angles back.  Angles are radians; counter-clockwise is positive (y up).
+#pragma once
+
+#include "geometry.hpp"
+
+namespace vaskelith {
+
+// The circular arc from `start` through `interior` to `end`.  start == end
+// gives the full circle through start and interior (counter-clockwise).
+// Throws Failure for collinear or coincident points.
+EllipticArc circular_arc_through(double sx, double sy, double ex, double ey, double ix, double iy);
+
+// The circular arc about a center, in the given direction.  The center fixes
+// the arc, so `minor` is not needed to choose it; start == end gives the full
+// circle.  Throws Failure when start and end are not at one distance from the
+// center (relative 1e-6) or the radius is zero.
+EllipticArc circular_arc_with_center(double sx, double sy, double ex, double ey, double cx, double cy,
+                                     bool counter_clockwise);
+
+// The elliptic arc between two points on an ellipse of the given shape,
+// choosing among the four candidate arcs by the minor and direction flags
+// (the endpoint form of arcs).  An axis too short by no more than rounding is
+// stretched to fit.  Throws Failure for unusable shapes.
+EllipticArc elliptic_arc_from_endpoints(double sx, double sy, double ex, double ey, bool minor,
+                                        bool counter_clockwise, double rotation, double semi_major, double ratio);
+
+// Angles of an arc as reported through the segment getters: the start and end
+// angles are the polar angles (from the x axis, about the center) of the end
+// points, with end = start + central; the central angle is signed like the
+// sweep and lies within [-2pi, 2pi].
+double arc_start_angle(const EllipticArc& a);
+double arc_central_angle(const EllipticArc& a);
+double arc_end_angle(const EllipticArc& a);
+
+// The point halfway along the arc's parameter range.
+void arc_midpoint(const EllipticArc& a, double& x, double& y);
+
+// Point of a cubic Bezier at t in [0, 1].
+void bezier_point(double x0, double y0, const BezierCurve& b, double x1, double y1, double t, double& x, double& y);
+
+// Grows [xmin, xmax] x [ymin, ymax] to hold the segment (exact for curves).
+void grow_extent(const SegmentView& s, double& xmin, double& xmax, double& ymin, double& ymax);
+
+}  // namespace vaskelith

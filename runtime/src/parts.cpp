@@ -1,0 +1,416 @@
+// Builders, mutable parts and collections, and the read-only views of parts
+// and points of a geometry.
+#include <cmath>
+#include <string>
+
+#include "errors.hpp"
+#include "handles.hpp"
+
+using namespace vaskelith;
+
+namespace {
+
+std::size_t checked_index(int64_t index, std::size_t size, const char* what) {
+  if (index < 0 || static_cast<uint64_t>(index) >= size)
+    fail(kOutOfRange, std::string("The ") + what + " index is out of range.",
+         "Index " + std::to_string(index) + ", size " + std::to_string(size) + ".");
+  return static_cast<std::size_t>(index);
+}
+
+const Geometry& point_of(QX_GeometryHandle h) {
+  const Geometry& g = geometry_of(h, "point");
+  if (g.kind != GeometryKind::Point) fail(kWrongType, "The geometry is not a point.");
+  return g;
+}
+
+QX_GeometryHandle point_handle(const Vertex& v, bool has_z, bool has_m, const SpatialReferencePtr& sr) {
+  auto p = std::make_shared<Geometry>();
+  p->kind = GeometryKind::Point;
+  p->has_z = has_z;
+  p->has_m = has_m;
+  p->point = Vertex{v.x, v.y, has_z ? v.z : kNaN, has_m ? v.m : kNaN};
+  p->spatial_reference = sr;
+  return make_handle(std::move(p));
+}
+
+int64_t append_vertex(MutablePartData& part, const Vertex& v, const Curve& c = Curve{}) {
+  part.part.push(v, c);
+  return static_cast<int64_t>(part.part.size()) - 1;
+}
+
+QX_GeometryBuilderHandle new_builder(GeometryKind kind, QX_SpatialReferenceHandle sr) {
+  auto* b = new _QX_GeometryBuilderInternal;
+  b->data.kind = kind;
+  b->data.spatial_reference = spatial_reference_of(sr);
+  return b;
+}
+
+BuilderData& builder_of(QX_GeometryBuilderHandle h, bool multipart) {
+  BuilderData& b = deref(h, "builder").data;
+  const bool is_multipart = b.kind == GeometryKind::Polyline || b.kind == GeometryKind::Polygon;
+  if (multipart != is_multipart)
+    fail(kWrongType, multipart ? "The builder is not a polyline or polygon builder." : "The builder is not a multipoint builder.");
+  return b;
+}
+
+// A ring is stored open: a last vertex that repeats the first is dropped,
+// and the curve that ended at it becomes the ring's closing curve.
+void open_ring(Part& ring) {
+  const std::size_t n = ring.size();
+  if (n < 2) return;
+  const Vertex& first = ring.vertices.front();
+  const Vertex& last = ring.vertices.back();
+  if (first.x != last.x || first.y != last.y) return;
+  const Curve closing = ring.curve_at(n - 1);
+  ring.vertices.pop_back();
+  if (!ring.curves.empty()) {
+    ring.curves.pop_back();
+    ring.curves[0] = closing;
+  }
+  if (!ring.has_curves()) ring.curves.clear();
+}
+
+const _QX_ImmutablePartInternal& immutable_part_of(QX_ImmutablePartHandle h) { return deref(h, "part"); }
+
+}  // namespace
+
+extern "C" {
+
+/* ---- MutablePart ---- */
+
+QX_EXPORT void QX_MutablePart_destroy(QX_MutablePartHandle part, const QX_ErrorHandler* handler) {
+  guarded_void(handler, "QX_MutablePart_destroy", [&] { delete &deref(part, "part"); });
+}
+
+QX_EXPORT QX_MutablePartHandle QX_MutablePart_createWithSpatialReference(QX_SpatialReferenceHandle spatial_reference,
+                                                                         const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_MutablePart_createWithSpatialReference", QX_MutablePartHandle{}, [&] {
+    auto data = std::make_shared<MutablePartData>();
+    data->spatial_reference = spatial_reference_of(spatial_reference);
+    auto* h = new _QX_MutablePartInternal;
+    h->part = std::move(data);
+    return h;
+  });
+}
+
+QX_EXPORT int64_t QX_MutablePart_addPoint(QX_MutablePartHandle part, QX_GeometryHandle point,
+                                          const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_MutablePart_addPoint", int64_t{-1}, [&] {
+    MutablePartData& p = *deref(part, "part").part;
+    const Geometry& g = point_of(point);
+    p.has_z = p.has_z || g.has_z;
+    p.has_m = p.has_m || g.has_m;
+    return append_vertex(p, g.point);
+  });
+}
+
+QX_EXPORT int64_t QX_MutablePart_addPointXY(QX_MutablePartHandle part, double x, double y,
+                                            const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_MutablePart_addPointXY", int64_t{-1},
+                 [&] { return append_vertex(*deref(part, "part").part, Vertex{x, y, kNaN, kNaN}); });
+}
+
+QX_EXPORT int64_t QX_MutablePart_addPointXYZ(QX_MutablePartHandle part, double x, double y, double z,
+                                             const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_MutablePart_addPointXYZ", int64_t{-1}, [&] {
+    MutablePartData& p = *deref(part, "part").part;
+    p.has_z = true;
+    return append_vertex(p, Vertex{x, y, z, kNaN});
+  });
+}
+
+QX_EXPORT void QX_MutablePart_addSegment(QX_MutablePartHandle part, QX_SegmentHandle segment,
+                                         const QX_ErrorHandler* handler) {
+  guarded_void(handler, "QX_MutablePart_addSegment", [&] {
+    MutablePartData& p = *deref(part, "part").part;
+    const Segment& s = *deref(segment, "segment").segment;
+    // A segment that does not start where the part ends is joined to it by
+    // a straight line, so the part stays connected.
+    if (p.part.empty() || p.part.vertices.back().x != s.start.x || p.part.vertices.back().y != s.start.y)
+      append_vertex(p, s.start);
+    p.has_z = p.has_z || s.has_z;
+    p.has_m = p.has_m || s.has_m;
+    append_vertex(p, s.end, s.curve);
+  });
+}
+
+/* ---- MutablePartCollection ---- */
+
+QX_EXPORT void QX_MutablePartCollection_destroy(QX_MutablePartCollectionHandle parts,
+                                                const QX_ErrorHandler* handler) {
+  guarded_void(handler, "QX_MutablePartCollection_destroy", [&] { delete &deref(parts, "part collection"); });
+}
+
+QX_EXPORT QX_MutablePartCollectionHandle QX_MutablePartCollection_createWithSpatialReference(
+    QX_SpatialReferenceHandle spatial_reference, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_MutablePartCollection_createWithSpatialReference", QX_MutablePartCollectionHandle{},
+                 [&] {
+                   auto data = std::make_shared<MutablePartCollectionData>();
+                   data->spatial_reference = spatial_reference_of(spatial_reference);
+                   auto* h = new _QX_MutablePartCollectionInternal;
+                   h->collection = std::move(data);
+                   return h;
+                 });
+}
+
+QX_EXPORT int64_t QX_MutablePartCollection_getSize(QX_MutablePartCollectionHandle parts,
+                                                   const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_MutablePartCollection_getSize", int64_t{0},
+                 [&] { return static_cast<int64_t>(deref(parts, "part collection").collection->parts.size()); });
+}
+
+QX_EXPORT int64_t QX_MutablePartCollection_addPart(QX_MutablePartCollectionHandle parts, QX_MutablePartHandle part,
+                                                   const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_MutablePartCollection_addPart", int64_t{-1}, [&] {
+    auto& c = *deref(parts, "part collection").collection;
+    c.parts.push_back(deref(part, "part").part);
+    return static_cast<int64_t>(c.parts.size()) - 1;
+  });
+}
+
+QX_EXPORT QX_MutablePartHandle QX_MutablePartCollection_getPart(QX_MutablePartCollectionHandle parts, int64_t index,
+                                                                const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_MutablePartCollection_getPart", QX_MutablePartHandle{}, [&] {
+    auto& c = *deref(parts, "part collection").collection;
+    MutablePartPtr p = c.parts[checked_index(index, c.parts.size(), "part")];
+    auto* h = new _QX_MutablePartInternal;
+    h->part = std::move(p);
+    return h;
+  });
+}
+
+/* ---- MutablePointCollection ---- */
+
+QX_EXPORT void QX_MutablePointCollection_destroy(QX_MutablePointCollectionHandle points,
+                                                 const QX_ErrorHandler* handler) {
+  guarded_void(handler, "QX_MutablePointCollection_destroy", [&] { delete &deref(points, "point collection"); });
+}
+
+QX_EXPORT QX_MutablePointCollectionHandle QX_MutablePointCollection_createWithSpatialReference(
+    QX_SpatialReferenceHandle spatial_reference, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_MutablePointCollection_createWithSpatialReference", QX_MutablePointCollectionHandle{},
+                 [&] {
+                   auto data = std::make_shared<MutablePointCollectionData>();
+                   data->spatial_reference = spatial_reference_of(spatial_reference);
+                   auto* h = new _QX_MutablePointCollectionInternal;
+                   h->collection = std::move(data);
+                   return h;
+                 });
+}
+
+QX_EXPORT int64_t QX_MutablePointCollection_addPoint(QX_MutablePointCollectionHandle points, QX_GeometryHandle point,
+                                                     const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_MutablePointCollection_addPoint", int64_t{-1}, [&] {
+    auto& c = *deref(points, "point collection").collection;
+    const Geometry& g = point_of(point);
+    c.has_z = c.has_z || g.has_z;
+    c.has_m = c.has_m || g.has_m;
+    c.points.push_back(g.point);
+    return static_cast<int64_t>(c.points.size()) - 1;
+  });
+}
+
+/* ---- Builders ---- */
+
+QX_EXPORT void QX_GeometryBuilder_destroy(QX_GeometryBuilderHandle builder, const QX_ErrorHandler* handler) {
+  guarded_void(handler, "QX_GeometryBuilder_destroy", [&] { delete &deref(builder, "builder"); });
+}
+
+QX_EXPORT QX_GeometryBuilderHandle QX_PolylineBuilder_createFromSpatialReference(
+    QX_SpatialReferenceHandle spatial_reference, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_PolylineBuilder_createFromSpatialReference", QX_GeometryBuilderHandle{},
+                 [&] { return new_builder(GeometryKind::Polyline, spatial_reference); });
+}
+
+QX_EXPORT QX_GeometryBuilderHandle QX_PolygonBuilder_createFromSpatialReference(
+    QX_SpatialReferenceHandle spatial_reference, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_PolygonBuilder_createFromSpatialReference", QX_GeometryBuilderHandle{},
+                 [&] { return new_builder(GeometryKind::Polygon, spatial_reference); });
+}
+
+QX_EXPORT QX_GeometryBuilderHandle QX_MultipointBuilder_createFromSpatialReference(
+    QX_SpatialReferenceHandle spatial_reference, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_MultipointBuilder_createFromSpatialReference", QX_GeometryBuilderHandle{},
+                 [&] { return new_builder(GeometryKind::Multipoint, spatial_reference); });
+}
+
+QX_EXPORT void QX_MultipartBuilder_setParts(QX_GeometryBuilderHandle builder, QX_MutablePartCollectionHandle parts,
+                                            const QX_ErrorHandler* handler) {
+  guarded_void(handler, "QX_MultipartBuilder_setParts", [&] {
+    BuilderData& b = builder_of(builder, true);
+    const auto& c = *deref(parts, "part collection").collection;
+    std::vector<Part> copy;
+    copy.reserve(c.parts.size());
+    bool has_z = false, has_m = false;
+    for (const MutablePartPtr& p : c.parts) {
+      copy.push_back(p->part);
+      has_z = has_z || p->has_z;
+      has_m = has_m || p->has_m;
+    }
+    b.parts = std::move(copy);
+    b.has_z = has_z;
+    b.has_m = has_m;
+  });
+}
+
+QX_EXPORT void QX_MultipointBuilder_setPoints(QX_GeometryBuilderHandle builder, QX_MutablePointCollectionHandle points,
+                                              const QX_ErrorHandler* handler) {
+  guarded_void(handler, "QX_MultipointBuilder_setPoints", [&] {
+    BuilderData& b = builder_of(builder, false);
+    const auto& c = *deref(points, "point collection").collection;
+    b.points = c.points;
+    b.has_z = c.has_z;
+    b.has_m = c.has_m;
+  });
+}
+
+QX_EXPORT QX_GeometryHandle QX_GeometryBuilder_toGeometry(QX_GeometryBuilderHandle builder,
+                                                          const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryBuilder_toGeometry", QX_GeometryHandle{}, [&] {
+    const BuilderData& b = deref(builder, "builder").data;
+    auto g = std::make_shared<Geometry>();
+    g->kind = b.kind;
+    g->has_z = b.has_z;
+    g->has_m = b.has_m;
+    g->spatial_reference = b.spatial_reference;
+    if (b.kind == GeometryKind::Multipoint) {
+      g->points = b.points;
+    } else {
+      g->parts = b.parts;
+      if (b.kind == GeometryKind::Polygon)
+        for (Part& ring : g->parts) open_ring(ring);
+    }
+    // Components the geometry does not have carry no value.
+    auto clean = [&](Vertex& v) {
+      if (!g->has_z) v.z = kNaN;
+      if (!g->has_m) v.m = kNaN;
+    };
+    for (Vertex& v : g->points) clean(v);
+    for (Part& p : g->parts)
+      for (Vertex& v : p.vertices) clean(v);
+    return make_handle(std::move(g));
+  });
+}
+
+/* ---- ImmutablePartCollection ---- */
+
+QX_EXPORT void QX_ImmutablePartCollection_destroy(QX_ImmutablePartCollectionHandle parts,
+                                                  const QX_ErrorHandler* handler) {
+  guarded_void(handler, "QX_ImmutablePartCollection_destroy", [&] { delete &deref(parts, "part collection"); });
+}
+
+QX_EXPORT int64_t QX_ImmutablePartCollection_getSize(QX_ImmutablePartCollectionHandle parts,
+                                                     const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_ImmutablePartCollection_getSize", int64_t{0},
+                 [&] { return static_cast<int64_t>(deref(parts, "part collection").owner->parts.size()); });
+}
+
+QX_EXPORT QX_ImmutablePartHandle QX_ImmutablePartCollection_getPart(QX_ImmutablePartCollectionHandle parts,
+                                                                    int64_t index, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_ImmutablePartCollection_getPart", QX_ImmutablePartHandle{}, [&] {
+    const GeometryPtr& owner = deref(parts, "part collection").owner;
+    const std::size_t i = checked_index(index, owner->parts.size(), "part");
+    auto* h = new _QX_ImmutablePartInternal;
+    h->owner = owner;
+    h->index = i;
+    return h;
+  });
+}
+
+/* ---- ImmutablePart ---- */
+
+QX_EXPORT void QX_ImmutablePart_destroy(QX_ImmutablePartHandle part, const QX_ErrorHandler* handler) {
+  guarded_void(handler, "QX_ImmutablePart_destroy", [&] { delete &deref(part, "part"); });
+}
+
+QX_EXPORT bool QX_ImmutablePart_getHasCurves(QX_ImmutablePartHandle part, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_ImmutablePart_getHasCurves", false,
+                 [&] { return immutable_part_of(part).part().has_curves(); });
+}
+
+QX_EXPORT bool QX_ImmutablePart_getIsEmpty(QX_ImmutablePartHandle part, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_ImmutablePart_getIsEmpty", false,
+                 [&] { return immutable_part_of(part).part().empty(); });
+}
+
+QX_EXPORT int64_t QX_ImmutablePart_getPointCount(QX_ImmutablePartHandle part, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_ImmutablePart_getPointCount", int64_t{0},
+                 [&] { return static_cast<int64_t>(immutable_part_of(part).part().size()); });
+}
+
+QX_EXPORT QX_GeometryHandle QX_ImmutablePart_getPoint(QX_ImmutablePartHandle part, int64_t point_index,
+                                                      const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_ImmutablePart_getPoint", QX_GeometryHandle{}, [&] {
+    const auto& h = immutable_part_of(part);
+    const Part& p = h.part();
+    const Vertex& v = p.vertices[checked_index(point_index, p.size(), "point")];
+    return point_handle(v, h.owner->has_z, h.owner->has_m, h.owner->spatial_reference);
+  });
+}
+
+QX_EXPORT QX_ImmutablePointCollectionHandle QX_ImmutablePart_getPoints(QX_ImmutablePartHandle part,
+                                                                       const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_ImmutablePart_getPoints", QX_ImmutablePointCollectionHandle{}, [&] {
+    const auto& src = immutable_part_of(part);
+    auto* h = new _QX_ImmutablePointCollectionInternal;
+    h->owner = src.owner;
+    h->part = static_cast<std::ptrdiff_t>(src.index);
+    return h;
+  });
+}
+
+QX_EXPORT QX_SegmentHandle QX_ImmutablePart_getSegment(QX_ImmutablePartHandle part, int64_t segment_index,
+                                                       const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_ImmutablePart_getSegment", QX_SegmentHandle{}, [&] {
+    const auto& h = immutable_part_of(part);
+    const Part& p = h.part();
+    const bool closed = h.closed();
+    const SegmentView view = p.segment(checked_index(segment_index, p.segment_count(closed), "segment"), closed);
+    auto s = std::make_shared<Segment>();
+    s->start = *view.start;
+    s->end = *view.end;
+    s->curve = *view.curve;
+    s->has_z = h.owner->has_z;
+    s->has_m = h.owner->has_m;
+    s->spatial_reference = h.owner->spatial_reference;
+    return make_handle(SegmentPtr(std::move(s)));
+  });
+}
+
+QX_EXPORT int64_t QX_ImmutablePart_getSegmentIndexFromEndPointIndex(QX_ImmutablePartHandle part, int64_t point_index,
+                                                                    const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_ImmutablePart_getSegmentIndexFromEndPointIndex", int64_t{-1}, [&] {
+    const auto& h = immutable_part_of(part);
+    const Part& p = h.part();
+    const std::size_t i = checked_index(point_index, p.size(), "point");
+    if (i > 0) return static_cast<int64_t>(i) - 1;
+    // Vertex 0 ends only the closing segment of a ring.
+    const std::size_t n = p.segment_count(h.closed());
+    return h.closed() && n > 0 ? static_cast<int64_t>(n) - 1 : int64_t{-1};
+  });
+}
+
+/* ---- ImmutablePointCollection ---- */
+
+QX_EXPORT void QX_ImmutablePointCollection_destroy(QX_ImmutablePointCollectionHandle points,
+                                                   const QX_ErrorHandler* handler) {
+  guarded_void(handler, "QX_ImmutablePointCollection_destroy", [&] { delete &deref(points, "point collection"); });
+}
+
+QX_EXPORT int64_t QX_ImmutablePointCollection_getSize(QX_ImmutablePointCollectionHandle points,
+                                                      const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_ImmutablePointCollection_getSize", int64_t{0},
+                 [&] { return static_cast<int64_t>(deref(points, "point collection").points().size()); });
+}
+
+QX_EXPORT QX_GeometryHandle QX_ImmutablePointCollection_getPoint(QX_ImmutablePointCollectionHandle points,
+                                                                 int64_t index, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_ImmutablePointCollection_getPoint", QX_GeometryHandle{}, [&] {
+    const auto& h = deref(points, "point collection");
+    const auto& pts = h.points();
+    const Vertex& v = pts[checked_index(index, pts.size(), "point")];
+    return point_handle(v, h.owner->has_z, h.owner->has_m, h.owner->spatial_reference);
+  });
+}
+
+}  // extern "C"

@@ -1,0 +1,311 @@
+// Spatial references resolved through PROJ, and units.
+#include "spatial_reference.hpp"
+
+#include <cmath>
+#include <numbers>
+#include <string>
+
+#include "errors.hpp"
+#include "handles.hpp"
+
+namespace vaskelith {
+
+PJ_CONTEXT* proj_context() {
+  // Never destroyed: objects released during process exit may still use it.
+  static PJ_CONTEXT* ctx = [] {
+    PJ_CONTEXT* c = proj_context_create();
+    proj_log_level(c, PJ_LOG_NONE);
+    return c;
+  }();
+  return ctx;
+}
+
+SpatialReference::~SpatialReference() {
+  if (crs != nullptr) proj_destroy(crs);
+}
+
+bool SpatialReference::same_as(const SpatialReference& other) const {
+  if (this == &other) return true;
+  if (vertical_wkid != other.vertical_wkid) return false;
+  if (wkid != 0 || other.wkid != 0) return wkid == other.wkid;
+  return proj_is_equivalent_to_with_ctx(proj_context(), crs, other.crs, PJ_COMP_EQUIVALENT) != 0;
+}
+
+bool same_spatial_reference(const SpatialReferencePtr& a, const SpatialReferencePtr& b) {
+  if (!a || !b) return !a && !b;
+  return a->same_as(*b);
+}
+
+namespace {
+
+bool is_geographic_type(PJ_TYPE t) {
+  return t == PJ_TYPE_GEOGRAPHIC_2D_CRS || t == PJ_TYPE_GEOGRAPHIC_3D_CRS || t == PJ_TYPE_GEOGRAPHIC_CRS;
+}
+
+bool is_horizontal_type(PJ_TYPE t) {
+  return is_geographic_type(t) || t == PJ_TYPE_PROJECTED_CRS || t == PJ_TYPE_GEOCENTRIC_CRS ||
+         t == PJ_TYPE_COMPOUND_CRS || t == PJ_TYPE_BOUND_CRS || t == PJ_TYPE_OTHER_CRS ||
+         t == PJ_TYPE_ENGINEERING_CRS;
+}
+
+// Looks an id up as an EPSG code, then as an ESRI one.
+PJ* crs_from_code(int32_t code) {
+  PJ_CONTEXT* ctx = proj_context();
+  const std::string c = std::to_string(code);
+  for (const char* auth : {"EPSG", "ESRI"}) {
+    PJ* obj = proj_create_from_database(ctx, auth, c.c_str(), PJ_CATEGORY_CRS, 0, nullptr);
+    if (obj != nullptr) return obj;
+  }
+  return nullptr;
+}
+
+// Reads the ellipsoid, the kind and the coordinate unit of a horizontal CRS.
+void describe(SpatialReference& sr) {
+  PJ_CONTEXT* ctx = proj_context();
+  PJ* horizontal = sr.crs;
+  PJ* owned = nullptr;
+  PJ_TYPE type = proj_get_type(horizontal);
+  if (type == PJ_TYPE_BOUND_CRS) {
+    owned = proj_get_source_crs(ctx, horizontal);
+    if (owned) horizontal = owned, type = proj_get_type(horizontal);
+  }
+  if (type == PJ_TYPE_COMPOUND_CRS) {
+    PJ* sub = proj_crs_get_sub_crs(ctx, horizontal, 0);
+    if (sub) {
+      if (owned) proj_destroy(owned);
+      owned = sub;
+      horizontal = sub;
+      type = proj_get_type(horizontal);
+    }
+  }
+  sr.geographic = is_geographic_type(type);
+  if (PJ* ellipsoid = proj_get_ellipsoid(ctx, horizontal)) {
+    double a = 0, b = 0, inv_f = 0;
+    int computed = 0;
+    if (proj_ellipsoid_get_parameters(ctx, ellipsoid, &a, &b, &computed, &inv_f)) {
+      sr.semi_major = a;
+      sr.inverse_flattening = (a == b) ? 0.0 : inv_f;
+    }
+    proj_destroy(ellipsoid);
+  }
+  if (PJ* cs = proj_crs_get_coordinate_system(ctx, horizontal)) {
+    double factor = 0;
+    if (proj_cs_get_axis_count(ctx, cs) > 0 &&
+        proj_cs_get_axis_info(ctx, cs, 0, nullptr, nullptr, nullptr, &factor, nullptr, nullptr, nullptr) &&
+        factor > 0)
+      sr.unit_factor = factor;
+    proj_destroy(cs);
+  } else if (sr.geographic) {
+    sr.unit_factor = std::numbers::pi / 180;
+  }
+  if (owned) proj_destroy(owned);
+}
+
+std::string wkt_of(PJ* crs) {
+  PJ_CONTEXT* ctx = proj_context();
+  const char* options[] = {"MULTILINE=NO", nullptr};
+  const char* text = proj_as_wkt(ctx, crs, PJ_WKT1_ESRI, options);
+  if (text == nullptr) text = proj_as_wkt(ctx, crs, PJ_WKT1_GDAL, options);
+  if (text == nullptr) text = proj_as_wkt(ctx, crs, PJ_WKT2_2019, options);
+  return text ? std::string(text) : std::string();
+}
+
+}  // namespace
+
+SpatialReferencePtr spatial_reference_from_wkid(int32_t wkid, int32_t vertical_wkid) {
+  if (wkid <= 0) fail(kInvalidArgument, "Invalid well-known id.", "Id " + std::to_string(wkid) + ".");
+  PJ* crs = crs_from_code(wkid);
+  if (crs == nullptr || !is_horizontal_type(proj_get_type(crs))) {
+    if (crs) proj_destroy(crs);
+    fail(kProjection, "Invalid well-known id.", "No horizontal coordinate system has the id " + std::to_string(wkid) + ".");
+  }
+  if (vertical_wkid != 0) {
+    PJ* vertical = crs_from_code(vertical_wkid);
+    const bool ok = vertical != nullptr && proj_get_type(vertical) == PJ_TYPE_VERTICAL_CRS;
+    if (vertical) proj_destroy(vertical);
+    if (!ok) {
+      proj_destroy(crs);
+      fail(kProjection, "Invalid vertical well-known id.",
+           "No vertical coordinate system has the id " + std::to_string(vertical_wkid) + ".");
+    }
+  }
+  auto sr = std::make_shared<SpatialReference>();
+  sr->crs = crs;
+  sr->wkid = wkid;
+  sr->vertical_wkid = vertical_wkid;
+  describe(*sr);
+  sr->wkt = wkt_of(crs);
+  return sr;
+}
+
+SpatialReferencePtr spatial_reference_from_wkt(const std::string& wkt) {
+  PJ_CONTEXT* ctx = proj_context();
+  if (wkt.empty()) fail(kInvalidArgument, "Invalid well-known text.", "The text is empty.");
+  PROJ_STRING_LIST warnings = nullptr, errors = nullptr;
+  PJ* crs = proj_create_from_wkt(ctx, wkt.c_str(), nullptr, &warnings, &errors);
+  std::string detail;
+  if (errors != nullptr && errors[0] != nullptr) detail = errors[0];
+  proj_string_list_destroy(warnings);
+  proj_string_list_destroy(errors);
+  if (crs == nullptr || !is_horizontal_type(proj_get_type(crs))) {
+    if (crs) proj_destroy(crs);
+    fail(kProjection, "Invalid well-known text.", detail.empty() ? "The text names no coordinate system." : detail);
+  }
+  auto sr = std::make_shared<SpatialReference>();
+  sr->crs = crs;
+  describe(*sr);
+  sr->wkt = wkt;  // handed back as given, so that it survives a round trip
+  return sr;
+}
+
+}  // namespace vaskelith
+
+using namespace vaskelith;
+
+namespace {
+
+const SpatialReference& sr_of(QX_SpatialReferenceHandle h) {
+  return *deref(h, "spatial reference").spatial_reference;
+}
+
+struct UnitEntry {
+  uint32_t id;
+  double factor;
+  const char* name;
+};
+
+// Linear units: meters per unit.
+constexpr UnitEntry kLinearUnits[] = {
+    {1025, 0.001, "Millimeters"},      {1033, 0.01, "Centimeters"},  {9001, 1.0, "Meters"},
+    {9002, 0.3048, "Feet"},            {9003, 1200.0 / 3937.0, "US Survey Feet"},
+    {9030, 1852.0, "Nautical Miles"},  {9036, 1000.0, "Kilometers"}, {9093, 1609.344, "Miles"},
+    {9096, 0.9144, "Yards"},           {109008, 0.0254, "Inches"},
+};
+
+// Area units: square meters per unit.
+constexpr UnitEntry kAreaUnits[] = {
+    {109401, 10000.0, "Hectares"},           {109402, 4046.8564224, "Acres"},
+    {109404, 1.0, "Square Meters"},          {109405, 0.09290304, "Square Feet"},
+    {109414, 1e6, "Square Kilometers"},      {109439, 2589988.110336, "Square Miles"},
+    {109442, 0.83612736, "Square Yards"},    {109450, 0.01, "Square Decimeters"},
+    {109451, 1e-4, "Square Centimeters"},    {109452, 1e-6, "Square Millimeters"},
+};
+
+template <std::size_t N>
+QX_UnitHandle new_unit(const UnitEntry (&table)[N], UnitKind kind, uint32_t id, const char* what) {
+  for (const UnitEntry& e : table) {
+    if (e.id != id) continue;
+    auto u = std::make_shared<Unit>();
+    u->kind = kind;
+    u->id = id;
+    u->factor = e.factor;
+    u->name = e.name;
+    auto* h = new _QX_UnitInternal;
+    h->unit = std::move(u);
+    return h;
+  }
+  fail(kInvalidArgument, std::string("Unknown ") + what + " unit id.", "Id " + std::to_string(id) + ".");
+}
+
+const Unit& area_unit_of(QX_UnitHandle h, const char* argument) {
+  const Unit& u = *deref(h, argument).unit;
+  if (u.kind != UnitKind::Area) fail(kWrongType, std::string("The ") + argument + " is not an area unit.");
+  return u;
+}
+
+}  // namespace
+
+extern "C" {
+
+/* ---- SpatialReference ---- */
+
+QX_EXPORT void QX_SpatialReference_destroy(QX_SpatialReferenceHandle spatial_reference,
+                                           const QX_ErrorHandler* handler) {
+  guarded_void(handler, "QX_SpatialReference_destroy",
+               [&] { delete &deref(spatial_reference, "spatial reference"); });
+}
+
+QX_EXPORT QX_SpatialReferenceHandle QX_SpatialReference_create(uint32_t wkid, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_SpatialReference_create", QX_SpatialReferenceHandle{},
+                 [&] { return make_handle(spatial_reference_from_wkid(static_cast<int32_t>(wkid))); });
+}
+
+QX_EXPORT QX_SpatialReferenceHandle QX_SpatialReference_createVerticalWKID(uint32_t wkid, uint32_t vertical_wkid,
+                                                                           const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_SpatialReference_createVerticalWKID", QX_SpatialReferenceHandle{}, [&] {
+    return make_handle(
+        spatial_reference_from_wkid(static_cast<int32_t>(wkid), static_cast<int32_t>(vertical_wkid)));
+  });
+}
+
+QX_EXPORT QX_SpatialReferenceHandle QX_SpatialReference_createFromWKText(const char* wk_text,
+                                                                         const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_SpatialReference_createFromWKText", QX_SpatialReferenceHandle{}, [&] {
+    if (wk_text == nullptr) fail(kNullHandle, "The well-known text is null.");
+    return make_handle(spatial_reference_from_wkt(wk_text));
+  });
+}
+
+QX_EXPORT uint32_t QX_SpatialReference_getWKID(QX_SpatialReferenceHandle spatial_reference,
+                                               const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_SpatialReference_getWKID", uint32_t{0},
+                 [&] { return static_cast<uint32_t>(sr_of(spatial_reference).wkid); });
+}
+
+QX_EXPORT uint32_t QX_SpatialReference_getVerticalWKID(QX_SpatialReferenceHandle spatial_reference,
+                                                       const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_SpatialReference_getVerticalWKID", uint32_t{0},
+                 [&] { return static_cast<uint32_t>(sr_of(spatial_reference).vertical_wkid); });
+}
+
+QX_EXPORT QX_StringHandle QX_SpatialReference_getWKText(QX_SpatialReferenceHandle spatial_reference,
+                                                        const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_SpatialReference_getWKText", QX_StringHandle{},
+                 [&] { return make_string(sr_of(spatial_reference).wkt); });
+}
+
+/* ---- Units ---- */
+
+QX_EXPORT void QX_Unit_destroy(QX_UnitHandle unit, const QX_ErrorHandler* handler) {
+  guarded_void(handler, "QX_Unit_destroy", [&] { delete &deref(unit, "unit"); });
+}
+
+QX_EXPORT QX_UnitHandle QX_LinearUnit_create(uint32_t linear_unit_id, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_LinearUnit_create", QX_UnitHandle{},
+                 [&] { return new_unit(kLinearUnits, UnitKind::Linear, linear_unit_id, "linear"); });
+}
+
+QX_EXPORT QX_UnitHandle QX_AreaUnit_create(uint32_t area_unit_id, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_AreaUnit_create", QX_UnitHandle{},
+                 [&] { return new_unit(kAreaUnits, UnitKind::Area, area_unit_id, "area"); });
+}
+
+QX_EXPORT uint32_t QX_AreaUnit_getAreaUnitId(QX_UnitHandle unit, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_AreaUnit_getAreaUnitId", uint32_t{0}, [&] { return area_unit_of(unit, "unit").id; });
+}
+
+QX_EXPORT double QX_AreaUnit_convertFrom(QX_UnitHandle unit, QX_UnitHandle from_unit, double area,
+                                         const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_AreaUnit_convertFrom", kNaN, [&] {
+    return area * area_unit_of(from_unit, "source unit").factor / area_unit_of(unit, "unit").factor;
+  });
+}
+
+QX_EXPORT double QX_AreaUnit_convertTo(QX_UnitHandle unit, QX_UnitHandle to_unit, double area,
+                                       const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_AreaUnit_convertTo", kNaN, [&] {
+    return area * area_unit_of(unit, "unit").factor / area_unit_of(to_unit, "target unit").factor;
+  });
+}
+
+QX_EXPORT double QX_AreaUnit_fromSquareMeters(QX_UnitHandle unit, double area, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_AreaUnit_fromSquareMeters", kNaN,
+                 [&] { return area / area_unit_of(unit, "unit").factor; });
+}
+
+QX_EXPORT double QX_AreaUnit_toSquareMeters(QX_UnitHandle unit, double area, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_AreaUnit_toSquareMeters", kNaN,
+                 [&] { return area * area_unit_of(unit, "unit").factor; });
+}
+
+}  // extern "C"
