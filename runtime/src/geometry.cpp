@@ -26,6 +26,21 @@ void grow_zm(const Vertex& v, EnvelopeBounds& e) {
 
 }  // namespace
 
+void open_ring(Part& ring) {
+  const std::size_t n = ring.size();
+  if (n < 2) return;
+  const Vertex& first = ring.vertices.front();
+  const Vertex& last = ring.vertices.back();
+  if (first.x != last.x || first.y != last.y) return;
+  const Curve closing = ring.curve_at(n - 1);
+  ring.vertices.pop_back();
+  if (!ring.curves.empty()) {
+    ring.curves.pop_back();
+    ring.curves[0] = closing;
+  }
+  if (!ring.has_curves()) ring.curves.clear();
+}
+
 EnvelopeBounds extent_of(const Geometry& g) {
   EnvelopeBounds e;
   if (g.kind == GeometryKind::Envelope) return g.envelope;

@@ -214,6 +214,11 @@ struct Segment {
 
 using SegmentPtr = std::shared_ptr<const Segment>;
 
+// Stores a ring open: a last vertex that repeats the first (in x and y) is
+// dropped, and the curve that ended at it becomes the ring's closing curve.
+// Defined in geometry.cpp.
+void open_ring(Part& ring);
+
 // The extent of a geometry, curves included (exact for arcs and Bezier
 // curves).  Defined in geometry.cpp.
 EnvelopeBounds extent_of(const Geometry& g);

@@ -53,23 +53,6 @@ BuilderData& builder_of(QX_GeometryBuilderHandle h, bool multipart) {
   return b;
 }
 
-// A ring is stored open: a last vertex that repeats the first is dropped,
-// and the curve that ended at it becomes the ring's closing curve.
-void open_ring(Part& ring) {
-  const std::size_t n = ring.size();
-  if (n < 2) return;
-  const Vertex& first = ring.vertices.front();
-  const Vertex& last = ring.vertices.back();
-  if (first.x != last.x || first.y != last.y) return;
-  const Curve closing = ring.curve_at(n - 1);
-  ring.vertices.pop_back();
-  if (!ring.curves.empty()) {
-    ring.curves.pop_back();
-    ring.curves[0] = closing;
-  }
-  if (!ring.has_curves()) ring.curves.clear();
-}
-
 const _QX_ImmutablePartInternal& immutable_part_of(QX_ImmutablePartHandle h) { return deref(h, "part"); }
 
 }  // namespace
