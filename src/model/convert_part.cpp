@@ -1,0 +1,191 @@
+// Parts, curve parts and part collections across the runtime boundary.
+#include <cmath>
+#include <numbers>
+
+#include "model/collection.hpp"
+#include "model/convert_common.hpp"
+#include "model/curvepart.hpp"
+#include "model/part.hpp"
+
+namespace ostrel::model {
+
+using convert::lib;
+using convert::ptr;
+using convert::unwrap;
+
+// ---- model to runtime ----
+
+rt::MutablePart ZorvPart::as_mutable_part(std::optional<SpatialReference> sr) const {
+  std::optional<rt::SpatialReference> rsr = to_geom_sr(std::move(sr));
+  rt::MutablePart out = rt::MutablePart::with_spatial_reference(ptr(rsr));
+  for (std::size_t i = 0; i < len(); ++i) {
+    rt::Point p = get_coord(i)->as_point();
+    out.add_point(p);
+  }
+  return out;
+}
+
+rt::EllipticArcSegment CircularArc::to_elliptic_arc_segment(const ZorvCoord& start, const ZorvCoord& end,
+                                                            std::optional<SpatialReference> sr) const {
+  rt::Point s = start.as_point();
+  rt::Point e = end.as_point();
+  rt::Point interior = rt::Point::with_x_y(interior_x, interior_y);
+  std::optional<rt::SpatialReference> rsr = to_geom_sr(std::move(sr));
+  return lib([&] {
+    return rt::EllipticArcSegment::with_circular_elliptic_arc_with_start_end_and_interior(s, e, interior, ptr(rsr));
+  });
+}
+
+rt::EllipticArcSegment EllipticArc::to_elliptic_arc_segment(const ZorvCoord& start, const ZorvCoord& end,
+                                                            std::optional<SpatialReference> sr) const {
+  rt::Point s = start.as_point();
+  rt::Point e = end.as_point();
+  std::optional<rt::SpatialReference> rsr = to_geom_sr(std::move(sr));
+  return lib([&] {
+    return rt::EllipticArcSegment::with_start_and_end_points(s, e, minor, !clockwise, ptr(rsr), rotation, axis,
+                                                             ratio);
+  });
+}
+
+rt::CubicBezierSegment BezierCurve::to_bezier_segment(const ZorvCoord& start, const ZorvCoord& end,
+                                                      std::optional<SpatialReference> sr) const {
+  rt::Point s = start.as_point();
+  rt::Point c1 = rt::Point::with_x_y(ctrl1_x, ctrl1_y);
+  rt::Point c2 = rt::Point::with_x_y(ctrl2_x, ctrl2_y);
+  rt::Point e = end.as_point();
+  std::optional<rt::SpatialReference> rsr = to_geom_sr(std::move(sr));
+  return lib([&] {
+    return rt::CubicBezierSegment::with_start_point_control_point1_control_point2_end_point_spatial_reference(
+        s, c1, c2, e, ptr(rsr));
+  });
+}
+
+void curve_add_to_mutable_part(const CurveData& curve, rt::MutablePart& part, const ZorvCoord& start,
+                               const ZorvCoord& end, std::optional<SpatialReference> sr) {
+  struct Adder {
+    rt::MutablePart& part;
+    const ZorvCoord& start;
+    const ZorvCoord& end;
+    std::optional<SpatialReference>& sr;
+    void operator()(const Linear&) const { part.add_point_x_y_z_m(end.x(), end.y(), end.z(), end.m()); }
+    void operator()(const CircularArc& a) const {
+      part.add_segment(a.to_elliptic_arc_segment(start, end, std::move(sr)));
+    }
+    void operator()(const EllipticArc& a) const {
+      part.add_segment(a.to_elliptic_arc_segment(start, end, std::move(sr)));
+    }
+    void operator()(const BezierCurve& b) const { part.add_segment(b.to_bezier_segment(start, end, std::move(sr))); }
+  };
+  std::visit(Adder{part, start, end, sr}, curve);
+}
+
+rt::MutablePart ZorvCurvePart::as_mutable_part(std::optional<SpatialReference> sr) const {
+  std::optional<rt::SpatialReference> rsr = to_geom_sr(sr);
+  rt::MutablePart out = rt::MutablePart::with_spatial_reference(ptr(rsr));
+  if (is_empty()) return out;
+  // Vertex 0 starts the part; its curve data describes nothing.
+  ZorvCoord prev = *part.get_coord(0);
+  out.add_point_x_y_z_m(prev.x(), prev.y(), prev.z(), prev.m());
+  for (std::size_t i = 1; i < len(); ++i) {
+    std::optional<Vertex> v = get(i);
+    curve_add_to_mutable_part(v->second, out, prev, v->first, sr);
+    prev = v->first;
+  }
+  return out;
+}
+
+template <class P>
+rt::MutablePartCollection DimensionedCollection<P>::as_mutable_part_collection(
+    std::optional<SpatialReference> sr) const {
+  std::optional<rt::SpatialReference> rsr = to_geom_sr(sr);
+  rt::MutablePartCollection out = rt::MutablePartCollection::with_spatial_reference(ptr(rsr));
+  for (const PartCell& cell : lines) {
+    PartCell share = cell;
+    auto g = share.lock_or_fatal("Lock poisoned");
+    rt::MutablePart part = g->as_mutable_part(sr);
+    out.add_part(part);
+  }
+  return out;
+}
+
+template rt::MutablePartCollection DimensionedCollection<ZorvPart>::as_mutable_part_collection(
+    std::optional<SpatialReference>) const;
+template rt::MutablePartCollection DimensionedCollection<ZorvCurvePart>::as_mutable_part_collection(
+    std::optional<SpatialReference>) const;
+
+// ---- runtime to model ----
+
+ZorvPart ZorvPart::from_immutable_part(rt::ImmutablePart part, bool has_z, bool has_m) {
+  ZorvPart out(has_z, has_m);
+  rt::ImmutablePointIntoIter it = part.points().into_iter();
+  while (std::optional<rt::Point> p = it.next()) out.push_coord(p->x(), p->y(), p->z(), p->m());
+  return out;
+}
+
+CurveData curve_from_segment(const rt::SegmentOwned& segment) {
+  if (segment.try_downcast_ref<rt::LineSegment>()) return Linear{};
+  if (auto arc = segment.try_downcast_ref<rt::EllipticArcSegment>()) {
+    const rt::EllipticArcSegment& a = arc->get();
+    rt::Point center = a.center_point();
+    const double central = a.central_angle();
+    if (a.is_circular()) {
+      const double mid = (a.start_angle() + a.end_angle()) * 0.5;
+      const double radius = a.semi_major_axis();
+      return CircularArc{center.x() + std::cos(mid) * radius, center.y() + std::sin(mid) * radius};
+    }
+    EllipticArc out;
+    out.center_x = center.x();
+    out.center_y = center.y();
+    out.rotation = a.rotation_angle();
+    out.axis = a.semi_major_axis();
+    out.ratio = a.minor_major_ratio();
+    out.minor = std::fabs(central) < std::numbers::pi;
+    out.clockwise = !a.is_counter_clockwise();
+    return out;
+  }
+  if (auto bez = segment.try_downcast_ref<rt::CubicBezierSegment>()) {
+    rt::Point c1 = bez->get().control_point1();
+    rt::Point c2 = bez->get().control_point2();
+    return BezierCurve{c1.x(), c1.y(), c2.x(), c2.y()};
+  }
+  throw ZorvGeoErr(ZorvGeoErr::Kind::VaskelithLibraryError, "Got segment of invalid type from vaskelith");
+}
+
+ZorvCurvePart::Vertex ZorvCurvePart::convert_segment_helper(const rt::ImmutablePart& part, std::size_t i) {
+  const auto idx = static_cast<int64_t>(i);
+  rt::Point p = unwrap([&] { return part.get_point(idx); });
+  ZorvCoord c = ZorvCoord::make(p.x(), p.y(), p.z(), p.m());
+  const int64_t seg = unwrap([&] { return part.get_segment_index_from_end_point_index(idx); });
+  if (seg == -1) return {c, Linear{}};
+  rt::SegmentOwned s = lib([&] { return part.get_segment(seg); });
+  return {c, curve_from_segment(s)};
+}
+
+ZorvCurvePart ZorvCurvePart::from_immutable_part(rt::ImmutablePart part, bool has_z, bool has_m) {
+  ZorvCurvePart out(has_z, has_m);
+  const int64_t n = part.point_count();
+  for (int64_t i = 0; i < n; ++i) {
+    Vertex v = convert_segment_helper(part, static_cast<std::size_t>(i));
+    out.push(v.first, std::move(v.second));
+  }
+  return out;
+}
+
+ZorvCurvePart ZorvCurvePart::from_immutable_ring(rt::ImmutablePart part, bool has_z, bool has_m) {
+  ZorvCurvePart out(has_z, has_m);
+  if (part.is_empty()) return out;
+  // The segment ending at vertex 0 is the ring's closing one.
+  Vertex first = convert_segment_helper(part, 0);
+  out.push(first.first, Linear{});
+  const int64_t n = part.point_count();
+  for (int64_t i = 1; i < n; ++i) {
+    Vertex v = convert_segment_helper(part, static_cast<std::size_t>(i));
+    out.push(v.first, std::move(v.second));
+  }
+  // A curved closing segment needs its end vertex spelled out; a straight one
+  // is implied.
+  if (!is_linear(first.second)) out.push(first.first, std::move(first.second));
+  return out;
+}
+
+}  // namespace ostrel::model
