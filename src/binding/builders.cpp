@@ -1,0 +1,42 @@
+#include "binding/builders.hpp"
+
+#include "binding/call.hpp"
+#include "binding/environment.hpp"
+
+namespace ostrel::rt {
+namespace {
+
+QX_SpatialReferenceHandle raw_or_null(const SpatialReference* sr) { return sr ? sr->raw() : nullptr; }
+
+}  // namespace
+
+void destroy_builder(QX_GeometryBuilderHandle h, const QX_ErrorHandler* eh) { QX(QX_GeometryBuilder_destroy)(h, eh); }
+
+GeometryOwned GeometryBuilderBase::to_geometry() const {
+  return GeometryOwned::from_handle(OSTREL_RT_CALL_FATAL(QX_GeometryBuilder_toGeometry, raw()));
+}
+
+void GeometryBuilderBase::set_parts_impl(const MutablePartCollection& parts) {
+  OSTREL_RT_CALL_FATAL(QX_MultipartBuilder_setParts, raw(), parts.raw());
+}
+
+PolygonBuilder PolygonBuilder::with_spatial_reference(const SpatialReference* sr) {
+  environment::init();
+  return from_handle(OSTREL_RT_CALL_FATAL(QX_PolygonBuilder_createFromSpatialReference, raw_or_null(sr)));
+}
+
+PolylineBuilder PolylineBuilder::with_spatial_reference(const SpatialReference* sr) {
+  environment::init();
+  return from_handle(OSTREL_RT_CALL_FATAL(QX_PolylineBuilder_createFromSpatialReference, raw_or_null(sr)));
+}
+
+MultipointBuilder MultipointBuilder::with_spatial_reference(const SpatialReference* sr) {
+  environment::init();
+  return from_handle(OSTREL_RT_CALL_FATAL(QX_MultipointBuilder_createFromSpatialReference, raw_or_null(sr)));
+}
+
+void MultipointBuilder::set_points(const MutablePointCollection& points) {
+  OSTREL_RT_CALL_FATAL(QX_MultipointBuilder_setPoints, raw(), points.raw());
+}
+
+}  // namespace ostrel::rt

@@ -1,0 +1,99 @@
+#include "binding/spatial_reference.hpp"
+
+#include "binding/call.hpp"
+#include "binding/environment.hpp"
+#include "binding/strings.hpp"
+
+namespace ostrel::rt {
+
+void SpatialReference::destroy(QX_SpatialReferenceHandle h, const QX_ErrorHandler* eh) {
+  QX(QX_SpatialReference_destroy)(h, eh);
+}
+
+SpatialReference SpatialReference::with_wkid(uint32_t wkid) {
+  environment::init();
+  return from_handle(OSTREL_RT_CALL(QX_SpatialReference_create, wkid));
+}
+
+SpatialReference SpatialReference::with_wkid_vertical_wkid(uint32_t wkid, uint32_t vertical_wkid) {
+  environment::init();
+  return from_handle(OSTREL_RT_CALL(QX_SpatialReference_createVerticalWKID, wkid, vertical_wkid));
+}
+
+SpatialReference SpatialReference::with_wktext(std::string_view text) {
+  environment::init();
+  std::string c_text = to_c_string(text, "Failed to convert string to CString");
+  return from_handle(OSTREL_RT_CALL(QX_SpatialReference_createFromWKText, c_text.c_str()));
+}
+
+uint32_t SpatialReference::wkid() const { return OSTREL_RT_CALL_FATAL(QX_SpatialReference_getWKID, raw()); }
+
+uint32_t SpatialReference::vertical_wkid() const {
+  return OSTREL_RT_CALL_FATAL(QX_SpatialReference_getVerticalWKID, raw());
+}
+
+std::string SpatialReference::wktext() const {
+  return string_from_handle(OSTREL_RT_CALL_FATAL(QX_SpatialReference_getWKText, raw()));
+}
+
+// ---- units ----
+
+AreaUnitId area_unit_id_try_from(uint32_t code) {
+  switch (code) {
+    case 0:
+    case 109401:
+    case 109402:
+    case 109404:
+    case 109405:
+    case 109414:
+    case 109439:
+    case 109442:
+    case 109450:
+    case 109451:
+    case 109452:
+      return static_cast<AreaUnitId>(code);
+    default:
+      throw Error::new_conversion_error("bindings::QX_AreaUnitId", "AreaUnitId");
+  }
+}
+
+void AreaUnit::destroy(QX_UnitHandle h, const QX_ErrorHandler* eh) { QX(QX_Unit_destroy)(h, eh); }
+
+AreaUnit AreaUnit::with_unit_id(AreaUnitId unit_id) {
+  environment::init();
+  return from_handle(OSTREL_RT_CALL(QX_AreaUnit_create, static_cast<uint32_t>(unit_id)));
+}
+
+AreaUnitId AreaUnit::area_unit_id() const {
+  uint32_t code = OSTREL_RT_CALL_FATAL(QX_AreaUnit_getAreaUnitId, raw());
+  try {
+    return area_unit_id_try_from(code);
+  } catch (const Error& e) {
+    detail::fatal_transform(e);
+  }
+}
+
+double AreaUnit::convert_to(const AreaUnit& to_unit, double area) const {
+  return OSTREL_RT_CALL_FATAL(QX_AreaUnit_convertTo, raw(), to_unit.raw(), area);
+}
+
+double AreaUnit::convert_from(const AreaUnit& from_unit, double area) const {
+  return OSTREL_RT_CALL_FATAL(QX_AreaUnit_convertFrom, raw(), from_unit.raw(), area);
+}
+
+double AreaUnit::to_square_meters(double area) const {
+  return OSTREL_RT_CALL_FATAL(QX_AreaUnit_toSquareMeters, raw(), area);
+}
+
+double AreaUnit::from_square_meters(double area) const {
+  return OSTREL_RT_CALL_FATAL(QX_AreaUnit_fromSquareMeters, raw(), area);
+}
+
+void LinearUnit::destroy(QX_UnitHandle h, const QX_ErrorHandler* eh) { QX(QX_Unit_destroy)(h, eh); }
+
+LinearUnit LinearUnit::with_unit_id(uint32_t unit_id) {
+  environment::init();
+  return from_handle(OSTREL_RT_CALL(QX_LinearUnit_create, unit_id));
+}
+
+}  // namespace ostrel::rt
