@@ -1,0 +1,432 @@
+#include "python/utils/dict_builder.hpp"
+
+#include <array>
+#include <charconv>
+
+#include "python/pyapi/args.hpp"
+#include "python/utils/orientation.hpp"
+
+namespace ostrel::py::utils {
+
+PyObject* key(Key k) {
+  static constexpr std::array<const char*, std::size_t(Key::count_)> names{
+      "x",           "y",          "z",          "m",        "paths",      "rings",
+      "points",      "hasM",       "hasZ",       "spatialReference",       "wkid",
+      "type",        "coordinates", "geometries", "meta",    "srid",       "crs",
+      "name",        "properties", "Point",      "LineString", "Polygon",  "MultiPoint",
+      "MultiLineString", "MultiPolygon", "GeometryCollection"};
+  // Created on first use under the interpreter lock and kept for the process.
+  static std::array<PyObject*, std::size_t(Key::count_)> cache{};
+  PyObject*& slot = cache[std::size_t(k)];
+  if (!slot) {
+    slot = PyUnicode_InternFromString(names[std::size_t(k)]);
+    if (!slot) throw_py();
+  }
+  return slot;
+}
+
+std::string exception_text(PyErr& err) {
+  PyObject* value = err.value();
+  std::string text;
+  {
+    Ref name = Ref::steal(PyObject_GetAttrString((PyObject*)Py_TYPE(value), "__name__"));
+    const char* s = name ? PyUnicode_AsUTF8(name.get()) : nullptr;
+    if (!s) PyErr_Clear();
+    text = s ? s : Py_TYPE(value)->tp_name;
+  }
+  Ref str = Ref::steal(PyObject_Str(value));
+  const char* s = str ? PyUnicode_AsUTF8(str.get()) : nullptr;
+  if (!s) {
+    PyErr_Clear();
+    return text + ": <exception str() failed>";
+  }
+  return text + ": " + s;
+}
+
+// ---- shared machinery ----
+
+void DictBuilder::srid(std::optional<int32_t> srid) {
+  if (srid) srid_ = srid;
+}
+
+Ref DictBuilder::finish() {
+  if (stack_.empty()) raise(PyExc_IndexError, "empty stack");
+  Ref top = std::move(stack_.back());
+  stack_.pop_back();
+  if (!PyDict_Check(top.get())) raise(PyExc_TypeError, cast_text(top.get(), "dict"));
+  stack_.clear();
+  return top;
+}
+
+Ref DictBuilder::pop() {
+  if (stack_.empty()) fail("empty stack");
+  Ref top = std::move(stack_.back());
+  stack_.pop_back();
+  return top;
+}
+
+void DictBuilder::append_to_top(PyObject* obj, std::string_view empty_text) {
+  if (stack_.empty()) fail(empty_text);
+  PyObject* top = stack_.back().get();
+  if (!PyList_Check(top)) fail(cast_text(top, "list"));
+  check_status(PyList_Append(top, obj));
+}
+
+Ref DictBuilder::new_dict() { return check(PyDict_New()); }
+Ref DictBuilder::new_list() { return check(PyList_New(0)); }
+
+void DictBuilder::set(PyObject* dict, Key k, PyObject* value) {
+  check_status(PyDict_SetItem(dict, key(k), value));
+}
+
+Ref DictBuilder::coord_tuple(double x, double y, std::optional<double> z, std::optional<double> m) {
+  Ref t = check(PyTuple_New(2 + Py_ssize_t(z.has_value()) + Py_ssize_t(m.has_value())));
+  Py_ssize_t i = 0;
+  auto put = [&](double v) {
+    PyObject* f = PyFloat_FromDouble(v);
+    if (!f) throw_py();
+    PyTuple_SET_ITEM(t.get(), i++, f);
+  };
+  put(x);
+  put(y);
+  if (z) put(*z);
+  if (m) put(*m);
+  return t;
+}
+
+// ---- zorvjson ----
+
+namespace {
+
+const char* flag(bool b) { return b ? "true" : "false"; }
+
+std::string dims_mismatch(bool had_z, bool had_m, bool z, bool m) {
+  return std::string(
+             "Coordinate dimension mismatch: all coordinates in a geometry must either all have or "
+             "all lack Z and M values. Previously coordinates: (has_z, has_m) = [") +
+         flag(had_z) + ", " + flag(had_m) + "], current: (has_z, has_m) = [" + flag(z) + ", " +
+         flag(m) + "]";
+}
+
+[[noreturn]] void point_inside_geometry() {
+  fatal("not implemented: this should be reached only when inside geometry collection");
+}
+
+}  // namespace
+
+void ZorvJsonBuilder::set_spatial_reference(PyObject* dict) {
+  if (!srid_) return;
+  Ref sr = new_dict();
+  Ref wkid = check(PyLong_FromLong(*srid_));
+  set(sr.get(), Key::wkid, wkid.get());
+  set(dict, Key::spatialReference, sr.get());
+}
+
+void ZorvJsonBuilder::set_has_m(PyObject* dict) {
+  if (!has_m_) fail("has_m not initialized");
+  set(dict, Key::hasM, *has_m_ ? Py_True : Py_False);
+}
+
+void ZorvJsonBuilder::set_has_z(PyObject* dict) {
+  if (!has_z_) fail("has_z not initialized");
+  set(dict, Key::hasZ, *has_z_ ? Py_True : Py_False);
+}
+
+void ZorvJsonBuilder::finish_dict(Ref dict) {
+  set_spatial_reference(dict.get());
+  if (!stack_.empty()) point_inside_geometry();
+  push(std::move(dict));
+}
+
+void ZorvJsonBuilder::coordinate(double x, double y, std::optional<double> z, std::optional<double> m,
+                                 std::size_t) {
+  guard([&] {
+    if (in_point_) {
+      Ref d = new_dict();
+      Ref fx = check(PyFloat_FromDouble(x));
+      set(d.get(), Key::x, fx.get());
+      Ref fy = check(PyFloat_FromDouble(y));
+      set(d.get(), Key::y, fy.get());
+      if (z) {
+        Ref fz = check(PyFloat_FromDouble(*z));
+        set(d.get(), Key::z, fz.get());
+      }
+      if (m) {
+        Ref fm = check(PyFloat_FromDouble(*m));
+        set(d.get(), Key::m, fm.get());
+      }
+      push(std::move(d));
+      return;
+    }
+    bool cz = z.has_value(), cm = m.has_value();
+    if (!has_z_ || !has_m_) {
+      has_z_ = cz;
+      has_m_ = cm;
+    } else if (*has_z_ != cz || *has_m_ != cm) {
+      fail(dims_mismatch(*has_z_, *has_m_, cz, cm));
+    }
+    Ref t = coord_tuple(x, y, z, m);
+    push_to_parent(t.get());
+  });
+}
+
+void ZorvJsonBuilder::empty_point(std::size_t idx) {
+  guard([&] {
+    Ref d = new_dict();
+    set(d.get(), Key::x, Py_None);
+    set_spatial_reference(d.get());
+    if (idx != 0 || !stack_.empty())
+      push_to_parent(d.get());
+    else
+      push(std::move(d));
+  });
+}
+
+void ZorvJsonBuilder::point_begin(std::size_t) { in_point_ = true; }
+
+void ZorvJsonBuilder::point_end(std::size_t) {
+  guard([&] {
+    in_point_ = false;
+    Ref d = pop();
+    if (!PyDict_Check(d.get())) fail(cast_text(d.get(), "dict"));
+    finish_dict(std::move(d));
+  });
+}
+
+void ZorvJsonBuilder::linestring_begin(bool, std::size_t, std::size_t) {
+  guard([&] { push(new_list()); });
+}
+
+void ZorvJsonBuilder::orient(PyObject* ring, bool clockwise) {
+  if (!is_sequence(ring)) fail(cast_text(ring, "Sequence"));
+  if (ring_is_clockwise(ring) != clockwise) {
+    // Reversed in place, so a closed ring keeps its closing vertex at both ends.
+    if (!PyList_Check(ring)) fail(cast_text(ring, "list"));
+    check_status(PyList_Reverse(ring));
+  }
+}
+
+void ZorvJsonBuilder::linestring_end(bool tagged, std::size_t) {
+  guard([&] {
+    Ref list = pop();
+    if (tagged) {
+      Ref d = new_dict();
+      Ref paths = check(PyList_New(1));
+      PyList_SET_ITEM(paths.get(), 0, list.release());
+      set(d.get(), Key::paths, paths.get());
+      set_has_m(d.get());
+      set_has_z(d.get());
+      finish_dict(std::move(d));
+      return;
+    }
+    switch (ring_state_) {
+      case RingState::exterior:
+        ring_state_ = RingState::interior;
+        orient(list.get(), true);
+        break;
+      case RingState::interior:
+        orient(list.get(), false);
+        break;
+      case RingState::none:
+        break;
+    }
+    push_to_parent(list.get());
+  });
+}
+
+void ZorvJsonBuilder::polygon_begin(bool tagged, std::size_t, std::size_t) {
+  guard([&] {
+    if (tagged) push(new_list());
+    ring_state_ = RingState::exterior;
+  });
+}
+
+void ZorvJsonBuilder::polygon_end(bool tagged, std::size_t) {
+  guard([&] {
+    if (tagged) {
+      Ref rings = pop();
+      Ref d = new_dict();
+      set(d.get(), Key::rings, rings.get());
+      set_has_m(d.get());
+      set_has_z(d.get());
+      finish_dict(std::move(d));
+    }
+    ring_state_ = RingState::none;
+  });
+}
+
+void ZorvJsonBuilder::multipoint_begin(std::size_t, std::size_t) {
+  guard([&] { push(new_list()); });
+}
+
+void ZorvJsonBuilder::multipoint_end(std::size_t) {
+  guard([&] {
+    Ref points = pop();
+    Ref d = new_dict();
+    set_has_m(d.get());
+    set_has_z(d.get());
+    set(d.get(), Key::points, points.get());
+    finish_dict(std::move(d));
+  });
+}
+
+void ZorvJsonBuilder::multilinestring_begin(std::size_t, std::size_t) {
+  guard([&] { push(new_list()); });
+}
+
+void ZorvJsonBuilder::multilinestring_end(std::size_t) {
+  guard([&] {
+    Ref paths = pop();
+    Ref d = new_dict();
+    set(d.get(), Key::paths, paths.get());
+    set_has_m(d.get());
+    set_has_z(d.get());
+    finish_dict(std::move(d));
+  });
+}
+
+void ZorvJsonBuilder::multipolygon_begin(std::size_t, std::size_t) {
+  guard([&] { push(new_list()); });
+}
+
+void ZorvJsonBuilder::multipolygon_end(std::size_t) {
+  guard([&] {
+    Ref rings = pop();
+    Ref d = new_dict();
+    set(d.get(), Key::rings, rings.get());
+    set_has_m(d.get());
+    set_has_z(d.get());
+    finish_dict(std::move(d));
+  });
+}
+
+// The zorvjson shape has no layout for a collection; the input is refused
+// with an ordinary conversion error.
+void ZorvJsonBuilder::geometrycollection_begin(std::size_t, std::size_t) {
+  fail("geometry collections have no zorvjson layout");
+}
+
+void ZorvJsonBuilder::geometrycollection_end(std::size_t) {
+  fail("geometry collections have no zorvjson layout");
+}
+
+// ---- GeoJSON ----
+
+void GeoJsonBuilder::set_spatial_reference(PyObject* dict) {
+  if (!srid_) return;
+  Ref srid = check(PyLong_FromLong(*srid_));
+  Ref meta = new_dict();
+  set(meta.get(), Key::srid, srid.get());
+
+  char buf[32] = "EPSG:";
+  auto r = std::to_chars(buf + 5, buf + sizeof buf, *srid_);
+  Ref name = check(PyUnicode_FromStringAndSize(buf, r.ptr - buf));
+  Ref properties = new_dict();
+  set(properties.get(), Key::name, name.get());
+  Ref crs = new_dict();
+  set(crs.get(), Key::type, key(Key::name));
+  set(crs.get(), Key::properties, properties.get());
+
+  set(dict, Key::meta, meta.get());
+  set(dict, Key::crs, crs.get());
+}
+
+Ref GeoJsonBuilder::typed(Key type, Key second, PyObject* value) {
+  Ref d = new_dict();
+  set(d.get(), Key::type, key(type));
+  set(d.get(), second, value);
+  return d;
+}
+
+void GeoJsonBuilder::finish_dict(Ref dict) {
+  set_spatial_reference(dict.get());
+  if (!stack_.empty())
+    push_to_parent(dict.get());
+  else
+    push(std::move(dict));
+}
+
+void GeoJsonBuilder::end_typed(Key type, Key second) {
+  guard([&] {
+    Ref list = pop();
+    finish_dict(typed(type, second, list.get()));
+  });
+}
+
+void GeoJsonBuilder::coordinate(double x, double y, std::optional<double> z, std::optional<double> m,
+                                std::size_t) {
+  guard([&] {
+    Ref t = coord_tuple(x, y, z, m);
+    if (in_point_)
+      push(std::move(t));
+    else
+      push_to_parent(t.get());
+  });
+}
+
+void GeoJsonBuilder::empty_point(std::size_t idx) {
+  guard([&] {
+    Ref coords = new_list();
+    Ref d = typed(Key::Point, Key::coordinates, coords.get());
+    set_spatial_reference(d.get());
+    if (idx != 0 || !stack_.empty())
+      push_to_parent(d.get());
+    else
+      push(std::move(d));
+  });
+}
+
+void GeoJsonBuilder::point_begin(std::size_t) { in_point_ = true; }
+
+void GeoJsonBuilder::point_end(std::size_t) {
+  in_point_ = false;
+  end_typed(Key::Point);
+}
+
+void GeoJsonBuilder::linestring_begin(bool, std::size_t, std::size_t) {
+  guard([&] { push(new_list()); });
+}
+
+void GeoJsonBuilder::linestring_end(bool tagged, std::size_t) {
+  if (tagged) return end_typed(Key::LineString);
+  guard([&] {
+    Ref list = pop();
+    push_to_parent(list.get());
+  });
+}
+
+void GeoJsonBuilder::polygon_begin(bool, std::size_t, std::size_t) {
+  guard([&] { push(new_list()); });
+}
+
+void GeoJsonBuilder::polygon_end(bool tagged, std::size_t) {
+  if (tagged) return end_typed(Key::Polygon);
+  guard([&] {
+    Ref list = pop();
+    push_to_parent(list.get());
+  });
+}
+
+void GeoJsonBuilder::multipoint_begin(std::size_t, std::size_t) {
+  guard([&] { push(new_list()); });
+}
+void GeoJsonBuilder::multipoint_end(std::size_t) { end_typed(Key::MultiPoint); }
+
+void GeoJsonBuilder::multilinestring_begin(std::size_t, std::size_t) {
+  guard([&] { push(new_list()); });
+}
+void GeoJsonBuilder::multilinestring_end(std::size_t) { end_typed(Key::MultiLineString); }
+
+void GeoJsonBuilder::multipolygon_begin(std::size_t, std::size_t) {
+  guard([&] { push(new_list()); });
+}
+void GeoJsonBuilder::multipolygon_end(std::size_t) { end_typed(Key::MultiPolygon); }
+
+void GeoJsonBuilder::geometrycollection_begin(std::size_t, std::size_t) {
+  guard([&] { push(new_list()); });
+}
+void GeoJsonBuilder::geometrycollection_end(std::size_t) {
+  end_typed(Key::GeometryCollection, Key::geometries);
+}
+
+}  // namespace ostrel::py::utils
