@@ -1,5 +1,7 @@
 #include "model/part.hpp"
 
+#include "model/cell.hpp"
+
 namespace ostrel::model {
 
 namespace {
@@ -37,6 +39,8 @@ void ZorvPart::push_slice_coord(std::span<const double> values) {
 }
 
 void ZorvPart::insert_coord(std::size_t idx, const ZorvCoord& c) {
+  // Callers check the position first; a bad one must not write out of bounds.
+  if (idx > xs.size()) detail::fatal("Internal error: vertex insertion past the end of a part");
   insert_at(xs, idx, c.x());
   insert_at(ys, idx, c.y());
   if (zs) insert_at(*zs, idx, c.z_or_nan());
