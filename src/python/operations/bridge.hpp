@@ -1,0 +1,66 @@
+// What the operations need from the geometry classes, in one place: type
+// objects, the conversions of Python objects into runtime objects, and the
+// shaping of runtime results into Python objects.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "binding/geometry.hpp"
+#include "binding/spatial_reference.hpp"
+#include "model/point.hpp"
+#include "python/pyapi/ref.hpp"
+
+namespace ostrel::rt {
+class DatumTransformationOwned;
+}
+
+namespace ostrel::py::ops {
+
+// ---- classes ----
+PyTypeObject* geometry_type();
+PyTypeObject* point_type();
+PyTypeObject* polyline_type();
+PyTypeObject* polygon_type();
+PyTypeObject* envelope_type();
+PyTypeObject* datum_transformation_type();
+
+// ---- Python objects into runtime objects (all throw) ----
+// A fresh runtime geometry of any object the bridge accepts (geometries,
+// zorvjson dictionaries, runtime JSON text).
+rt::GeometryOwned to_runtime(PyObject* obj);
+// Typed operands, read from their own model (the object's class was checked).
+rt::Envelope envelope_geom(PyObject* env);
+rt::Polyline polyline_geom(PyObject* polyline);
+rt::Point point_geom(PyObject* point);
+// A SpatialReference object or a spatial-reference dictionary.
+rt::SpatialReference spatial_reference_geom(PyObject* obj);
+// The runtime transformation a DatumTransformation object owns (lent).
+const rt::DatumTransformationOwned& datum_transformation_of(PyObject* transformation);
+
+// ---- enumerations and units ----
+// The member's value; TypeError (to be prefixed with the argument) otherwise.
+int32_t linear_unit_id_value(PyObject* obj);
+int32_t area_unit_id_value(PyObject* obj);
+uint32_t curve_type_value(PyObject* obj);
+bool is_area_unit_id(PyObject* obj);
+bool is_area_unit(PyObject* obj);
+// The runtime unit an AreaUnit object owns (lent).
+const rt::AreaUnit& area_unit_of(PyObject* area_unit);
+// A new runtime area unit for a code, or the unit of an AreaUnit copied; both
+// raise RuntimeError with the runtime error's debug form.
+rt::AreaUnit new_area_unit(int32_t code);
+rt::AreaUnit clone_area_unit(PyObject* area_unit);
+// A runtime linear unit for a member's value; ValueError "Invalid LinearUnitId: {:?}".
+rt::LinearUnit new_linear_unit(int32_t code);
+
+// ---- runtime results into Python objects ----
+Ref geometry_to_py(rt::GeometryOwned g);                 // class by runtime kind
+Ref geometries_to_py(std::vector<rt::GeometryOwned> gs);  // a list, class by runtime kind
+Ref polygon_to_py(rt::Polygon p);
+Ref envelope_to_py(rt::Envelope e);
+Ref point_to_py(rt::Point p);
+Ref point_model_to_py(model::ZorvGeometryPoint p);
+
+}  // namespace ostrel::py::ops
