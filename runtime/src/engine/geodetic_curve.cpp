@@ -63,11 +63,9 @@ Segment::Segment(const Ellipsoid& ellipsoid, CurveType type, const LonLat& start
     : e_(ellipsoid), type_(type), start_(start), end_(end), plane_(plane), sx_(sx), sy_(sy), ex_(ex), ey_(ey) {
   if (type_ == CurveType::ShapePreserving && plane_ == nullptr) type_ = CurveType::Geodesic;
   switch (type_) {
-    case CurveType::Geodesic: {
-      double azi2 = 0;
-      e_.geodesic().Inverse(start.lat, start.lon, end.lat, end.lon, line_length_, azimuth_, azi2);
+    case CurveType::Geodesic:
+      use_geodesic();
       break;
-    }
     case CurveType::Loxodrome:
       e_.rhumb().Inverse(start.lat, start.lon, end.lat, end.lon, line_length_, azimuth_);
       break;
@@ -83,11 +81,7 @@ Segment::Segment(const Ellipsoid& ellipsoid, CurveType type, const LonLat& start
       normalize(u2_);
       omega_ = std::acos(std::clamp(dot(u1_, u2_), -1.0, 1.0));
       // Coincident or antipodal points fix no plane: the geodesic stands in.
-      if (omega_ < 1e-15 || kPi - omega_ < 1e-9) {
-        type_ = CurveType::Geodesic;
-        double azi2 = 0;
-        e_.geodesic().Inverse(start.lat, start.lon, end.lat, end.lon, line_length_, azimuth_, azi2);
-      }
+      if (omega_ < 1e-15 || kPi - omega_ < 1e-9) use_geodesic();
       break;
     }
     case CurveType::NormalSection: {
@@ -103,9 +97,7 @@ Segment::Segment(const Ellipsoid& ellipsoid, CurveType type, const LonLat& start
       cross(nrm_, chord, pn);
       // The end point on the start point's normal line fixes no plane.
       if (!(norm(pn) > 1e-9 * std::max(1.0, norm(chord)))) {
-        type_ = CurveType::Geodesic;
-        double azi2 = 0;
-        e_.geodesic().Inverse(start.lat, start.lon, end.lat, end.lon, line_length_, azimuth_, azi2);
+        use_geodesic();
         break;
       }
       cross(pn, nrm_, tan_);
@@ -123,6 +115,14 @@ Segment::Segment(const Ellipsoid& ellipsoid, CurveType type, const LonLat& start
                 (type_ != CurveType::ShapePreserving || (sx_ == ex_ && sy_ == ey_));
 }
 
+void Segment::use_geodesic() {
+  type_ = CurveType::Geodesic;
+  line_ = e_.geodesic().InverseLine(start_.lat, start_.lon, end_.lat, end_.lon,
+                                    GeographicLib::Geodesic::LATITUDE | GeographicLib::Geodesic::LONGITUDE |
+                                        GeographicLib::Geodesic::DISTANCE_IN | GeographicLib::Geodesic::DISTANCE);
+  line_length_ = line_.Distance();
+}
+
 void Segment::plane_at(double t, double& x, double& y) const {
   x = sx_ + (ex_ - sx_) * t;
   y = sy_ + (ey_ - sy_) * t;
@@ -134,15 +134,11 @@ LonLat Segment::at(double t) const {
   LonLat out;
   switch (type_) {
     case CurveType::Geodesic: {
-      const GeographicLib::GeodesicLine line =
-          e_.geodesic().Line(start_.lat, start_.lon, azimuth_,
-                             GeographicLib::Geodesic::LATITUDE | GeographicLib::Geodesic::LONGITUDE |
-                                 GeographicLib::Geodesic::LONG_UNROLL);
       double lat = 0, lon = 0, azi = 0, s12 = 0, m12 = 0, mm12 = 0, mm21 = 0, area = 0;
-      line.GenPosition(false, t * line_length_,
-                       GeographicLib::Geodesic::LATITUDE | GeographicLib::Geodesic::LONGITUDE |
-                           GeographicLib::Geodesic::LONG_UNROLL,
-                       lat, lon, azi, s12, m12, mm12, mm21, area);
+      line_.GenPosition(false, t * line_length_,
+                        GeographicLib::Geodesic::LATITUDE | GeographicLib::Geodesic::LONGITUDE |
+                            GeographicLib::Geodesic::LONG_UNROLL,
+                        lat, lon, azi, s12, m12, mm12, mm21, area);
       out = {lon, lat};
       break;
     }
@@ -300,9 +296,11 @@ double ring_area(const Ellipsoid& e, CurveType type, const std::vector<LonLat>& 
     for (const LonLat& p : pts) poly.AddPoint(p.lat, p.lon);
     poly.Compute(false, true, perimeter, area);
   } else {
-    // The other curves are followed by short geodesic pieces; over a piece of
-    // 2 km the area between curve and geodesic is far below a square meter.
-    GeographicLib::PolygonArea poly(e.geodesic(), false);
+    // The other curves are followed by short geodesic pieces, at two
+    // densities; the area between a curve and its geodesic chords falls
+    // with the square of the piece length, so Richardson extrapolation of
+    // the two areas leaves far less than a square meter.
+    GeographicLib::PolygonArea coarse(e.geodesic(), false), fine(e.geodesic(), false);
     for (std::size_t i = 0; i < n; ++i) {
       const std::size_t j = (i + 1) % n;
       const Segment seg = (type == CurveType::ShapePreserving)
@@ -310,11 +308,17 @@ double ring_area(const Ellipsoid& e, CurveType type, const std::vector<LonLat>& 
                                         (*plane_xy)[j].first, (*plane_xy)[j].second)
                               : Segment(e, type, pts[i], pts[j]);
       const double len = seg.length();
-      const std::size_t pieces = static_cast<std::size_t>(std::clamp(std::ceil(len / 2000.0), 1.0, 20000.0));
-      const std::vector<LonLat> div = seg.divide(pieces);
-      for (std::size_t k = 0; k + 1 < div.size(); ++k) poly.AddPoint(div[k].lat, div[k].lon);
+      const std::size_t pieces = static_cast<std::size_t>(std::clamp(std::ceil(len / 5000.0), 1.0, 10000.0));
+      const std::vector<LonLat> div = seg.divide(2 * pieces);
+      for (std::size_t k = 0; k + 1 < div.size(); ++k) {
+        fine.AddPoint(div[k].lat, div[k].lon);
+        if (k % 2 == 0) coarse.AddPoint(div[k].lat, div[k].lon);
+      }
     }
-    poly.Compute(false, true, perimeter, area);
+    double area_coarse = 0, area_fine = 0;
+    coarse.Compute(false, true, perimeter, area_coarse);
+    fine.Compute(false, true, perimeter, area_fine);
+    area = (4 * area_fine - area_coarse) / 3;
   }
   // PolygonArea counts counter-clockwise rings as positive; the runtime's
   // exterior rings run clockwise.

@@ -25,6 +25,7 @@
 
 #include <GeographicLib/Geocentric.hpp>
 #include <GeographicLib/Geodesic.hpp>
+#include <GeographicLib/GeodesicLine.hpp>
 #include <GeographicLib/Rhumb.hpp>
 
 namespace vaskelith::geodetic {
@@ -92,6 +93,7 @@ class Segment {
   // Point at parameter t in [0, 1] (not proportional to length, except for
   // the geodesic and the loxodrome).
   LonLat at(double t) const;
+  void use_geodesic();
   void plane_at(double t, double& x, double& y) const;
   // Samples of the parameter with equal steps, with cumulative lengths.
   void sample(std::size_t m, std::vector<double>& cumulative) const;
@@ -105,6 +107,7 @@ class Segment {
   const PlaneMap* plane_;
   double sx_, sy_, ex_, ey_;
   // Geodesic and loxodrome: the line and its length.
+  GeographicLib::GeodesicLine line_;
   double line_length_ = 0;
   double azimuth_ = 0;
   bool degenerate_ = false;

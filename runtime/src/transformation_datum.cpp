@@ -1,0 +1,156 @@
+#include "transformation_datum.hpp"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "errors.hpp"
+
+namespace vaskelith {
+
+namespace {
+
+bool grids_missing(const PJ* op) {
+  PJ_CONTEXT* ctx = proj_context();
+  const int n = proj_coordoperation_get_grid_used_count(ctx, op);
+  for (int i = 0; i < n; ++i) {
+    const char *short_name = nullptr, *full_name = nullptr, *package = nullptr, *url = nullptr;
+    int direct = 0, open = 0, available = 0;
+    if (!proj_coordoperation_get_grid_used(ctx, op, i, &short_name, &full_name, &package, &url, &direct, &open,
+                                           &available))
+      return true;
+    if (!available) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool same_crs(const PJ* a, const PJ* b) {
+  return a && b && proj_is_equivalent_to_with_ctx(proj_context(), a, b, PJ_COMP_EQUIVALENT_EXCEPT_AXIS_ORDER_GEOGCRS);
+}
+
+SpatialReferencePtr spatial_reference_for(const PJ* crs) {
+  if (!crs) return nullptr;
+  // A compound system stands for its horizontal part plus a vertical id.
+  PJ_CONTEXT* ctx = proj_context();
+  if (proj_get_type(crs) == PJ_TYPE_COMPOUND_CRS) {
+    projection::PjPtr horizontal(proj_crs_get_sub_crs(ctx, crs, 0));
+    projection::PjPtr vertical(proj_crs_get_sub_crs(ctx, crs, 1));
+    const char* hauth = horizontal ? proj_get_id_auth_name(horizontal.get(), 0) : nullptr;
+    const char* vauth = vertical ? proj_get_id_auth_name(vertical.get(), 0) : nullptr;
+    if (hauth && vauth && std::strcmp(hauth, "EPSG") == 0 && std::strcmp(vauth, "EPSG") == 0) {
+      try {
+        return spatial_reference_from_wkid(std::atoi(proj_get_id_code(horizontal.get(), 0)),
+                                           std::atoi(proj_get_id_code(vertical.get(), 0)));
+      } catch (const Failure&) {
+      }
+    }
+    return horizontal ? spatial_reference_for(horizontal.get()) : nullptr;
+  }
+  const char* auth = proj_get_id_auth_name(crs, 0);
+  if (auth && std::strcmp(auth, "EPSG") == 0) {
+    try {
+      return spatial_reference_from_wkid(std::atoi(proj_get_id_code(crs, 0)));
+    } catch (const Failure&) {
+    }
+  }
+  const char* wkt = proj_as_wkt(ctx, crs, PJ_WKT1_GDAL, nullptr);
+  if (!wkt) return nullptr;
+  try {
+    return spatial_reference_from_wkt(wkt);
+  } catch (const Failure&) {
+    return nullptr;
+  }
+}
+
+DatumTransformationPtr datum_transformation_from(PJ* op, DatumTransformationKind kind) {
+  projection::PjPtr owned(op);
+  PJ_CONTEXT* ctx = proj_context();
+  auto t = std::make_shared<DatumTransformation>();
+  const char* name = proj_get_name(op);
+  t->name = name ? name : "";
+  t->kind = kind;
+  t->missing_files = grids_missing(op) || !proj_coordoperation_is_instantiable(ctx, op);
+  projection::PjPtr source(proj_get_source_crs(ctx, op));
+  projection::PjPtr target(proj_get_target_crs(ctx, op));
+  t->input = spatial_reference_for(source.get());
+  t->output = spatial_reference_for(target.get());
+  PJ* norm = proj_normalize_for_visualization(ctx, op);
+  if (!norm) fail(kProjection, "The datum transformation cannot be used.", projection::last_proj_error());
+  t->operation = std::make_shared<const projection::Operation>(norm);
+  return t;
+}
+
+DatumTransformationPtr inverse_of(const DatumTransformation& t) {
+  PJ_CONTEXT* ctx = proj_context();
+  // The normalised operation inverts to the normalised inverse; its name is
+  // PROJ's name for the inverse ("Inverse of ...").
+  PJ* inv = proj_coordoperation_create_inverse(ctx, t.operation->get());
+  if (!inv) fail(kProjection, "The datum transformation has no inverse.", projection::last_proj_error());
+  auto out = std::make_shared<DatumTransformation>();
+  const char* name = proj_get_name(inv);
+  out->name = name ? name : ("Inverse of " + t.name);
+  out->kind = t.kind;
+  out->missing_files = t.missing_files;
+  out->input = t.output;
+  out->output = t.input;
+  out->operation = std::make_shared<const projection::Operation>(inv);
+  return out;
+}
+
+}  // namespace vaskelith
+
+using namespace vaskelith;
+
+namespace {
+
+const DatumTransformation& transformation_of(QX_DatumTransformationHandle h) {
+  return *deref(h, "transformation").transformation;
+}
+
+}  // namespace
+
+extern "C" QX_EXPORT void QX_DatumTransformation_destroy(QX_DatumTransformationHandle transformation,
+                                                         const QX_ErrorHandler* handler) {
+  guarded_void(handler, "QX_DatumTransformation_destroy", [&] { delete &deref(transformation, "transformation"); });
+}
+
+extern "C" QX_EXPORT QX_SpatialReferenceHandle QX_DatumTransformation_getInputSpatialReference(
+    QX_DatumTransformationHandle transformation, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_DatumTransformation_getInputSpatialReference", QX_SpatialReferenceHandle{},
+                 [&] { return make_handle(transformation_of(transformation).input); });
+}
+
+extern "C" QX_EXPORT QX_SpatialReferenceHandle QX_DatumTransformation_getOutputSpatialReference(
+    QX_DatumTransformationHandle transformation, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_DatumTransformation_getOutputSpatialReference", QX_SpatialReferenceHandle{},
+                 [&] { return make_handle(transformation_of(transformation).output); });
+}
+
+extern "C" QX_EXPORT bool QX_DatumTransformation_getIsMissingProjectionEngineFiles(
+    QX_DatumTransformationHandle transformation, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_DatumTransformation_getIsMissingProjectionEngineFiles", false,
+                 [&] { return transformation_of(transformation).missing_files; });
+}
+
+extern "C" QX_EXPORT QX_StringHandle QX_DatumTransformation_getName(QX_DatumTransformationHandle transformation,
+                                                                    const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_DatumTransformation_getName", QX_StringHandle{},
+                 [&] { return make_string(transformation_of(transformation).name); });
+}
+
+extern "C" QX_EXPORT uint32_t QX_DatumTransformation_getObjectType(QX_DatumTransformationHandle transformation,
+                                                                   const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_DatumTransformation_getObjectType", uint32_t{0},
+                 [&] { return static_cast<uint32_t>(transformation_of(transformation).kind); });
+}
+
+extern "C" QX_EXPORT QX_DatumTransformationHandle QX_DatumTransformation_getInverse(
+    QX_DatumTransformationHandle transformation, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_DatumTransformation_getInverse", QX_DatumTransformationHandle{}, [&] {
+    DatumTransformationPtr inv = inverse_of(transformation_of(transformation));
+    auto* h = new _QX_DatumTransformationInternal;
+    h->transformation = std::move(inv);
+    return h;
+  });
+}

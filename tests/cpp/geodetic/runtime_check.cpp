@@ -1,0 +1,211 @@
+// Checks of the geodetic and projection engine calls through the runtime's C
+// interface, with values a person can verify by hand or from tables.
+//
+// Build against the runtime's object files (the internal geometry structs
+// are used to make inputs):
+//   g++ -std=c++20 -I runtime/src -I runtime/include tests/cpp/geodetic/runtime_check.cpp \
+//       $(find BUILD/CMakeFiles/vaskelith.dir -name '*.o') -lgeos_c -lproj -lGeographicLib -o runtime_check
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "handles.hpp"
+#include "spatial_reference.hpp"
+#include "vaskelith/api.h"
+
+using namespace vaskelith;
+
+static int failures = 0;
+
+struct Slot {
+  bool failed = false;
+  std::string message;
+  QX_ErrorHandler handler{&Slot::callback, this};
+  static void callback(void* user, QX_ErrorHandle e) {
+    auto* s = static_cast<Slot*>(user);
+    s->failed = true;
+    s->message = e->message + " " + e->additional;
+    QX_Error_destroy(e, nullptr);
+  }
+  const QX_ErrorHandler* operator&() { return &handler; }
+};
+
+static void near(const std::string& what, double got, double want, double tol) {
+  const bool ok = std::fabs(got - want) <= tol;
+  std::printf("%s %-60s got %.6f want %.6f\n", ok ? "ok  " : "FAIL", what.c_str(), got, want);
+  if (!ok) ++failures;
+}
+static void expect(const std::string& what, bool ok) {
+  std::printf("%s %s\n", ok ? "ok  " : "FAIL", what.c_str());
+  if (!ok) ++failures;
+}
+
+static GeometryPtr polyline(std::vector<std::vector<std::pair<double, double>>> paths, SpatialReferencePtr sr,
+                            bool polygon = false) {
+  auto g = std::make_shared<Geometry>();
+  g->kind = polygon ? GeometryKind::Polygon : GeometryKind::Polyline;
+  g->spatial_reference = sr;
+  for (auto& path : paths) {
+    Part p;
+    for (auto [x, y] : path) p.vertices.push_back(Vertex{x, y, kNaN, kNaN});
+    g->parts.push_back(p);
+  }
+  return g;
+}
+static GeometryPtr point(double x, double y, SpatialReferencePtr sr) {
+  auto g = std::make_shared<Geometry>();
+  g->kind = GeometryKind::Point;
+  g->point = Vertex{x, y, kNaN, kNaN};
+  g->spatial_reference = sr;
+  return g;
+}
+
+// Owns a geometry handle for one check.
+struct H {
+  QX_GeometryHandle h;
+  explicit H(GeometryPtr g) : h(make_handle(std::move(g))) {}
+  explicit H(QX_GeometryHandle raw) : h(raw) {}
+  ~H() {
+    if (h) QX_Geometry_destroy(h, nullptr);
+  }
+  const Geometry& g() const { return *h->geometry; }
+};
+
+int main() {
+  const SpatialReferencePtr wgs84 = spatial_reference_from_wkid(4326);
+  const SpatialReferencePtr webmerc = spatial_reference_from_wkid(3857);
+  const SpatialReferencePtr utm32 = spatial_reference_from_wkid(32632);
+  const char* names[] = {"geodesic", "loxodrome", "great elliptic", "normal section", "shape preserving"};
+
+  // ---- length ----
+  {
+    H line(polyline({{{0, 0}, {1, 0}}}, wgs84));
+    for (int t = 0; t < 5; ++t) {
+      Slot s;
+      near(std::string("length of 1 deg of equator, ") + names[t],
+           QX_GeometryEngine_lengthGeodetic(line.h, nullptr, t, &s), 111319.490793, 1e-3);
+    }
+    Slot s;
+    QX_UnitHandle km = QX_LinearUnit_create(9036, &s);
+    near("length in kilometers", QX_GeometryEngine_lengthGeodetic(line.h, km, 0, &s), 111.319490793, 1e-9);
+    QX_Unit_destroy(km, nullptr);
+    Slot bad;
+    QX_GeometryEngine_lengthGeodetic(line.h, nullptr, 7, &bad);
+    expect("unknown curve type is an error", bad.failed);
+    H nosr(polyline({{{0, 0}, {1, 0}}}, nullptr));
+    Slot bad2;
+    QX_GeometryEngine_lengthGeodetic(nosr.h, nullptr, 0, &bad2);
+    expect("geometry without spatial reference is an error", bad2.failed);
+  }
+  // A projected reference is measured on its geographic base: the Web
+  // Mercator image of the same degree has the same geodetic length.
+  {
+    H line(polyline({{{0, 0}, {111319.49079327357, 0}}}, webmerc));
+    Slot s;
+    near("Web Mercator line measured on the ellipsoid", QX_GeometryEngine_lengthGeodetic(line.h, nullptr, 0, &s),
+         111319.490793, 1e-3);
+    // Shape preserving in the ellipsoidal Mercator (3395) is the loxodrome:
+    // the straight line from (0,0) to (10E,10N) has the rhumb length.
+    // y = a ln(tan(pi/4 + lat/2) ((1 - e sin lat) / (1 + e sin lat))^(e/2)).
+    const double ecc = std::sqrt((2 - 1 / 298.257223563) / 298.257223563), lat = 10 * M_PI / 180;
+    const double my = 6378137.0 * std::log(std::tan(M_PI / 4 + lat / 2) *
+                                           std::pow((1 - ecc * std::sin(lat)) / (1 + ecc * std::sin(lat)), ecc / 2));
+    H diag(polyline({{{0, 0}, {1113194.9079327357, my}}}, spatial_reference_from_wkid(3395)));
+    H diag_ll(polyline({{{0, 0}, {10, 10}}}, wgs84));
+    Slot s2, s3;
+    near("shape preserving in Web Mercator = loxodrome", QX_GeometryEngine_lengthGeodetic(diag.h, nullptr, 4, &s2),
+         QX_GeometryEngine_lengthGeodetic(diag_ll.h, nullptr, 1, &s3), 1e-2);
+  }
+  // ---- area ----
+  {
+    H cell(polyline({{{0, 0}, {0, 1}, {1, 1}, {1, 0}}}, wgs84, true));
+    Slot s;
+    near("area of 1x1 cell, geodesic (km^2)", QX_GeometryEngine_areaGeodetic(cell.h, nullptr, 0, &s) / 1e6,
+         12308.778361, 1e-6);
+    near("area of 1x1 cell, loxodrome (km^2)", QX_GeometryEngine_areaGeodetic(cell.h, nullptr, 1, &s) / 1e6,
+         12308.463894, 1e-6);
+    near("area of 1x1 cell, shape preserving in 4326 (km^2)",
+         QX_GeometryEngine_areaGeodetic(cell.h, nullptr, 4, &s) / 1e6, 12308.463894, 1e-6);
+    QX_UnitHandle ha = QX_AreaUnit_create(109401, &s);
+    near("area in hectares", QX_GeometryEngine_areaGeodetic(cell.h, ha, 0, &s), 1230877.8361, 1e-3);
+    QX_Unit_destroy(ha, nullptr);
+    H line(polyline({{{0, 0}, {1, 0}}}, wgs84));
+    near("area of a polyline is 0", QX_GeometryEngine_areaGeodetic(line.h, nullptr, 0, &s), 0, 0);
+    // A hole (counter-clockwise) takes its area away.
+    H holed(polyline({{{0, 0}, {0, 1}, {1, 1}, {1, 0}}, {{0.25, 0.25}, {0.75, 0.25}, {0.75, 0.75}, {0.25, 0.75}}},
+                     wgs84, true));
+    H hole(polyline({{{0.25, 0.25}, {0.25, 0.75}, {0.75, 0.75}, {0.75, 0.25}}}, wgs84, true));
+    near("hole is subtracted", QX_GeometryEngine_areaGeodetic(holed.h, nullptr, 0, &s),
+         QX_GeometryEngine_areaGeodetic(cell.h, nullptr, 0, &s) - QX_GeometryEngine_areaGeodetic(hole.h, nullptr, 0, &s),
+         1e-3);
+    expect("no error", !s.failed);
+  }
+  // ---- densify ----
+  {
+    H line(polyline({{{0, 0}, {10, 0}}}, wgs84));
+    Slot s;
+    H d(QX_GeometryEngine_densifyGeodetic(line.h, nullptr, 0, 100000, &s));
+    const auto& v = d.g().parts.at(0).vertices;
+    near("densify 10 deg of equator by 100 km: vertex count", v.size(), 13, 0);
+    near("densify: second vertex at 1113194.9/12 m", v[1].x, 10.0 / 12, 1e-9);
+    H ring(polyline({{{0, 0}, {0, 1}, {1, 1}, {1, 0}}}, wgs84, true));
+    H dr(QX_GeometryEngine_densifyGeodetic(ring.h, nullptr, 1, 10000, &s));
+    near("densified ring keeps its loxodrome area", QX_GeometryEngine_areaGeodetic(dr.h, nullptr, 1, &s),
+         QX_GeometryEngine_areaGeodetic(ring.h, nullptr, 1, &s), 1e-2);
+    near("densified ring: 12 pieces a side, open ring", dr.g().parts.at(0).vertices.size(), 48, 0);
+    expect("no error", !s.failed);
+    Slot bad;
+    QX_GeometryEngine_densifyGeodetic(line.h, nullptr, 0, 0, &bad);
+    expect("zero max segment length is an error", bad.failed);
+  }
+  // ---- project ----
+  {
+    Slot s;
+    QX_SpatialReferenceHandle to3857 = make_handle(webmerc);
+    QX_SpatialReferenceHandle to32632 = make_handle(utm32);
+    H o(point(0, 0, wgs84));
+    H p(QX_GeometryEngine_project(o.h, to3857, &s));
+    near("(0,0) to Web Mercator x", p.g().point.x, 0, 1e-9);
+    near("(0,0) to Web Mercator y", p.g().point.y, 0, 1e-9);
+    H q0(point(10, 50, wgs84));
+    H q(QX_GeometryEngine_project(q0.h, to3857, &s));
+    // x = R lon, y = R ln tan(pi/4 + lat/2), R = 6378137.
+    near("(10E,50N) to Web Mercator x", q.g().point.x, 6378137.0 * 10 * M_PI / 180, 1e-6);
+    near("(10E,50N) to Web Mercator y", q.g().point.y, 6378137.0 * std::log(std::tan(M_PI / 4 + 25 * M_PI / 180)),
+         1e-6);
+    // On the central meridian of UTM 32N (9E): x = 500000, y = 0.9996 * meridian arc (4984944.378 m to 45N).
+    H u0(point(9, 45, wgs84));
+    H u(QX_GeometryEngine_project(u0.h, to32632, &s));
+    near("(9E,45N) to UTM 32N easting", u.g().point.x, 500000, 1e-6);
+    near("(9E,45N) to UTM 32N northing", u.g().point.y, 0.9996 * 4984944.378, 1e-2);
+    // And back.
+    QX_SpatialReferenceHandle to4326 = make_handle(wgs84);
+    H back(QX_GeometryEngine_project(u.h, to4326, &s));
+    near("UTM back to degrees: lon", back.g().point.x, 9, 1e-9);
+    near("UTM back to degrees: lat", back.g().point.y, 45, 1e-9);
+    // An envelope projects to the extent of its densified outline: the
+    // Mercator image of [0,10]x[40,50] spans the latitudes' Mercator y.
+    auto env = std::make_shared<Geometry>();
+    env->kind = GeometryKind::Envelope;
+    env->envelope.xmin = 0;
+    env->envelope.xmax = 10;
+    env->envelope.ymin = 40;
+    env->envelope.ymax = 50;
+    env->spatial_reference = wgs84;
+    H e(env);
+    H pe(QX_GeometryEngine_project(e.h, to3857, &s));
+    expect("envelope stays an envelope", pe.g().kind == GeometryKind::Envelope);
+    near("envelope ymax", pe.g().envelope.ymax, 6378137.0 * std::log(std::tan(M_PI / 4 + 25 * M_PI / 180)), 1e-6);
+    // A geometry without a reference just takes the target's.
+    H bare(point(3, 4, nullptr));
+    H pb(QX_GeometryEngine_project(bare.h, to3857, &s));
+    expect("no reference: coordinates kept", pb.g().point.x == 3 && pb.g().point.y == 4 && pb.g().spatial_reference);
+    expect("no error", !s.failed);
+    QX_SpatialReference_destroy(to3857, nullptr);
+    QX_SpatialReference_destroy(to32632, nullptr);
+    QX_SpatialReference_destroy(to4326, nullptr);
+  }
+  std::printf("%d failure(s)\n", failures);
+  return failures ? 1 : 0;
+}
