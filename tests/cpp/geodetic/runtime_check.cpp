@@ -206,6 +206,95 @@ int main() {
     QX_SpatialReference_destroy(to32632, nullptr);
     QX_SpatialReference_destroy(to4326, nullptr);
   }
+  // ---- transformation catalog ----
+  {
+    Slot s;
+    QX_SpatialReferenceHandle w = make_handle(wgs84);
+    QX_SpatialReferenceHandle wm = make_handle(webmerc);
+    QX_SpatialReferenceHandle nad27 = make_handle(spatial_reference_from_wkid(4267));
+    QX_ArrayHandle none = QX_TransformationCatalog_getTransformationsBySuitabilityWithAreaOfInterestAndIgnoreVertical(
+        w, wm, nullptr, false, &s);
+    near("same datum: no transformation", QX_Array_getSize(none, &s), 0, 0);
+    QX_Array_destroy(none, nullptr);
+    // Area of interest: Kansas.
+    auto aoi = std::make_shared<Geometry>();
+    aoi->kind = GeometryKind::Envelope;
+    aoi->envelope.xmin = -102;
+    aoi->envelope.xmax = -95;
+    aoi->envelope.ymin = 37;
+    aoi->envelope.ymax = 40;
+    aoi->spatial_reference = wgs84;
+    H area(aoi);
+    QX_ArrayHandle list = QX_TransformationCatalog_getTransformationsBySuitabilityWithAreaOfInterestAndIgnoreVertical(
+        w, nad27, area.h, true, &s);
+    const int64_t n = QX_Array_getSize(list, &s);
+    expect("WGS 84 to NAD27 over Kansas: some transformations (" + std::to_string(n) + ")", n > 0);
+    bool any_missing = false;
+    for (int64_t i = 0; i < n; ++i) {
+      QX_ElementHandle el = QX_Array_at(list, i, &s);
+      QX_DatumTransformationHandle t = QX_Element_getValueAsDatumTransformation(el, &s);
+      QX_StringHandle name = QX_DatumTransformation_getName(t, &s);
+      const QX_ByteArray bytes = QX_String_getByteArray(name, &s);
+      const bool missing = QX_DatumTransformation_getIsMissingProjectionEngineFiles(t, &s);
+      any_missing = any_missing || missing;
+      QX_SpatialReferenceHandle in = QX_DatumTransformation_getInputSpatialReference(t, &s);
+      QX_SpatialReferenceHandle out = QX_DatumTransformation_getOutputSpatialReference(t, &s);
+      std::printf("     %lld: %.*s  missing files %d  type %u  in %u out %u\n", static_cast<long long>(i),
+                  static_cast<int>(bytes.size), reinterpret_cast<const char*>(bytes.data), missing,
+                  QX_DatumTransformation_getObjectType(t, &s), in ? QX_SpatialReference_getWKID(in, &s) : 0,
+                  out ? QX_SpatialReference_getWKID(out, &s) : 0);
+      if (i == 0) {
+        expect("input is WGS 84", in && QX_SpatialReference_getWKID(in, &s) == 4326);
+        expect("output is NAD27", out && QX_SpatialReference_getWKID(out, &s) == 4267);
+        QX_DatumTransformationHandle inv = QX_DatumTransformation_getInverse(t, &s);
+        QX_SpatialReferenceHandle inv_in = QX_DatumTransformation_getInputSpatialReference(inv, &s);
+        expect("the inverse starts in NAD27", inv_in && QX_SpatialReference_getWKID(inv_in, &s) == 4267);
+        // Projecting (-98, 38) to NAD27 and back through the inverse comes home.
+        QX_GeometryHandle there = QX_GeometryEngine_projectWithTransformation(H(point(-98, 38, wgs84)).h, nad27, t, &s);
+        if (!missing && there) {
+          const Vertex p = there->geometry->point;
+          std::printf("     (-98, 38) WGS 84 -> NAD27 (%.8f, %.8f)\n", p.x, p.y);
+          expect("NAD27 shift in Kansas is small but real", std::fabs(p.x + 98) > 1e-6 && std::fabs(p.x + 98) < 1e-3);
+          QX_GeometryHandle home = QX_GeometryEngine_projectWithTransformation(there, w, inv, &s);
+          near("round trip through the inverse: lon", home->geometry->point.x, -98, 1e-7);
+          near("round trip through the inverse: lat", home->geometry->point.y, 38, 1e-7);
+          // The same transformation, run backwards because it ends in NAD27.
+          QX_GeometryHandle home2 = QX_GeometryEngine_projectWithTransformation(there, w, t, &s);
+          near("the transformation runs backwards from its output", home2->geometry->point.x, -98, 1e-7);
+          QX_Geometry_destroy(home, nullptr);
+          QX_Geometry_destroy(home2, nullptr);
+        }
+        if (there) QX_Geometry_destroy(there, nullptr);
+        if (inv_in) QX_SpatialReference_destroy(inv_in, nullptr);
+        QX_DatumTransformation_destroy(inv, nullptr);
+      }
+      if (in) QX_SpatialReference_destroy(in, nullptr);
+      if (out) QX_SpatialReference_destroy(out, nullptr);
+      QX_String_destroy(name, nullptr);
+      QX_DatumTransformation_destroy(t, nullptr);
+      QX_Element_destroy(el, nullptr);
+    }
+    std::printf("     some listed transformation misses grid files: %d\n", any_missing);
+    QX_Array_destroy(list, nullptr);
+    expect("no error: " + s.message, !s.failed);
+    // The projection-engine directory reads back what was set; the
+    // engine's own data stays reachable.
+    QX_StringHandle d0 = QX_TransformationCatalog_getProjectionEngineDirectory(&s);
+    expect("no directory before one is set", d0 == nullptr);
+    QX_TransformationCatalog_setProjectionEngineDirectory("/tmp", &s);
+    QX_StringHandle d1 = QX_TransformationCatalog_getProjectionEngineDirectory(&s);
+    const QX_ByteArray b1 = QX_String_getByteArray(d1, &s);
+    expect("directory reads back", std::string(reinterpret_cast<const char*>(b1.data), b1.size) == "/tmp");
+    QX_String_destroy(d1, nullptr);
+    QX_SpatialReferenceHandle utm = QX_SpatialReference_create(32633, &s);
+    expect("PROJ database still found after setting the directory", utm != nullptr && !s.failed);
+    if (utm) QX_SpatialReference_destroy(utm, nullptr);
+    QX_TransformationCatalog_setProjectionEngineDirectory(nullptr, &s);
+    expect("reset directory reads back as none", QX_TransformationCatalog_getProjectionEngineDirectory(&s) == nullptr);
+    QX_SpatialReference_destroy(w, nullptr);
+    QX_SpatialReference_destroy(wm, nullptr);
+    QX_SpatialReference_destroy(nad27, nullptr);
+  }
   std::printf("%d failure(s)\n", failures);
   return failures ? 1 : 0;
 }
