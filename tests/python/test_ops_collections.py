@@ -1,0 +1,328 @@
+"""Module functions and static methods over collections of geometries."""
+import pytest
+
+import ostrel_geometry as og
+
+
+def square(x0, y0, size):
+    x1, y1 = x0 + size, y0 + size
+    return og.Polygon({"rings": [[[x0, y0], [x0, y1], [x1, y1], [x1, y0], [x0, y0]]]})
+
+
+def square_dict(x0, y0, size):
+    x1, y1 = x0 + size, y0 + size
+    return {"rings": [[[x0, y0], [x0, y1], [x1, y1], [x1, y0], [x0, y0]]]}
+
+
+def pt(x, y):
+    return og.Point({"x": x, "y": y})
+
+
+def line(*coords):
+    return og.Polyline({"paths": [[list(c) for c in coords]]})
+
+
+class Boom(Exception):
+    pass
+
+
+class Tracker:
+    """A generator over `items` that records what was taken; `Boom` items raise."""
+
+    def __init__(self, items):
+        self.items = items
+        self.taken = 0
+
+    def __iter__(self):
+        for item in self.items:
+            self.taken += 1
+            if item is Boom:
+                raise Boom("midway")
+            yield item
+
+
+def iterables(items):
+    """The same items as a list, a generator and a dict's values view."""
+    return [
+        list(items),
+        (i for i in items),
+        {n: i for n, i in enumerate(items)}.values(),
+    ]
+
+
+BIG = lambda: square(0, 0, 10)  # noqa: E731
+
+
+# ---- shapes over different iterables ----
+
+
+@pytest.mark.parametrize("kind", [0, 1, 2])
+def test_map_over_list_generator_and_dict_values(kind):
+    items = [square(0, 0, 2), square_dict(10, 10, 2), pt(1, 1)]
+    moved = og.move_relative_collection(iterables(items)[kind], 1.0, 2.0)
+    assert [type(g) for g in moved] == [og.Polygon, og.Polygon, og.Point]
+    assert moved[1].extent == (11.0, 12.0, 13.0, 14.0)
+    assert (moved[2].x, moved[2].y) == (2.0, 3.0)
+
+
+def test_map_functions():
+    items = [square(0, 0, 2), line((0, 0), (3, 0))]
+    assert [type(g) for g in og.boundary_collection(items)] == [og.Polyline, og.Polyline]
+    assert og.simplify_collection(items)[0].area == pytest.approx(4.0)
+    assert og.is_simple_collection([line((0, 0), (2, 2), (2, 0), (0, 2)), items[1]]) == [False, True]
+    assert [g.has_z for g in og.set_z_collection(5.0, items)] == [True, True]
+    assert og.set_z_collection(5.0, [pt(1, 1)])[0].z == 5.0
+    assert og.set_m_collection(1.5, [pt(1, 1)])[0].m == 1.5
+    zm = og.set_z_and_m_collection(1.0, 2.0, [pt(1, 1)])[0]
+    assert (zm.z, zm.m) == (1.0, 2.0)
+    assert not og.remove_z_collection([zm])[0].has_z
+    assert not og.remove_m_collection([zm])[0].has_m
+    stripped = og.remove_z_and_m_collection([zm])[0]
+    assert not stripped.has_z and not stripped.has_m
+    assert og.rotate_collection([line((0, 0), (2, 0))], 90.0, None)[0].extent == pytest.approx((1, -1, 1, 1))
+    assert og.rotate_collection([line((1, 0), (2, 0))], 90.0, pt(0, 0))[0].extent == pytest.approx((0, 1, 0, 2))
+    assert og.scale_collection(items, 2.0, 2.0, pt(0, 0))[0].area == pytest.approx(16.0)
+    assert len(og.generalize_collection([line((0, 0), (1, 0.01), (2, 0))], 0.1, False)[0].paths[0]) == 2
+    env = og.Envelope({"xmin": 0, "ymin": 0, "xmax": 1, "ymax": 10})
+    assert og.clip_collection(items, env)[0].area == pytest.approx(2.0)
+    dense = og.densify_collection([line((0, 0), (10, 0))], 1.0, None, None)
+    assert len(dense[0].paths[0]) == 11
+    assert [g.area for g in og.intersection_collection(BIG(), [square(8, 8, 4), square(-1, -1, 2)])] == pytest.approx(
+        [4.0, 1.0]
+    )
+    assert [g.area for g in og.difference_collection_minus_geom([square(8, 8, 4)], BIG())] == pytest.approx([12.0])
+
+
+def test_label_point_collection():
+    ring = [[0, 0], [0, 10], [2, 10], [2, 2], [10, 2], [10, 0], [0, 0]]
+    ell = og.Polygon({"rings": [ring]})
+    points = og.label_point_collection([ell, line((0, 0), (10, 0), (10, 2)), pt(3, 4)])
+    assert all(isinstance(p, og.Point) for p in points)
+    assert ell.contains(points[0])  # inside the polygon, not the extent's center (5, 5)
+    assert (points[1].x, points[1].y) == (5.0, 1.0)
+    assert (points[2].x, points[2].y) == (3.0, 4.0)
+
+
+def test_flatten_and_skip():
+    cutter = line((5, -1), (5, 11))
+    pieces = og.cut_collection([BIG(), square(20, 20, 1), square(0, 0, 10)], cutter)
+    assert len(pieces) == 4  # the square that the cutter misses adds nothing
+    crossing = og.intersections_collection(line((-5, 5), (15, 5)), [BIG(), square(20, 20, 1)])
+    assert sum(g.length for g in crossing if isinstance(g, og.Polyline)) == pytest.approx(10.0)
+    normalized = og.normalize_central_meridian_collection([pt(1, 1), pt(2, 2)])
+    assert len(normalized) <= 2 and all(isinstance(g, og.Point) for g in normalized)
+
+
+def test_difference_geom_minus_collection_folds_in_order():
+    a = BIG()
+    result = og.difference_geom_minus_collection(a, [square(0, 0, 5), square(5, 5, 5)])
+    assert result.area == pytest.approx(50.0)
+    assert result.equals(a.difference(square(0, 0, 5)).difference(square(5, 5, 5)))
+    copy = og.difference_geom_minus_collection(a, [])
+    assert copy is not a and isinstance(copy, og.Polygon) and str(copy) == str(a)
+
+
+@pytest.mark.parametrize(
+    "fn, expected",
+    [
+        (og.within_collection, True),
+        (og.contains_collection, True),
+        (og.disjoint_from_collection, True),
+        (og.crosses_collection, False),
+        (og.touches_collection, False),
+        (og.overlaps_collection, False),
+        (og.intersects_collection, False),
+        (og.distances_from_collection, []),
+    ],
+)
+def test_empty_collections(fn, expected):
+    assert fn(BIG(), []) == expected
+    assert fn(BIG(), iter(())) == expected
+
+
+def test_empty_collections_of_map_functions():
+    assert og.boundary_collection([]) == []
+    assert og.cut_collection([], line((0, 0), (1, 1))) == []
+    assert og.label_point_collection([]) == []
+
+
+def test_predicates():
+    small = square(2, 2, 2)
+    assert og.within_collection(small, [BIG()]) is small.within(BIG())
+    assert og.contains_collection(BIG(), [small, pt(1, 1)]) is True
+    assert og.contains_collection(BIG(), [small, pt(11, 1)]) is False
+    assert og.crosses_collection(BIG(), [pt(20, 20), line((-1, 5), (11, 5))]) is True
+    assert og.touches_collection(BIG(), [square(10, 0, 1)]) is True
+    assert og.overlaps_collection(BIG(), [square(5, 5, 10)]) is True
+    assert og.intersects_collection(BIG(), [pt(20, 20), square_dict(9, 9, 3)]) is True
+    assert og.disjoint_from_collection(BIG(), [pt(20, 20), pt(10, 10)]) is False
+    assert og.distances_from_collection(pt(0, 0), [pt(3, 4), pt(0, 1), square_dict(0, 2, 1)]) == [5.0, 1.0, 2.0]
+
+
+# ---- early stop, failures midway, no leaked handles (the conftest fixture counts them) ----
+
+
+def test_predicates_stop_at_the_deciding_item():
+    src = Tracker([square(1, 1, 1), pt(20, 20), Boom])
+    assert og.contains_collection(BIG(), iter(src)) is False
+    assert src.taken == 2
+
+    src = Tracker([line((-1, 5), (11, 5)), 5, Boom])
+    assert og.crosses_collection(BIG(), iter(src)) is True
+    assert src.taken == 1
+    with pytest.raises(TypeError):
+        og.crosses_collection(BIG(), [5, line((-1, 5), (11, 5))])
+
+
+def test_is_simple_collection_evaluates_every_item():
+    src = Tracker([line((0, 0), (2, 2), (2, 0), (0, 2)), line((0, 0), (1, 0))])
+    assert og.is_simple_collection(iter(src)) == [False, True]
+    assert src.taken == 2
+
+
+def test_intersects_collection_asks_for_the_iterator_first():
+    class Unconvertible(og.Polygon):
+        pass
+
+    setattr(Unconvertible, "__qxc_geo", lambda self: (_ for _ in ()).throw(Boom("converted")))
+    u = Unconvertible(square_dict(0, 0, 1))
+    with pytest.raises(TypeError):
+        og.intersects_collection(u, 5)
+    with pytest.raises(Boom):
+        og.touches_collection(u, 5)
+
+
+@pytest.mark.parametrize(
+    "call",
+    [
+        lambda it: og.move_relative_collection(it, 1.0, 1.0),
+        lambda it: og.cut_collection(it, line((5, -1), (5, 11))),
+        lambda it: og.difference_geom_minus_collection(BIG(), it),
+        lambda it: og.label_point_collection(it),
+        lambda it: og.distances_from_collection(BIG(), it),
+        lambda it: og.within_collection(square(1, 1, 1), it),
+        lambda it: og.area_collection(it),
+        lambda it: og.length_collection(it),
+        lambda it: og.Geometry.union_collection(it),
+        lambda it: og.Geometry.convex_hull_collection(it, False),
+        lambda it: og.Geometry.combine_extents_collection(it),
+        lambda it: og.Geometry.buffer_collection(it, [1.0], False),
+        lambda it: og.buffer_collection(it, [1.0]),
+    ],
+)
+def test_iterator_raising_midway(call):
+    src = Tracker([BIG(), square(0, 0, 3), Boom, square(0, 0, 4)])
+    with pytest.raises(Boom):
+        call(iter(src))
+    assert src.taken == 3  # the item after the failure is never taken
+
+
+@pytest.mark.parametrize(
+    "call",
+    [
+        lambda it: og.boundary_collection(it),
+        lambda it: og.Geometry.union_collection(it),
+        lambda it: og.Geometry.buffer_collection(it, [1.0], False),
+    ],
+)
+def test_unconvertible_item_midway(call):
+    src = Tracker([square(0, 0, 2), square(0, 0, 3), 5, square(0, 0, 4)])
+    with pytest.raises(TypeError):
+        call(iter(src))
+    assert src.taken == 3
+
+
+# ---- whole-collection operations ----
+
+
+def test_buffer_collection_static_shapes():
+    two = og.Geometry.buffer_collection([pt(0, 0), pt(100, 0)], [1.0], False)
+    assert [type(g) for g in two] == [og.Polygon, og.Polygon]
+    assert two[1].area == pytest.approx(two[0].area)  # the last distance serves the rest
+    merged = og.Geometry.buffer_collection([pt(0, 0), pt(1, 0)], [1.0, 1.0], True)
+    assert isinstance(merged, og.Polygon)
+    with pytest.raises(Exception) as info:
+        og.Geometry.buffer_collection([pt(0, 0), pt(100, 0)], [1.0], True)
+    assert type(info.value) is Exception
+    assert str(info.value) == (
+        "Vaskelith library error: 'Internal error: Did not get a singular geometry from engine with "
+        "union_result set to true'"
+    )
+    assert og.Geometry.buffer_collection([], [], True) == []
+
+
+def test_convex_hull_collection_shapes():
+    hulls = og.Geometry.convex_hull_collection([square(0, 0, 1), line((5, 5), (6, 7), (7, 5))], False)
+    assert len(hulls) == 2 and hulls[1].area == pytest.approx(2.0)
+    one = og.Geometry.convex_hull_collection([pt(0, 0), pt(2, 0), pt(0, 2)], True)
+    assert isinstance(one, og.Polygon) and one.area == pytest.approx(2.0)
+    assert og.Geometry.convex_hull_collection([], True) == []
+
+
+def test_union_and_combine_extents_collection():
+    u = og.Geometry.union_collection(iter([square(0, 0, 1), square_dict(1, 0, 1)]))
+    assert isinstance(u, og.Polygon) and u.area == pytest.approx(2.0)
+    e = og.Geometry.combine_extents_collection([pt(0, 0), pt(3, 4)])
+    assert isinstance(e, og.Envelope) and (e.xmin, e.ymin, e.xmax, e.ymax) == (0.0, 0.0, 3.0, 4.0)
+
+
+def test_distances_outrank_geometries():
+    with pytest.raises(TypeError) as info:
+        og.Geometry.buffer_collection([pt(0, 0), 5], [1.0, "x"], False)
+    assert "float" in str(info.value) or "real number" in str(info.value)
+
+
+def test_distances_wait_for_the_geometries():
+    order = []
+
+    def geometries():
+        for i in range(3):
+            order.append(("g", i))
+            yield pt(i * 10, 0)
+
+    def distances():
+        for i in range(3):
+            order.append(("d", i))
+            yield 1.0
+
+    og.Geometry.buffer_collection(geometries(), distances(), False)
+    assert order == [("g", 0), ("g", 1), ("g", 2), ("d", 0), ("d", 1), ("d", 2)]
+
+
+def test_not_iterable_before_any_pull():
+    src = Tracker([pt(0, 0)])
+    with pytest.raises(TypeError):
+        og.Geometry.buffer_collection(iter(src), 5, False)
+    assert src.taken == 0
+
+
+def test_module_buffer_collection():
+    res = og.buffer_collection([pt(0, 0), pt(1, 0)], [1.0], True)
+    assert isinstance(res, list) and all(isinstance(p, og.Polygon) for p in res)
+    assert len(og.buffer_collection([pt(0, 0), pt(100, 0)], [1.0])) == 2
+    wgs = {"x": 10.0, "y": 50.0, "spatialReference": {"wkid": 4326}}
+    geo = og.buffer_collection([wgs], [1000.0], distance_unit=og.LinearUnitId.Meters)
+    assert len(geo) == 1 and geo[0].calculate_area(og.GeodeticCurveType.Geodesic) == pytest.approx(3.14e6, rel=3e-2)
+    same = og.buffer_collection([wgs], [1000.0], False, og.LinearUnitId.Meters, 0.0, None)
+    assert same[0].area == pytest.approx(geo[0].area)
+
+
+def test_auto_complete():
+    existing = [square(0, 0, 10)]
+    new = [line((10, 0), (20, 0), (20, 10), (10, 10))]
+    res = og.Geometry.auto_complete(existing, new)
+    assert isinstance(res, list)
+    assert [type(g) for g in res] == [og.Polygon] * len(res)
+    assert sum(g.area for g in res) == pytest.approx(100.0)
+    assert og.Geometry.auto_complete([], new) == []
+
+
+def test_auto_complete_new_boundaries_failure_outranks():
+    def bad_new():
+        raise KeyError("new")
+        yield  # a generator
+
+    with pytest.raises(KeyError):
+        og.Geometry.auto_complete([5], bad_new())
+    with pytest.raises(TypeError):
+        og.Geometry.auto_complete([5], [])

@@ -1,0 +1,262 @@
+"""Overlay, relations, measurement and transformations of single geometries."""
+import math
+
+import pytest
+
+import ostrel_geometry as og
+
+
+def square(x0, y0, size):
+    x1, y1 = x0 + size, y0 + size
+    return og.Polygon({"rings": [[[x0, y0], [x0, y1], [x1, y1], [x1, y0], [x0, y0]]]})
+
+
+def pt(x, y):
+    return og.Point({"x": x, "y": y})
+
+
+def line(*coords):
+    return og.Polyline({"paths": [[list(c) for c in coords]]})
+
+
+def env(xmin, ymin, xmax, ymax):
+    return og.Envelope({"xmin": xmin, "ymin": ymin, "xmax": xmax, "ymax": ymax})
+
+
+A = lambda: square(0, 0, 10)  # noqa: E731
+B = lambda: square(5, 5, 10)  # noqa: E731
+
+
+def test_overlays_have_hand_checked_areas():
+    a, b = A(), B()
+    before = (str(a), str(b))
+    assert a.union(b).area == pytest.approx(175.0)
+    assert a.intersect(b).area == pytest.approx(25.0)
+    assert a.difference(b).area == pytest.approx(75.0)
+    assert a.symmetric_difference(b).area == pytest.approx(150.0)
+    assert (str(a), str(b)) == before  # operands never change
+
+
+def test_difference_keeps_operand_order():
+    small, big = square(2, 2, 2), square(0, 0, 10)
+    assert big.difference(small).area == pytest.approx(96.0)
+    assert small.difference(big).is_simple()  # empty, but a geometry
+    assert small.difference(big).area == pytest.approx(0.0)
+
+
+def test_union_with_itself_is_a_new_object():
+    a = A()
+    u = a.union(a)
+    assert u is not a and isinstance(u, og.Polygon)
+    assert u.area == pytest.approx(100.0)
+
+
+def test_clip_cut_and_intersections():
+    a = A()
+    clipped = a.clip(env(0, 0, 5, 20))
+    assert isinstance(clipped, og.Polygon) and clipped.area == pytest.approx(50.0)
+
+    pieces = a.cut(line((5, -1), (5, 11)))
+    assert isinstance(pieces, list) and len(pieces) == 2
+    assert sorted(p.area for p in pieces) == pytest.approx([50.0, 50.0])
+    assert a.cut(line((20, 20), (30, 30))) == []
+
+    crossing = a.intersections(line((-5, 5), (15, 5)))
+    assert isinstance(crossing, list)
+    assert sum(g.length for g in crossing if isinstance(g, og.Polyline)) == pytest.approx(10.0)
+
+
+def test_combine_extents_of_points_is_an_envelope():
+    e = pt(1, 2).combine_extents(pt(4, -3))
+    assert isinstance(e, og.Envelope)
+    assert (e.xmin, e.ymin, e.xmax, e.ymax) == (1.0, -3.0, 4.0, 2.0)
+
+
+def test_one_geometry_operations():
+    ell = og.Polygon({"rings": [[[0, 0], [0, 2], [1, 2], [1, 1], [2, 1], [2, 0], [0, 0]]]})
+    assert ell.area == pytest.approx(3.0)
+    assert ell.convex_hull().area == pytest.approx(3.5)
+    boundary = A().boundary()
+    assert isinstance(boundary, og.Polyline) and boundary.length == pytest.approx(40.0)
+    assert A().simplify().area == pytest.approx(100.0)
+    assert A().is_simple() is True
+    bowtie = line((0, 0), (2, 2), (2, 0), (0, 2))
+    assert bowtie.is_simple() is False
+    assert A().has_curves is False
+    curved = og.Polyline({"curvePaths": [[[0, 0], {"c": [[2, 0], [1, 1]]}]]})
+    assert curved.has_curves is True
+
+
+@pytest.mark.parametrize(
+    "method, a, b, expected",
+    [
+        ("contains", A(), square(2, 2, 2), True),
+        ("contains", square(2, 2, 2), A(), False),
+        ("within", square(2, 2, 2), A(), True),
+        ("within", A(), square(2, 2, 2), False),
+        ("equals", A(), square(0, 0, 10), True),
+        ("overlaps", A(), B(), True),
+        ("touches", A(), square(10, 0, 5), True),
+        ("touches", A(), B(), False),
+        ("crosses", line((-1, 5), (11, 5)), A(), True),
+        ("intersects", A(), pt(10, 10), True),
+        ("intersects", A(), pt(11, 10), False),
+        ("disjoint", A(), pt(11, 10), True),
+    ],
+)
+def test_relations(method, a, b, expected):
+    assert getattr(a, method)(b) is expected
+
+
+def test_relate_and_distance():
+    a = A()
+    inner = square(2, 2, 2)
+    assert a.relate(inner, "T*****FF*") is True  # contains
+    assert inner.relate(a, "T*****FF*") is False
+    with pytest.raises(Exception) as info:
+        a.relate(inner, "not a pattern")
+    assert type(info.value) is Exception
+    assert str(info.value).startswith("Vaskelith library error: '")
+
+    d = pt(0, 0).distance_to(pt(3, 4))
+    assert type(d) is float and d == 5.0
+    assert A().distance_to(pt(13, 14)) == pytest.approx(5.0)
+
+
+def test_relate_refuses_nul_with_panic():
+    a = A()
+    with pytest.raises(BaseException) as info:
+        a.relate(a, "T\0*******")
+    assert type(info.value).__name__ == "PanicException"
+    assert str(info.value).startswith("Failed to convert string to CString")
+
+
+def test_measurement_and_extent_family():
+    a = og.Polygon({"rings": [[[0, 0], [0, 4], [6, 4], [6, 0], [0, 0]]]})
+    assert a.area == a._area_planear() == a.calculate_area() == pytest.approx(24.0)
+    assert a.length == pytest.approx(20.0) == a.calculate_length()
+    assert a.extent == (0.0, 0.0, 6.0, 4.0) == a.geoextent
+    assert a.centroid == (3.0, 2.0)
+    e = a.envelope
+    assert isinstance(e, og.Envelope) and (e.xmax, e.ymax) == (6.0, 4.0)
+
+    ell = line((0, 0), (10, 0), (10, 2))
+    assert ell.area is None
+    assert ell.length == pytest.approx(12.0)
+    assert ell.centroid == (5.0, 1.0)  # center of the extent, not of the line
+    lp = ell.label_point
+    assert isinstance(lp, og.Point) and (lp.x, lp.y) == (5.0, 1.0)
+    assert env(0, 0, 2, 3).calculate_area() == pytest.approx(6.0)
+    assert env(0, 0, 2, 3).area is None
+
+
+def test_planar_measurements_ignore_units():
+    a = square(0, 0, 10)
+    assert a.calculate_area(unit=og.AreaUnitId.Acres) == pytest.approx(100.0)
+    assert a.calculate_area(None, og.AreaUnit(og.AreaUnitId.Acres)) == pytest.approx(100.0)
+    assert a.calculate_length(unit=og.LinearUnitId.Feet) == a.length
+
+
+def test_buffer_and_densify_planar():
+    b = pt(0, 0).buffer(1.0)
+    assert isinstance(b, og.Polygon)
+    assert b.area == pytest.approx(math.pi, rel=1e-2)
+    assert isinstance(line((0, 0), (10, 0))._buffer(1.0), og.Polygon)
+    assert isinstance(env(0, 0, 1, 1).buffer(1.0), og.Polygon)
+
+    d = line((0, 0), (10, 0)).densify(1.0)
+    assert isinstance(d, og.Polyline)
+    assert d.length == pytest.approx(10.0)
+    assert len(d.paths[0]) == 11
+    assert isinstance(A()._densify(3.0), og.Polygon)
+
+
+def test_transformations():
+    a = square(0, 0, 2)
+    moved = a.move_relative(10, 20)
+    assert moved.extent == (10.0, 20.0, 12.0, 22.0)
+    assert a.move_relative(0, 0) is not a
+
+    rotated = line((0, 0), (1, 0)).rotate(90.0, pt(0, 0))
+    xmin, ymin, xmax, ymax = rotated.extent
+    assert (xmin, ymin, xmax, ymax) == pytest.approx((0, 0, 0, 1), abs=1e-12)
+    about_center = line((0, 0), (2, 0)).rotate(90.0, None)
+    assert about_center.extent == pytest.approx((1, -1, 1, 1), abs=1e-12)
+
+    scaled = a.scale(2.0, 3.0, pt(0, 0))
+    assert scaled.extent == pytest.approx((0, 0, 4, 6))
+    assert a.scale(2.0, 2.0, None).extent == pytest.approx((-1, -1, 3, 3))
+
+    zigzag = line((0, 0), (1, 0.01), (2, 0), (3, 0.01), (4, 0))
+    assert len(zigzag.generalize(0.1).paths[0]) == 2
+    assert len(zigzag.generalize(0.1, True).paths[0]) == 2
+    assert str(a) == str(square(0, 0, 2))
+
+
+def test_z_and_m_editing():
+    a = pt(1, 2)
+    z = a.set_z(5.0)
+    assert z.has_z and z.z == 5.0 and not a.has_z
+    m = a.set_m(5.0)
+    assert m.has_m and m.m == 5.0 and not a.has_m
+    zm = a.set_z_and_m(1.0, 2.0)
+    assert (zm.z, zm.m) == (1.0, 2.0)
+    assert not zm.remove_z().has_z and zm.remove_z().has_m
+    assert not zm.remove_m().has_m and zm.remove_m().has_z
+    both = zm.remove_z_and_m()
+    assert not both.has_z and not both.has_m
+    assert isinstance(both, og.Point)
+
+
+def test_normalize_central_meridian_returns_geometry_or_none():
+    r = og.Point({"x": 10, "y": 10, "spatialReference": {"wkid": 4326}}).normalize_central_meridian()
+    assert r is None or isinstance(r, og.Point)
+
+
+def test_project_with_dictionary_and_object():
+    p = og.Point({"x": 10.0, "y": 50.0, "spatialReference": {"wkid": 4326}})
+    by_dict = p.project({"wkid": 3857})
+    by_obj = p.project(og.SpatialReference({"wkid": 3857}))
+    assert by_dict.x == pytest.approx(by_obj.x) and by_dict.y == pytest.approx(by_obj.y)
+    assert by_dict.x == pytest.approx(1113194.9079327357, rel=1e-9)
+    with pytest.raises(ValueError):
+        p.project({})
+
+
+def test_project_with_transformation_checks_transformation_first():
+    p = pt(1, 2)
+    with pytest.raises(TypeError) as info:
+        p.project_with_transformation({}, None)
+    assert str(info.value).startswith("argument 'transformation': ")
+
+
+def test_subclass_operand_uses_its_own_qxc_geo():
+    calls = []
+    base = getattr(og.Polygon, "__qxc_geo")
+
+    class Tracked(og.Polygon):
+        pass
+
+    def qxc(self):
+        calls.append(self)
+        return base(self)
+
+    setattr(Tracked, "__qxc_geo", qxc)
+    t = Tracked({"rings": [[[0, 0], [0, 10], [10, 10], [10, 0], [0, 0]]]})
+    assert square(0, 0, 10).union(t).area == pytest.approx(100.0)
+    assert calls == [t]
+
+
+def test_operand_conversion_errors_pass_unchanged():
+    class Broken(og.Polygon):
+        pass
+
+    def qxc(self):
+        raise KeyError("mine")
+
+    setattr(Broken, "__qxc_geo", qxc)
+    b = Broken({"rings": [[[0, 0], [0, 10], [10, 10], [10, 0], [0, 0]]]})
+    with pytest.raises(KeyError):
+        A().union(b)
+    with pytest.raises(KeyError):
+        b.buffer(1.0)
