@@ -1,0 +1,300 @@
+// Checks of the runtime binding that Python cannot reach: the text and debug
+// forms of errors (case mapping, escapes), the loader's failure states, and the
+// wrappers' ownership against the real runtime.
+//
+// Usage: test_binding <libvaskelith.so> <a library lacking names> <a library with a null name>
+#include <dlfcn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "binding/runtime.hpp"
+#include "python/pyapi/errors.hpp"
+
+using namespace ostrel;
+using namespace ostrel::rt;
+
+namespace {
+
+int failures = 0;
+
+void expect_eq(const std::string& got, const std::string& want, const char* what, int line) {
+  if (got != want) {
+    std::fprintf(stderr, "line %d: %s\n  got:  %s\n  want: %s\n", line, what, got.c_str(), want.c_str());
+    ++failures;
+  }
+}
+#define EXPECT_EQ(got, want) expect_eq((got), (want), #got, __LINE__)
+#define EXPECT(cond)                                                   \
+  do {                                                                 \
+    if (!(cond)) {                                                     \
+      std::fprintf(stderr, "line %d: expected %s\n", __LINE__, #cond); \
+      ++failures;                                                      \
+    }                                                                  \
+  } while (0)
+
+// The message of the fatal error `body` ends with, or "" when it returns.
+std::string fatal_of(const std::function<void()>& body) {
+  try {
+    body();
+  } catch (const py::Fatal& f) {
+    return f.message();
+  }
+  return "";
+}
+
+// The text form of the Error `body` throws, or "" when it returns.
+std::string error_of(const std::function<void()>& body) {
+  try {
+    body();
+  } catch (const Error& e) {
+    return e.text();
+  }
+  return "";
+}
+
+std::string text(const std::string& msg, const std::string& additional) { return Error(1, msg, additional).text(); }
+
+void check_error_forms() {
+  EXPECT_EQ(text("the point is empty.", "ring 2 is not closed."), "The point is empty: Ring 2 is not closed");
+  EXPECT_EQ(text("...", ""), "No error message found");
+  EXPECT_EQ(text("valid.", ""), "Valid");
+  EXPECT_EQ(text("", "only additional. ."), "Only additional. ");
+  EXPECT_EQ(text("ßig", ""), "SSig");
+  // One character can become several, and the rest of the text stays as is.
+  EXPECT_EQ(text("ŉa", ""), "ʼNa");
+  EXPECT_EQ(text("\u0390x", ""), "\u0399\u0308\u0301x");
+  EXPECT_EQ(text("ﬃx", ""), "FFIx");
+  // Latin-1, Latin Extended (alternating pairs), Greek, Cyrillic, Armenian.
+  EXPECT_EQ(text("é", ""), "É");
+  EXPECT_EQ(text("ÿ", ""), "Ÿ");
+  EXPECT_EQ(text("ā", ""), "Ā");
+  EXPECT_EQ(text("ǆ", ""), "Ǆ");
+  EXPECT_EQ(text("ς", ""), "Σ");
+  EXPECT_EQ(text("я", ""), "Я");
+  EXPECT_EQ(text("ѣ", ""), "Ѣ");
+  EXPECT_EQ(text("ա", ""), "Ա");
+  EXPECT_EQ(text("Ä", ""), "Ä");
+  EXPECT_EQ(text("1a", ""), "1a");
+
+  EXPECT_EQ(Error::new_conversion_error("GeometryOwned", "geometry::polygon::Polygon").text(),
+            "Conversion between types failed: Tried to convert from GeometryOwned to geometry::polygon::Polygon");
+  EXPECT_EQ(Error::new_conversion_error("a", "b").debug(),
+            "Error { code: 100000, msg: \"Conversion between types failed.\", additional_msg: \"Tried to convert from a "
+            "to b.\" }");
+  // Escapes of the debug form; the code is signed; single quotes stay.
+  EXPECT_EQ(Error(-3, "a\"b\\c\n\t\r", std::string("x\0y'", 4)).debug(),
+            "Error { code: -3, msg: \"a\\\"b\\\\c\\n\\t\\r\", additional_msg: \"x\\0y'\" }");
+  // Combining marks, format and other unprintable characters as \u{hex}.
+  EXPECT_EQ(Error(0, "e\xCC\x81", "\xE2\x80\x8B\x7F\xC2\xA0").debug(),
+            "Error { code: 0, msg: \"e\\u{301}\", additional_msg: \"\\u{200b}\\u{7f}\\u{a0}\" }");
+  EXPECT_EQ(Error(0, "héllo ✓ 日本", "").debug(), "Error { code: 0, msg: \"héllo ✓ 日本\", additional_msg: \"\" }");
+
+  EXPECT_EQ(nul_error_debug(std::string("ab\0c", 4), 2), "NulError(2, [97, 98, 0, 99])");
+  EXPECT_EQ(fatal_of([] { to_c_string(std::string("1*\0", 3), "Failed to convert string to CString"); }),
+            "Failed to convert string to CString: NulError(2, [49, 42, 0])");
+  EXPECT_EQ(GeometryExtendOptions{17}.debug(), "GeometryExtendOptions(17)");
+
+  IoError missing{IoError::Kind::NotFound, "Could not find dynamic library at /x", std::nullopt};
+  EXPECT_EQ(missing.debug(), "Custom { kind: NotFound, error: \"Could not find dynamic library at /x\" }");
+  EXPECT_EQ(IoError::from_errno(13).debug(), "Os { code: 13, kind: PermissionDenied, message: \"Permission denied\" }");
+  EXPECT_EQ(IoError::from_errno(13).display(), "Permission denied (os error 13)");
+}
+
+int64_t live_handles() {
+  auto count = reinterpret_cast<int64_t (*)()>(::dlsym(ffi().library, "vaskelith_live_handle_count"));
+  return count ? count() : -1;
+}
+
+void check_wrappers() {
+  EXPECT_EQ(fatal_of([] { environment::init(); }), "");
+  {
+    Point p = Point::with_x_y_z_m(1, 2, std::nullopt, 4);
+    EXPECT(p.x() == 1 && p.y() == 2);
+    EXPECT(!p.z().has_value());
+    EXPECT(p.m() == 4.0);
+    EXPECT(p.object_type() == GeometryType::Point);
+    EXPECT(!p.spatial_reference().has_value());
+
+    SpatialReference sr = SpatialReference::with_wkid(4326);
+    EXPECT(sr.wkid() == 4326);
+    Envelope e = Envelope::with_x_y_z_m_spatial_reference(0, 10, 20, 30, Range{1, 2}, std::nullopt, sr);
+    EXPECT(e.x_min() == 0 && e.x_max() == 10 && e.y_min() == 20 && e.y_max() == 30);
+    EXPECT(e.z_min() == 1.0 && e.z_max() == 2.0 && !e.m_min().has_value());
+    EXPECT(e.spatial_reference().has_value() && e.spatial_reference()->wkid() == 4326);
+    Point c = e.center();
+    EXPECT(c.x() == 5 && c.y() == 25);
+
+    // Typed handles pass on their handle; downcast checks the kind.
+    GeometryOwned g = std::move(p);
+    EXPECT(p.raw() == nullptr);
+    EXPECT(g.downcast_ref<Point>()->x() == 1);
+    EXPECT(!g.try_downcast_ref<Polygon>().has_value());
+    EXPECT_EQ(error_of([&] { g.downcast_ref<Polygon>(); }),
+              "Conversion between types failed: Tried to convert from GeometryOwned to geometry::polygon::Polygon");
+    EXPECT(g.raw() != nullptr);
+    EXPECT_EQ(error_of([&] { std::move(g).downcast<Polyline>(); }),
+              "Conversion between types failed: Tried to convert from GeometryOwned to geometry::polyline::Polyline");
+    EXPECT(g.raw() == nullptr);  // released by the failed downcast
+
+    GeometryOwned from = GeometryOwned::from_json(R"({"paths":[[[0,0],[3,4]]]})");
+    Polyline line = std::move(from).downcast<Polyline>();
+    std::string json = line.to_json();
+    EXPECT(json.find("\"paths\"") != std::string::npos);
+    EXPECT(!error_of([] { GeometryOwned::from_json("{not json"); }).empty());
+    EXPECT(fatal_of([] { GeometryOwned::from_json(std::string("{\0}", 3)); }).rfind("Text is always valid UTF-8: NulError(1, [123, 0, 125])", 0) == 0);
+
+    // Parts read back through the iterator, in order.
+    ImmutablePartIntoIter parts = line.parts().into_iter();
+    EXPECT(parts.size() == 1);
+    std::optional<ImmutablePart> part = parts.next();
+    EXPECT(part.has_value() && part->point_count() == 2 && !part->has_curves());
+    EXPECT(!parts.next().has_value());
+    ImmutablePointIntoIter points = part->points().into_iter();
+    std::vector<double> xs;
+    while (std::optional<Point> q = points.next()) xs.push_back(q->x());
+    EXPECT(xs == (std::vector<double>{0, 3}));
+    EXPECT(!error_of([&] { part->get_point(7); }).empty());
+
+    // A builder fed through mutable parts.
+    PolygonBuilder builder = PolygonBuilder::with_spatial_reference(&sr);
+    MutablePartCollection rings = MutablePartCollection::with_spatial_reference(&sr);
+    MutablePart ring = MutablePart::with_spatial_reference(&sr);
+    ring.add_point_x_y(0, 0);
+    ring.add_point_x_y_z_m(0, 1, std::nullopt, std::nullopt);
+    ring.add_point_x_y(1, 1);
+    rings.add_part(ring);
+    EXPECT(rings.size() == 1);
+    builder.set_parts(rings);
+    Polygon polygon = builder.to_geometry().downcast<Polygon>();
+    EXPECT(polygon.parts().size() == 1);
+
+    AreaUnit acres = AreaUnit::with_unit_id(AreaUnitId::Acres);
+    EXPECT(acres.area_unit_id() == AreaUnitId::Acres);
+    EXPECT(acres.to_square_meters(1) > 4046 && acres.to_square_meters(1) < 4047);
+    EXPECT(!error_of([] { SpatialReference::with_wkid(123456789); }).empty());
+    EXPECT(fatal_of([] { SpatialReference::with_wktext(std::string("GEOGCS\0", 7)); })
+               .rfind("Failed to convert string to CString: NulError(6, ", 0) == 0);
+
+    // A sequence is read into a vector one item at a time; an error stops it.
+    int handed = 0;
+    Vector v = Vector::try_from_geometries([&]() -> std::optional<GeometryOwned> {
+      if (handed == 2) return std::nullopt;
+      ++handed;
+      return GeometryOwned(Point::with_x_y(handed, 0));
+    });
+    EXPECT(handed == 2);
+    std::vector<double> ds = {1.5, 2.5};
+    std::size_t next = 0;
+    Vector dv = Vector::try_from_f64s([&]() -> std::optional<double> {
+      if (next == ds.size()) return std::nullopt;
+      return ds[next++];
+    });
+    EXPECT(next == 2);
+  }
+  EXPECT(live_handles() == 0);
+}
+
+// Runs `body` in a child process; returns what it printed.
+std::string in_child(const std::function<std::string()>& body) {
+  int fds[2];
+  if (::pipe(fds) != 0) return "pipe failed";
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(fds[0]);
+    std::string out = body();
+    if (::write(fds[1], out.data(), out.size()) < 0) _exit(2);
+    _exit(0);
+  }
+  ::close(fds[1]);
+  std::string out;
+  char buf[512];
+  ssize_t n;
+  while ((n = ::read(fds[0], buf, sizeof buf)) > 0) out.append(buf, static_cast<std::size_t>(n));
+  ::close(fds[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return out;
+}
+
+void check_loader(const std::string& good, const std::string& lacking, const std::string& null_symbol) {
+  // A stored path that does not exist is still the one opened; every later
+  // access then reports the poisoned state, even once the path is fixed.
+  std::string out = in_child([&] {
+    set_library_path("/nonexistent/libvaskelith.so");
+    std::string first = fatal_of([] { ffi(); });
+    set_library_path(good);
+    std::string second = fatal_of([] { ffi(); });
+    std::string third = fatal_of([] { environment::init(); });
+    std::string fourth = fatal_of([] { environment::init(); });
+    return first + "\n" + second + "\n" + third + "\n" + fourth;
+  });
+  EXPECT_EQ(out,
+            "Failed to load vaskelith library at /nonexistent/libvaskelith.so: Could not open library: "
+            "/nonexistent/libvaskelith.so: cannot open shared object file: No such file or directory\n"
+            "LazyLock instance has previously been poisoned\n"
+            "LazyLock instance has previously been poisoned\n"
+            "Once instance has previously been poisoned");
+
+  // The first missing name in load order is the one reported.
+  out = in_child([&] {
+    set_library_path(lacking);
+    return fatal_of([] { ffi(); });
+  });
+  EXPECT_EQ(out, "Failed to load vaskelith library at " + lacking + ": Could not obtain symbol from the library: " +
+                     lacking + ": undefined symbol: QX_Segment_getEndPoint");
+
+  // A name that resolves to address 0.
+  out = in_child([&] {
+    set_library_path(null_symbol);
+    return fatal_of([] { ffi(); });
+  });
+  EXPECT_EQ(out, "Failed to load vaskelith library at " + null_symbol + ": The symbol is NULL");
+
+  // init_with_library: a missing file stores nothing and loads nothing.
+  out = in_child([&] {
+    std::optional<IoError> e = init_with_library("/nonexistent/x.so");
+    std::string r = e ? e->debug() : "ok";
+    ::setenv("GEOMETRY_LIB_PATH", good.c_str(), 1);
+    r += "\n" + find_library_path();
+    std::optional<IoError> e2 = init_with_library(good);
+    r += "\n" + std::string(e2 ? e2->debug() : "ok");
+    // Loaded now: a new path changes nothing and succeeds.
+    r += "\n" + std::string(init_with_library("/").has_value() ? "err" : "ok");
+    return r;
+  });
+  EXPECT_EQ(out, "Custom { kind: NotFound, error: \"Could not find dynamic library at /nonexistent/x.so\" }\n" + good +
+                     "\nok\nok");
+
+  // Nothing anywhere: the bare name is left to the dynamic loader.
+  out = in_child([&] {
+    ::unsetenv("GEOMETRY_LIB_PATH");
+    ::setenv("GEOMETRY_LIB_PATH", "/nonexistent/libvaskelith.so", 1);
+    return find_library_path();
+  });
+  EXPECT(out == "libvaskelith.so" || out.find("/vaskelith_bin/linux-x86_64/libvaskelith.so") != std::string::npos);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 4) {
+    std::fprintf(stderr, "usage: %s <libvaskelith.so> <library lacking names> <library with a null name>\n", argv[0]);
+    return 2;
+  }
+  check_error_forms();
+  check_loader(argv[1], argv[2], argv[3]);
+  set_library_path(argv[1]);
+  check_wrappers();
+  if (failures) {
+    std::fprintf(stderr, "%d check(s) failed\n", failures);
+    return 1;
+  }
+  std::puts("binding checks passed");
+  return 0;
+}
