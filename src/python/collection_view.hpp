@@ -1,0 +1,177 @@
+// The members that Multipart and CurveMultipart share, written once over the
+// part type.  Traits gives the model part, the Python part class and the view
+// class itself.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "model/model.hpp"
+#include "python/common.hpp"
+#include "python/pyapi/args.hpp"
+#include "python/pyapi/trampoline.hpp"
+#include "python/pyapi/types.hpp"
+
+namespace ostrel::py::collection_view {
+
+// Every IndexError of both views names the container "Multipart".
+inline constexpr const char* kName = "Multipart";
+
+template <class Traits>
+struct View {
+  using P = typename Traits::Part;
+  using PartCell = model::Cell<P>;
+  using Coll = model::DimensionedCollection<P>;
+  using CollCell = model::Cell<Coll>;
+
+  static CollCell& cell_of(PyObject* self) { return unbox<CollCell>(self); }
+
+  static uint64_t locked_len(const CollCell& cell) {
+    auto g = cell.lock();
+    return g->len();
+  }
+
+  // A method argument as a part with the collection's columns.
+  static PartCell interpret_part(const CollCell& cell, PyObject* value) {
+    bool has_z, has_m;
+    {
+      auto g = cell.lock_or_fatal("Lock poisoned");
+      has_z = g->has_z;
+      has_m = g->has_m;
+    }
+    return Traits::part_from_py(value, has_z, has_m);
+  }
+
+  static std::vector<PartCell> input_vec_from_list(PyObject* list, bool has_z, bool has_m) {
+    std::vector<PartCell> parts;
+    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(list); ++i) {
+      Ref item = Ref::borrow(PyList_GET_ITEM(list, i));
+      common::expect_list(item.get());
+      parts.push_back(Traits::part_from_list(item.get(), has_z, has_m));
+    }
+    return parts;
+  }
+
+  static CollCell from_py(PyObject* value, bool has_z, bool has_m) {
+    if (PyObject_TypeCheck(value, Traits::view_type())) return cell_of(value);
+    if (PyList_Check(value)) {
+      std::vector<PartCell> parts = input_vec_from_list(value, has_z, has_m);
+      return CollCell(Coll::from_iter(has_z, has_m, std::move(parts)));
+    }
+    raise(PyExc_TypeError, "Multipart from_py requires a Multipart or a list");
+  }
+
+  static Ref item_read(PyObject* self, PyObject* key) {
+    int64_t i = arg_i64(key, "key");
+    const CollCell& cell = cell_of(self);
+    uint64_t len = locked_len(cell);
+    uint64_t n = common::py_index(i, len, kName, 0);
+    std::optional<PartCell> part;
+    {
+      auto g = cell.lock();
+      if (n < g->lines.size()) part = g->lines[n];
+    }
+    if (!part) common::gen_py_idx_err(i, len, kName);
+    return Traits::wrap_part(std::move(*part));
+  }
+
+  static PyObject* subscript(PyObject* self, PyObject* key) {
+    return trampoline([&] { return item_read(self, key); });
+  }
+
+  static PyObject* sq_item(PyObject* self, Py_ssize_t i) {
+    return trampoline([&] {
+      Ref key = check(PyLong_FromSsize_t(i));
+      return item_read(self, key.get());
+    });
+  }
+
+  static int ass_subscript(PyObject* self, PyObject* key, PyObject* value) {
+    return trampoline_int([&] {
+      if (!value) raise(PyExc_NotImplementedError, "can't delete item");
+      int64_t i = arg_i64(key, "index");
+      const CollCell& cell = cell_of(self);
+      PartCell part = interpret_part(cell, value);
+      uint64_t n = common::py_index(i, locked_len(cell), kName, 0);
+      auto g = cell.lock();
+      // A part of other dimensions is refused and reported, as insertion does.
+      (void)g->set_line(n, std::move(part));
+      return 0;
+    });
+  }
+
+  static int sq_ass_item(PyObject* self, Py_ssize_t i, PyObject* value) {
+    Ref key = Ref::steal(PyLong_FromSsize_t(i));
+    if (!key) return -1;
+    return ass_subscript(self, key.get(), value);
+  }
+
+  static PyObject* str(PyObject* self) {
+    return trampoline([&] {
+      std::string out;
+      {
+        auto g = cell_of(self).lock();
+        g->write_zorvjson(out);
+      }
+      return to_py(out);
+    });
+  }
+
+  static Ref append(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    auto a = match<1>({Traits::kAppend, {"value"}, 1}, args, nargs, kwnames);
+    const CollCell& cell = cell_of(self);
+    PartCell part = interpret_part(cell, a[0]);
+    auto g = cell.lock();
+    g->push_line(std::move(part));
+    return none();
+  }
+
+  static Ref insert(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    auto a = match<2>({Traits::kInsert, {"index", "value"}, 2}, args, nargs, kwnames);
+    int64_t i = arg_i64(a[0], "index");
+    const CollCell& cell = cell_of(self);
+    PartCell part = interpret_part(cell, a[1]);
+    uint64_t n = common::py_index(i, locked_len(cell), kName, 1);
+    auto g = cell.lock();
+    g->insert_line(n, std::move(part));
+    return none();
+  }
+
+  static Ref remove(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    auto a = match<1>({Traits::kRemove, {"index"}, 1}, args, nargs, kwnames);
+    int64_t i = arg_i64(a[0], "index");
+    const CollCell& cell = cell_of(self);
+    uint64_t n = common::py_index(i, locked_len(cell), kName, 0);
+    std::optional<PartCell> removed;  // released after the lock
+    auto g = cell.lock();
+    if (n < g->lines.size()) {
+      removed = std::move(g->lines[n]);
+      g->lines.erase(g->lines.begin() + static_cast<std::ptrdiff_t>(n));
+    }
+    return none();
+  }
+
+  static Ref pop(PyObject* self) {
+    std::optional<PartCell> part;
+    {
+      auto g = cell_of(self).lock();
+      if (!g->lines.empty()) {
+        part = std::move(g->lines.back());
+        g->lines.pop_back();
+      }
+    }
+    if (!part) return none();
+    return Traits::wrap_part(std::move(*part));
+  }
+
+  static Ref clear(PyObject* self) {
+    std::vector<PartCell> parts;
+    {
+      auto g = cell_of(self).lock();
+      parts.swap(g->lines);
+    }
+    return none();
+  }
+};
+
+}  // namespace ostrel::py::collection_view

@@ -1,0 +1,29 @@
+// The Python class Envelope.
+#pragma once
+
+#include "binding/geometry.hpp"
+#include "model/cell.hpp"
+#include "model/envelope.hpp"
+#include "python/pyapi/ref.hpp"
+
+namespace ostrel::py {
+
+struct Envelope {
+  using CellT = model::Cell<model::ZorvGeometryEnvelope>;
+  static PyTypeObject* type();
+  // A new object of exactly this class on the cell.
+  static Ref wrap(CellT cell);
+  // An Envelope object's own cell (shared), or a dict read into a new one;
+  // TypeError otherwise.
+  static CellT from_py(PyObject* value);
+  static CellT from_dict(PyObject* dict);
+  static Ref from_model(model::ZorvGeometryEnvelope envelope);
+  static Ref from_geom(rt::Envelope envelope);
+  static Ref try_from_owned(rt::GeometryOwned geometry);
+  // A fresh runtime envelope from an Envelope object's model.
+  static rt::Envelope get_geom(PyObject* envelope);
+  // The same from a cell.
+  static rt::Envelope get_geom(const CellT& cell);
+};
+
+}  // namespace ostrel::py

@@ -1,0 +1,183 @@
+#include "python/geometry.hpp"
+
+#include <deque>
+#include <vector>
+
+#include "binding/geometry_engine.hpp"
+#include "python/factory.hpp"
+#include "python/pyapi/args.hpp"
+#include "python/pyapi/trampoline.hpp"
+#include "python/pyapi/types.hpp"
+#include "python/qxcgeo.hpp"
+
+namespace ostrel::py {
+
+namespace {
+
+// Members joined by other files; kept in stable storage because the type
+// refers to the arrays for its whole life.
+struct ExtraMembers {
+  std::vector<PyMethodDef> methods;
+  std::vector<PyGetSetDef> getsets;
+};
+
+ExtraMembers& extra_members() {
+  static ExtraMembers m;
+  return m;
+}
+
+PyObject* interned(const char* text) {
+  PyObject* s = PyUnicode_InternFromString(text);
+  if (!s) throw_py();
+  return s;  // kept for the life of the process
+}
+
+// The constructor the class declares: an instance without content.  Module
+// start-up replaces it with the factory.
+PyObject* geometry_plain_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+  return trampoline([&] {
+    if (PyTuple_GET_SIZE(args) != 0 || (kwargs && PyDict_GET_SIZE(kwargs) != 0)) {
+      raise(PyExc_TypeError, "Geometry() takes no arguments");
+    }
+    return check(type->tp_alloc(type, 0));
+  });
+}
+
+void geometry_dealloc(PyObject* self) {
+  PyTypeObject* tp = Py_TYPE(self);
+  if (tp->tp_flags & Py_TPFLAGS_HAVE_GC) PyObject_GC_UnTrack(self);
+  tp->tp_free(self);
+  Py_DECREF(tp);
+}
+
+Ref uninitialized_qxc_geo(PyObject*) {
+  raise(PyExc_Exception, "Uninitialized ostrel_geometry.Geometry cannot be used for geometry operations");
+}
+
+Ref to_dict(PyObject* self) {
+  static PyObject* json_name = interned("JSON");
+  Ref text = check(PyObject_GetAttr(self, json_name));
+  if (!PyUnicode_Check(text.get())) raise(PyExc_TypeError, cast_text(text.get(), "str"));
+  Ref json = check(PyImport_ImportModule("json"));
+  Py_ssize_t n = 0;
+  const char* p = PyUnicode_AsUTF8AndSize(text.get(), &n);
+  if (!p) throw_py();
+  Ref copy = check(PyUnicode_FromStringAndSize(p, n));
+  Ref result = check(PyObject_CallMethod(json.get(), "loads", "O", copy.get()));
+  if (!PyDict_Check(result.get())) raise(PyExc_TypeError, cast_text(result.get(), "dict"));
+  return result;
+}
+
+template <bool Z>
+int refuse_dims_change(PyObject*, PyObject* value, void*) {
+  return trampoline_int([&]() -> int {
+    if (!value) refuse_delete();
+    (void)arg_bool(value, "_value");
+    raise(PyExc_Exception, Z ? "Cannot change has_z as this would cause metadata not to match the actual data structure"
+                             : "Cannot change has_m as this would cause metadata not to match the actual data structure");
+  });
+}
+
+PyTypeObject* build() {
+  static std::vector<PyMethodDef> methods = [] {
+    std::vector<PyMethodDef> v = {
+        {"__qxc_geo", OSTREL_NOARGS(uninitialized_qxc_geo), METH_NOARGS, nullptr},
+        {"to_dict", OSTREL_NOARGS(to_dict), METH_NOARGS, nullptr},
+    };
+    for (const PyMethodDef& m : extra_members().methods) v.push_back(m);
+    v.push_back({nullptr, nullptr, 0, nullptr});
+    return v;
+  }();
+  static std::vector<PyGetSetDef> getsets = [] {
+    std::vector<PyGetSetDef> v = {
+        {"has_z", nullptr, refuse_dims_change<true>, nullptr, nullptr},
+        {"has_m", nullptr, refuse_dims_change<false>, nullptr, nullptr},
+    };
+    for (const PyGetSetDef& g : extra_members().getsets) v.push_back(g);
+    v.push_back({nullptr, nullptr, nullptr, nullptr, nullptr});
+    return v;
+  }();
+  static PyType_Slot slots[] = {
+      {Py_tp_new, reinterpret_cast<void*>(geometry_plain_new)},
+      {Py_tp_dealloc, reinterpret_cast<void*>(geometry_dealloc)},
+      {Py_tp_doc, const_cast<char*>("Geometry()\n--\n\n")},
+      {Py_tp_methods, methods.data()},
+      {Py_tp_getset, getsets.data()},
+      {0, nullptr},
+  };
+  static PyType_Spec spec = {"ostrel_geometry.Geometry", sizeof(PyObject), 0,
+                             Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE, slots};
+  return build_type(&spec);
+}
+
+Registrar reg("ostrel_geometry", "Geometry", &Geometry::type);
+
+}  // namespace
+
+Geometry::Members::Members(std::initializer_list<PyMethodDef> methods, std::initializer_list<PyGetSetDef> getsets) {
+  ExtraMembers& m = extra_members();
+  m.methods.insert(m.methods.end(), methods.begin(), methods.end());
+  m.getsets.insert(m.getsets.end(), getsets.begin(), getsets.end());
+}
+
+PyTypeObject* Geometry::type() {
+  static PyTypeObject* t = build();
+  return t;
+}
+
+rt::GeometryOwned Geometry::geom_from_pyobj(PyObject* value) {
+  static PyObject* qxc_name = interned("__qxc_geo");
+  Ref made;  // a geometry made by the factory lives only for this call
+  PyObject* obj = value;
+  int is_geometry = PyObject_IsInstance(value, reinterpret_cast<PyObject*>(type()));
+  if (is_geometry < 0) throw_py();
+  if (!is_geometry) {
+    made = factory::geometry(value);
+    obj = made.get();
+  }
+  Ref carrier = check(PyObject_CallMethodNoArgs(obj, qxc_name));
+  if (Py_TYPE(carrier.get()) != QXCGeo::type()) raise(PyExc_TypeError, cast_text(carrier.get(), "QXCGeo"));
+  return QXCGeo::take(carrier.get());
+}
+
+namespace {
+
+template <class Op>
+std::vector<rt::GeometryOwned> walk(PyObject* iterable, Op op) {
+  Ref iter = check(PyObject_GetIter(iterable));
+  std::vector<rt::GeometryOwned> results;
+  while (true) {
+    Ref item = Ref::steal(PyIter_Next(iter.get()));
+    if (!item) {
+      if (PyErr_Occurred()) throw_py();
+      break;
+    }
+    rt::GeometryOwned geometry = Geometry::geom_from_pyobj(item.get());
+    results.push_back(op(geometry));
+  }
+  return results;
+}
+
+}  // namespace
+
+std::vector<rt::GeometryOwned> Geometry::iterable_op_geom(PyObject* iterable, const rt::SpatialReference& sr) {
+  return walk(iterable, [&](const rt::GeometryOwned& g) { return rt::geometry_engine::project(g, sr); });
+}
+
+std::vector<rt::GeometryOwned> Geometry::iterable_op_geom(PyObject* iterable, const rt::SpatialReference& sr,
+                                                          const rt::DatumTransformationOwned& transformation) {
+  return walk(iterable, [&](const rt::GeometryOwned& g) {
+    return rt::geometry_engine::project_with_transformation(g, sr, transformation);
+  });
+}
+
+Ref Geometry::iterable_geos_to_py(std::vector<rt::GeometryOwned> geometries) {
+  Ref list = check(PyList_New(0));
+  for (rt::GeometryOwned& g : geometries) {
+    Ref obj = factory::from_geometry_owned(std::move(g));
+    check_status(PyList_Append(list.get(), obj.get()));
+  }
+  return list;
+}
+
+}  // namespace ostrel::py

@@ -1,0 +1,39 @@
+// The base class Geometry and the bridge from any Python value to a fresh
+// runtime geometry.
+#pragma once
+
+#include <initializer_list>
+#include <vector>
+
+#include "binding/datum_transformation.hpp"
+#include "binding/geometry.hpp"
+#include "binding/spatial_reference.hpp"
+#include "python/pyapi/ref.hpp"
+
+namespace ostrel::py {
+
+struct Geometry {
+  static PyTypeObject* type();
+
+  // Methods and properties defined elsewhere (the geometry operations) join
+  // Geometry's own before its type is built.  Call from a static initialiser;
+  // the arrays are copied, the names and docs must have static storage.
+  struct Members {
+    Members(std::initializer_list<PyMethodDef> methods, std::initializer_list<PyGetSetDef> getsets = {});
+  };
+
+  // A fresh runtime geometry for one operation: a Geometry instance is asked
+  // through its `__qxc_geo()`, anything else goes through the factory first.
+  static rt::GeometryOwned geom_from_pyobj(PyObject* value);
+
+  // Projects every item of an iterable; the first failure releases the
+  // results made so far.
+  static std::vector<rt::GeometryOwned> iterable_op_geom(PyObject* iterable, const rt::SpatialReference& sr);
+  static std::vector<rt::GeometryOwned> iterable_op_geom(PyObject* iterable, const rt::SpatialReference& sr,
+                                                         const rt::DatumTransformationOwned& transformation);
+
+  // A list of new Python geometries, one per runtime geometry, in order.
+  static Ref iterable_geos_to_py(std::vector<rt::GeometryOwned> geometries);
+};
+
+}  // namespace ostrel::py

@@ -1,0 +1,21 @@
+// The Python class MultiPoint.
+#pragma once
+
+#include "binding/geometry.hpp"
+#include "model/cell.hpp"
+#include "model/multipoint.hpp"
+#include "python/pyapi/ref.hpp"
+
+namespace ostrel::py {
+
+struct MultiPoint {
+  using CellT = model::Cell<model::ZorvGeometryMultipoint>;
+  static PyTypeObject* type();
+  // A new object of exactly this class on the cell.
+  static Ref wrap(CellT cell);
+  static CellT from_dict(PyObject* dict);
+  static Ref from_model(model::ZorvGeometryMultipoint multipoint);
+  static Ref try_from_owned(rt::GeometryOwned geometry);
+};
+
+}  // namespace ostrel::py

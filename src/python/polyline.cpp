@@ -1,0 +1,225 @@
+#include "python/polyline.hpp"
+
+#include "binding/geometry_engine.hpp"
+#include "python/enums.hpp"
+#include "python/geometry.hpp"
+#include "python/geometry_class.hpp"
+#include "python/multipart.hpp"
+#include "python/point.hpp"
+
+namespace ostrel::py {
+
+namespace {
+
+using model::ZorvGeometryPolyline;
+namespace gc = geometry_class;
+
+PyObject* polyline_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+  return gc::construct<ZorvGeometryPolyline>(type, args, kwargs, "O:Polyline", "polyline", Polyline::type(),
+                                             &Polyline::from_dict,
+                                             "Polyline from_py expects a Polyline object or a dict");
+}
+
+PyObject* get_paths(PyObject* self, void*) {
+  return trampoline([&] {
+    auto paths = [&] {
+      auto g = gc::cell_of<ZorvGeometryPolyline>(self).lock();
+      return g->paths;
+    }();
+    return Multipart::wrap(std::move(paths));
+  });
+}
+
+PyObject* get_curve_paths(PyObject* self, void*) {
+  return trampoline([&] {
+    auto paths = [&] {
+      auto g = gc::cell_of<ZorvGeometryPolyline>(self).lock();
+      return g->curve_paths;
+    }();
+    return CurveMultipart::wrap(std::move(paths));
+  });
+}
+
+bool locked_flag(PyObject* self, bool z) {
+  auto g = gc::cell_of<ZorvGeometryPolyline>(self).lock();
+  return z ? g->has_z() : g->has_m();
+}
+
+int set_paths(PyObject* self, PyObject* value, void*) {
+  return trampoline_int([&] {
+    if (!value) refuse_delete();
+    bool has_z = locked_flag(self, true);
+    bool has_m = locked_flag(self, false);
+    Multipart::CollCell paths = Multipart::from_py(value, has_z, has_m);
+    auto g = gc::cell_of<ZorvGeometryPolyline>(self).lock();
+    g->set_paths(std::move(paths));
+    return 0;
+  });
+}
+
+int set_curve_paths(PyObject* self, PyObject* value, void*) {
+  return trampoline_int([&] {
+    if (!value) refuse_delete();
+    bool has_z = locked_flag(self, true);
+    bool has_m = locked_flag(self, false);
+    CurveMultipart::CollCell paths = CurveMultipart::from_py(value, has_z, has_m);
+    auto g = gc::cell_of<ZorvGeometryPolyline>(self).lock();
+    g->set_curve_paths(std::move(paths));
+    return 0;
+  });
+}
+
+enum Flag : intptr_t { kHasZ, kHasM, kIsEmpty };
+
+PyObject* get_flag(PyObject* self, void* closure) {
+  return trampoline([&] {
+    auto f = static_cast<Flag>(reinterpret_cast<intptr_t>(closure));
+    return gc::read_locked<ZorvGeometryPolyline>(self, [f](const ZorvGeometryPolyline& p) {
+      switch (f) {
+        case kHasZ: return p.has_z();
+        case kHasM: return p.has_m();
+        case kIsEmpty: return p.is_empty();
+      }
+      return false;
+    });
+  });
+}
+
+PyObject* get_type_name(PyObject*, void*) { return PyUnicode_FromString("Polyline"); }
+
+Ref extend(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  auto a = match<2>({"Polyline.extend()", {"extender", "extend_options"}, 1}, args, nargs, kwnames);
+  PyObject* extender = expect_instance(a[0], Polyline::type(), "Polyline", "extender");
+  uint32_t flags = a[1] ? GeometryExtendOptions::extract(a[1], "extend_options") : 0;
+  rt::Polyline line = Polyline::get_geom(self);
+  rt::Polyline other = Polyline::get_geom(extender);
+  std::optional<rt::Polyline> result = rt::geometry_engine::extend(line, other, rt::GeometryExtendOptions{flags});
+  if (!result) return none();
+  return Polyline::from_geom(std::move(*result));
+}
+
+Ref fraction_along(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  auto a = match<2>({"Polyline.fraction_along()", {"point", "tolerance"}, 2}, args, nargs, kwnames);
+  PyObject* point = expect_instance(a[0], Point::type(), "Point", "point");
+  double tolerance = arg_f64(a[1], "tolerance");
+  rt::Point p = Point::get_geom(point);
+  rt::Polyline line = Polyline::get_geom(self);
+  try {
+    return to_py(rt::geometry_engine::fraction_along(line, p, tolerance));
+  } catch (rt::Error& e) {
+    raise(PyExc_TypeError, "fraction_along failed: " + e.text());
+  }
+}
+
+Ref with_point_along(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  auto a = match<1>({"Polyline.with_point_along()", {"distance"}, 1}, args, nargs, kwnames);
+  double distance = arg_f64(a[0], "distance");
+  rt::Polyline line = Polyline::get_geom(self);
+  return Point::from_geom(rt::geometry_engine::with_point_along(line, distance));
+}
+
+constexpr const char* kExtendDoc =
+    "extend($self, extender, extend_options=...)\n--\n\n"
+    "Extends the first and last segment of each path to the extender, where they can be\n"
+    "interpolated to meet it; when several extensions are possible the shortest is chosen.\n"
+    "Only path ends that are not shared with other paths are extended. Polylines with true\n"
+    "curves are not supported yet and raise an exception.\n\n"
+    "Arguments:\n"
+    "    extender: the Polyline to extend to.\n"
+    "    extend_options: a GeometryExtendOptions flag set (default DEFAULT).\n\n"
+    "Returns:\n"
+    "    The extended Polyline, or None when the polyline cannot be extended.";
+
+constexpr const char* kFractionAlongDoc =
+    "fraction_along($self, point, tolerance)\n--\n\n"
+    "Finds the location on the line nearest the point and returns it as a fraction between\n"
+    "0.0 and 1.0 of the line's total geodesic length, when the point lies within the tolerance\n"
+    "(in the units of the spatial reference). A tolerance of -1 always gives the fraction of\n"
+    "the closest location, as long as the point lies between the two ends of the polyline.\n"
+    "Otherwise NaN is returned. True curves are supported.";
+
+PyGetSetDef polyline_getset[] = {
+    {"paths", get_paths, set_paths, nullptr, nullptr},
+    {"curve_paths", get_curve_paths, set_curve_paths, nullptr, nullptr},
+    {"has_z", get_flag, nullptr, nullptr, reinterpret_cast<void*>(kHasZ)},
+    {"has_m", get_flag, nullptr, nullptr, reinterpret_cast<void*>(kHasM)},
+    {"is_empty", get_flag, nullptr, nullptr, reinterpret_cast<void*>(kIsEmpty)},
+    {"JSON", gc::get_json<ZorvGeometryPolyline>, nullptr, nullptr, nullptr},
+    {"spatial_reference", gc::get_spatial_reference<ZorvGeometryPolyline>,
+     gc::set_spatial_reference<ZorvGeometryPolyline>, nullptr, nullptr},
+    {"ids", gc::getter_none, nullptr, nullptr, nullptr},
+    {"geometry_type", get_type_name, nullptr, nullptr, nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyMethodDef polyline_methods[] = {
+    {"__qxc_geo", gc::qxc_geo<ZorvGeometryPolyline>, METH_NOARGS, nullptr},
+    {"extend", OSTREL_METH_FASTCALL(extend), METH_FASTCALL | METH_KEYWORDS, kExtendDoc},
+    {"fraction_along", OSTREL_METH_FASTCALL(fraction_along), METH_FASTCALL | METH_KEYWORDS, kFractionAlongDoc},
+    {"with_point_along", OSTREL_METH_FASTCALL(with_point_along), METH_FASTCALL | METH_KEYWORDS,
+     "with_point_along($self, distance)\n--\n\n"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyTypeObject* build() {
+  static PyType_Slot slots[] = {
+      {Py_tp_new, reinterpret_cast<void*>(polyline_new)},
+      {Py_tp_dealloc, reinterpret_cast<void*>(boxed_dealloc<Polyline::CellT>)},
+      {Py_tp_doc, const_cast<char*>("Polyline(polyline)\n--\n\n")},
+      {Py_tp_getset, polyline_getset},
+      {Py_tp_methods, polyline_methods},
+      {Py_tp_str, reinterpret_cast<void*>(gc::zorvjson_str<ZorvGeometryPolyline>)},
+      {Py_tp_repr, reinterpret_cast<void*>(gc::zorvjson_str<ZorvGeometryPolyline>)},
+      {0, nullptr},
+  };
+  static PyType_Spec spec = {"ostrel_geometry.Polyline", sizeof(Boxed<Polyline::CellT>), 0,
+                             Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE, slots};
+  return build_type(&spec, Geometry::type());
+}
+
+Registrar reg("ostrel_geometry", "Polyline", &Polyline::type);
+
+}  // namespace
+
+PyTypeObject* Polyline::type() {
+  static PyTypeObject* t = build();
+  return t;
+}
+
+Ref Polyline::wrap(CellT cell) { return gc::wrap(type(), std::move(cell)); }
+
+Polyline::CellT Polyline::from_dict(PyObject* dict) {
+  auto [has_z, has_m] = common::nested_geom_dict_dims(dict);
+  std::vector<Multipart::PartCell> paths;
+  if (PyObject* v = common::dict_get(dict, "paths")) {
+    Ref keep = Ref::borrow(common::expect_list(v));
+    paths = Multipart::input_vec_from_list(keep.get(), has_z, has_m);
+  }
+  std::vector<CurveMultipart::PartCell> curve_paths;
+  if (PyObject* v = common::dict_get(dict, "curvePaths")) {
+    Ref keep = Ref::borrow(common::expect_list(v));
+    curve_paths = CurveMultipart::input_vec_from_list(keep.get(), has_z, has_m);
+  }
+  std::optional<model::SpatialReference> sr = common::dict_sr(dict);
+  return CellT(ZorvGeometryPolyline::try_new_with_curves(has_z, has_m, std::move(paths), std::move(curve_paths),
+                                                         std::move(sr)));
+}
+
+Ref Polyline::from_model(model::ZorvGeometryPolyline polyline) {
+  return gc::wrap(type(), CellT(std::move(polyline)));
+}
+
+Ref Polyline::from_geom(rt::Polyline polyline) {
+  return from_model(ZorvGeometryPolyline::from_immutable_polyline(std::move(polyline)));
+}
+
+Ref Polyline::try_from_owned(rt::GeometryOwned geometry) {
+  return from_model(ZorvGeometryPolyline::try_from_owned(std::move(geometry)));
+}
+
+rt::Polyline Polyline::get_geom(PyObject* polyline) {
+  auto g = gc::cell_of<ZorvGeometryPolyline>(polyline).lock();
+  return g->as_polyline();
+}
+
+}  // namespace ostrel::py
