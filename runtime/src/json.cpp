@@ -114,7 +114,8 @@ class Parser {
       return v;
     }
     if (literal("null")) return v;
-    // Numbers; NaN and Infinity are accepted as some writers produce them.
+    // Numbers; NaN, Infinity and inf are accepted, as some writers (the
+    // module's own text form among them) produce them.
     if (literal("NaN")) {
       v.type = Value::Type::Number;
       v.number = NAN;
@@ -123,7 +124,7 @@ class Parser {
     v.type = Value::Type::Number;
     const std::size_t start = pos_;
     if (pos_ < s_.size() && (s_[pos_] == '-' || s_[pos_] == '+')) ++pos_;
-    if (literal("Infinity")) {
+    if (literal("Infinity") || literal("inf")) {
       v.number = s_[start] == '-' ? -INFINITY : INFINITY;
       return v;
     }

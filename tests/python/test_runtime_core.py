@@ -411,3 +411,32 @@ def test_errors_through_null_handles_leave_no_handles(rt, owned):
     with pytest.raises(RuntimeError_):
         rt.Multipart_getParts(point)
     assert rt.live() == before
+
+
+# Texts in the module's own zorvjson form (blanks after separators, bare NaN
+# and inf) are read too, since the geometry factory hands them to the runtime.
+ZORVJSON_TEXTS = [
+    ('{"x": 1, "y": NaN}', 1, lambda j: j["x"] == 1 and j["y"] is None),
+    ('{"spatialReference": {}, "x": null, "y": null, "m": null}', 1, lambda j: j["x"] is None and "m" in j),
+    ('{"hasM": true, "points": [[1, 2, 5]]}', 5, lambda j: j["points"] == [[1, 2, 5]] and j["hasM"]),
+    ('{"paths": [[[0, inf], [1, -inf]]]}', 3, lambda j: j["paths"] == [[[0, None], [1, None]]]),
+    ('{"curveRings": [[[0, 0], [2, 0], {"a": [[0, 0], [1, 0], 1, 0]}]], "rings": [[[5, 5], [5, 6], [6, 6]]]}', 4,
+     lambda j: len(j["curveRings"]) == 2),
+    ('{"spatialReference": {"wkid":102100,"latestWkid":3857}, "xmin": 1, "ymin": 2, "xmax": 3, "ymax": 4, "zmin": 0}',
+     2, lambda j: j["spatialReference"] == {"wkid": 3857} and "zmin" not in j),
+]
+
+
+@pytest.mark.parametrize("text,kind,check", ZORVJSON_TEXTS)
+def test_zorvjson_text_is_read(rt, owned, text, kind, check):
+    g = from_json(rt, owned, text)
+    assert rt.Geometry_getObjectType(g) == kind
+    assert check(to_json(rt, g))
+
+
+def test_center_arc_item_reads_as_half_circle(rt, owned):
+    g = from_json(rt, owned, {"curvePaths": [[[0, 0], {"a": [[2, 0], [1, 0], 1, 0]}]]})
+    seg = owned("Segment_destroy", rt.ImmutablePart_getSegment(part_of(rt, owned, g, 0), 0))
+    f = arc_facts(rt, owned, seg)
+    assert f["center"] == pytest.approx((1, 0))
+    assert f["central"] == pytest.approx(math.pi)  # counter-clockwise: from (0, 0) below the center to (2, 0)
