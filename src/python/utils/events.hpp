@@ -95,28 +95,6 @@ class GeomSink {
   virtual void tin_end(std::size_t /*idx*/) {}
 };
 
-// A sink that ignores everything (syntax checks, fuzzing).
-class NullSink : public GeomSink {
- public:
-  void srid(std::optional<int32_t>) override {}
-  void coordinate(double, double, std::optional<double>, std::optional<double>, std::size_t) override {}
-  void empty_point(std::size_t) override {}
-  void point_begin(std::size_t) override {}
-  void point_end(std::size_t) override {}
-  void linestring_begin(bool, std::size_t, std::size_t) override {}
-  void linestring_end(bool, std::size_t) override {}
-  void polygon_begin(bool, std::size_t, std::size_t) override {}
-  void polygon_end(bool, std::size_t) override {}
-  void multipoint_begin(std::size_t, std::size_t) override {}
-  void multipoint_end(std::size_t) override {}
-  void multilinestring_begin(std::size_t, std::size_t) override {}
-  void multilinestring_end(std::size_t) override {}
-  void multipolygon_begin(std::size_t, std::size_t) override {}
-  void multipolygon_end(std::size_t) override {}
-  void geometrycollection_begin(std::size_t, std::size_t) override {}
-  void geometrycollection_end(std::size_t) override {}
-};
-
 // Geometry collections may nest; deeper input is refused so that neither the
 // readers nor the sinks recurse without bound.
 inline constexpr int kMaxNesting = 100;

@@ -64,6 +64,112 @@ struct Tag {
   std::optional<Dims> dims;
 };
 
+// The parse is recorded first and replayed to the sink only once the whole
+// text has been read, so a syntax error is reported before any event and each
+// begin event carries the length of its list.
+enum class Op : std::uint8_t {
+  coordinate,
+  empty_point,
+  point_begin,
+  point_end,
+  linestring_begin,
+  linestring_end,
+  polygon_begin,
+  polygon_end,
+  multipoint_begin,
+  multipoint_end,
+  multilinestring_begin,
+  multilinestring_end,
+  multipolygon_begin,
+  multipolygon_end,
+  collection_begin,
+  collection_end,
+  circularstring_begin,
+  circularstring_end,
+  compoundcurve_begin,
+  compoundcurve_end,
+  curvepolygon_begin,
+  curvepolygon_end,
+  multicurve_begin,
+  multicurve_end,
+  multisurface_begin,
+  multisurface_end,
+  triangle_begin,
+  triangle_end,
+  polyhedralsurface_begin,
+  polyhedralsurface_end,
+  tin_begin,
+  tin_end,
+};
+
+struct Event {
+  Op op;
+  bool tagged = false;
+  bool z = false;  // coordinate: a z value follows x and y
+  bool m = false;  // coordinate: an m value follows
+  std::size_t size = 0;
+  std::size_t idx = 0;
+};
+
+struct Tape {
+  std::optional<std::int32_t> srid;
+  std::vector<Event> events;
+  std::vector<double> values;  // x, y and the present z and m of each coordinate, in order
+
+  std::size_t add(Op op, std::size_t idx, bool tagged = false) {
+    events.push_back(Event{op, tagged, false, false, 0, idx});
+    return events.size() - 1;
+  }
+
+  void replay(GeomSink& sink) const {
+    if (srid) sink.srid(srid);
+    const double* v = values.data();
+    for (const Event& e : events) {
+      switch (e.op) {
+        case Op::coordinate: {
+          double x = *v++, y = *v++;
+          std::optional<double> z, m;
+          if (e.z) z = *v++;
+          if (e.m) m = *v++;
+          sink.coordinate(x, y, z, m, e.idx);
+          break;
+        }
+        case Op::empty_point: sink.empty_point(e.idx); break;
+        case Op::point_begin: sink.point_begin(e.idx); break;
+        case Op::point_end: sink.point_end(e.idx); break;
+        case Op::linestring_begin: sink.linestring_begin(e.tagged, e.size, e.idx); break;
+        case Op::linestring_end: sink.linestring_end(e.tagged, e.idx); break;
+        case Op::polygon_begin: sink.polygon_begin(e.tagged, e.size, e.idx); break;
+        case Op::polygon_end: sink.polygon_end(e.tagged, e.idx); break;
+        case Op::multipoint_begin: sink.multipoint_begin(e.size, e.idx); break;
+        case Op::multipoint_end: sink.multipoint_end(e.idx); break;
+        case Op::multilinestring_begin: sink.multilinestring_begin(e.size, e.idx); break;
+        case Op::multilinestring_end: sink.multilinestring_end(e.idx); break;
+        case Op::multipolygon_begin: sink.multipolygon_begin(e.size, e.idx); break;
+        case Op::multipolygon_end: sink.multipolygon_end(e.idx); break;
+        case Op::collection_begin: sink.geometrycollection_begin(e.size, e.idx); break;
+        case Op::collection_end: sink.geometrycollection_end(e.idx); break;
+        case Op::circularstring_begin: sink.circularstring_begin(e.size, e.idx); break;
+        case Op::circularstring_end: sink.circularstring_end(e.idx); break;
+        case Op::compoundcurve_begin: sink.compoundcurve_begin(e.size, e.idx); break;
+        case Op::compoundcurve_end: sink.compoundcurve_end(e.idx); break;
+        case Op::curvepolygon_begin: sink.curvepolygon_begin(e.size, e.idx); break;
+        case Op::curvepolygon_end: sink.curvepolygon_end(e.idx); break;
+        case Op::multicurve_begin: sink.multicurve_begin(e.size, e.idx); break;
+        case Op::multicurve_end: sink.multicurve_end(e.idx); break;
+        case Op::multisurface_begin: sink.multisurface_begin(e.size, e.idx); break;
+        case Op::multisurface_end: sink.multisurface_end(e.idx); break;
+        case Op::triangle_begin: sink.triangle_begin(e.tagged, e.size, e.idx); break;
+        case Op::triangle_end: sink.triangle_end(e.tagged, e.idx); break;
+        case Op::polyhedralsurface_begin: sink.polyhedralsurface_begin(e.size, e.idx); break;
+        case Op::polyhedralsurface_end: sink.polyhedralsurface_end(e.idx); break;
+        case Op::tin_begin: sink.tin_begin(e.size, e.idx); break;
+        case Op::tin_end: sink.tin_end(e.idx); break;
+      }
+    }
+  }
+};
+
 bool is_ws(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
 bool is_alpha(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
@@ -91,8 +197,12 @@ std::optional<Dims> dims_tag(std::string_view w) {
 
 class Parser {
  public:
-  Parser(std::string_view text, GeomSink& sink, std::vector<std::size_t>& counts, bool first_pass)
-      : s_(text), sink_(sink), counts_(counts), first_(first_pass) {}
+  Parser(std::string_view text, Tape& tape) : s_(text), tape_(tape) {
+    // A coordinate takes at least 4 characters; reserving for that avoids
+    // most regrowth without over-allocating for long numbers.
+    tape_.values.reserve(text.size() / 8);
+    tape_.events.reserve(text.size() / 16);
+  }
 
   void parse() {
     srid_prefix();
@@ -160,22 +270,6 @@ class Parser {
     fail_geometry("expected " + what + " at position " + std::to_string(pos_) + ", found " + found());
   }
 
-  // ---- counts: the first pass records each list's length, the second
-  // reports it in the begin event ----
-  std::size_t open_slot() {
-    if (first_) {
-      counts_.push_back(0);
-      return counts_.size() - 1;
-    }
-    return cursor_++;
-  }
-  std::size_t slot_count(std::size_t slot) const {
-    return (!first_ && slot < counts_.size()) ? counts_[slot] : 0;
-  }
-  void close_slot(std::size_t slot, std::size_t n) {
-    if (first_) counts_[slot] = n;
-  }
-
   // ---- grammar ----
   void srid_prefix() {
     std::size_t save = pos_;
@@ -198,7 +292,7 @@ class Parser {
     if (neg) v = -v;
     if (v < INT32_MIN || v > INT32_MAX) fail_at(start, "SRID out of range");
     expect(';');
-    if (!first_) sink_.srid(static_cast<std::int32_t>(v));
+    tape_.srid = static_cast<std::int32_t>(v);
   }
 
   // A geometry type keyword with its optional dimension tag.
@@ -336,48 +430,40 @@ class Parser {
       fail_at(start, "coordinate with " + std::to_string(n) + " values where " +
                          std::to_string(dims_.values()) + " were expected");
     }
-    if (first_) return;
-    std::optional<double> z, m;
-    if (dims_.z) z = v[2];
-    if (dims_.m) m = v[dims_.z ? 3 : 2];
-    sink_.coordinate(v[0], v[1], z, m, idx);
+    std::size_t e = tape_.add(Op::coordinate, idx);
+    tape_.events[e].z = dims_.z;
+    tape_.events[e].m = dims_.m;
+    tape_.values.insert(tape_.values.end(), v, v + n);
   }
 
-  // EMPTY, or a parenthesised list whose members `member(i)` reads.
-  template <class Begin, class End, class Member>
-  void list(Begin begin, End end, Member member) {
-    if (take_empty()) {
-      begin(std::size_t(0));
-      end();
-      return;
-    }
-    expect('(');
-    std::size_t slot = open_slot();
-    begin(slot_count(slot));
+  // EMPTY, or a parenthesised list whose members `member(i)` reads, between
+  // the begin and end events `begin` and `end`.
+  template <class Member>
+  void list(Op begin, Op end, bool tagged, std::size_t idx, Member member) {
+    std::size_t at = tape_.add(begin, idx, tagged);
     std::size_t n = 0;
-    do {
-      member(n++);
-    } while (accept(','));
-    expect(')');
-    close_slot(slot, n);
-    end();
+    if (!take_empty()) {
+      expect('(');
+      do {
+        member(n++);
+      } while (accept(','));
+      expect(')');
+    }
+    tape_.events[at].size = n;
+    tape_.add(end, idx, tagged);
   }
 
   void linestring(bool tagged, std::size_t idx) {
-    list([&](std::size_t n) { sink_.linestring_begin(tagged, n, idx); },
-         [&] { sink_.linestring_end(tagged, idx); }, [&](std::size_t i) { coordinate(i); });
+    list(Op::linestring_begin, Op::linestring_end, tagged, idx, [&](std::size_t i) { coordinate(i); });
   }
   void circularstring(std::size_t idx) {
-    list([&](std::size_t n) { sink_.circularstring_begin(n, idx); },
-         [&] { sink_.circularstring_end(idx); }, [&](std::size_t i) { coordinate(i); });
+    list(Op::circularstring_begin, Op::circularstring_end, false, idx, [&](std::size_t i) { coordinate(i); });
   }
   void polygon(bool tagged, std::size_t idx) {
-    list([&](std::size_t n) { sink_.polygon_begin(tagged, n, idx); },
-         [&] { sink_.polygon_end(tagged, idx); }, [&](std::size_t j) { linestring(false, j); });
+    list(Op::polygon_begin, Op::polygon_end, tagged, idx, [&](std::size_t j) { linestring(false, j); });
   }
   void triangle(bool tagged, std::size_t idx) {
-    list([&](std::size_t n) { sink_.triangle_begin(tagged, n, idx); },
-         [&] { sink_.triangle_end(tagged, idx); }, [&](std::size_t j) { linestring(false, j); });
+    list(Op::triangle_begin, Op::triangle_end, tagged, idx, [&](std::size_t j) { linestring(false, j); });
   }
 
   // A member that is either written bare (a parenthesised list or EMPTY) or
@@ -402,8 +488,7 @@ class Parser {
   }
 
   void compoundcurve(std::size_t idx) {
-    list([&](std::size_t n) { sink_.compoundcurve_begin(n, idx); },
-         [&] { sink_.compoundcurve_end(idx); }, [&](std::size_t j) { compound_member(j); });
+    list(Op::compoundcurve_begin, Op::compoundcurve_end, false, idx, [&](std::size_t j) { compound_member(j); });
   }
 
   // A ring of a curve polygon or a member of a multicurve.
@@ -419,107 +504,96 @@ class Parser {
   }
 
   void curvepolygon(std::size_t idx) {
-    list([&](std::size_t n) { sink_.curvepolygon_begin(n, idx); },
-         [&] { sink_.curvepolygon_end(idx); }, [&](std::size_t j) { curve_member(j); });
+    list(Op::curvepolygon_begin, Op::curvepolygon_end, false, idx, [&](std::size_t j) { curve_member(j); });
   }
 
   void geometry(Kind kind, std::size_t idx, int depth) {
     switch (kind) {
       case Kind::Point:
-        if (take_empty()) return sink_.empty_point(idx);
+        if (take_empty()) {
+          tape_.add(Op::empty_point, idx);
+          return;
+        }
         expect('(');
-        sink_.point_begin(idx);
+        tape_.add(Op::point_begin, idx);
         coordinate(idx);
         expect(')');
-        return sink_.point_end(idx);
+        tape_.add(Op::point_end, idx);
+        return;
       case Kind::LineString: return linestring(true, idx);
       case Kind::Polygon: return polygon(true, idx);
       case Kind::MultiPoint:
-        return list([&](std::size_t n) { sink_.multipoint_begin(n, idx); },
-                    [&] { sink_.multipoint_end(idx); },
-                    [&](std::size_t i) {
-                      // Members are (x y), bare x y, or EMPTY, which reports nothing.
-                      if (take_empty()) return;
-                      if (accept('(')) {
-                        coordinate(i);
-                        expect(')');
-                      } else {
-                        coordinate(i);
-                      }
-                    });
+        return list(Op::multipoint_begin, Op::multipoint_end, false, idx, [&](std::size_t i) {
+          // Members are (x y), bare x y, or EMPTY, which reports nothing.
+          if (take_empty()) return;
+          if (accept('(')) {
+            coordinate(i);
+            expect(')');
+          } else {
+            coordinate(i);
+          }
+        });
       case Kind::MultiLineString:
-        return list([&](std::size_t n) { sink_.multilinestring_begin(n, idx); },
-                    [&] { sink_.multilinestring_end(idx); },
+        return list(Op::multilinestring_begin, Op::multilinestring_end, false, idx,
                     [&](std::size_t i) { linestring(false, i); });
       case Kind::MultiPolygon:
-        return list([&](std::size_t n) { sink_.multipolygon_begin(n, idx); },
-                    [&] { sink_.multipolygon_end(idx); }, [&](std::size_t i) { polygon(false, i); });
+        return list(Op::multipolygon_begin, Op::multipolygon_end, false, idx,
+                    [&](std::size_t i) { polygon(false, i); });
       case Kind::GeometryCollection: {
         if (depth >= kMaxNesting)
           fail_at(pos_, "geometry collections nested deeper than " + std::to_string(kMaxNesting) +
                             " levels");
         Dims outer = dims_;
-        list([&](std::size_t n) { sink_.geometrycollection_begin(n, idx); },
-             [&] { sink_.geometrycollection_end(idx); },
-             [&](std::size_t i) {
-               // Each member is a geometry of its own: its own tag, else the
-               // collection's, else inferred from its first coordinate.
-               Tag tag = keyword();
-               dims_ = tag.dims.value_or(outer);
-               geometry(tag.kind, i, depth + 1);
-               dims_ = outer;
-             });
+        list(Op::collection_begin, Op::collection_end, false, idx, [&](std::size_t i) {
+          // Each member is a geometry of its own: its own tag, else the
+          // collection's, else inferred from its first coordinate.
+          Tag tag = keyword();
+          dims_ = tag.dims.value_or(outer);
+          geometry(tag.kind, i, depth + 1);
+          dims_ = outer;
+        });
         return;
       }
       case Kind::CircularString: return circularstring(idx);
       case Kind::CompoundCurve: return compoundcurve(idx);
       case Kind::CurvePolygon: return curvepolygon(idx);
       case Kind::MultiCurve:
-        return list([&](std::size_t n) { sink_.multicurve_begin(n, idx); },
-                    [&] { sink_.multicurve_end(idx); }, [&](std::size_t i) { curve_member(i); });
+        return list(Op::multicurve_begin, Op::multicurve_end, false, idx,
+                    [&](std::size_t i) { curve_member(i); });
       case Kind::MultiSurface:
-        return list([&](std::size_t n) { sink_.multisurface_begin(n, idx); },
-                    [&] { sink_.multisurface_end(idx); },
-                    [&](std::size_t i) {
-                      Kind k = member_keyword({Kind::Polygon, Kind::CurvePolygon}).value_or(Kind::Polygon);
-                      if (k == Kind::CurvePolygon)
-                        curvepolygon(i);
-                      else
-                        polygon(false, i);
-                    });
+        return list(Op::multisurface_begin, Op::multisurface_end, false, idx, [&](std::size_t i) {
+          Kind k = member_keyword({Kind::Polygon, Kind::CurvePolygon}).value_or(Kind::Polygon);
+          if (k == Kind::CurvePolygon)
+            curvepolygon(i);
+          else
+            polygon(false, i);
+        });
       case Kind::Triangle: return triangle(true, idx);
       case Kind::Tin:
-        return list([&](std::size_t n) { sink_.tin_begin(n, idx); }, [&] { sink_.tin_end(idx); },
-                    [&](std::size_t i) {
-                      member_keyword({Kind::Triangle});
-                      triangle(false, i);
-                    });
+        return list(Op::tin_begin, Op::tin_end, false, idx, [&](std::size_t i) {
+          member_keyword({Kind::Triangle});
+          triangle(false, i);
+        });
       case Kind::PolyhedralSurface:
-        return list([&](std::size_t n) { sink_.polyhedralsurface_begin(n, idx); },
-                    [&] { sink_.polyhedralsurface_end(idx); },
-                    [&](std::size_t i) {
-                      member_keyword({Kind::Polygon});
-                      polygon(false, i);
-                    });
+        return list(Op::polyhedralsurface_begin, Op::polyhedralsurface_end, false, idx, [&](std::size_t i) {
+          member_keyword({Kind::Polygon});
+          polygon(false, i);
+        });
     }
   }
 
   std::string_view s_;
   std::size_t pos_ = 0;
-  GeomSink& sink_;
-  std::vector<std::size_t>& counts_;
-  bool first_;
-  std::size_t cursor_ = 0;
+  Tape& tape_;
   Dims dims_;
 };
 
 }  // namespace
 
 void read_wkt(std::string_view text, GeomSink& sink) {
-  std::vector<std::size_t> counts;
-  NullSink check;
-  Parser(text, check, counts, true).parse();
-  Parser(text, sink, counts, false).parse();
+  Tape tape;
+  Parser(text, tape).parse();
+  tape.replay(sink);
 }
 
 }  // namespace ostrel::geomio
