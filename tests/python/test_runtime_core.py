@@ -100,6 +100,14 @@ def test_three_point_arc_gives_back_its_interior(rt, owned, s, e, i):
     assert (f["central"] > 0) == f["ccw"]
 
 
+@pytest.mark.parametrize("s,e,i", [ARCS[0], ARCS[1], ARCS[3], ((1e6, 1e6), (1e6 + 2, 1e6), (1e6 + 1, 1e6 + 1))])
+def test_interior_at_the_middle_is_recomputed_exactly(rt, owned, s, e, i):
+    f = arc_facts(rt, owned, three_point_arc(rt, owned, s, e, i))
+    mid = (f["start"] + f["end"]) / 2
+    back = (f["center"][0] + f["a"] * math.cos(mid), f["center"][1] + f["a"] * math.sin(mid))
+    assert math.dist(back, i) <= 1e-9 * max(f["a"], math.dist(s, e))
+
+
 def test_quarter_arc_values(rt, owned):
     f = arc_facts(rt, owned, three_point_arc(rt, owned, (1, 0), (0, 1), (math.sqrt(0.5), math.sqrt(0.5))))
     assert f["center"] == pytest.approx((0, 0), abs=1e-15)
