@@ -280,15 +280,58 @@ void check_loader(const std::string& good, const std::string& lacking, const std
   EXPECT(out == "libvaskelith.so" || out.find("/vaskelith_bin/linux-x86_64/libvaskelith.so") != std::string::npos);
 }
 
+// Run from a copy of this program at <root>/a/bin: candidates are created
+// from the last to the first, and each time the first existing one must win.
+int search_mode(const std::string& root) {
+  ::unsetenv("GEOMETRY_LIB_PATH");
+  const std::vector<std::string> candidates = {
+      root + "/a/bin/libvaskelith.so",
+      root + "/a/bin/deps/libvaskelith.so",
+      root + "/a/deps/libvaskelith.so",
+      root + "/a/lib/libvaskelith.so",
+      root + "/a/bin/vaskelith_bin/linux-x86_64/libvaskelith.so",
+      root + "/a/vaskelith_bin/linux-x86_64/libvaskelith.so",
+      root + "/vaskelith_bin/linux-x86_64/libvaskelith.so",
+  };
+  for (auto it = candidates.rbegin(); it != candidates.rend(); ++it) {
+    std::string dir = it->substr(0, it->rfind('/'));
+    if (std::system(("mkdir -p '" + dir + "' && : > '" + *it + "'").c_str()) != 0) return 3;
+    std::string found = find_library_path();
+    if (found != *it) {
+      std::fprintf(stderr, "search: got %s, want %s\n", found.c_str(), it->c_str());
+      return 1;
+    }
+  }
+  // A folder qualifies too, and the variable comes before all of them.
+  ::setenv("GEOMETRY_LIB_PATH", (root + "/a").c_str(), 1);
+  if (find_library_path() != root + "/a") return 1;
+  return 0;
+}
+
+void check_search(const char* self) {
+  char tmpl[] = "/tmp/binding-search.XXXXXX";
+  if (::mkdtemp(tmpl) == nullptr) {
+    ++failures;
+    return;
+  }
+  std::string root = tmpl;
+  std::string copy = root + "/a/bin/test_binding";
+  std::string cmd = "mkdir -p '" + root + "/a/bin' && cp '" + self + "' '" + copy + "' && '" + copy + "' search '" +
+                    root + "'; s=$?; rm -rf '" + root + "'; exit $s";
+  EXPECT(std::system(cmd.c_str()) == 0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "search") return search_mode(argv[2]);
   if (argc < 4) {
     std::fprintf(stderr, "usage: %s <libvaskelith.so> <library lacking names> <library with a null name>\n", argv[0]);
     return 2;
   }
   check_error_forms();
   check_loader(argv[1], argv[2], argv[3]);
+  check_search(argv[0]);
   set_library_path(argv[1]);
   check_wrappers();
   if (failures) {
