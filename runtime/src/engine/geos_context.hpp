@@ -1,0 +1,50 @@
+// The one GEOS context of the process, and owning pointers for what GEOS
+// hands out.
+//
+// Calls into the runtime are serialised by the caller (the interpreter lock),
+// so one reentrant context serves everything; the message GEOS reports for
+// a failed call is kept until the next failure and becomes the text of the
+// runtime error.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <geos_c.h>
+
+namespace vaskelith::geos {
+
+GEOSContextHandle_t ctx();
+
+// The text of the last error GEOS reported (empty when none).
+const std::string& last_error();
+
+struct GeomDeleter {
+  void operator()(GEOSGeometry* g) const noexcept;
+};
+using GeomPtr = std::unique_ptr<GEOSGeometry, GeomDeleter>;
+
+struct PreparedDeleter {
+  void operator()(const GEOSPreparedGeometry* g) const noexcept;
+};
+using PreparedPtr = std::unique_ptr<const GEOSPreparedGeometry, PreparedDeleter>;
+
+// Takes over a result of GEOS; a null result is a kGeometryEngine failure
+// carrying GEOS's message and naming the operation.
+GeomPtr take(GEOSGeometry* g, const char* operation);
+
+// A GEOS predicate's answer (0 or 1); 2 means GEOS failed.
+bool truth(char answer, const char* operation);
+
+// A GEOS measure; a zero return code means GEOS failed.
+void check(int rc, const char* operation);
+
+// Builds a GEOS collection of the given type from owned members (ownership
+// passes to the collection).
+GeomPtr collect(int type, std::vector<GeomPtr> members);
+
+// Copies of components (the geometry itself when it is not a collection).
+std::vector<const GEOSGeometry*> components(const GEOSGeometry* g);
+
+}  // namespace vaskelith::geos

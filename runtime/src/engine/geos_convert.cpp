@@ -1,0 +1,603 @@
+#include "engine/geos_convert.hpp"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <map>
+#include <unordered_map>
+#include <utility>
+
+#include "engine/planar_curves.hpp"
+#include "errors.hpp"
+
+namespace vaskelith::planar {
+
+using geos::ctx;
+using geos::GeomPtr;
+
+int dimension(GeometryKind kind) {
+  switch (kind) {
+    case GeometryKind::Point:
+    case GeometryKind::Multipoint: return 0;
+    case GeometryKind::Polyline: return 1;
+    default: return 2;
+  }
+}
+
+namespace {
+
+GEOSCoordSequence* make_seq(const std::vector<Vertex>& vs, bool close) {
+  std::vector<double> buf;
+  buf.reserve((vs.size() + 1) * 2);
+  for (const Vertex& v : vs) {
+    buf.push_back(v.x);
+    buf.push_back(v.y);
+  }
+  if (close && !vs.empty()) {
+    buf.push_back(vs.front().x);
+    buf.push_back(vs.front().y);
+  }
+  GEOSCoordSequence* seq =
+      GEOSCoordSeq_copyFromBuffer_r(ctx(), buf.data(), static_cast<unsigned>(buf.size() / 2), 0, 0);
+  if (seq == nullptr) fail(kGeometryEngine, "The geometry engine could not build a coordinate sequence.");
+  return seq;
+}
+
+GeomPtr make_line(const std::vector<Vertex>& vs) {
+  return geos::take(GEOSGeom_createLineString_r(ctx(), make_seq(vs, false)), "a line");
+}
+
+GeomPtr make_ring(const std::vector<Vertex>& vs) {
+  return geos::take(GEOSGeom_createLinearRing_r(ctx(), make_seq(vs, true)), "a ring");
+}
+
+GeomPtr make_polygon(const std::vector<const Part*>& rings) {
+  GeomPtr shell = make_ring(rings[0]->vertices);
+  std::vector<GeomPtr> holes;
+  for (std::size_t i = 1; i < rings.size(); ++i) holes.push_back(make_ring(rings[i]->vertices));
+  std::vector<GEOSGeometry*> raw;
+  for (auto& h : holes) raw.push_back(h.get());
+  GEOSGeometry* p =
+      GEOSGeom_createPolygon_r(ctx(), shell.get(), raw.data(), static_cast<unsigned>(raw.size()));
+  if (p == nullptr) fail(kGeometryEngine, "The geometry engine could not build a polygon.", geos::last_error());
+  (void)shell.release();
+  for (auto& h : holes) (void)h.release();
+  return GeomPtr(p);
+}
+
+bool valid_vertex(const Vertex& v) { return std::isfinite(v.x) && std::isfinite(v.y); }
+
+// Consecutive equal vertices removed (a ring also loses a last vertex equal
+// to its first).
+std::vector<Vertex> without_repeats(const std::vector<Vertex>& vs, bool closed) {
+  std::vector<Vertex> out;
+  out.reserve(vs.size());
+  for (const Vertex& v : vs) {
+    if (!valid_vertex(v)) continue;
+    if (!out.empty() && out.back().x == v.x && out.back().y == v.y) continue;
+    out.push_back(v);
+  }
+  if (closed)
+    while (out.size() > 1 && out.back().x == out.front().x && out.back().y == out.front().y) out.pop_back();
+  return out;
+}
+
+GeomPtr repair_area(GeomPtr g) {
+  if (GEOSisValid_r(ctx(), g.get()) == 1) return g;
+  GEOSMakeValidParams* params = GEOSMakeValidParams_create_r(ctx());
+  GEOSMakeValidParams_setMethod_r(ctx(), params, GEOS_MAKE_VALID_STRUCTURE);
+  GEOSMakeValidParams_setKeepCollapsed_r(ctx(), params, 0);
+  GEOSGeometry* fixed = GEOSMakeValidWithParams_r(ctx(), g.get(), params);
+  GEOSMakeValidParams_destroy_r(ctx(), params);
+  return geos::take(fixed, "repairing a polygon");
+}
+
+struct Box {
+  double xmin = INFINITY, ymin = INFINITY, xmax = -INFINITY, ymax = -INFINITY;
+  void add(double x, double y) {
+    xmin = std::min(xmin, x);
+    ymin = std::min(ymin, y);
+    xmax = std::max(xmax, x);
+    ymax = std::max(ymax, y);
+  }
+  bool covers(const Box& o) const { return o.xmin >= xmin && o.xmax <= xmax && o.ymin >= ymin && o.ymax <= ymax; }
+};
+
+Box box_of(const Part& p) {
+  Box b;
+  for (const Vertex& v : p.vertices) b.add(v.x, v.y);
+  return b;
+}
+
+}  // namespace
+
+int locate_in_ring(const Part& ring, double x, double y) {
+  const auto& vs = ring.vertices;
+  const std::size_t n = vs.size();
+  if (n == 0) return 0;
+  bool inside = false;
+  for (std::size_t i = 0, j = n - 1; i < n; j = i++) {
+    const Vertex& a = vs[i];
+    const Vertex& b = vs[j];
+    // On the segment?
+    const double cross = (b.x - a.x) * (y - a.y) - (b.y - a.y) * (x - a.x);
+    if (cross == 0 && std::min(a.x, b.x) <= x && x <= std::max(a.x, b.x) && std::min(a.y, b.y) <= y &&
+        y <= std::max(a.y, b.y))
+      return -1;
+    if ((a.y > y) != (b.y > y)) {
+      const double xi = a.x + (y - a.y) * (b.x - a.x) / (b.y - a.y);
+      if (x < xi) inside = !inside;
+    }
+  }
+  return inside ? 1 : 0;
+}
+
+std::vector<std::vector<std::size_t>> nest_rings(const std::vector<Part>& rings) {
+  const std::size_t n = rings.size();
+  std::vector<double> area(n);
+  std::vector<Box> boxes(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    area[i] = std::fabs(ring_signed_area(rings[i]));
+    boxes[i] = box_of(rings[i]);
+  }
+  std::vector<std::size_t> order(n);
+  for (std::size_t i = 0; i < n; ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return area[a] > area[b]; });
+
+  std::vector<int> depth(n, 0);
+  std::vector<std::ptrdiff_t> parent(n, -1);
+  for (std::size_t k = 0; k < n; ++k) {
+    const std::size_t i = order[k];
+    // The smallest larger ring that holds this one.
+    for (std::size_t kk = k; kk-- > 0;) {
+      const std::size_t j = order[kk];
+      if (!boxes[j].covers(boxes[i])) continue;
+      int where = -1;
+      for (const Vertex& v : rings[i].vertices) {
+        where = locate_in_ring(rings[j], v.x, v.y);
+        if (where != -1) break;
+      }
+      if (where == 1) {
+        parent[i] = static_cast<std::ptrdiff_t>(j);
+        depth[i] = depth[j] + 1;
+        break;
+      }
+    }
+  }
+  std::vector<std::vector<std::size_t>> groups;
+  std::vector<std::ptrdiff_t> group_of(n, -1);
+  for (std::size_t k = 0; k < n; ++k) {
+    const std::size_t i = order[k];
+    if (depth[i] % 2 == 0) {
+      group_of[i] = static_cast<std::ptrdiff_t>(groups.size());
+      groups.push_back({i});
+    } else {
+      groups[static_cast<std::size_t>(group_of[static_cast<std::size_t>(parent[i])])].push_back(i);
+    }
+  }
+  // Keep the input order of the exterior rings.
+  std::sort(groups.begin(), groups.end(), [](const auto& a, const auto& b) { return a[0] < b[0]; });
+  return groups;
+}
+
+void orient_rings(std::vector<Part>& rings) {
+  std::vector<Part> linear;
+  linear.reserve(rings.size());
+  bool curved = false;
+  for (const Part& r : rings) curved = curved || r.has_curves();
+  double tol = 0;
+  if (curved) {
+    Geometry tmp;
+    tmp.kind = GeometryKind::Polygon;
+    tmp.parts = rings;
+    tol = chord_tolerance(tmp);
+  }
+  for (const Part& r : rings) linear.push_back(curved ? linearize_part(r, true, tol) : Part{r.vertices, {}});
+  for (const auto& group : nest_rings(linear)) {
+    for (std::size_t k = 0; k < group.size(); ++k) {
+      const std::size_t i = group[k];
+      const double a = ring_signed_area(rings[i]);
+      const bool want_clockwise = (k == 0);
+      if ((want_clockwise && a > 0) || (!want_clockwise && a < 0)) rings[i] = reverse_part(rings[i], true);
+    }
+  }
+}
+
+GeomPtr to_geos(const Geometry& g, double tolerance, bool repair) {
+  if (g.is_multipart() && g.has_curves() && !(tolerance > 0)) tolerance = chord_tolerance(g);
+  switch (g.kind) {
+    case GeometryKind::Point:
+      if (!valid_vertex(g.point)) return geos::take(GEOSGeom_createEmptyPoint_r(ctx()), "a point");
+      return geos::take(GEOSGeom_createPointFromXY_r(ctx(), g.point.x, g.point.y), "a point");
+    case GeometryKind::Multipoint: {
+      std::vector<GeomPtr> pts;
+      for (const Vertex& v : g.points)
+        if (valid_vertex(v)) pts.push_back(geos::take(GEOSGeom_createPointFromXY_r(ctx(), v.x, v.y), "a point"));
+      return geos::collect(GEOS_MULTIPOINT, std::move(pts));
+    }
+    case GeometryKind::Polyline: {
+      std::vector<GeomPtr> lines;
+      for (const Part& p : g.parts) {
+        std::vector<Vertex> vs = without_repeats(linearize_part(p, false, tolerance).vertices, false);
+        if (vs.size() == 1 && !p.empty()) vs.push_back(vs[0]);  // a degenerate part still has a place
+        if (vs.size() >= 2) lines.push_back(make_line(vs));
+      }
+      return geos::collect(GEOS_MULTILINESTRING, std::move(lines));
+    }
+    case GeometryKind::Envelope: {
+      if (g.envelope.empty()) return geos::take(GEOSGeom_createEmptyPolygon_r(ctx()), "a polygon");
+      const EnvelopeBounds& e = g.envelope;
+      Part ring;
+      ring.vertices = {Vertex{e.xmin, e.ymin}, Vertex{e.xmin, e.ymax}, Vertex{e.xmax, e.ymax}, Vertex{e.xmax, e.ymin}};
+      GeomPtr poly = make_polygon({&ring});
+      return poly;
+    }
+    case GeometryKind::Polygon: {
+      std::vector<Part> rings;
+      for (const Part& p : g.parts) {
+        Part r;
+        r.vertices = without_repeats(linearize_part(p, true, tolerance).vertices, true);
+        if (r.vertices.size() >= 3) rings.push_back(std::move(r));
+      }
+      std::vector<GeomPtr> polys;
+      for (const auto& group : nest_rings(rings)) {
+        std::vector<const Part*> rs;
+        for (std::size_t i : group) rs.push_back(&rings[i]);
+        polys.push_back(make_polygon(rs));
+      }
+      GeomPtr out;
+      if (polys.empty())
+        out = geos::take(GEOSGeom_createEmptyPolygon_r(ctx()), "a polygon");
+      else if (polys.size() == 1)
+        out = std::move(polys[0]);
+      else
+        out = geos::collect(GEOS_MULTIPOLYGON, std::move(polys));
+      return repair ? repair_area(std::move(out)) : std::move(out);
+    }
+  }
+  fail(kInvalidArgument, "The geometry is of an unknown kind.");
+}
+
+// ---- z and m ----
+
+namespace {
+
+struct Key {
+  double x, y;
+  bool operator==(const Key& o) const { return x == o.x && y == o.y; }
+};
+struct KeyHash {
+  std::size_t operator()(const Key& k) const noexcept {
+    const uint64_t a = std::bit_cast<uint64_t>(k.x == 0 ? 0.0 : k.x);
+    const uint64_t b = std::bit_cast<uint64_t>(k.y == 0 ? 0.0 : k.y);
+    return static_cast<std::size_t>(a * 0x9E3779B97F4A7C15ull ^ (b + 0x632BE59BD9B4E019ull + (a << 6) + (a >> 2)));
+  }
+};
+
+struct Seg {
+  Vertex a, b;
+};
+
+double seg_dist2(const Seg& s, double x, double y, double& u) {
+  const double dx = s.b.x - s.a.x, dy = s.b.y - s.a.y;
+  const double len2 = dx * dx + dy * dy;
+  u = len2 > 0 ? std::clamp(((x - s.a.x) * dx + (y - s.a.y) * dy) / len2, 0.0, 1.0) : 0.0;
+  const double px = s.a.x + u * dx - x, py = s.a.y + u * dy - y;
+  return px * px + py * py;
+}
+
+}  // namespace
+
+struct AttributeIndex::Impl {
+  std::vector<Seg> segs;
+  std::unordered_map<Key, Vertex, KeyHash> exact;
+  // Uniform grid over the segments, built on the first query that needs it.
+  mutable bool built = false;
+  mutable double gx0 = 0, gy0 = 0, cell = 1;
+  mutable int nx = 1, ny = 1;
+  mutable std::vector<std::vector<uint32_t>> cells;
+
+  void add_vertex(const Vertex& v) { exact.emplace(Key{v.x, v.y}, v); }
+
+  void build() const {
+    built = true;
+    Box b;
+    for (const Seg& s : segs) {
+      b.add(s.a.x, s.a.y);
+      b.add(s.b.x, s.b.y);
+    }
+    if (segs.empty()) return;
+    const double w = std::max(b.xmax - b.xmin, 1e-12), h = std::max(b.ymax - b.ymin, 1e-12);
+    const double target = std::clamp(std::sqrt(static_cast<double>(segs.size())), 1.0, 1024.0);
+    cell = std::max(w, h) / target;
+    nx = std::clamp(static_cast<int>(std::ceil(w / cell)), 1, 2048);
+    ny = std::clamp(static_cast<int>(std::ceil(h / cell)), 1, 2048);
+    gx0 = b.xmin;
+    gy0 = b.ymin;
+    cells.assign(static_cast<std::size_t>(nx) * ny, {});
+    for (uint32_t i = 0; i < segs.size(); ++i) {
+      const Seg& s = segs[i];
+      const int x0 = cx(std::min(s.a.x, s.b.x)), x1 = cx(std::max(s.a.x, s.b.x));
+      const int y0 = cy(std::min(s.a.y, s.b.y)), y1 = cy(std::max(s.a.y, s.b.y));
+      for (int x = x0; x <= x1; ++x)
+        for (int y = y0; y <= y1; ++y) cells[static_cast<std::size_t>(y) * nx + x].push_back(i);
+    }
+  }
+  int cx(double x) const { return std::clamp(static_cast<int>(std::floor((x - gx0) / cell)), 0, nx - 1); }
+  int cy(double y) const { return std::clamp(static_cast<int>(std::floor((y - gy0) / cell)), 0, ny - 1); }
+
+  // The value of attribute `which` (0 z, 1 m) at (x, y) from the nearest
+  // segment that carries it.
+  double nearest(double x, double y, int which) const {
+    if (!built) build();
+    if (segs.empty()) return kNaN;
+    auto has = [which](const Vertex& v) { return !std::isnan(which == 0 ? v.z : v.m); };
+    const int px = cx(x), py = cy(y);
+    double best = INFINITY, value = kNaN;
+    const int rmax = std::max(nx, ny);
+    for (int r = 0; r <= rmax; ++r) {
+      // Every cell of ring r is at least (r - 1) cells away from the point.
+      if (r > 0 && best < std::pow((r - 1) * cell, 2)) break;
+      for (int gx = px - r; gx <= px + r; ++gx) {
+        for (int gy = py - r; gy <= py + r; ++gy) {
+          if (std::max(std::abs(gx - px), std::abs(gy - py)) != r) continue;
+          if (gx < 0 || gy < 0 || gx >= nx || gy >= ny) continue;
+          for (uint32_t i : cells[static_cast<std::size_t>(gy) * nx + gx]) {
+            const Seg& s = segs[i];
+            if (!has(s.a) || !has(s.b)) continue;
+            double u;
+            const double d = seg_dist2(s, x, y, u);
+            if (d < best) {
+              best = d;
+              const double va = which == 0 ? s.a.z : s.a.m, vb = which == 0 ? s.b.z : s.b.m;
+              value = va + (vb - va) * u;
+            }
+          }
+        }
+      }
+    }
+    return value;
+  }
+};
+
+AttributeIndex::AttributeIndex() : impl_(std::make_unique<Impl>()) {}
+AttributeIndex::~AttributeIndex() = default;
+
+void AttributeIndex::add(const Geometry& g) {
+  if (!g.has_z && !g.has_m) return;
+  has_z_ = has_z_ || g.has_z;
+  has_m_ = has_m_ || g.has_m;
+  auto clean = [&](Vertex v) {
+    if (!g.has_z) v.z = kNaN;
+    if (!g.has_m) v.m = kNaN;
+    return v;
+  };
+  switch (g.kind) {
+    case GeometryKind::Point:
+      if (valid_vertex(g.point)) {
+        impl_->add_vertex(clean(g.point));
+        impl_->segs.push_back(Seg{clean(g.point), clean(g.point)});
+      }
+      break;
+    case GeometryKind::Multipoint:
+      for (const Vertex& v : g.points) {
+        impl_->add_vertex(clean(v));
+        impl_->segs.push_back(Seg{clean(v), clean(v)});
+      }
+      break;
+    case GeometryKind::Envelope: {
+      const EnvelopeBounds& e = g.envelope;
+      if (e.empty()) break;
+      const Vertex c[4] = {{e.xmin, e.ymin, e.zmin, e.mmin},
+                           {e.xmin, e.ymax, e.zmin, e.mmin},
+                           {e.xmax, e.ymax, e.zmax, e.mmax},
+                           {e.xmax, e.ymin, e.zmax, e.mmax}};
+      for (int i = 0; i < 4; ++i) {
+        impl_->add_vertex(clean(c[i]));
+        impl_->segs.push_back(Seg{clean(c[i]), clean(c[(i + 1) % 4])});
+      }
+      break;
+    }
+    default: {
+      const double tol = g.has_curves() ? chord_tolerance(g) : 0;
+      for (const Part& p0 : g.parts) {
+        const Part p = p0.has_curves() ? linearize_part(p0, g.closed(), tol) : Part{p0.vertices, {}};
+        for (const Vertex& v : p.vertices) impl_->add_vertex(clean(v));
+        const std::size_t n = p.segment_count(g.closed());
+        for (std::size_t i = 0; i < n; ++i) {
+          const SegmentView s = p.segment(i, g.closed());
+          impl_->segs.push_back(Seg{clean(*s.start), clean(*s.end)});
+        }
+        if (p.vertices.size() == 1) impl_->segs.push_back(Seg{clean(p.vertices[0]), clean(p.vertices[0])});
+      }
+    }
+  }
+  impl_->built = false;
+}
+
+void AttributeIndex::fill(Vertex& v) const {
+  v.z = kNaN;
+  v.m = kNaN;
+  if (!has_z_ && !has_m_) return;
+  auto it = impl_->exact.find(Key{v.x, v.y});
+  if (it != impl_->exact.end()) {
+    v.z = it->second.z;
+    v.m = it->second.m;
+  }
+  if (has_z_ && std::isnan(v.z)) v.z = impl_->nearest(v.x, v.y, 0);
+  if (has_m_ && std::isnan(v.m)) v.m = impl_->nearest(v.x, v.y, 1);
+}
+
+// ---- results ----
+
+namespace {
+
+std::vector<Vertex> read_coords(const GEOSGeometry* g) {
+  const GEOSCoordSequence* seq = GEOSGeom_getCoordSeq_r(ctx(), g);
+  std::vector<Vertex> out;
+  if (seq == nullptr) return out;
+  unsigned n = 0;
+  GEOSCoordSeq_getSize_r(ctx(), seq, &n);
+  std::vector<double> buf(static_cast<std::size_t>(n) * 2);
+  if (n > 0) geos::check(GEOSCoordSeq_copyToBuffer_r(ctx(), seq, buf.data(), 0, 0), "reading coordinates");
+  out.resize(n);
+  for (unsigned i = 0; i < n; ++i) out[i] = Vertex{buf[2 * i], buf[2 * i + 1]};
+  return out;
+}
+
+void merge_lines(std::vector<Part>& parts) {
+  if (parts.size() < 2) return;
+  std::map<std::pair<double, double>, int> degree;
+  std::map<std::pair<double, double>, std::vector<std::size_t>> starting;
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    const Vertex& a = parts[i].vertices.front();
+    const Vertex& b = parts[i].vertices.back();
+    ++degree[{a.x, a.y}];
+    ++degree[{b.x, b.y}];
+    starting[{a.x, a.y}].push_back(i);
+  }
+  std::vector<bool> used(parts.size(), false);
+  // The part that continues part i at its end, or -1.
+  auto next_of = [&](std::size_t i) -> std::ptrdiff_t {
+    const Vertex& e = parts[i].vertices.back();
+    const std::pair<double, double> k{e.x, e.y};
+    if (degree[k] != 2) return -1;
+    for (std::size_t j : starting[k])
+      if (j != i && !used[j]) return static_cast<std::ptrdiff_t>(j);
+    return -1;
+  };
+  // Whether some other part ends where part i starts, at a node of degree 2.
+  auto continues = [&](std::size_t i) {
+    const Vertex& s = parts[i].vertices.front();
+    if (degree[{s.x, s.y}] != 2) return false;
+    for (std::size_t j = 0; j < parts.size(); ++j)
+      if (j != i && parts[j].vertices.back().x == s.x && parts[j].vertices.back().y == s.y) return true;
+    return false;
+  };
+  std::vector<Part> out;
+  auto chain = [&](std::size_t i) {
+    Part p = std::move(parts[i]);
+    used[i] = true;
+    for (std::ptrdiff_t j = next_of(i); j >= 0; j = next_of(static_cast<std::size_t>(j))) {
+      used[static_cast<std::size_t>(j)] = true;
+      const auto& vs = parts[static_cast<std::size_t>(j)].vertices;
+      p.vertices.insert(p.vertices.end(), vs.begin() + 1, vs.end());
+      i = static_cast<std::size_t>(j);
+    }
+    out.push_back(std::move(p));
+  };
+  for (std::size_t i = 0; i < parts.size(); ++i)
+    if (!used[i] && !continues(i)) chain(i);
+  for (std::size_t i = 0; i < parts.size(); ++i)
+    if (!used[i]) chain(i);  // closed loops
+  parts = std::move(out);
+}
+
+}  // namespace
+
+GeometryPtr empty_geometry(GeometryKind kind, bool has_z, bool has_m, SpatialReferencePtr sr) {
+  auto g = std::make_shared<Geometry>();
+  g->kind = kind;
+  g->has_z = has_z;
+  g->has_m = has_m;
+  g->spatial_reference = std::move(sr);
+  return g;
+}
+
+GeometryPtr from_geos(const GEOSGeometry* src, const ResultSpec& spec) {
+  auto g = std::make_shared<Geometry>();
+  g->kind = spec.kind;
+  g->has_z = spec.has_z;
+  g->has_m = spec.has_m;
+  g->spatial_reference = spec.spatial_reference;
+  auto attach = [&](Vertex& v) {
+    if (spec.attributes)
+      spec.attributes->fill(v);
+    else
+      v.z = v.m = kNaN;
+    if (!spec.has_z) v.z = kNaN;
+    if (!spec.has_m) v.m = kNaN;
+  };
+  const auto comps = geos::components(src);
+  switch (spec.kind) {
+    case GeometryKind::Point:
+    case GeometryKind::Multipoint:
+      for (const GEOSGeometry* c : comps) {
+        if (GEOSGeomTypeId_r(ctx(), c) != GEOS_POINT || GEOSisEmpty_r(ctx(), c)) continue;
+        std::vector<Vertex> vs = read_coords(c);
+        if (vs.empty()) continue;
+        attach(vs[0]);
+        if (spec.kind == GeometryKind::Point) {
+          g->point = vs[0];
+          break;
+        }
+        g->points.push_back(vs[0]);
+      }
+      break;
+    case GeometryKind::Polyline:
+      for (const GEOSGeometry* c : comps) {
+        const int t = GEOSGeomTypeId_r(ctx(), c);
+        if ((t != GEOS_LINESTRING && t != GEOS_LINEARRING) || GEOSisEmpty_r(ctx(), c)) continue;
+        Part p;
+        p.vertices = read_coords(c);
+        if (p.vertices.size() >= 2) g->parts.push_back(std::move(p));
+      }
+      if (spec.merge_lines) merge_lines(g->parts);
+      for (Part& p : g->parts)
+        for (Vertex& v : p.vertices) attach(v);
+      break;
+    case GeometryKind::Polygon:
+      for (const GEOSGeometry* c : comps) {
+        if (GEOSGeomTypeId_r(ctx(), c) != GEOS_POLYGON || GEOSisEmpty_r(ctx(), c)) continue;
+        const int holes = GEOSGetNumInteriorRings_r(ctx(), c);
+        for (int k = -1; k < holes; ++k) {
+          const GEOSGeometry* r = k < 0 ? GEOSGetExteriorRing_r(ctx(), c) : GEOSGetInteriorRingN_r(ctx(), c, k);
+          Part p;
+          p.vertices = read_coords(r);
+          if (p.vertices.size() > 1 && p.vertices.front().x == p.vertices.back().x &&
+              p.vertices.front().y == p.vertices.back().y)
+            p.vertices.pop_back();
+          if (p.vertices.size() < 3) continue;
+          const double a = ring_signed_area(p);
+          if ((k < 0 && a > 0) || (k >= 0 && a < 0)) p = reverse_part(p, true);
+          for (Vertex& v : p.vertices) attach(v);
+          g->parts.push_back(std::move(p));
+        }
+      }
+      break;
+    case GeometryKind::Envelope:
+      if (!GEOSisEmpty_r(ctx(), src)) {
+        double x0, y0, x1, y1;
+        geos::check(GEOSGeom_getXMin_r(ctx(), src, &x0), "an extent");
+        geos::check(GEOSGeom_getYMin_r(ctx(), src, &y0), "an extent");
+        geos::check(GEOSGeom_getXMax_r(ctx(), src, &x1), "an extent");
+        geos::check(GEOSGeom_getYMax_r(ctx(), src, &y1), "an extent");
+        g->envelope.xmin = x0;
+        g->envelope.ymin = y0;
+        g->envelope.xmax = x1;
+        g->envelope.ymax = y1;
+        if (spec.attributes && (spec.has_z || spec.has_m)) {
+          EnvelopeBounds& e = g->envelope;
+          e.zmin = e.mmin = INFINITY;
+          e.zmax = e.mmax = -INFINITY;
+          for (const GEOSGeometry* c : comps) {
+            GeomPtr pts = geos::take(GEOSGeom_extractUniquePoints_r(ctx(), c), "an extent");
+            for (const GEOSGeometry* p : geos::components(pts.get())) {
+              for (Vertex v : read_coords(p)) {
+                attach(v);
+                if (!std::isnan(v.z)) e.zmin = std::min(e.zmin, v.z), e.zmax = std::max(e.zmax, v.z);
+                if (!std::isnan(v.m)) e.mmin = std::min(e.mmin, v.m), e.mmax = std::max(e.mmax, v.m);
+              }
+            }
+          }
+          if (!std::isfinite(e.zmin)) e.zmin = e.zmax = kNaN;
+          if (!std::isfinite(e.mmin)) e.mmin = e.mmax = kNaN;
+        }
+      }
+      break;
+  }
+  return g;
+}
+
+}  // namespace vaskelith::planar

@@ -1,0 +1,83 @@
+// Conversion between the runtime's geometries and GEOS geometries.
+//
+// GEOS sees straight segments in two dimensions only: curves are replaced by
+// chords (planar_curves.hpp), z and m stay behind.  Results come back with
+// the engine's conventions (rings open, exterior rings clockwise and holes
+// counter-clockwise), and z and m are put back by AttributeIndex: a result
+// vertex that is an input vertex takes that vertex's values, any other
+// vertex the values interpolated along the nearest input segment.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+#include "engine/geos_context.hpp"
+#include "geometry.hpp"
+
+namespace vaskelith::planar {
+
+// Topological dimension of a kind: 0 points, 1 polylines, 2 areas.
+int dimension(GeometryKind kind);
+
+// The GEOS form of a geometry.  Points become POINT, multipoints MULTIPOINT,
+// polylines MULTILINESTRING, polygons and envelopes (MULTI)POLYGON, whose
+// rings are grouped by nesting (a ring inside an odd number of others is a
+// hole), whatever their orientation.  `tolerance` is the chord tolerance for
+// curves (<= 0: chord_tolerance(g)).  With `repair`, an invalid area is made
+// valid first, so that overlays do not fail on self-intersecting rings.
+geos::GeomPtr to_geos(const Geometry& g, double tolerance = 0, bool repair = true);
+
+// Groups rings (already linear) into polygons: each group lists the
+// exterior ring's index first, then its holes.
+std::vector<std::vector<std::size_t>> nest_rings(const std::vector<Part>& rings);
+
+// Reattaches z and m to result vertices.
+class AttributeIndex {
+ public:
+  AttributeIndex();
+  ~AttributeIndex();
+  AttributeIndex(const AttributeIndex&) = delete;
+  AttributeIndex& operator=(const AttributeIndex&) = delete;
+
+  // Adds the vertices and segments of a geometry (earlier geometries win
+  // ties).  Geometries without z and m add nothing.
+  void add(const Geometry& g);
+  bool has_z() const { return has_z_; }
+  bool has_m() const { return has_m_; }
+  // Sets v.z and v.m (NaN when no input carries them).
+  void fill(Vertex& v) const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+  bool has_z_ = false;
+  bool has_m_ = false;
+};
+
+// How a GEOS result becomes a runtime geometry.
+struct ResultSpec {
+  GeometryKind kind = GeometryKind::Polygon;
+  bool has_z = false;
+  bool has_m = false;
+  SpatialReferencePtr spatial_reference;
+  const AttributeIndex* attributes = nullptr;  // may be null: z and m NaN
+  bool merge_lines = true;  // join polyline pieces that meet end to start
+};
+
+// The components of `g` of the kind's dimension, as a geometry of that kind
+// (a Point takes the first point; an Envelope the extent of everything).
+GeometryPtr from_geos(const GEOSGeometry* g, const ResultSpec& spec);
+
+// An empty geometry of the given kind.
+GeometryPtr empty_geometry(GeometryKind kind, bool has_z, bool has_m, SpatialReferencePtr sr);
+
+// Orients polygon rings the engine's way: exterior rings clockwise, holes
+// counter-clockwise, by nesting.  Curves are kept.
+void orient_rings(std::vector<Part>& rings);
+
+// Whether (x, y) lies inside the linear ring (boundary excluded); -1 on the
+// boundary, 1 inside, 0 outside.
+int locate_in_ring(const Part& ring, double x, double y);
+
+}  // namespace vaskelith::planar

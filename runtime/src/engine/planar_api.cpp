@@ -1,0 +1,357 @@
+// The exported planar geometry-engine functions: argument checks, then the
+// operation of planar_ops.hpp, then a new handle for the caller.
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "engine/planar_ops.hpp"
+#include "errors.hpp"
+#include "handles.hpp"
+#include "vaskelith/api.h"
+
+using namespace vaskelith;
+
+namespace {
+
+const Geometry& typed(QX_GeometryHandle h, GeometryKind kind, const char* argument, const char* what) {
+  const Geometry& g = geometry_of(h, argument);
+  if (g.kind != kind) fail(kWrongType, std::string("The ") + argument + " must be " + what + ".");
+  return g;
+}
+
+// A polygon or an envelope, where an area is asked for.
+const Geometry& areal(QX_GeometryHandle h, const char* argument) {
+  const Geometry& g = geometry_of(h, argument);
+  if (g.kind != GeometryKind::Polygon && g.kind != GeometryKind::Envelope)
+    fail(kWrongType, std::string("The ") + argument + " must be a polygon.");
+  return g;
+}
+
+std::vector<GeometryPtr> geometries_of(QX_VectorHandle v, const char* argument) {
+  const auto& vec = deref(v, argument);
+  std::vector<GeometryPtr> out;
+  out.reserve(vec.items.size());
+  for (const Value& item : vec.items) {
+    const GeometryPtr* g = std::get_if<GeometryPtr>(&item);
+    if (g == nullptr || !*g) fail(kWrongType, std::string("Every element of the ") + argument + " must be a geometry.");
+    out.push_back(*g);
+  }
+  return out;
+}
+
+std::vector<double> numbers_of(QX_VectorHandle v, const char* argument) {
+  const auto& vec = deref(v, argument);
+  std::vector<double> out;
+  out.reserve(vec.items.size());
+  for (const Value& item : vec.items) {
+    const double* d = std::get_if<double>(&item);
+    if (d == nullptr) fail(kWrongType, std::string("Every element of the ") + argument + " must be a number.");
+    out.push_back(*d);
+  }
+  return out;
+}
+
+QX_ArrayHandle array_of(const std::vector<GeometryPtr>& gs) {
+  std::vector<Value> items(gs.begin(), gs.end());
+  return make_array(QX_ELEMENT_TYPE_GEOMETRY, std::move(items));
+}
+
+QX_GeometryHandle overlay_call(QX_GeometryHandle a, QX_GeometryHandle b, planar::Overlay op, const char* name,
+                               const QX_ErrorHandler* handler) {
+  return guarded(handler, name, QX_GeometryHandle{}, [&] {
+    return make_handle(planar::overlay(geometry_of(a, "geometry"), geometry_of(b, "other"), op));
+  });
+}
+
+bool relation_call(QX_GeometryHandle a, QX_GeometryHandle b, planar::Relation r, const char* name,
+                   const QX_ErrorHandler* handler) {
+  return guarded(handler, name, false,
+                 [&] { return planar::relation(geometry_of(a, "geometry"), geometry_of(b, "other"), r); });
+}
+
+QX_GeometryHandle zm_call(QX_GeometryHandle geometry, bool change_z, bool keep_z, double z, bool change_m,
+                          bool keep_m, double m, const char* name, const QX_ErrorHandler* handler) {
+  return guarded(handler, name, QX_GeometryHandle{}, [&] {
+    return make_handle(planar::set_z_m(geometry_of(geometry), change_z, keep_z, z, change_m, keep_m, m));
+  });
+}
+
+}  // namespace
+
+extern "C" {
+
+// ---- overlays and topology ----
+
+QX_EXPORT QX_GeometryHandle QX_GeometryEngine_union(QX_GeometryHandle geometry, QX_GeometryHandle other,
+                                                    const QX_ErrorHandler* handler) {
+  return overlay_call(geometry, other, planar::Overlay::Union, "QX_GeometryEngine_union", handler);
+}
+
+QX_EXPORT QX_GeometryHandle QX_GeometryEngine_intersection(QX_GeometryHandle geometry, QX_GeometryHandle other,
+                                                           const QX_ErrorHandler* handler) {
+  return overlay_call(geometry, other, planar::Overlay::Intersection, "QX_GeometryEngine_intersection", handler);
+}
+
+QX_EXPORT QX_GeometryHandle QX_GeometryEngine_difference(QX_GeometryHandle geometry, QX_GeometryHandle other,
+                                                         const QX_ErrorHandler* handler) {
+  return overlay_call(geometry, other, planar::Overlay::Difference, "QX_GeometryEngine_difference", handler);
+}
+
+QX_EXPORT QX_GeometryHandle QX_GeometryEngine_symmetricDifference(QX_GeometryHandle geometry, QX_GeometryHandle other,
+                                                                  const QX_ErrorHandler* handler) {
+  return overlay_call(geometry, other, planar::Overlay::SymmetricDifference, "QX_GeometryEngine_symmetricDifference",
+                      handler);
+}
+
+QX_EXPORT QX_ArrayHandle QX_GeometryEngine_intersections(QX_GeometryHandle geometry, QX_GeometryHandle other,
+                                                         const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_intersections", QX_ArrayHandle{}, [&] {
+    return array_of(planar::intersections(geometry_of(geometry), geometry_of(other, "other")));
+  });
+}
+
+QX_EXPORT QX_GeometryHandle QX_GeometryEngine_clip(QX_GeometryHandle geometry, QX_GeometryHandle envelope,
+                                                   const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_clip", QX_GeometryHandle{}, [&] {
+    return make_handle(
+        planar::clip(geometry_of(geometry), typed(envelope, GeometryKind::Envelope, "envelope", "an envelope")));
+  });
+}
+
+QX_EXPORT QX_ArrayHandle QX_GeometryEngine_cut(QX_GeometryHandle geometry, QX_GeometryHandle cutter,
+                                               const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_cut", QX_ArrayHandle{}, [&] {
+    return array_of(planar::cut(geometry_of(geometry), typed(cutter, GeometryKind::Polyline, "cutter", "a polyline")));
+  });
+}
+
+QX_EXPORT QX_GeometryHandle QX_GeometryEngine_combineExtents(QX_GeometryHandle geometry, QX_GeometryHandle other,
+                                                             const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_combineExtents", QX_GeometryHandle{}, [&] {
+    return make_handle(planar::combine_extents({&geometry_of(geometry), &geometry_of(other, "other")}));
+  });
+}
+
+QX_EXPORT QX_GeometryHandle QX_GeometryEngine_boundary(QX_GeometryHandle geometry, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_boundary", QX_GeometryHandle{},
+                 [&] { return make_handle(planar::boundary(geometry_of(geometry))); });
+}
+
+QX_EXPORT QX_GeometryHandle QX_GeometryEngine_convexHull(QX_GeometryHandle geometry, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_convexHull", QX_GeometryHandle{},
+                 [&] { return make_handle(planar::convex_hull(geometry_of(geometry))); });
+}
+
+QX_EXPORT QX_GeometryHandle QX_GeometryEngine_simplify(QX_GeometryHandle geometry, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_simplify", QX_GeometryHandle{},
+                 [&] { return make_handle(planar::simplify(geometry_of(geometry))); });
+}
+
+QX_EXPORT bool QX_GeometryEngine_isSimple(QX_GeometryHandle geometry, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_isSimple", false, [&] { return planar::is_simple(geometry_of(geometry)); });
+}
+
+QX_EXPORT QX_GeometryHandle QX_GeometryEngine_buffer(QX_GeometryHandle geometry, double distance,
+                                                     const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_buffer", QX_GeometryHandle{},
+                 [&] { return make_handle(planar::buffer(geometry_of(geometry), distance)); });
+}
+
+QX_EXPORT QX_GeometryHandle QX_GeometryEngine_densify(QX_GeometryHandle geometry, double max_segment_length,
+                                                      const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_densify", QX_GeometryHandle{},
+                 [&] { return make_handle(planar::densify(geometry_of(geometry), max_segment_length)); });
+}
+
+QX_EXPORT QX_GeometryHandle QX_GeometryEngine_generalize(QX_GeometryHandle geometry, bool remove_degenerate_parts,
+                                                         double max_deviation, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_generalize", QX_GeometryHandle{}, [&] {
+    return make_handle(planar::generalize(geometry_of(geometry), max_deviation, remove_degenerate_parts));
+  });
+}
+
+QX_EXPORT QX_GeometryHandle QX_GeometryEngine_normalizeCentralMeridian(QX_GeometryHandle geometry,
+                                                                       const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_normalizeCentralMeridian", QX_GeometryHandle{}, [&]() -> QX_GeometryHandle {
+    GeometryPtr g = planar::normalize_central_meridian(geometry_of(geometry));
+    return g ? make_handle(std::move(g)) : nullptr;
+  });
+}
+
+// ---- relations and distance ----
+
+QX_EXPORT bool QX_GeometryEngine_contains(QX_GeometryHandle geometry, QX_GeometryHandle other,
+                                          const QX_ErrorHandler* handler) {
+  return relation_call(geometry, other, planar::Relation::Contains, "QX_GeometryEngine_contains", handler);
+}
+QX_EXPORT bool QX_GeometryEngine_crosses(QX_GeometryHandle geometry, QX_GeometryHandle other,
+                                         const QX_ErrorHandler* handler) {
+  return relation_call(geometry, other, planar::Relation::Crosses, "QX_GeometryEngine_crosses", handler);
+}
+QX_EXPORT bool QX_GeometryEngine_disjoint(QX_GeometryHandle geometry, QX_GeometryHandle other,
+                                          const QX_ErrorHandler* handler) {
+  return relation_call(geometry, other, planar::Relation::Disjoint, "QX_GeometryEngine_disjoint", handler);
+}
+QX_EXPORT bool QX_GeometryEngine_equals(QX_GeometryHandle geometry, QX_GeometryHandle other,
+                                        const QX_ErrorHandler* handler) {
+  return relation_call(geometry, other, planar::Relation::Equals, "QX_GeometryEngine_equals", handler);
+}
+QX_EXPORT bool QX_GeometryEngine_intersects(QX_GeometryHandle geometry, QX_GeometryHandle other,
+                                            const QX_ErrorHandler* handler) {
+  return relation_call(geometry, other, planar::Relation::Intersects, "QX_GeometryEngine_intersects", handler);
+}
+QX_EXPORT bool QX_GeometryEngine_overlaps(QX_GeometryHandle geometry, QX_GeometryHandle other,
+                                          const QX_ErrorHandler* handler) {
+  return relation_call(geometry, other, planar::Relation::Overlaps, "QX_GeometryEngine_overlaps", handler);
+}
+QX_EXPORT bool QX_GeometryEngine_touches(QX_GeometryHandle geometry, QX_GeometryHandle other,
+                                         const QX_ErrorHandler* handler) {
+  return relation_call(geometry, other, planar::Relation::Touches, "QX_GeometryEngine_touches", handler);
+}
+QX_EXPORT bool QX_GeometryEngine_within(QX_GeometryHandle geometry, QX_GeometryHandle other,
+                                        const QX_ErrorHandler* handler) {
+  return relation_call(geometry, other, planar::Relation::Within, "QX_GeometryEngine_within", handler);
+}
+
+QX_EXPORT bool QX_GeometryEngine_relate(QX_GeometryHandle geometry, QX_GeometryHandle other, const char* relation,
+                                        const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_relate", false, [&] {
+    if (relation == nullptr) fail(kNullHandle, "The relation is null.");
+    return planar::relate(geometry_of(geometry), geometry_of(other, "other"), relation);
+  });
+}
+
+QX_EXPORT double QX_GeometryEngine_distance(QX_GeometryHandle geometry, QX_GeometryHandle other,
+                                            const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_distance", kNaN,
+                 [&] { return planar::distance(geometry_of(geometry), geometry_of(other, "other")); });
+}
+
+// ---- measurement ----
+
+QX_EXPORT double QX_GeometryEngine_area(QX_GeometryHandle geometry, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_area", kNaN, [&] { return planar::area(geometry_of(geometry)); });
+}
+
+QX_EXPORT double QX_GeometryEngine_length(QX_GeometryHandle geometry, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_length", kNaN, [&] { return planar::length(geometry_of(geometry)); });
+}
+
+QX_EXPORT QX_GeometryHandle QX_GeometryEngine_labelPoint(QX_GeometryHandle polygon, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_labelPoint", QX_GeometryHandle{},
+                 [&] { return make_handle(planar::label_point(areal(polygon, "polygon"))); });
+}
+
+QX_EXPORT QX_GeometryHandle QX_GeometryEngine_createPointAlong(QX_GeometryHandle polyline, double distance,
+                                                               const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_createPointAlong", QX_GeometryHandle{}, [&] {
+    return make_handle(planar::point_along(typed(polyline, GeometryKind::Polyline, "polyline", "a polyline"), distance));
+  });
+}
+
+QX_EXPORT double QX_GeometryEngine_fractionAlong(QX_GeometryHandle polyline, QX_GeometryHandle point,
+                                                 double tolerance, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_fractionAlong", kNaN, [&] {
+    return planar::fraction_along(typed(polyline, GeometryKind::Polyline, "polyline", "a polyline"),
+                                  typed(point, GeometryKind::Point, "point", "a point"), tolerance);
+  });
+}
+
+QX_EXPORT QX_GeometryHandle QX_GeometryEngine_extend(QX_GeometryHandle polyline, QX_GeometryHandle extender,
+                                                     uint32_t extend_options, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_extend", QX_GeometryHandle{}, [&]() -> QX_GeometryHandle {
+    GeometryPtr g = planar::extend(typed(polyline, GeometryKind::Polyline, "polyline", "a polyline"),
+                                   typed(extender, GeometryKind::Polyline, "extender", "a polyline"), extend_options);
+    return g ? make_handle(std::move(g)) : nullptr;
+  });
+}
+
+// ---- transformations and z/m ----
+
+QX_EXPORT QX_GeometryHandle QX_GeometryEngine_move(QX_GeometryHandle geometry, double delta_x, double delta_y,
+                                                   const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_move", QX_GeometryHandle{},
+                 [&] { return make_handle(planar::move(geometry_of(geometry), delta_x, delta_y)); });
+}
+
+QX_EXPORT QX_GeometryHandle QX_GeometryEngine_rotate(QX_GeometryHandle geometry, QX_GeometryHandle origin,
+                                                     double angle, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_rotate", QX_GeometryHandle{}, [&] {
+    const Geometry* o = origin ? &typed(origin, GeometryKind::Point, "origin", "a point") : nullptr;
+    return make_handle(planar::rotate(geometry_of(geometry), o, angle));
+  });
+}
+
+QX_EXPORT QX_GeometryHandle QX_GeometryEngine_scale(QX_GeometryHandle geometry, QX_GeometryHandle origin,
+                                                    double scale_x, double scale_y, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_scale", QX_GeometryHandle{}, [&] {
+    const Geometry* o = origin ? &typed(origin, GeometryKind::Point, "origin", "a point") : nullptr;
+    return make_handle(planar::scale(geometry_of(geometry), o, scale_x, scale_y));
+  });
+}
+
+QX_EXPORT QX_GeometryHandle QX_GeometryEngine_setZ(QX_GeometryHandle geometry, double z,
+                                                   const QX_ErrorHandler* handler) {
+  return zm_call(geometry, true, true, z, false, false, 0, "QX_GeometryEngine_setZ", handler);
+}
+QX_EXPORT QX_GeometryHandle QX_GeometryEngine_setM(QX_GeometryHandle geometry, double m,
+                                                   const QX_ErrorHandler* handler) {
+  return zm_call(geometry, false, false, 0, true, true, m, "QX_GeometryEngine_setM", handler);
+}
+QX_EXPORT QX_GeometryHandle QX_GeometryEngine_setZAndM(QX_GeometryHandle geometry, double z, double m,
+                                                       const QX_ErrorHandler* handler) {
+  return zm_call(geometry, true, true, z, true, true, m, "QX_GeometryEngine_setZAndM", handler);
+}
+QX_EXPORT QX_GeometryHandle QX_GeometryEngine_removeZ(QX_GeometryHandle geometry, const QX_ErrorHandler* handler) {
+  return zm_call(geometry, true, false, 0, false, false, 0, "QX_GeometryEngine_removeZ", handler);
+}
+QX_EXPORT QX_GeometryHandle QX_GeometryEngine_removeM(QX_GeometryHandle geometry, const QX_ErrorHandler* handler) {
+  return zm_call(geometry, false, false, 0, true, false, 0, "QX_GeometryEngine_removeM", handler);
+}
+QX_EXPORT QX_GeometryHandle QX_GeometryEngine_removeZAndM(QX_GeometryHandle geometry, const QX_ErrorHandler* handler) {
+  return zm_call(geometry, true, false, 0, true, false, 0, "QX_GeometryEngine_removeZAndM", handler);
+}
+
+// ---- collections ----
+
+QX_EXPORT QX_ArrayHandle QX_GeometryEngine_bufferCollection(QX_VectorHandle geometries, QX_VectorHandle distances,
+                                                            bool union_result, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_bufferCollection", QX_ArrayHandle{}, [&] {
+    return array_of(planar::buffer_collection(geometries_of(geometries, "geometries"),
+                                              numbers_of(distances, "distances"), union_result));
+  });
+}
+
+QX_EXPORT QX_GeometryHandle QX_GeometryEngine_unionCollection(QX_VectorHandle geometries,
+                                                              const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_unionCollection", QX_GeometryHandle{},
+                 [&] { return make_handle(planar::union_collection(geometries_of(geometries, "geometries"))); });
+}
+
+QX_EXPORT QX_ArrayHandle QX_GeometryEngine_convexHullCollection(QX_VectorHandle geometries, bool merge,
+                                                                const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_convexHullCollection", QX_ArrayHandle{}, [&] {
+    return array_of(planar::convex_hull_collection(geometries_of(geometries, "geometries"), merge));
+  });
+}
+
+QX_EXPORT QX_GeometryHandle QX_GeometryEngine_combineExtentsCollection(QX_VectorHandle geometries,
+                                                                       const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_combineExtentsCollection", QX_GeometryHandle{}, [&] {
+    const std::vector<GeometryPtr> gs = geometries_of(geometries, "geometries");
+    std::vector<const Geometry*> raw;
+    for (const auto& g : gs) raw.push_back(g.get());
+    return make_handle(planar::combine_extents(raw));
+  });
+}
+
+QX_EXPORT QX_ArrayHandle QX_GeometryEngine_autoComplete(QX_VectorHandle existing_boundaries,
+                                                        QX_VectorHandle new_boundaries,
+                                                        const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_autoComplete", QX_ArrayHandle{}, [&] {
+    return array_of(planar::auto_complete(geometries_of(existing_boundaries, "existing boundaries"),
+                                          geometries_of(new_boundaries, "new boundaries")));
+  });
+}
+
+}  // extern "C"

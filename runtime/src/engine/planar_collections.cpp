@@ -1,0 +1,97 @@
+// Operations over whole collections of geometries.
+#include <algorithm>
+#include <cmath>
+
+#include "engine/geos_context.hpp"
+#include "engine/geos_convert.hpp"
+#include "engine/planar_ops.hpp"
+#include "errors.hpp"
+
+namespace vaskelith::planar {
+
+using geos::ctx;
+using geos::GeomPtr;
+
+std::vector<GeometryPtr> buffer_collection(const std::vector<GeometryPtr>& gs, const std::vector<double>& distances,
+                                           bool union_result) {
+  std::vector<GeometryPtr> out;
+  if (gs.empty()) return out;
+  if (distances.empty()) fail(kInvalidArgument, "At least one buffer distance is needed.");
+  for (double d : distances)
+    if (!std::isfinite(d)) fail(kInvalidArgument, "The buffer distances must be finite numbers.");
+  if (!union_result) {
+    for (std::size_t i = 0; i < gs.size(); ++i)
+      out.push_back(buffer(*gs[i], distances[std::min(i, distances.size() - 1)]));
+    return out;
+  }
+  // The buffers stay in GEOS and are dissolved in one pass.
+  std::vector<GeomPtr> buffers;
+  for (std::size_t i = 0; i < gs.size(); ++i) {
+    GeomPtr g = to_geos(*gs[i]);
+    buffers.push_back(
+        geos::take(GEOSBuffer_r(ctx(), g.get(), distances[std::min(i, distances.size() - 1)], 64), "buffer"));
+  }
+  GeomPtr set = geos::collect(GEOS_GEOMETRYCOLLECTION, std::move(buffers));
+  GeomPtr merged = geos::take(GEOSUnaryUnion_r(ctx(), set.get()), "union");
+  out.push_back(
+      from_geos(merged.get(), ResultSpec{GeometryKind::Polygon, false, false, gs[0]->spatial_reference, nullptr}));
+  return out;
+}
+
+GeometryPtr union_collection(const std::vector<GeometryPtr>& gs) {
+  if (gs.empty()) fail(kInvalidArgument, "There are no geometries to unite.");
+  int top = 0;
+  for (const auto& g : gs) top = std::max(top, dimension(g->kind));
+  // Only the geometries of the highest dimension shape the union (see
+  // overlay()); the others would only node it.
+  std::vector<GeomPtr> members;
+  AttributeIndex index;
+  bool has_z = false, has_m = false;
+  for (const auto& g : gs) {
+    if (dimension(g->kind) != top) continue;
+    members.push_back(to_geos(*g));
+    index.add(*g);
+    has_z = has_z || g->has_z;
+    has_m = has_m || g->has_m;
+  }
+  GeomPtr set = geos::collect(GEOS_GEOMETRYCOLLECTION, std::move(members));
+  GeomPtr merged = geos::take(GEOSUnaryUnion_r(ctx(), set.get()), "union");
+  const GeometryKind kind = top == 0 ? GeometryKind::Multipoint : (top == 1 ? GeometryKind::Polyline : GeometryKind::Polygon);
+  return from_geos(merged.get(), ResultSpec{kind, has_z, has_m, gs[0]->spatial_reference, &index});
+}
+
+std::vector<GeometryPtr> convex_hull_collection(const std::vector<GeometryPtr>& gs, bool merge) {
+  std::vector<GeometryPtr> out;
+  if (gs.empty()) return out;
+  if (!merge) {
+    for (const auto& g : gs) out.push_back(convex_hull(*g));
+    return out;
+  }
+  std::vector<GeomPtr> members;
+  AttributeIndex index;
+  bool has_z = false, has_m = false;
+  for (const auto& g : gs) {
+    members.push_back(to_geos(*g, 0, false));
+    index.add(*g);
+    has_z = has_z || g->has_z;
+    has_m = has_m || g->has_m;
+  }
+  GeomPtr set = geos::collect(GEOS_GEOMETRYCOLLECTION, std::move(members));
+  if (GEOSisEmpty_r(ctx(), set.get())) {
+    out.push_back(empty_geometry(GeometryKind::Polygon, has_z, has_m, gs[0]->spatial_reference));
+    return out;
+  }
+  GeomPtr hull = geos::take(GEOSConvexHull_r(ctx(), set.get()), "convex hull");
+  GeometryKind kind;
+  switch (GEOSGeomTypeId_r(ctx(), hull.get())) {
+    case GEOS_POINT: kind = GeometryKind::Point; break;
+    case GEOS_LINESTRING: kind = GeometryKind::Polyline; break;
+    default: kind = GeometryKind::Polygon; break;
+  }
+  ResultSpec spec{kind, has_z, has_m, gs[0]->spatial_reference, &index};
+  spec.merge_lines = false;
+  out.push_back(from_geos(hull.get(), spec));
+  return out;
+}
+
+}  // namespace vaskelith::planar

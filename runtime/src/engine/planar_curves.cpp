@@ -1,0 +1,295 @@
+#include "engine/planar_curves.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace vaskelith::planar {
+
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+
+// Gauss-Legendre nodes and weights on [-1, 1], 8 points.
+constexpr double kGLx[8] = {-0.9602898564975363, -0.7966664774136267, -0.5255324099163290, -0.1834346424956498,
+                            0.1834346424956498,  0.5255324099163290,  0.7966664774136267,  0.9602898564975363};
+constexpr double kGLw[8] = {0.1012285362903763, 0.2223810344533745, 0.3137066458778873, 0.3626837833783620,
+                            0.3626837833783620, 0.3137066458778873, 0.2223810344533745, 0.1012285362903763};
+
+template <class F>
+double integrate(F&& f, double a, double b, int pieces) {
+  double total = 0;
+  const double h = (b - a) / pieces;
+  for (int p = 0; p < pieces; ++p) {
+    const double lo = a + p * h, mid = lo + 0.5 * h, half = 0.5 * h;
+    double s = 0;
+    for (int i = 0; i < 8; ++i) s += kGLw[i] * f(mid + half * kGLx[i]);
+    total += s * half;
+  }
+  return total;
+}
+
+double hypot2(double x, double y) { return std::hypot(x, y); }
+
+// Bezier with its end points.
+struct Bez {
+  double x0, y0, x1, y1, x2, y2, x3, y3;
+  void at(double t, double& x, double& y) const {
+    const double s = 1 - t;
+    const double b0 = s * s * s, b1 = 3 * s * s * t, b2 = 3 * s * t * t, b3 = t * t * t;
+    x = b0 * x0 + b1 * x1 + b2 * x2 + b3 * x3;
+    y = b0 * y0 + b1 * y1 + b2 * y2 + b3 * y3;
+  }
+  void deriv(double t, double& dx, double& dy) const {
+    const double s = 1 - t;
+    dx = 3 * s * s * (x1 - x0) + 6 * s * t * (x2 - x1) + 3 * t * t * (x3 - x2);
+    dy = 3 * s * s * (y1 - y0) + 6 * s * t * (y2 - y1) + 3 * t * t * (y3 - y2);
+  }
+};
+
+Bez bez_of(const SegmentView& s) {
+  const BezierCurve& b = s.curve->bezier;
+  return Bez{s.start->x, s.start->y, b.c1x, b.c1y, b.c2x, b.c2y, s.end->x, s.end->y};
+}
+
+// Arc speed |p'(t)| of an elliptic arc.
+double arc_speed(const EllipticArc& a, double t) {
+  const double b = a.semi_major * a.ratio;
+  return hypot2(a.semi_major * std::sin(t), b * std::cos(t));
+}
+
+int arc_pieces(const EllipticArc& a) { return std::max(1, static_cast<int>(std::ceil(std::fabs(a.sweep) / (kPi / 8)))); }
+
+// Length from the start of the segment to curve parameter u in [0, 1].
+double partial_length(const SegmentView& s, double u) {
+  switch (s.curve->kind) {
+    case SegmentKind::EllipticArc: {
+      const EllipticArc& a = s.curve->arc;
+      if (a.is_circular()) return a.semi_major * std::fabs(a.sweep) * u;
+      const double t0 = a.start_param, t1 = a.start_param + a.sweep * u;
+      return std::fabs(integrate([&](double t) { return arc_speed(a, t); }, t0, t1, arc_pieces(a)));
+    }
+    case SegmentKind::CubicBezier: {
+      const Bez b = bez_of(s);
+      return integrate(
+          [&](double t) {
+            double dx, dy;
+            b.deriv(t, dx, dy);
+            return hypot2(dx, dy);
+          },
+          0.0, u, 8);
+    }
+    default:
+      return hypot2(s.end->x - s.start->x, s.end->y - s.start->y) * u;
+  }
+}
+
+Curve reversed(const Curve& c) {
+  Curve r = c;
+  if (c.kind == SegmentKind::EllipticArc) {
+    r.arc.start_param = c.arc.start_param + c.arc.sweep;
+    r.arc.sweep = -c.arc.sweep;
+  } else if (c.kind == SegmentKind::CubicBezier) {
+    r.bezier = BezierCurve{c.bezier.c2x, c.bezier.c2y, c.bezier.c1x, c.bezier.c1y};
+  }
+  return r;
+}
+
+}  // namespace
+
+Vertex lerp(const Vertex& a, const Vertex& b, double u) {
+  return Vertex{a.x + (b.x - a.x) * u, a.y + (b.y - a.y) * u, a.z + (b.z - a.z) * u, a.m + (b.m - a.m) * u};
+}
+
+double segment_length(const SegmentView& s) { return partial_length(s, 1.0); }
+
+double segment_area_term(const SegmentView& s) {
+  const Vertex& p = *s.start;
+  const Vertex& q = *s.end;
+  switch (s.curve->kind) {
+    case SegmentKind::EllipticArc: {
+      const EllipticArc& a = s.curve->arc;
+      const double b = a.semi_major * a.ratio;
+      return 0.5 * (a.cx * (q.y - p.y) - a.cy * (q.x - p.x) + a.semi_major * b * a.sweep);
+    }
+    case SegmentKind::CubicBezier: {
+      const Bez bz = bez_of(s);
+      return 0.5 * integrate(
+                       [&](double t) {
+                         double x, y, dx, dy;
+                         bz.at(t, x, y);
+                         bz.deriv(t, dx, dy);
+                         return x * dy - y * dx;
+                       },
+                       0.0, 1.0, 1);
+    }
+    default:
+      return 0.5 * (p.x * q.y - q.x * p.y);
+  }
+}
+
+Vertex segment_point(const SegmentView& s, double u) {
+  if (u <= 0) return *s.start;
+  if (u >= 1) return *s.end;
+  Vertex v = lerp(*s.start, *s.end, u);
+  switch (s.curve->kind) {
+    case SegmentKind::EllipticArc: {
+      const EllipticArc& a = s.curve->arc;
+      a.point_at(a.start_param + a.sweep * u, v.x, v.y);
+      break;
+    }
+    case SegmentKind::CubicBezier:
+      bez_of(s).at(u, v.x, v.y);
+      break;
+    default:
+      break;
+  }
+  return v;
+}
+
+Vertex segment_point_at_length(const SegmentView& s, double distance) {
+  const double total = segment_length(s);
+  if (!(total > 0) || distance <= 0) return *s.start;
+  if (distance >= total) return *s.end;
+  if (s.curve->is_line() || (s.curve->kind == SegmentKind::EllipticArc && s.curve->arc.is_circular()))
+    return segment_point(s, distance / total);
+  // Invert the arc length by bisection; 60 halvings reach rounding.
+  double lo = 0, hi = 1;
+  for (int i = 0; i < 60; ++i) {
+    const double mid = 0.5 * (lo + hi);
+    if (partial_length(s, mid) < distance)
+      lo = mid;
+    else
+      hi = mid;
+  }
+  return segment_point(s, 0.5 * (lo + hi));
+}
+
+void segment_tangent(const SegmentView& s, bool at_end, double& dx, double& dy) {
+  dx = s.end->x - s.start->x;
+  dy = s.end->y - s.start->y;
+  if (s.curve->kind == SegmentKind::EllipticArc) {
+    const EllipticArc& a = s.curve->arc;
+    const double t = a.start_param + (at_end ? a.sweep : 0.0);
+    const double ex = -a.semi_major * std::sin(t), ey = a.semi_major * a.ratio * std::cos(t);
+    const double cr = std::cos(a.rotation), sr = std::sin(a.rotation);
+    const double sign = a.sweep < 0 ? -1.0 : 1.0;
+    dx = sign * (cr * ex - sr * ey);
+    dy = sign * (sr * ex + cr * ey);
+  } else if (s.curve->kind == SegmentKind::CubicBezier) {
+    const Bez b = bez_of(s);
+    b.deriv(at_end ? 1.0 : 0.0, dx, dy);
+    if (dx == 0 && dy == 0) {
+      // A control point on the end point: the direction is that of the
+      // next control point.
+      if (at_end) {
+        dx = b.x3 - b.x1;
+        dy = b.y3 - b.y1;
+      } else {
+        dx = b.x2 - b.x0;
+        dy = b.y2 - b.y0;
+      }
+    }
+  }
+  const double len = hypot2(dx, dy);
+  if (len > 0) {
+    dx /= len;
+    dy /= len;
+  }
+}
+
+void linearize_segment(const SegmentView& s, double tolerance, std::vector<Vertex>& out) {
+  int n = 1;
+  if (s.curve->kind == SegmentKind::EllipticArc) {
+    const EllipticArc& a = s.curve->arc;
+    double step = kPi / 8;
+    if (a.semi_major > 0 && tolerance < a.semi_major) step = std::min(step, 2 * std::acos(1 - tolerance / a.semi_major));
+    step = std::max(step, 2 * kPi / 4096);
+    n = std::max(1, static_cast<int>(std::ceil(std::fabs(a.sweep) / step)));
+  } else if (s.curve->kind == SegmentKind::CubicBezier) {
+    const Bez b = bez_of(s);
+    const double d = std::max(hypot2(b.x0 - 2 * b.x1 + b.x2, b.y0 - 2 * b.y1 + b.y2),
+                              hypot2(b.x1 - 2 * b.x2 + b.x3, b.y1 - 2 * b.y2 + b.y3));
+    if (tolerance > 0) n = static_cast<int>(std::ceil(std::sqrt(0.75 * d / tolerance)));
+    n = std::clamp(n, 1, 1024);
+  }
+  for (int i = 1; i < n; ++i) out.push_back(segment_point(s, static_cast<double>(i) / n));
+  out.push_back(*s.end);
+}
+
+Part linearize_part(const Part& p, bool closed, double tolerance) {
+  if (!p.has_curves()) {
+    Part copy;
+    copy.vertices = p.vertices;
+    return copy;
+  }
+  Part out;
+  if (p.empty()) return out;
+  out.vertices.push_back(p.vertices[0]);
+  const std::size_t n = p.segment_count(closed);
+  for (std::size_t i = 0; i < n; ++i) linearize_segment(p.segment(i, closed), tolerance, out.vertices);
+  // A ring's closing segment ends where it began: drop the repeated vertex.
+  if (closed && out.vertices.size() > 1) out.vertices.pop_back();
+  return out;
+}
+
+double chord_tolerance(const Geometry& g) {
+  const EnvelopeBounds e = extent_of(g);
+  const double diag = hypot2(e.xmax - e.xmin, e.ymax - e.ymin);
+  if (!(diag > 0) || !std::isfinite(diag)) return 1e-9;
+  return diag * 1e-6;
+}
+
+double ring_signed_area(const Part& ring) {
+  const std::size_t n = ring.segment_count(true);
+  if (n < 2) return 0;
+  // Shift to the first vertex so that large coordinates lose no precision.
+  Part shifted;
+  const double ox = ring.vertices[0].x, oy = ring.vertices[0].y;
+  shifted.vertices = ring.vertices;
+  for (Vertex& v : shifted.vertices) {
+    v.x -= ox;
+    v.y -= oy;
+  }
+  shifted.curves = ring.curves;
+  for (Curve& c : shifted.curves) {
+    c.arc.cx -= ox;
+    c.arc.cy -= oy;
+    c.bezier.c1x -= ox;
+    c.bezier.c2x -= ox;
+    c.bezier.c1y -= oy;
+    c.bezier.c2y -= oy;
+  }
+  double total = 0;
+  for (std::size_t i = 0; i < n; ++i) total += segment_area_term(shifted.segment(i, true));
+  return total;
+}
+
+double part_length(const Part& p, bool closed) {
+  double total = 0;
+  const std::size_t n = p.segment_count(closed);
+  for (std::size_t i = 0; i < n; ++i) total += segment_length(p.segment(i, closed));
+  return total;
+}
+
+Part reverse_part(const Part& p, bool closed) {
+  Part r;
+  const std::size_t n = p.vertices.size();
+  if (n == 0) return r;
+  r.vertices.resize(n);
+  const bool curved = !p.curves.empty();
+  if (curved) r.curves.resize(n);
+  if (closed) {
+    r.vertices[0] = p.vertices[0];
+    for (std::size_t i = 1; i < n; ++i) r.vertices[i] = p.vertices[n - i];
+    if (curved)
+      for (std::size_t j = 0; j < n; ++j) r.curves[j] = reversed(p.curves[(n - j + 1) % n]);
+  } else {
+    for (std::size_t i = 0; i < n; ++i) r.vertices[i] = p.vertices[n - 1 - i];
+    if (curved)
+      for (std::size_t j = 1; j < n; ++j) r.curves[j] = reversed(p.curves[n - j]);
+  }
+  return r;
+}
+
+}  // namespace vaskelith::planar

@@ -1,0 +1,61 @@
+// Planar measurement and linearisation of segments, curves included.
+//
+// Circular arcs are measured exactly; elliptic arcs and cubic Bezier curves
+// by Gauss-Legendre quadrature over pieces small enough that the error is at
+// the level of rounding.  Areas use Green's theorem, which is exact for arcs
+// of ellipses and for Bezier curves (a polynomial integrand).
+//
+// Z and M along a curve are interpolated linearly in the curve's parameter
+// between its end vertices.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "geometry.hpp"
+
+namespace vaskelith::planar {
+
+// Length of one segment.
+double segment_length(const SegmentView& s);
+
+// The segment's contribution to the signed area of a ring,
+// 1/2 * integral of (x dy - y dx) along the segment; the sum over a ring is
+// its signed area (positive when counter-clockwise).
+double segment_area_term(const SegmentView& s);
+
+// The point at parameter u in [0, 1] of the segment (by the curve's own
+// parameter), with z and m interpolated.
+Vertex segment_point(const SegmentView& s, double u);
+
+// The point at arc length `distance` from the segment's start (clamped).
+Vertex segment_point_at_length(const SegmentView& s, double distance);
+
+// Unit tangent direction at the start (at_end false) or end of the segment.
+void segment_tangent(const SegmentView& s, bool at_end, double& dx, double& dy);
+
+// Appends the vertices that replace the segment by chords no farther than
+// `tolerance` from the curve: the end vertex last, the start vertex not
+// included.  A line appends its end only.
+void linearize_segment(const SegmentView& s, double tolerance, std::vector<Vertex>& out);
+
+// A copy of the part with every curve replaced by chords.
+Part linearize_part(const Part& p, bool closed, double tolerance);
+
+// The chord tolerance used where curves must become lines for GEOS: small
+// against the geometry's size.
+double chord_tolerance(const Geometry& g);
+
+// Signed area of a ring (counter-clockwise positive), curves exact.
+double ring_signed_area(const Part& ring);
+
+// Length of a part (a ring includes its closing segment).
+double part_length(const Part& p, bool closed);
+
+// The part walked backwards, curves reversed with it.
+Part reverse_part(const Part& p, bool closed);
+
+// The vertex at fraction u of the way from a to b (x, y, z and m).
+Vertex lerp(const Vertex& a, const Vertex& b, double u);
+
+}  // namespace vaskelith::planar

@@ -1,0 +1,206 @@
+// Areas, lengths, densification and positions along polylines.
+#include <algorithm>
+#include <cmath>
+
+#include "engine/geos_context.hpp"
+#include "engine/geos_convert.hpp"
+#include "engine/planar_curves.hpp"
+#include "engine/planar_ops.hpp"
+#include "errors.hpp"
+
+namespace vaskelith::planar {
+
+using geos::ctx;
+using geos::GeomPtr;
+
+namespace {
+
+std::vector<Part> linear_rings(const Geometry& g) {
+  const double tol = g.has_curves() ? chord_tolerance(g) : 0;
+  std::vector<Part> out;
+  out.reserve(g.parts.size());
+  for (const Part& p : g.parts) out.push_back(p.has_curves() ? linearize_part(p, true, tol) : Part{p.vertices, {}});
+  return out;
+}
+
+Part envelope_ring(const EnvelopeBounds& e) {
+  Part ring;
+  ring.vertices = {Vertex{e.xmin, e.ymin, e.zmin, e.mmin}, Vertex{e.xmin, e.ymax, e.zmin, e.mmin},
+                   Vertex{e.xmax, e.ymax, e.zmax, e.mmax}, Vertex{e.xmax, e.ymin, e.zmax, e.mmax}};
+  return ring;
+}
+
+}  // namespace
+
+double area(const Geometry& g) {
+  switch (g.kind) {
+    case GeometryKind::Envelope:
+      if (g.envelope.empty()) return 0;
+      return std::fabs((g.envelope.xmax - g.envelope.xmin) * (g.envelope.ymax - g.envelope.ymin));
+    case GeometryKind::Polygon: {
+      // Rings are told apart by nesting, not by orientation, so that a
+      // polygon given with its rings the other way round still measures
+      // positive; the areas themselves are exact for curves.
+      double total = 0;
+      for (const auto& group : nest_rings(linear_rings(g))) {
+        for (std::size_t k = 0; k < group.size(); ++k) {
+          const double a = std::fabs(ring_signed_area(g.parts[group[k]]));
+          total += k == 0 ? a : -a;
+        }
+      }
+      return total;
+    }
+    default: return 0;
+  }
+}
+
+double length(const Geometry& g) {
+  switch (g.kind) {
+    case GeometryKind::Envelope:
+      if (g.envelope.empty()) return 0;
+      return 2 * (std::fabs(g.envelope.xmax - g.envelope.xmin) + std::fabs(g.envelope.ymax - g.envelope.ymin));
+    case GeometryKind::Polyline:
+    case GeometryKind::Polygon: {
+      double total = 0;
+      for (const Part& p : g.parts) total += part_length(p, g.closed());
+      return total;
+    }
+    default: return 0;
+  }
+}
+
+GeometryPtr densify(const Geometry& g, double max_segment_length) {
+  if (!(max_segment_length > 0) || !std::isfinite(max_segment_length))
+    fail(kInvalidArgument, "The maximum segment length must be a positive number.");
+  if (g.kind == GeometryKind::Point || g.kind == GeometryKind::Multipoint) return std::make_shared<Geometry>(g);
+  Geometry out;
+  out.kind = g.kind == GeometryKind::Polyline ? GeometryKind::Polyline : GeometryKind::Polygon;
+  out.has_z = g.has_z;
+  out.has_m = g.has_m;
+  out.spatial_reference = g.spatial_reference;
+  std::vector<Part> envelope_parts;
+  if (g.kind == GeometryKind::Envelope && !g.envelope.empty()) envelope_parts.push_back(envelope_ring(g.envelope));
+  const std::vector<Part>& parts = g.kind == GeometryKind::Envelope ? envelope_parts : g.parts;
+  const bool closed = out.kind == GeometryKind::Polygon;
+  for (const Part& p : parts) {
+    Part q;
+    if (p.empty()) continue;
+    q.vertices.push_back(p.vertices[0]);
+    const std::size_t n = p.segment_count(closed);
+    for (std::size_t i = 0; i < n; ++i) {
+      const SegmentView s = p.segment(i, closed);
+      const double len = segment_length(s);
+      const double pieces = std::ceil(len / max_segment_length);
+      // A segment needing more than ten million pieces is a mistake of the
+      // caller, not a request to exhaust memory.
+      if (pieces > 1e7) fail(kInvalidArgument, "The maximum segment length is too small for this geometry.");
+      const std::size_t k = std::max<std::size_t>(1, static_cast<std::size_t>(pieces));
+      for (std::size_t j = 1; j < k; ++j) {
+        const double at = len * static_cast<double>(j) / static_cast<double>(k);
+        q.vertices.push_back(s.curve->is_line() ? lerp(*s.start, *s.end, at / len) : segment_point_at_length(s, at));
+      }
+      q.vertices.push_back(*s.end);
+    }
+    if (closed && q.vertices.size() > 1) q.vertices.pop_back();
+    out.parts.push_back(std::move(q));
+  }
+  return std::make_shared<Geometry>(std::move(out));
+}
+
+GeometryPtr label_point(const Geometry& g) {
+  auto result = std::make_shared<Geometry>();
+  result->kind = GeometryKind::Point;
+  result->spatial_reference = g.spatial_reference;
+  if (g.is_empty()) return result;
+  switch (g.kind) {
+    case GeometryKind::Envelope:
+      result->point = Vertex{0.5 * (g.envelope.xmin + g.envelope.xmax), 0.5 * (g.envelope.ymin + g.envelope.ymax)};
+      return result;
+    case GeometryKind::Polygon: {
+      GeomPtr gg = to_geos(g);
+      if (GEOSisEmpty_r(ctx(), gg.get())) return result;
+      // The center of the largest inscribed circle: well inside the
+      // polygon, away from narrow parts, where a label reads best.
+      const EnvelopeBounds e = extent_of(g);
+      const double tol = std::max(std::hypot(e.xmax - e.xmin, e.ymax - e.ymin) * 1e-4, 1e-12);
+      GeomPtr circle = geos::take(GEOSMaximumInscribedCircle_r(ctx(), gg.get(), tol), "label point");
+      const GEOSCoordSequence* seq = GEOSGeom_getCoordSeq_r(ctx(), circle.get());
+      double x = kNaN, y = kNaN;
+      if (seq == nullptr || GEOSCoordSeq_getXY_r(ctx(), seq, 0, &x, &y) == 0)
+        fail(kGeometryEngine, "The geometry engine could not find a label point.", geos::last_error());
+      result->point = Vertex{x, y};
+      return result;
+    }
+    default: fail(kInvalidArgument, "A label point needs a polygon.");
+  }
+}
+
+GeometryPtr point_along(const Geometry& g, double distance) {
+  if (std::isnan(distance)) fail(kInvalidArgument, "The distance must be a number.");
+  if (g.kind != GeometryKind::Polyline && g.kind != GeometryKind::Polygon)
+    fail(kInvalidArgument, "A point along needs a polyline.");
+  auto result = std::make_shared<Geometry>();
+  result->kind = GeometryKind::Point;
+  result->has_z = g.has_z;
+  result->has_m = g.has_m;
+  result->spatial_reference = g.spatial_reference;
+  const Vertex* first = nullptr;
+  const Vertex* last = nullptr;
+  double walked = 0;
+  for (const Part& p : g.parts) {
+    const std::size_t n = p.segment_count(g.closed());
+    if (!p.empty() && first == nullptr) first = &p.vertices[0];
+    for (std::size_t i = 0; i < n; ++i) {
+      const SegmentView s = p.segment(i, g.closed());
+      const double len = segment_length(s);
+      if (distance <= walked + len && distance >= walked) {
+        result->point = segment_point_at_length(s, distance - walked);
+        return result;
+      }
+      walked += len;
+      last = s.end;
+    }
+    if (p.size() == 1) last = &p.vertices[0];
+  }
+  // Before the start or past the end: the nearest end.
+  if (first != nullptr) result->point = distance < 0 ? *first : *last;
+  return result;
+}
+
+double fraction_along(const Geometry& g, const Geometry& point, double tolerance) {
+  if (g.kind != GeometryKind::Polyline && g.kind != GeometryKind::Polygon)
+    fail(kInvalidArgument, "A fraction along needs a polyline.");
+  if (point.kind != GeometryKind::Point) fail(kInvalidArgument, "A fraction along needs a point.");
+  if (point.is_empty() || g.is_empty()) return kNaN;
+  const double x = point.point.x, y = point.point.y;
+  const double tol = g.has_curves() ? chord_tolerance(g) * 1e-3 : 0;
+  double best = INFINITY, best_at = 0, total = 0;
+  for (const Part& p0 : g.parts) {
+    const Part p = p0.has_curves() ? linearize_part(p0, g.closed(), tol) : Part{p0.vertices, {}};
+    const std::size_t n = p.segment_count(g.closed());
+    for (std::size_t i = 0; i < n; ++i) {
+      const SegmentView s = p.segment(i, g.closed());
+      const double dx = s.end->x - s.start->x, dy = s.end->y - s.start->y;
+      const double len2 = dx * dx + dy * dy, len = std::sqrt(len2);
+      const double u = len2 > 0 ? std::clamp(((x - s.start->x) * dx + (y - s.start->y) * dy) / len2, 0.0, 1.0) : 0.0;
+      const double d = std::hypot(s.start->x + u * dx - x, s.start->y + u * dy - y);
+      if (d < best) {
+        best = d;
+        best_at = total + u * len;
+      }
+      total += len;
+    }
+    if (p.size() == 1) {
+      const double d = std::hypot(p.vertices[0].x - x, p.vertices[0].y - y);
+      if (d < best) best = d, best_at = total;
+    }
+  }
+  // Rounding (and the chords that stand in for curves) may keep a point
+  // that was computed on the line a hair away from it.
+  const EnvelopeBounds e = extent_of(g);
+  const double slack = tol + 1e-12 * (std::fabs(x) + std::fabs(y) + std::hypot(e.xmax - e.xmin, e.ymax - e.ymin));
+  if (!(best <= std::max(tolerance, 0.0) + slack)) return kNaN;
+  return total > 0 ? best_at / total : 0.0;
+}
+
+}  // namespace vaskelith::planar
