@@ -181,6 +181,20 @@ void check_wrappers() {
     EXPECT(fatal_of([] { SpatialReference::with_wktext(std::string("GEOGCS\0", 7)); })
                .rfind("Failed to convert string to CString: NulError(6, ", 0) == 0);
 
+    // Two reports during one call: the caller sees the last; the first is released.
+    auto keep = [](void* user_data, QX_ErrorHandle e) { static_cast<std::vector<QX_ErrorHandle>*>(user_data)->push_back(e); };
+    std::vector<QX_ErrorHandle> reports;
+    QX_ErrorHandler keeper{keep, &reports};
+    QX(QX_SpatialReference_create)(123456789, &keeper);
+    QX(QX_Geometry_fromJSON)("{bad", &keeper);
+    EXPECT(reports.size() == 2);
+    if (reports.size() == 2) {
+      CallError err;
+      write_error(&err.slot(), reports[0]);
+      write_error(&err.slot(), reports[1]);
+      EXPECT(err.slot()->text().rfind("Invalid JSON text", 0) == 0);
+    }
+
     // A sequence is read into a vector one item at a time; an error stops it.
     int handed = 0;
     Vector v = Vector::try_from_geometries([&]() -> std::optional<GeometryOwned> {
