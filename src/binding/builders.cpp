@@ -10,7 +10,9 @@ QX_SpatialReferenceHandle raw_or_null(const SpatialReference* sr) { return sr ? 
 
 }  // namespace
 
-void destroy_builder(QX_GeometryBuilderHandle h, const QX_ErrorHandler* eh) { QX(QX_GeometryBuilder_destroy)(h, eh); }
+void destroy_builder(QX_GeometryBuilderHandle h, const QX_ErrorHandler* eh) {
+  QX(QX_GeometryBuilder_destroy)(h, eh);
+}
 
 GeometryOwned GeometryBuilderBase::to_geometry() const {
   return GeometryOwned::from_handle(OSTREL_RT_CALL_FATAL(QX_GeometryBuilder_toGeometry, raw()));

@@ -7,9 +7,12 @@ namespace ostrel::rt {
 
 DatumTransformationType datum_transformation_type_try_from(uint32_t code) {
   switch (code) {
-    case 1: return DatumTransformationType::Geographic;
-    case 2: return DatumTransformationType::HorizontalVertical;
-    default: throw Error::new_conversion_error("bindings::QX_DatumTransformationType", "DatumTransformationType");
+    case 1:
+      return DatumTransformationType::Geographic;
+    case 2:
+      return DatumTransformationType::HorizontalVertical;
+    default:
+      throw Error::new_conversion_error("bindings::QX_DatumTransformationType", "DatumTransformationType");
   }
 }
 
@@ -45,7 +48,8 @@ DatumTransformationType DatumTransformationOwned::object_type() const {
 }
 
 std::optional<SpatialReference> DatumTransformationOwned::output_spatial_reference() const {
-  QX_SpatialReferenceHandle sr = OSTREL_RT_CALL_FATAL(QX_DatumTransformation_getOutputSpatialReference, raw());
+  QX_SpatialReferenceHandle sr =
+      OSTREL_RT_CALL_FATAL(QX_DatumTransformation_getOutputSpatialReference, raw());
   if (sr == nullptr) return std::nullopt;
   return SpatialReference(adopt, sr);
 }

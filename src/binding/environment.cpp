@@ -32,11 +32,13 @@ void run() {
   // The first call whose error is examined: it shows the runtime answers.
   CallError err;
   QX_StringHandle dir = QX(QX_OstrelRuntimeEnvironment_getInstallDirectory)(err.handler());
-  if (err.failed()) detail::fatal_with("Internal error: Failed to initialize runtime environment", *err.slot());
+  if (err.failed())
+    detail::fatal_with("Internal error: Failed to initialize runtime environment", *err.slot());
   if (dir != nullptr) {
     CallError release;
     QX(QX_String_destroy)(dir, release.handler());
-    if (release.failed()) detail::fatal_with("Internal error: Failed to destroy String handle", *release.slot());
+    if (release.failed())
+      detail::fatal_with("Internal error: Failed to destroy String handle", *release.slot());
   }
 }
 

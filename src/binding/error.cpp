@@ -54,7 +54,8 @@ Error Error::from_handle(QX_ErrorHandle handle) {
 }
 
 Error Error::new_conversion_error(const std::string& from, const std::string& to) {
-  return Error(100000, "Conversion between types failed.", "Tried to convert from " + from + " to " + to + ".");
+  return Error(100000, "Conversion between types failed.",
+               "Tried to convert from " + from + " to " + to + ".");
 }
 
 std::string Error::text() const {

@@ -9,13 +9,20 @@ namespace ostrel::rt {
 
 GeometryType geometry_type_try_from(int32_t code) {
   switch (code) {
-    case 1: return GeometryType::Point;
-    case 2: return GeometryType::Envelope;
-    case 3: return GeometryType::Polyline;
-    case 4: return GeometryType::Polygon;
-    case 5: return GeometryType::Multipoint;
-    case -1: return GeometryType::Unknown;
-    default: throw Error::new_conversion_error("bindings::QX_GeometryType", "GeometryType");
+    case 1:
+      return GeometryType::Point;
+    case 2:
+      return GeometryType::Envelope;
+    case 3:
+      return GeometryType::Polyline;
+    case 4:
+      return GeometryType::Polygon;
+    case 5:
+      return GeometryType::Multipoint;
+    case -1:
+      return GeometryType::Unknown;
+    default:
+      throw Error::new_conversion_error("bindings::QX_GeometryType", "GeometryType");
   }
 }
 
@@ -62,8 +69,10 @@ int32_t GeometryOwned::kind_for_downcast() const {
   CallError err;
   int32_t code = QX(QX_Geometry_getObjectType)(raw(), err.handler());
   if (err.failed())
-    detail::fatal_with("Internal error: Unexpected error returned from QX_Geometry_getObjectType for downcast of GeometryOwned",
-                       *err.slot());
+    detail::fatal_with(
+        "Internal error: Unexpected error returned from QX_Geometry_getObjectType for downcast of "
+        "GeometryOwned",
+        *err.slot());
   return code;
 }
 
@@ -71,8 +80,9 @@ int32_t GeometryOwned::kind_for_downcast_ref() const {
   CallError err;
   int32_t code = QX(QX_Geometry_getObjectType)(raw(), err.handler());
   if (err.failed())
-    detail::fatal_with("Internal error: Unexpectedly failed to get object type for downcast_ref of GeometryOwned",
-                       *err.slot());
+    detail::fatal_with(
+        "Internal error: Unexpectedly failed to get object type for downcast_ref of GeometryOwned",
+        *err.slot());
   return code;
 }
 
@@ -104,8 +114,8 @@ Point Point::with_x_y_z_m(double x, double y, std::optional<double> z, std::opti
   return with_x_y(x, y);
 }
 
-Point Point::with_x_y_z_m_spatial_reference(double x, double y, std::optional<double> z, std::optional<double> m,
-                                            const SpatialReference& sr) {
+Point Point::with_x_y_z_m_spatial_reference(double x, double y, std::optional<double> z,
+                                            std::optional<double> m, const SpatialReference& sr) {
   if (z && m) {
     environment::init();
     return from_handle(OSTREL_RT_CALL_FATAL(QX_Point_createWithZMSpatialReference, x, y, *z, *m, sr.raw()));
@@ -148,12 +158,12 @@ Envelope Envelope::with_x_y_spatial_reference(double x_min, double x_max, double
       OSTREL_RT_CALL_FATAL(QX_Envelope_createWithXYSpatialReference, x_min, x_max, y_min, y_max, sr.raw()));
 }
 
-Envelope Envelope::with_x_y_z_m(double x_min, double x_max, double y_min, double y_max, std::optional<Range> z,
-                                std::optional<Range> m) {
+Envelope Envelope::with_x_y_z_m(double x_min, double x_max, double y_min, double y_max,
+                                std::optional<Range> z, std::optional<Range> m) {
   if (z && m) {
     environment::init();
-    return from_handle(OSTREL_RT_CALL_FATAL(QX_Envelope_createWithZM, x_min, x_max, y_min, y_max, z->first, z->second,
-                                            m->first, m->second));
+    return from_handle(OSTREL_RT_CALL_FATAL(QX_Envelope_createWithZM, x_min, x_max, y_min, y_max, z->first,
+                                            z->second, m->first, m->second));
   }
   if (z) {
     environment::init();
@@ -162,7 +172,8 @@ Envelope Envelope::with_x_y_z_m(double x_min, double x_max, double y_min, double
   }
   if (m) {
     environment::init();
-    return from_handle(OSTREL_RT_CALL_FATAL(QX_Envelope_createWithM, x_min, x_max, y_min, y_max, m->first, m->second));
+    return from_handle(
+        OSTREL_RT_CALL_FATAL(QX_Envelope_createWithM, x_min, x_max, y_min, y_max, m->first, m->second));
   }
   return with_x_y(x_min, x_max, y_min, y_max);
 }
@@ -172,23 +183,25 @@ Envelope Envelope::with_x_y_z_m_spatial_reference(double x_min, double x_max, do
                                                   const SpatialReference& sr) {
   if (z && m) {
     environment::init();
-    return from_handle(OSTREL_RT_CALL_FATAL(QX_Envelope_createWithZMSpatialReference, x_min, x_max, y_min, y_max,
-                                            z->first, z->second, m->first, m->second, sr.raw()));
+    return from_handle(OSTREL_RT_CALL_FATAL(QX_Envelope_createWithZMSpatialReference, x_min, x_max, y_min,
+                                            y_max, z->first, z->second, m->first, m->second, sr.raw()));
   }
   if (z) {
     environment::init();
-    return from_handle(OSTREL_RT_CALL_FATAL(QX_Envelope_createWithXYZSpatialReference, x_min, x_max, y_min, y_max,
-                                            z->first, z->second, sr.raw()));
+    return from_handle(OSTREL_RT_CALL_FATAL(QX_Envelope_createWithXYZSpatialReference, x_min, x_max, y_min,
+                                            y_max, z->first, z->second, sr.raw()));
   }
   if (m) {
     environment::init();
-    return from_handle(OSTREL_RT_CALL_FATAL(QX_Envelope_createWithMSpatialReference, x_min, x_max, y_min, y_max,
-                                            m->first, m->second, sr.raw()));
+    return from_handle(OSTREL_RT_CALL_FATAL(QX_Envelope_createWithMSpatialReference, x_min, x_max, y_min,
+                                            y_max, m->first, m->second, sr.raw()));
   }
   return with_x_y_spatial_reference(x_min, x_max, y_min, y_max, sr);
 }
 
-Point Envelope::center() const { return Point::from_handle(OSTREL_RT_CALL_FATAL(QX_Envelope_getCenter, raw())); }
+Point Envelope::center() const {
+  return Point::from_handle(OSTREL_RT_CALL_FATAL(QX_Envelope_getCenter, raw()));
+}
 double Envelope::x_min() const { return OSTREL_RT_CALL_FATAL(QX_Envelope_getXMin, raw()); }
 double Envelope::x_max() const { return OSTREL_RT_CALL_FATAL(QX_Envelope_getXMax, raw()); }
 double Envelope::y_min() const { return OSTREL_RT_CALL_FATAL(QX_Envelope_getYMin, raw()); }

@@ -74,8 +74,8 @@ class Point : public GeometryHandle<Point> {
   static Point with_x_y(double x, double y);
   static Point with_x_y_spatial_reference(double x, double y, const SpatialReference& sr);
   static Point with_x_y_z_m(double x, double y, std::optional<double> z, std::optional<double> m);
-  static Point with_x_y_z_m_spatial_reference(double x, double y, std::optional<double> z, std::optional<double> m,
-                                              const SpatialReference& sr);
+  static Point with_x_y_z_m_spatial_reference(double x, double y, std::optional<double> z,
+                                              std::optional<double> m, const SpatialReference& sr);
 
   double x() const;
   double y() const;
@@ -152,8 +152,9 @@ class MultipartOwned : public GeometryHandle<MultipartOwned> {
 };
 
 template <class T>
-concept TypedGeometry = std::is_same_v<T, Point> || std::is_same_v<T, Envelope> || std::is_same_v<T, Polyline> ||
-                        std::is_same_v<T, Polygon> || std::is_same_v<T, Multipoint>;
+concept TypedGeometry =
+    std::is_same_v<T, Point> || std::is_same_v<T, Envelope> || std::is_same_v<T, Polyline> ||
+    std::is_same_v<T, Polygon> || std::is_same_v<T, Multipoint>;
 
 class GeometryOwned : public GeometryHandle<GeometryOwned> {
  public:

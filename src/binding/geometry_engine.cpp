@@ -7,7 +7,9 @@
 
 namespace ostrel::rt {
 
-std::string GeometryExtendOptions::debug() const { return "GeometryExtendOptions(" + std::to_string(bits) + ")"; }
+std::string GeometryExtendOptions::debug() const {
+  return "GeometryExtendOptions(" + std::to_string(bits) + ")";
+}
 
 namespace geometry_engine {
 namespace {
@@ -16,7 +18,9 @@ GeometryOwned geometry(QX_GeometryHandle h) { return GeometryOwned::from_handle(
 
 // The result kind "downcast geometry": every caller asks for GeometryOwned,
 // which still asks the runtime for the kind.
-GeometryOwned downcast_geometry(QX_GeometryHandle h) { return GeometryOwned::from_handle(h).downcast<GeometryOwned>(); }
+GeometryOwned downcast_geometry(QX_GeometryHandle h) {
+  return GeometryOwned::from_handle(h).downcast<GeometryOwned>();
+}
 
 template <class T>
 std::vector<T> list(QX_ArrayHandle h) {
@@ -29,7 +33,9 @@ QX_GeometryHandle point_or_null(const Point* p) { return p ? p->raw() : nullptr;
 
 }  // namespace
 
-GeometryOwned boundary(const GeometryBase& g) { return geometry(OSTREL_RT_CALL(QX_GeometryEngine_boundary, g.raw())); }
+GeometryOwned boundary(const GeometryBase& g) {
+  return geometry(OSTREL_RT_CALL(QX_GeometryEngine_boundary, g.raw()));
+}
 
 GeometryOwned clip(const GeometryBase& g, const Envelope& envelope) {
   return geometry(OSTREL_RT_CALL(QX_GeometryEngine_clip, g.raw(), envelope.raw()));
@@ -45,8 +51,8 @@ GeometryOwned densify(const GeometryBase& g, double max_segment_length) {
 
 GeometryOwned densify_geodetic(const GeometryBase& g, double max_segment_length, const LinearUnit* unit,
                                int32_t curve_type) {
-  return geometry(
-      OSTREL_RT_CALL(QX_GeometryEngine_densifyGeodetic, g.raw(), unit_or_null(unit), curve_type, max_segment_length));
+  return geometry(OSTREL_RT_CALL(QX_GeometryEngine_densifyGeodetic, g.raw(), unit_or_null(unit), curve_type,
+                                 max_segment_length));
 }
 
 GeometryOwned difference(const GeometryBase& g, const GeometryBase& other) {
@@ -54,7 +60,8 @@ GeometryOwned difference(const GeometryBase& g, const GeometryBase& other) {
 }
 
 GeometryOwned generalize(const GeometryBase& g, double max_deviation, bool remove_degenerate_parts) {
-  return geometry(OSTREL_RT_CALL(QX_GeometryEngine_generalize, g.raw(), remove_degenerate_parts, max_deviation));
+  return geometry(
+      OSTREL_RT_CALL(QX_GeometryEngine_generalize, g.raw(), remove_degenerate_parts, max_deviation));
 }
 
 GeometryOwned intersection(const GeometryBase& g, const GeometryBase& other) {
@@ -69,7 +76,9 @@ GeometryOwned scale(const GeometryBase& g, const Point* origin, double scale_x, 
   return geometry(OSTREL_RT_CALL(QX_GeometryEngine_scale, g.raw(), point_or_null(origin), scale_x, scale_y));
 }
 
-GeometryOwned simplify(const GeometryBase& g) { return geometry(OSTREL_RT_CALL(QX_GeometryEngine_simplify, g.raw())); }
+GeometryOwned simplify(const GeometryBase& g) {
+  return geometry(OSTREL_RT_CALL(QX_GeometryEngine_simplify, g.raw()));
+}
 
 GeometryOwned symmetric_difference(const GeometryBase& g, const GeometryBase& other) {
   return geometry(OSTREL_RT_CALL(QX_GeometryEngine_symmetricDifference, g.raw(), other.raw()));
@@ -109,10 +118,11 @@ Polygon buffer(const GeometryBase& g, double distance) {
   return Polygon::from_handle(OSTREL_RT_CALL(QX_GeometryEngine_buffer, g.raw(), distance));
 }
 
-Polygon buffer_geodetic(const GeometryBase& g, double distance, const LinearUnit* distance_unit, double max_deviation,
-                        int32_t curve_type) {
-  return Polygon::from_handle(OSTREL_RT_CALL(QX_GeometryEngine_bufferGeodetic, g.raw(), unit_or_null(distance_unit),
-                                             curve_type, distance, max_deviation));
+Polygon buffer_geodetic(const GeometryBase& g, double distance, const LinearUnit* distance_unit,
+                        double max_deviation, int32_t curve_type) {
+  return Polygon::from_handle(OSTREL_RT_CALL(QX_GeometryEngine_bufferGeodetic, g.raw(),
+                                             unit_or_null(distance_unit), curve_type, distance,
+                                             max_deviation));
 }
 
 Envelope combine_extents(const GeometryBase& g, const GeometryBase& other) {
@@ -127,8 +137,10 @@ Point with_point_along(const Polyline& polyline, double distance) {
   return Point::from_handle(OSTREL_RT_CALL(QX_GeometryEngine_createPointAlong, polyline.raw(), distance));
 }
 
-std::optional<Polyline> extend(const Polyline& polyline, const Polyline& extender, GeometryExtendOptions options) {
-  QX_GeometryHandle h = OSTREL_RT_CALL(QX_GeometryEngine_extend, polyline.raw(), extender.raw(), options.bits);
+std::optional<Polyline> extend(const Polyline& polyline, const Polyline& extender,
+                               GeometryExtendOptions options) {
+  QX_GeometryHandle h =
+      OSTREL_RT_CALL(QX_GeometryEngine_extend, polyline.raw(), extender.raw(), options.bits);
   if (h == nullptr) return std::nullopt;
   return Polyline(adopt, h);
 }
@@ -208,7 +220,8 @@ double fraction_along(const Polyline& polyline, const Point& point, double toler
 
 // ---- collections: the vectors live for the call only ----
 
-std::vector<Polygon> auto_complete(const GeometrySource& existing_boundaries, const GeometrySource& new_boundaries) {
+std::vector<Polygon> auto_complete(const GeometrySource& existing_boundaries,
+                                   const GeometrySource& new_boundaries) {
   environment::init();
   Vector existing = Vector::try_from_geometries(existing_boundaries);
   Vector added = Vector::try_from_geometries(new_boundaries);

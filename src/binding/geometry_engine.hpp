@@ -32,8 +32,8 @@ GeometryOwned boundary(const GeometryBase& geometry);
 GeometryOwned clip(const GeometryBase& geometry, const Envelope& envelope);
 GeometryOwned convex_hull(const GeometryBase& geometry);
 GeometryOwned densify(const GeometryBase& geometry, double max_segment_length);
-GeometryOwned densify_geodetic(const GeometryBase& geometry, double max_segment_length, const LinearUnit* unit,
-                               int32_t curve_type);
+GeometryOwned densify_geodetic(const GeometryBase& geometry, double max_segment_length,
+                               const LinearUnit* unit, int32_t curve_type);
 GeometryOwned difference(const GeometryBase& geometry, const GeometryBase& other);
 GeometryOwned generalize(const GeometryBase& geometry, double max_deviation, bool remove_degenerate_parts);
 GeometryOwned intersection(const GeometryBase& geometry, const GeometryBase& other);
@@ -46,7 +46,8 @@ GeometryOwned union_(const GeometryBase& geometry, const GeometryBase& other);
 // These end with the kind query of downcast (a failed query is fatal).
 GeometryOwned move_relative(const GeometryBase& geometry, double delta_x, double delta_y);
 GeometryOwned project(const GeometryBase& geometry, const SpatialReference& spatial_reference);
-GeometryOwned project_with_transformation(const GeometryBase& geometry, const SpatialReference& spatial_reference,
+GeometryOwned project_with_transformation(const GeometryBase& geometry,
+                                          const SpatialReference& spatial_reference,
                                           const DatumTransformationOwned& transformation);
 GeometryOwned set_m(const GeometryBase& geometry, double m);
 GeometryOwned set_z(const GeometryBase& geometry, double z);
@@ -59,7 +60,8 @@ Envelope combine_extents(const GeometryBase& geometry, const GeometryBase& other
 Point label_point(const Polygon& polygon);
 Point with_point_along(const Polyline& polyline, double distance);
 // Absent when the runtime extends nothing.
-std::optional<Polyline> extend(const Polyline& polyline, const Polyline& extender, GeometryExtendOptions options);
+std::optional<Polyline> extend(const Polyline& polyline, const Polyline& extender,
+                               GeometryExtendOptions options);
 
 // Fatal on a runtime error.
 GeometryOwned remove_m(const GeometryBase& geometry);
@@ -92,7 +94,8 @@ double fraction_along(const Polyline& polyline, const Point& point, double toler
 // Collection functions: run the environment initialisation, build the vectors
 // from the sources (a failure throws at once, leaving later sources unread),
 // call the runtime, release the vectors.
-std::vector<Polygon> auto_complete(const GeometrySource& existing_boundaries, const GeometrySource& new_boundaries);
+std::vector<Polygon> auto_complete(const GeometrySource& existing_boundaries,
+                                   const GeometrySource& new_boundaries);
 std::vector<Polygon> buffer_collection(const GeometrySource& geometries, const F64Source& distances,
                                        bool union_result);
 std::vector<Polygon> buffer_geodetic_collection(const GeometrySource& geometries, const F64Source& distances,

@@ -73,11 +73,12 @@ class Handle : public Base {
   H into_raw() noexcept { return std::exchange(this->h_, nullptr); }
 
   static std::string null_message() {
-    return "Internal error: Unexpected null handle returned from core " + std::string(Derived::kFamily) + " for " +
-           std::string(Derived::kName);
+    return "Internal error: Unexpected null handle returned from core " + std::string(Derived::kFamily) +
+           " for " + std::string(Derived::kName);
   }
   static std::string release_message() {
-    return "Internal error: Unexpected error while destroying internal handle to " + std::string(Derived::kName);
+    return "Internal error: Unexpected error while destroying internal handle to " +
+           std::string(Derived::kName);
   }
 
  protected:

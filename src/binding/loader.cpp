@@ -53,7 +53,8 @@ template <class F>
 auto with_stored_path(F&& body) {
   StoredPath& s = stored_path();
   std::lock_guard lock(s.mutex);
-  if (s.poisoned) detail::fatal("Failed to acquire lock on GEOMETRY_LIB_PATH: poisoned lock: another task failed inside");
+  if (s.poisoned)
+    detail::fatal("Failed to acquire lock on GEOMETRY_LIB_PATH: poisoned lock: another task failed inside");
   try {
     return body(s.path);
   } catch (...) {
@@ -157,8 +158,8 @@ void load_into(VaskelithFFI& table) {
     void* entry = ::dlsym(library, kNames[i]);
     if (entry == nullptr) {
       const char* msg = ::dlerror();
-      std::string reason =
-          msg ? std::string("Could not obtain symbol from the library: ") + msg : std::string("The symbol is NULL");
+      std::string reason = msg ? std::string("Could not obtain symbol from the library: ") + msg
+                               : std::string("The symbol is NULL");
       if (::dlclose(library) != 0) detail::fatal("Call to dlclose() failed");
       load_failed(path, reason);
     }
@@ -201,21 +202,31 @@ struct ErrnoKind {
   IoError::Kind kind;
 };
 constexpr ErrnoKind kErrnoKinds[] = {
-    {ENOENT, IoError::Kind::NotFound},           {EACCES, IoError::Kind::PermissionDenied},
-    {EPERM, IoError::Kind::PermissionDenied},    {ENOTDIR, IoError::Kind::NotADirectory},
-    {EINVAL, IoError::Kind::InvalidInput},       {ELOOP, IoError::Kind::FilesystemLoop},
+    {ENOENT, IoError::Kind::NotFound},
+    {EACCES, IoError::Kind::PermissionDenied},
+    {EPERM, IoError::Kind::PermissionDenied},
+    {ENOTDIR, IoError::Kind::NotADirectory},
+    {EINVAL, IoError::Kind::InvalidInput},
+    {ELOOP, IoError::Kind::FilesystemLoop},
     {ENAMETOOLONG, IoError::Kind::InvalidFilename},
 };
 
 const char* kind_name(IoError::Kind kind) {
   switch (kind) {
-    case IoError::Kind::NotFound: return "NotFound";
-    case IoError::Kind::PermissionDenied: return "PermissionDenied";
-    case IoError::Kind::NotADirectory: return "NotADirectory";
-    case IoError::Kind::InvalidInput: return "InvalidInput";
-    case IoError::Kind::FilesystemLoop: return "FilesystemLoop";
-    case IoError::Kind::InvalidFilename: return "InvalidFilename";
-    case IoError::Kind::Other: break;
+    case IoError::Kind::NotFound:
+      return "NotFound";
+    case IoError::Kind::PermissionDenied:
+      return "PermissionDenied";
+    case IoError::Kind::NotADirectory:
+      return "NotADirectory";
+    case IoError::Kind::InvalidInput:
+      return "InvalidInput";
+    case IoError::Kind::FilesystemLoop:
+      return "FilesystemLoop";
+    case IoError::Kind::InvalidFilename:
+      return "InvalidFilename";
+    case IoError::Kind::Other:
+      break;
   }
   return "Uncategorized";
 }
@@ -235,8 +246,8 @@ IoError IoError::from_errno(int code) {
 
 std::string IoError::debug() const {
   if (os_code)
-    return "Os { code: " + std::to_string(*os_code) + ", kind: " + kind_name(kind) + ", message: " +
-           debug_str(message) + " }";
+    return "Os { code: " + std::to_string(*os_code) + ", kind: " + kind_name(kind) +
+           ", message: " + debug_str(message) + " }";
   return std::string("Custom { kind: ") + kind_name(kind) + ", error: " + debug_str(message) + " }";
 }
 
@@ -261,7 +272,8 @@ std::string find_library_path() {
   if (std::optional<std::string> exe = executable_path()) exe_dir = parent(*exe);
   if (exe_dir && exe_dir->empty()) exe_dir.reset();
   if (exe_dir) {
-    std::vector<std::string> candidates = {join(*exe_dir, kLibraryFile), join(join(*exe_dir, "deps"), kLibraryFile)};
+    std::vector<std::string> candidates = {join(*exe_dir, kLibraryFile),
+                                           join(join(*exe_dir, "deps"), kLibraryFile)};
     if (std::optional<std::string> up = parent(*exe_dir); up && !up->empty()) {
       candidates.push_back(join(join(*up, "deps"), kLibraryFile));
       candidates.push_back(join(join(*up, "lib"), kLibraryFile));

@@ -8,7 +8,15 @@ namespace ostrel::rt {
 
 // A failed file-system query, in the shape the start-up warning prints.
 struct IoError {
-  enum class Kind { NotFound, PermissionDenied, NotADirectory, InvalidInput, FilesystemLoop, InvalidFilename, Other };
+  enum class Kind {
+    NotFound,
+    PermissionDenied,
+    NotADirectory,
+    InvalidInput,
+    FilesystemLoop,
+    InvalidFilename,
+    Other
+  };
   Kind kind = Kind::Other;
   std::string message;
   // Set when the error came from the operating system (errno).

@@ -12,7 +12,9 @@ QX_SpatialReferenceHandle raw_or_null(const SpatialReference* sr) { return sr ? 
 
 // ---- MutablePart ----
 
-void MutablePart::destroy(QX_MutablePartHandle h, const QX_ErrorHandler* eh) { QX(QX_MutablePart_destroy)(h, eh); }
+void MutablePart::destroy(QX_MutablePartHandle h, const QX_ErrorHandler* eh) {
+  QX(QX_MutablePart_destroy)(h, eh);
+}
 
 MutablePart MutablePart::with_spatial_reference(const SpatialReference* sr) {
   environment::init();
@@ -49,10 +51,13 @@ void MutablePartCollection::destroy(QX_MutablePartCollectionHandle h, const QX_E
 
 MutablePartCollection MutablePartCollection::with_spatial_reference(const SpatialReference* sr) {
   environment::init();
-  return from_handle(OSTREL_RT_CALL_FATAL(QX_MutablePartCollection_createWithSpatialReference, raw_or_null(sr)));
+  return from_handle(
+      OSTREL_RT_CALL_FATAL(QX_MutablePartCollection_createWithSpatialReference, raw_or_null(sr)));
 }
 
-int64_t MutablePartCollection::size() const { return OSTREL_RT_CALL_FATAL(QX_MutablePartCollection_getSize, raw()); }
+int64_t MutablePartCollection::size() const {
+  return OSTREL_RT_CALL_FATAL(QX_MutablePartCollection_getSize, raw());
+}
 
 int64_t MutablePartCollection::add_part(const MutablePart& part) {
   return OSTREL_RT_CALL_FATAL(QX_MutablePartCollection_addPart, raw(), part.raw());
@@ -70,7 +75,8 @@ void MutablePointCollection::destroy(QX_MutablePointCollectionHandle h, const QX
 
 MutablePointCollection MutablePointCollection::with_spatial_reference(const SpatialReference* sr) {
   environment::init();
-  return from_handle(OSTREL_RT_CALL_FATAL(QX_MutablePointCollection_createWithSpatialReference, raw_or_null(sr)));
+  return from_handle(
+      OSTREL_RT_CALL_FATAL(QX_MutablePointCollection_createWithSpatialReference, raw_or_null(sr)));
 }
 
 int64_t MutablePointCollection::add_point(const Point& point) {
@@ -85,7 +91,9 @@ void ImmutablePart::destroy(QX_ImmutablePartHandle h, const QX_ErrorHandler* eh)
 
 bool ImmutablePart::has_curves() const { return OSTREL_RT_CALL_FATAL(QX_ImmutablePart_getHasCurves, raw()); }
 bool ImmutablePart::is_empty() const { return OSTREL_RT_CALL_FATAL(QX_ImmutablePart_getIsEmpty, raw()); }
-int64_t ImmutablePart::point_count() const { return OSTREL_RT_CALL_FATAL(QX_ImmutablePart_getPointCount, raw()); }
+int64_t ImmutablePart::point_count() const {
+  return OSTREL_RT_CALL_FATAL(QX_ImmutablePart_getPointCount, raw());
+}
 
 Point ImmutablePart::get_point(int64_t point_index) const {
   return Point::from_handle(OSTREL_RT_CALL(QX_ImmutablePart_getPoint, raw(), point_index));
@@ -119,7 +127,9 @@ ImmutablePart ImmutablePartCollection::get_part(int64_t index) const {
   return ImmutablePart::from_handle(OSTREL_RT_CALL(QX_ImmutablePartCollection_getPart, raw(), index));
 }
 
-ImmutablePartIntoIter ImmutablePartCollection::into_iter() && { return ImmutablePartIntoIter(std::move(*this)); }
+ImmutablePartIntoIter ImmutablePartCollection::into_iter() && {
+  return ImmutablePartIntoIter(std::move(*this));
+}
 
 // ---- ImmutablePointCollection ----
 
@@ -135,7 +145,9 @@ Point ImmutablePointCollection::get_point(int64_t index) const {
   return Point::from_handle(OSTREL_RT_CALL(QX_ImmutablePointCollection_getPoint, raw(), index));
 }
 
-ImmutablePointIntoIter ImmutablePointCollection::into_iter() && { return ImmutablePointIntoIter(std::move(*this)); }
+ImmutablePointIntoIter ImmutablePointCollection::into_iter() && {
+  return ImmutablePointIntoIter(std::move(*this));
+}
 
 // ---- iterators ----
 

@@ -73,10 +73,8 @@ class EllipticArcSegment : public SegmentHandle<EllipticArcSegment> {
                                                                    const Point& center, bool is_minor,
                                                                    bool is_counter_clockwise,
                                                                    const SpatialReference* sr);
-  static EllipticArcSegment with_circular_elliptic_arc_with_start_end_and_interior(const Point& start,
-                                                                                   const Point& end,
-                                                                                   const Point& interior,
-                                                                                   const SpatialReference* sr);
+  static EllipticArcSegment with_circular_elliptic_arc_with_start_end_and_interior(
+      const Point& start, const Point& end, const Point& interior, const SpatialReference* sr);
 
   // Runtime errors are fatal.
   Point center_point() const;
@@ -91,8 +89,8 @@ class EllipticArcSegment : public SegmentHandle<EllipticArcSegment> {
 };
 
 template <class T>
-concept TypedSegment =
-    std::is_same_v<T, LineSegment> || std::is_same_v<T, CubicBezierSegment> || std::is_same_v<T, EllipticArcSegment>;
+concept TypedSegment = std::is_same_v<T, LineSegment> || std::is_same_v<T, CubicBezierSegment> ||
+                       std::is_same_v<T, EllipticArcSegment>;
 
 class SegmentOwned : public SegmentHandle<SegmentOwned> {
  public:

@@ -30,12 +30,24 @@ std::string debug_str(std::string_view view) {
   while (pos < text.size()) {
     char32_t c = unicode::decode_utf8(text, pos);
     switch (c) {
-      case U'\0': out += "\\0"; break;
-      case U'\t': out += "\\t"; break;
-      case U'\n': out += "\\n"; break;
-      case U'\r': out += "\\r"; break;
-      case U'"': out += "\\\""; break;
-      case U'\\': out += "\\\\"; break;
+      case U'\0':
+        out += "\\0";
+        break;
+      case U'\t':
+        out += "\\t";
+        break;
+      case U'\n':
+        out += "\\n";
+        break;
+      case U'\r':
+        out += "\\r";
+        break;
+      case U'"':
+        out += "\\\"";
+        break;
+      case U'\\':
+        out += "\\\\";
+        break;
       default:
         if (unicode::is_grapheme_extend(c) || !unicode::is_printable(c))
           append_hex_escape(out, c);
@@ -47,16 +59,17 @@ std::string debug_str(std::string_view view) {
   return out;
 }
 
-
 std::string string_from_handle(QX_StringHandle handle) {
   CallError read;
   QX_ByteArray bytes = QX(QX_String_getByteArray)(handle, read.handler());
-  if (read.failed()) detail::fatal_with("Internal error: Failed to get byte array from String handle", *read.slot());
+  if (read.failed())
+    detail::fatal_with("Internal error: Failed to get byte array from String handle", *read.slot());
   std::string text;
   if (bytes.size > 0) text.assign(reinterpret_cast<const char*>(bytes.data), bytes.size);
   CallError release;
   QX(QX_String_destroy)(handle, release.handler());
-  if (release.failed()) detail::fatal_with("Internal error: Failed to destroy String handle", *release.slot());
+  if (release.failed())
+    detail::fatal_with("Internal error: Failed to destroy String handle", *release.slot());
   return text;
 }
 
@@ -72,7 +85,8 @@ std::string nul_error_debug(std::string_view text, std::size_t nul_index) {
 
 std::string to_c_string(std::string_view text, std::string_view fatal_message) {
   std::size_t nul = text.find('\0');
-  if (nul != std::string_view::npos) detail::fatal(std::string(fatal_message) + ": " + nul_error_debug(text, nul));
+  if (nul != std::string_view::npos)
+    detail::fatal(std::string(fatal_message) + ": " + nul_error_debug(text, nul));
   return std::string(text);
 }
 

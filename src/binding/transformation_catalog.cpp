@@ -22,13 +22,14 @@ void set_projection_engine_directory(const std::optional<std::string_view>& path
   OSTREL_RT_CALL(QX_TransformationCatalog_setProjectionEngineDirectory, c_path ? c_path->c_str() : nullptr);
 }
 
-std::vector<DatumTransformationOwned> get_transformations_by_suitability_with_area_of_interest_and_ignore_vertical(
-    const SpatialReference& input, const SpatialReference& output, const Envelope* area_of_interest,
-    bool ignore_vertical) {
-  QX_ArrayHandle array =
-      OSTREL_RT_CALL_FATAL(QX_TransformationCatalog_getTransformationsBySuitabilityWithAreaOfInterestAndIgnoreVertical,
-                           input.raw(), output.raw(), area_of_interest ? area_of_interest->raw() : nullptr,
-                           ignore_vertical);
+std::vector<DatumTransformationOwned>
+get_transformations_by_suitability_with_area_of_interest_and_ignore_vertical(const SpatialReference& input,
+                                                                             const SpatialReference& output,
+                                                                             const Envelope* area_of_interest,
+                                                                             bool ignore_vertical) {
+  QX_ArrayHandle array = OSTREL_RT_CALL_FATAL(
+      QX_TransformationCatalog_getTransformationsBySuitabilityWithAreaOfInterestAndIgnoreVertical,
+      input.raw(), output.raw(), area_of_interest ? area_of_interest->raw() : nullptr, ignore_vertical);
   Array owned = Array::from_handle(array);
   try {
     return array_into_vec<DatumTransformationOwned>(std::move(owned));

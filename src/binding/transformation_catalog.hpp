@@ -23,8 +23,10 @@ std::optional<std::string> projection_engine_directory();
 void set_projection_engine_directory(const std::optional<std::string_view>& path);
 
 // The suitable transformations, best first.  Everything but success is fatal.
-std::vector<DatumTransformationOwned> get_transformations_by_suitability_with_area_of_interest_and_ignore_vertical(
-    const SpatialReference& input, const SpatialReference& output, const Envelope* area_of_interest,
-    bool ignore_vertical);
+std::vector<DatumTransformationOwned>
+get_transformations_by_suitability_with_area_of_interest_and_ignore_vertical(const SpatialReference& input,
+                                                                             const SpatialReference& output,
+                                                                             const Envelope* area_of_interest,
+                                                                             bool ignore_vertical);
 
 }  // namespace ostrel::rt::transformation_catalog

@@ -8,8 +8,8 @@ namespace {
 bool in_ranges(const CodeRange* ranges, std::size_t count, char32_t c) {
   // Ranges are sorted and disjoint: find the last one starting at or before c.
   const CodeRange* end = ranges + count;
-  const CodeRange* it =
-      std::upper_bound(ranges, end, static_cast<uint32_t>(c), [](uint32_t v, const CodeRange& r) { return v < r.first; });
+  const CodeRange* it = std::upper_bound(ranges, end, static_cast<uint32_t>(c),
+                                         [](uint32_t v, const CodeRange& r) { return v < r.first; });
   if (it == ranges) return false;
   --it;
   return c <= it->last;

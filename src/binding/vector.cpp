@@ -24,7 +24,9 @@ void Element::set_geometry(GeometryOwned geometry) {
 
 void Vector::destroy(QX_VectorHandle h, const QX_ErrorHandler*) { QX(QX_Vector_destroy)(h, nullptr); }
 
-Vector Vector::create(uint32_t element_type) { return from_handle(OSTREL_RT_CALL(QX_Vector_create, element_type)); }
+Vector Vector::create(uint32_t element_type) {
+  return from_handle(OSTREL_RT_CALL(QX_Vector_create, element_type));
+}
 
 void Vector::add(const Element& element) { OSTREL_RT_CALL(QX_Vector_add, raw(), element.raw()); }
 

@@ -58,7 +58,9 @@ std::string error_of(const std::function<void()>& body) {
   return "";
 }
 
-std::string text(const std::string& msg, const std::string& additional) { return Error(1, msg, additional).text(); }
+std::string text(const std::string& msg, const std::string& additional) {
+  return Error(1, msg, additional).text();
+}
 
 void check_error_forms() {
   EXPECT_EQ(text("the point is empty.", "ring 2 is not closed."), "The point is empty: Ring 2 is not closed");
@@ -82,10 +84,12 @@ void check_error_forms() {
   EXPECT_EQ(text("Ä", ""), "Ä");
   EXPECT_EQ(text("1a", ""), "1a");
 
-  EXPECT_EQ(Error::new_conversion_error("GeometryOwned", "geometry::polygon::Polygon").text(),
-            "Conversion between types failed: Tried to convert from GeometryOwned to geometry::polygon::Polygon");
+  EXPECT_EQ(
+      Error::new_conversion_error("GeometryOwned", "geometry::polygon::Polygon").text(),
+      "Conversion between types failed: Tried to convert from GeometryOwned to geometry::polygon::Polygon");
   EXPECT_EQ(Error::new_conversion_error("a", "b").debug(),
-            "Error { code: 100000, msg: \"Conversion between types failed.\", additional_msg: \"Tried to convert from a "
+            "Error { code: 100000, msg: \"Conversion between types failed.\", additional_msg: \"Tried to "
+            "convert from a "
             "to b.\" }");
   // Escapes of the debug form; the code is signed; single quotes stay.
   EXPECT_EQ(Error(-3, "a\"b\\c\n\t\r", std::string("x\0y'", 4)).debug(),
@@ -93,7 +97,8 @@ void check_error_forms() {
   // Combining marks, format and other unprintable characters as \u{hex}.
   EXPECT_EQ(Error(0, "e\xCC\x81", "\xE2\x80\x8B\x7F\xC2\xA0").debug(),
             "Error { code: 0, msg: \"e\\u{301}\", additional_msg: \"\\u{200b}\\u{7f}\\u{a0}\" }");
-  EXPECT_EQ(Error(0, "héllo ✓ 日本", "").debug(), "Error { code: 0, msg: \"héllo ✓ 日本\", additional_msg: \"\" }");
+  EXPECT_EQ(Error(0, "héllo ✓ 日本", "").debug(),
+            "Error { code: 0, msg: \"héllo ✓ 日本\", additional_msg: \"\" }");
 
   EXPECT_EQ(nul_error_debug(std::string("ab\0c", 4), 2), "NulError(2, [97, 98, 0, 99])");
   EXPECT_EQ(fatal_of([] { to_c_string(std::string("1*\0", 3), "Failed to convert string to CString"); }),
@@ -102,7 +107,8 @@ void check_error_forms() {
 
   IoError missing{IoError::Kind::NotFound, "Could not find dynamic library at /x", std::nullopt};
   EXPECT_EQ(missing.debug(), "Custom { kind: NotFound, error: \"Could not find dynamic library at /x\" }");
-  EXPECT_EQ(IoError::from_errno(13).debug(), "Os { code: 13, kind: PermissionDenied, message: \"Permission denied\" }");
+  EXPECT_EQ(IoError::from_errno(13).debug(),
+            "Os { code: 13, kind: PermissionDenied, message: \"Permission denied\" }");
   EXPECT_EQ(IoError::from_errno(13).display(), "Permission denied (os error 13)");
 }
 
@@ -135,11 +141,13 @@ void check_wrappers() {
     EXPECT(p.raw() == nullptr);
     EXPECT(g.downcast_ref<Point>()->x() == 1);
     EXPECT(!g.try_downcast_ref<Polygon>().has_value());
-    EXPECT_EQ(error_of([&] { g.downcast_ref<Polygon>(); }),
-              "Conversion between types failed: Tried to convert from GeometryOwned to geometry::polygon::Polygon");
+    EXPECT_EQ(
+        error_of([&] { g.downcast_ref<Polygon>(); }),
+        "Conversion between types failed: Tried to convert from GeometryOwned to geometry::polygon::Polygon");
     EXPECT(g.raw() != nullptr);
     EXPECT_EQ(error_of([&] { std::move(g).downcast<Polyline>(); }),
-              "Conversion between types failed: Tried to convert from GeometryOwned to geometry::polyline::Polyline");
+              "Conversion between types failed: Tried to convert from GeometryOwned to "
+              "geometry::polyline::Polyline");
     EXPECT(g.raw() == nullptr);  // released by the failed downcast
 
     GeometryOwned from = GeometryOwned::from_json(R"({"paths":[[[0,0],[3,4]]]})");
@@ -147,7 +155,9 @@ void check_wrappers() {
     std::string json = line.to_json();
     EXPECT(json.find("\"paths\"") != std::string::npos);
     EXPECT(!error_of([] { GeometryOwned::from_json("{not json"); }).empty());
-    EXPECT(fatal_of([] { GeometryOwned::from_json(std::string("{\0}", 3)); }).rfind("Text is always valid UTF-8: NulError(1, [123, 0, 125])", 0) == 0);
+    EXPECT(fatal_of([] {
+             GeometryOwned::from_json(std::string("{\0}", 3));
+           }).rfind("Text is always valid UTF-8: NulError(1, [123, 0, 125])", 0) == 0);
 
     // Parts read back through the iterator, in order.
     ImmutablePartIntoIter parts = line.parts().into_iter();
@@ -178,11 +188,14 @@ void check_wrappers() {
     EXPECT(acres.area_unit_id() == AreaUnitId::Acres);
     EXPECT(acres.to_square_meters(1) > 4046 && acres.to_square_meters(1) < 4047);
     EXPECT(!error_of([] { SpatialReference::with_wkid(123456789); }).empty());
-    EXPECT(fatal_of([] { SpatialReference::with_wktext(std::string("GEOGCS\0", 7)); })
-               .rfind("Failed to convert string to CString: NulError(6, ", 0) == 0);
+    EXPECT(fatal_of([] {
+             SpatialReference::with_wktext(std::string("GEOGCS\0", 7));
+           }).rfind("Failed to convert string to CString: NulError(6, ", 0) == 0);
 
     // Two reports during one call: the caller sees the last; the first is released.
-    auto keep = [](void* user_data, QX_ErrorHandle e) { static_cast<std::vector<QX_ErrorHandle>*>(user_data)->push_back(e); };
+    auto keep = [](void* user_data, QX_ErrorHandle e) {
+      static_cast<std::vector<QX_ErrorHandle>*>(user_data)->push_back(e);
+    };
     std::vector<QX_ErrorHandle> reports;
     QX_ErrorHandler keeper{keep, &reports};
     QX(QX_SpatialReference_create)(123456789, &keeper);
@@ -260,8 +273,9 @@ void check_loader(const std::string& good, const std::string& lacking, const std
     set_library_path(lacking);
     return fatal_of([] { ffi(); });
   });
-  EXPECT_EQ(out, "Failed to load vaskelith library at " + lacking + ": Could not obtain symbol from the library: " +
-                     lacking + ": undefined symbol: QX_Segment_getEndPoint");
+  EXPECT_EQ(out, "Failed to load vaskelith library at " + lacking +
+                     ": Could not obtain symbol from the library: " + lacking +
+                     ": undefined symbol: QX_Segment_getEndPoint");
 
   // A name that resolves to address 0.
   out = in_child([&] {
@@ -282,8 +296,9 @@ void check_loader(const std::string& good, const std::string& lacking, const std
     r += "\n" + std::string(init_with_library("/").has_value() ? "err" : "ok");
     return r;
   });
-  EXPECT_EQ(out, "Custom { kind: NotFound, error: \"Could not find dynamic library at /nonexistent/x.so\" }\n" + good +
-                     "\nok\nok");
+  EXPECT_EQ(out,
+            "Custom { kind: NotFound, error: \"Could not find dynamic library at /nonexistent/x.so\" }\n" +
+                good + "\nok\nok");
 
   // Nothing anywhere: the bare name is left to the dynamic loader.
   out = in_child([&] {
@@ -291,7 +306,8 @@ void check_loader(const std::string& good, const std::string& lacking, const std
     ::setenv("GEOMETRY_LIB_PATH", "/nonexistent/libvaskelith.so", 1);
     return find_library_path();
   });
-  EXPECT(out == "libvaskelith.so" || out.find("/vaskelith_bin/linux-x86_64/libvaskelith.so") != std::string::npos);
+  EXPECT(out == "libvaskelith.so" ||
+         out.find("/vaskelith_bin/linux-x86_64/libvaskelith.so") != std::string::npos);
 }
 
 // Run from a copy of this program at <root>/a/bin: candidates are created
@@ -330,8 +346,8 @@ void check_search(const char* self) {
   }
   std::string root = tmpl;
   std::string copy = root + "/a/bin/test_binding";
-  std::string cmd = "mkdir -p '" + root + "/a/bin' && cp '" + self + "' '" + copy + "' && '" + copy + "' search '" +
-                    root + "'; s=$?; rm -rf '" + root + "'; exit $s";
+  std::string cmd = "mkdir -p '" + root + "/a/bin' && cp '" + self + "' '" + copy + "' && '" + copy +
+                    "' search '" + root + "'; s=$?; rm -rf '" + root + "'; exit $s";
   EXPECT(std::system(cmd.c_str()) == 0);
 }
 
@@ -340,7 +356,8 @@ void check_search(const char* self) {
 int main(int argc, char** argv) {
   if (argc == 3 && std::string(argv[1]) == "search") return search_mode(argv[2]);
   if (argc < 4) {
-    std::fprintf(stderr, "usage: %s <libvaskelith.so> <library lacking names> <library with a null name>\n", argv[0]);
+    std::fprintf(stderr, "usage: %s <libvaskelith.so> <library lacking names> <library with a null name>\n",
+                 argv[0]);
     return 2;
   }
   check_error_forms();
