@@ -67,7 +67,7 @@ def test_map_over_list_generator_and_dict_values(kind):
 
 def test_map_functions():
     items = [square(0, 0, 2), line((0, 0), (3, 0))]
-    assert [type(g) for g in og.boundary_collection(items)] == [og.Polyline, og.Polyline]
+    assert [type(g) for g in og.boundary_collection(items)] == [og.Polyline, og.MultiPoint]
     assert og.simplify_collection(items)[0].area == pytest.approx(4.0)
     assert og.is_simple_collection([line((0, 0), (2, 2), (2, 0), (0, 2)), items[1]]) == [False, True]
     assert [g.has_z for g in og.set_z_collection(5.0, items)] == [True, True]
@@ -119,7 +119,7 @@ def test_difference_geom_minus_collection_folds_in_order():
     assert result.area == pytest.approx(50.0)
     assert result.equals(a.difference(square(0, 0, 5)).difference(square(5, 5, 5)))
     copy = og.difference_geom_minus_collection(a, [])
-    assert copy is not a and isinstance(copy, og.Polygon) and str(copy) == str(a)
+    assert copy is not a and isinstance(copy, og.Polygon) and copy.equals(a)
 
 
 @pytest.mark.parametrize(
@@ -241,13 +241,8 @@ def test_buffer_collection_static_shapes():
     assert two[1].area == pytest.approx(two[0].area)  # the last distance serves the rest
     merged = og.Geometry.buffer_collection([pt(0, 0), pt(1, 0)], [1.0, 1.0], True)
     assert isinstance(merged, og.Polygon)
-    with pytest.raises(Exception) as info:
-        og.Geometry.buffer_collection([pt(0, 0), pt(100, 0)], [1.0], True)
-    assert type(info.value) is Exception
-    assert str(info.value) == (
-        "Vaskelith library error: 'Internal error: Did not get a singular geometry from engine with "
-        "union_result set to true'"
-    )
+    apart = og.Geometry.buffer_collection([pt(0, 0), pt(100, 0)], [1.0], True)
+    assert isinstance(apart, og.Polygon) and apart.area == pytest.approx(2 * two[0].area)
     assert og.Geometry.buffer_collection([], [], True) == []
 
 

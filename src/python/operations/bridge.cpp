@@ -1,9 +1,13 @@
 #include "python/operations/bridge.hpp"
 
+#include "python/enums.hpp"
 #include "python/envelope.hpp"
 #include "python/factory.hpp"
 #include "python/geometry.hpp"
 #include "python/point.hpp"
+#include "python/polygon.hpp"
+#include "python/polyline.hpp"
+#include "python/pyapi/args.hpp"
 #include "python/pyapi/errors.hpp"
 #include "python/pyapi/types.hpp"
 #include "python/spatial_reference.hpp"
@@ -23,8 +27,8 @@ PyTypeObject* registered_class(const char* module, const char* name) {
 
 PyTypeObject* geometry_type() { return Geometry::type(); }
 PyTypeObject* point_type() { return Point::type(); }
-PyTypeObject* polyline_type() { return registered_class("ostrel_geometry", "Polyline"); }
-PyTypeObject* polygon_type() { return registered_class("ostrel_geometry", "Polygon"); }
+PyTypeObject* polyline_type() { return Polyline::type(); }
+PyTypeObject* polygon_type() { return Polygon::type(); }
 PyTypeObject* envelope_type() { return Envelope::type(); }
 PyTypeObject* datum_transformation_type() {
   return registered_class("ostrel_geometry.projection", "DatumTransformation");
@@ -33,38 +37,40 @@ PyTypeObject* datum_transformation_type() {
 rt::GeometryOwned to_runtime(PyObject* obj) { return Geometry::geom_from_pyobj(obj); }
 rt::Envelope envelope_geom(PyObject* env) { return Envelope::get_geom(env); }
 rt::Point point_geom(PyObject* point) { return Point::get_geom(point); }
+rt::Polyline polyline_geom(PyObject* polyline) { return Polyline::get_geom(polyline); }
 rt::SpatialReference spatial_reference_geom(PyObject* obj) { return SpatialReference::geom_sr_from_py(obj); }
 
-rt::LinearUnit new_linear_unit(int32_t code) {
-  try {
-    return rt::LinearUnit::with_unit_id((uint32_t)code);
-  } catch (rt::Error& e) {
-    raise(PyExc_ValueError, "Invalid LinearUnitId: " + e.debug());
-  }
+namespace {
+// The member's value, or the cast text as a TypeError for the caller to name.
+template <class Enum>
+auto member_value(PyObject* obj, const char* name) {
+  if (!PyObject_TypeCheck(obj, Enum::type())) raise(PyExc_TypeError, cast_text(obj, name));
+  return Enum::value(obj);
 }
+}  // namespace
+
+int32_t linear_unit_id_value(PyObject* obj) { return member_value<LinearUnitId>(obj, "LinearUnitId"); }
+int32_t area_unit_id_value(PyObject* obj) { return member_value<AreaUnitId>(obj, "AreaUnitId"); }
+uint32_t curve_type_value(PyObject* obj) { return member_value<GeodeticCurveType>(obj, "GeodeticCurveType"); }
+bool is_area_unit_id(PyObject* obj) { return PyObject_TypeCheck(obj, AreaUnitId::type()); }
+bool is_area_unit(PyObject* obj) { return PyObject_TypeCheck(obj, AreaUnit::type()); }
+const rt::AreaUnit& area_unit_of(PyObject* area_unit) { return AreaUnit::unit(area_unit); }
+rt::AreaUnit new_area_unit(int32_t code) { return AreaUnit::new_from_unit_id(code); }
+rt::AreaUnit clone_area_unit(PyObject* area_unit) { return AreaUnit::try_clone(area_unit); }
+rt::LinearUnit new_linear_unit(int32_t code) { return LinearUnitId::to_runtime_linear_unit(code); }
 
 Ref geometry_to_py(rt::GeometryOwned g) { return factory::from_geometry_owned(std::move(g)); }
 Ref geometries_to_py(std::vector<rt::GeometryOwned> gs) { return Geometry::iterable_geos_to_py(std::move(gs)); }
+Ref polygon_to_py(rt::Polygon p) { return Polygon::from_geom(std::move(p)); }
 Ref envelope_to_py(rt::Envelope e) { return Envelope::from_geom(std::move(e)); }
 Ref point_to_py(rt::Point p) { return Point::from_geom(std::move(p)); }
 Ref point_model_to_py(model::ZorvGeometryPoint p) { return Point::from_model(std::move(p)); }
 
 }  // namespace ostrel::py::ops
 
-// ---- waiting for their classes: fail loudly until then ----
+// ---- waiting for the projection submodule's class ----
 namespace ostrel::py::ops {
-namespace {
-[[noreturn]] void pending(const char* what) { fatal(std::string("Internal error: ") + what + " is not available yet"); }
-}  // namespace
-rt::Polyline polyline_geom(PyObject*) { pending("Polyline::get_geom"); }
-const rt::DatumTransformationOwned& datum_transformation_of(PyObject*) { pending("DatumTransformation"); }
-int32_t linear_unit_id_value(PyObject*) { pending("LinearUnitId"); }
-int32_t area_unit_id_value(PyObject*) { pending("AreaUnitId"); }
-uint32_t curve_type_value(PyObject*) { pending("GeodeticCurveType"); }
-bool is_area_unit_id(PyObject*) { pending("AreaUnitId"); }
-bool is_area_unit(PyObject*) { pending("AreaUnit"); }
-const rt::AreaUnit& area_unit_of(PyObject*) { pending("AreaUnit"); }
-rt::AreaUnit new_area_unit(int32_t) { pending("AreaUnit"); }
-rt::AreaUnit clone_area_unit(PyObject*) { pending("AreaUnit"); }
-Ref polygon_to_py(rt::Polygon) { pending("Polygon::from_geom"); }
+const rt::DatumTransformationOwned& datum_transformation_of(PyObject*) {
+  fatal("Internal error: DatumTransformation is not available yet");
+}
 }  // namespace ostrel::py::ops
