@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include <GeographicLib/Geodesic.hpp>
+#include <GeographicLib/PolygonArea.hpp>
+
 #include "handles.hpp"
 #include "spatial_reference.hpp"
 #include "vaskelith/api.h"
@@ -205,6 +208,181 @@ int main() {
     QX_SpatialReference_destroy(to3857, nullptr);
     QX_SpatialReference_destroy(to32632, nullptr);
     QX_SpatialReference_destroy(to4326, nullptr);
+  }
+  // ---- geodetic buffer ----
+  {
+    const GeographicLib::Geodesic& geod = GeographicLib::Geodesic::WGS84();
+    auto area = [](const H& h) {
+      Slot s;
+      return QX_GeometryEngine_areaGeodetic(h.h, nullptr, 0, &s);
+    };
+    // Every vertex of a point's buffer lies at the distance, and the area is
+    // that of the geodesic circle, less the slivers outside the chords
+    // (at most 2/3 of the maximum deviation times the perimeter).
+    struct PointCase {
+      const char* what;
+      double lon, lat, d;
+      int parts;
+    };
+    const PointCase cases[] = {{"point on the equator", 0, 0, 1000, 1},
+                               {"point at the antimeridian", 179.99, 0, 10000, 2},
+                               {"point 5.5 km from the north pole", 0, 89.95, 10000, 1},
+                               {"point near the south pole", 120, -89.99, 3000, 1},
+                               {"large circle (2000 km)", 30, 60, 2000000, 1}};
+    for (const PointCase& c : cases) {
+      Slot s;
+      H pt(point(c.lon, c.lat, wgs84));
+      const double dev = c.d * 1e-3;
+      H b(QX_GeometryEngine_bufferGeodetic(pt.h, nullptr, 0, c.d, dev, &s));
+      expect(std::string(c.what) + ": no error " + s.message, !s.failed);
+      if (s.failed) continue;
+      double worst = 0, maxlat = -90;
+      bool in_range = true;
+      for (const Part& part : b.g().parts)
+        for (const Vertex& v : part.vertices) {
+          in_range = in_range && v.x >= -180 && v.x <= 180 && v.y >= -90 && v.y <= 90;
+          maxlat = std::max(maxlat, v.y);
+          // Vertices added on the cut lines and at the pole are not on the circle.
+          if (std::fabs(std::fabs(v.x) - 180) < 1e-9 || std::fabs(std::fabs(v.y) - 90) < 1e-9) continue;
+          double s12;
+          geod.Inverse(c.lat, c.lon, v.y, v.x, s12);
+          worst = std::max(worst, std::fabs(s12 - c.d));
+        }
+      near(std::string(c.what) + ": parts", b.g().parts.size(), c.parts, 0);
+      expect(std::string(c.what) + ": coordinates within [-180,180]x[-90,90]", in_range);
+      near(std::string(c.what) + ": vertices off the circle by (m)", worst, 0, dev);
+      // Area of the geodesic circle: pi d^2 to first order; the chords cut
+      // at most 2/3 dev * 2 pi d.
+      double circle = 0;
+      {
+        GeographicLib::PolygonArea fine(geod);
+        for (int k = 0; k < 20000; ++k) {
+          double la, lo;
+          geod.Direct(c.lat, c.lon, 360.0 * k / 20000, c.d, la, lo);
+          fine.AddPoint(la, lo);
+        }
+        double per;
+        fine.Compute(true, true, per, circle);
+      }
+      const double got = area(b);
+      near(std::string(c.what) + ": area / circle area", got / circle, 1 - (4 * M_PI * c.d * dev / 3) / circle / 2,
+           (4 * M_PI * c.d * dev / 3) / circle / 2 + 1e-9);
+      if (c.lat > 89.9) near(std::string(c.what) + ": reaches the pole", maxlat, 90, 0);
+      // Seen as straight lines of longitude and latitude, the edges stay
+      // within the deviation of the circle too (their midpoints are checked).
+      double worst_mid = 0;
+      for (const Part& part : b.g().parts)
+        for (std::size_t i = 0; i < part.vertices.size(); ++i) {
+          const Vertex& a = part.vertices[i];
+          const Vertex& z = part.vertices[(i + 1) % part.vertices.size()];
+          if (std::fabs(a.x - z.x) > 180) continue;
+          if (std::fabs(std::fabs(a.x) - 180) < 1e-9 && std::fabs(std::fabs(z.x) - 180) < 1e-9) continue;
+          if (std::fabs(std::fabs(a.y) - 90) < 1e-9 || std::fabs(std::fabs(z.y) - 90) < 1e-9) continue;
+          double s12;
+          geod.Inverse(c.lat, c.lon, (a.y + z.y) / 2, (a.x + z.x) / 2, s12);
+          worst_mid = std::max(worst_mid, std::fabs(s12 - c.d));
+        }
+      near(std::string(c.what) + ": edge midpoints off the circle by (m)", worst_mid, 0, dev);
+    }
+    // A degree of equator buffered by 1 km: a stadium of 2 d L + pi d^2.
+    {
+      Slot s;
+      H line(polyline({{{0, 0}, {1, 0}}}, wgs84));
+      H b(QX_GeometryEngine_bufferGeodetic(line.h, nullptr, 0, 1000, 0.1, &s));
+      expect("line buffer: no error " + s.message, !s.failed);
+      const double want = 2 * 1000 * 111319.490793 + M_PI * 1000 * 1000;
+      near("line buffer area / (2 d L + pi d^2)", area(b) / want, 1, 1e-4);
+      near("line buffer: one ring", b.g().parts.size(), 1, 0);
+      // Beside the equator the offset is the meridian arc of 1000 m.
+      double worst = 0;
+      for (const Vertex& v : b.g().parts.at(0).vertices) {
+        if (v.x <= 0 || v.x >= 1) continue;
+        double s12;
+        geod.Inverse(0, v.x, v.y, v.x, s12);
+        worst = std::max(worst, std::fabs(s12 - 1000));
+      }
+      near("line buffer: vertices beside the line off by (m)", worst, 0, 0.1);
+      // The same line in kilometers, and in Web Mercator, gives the same buffer.
+      QX_UnitHandle km = QX_LinearUnit_create(9036, &s);
+      H bk(QX_GeometryEngine_bufferGeodetic(line.h, km, 0, 1, 0.0001, &s));
+      near("distance in kilometers", area(bk) / area(b), 1, 1e-6);
+      QX_Unit_destroy(km, nullptr);
+      H wm(polyline({{{0, 0}, {111319.49079327357, 0}}}, webmerc));
+      H bw(QX_GeometryEngine_bufferGeodetic(wm.h, nullptr, 0, 1000, 0.1, &s));
+      near("Web Mercator line buffer measured on the ellipsoid", area(bw) / want, 1, 1e-4);
+      expect("Web Mercator buffer keeps its reference", bw.g().spatial_reference == webmerc);
+      // A point buffer in Web Mercator at 60N: its vertices, taken back to
+      // degrees, lie 5 km from the point although Mercator doubles lengths there.
+      QX_SpatialReferenceHandle to4326 = make_handle(wgs84);
+      QX_SpatialReferenceHandle to3857 = make_handle(webmerc);
+      H p60(point(10, 60, wgs84));
+      H p60m(QX_GeometryEngine_project(p60.h, to3857, &s));
+      H bm(QX_GeometryEngine_bufferGeodetic(p60m.h, nullptr, 0, 5000, 1, &s));
+      H bm_ll(QX_GeometryEngine_project(bm.h, to4326, &s));
+      double worst_m = 0;
+      for (const Vertex& v : bm_ll.g().parts.at(0).vertices) {
+        double s12;
+        geod.Inverse(60, 10, v.y, v.x, s12);
+        worst_m = std::max(worst_m, std::fabs(s12 - 5000));
+      }
+      near("Web Mercator point buffer: vertices 5 km away, off by (m)", worst_m, 0, 1);
+      QX_SpatialReference_destroy(to4326, nullptr);
+      QX_SpatialReference_destroy(to3857, nullptr);
+      // A line across the antimeridian is cut into two parts.
+      H across(polyline({{{179.5, 10}, {-179.5, 10}}}, wgs84));
+      H ba(QX_GeometryEngine_bufferGeodetic(across.h, nullptr, 0, 5000, 1, &s));
+      near("line across the antimeridian: two parts", ba.g().parts.size(), 2, 0);
+      const double len_across = [&] {
+        Slot t;
+        return QX_GeometryEngine_lengthGeodetic(across.h, nullptr, 0, &t);
+      }();
+      near("line across the antimeridian: area", area(ba) / (2 * 5000 * len_across + M_PI * 5000 * 5000), 1, 1e-4);
+      expect("no error " + s.message, !s.failed);
+    }
+    // Polygons grow and shrink; a negative buffer of a 1x1 degree cell by
+    // 10 km leaves roughly the cell less a 10 km band.
+    {
+      Slot s;
+      H cell(polyline({{{0, 0}, {0, 1}, {1, 1}, {1, 0}}}, wgs84, true));
+      const double a0 = area(cell);
+      const double perim = QX_GeometryEngine_lengthGeodetic(cell.h, nullptr, 0, &s);
+      H grow(QX_GeometryEngine_bufferGeodetic(cell.h, nullptr, 0, 10000, 1, &s));
+      near("cell grown by 10 km: A + P d + pi d^2 (relative)", area(grow) / (a0 + perim * 10000 + M_PI * 1e8), 1,
+           1e-4);
+      H shrink(QX_GeometryEngine_bufferGeodetic(cell.h, nullptr, 0, -10000, 1, &s));
+      near("cell shrunk by 10 km: A - P d + 4 d^2 (relative)", area(shrink) / (a0 - perim * 10000 + 4e8), 1, 1e-3);
+      H gone(QX_GeometryEngine_bufferGeodetic(cell.h, nullptr, 0, -100000, 1, &s));
+      expect("cell shrunk by 100 km is empty", gone.g().is_empty());
+      H pt(point(0, 0, wgs84));
+      H none(QX_GeometryEngine_bufferGeodetic(pt.h, nullptr, 0, -5, 1, &s));
+      expect("negative buffer of a point is empty", none.g().is_empty() && none.g().kind == GeometryKind::Polygon);
+      expect("no error " + s.message, !s.failed);
+      // Each curve type buffers (the distance is geodesic; edges follow the type).
+      for (int t = 1; t < 5; ++t) {
+        Slot u;
+        H b(QX_GeometryEngine_bufferGeodetic(cell.h, nullptr, t, 10000, 1, &u));
+        expect(std::string("buffer with ") + names[t] + ": no error " + u.message, !u.failed);
+      }
+    }
+    // Collections: the last distance serves the remaining geometries; the
+    // union of two overlapping circles is one polygon.
+    {
+      Slot s;
+      QX_VectorHandle gv = QX_Vector_create(QX_ELEMENT_TYPE_GEOMETRY, &s);
+      QX_VectorHandle dv = QX_Vector_create(QX_ELEMENT_TYPE_FLOAT64, &s);
+      gv->items.emplace_back(point(0, 0, wgs84));
+      gv->items.emplace_back(point(0.01, 0, wgs84));
+      dv->items.emplace_back(1000.0);
+      QX_ArrayHandle sep = QX_GeometryEngine_bufferGeodeticCollection(gv, dv, nullptr, 0, false, 1, &s);
+      near("collection without union: one polygon each", QX_Array_getSize(sep, &s), 2, 0);
+      QX_ArrayHandle one = QX_GeometryEngine_bufferGeodeticCollection(gv, dv, nullptr, 0, true, 1, &s);
+      near("collection with union: one polygon", QX_Array_getSize(one, &s), 1, 0);
+      expect("no error " + s.message, !s.failed);
+      QX_Array_destroy(sep, nullptr);
+      QX_Array_destroy(one, nullptr);
+      QX_Vector_destroy(gv, nullptr);
+      QX_Vector_destroy(dv, nullptr);
+    }
   }
   // ---- transformation catalog ----
   {

@@ -1,0 +1,687 @@
+// Geodetic buffers: the set of points within a distance of a geometry,
+// measured on the ellipsoid.
+//
+// The boundary is built from exact offsets: for every vertex, the geodesic
+// circle of the buffer distance (GeographicLib Geodesic Direct), and for
+// every edge the two offset curves reached by geodesics leaving the edge at
+// right angles.  These pieces are united in an azimuthal equidistant plane
+// centred on the geometry, where the pieces are sampled densely enough that
+// straight chords stay within the maximum deviation of the true curves.  The
+// union goes back to longitude and latitude, where rings that wind around a
+// pole are closed over it and everything is cut at the antimeridian, so the
+// result is a valid polygon in [-180, 180] x [-90, 90] (for a geographic
+// reference) or is transformed into the reference's own plane.
+//
+// Edges of another curve type than the geodesic are first followed by short
+// geodesic pieces; the distance is always the geodesic distance.
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <utility>
+#include <vector>
+
+#include <GeographicLib/AzimuthalEquidistant.hpp>
+
+#include "engine/geodetic_frame.hpp"
+#include "engine/geodetic_shapes.hpp"
+#include "engine/geos_context.hpp"
+#include "engine/geos_convert.hpp"
+#include "errors.hpp"
+#include "handles.hpp"
+
+namespace vaskelith::geodetic {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+using XY = std::pair<double, double>;
+using geos::GeomPtr;
+
+GEOSContextHandle_t C() { return geos::ctx(); }
+
+GEOSCoordSequence* sequence(const std::vector<XY>& ring) {
+  std::vector<double> buf;
+  buf.reserve(ring.size() * 2 + 2);
+  for (const auto& [x, y] : ring) {
+    buf.push_back(x);
+    buf.push_back(y);
+  }
+  if (!ring.empty() && (ring.front() != ring.back())) {
+    buf.push_back(ring.front().first);
+    buf.push_back(ring.front().second);
+  }
+  GEOSCoordSequence* seq = GEOSCoordSeq_copyFromBuffer_r(C(), buf.data(), static_cast<unsigned>(buf.size() / 2), 0, 0);
+  if (!seq) fail(kGeometryEngine, "The geometry engine could not build a coordinate sequence.");
+  return seq;
+}
+
+// A polygon from one ring; invalid rings (a piece that folds over itself)
+// are repaired so that the union can take them.
+GeomPtr polygon(const std::vector<XY>& ring) {
+  if (ring.size() < 3) return nullptr;
+  GEOSGeometry* shell = GEOSGeom_createLinearRing_r(C(), sequence(ring));
+  if (!shell) fail(kGeometryEngine, "The geometry engine could not build a ring.", geos::last_error());
+  GeomPtr p = geos::take(GEOSGeom_createPolygon_r(C(), shell, nullptr, 0), "a buffer piece");
+  if (GEOSisValid_r(C(), p.get()) != 1) p = geos::take(GEOSMakeValid_r(C(), p.get()), "repairing a buffer piece");
+  return p;
+}
+
+GeomPtr box(double xmin, double ymin, double xmax, double ymax) {
+  return polygon({{xmin, ymin}, {xmin, ymax}, {xmax, ymax}, {xmax, ymin}});
+}
+
+GeomPtr unite(std::vector<GeomPtr> pieces) {
+  std::vector<GeomPtr> kept;
+  for (auto& p : pieces)
+    if (p && GEOSisEmpty_r(C(), p.get()) == 0) kept.push_back(std::move(p));
+  if (kept.empty()) return geos::take(GEOSGeom_createEmptyPolygon_r(C()), "an empty polygon");
+  if (kept.size() == 1) return std::move(kept.front());
+  GeomPtr all = geos::collect(GEOS_GEOMETRYCOLLECTION, std::move(kept));
+  return geos::take(GEOSUnaryUnion_r(C(), all.get()), "uniting buffer pieces");
+}
+
+GeomPtr difference(const GeomPtr& a, const GeomPtr& b) {
+  return geos::take(GEOSDifference_r(C(), a.get(), b.get()), "subtracting from a buffer");
+}
+
+// Coordinates of a ring, closing vertex included.
+std::vector<XY> coords(const GEOSGeometry* ring) {
+  const GEOSCoordSequence* seq = GEOSGeom_getCoordSeq_r(C(), ring);
+  unsigned n = 0;
+  GEOSCoordSeq_getSize_r(C(), seq, &n);
+  std::vector<XY> out(n);
+  for (unsigned i = 0; i < n; ++i) GEOSCoordSeq_getXY_r(C(), seq, i, &out[i].first, &out[i].second);
+  return out;
+}
+
+// Whether (x, y) is inside the closed ring (crossing rule).
+bool inside(const std::vector<XY>& ring, double x, double y) {
+  bool in = false;
+  for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
+    const auto [xi, yi] = ring[i];
+    const auto [xj, yj] = ring[j];
+    if ((yi > y) != (yj > y) && x < (xj - xi) * (y - yi) / (yj - yi) + xi) in = !in;
+  }
+  return in;
+}
+
+struct Plan {
+  double distance = 0;   // meters, absolute
+  bool negative = false;
+  double deviation = 0;  // meters
+  double step = 0;       // spacing of samples along edges and offset curves, meters
+  int circle = 8;        // vertices of a vertex circle
+};
+
+Plan plan_for(double distance, double max_deviation, double radius) {
+  Plan p;
+  p.distance = std::fabs(distance);
+  p.negative = distance < 0;
+  double dev = max_deviation;
+  // No usable deviation given: a thousandth of the distance.
+  if (!(dev > 0) || !std::isfinite(dev)) dev = p.distance * 1e-3;
+  dev = std::clamp(dev, p.distance * 1e-6, p.distance * 0.5);
+  p.deviation = dev;
+  // A chord of a circle of radius r sagging by s spans 2 acos(1 - s/r); half
+  // the deviation goes to the chords, a quarter to the clean-up below.
+  const double theta = 2 * std::acos(1 - dev / 2 / p.distance);
+  p.circle = std::clamp(static_cast<int>(std::ceil(2 * kPi / theta)), 8, 100000);
+  // Chords of length h of curves bent like the earth (or like offset curves
+  // and geodesics seen in the azimuthal plane) sag by about h^2 / (8 R);
+  // a quarter of the deviation is allowed for that.
+  p.step = std::clamp(std::sqrt(2 * dev * radius), 1.0, 500000.0);
+  p.step = std::min(p.step, std::max(p.distance * theta, 1.0) * 4);
+  return p;
+}
+
+class Azimuthal {
+ public:
+  Azimuthal(const Ellipsoid& e, const LonLat& center) : proj_(e.geodesic()), c_(center) {}
+  XY forward(const LonLat& p) const {
+    double x, y, azi, rk;
+    proj_.Forward(c_.lat, c_.lon, p.lat, p.lon, x, y, azi, rk);
+    return {x, y};
+  }
+  LonLat reverse(double x, double y) const {
+    double lat, lon, azi, rk;
+    proj_.Reverse(c_.lat, c_.lon, x, y, lat, lon, azi, rk);
+    return {lon, lat};
+  }
+
+ private:
+  GeographicLib::AzimuthalEquidistant proj_;
+  LonLat c_;
+};
+
+// The input in longitude and latitude: lone points, paths and open rings,
+// edges being geodesic pieces no longer than the plan's step.
+struct Shapes {
+  std::vector<LonLat> points;
+  std::vector<std::vector<LonLat>> paths;
+  std::vector<std::vector<LonLat>> rings;
+  bool area = false;
+};
+
+std::vector<LonLat> follow(const Frame& frame, CurveType type, const std::vector<Vertex>& verts, bool closed,
+                           double step) {
+  std::vector<std::pair<double, double>> xy;
+  for (const Vertex& v : verts) xy.emplace_back(v.x, v.y);
+  const std::vector<LonLat> ll = frame.to_lonlat(xy);
+  std::vector<LonLat> out;
+  const std::size_t n = ll.size();
+  if (n == 0) return out;
+  out.push_back(ll[0]);
+  const std::size_t segs = n < 2 ? 0 : (closed ? n : n - 1);
+  for (std::size_t i = 0; i < segs; ++i) {
+    const std::size_t j = (i + 1) % n;
+    const Segment seg = type == CurveType::ShapePreserving
+                            ? Segment(frame.ellipsoid(), type, ll[i], ll[j], &frame.plane(), xy[i].first,
+                                      xy[i].second, xy[j].first, xy[j].second)
+                            : Segment(frame.ellipsoid(), type, ll[i], ll[j]);
+    const double k = std::ceil(seg.length() / step);
+    if (k > 1e6) fail(kInvalidArgument, "The maximum deviation is too small for the geometry.");
+    const std::vector<LonLat> pts = seg.divide(static_cast<std::size_t>(std::max(k, 1.0)));
+    for (std::size_t q = 1; q + 1 < pts.size(); ++q) out.push_back(pts[q]);
+    if (j != 0) out.push_back(ll[j]);
+  }
+  // Repeated points make no edge.
+  std::vector<LonLat> clean;
+  for (const LonLat& p : out)
+    if (clean.empty() || clean.back().lon != p.lon || clean.back().lat != p.lat) clean.push_back(p);
+  if (closed)
+    while (clean.size() > 1 && clean.back().lon == clean.front().lon && clean.back().lat == clean.front().lat)
+      clean.pop_back();
+  return clean;
+}
+
+Shapes shapes_of(const Geometry& g, const Frame& frame, CurveType type, double step) {
+  Shapes s;
+  if (g.kind == GeometryKind::Point) {
+    s.points = frame.to_lonlat(std::vector<Vertex>{g.point});
+  } else if (g.kind == GeometryKind::Multipoint) {
+    s.points = frame.to_lonlat(g.points);
+  } else {
+    s.area = g.kind == GeometryKind::Polygon || g.kind == GeometryKind::Envelope;
+    for (const FlatPart& part : flat_parts(g)) {
+      std::vector<LonLat> pts = follow(frame, type, part.vertices, part.closed, step);
+      if (pts.size() == 1)
+        s.points.push_back(pts[0]);
+      else if (part.closed && pts.size() >= 3)
+        s.rings.push_back(std::move(pts));
+      else if (part.closed)
+        s.paths.push_back(std::move(pts));
+      else if (!pts.empty())
+        s.paths.push_back(std::move(pts));
+    }
+  }
+  return s;
+}
+
+// Center of the azimuthal plane: the direction of the mean of the vertices'
+// unit vectors, so that every vertex lies as near the center as can be.
+LonLat center_of(const Shapes& s) {
+  double sx = 0, sy = 0, sz = 0;
+  LonLat first{0, 0};
+  bool have = false;
+  auto add = [&](const LonLat& p) {
+    if (!have) first = p;
+    have = true;
+    const double la = p.lat * kPi / 180, lo = p.lon * kPi / 180;
+    sx += std::cos(la) * std::cos(lo);
+    sy += std::cos(la) * std::sin(lo);
+    sz += std::sin(la);
+  };
+  for (const auto& p : s.points) add(p);
+  for (const auto& path : s.paths)
+    for (const auto& p : path) add(p);
+  for (const auto& ring : s.rings)
+    for (const auto& p : ring) add(p);
+  const double n = std::sqrt(sx * sx + sy * sy + sz * sz);
+  if (!(n > 1e-9)) return first;
+  return {std::atan2(sy, sx) * 180 / kPi, std::asin(std::clamp(sz / n, -1.0, 1.0)) * 180 / kPi};
+}
+
+// The buffer pieces in the azimuthal plane: circles around lone points; for
+// paths and rings, a body along every edge (between its two offset curves),
+// a wedge at every vertex where the direction turns (the arc between the
+// offsets of the edges meeting there) and a half circle at each end of a
+// path.  Neighbouring pieces share their offset points exactly, so that
+// their union closes without cracks.
+std::vector<GeomPtr> pieces(const Shapes& s, const Ellipsoid& e, const Azimuthal& az, const Plan& plan) {
+  std::vector<GeomPtr> out;
+  const GeographicLib::Geodesic& geod = e.geodesic();
+  const double arc_step = 360.0 / plan.circle;
+  auto offset = [&](const LonLat& c, double azimuth) {
+    double lat, lon;
+    geod.Direct(c.lat, c.lon, azimuth, plan.distance, lat, lon);
+    return az.forward({lon, lat});
+  };
+  // Points of the arc about c from azimuth a1 turning by `sweep` degrees
+  // (either sign), strictly between its ends.
+  auto arc = [&](const LonLat& c, double a1, double sweep, std::vector<XY>& ring) {
+    const int n = static_cast<int>(std::ceil(std::fabs(sweep) / arc_step));
+    for (int k = 1; k < n; ++k) ring.push_back(offset(c, a1 + sweep * k / n));
+  };
+  for (const auto& p : s.points) {
+    std::vector<XY> ring;
+    for (int k = 0; k < plan.circle; ++k) ring.push_back(offset(p, arc_step * k));
+    out.push_back(polygon(ring));
+  }
+  struct Edge {
+    double azi1 = 0, azi2 = 0;
+    std::vector<XY> left, right;  // offset points, start to end
+  };
+  auto walk = [&](const std::vector<LonLat>& pts, bool closed) {
+    const std::size_t n = pts.size();
+    const std::size_t count = closed ? n : n - 1;
+    std::vector<Edge> edges(count);
+    for (std::size_t i = 0; i < count; ++i) {
+      const LonLat& a = pts[i];
+      const LonLat& b = pts[(i + 1) % n];
+      const GeographicLib::GeodesicLine line = geod.InverseLine(a.lat, a.lon, b.lat, b.lon);
+      const double len = line.Distance();
+      const int m = std::max(1, static_cast<int>(std::ceil(len / plan.step)));
+      Edge& ed = edges[i];
+      for (int k = 0; k <= m; ++k) {
+        double lat, lon, azi;
+        line.Position(len * k / m, lat, lon, azi);
+        if (k == 0) ed.azi1 = azi;
+        if (k == m) ed.azi2 = azi;
+        ed.left.push_back(offset({lon, lat}, azi - 90));
+        ed.right.push_back(offset({lon, lat}, azi + 90));
+      }
+    }
+    // Joints: where the direction does not turn, the next edge starts from
+    // the very points the previous one ended at.
+    auto joint = [&](const LonLat& c, Edge& in, Edge& next) {
+      const double turn = std::remainder(next.azi1 - in.azi2, 360.0);
+      if (std::fabs(turn) < 1e-7) {
+        next.left.front() = in.left.back();
+        next.right.front() = in.right.back();
+        return;
+      }
+      const XY centre = az.forward(c);
+      std::vector<XY> lw{centre, in.left.back()};
+      arc(c, in.azi2 - 90, turn, lw);
+      lw.push_back(next.left.front());
+      out.push_back(polygon(lw));
+      std::vector<XY> rw{centre, in.right.back()};
+      arc(c, in.azi2 + 90, turn, rw);
+      rw.push_back(next.right.front());
+      out.push_back(polygon(rw));
+    };
+    for (std::size_t i = 0; i + 1 < count; ++i) joint(pts[i + 1], edges[i], edges[i + 1]);
+    if (closed && count > 1) joint(pts[0], edges[count - 1], edges[0]);
+    // A body runs through the edge's own end points, so that it meets the
+    // wedges and caps along the very same chords.
+    for (std::size_t i = 0; i < count; ++i) {
+      const Edge& ed = edges[i];
+      std::vector<XY> ring(ed.left.begin(), ed.left.end());
+      ring.push_back(az.forward(pts[(i + 1) % n]));
+      ring.insert(ring.end(), ed.right.rbegin(), ed.right.rend());
+      ring.push_back(az.forward(pts[i]));
+      out.push_back(polygon(ring));
+    }
+    if (!closed) {
+      // Half circles around the ends, from one offset round to the other.
+      const Edge& first = edges.front();
+      std::vector<XY> cap{az.forward(pts.front()), first.right.front()};
+      arc(pts.front(), first.azi1 + 90, 180, cap);
+      cap.push_back(first.left.front());
+      out.push_back(polygon(cap));
+      const Edge& last = edges.back();
+      std::vector<XY> end{az.forward(pts.back()), last.left.back()};
+      arc(pts.back(), last.azi2 - 90, 180, end);
+      end.push_back(last.right.back());
+      out.push_back(polygon(end));
+    }
+  };
+  for (const auto& path : s.paths)
+    if (path.size() >= 2) walk(path, false);
+  for (const auto& ring : s.rings)
+    if (ring.size() >= 2) walk(ring, true);
+  return out;
+}
+
+// The polygon interiors of the input in the azimuthal plane.
+GeomPtr areas(const Shapes& s, const Azimuthal& az) {
+  std::vector<Part> rings;
+  for (const auto& ring : s.rings) {
+    Part p;
+    for (const auto& q : ring) {
+      const XY xy = az.forward(q);
+      p.vertices.push_back(Vertex{xy.first, xy.second, kNaN, kNaN});
+    }
+    rings.push_back(std::move(p));
+  }
+  std::vector<GeomPtr> polys;
+  for (const auto& group : planar::nest_rings(rings)) {
+    std::vector<XY> shell;
+    for (const Vertex& v : rings[group[0]].vertices) shell.emplace_back(v.x, v.y);
+    GeomPtr poly = polygon(shell);
+    for (std::size_t k = 1; k < group.size(); ++k) {
+      std::vector<XY> hole;
+      for (const Vertex& v : rings[group[k]].vertices) hole.emplace_back(v.x, v.y);
+      if (GeomPtr h = polygon(hole)) poly = difference(poly, h);
+    }
+    polys.push_back(std::move(poly));
+  }
+  return unite(std::move(polys));
+}
+
+// A ring of the azimuthal plane with points added wherever a straight edge
+// of the output's own plane (`plane_mid` gives the ground point halfway along
+// that straight edge) strays more than `tolerance` meters from the chord of
+// the azimuthal plane it stands for.
+std::vector<XY> refine(const std::vector<XY>& ring, const Azimuthal& az, const Ellipsoid& e, double tolerance,
+                       const std::function<LonLat(const LonLat&, const LonLat&)>& plane_mid) {
+  if (ring.size() < 2) return ring;
+  std::vector<XY> out;
+  out.reserve(ring.size());
+  std::function<void(const XY&, const LonLat&, const XY&, const LonLat&, int)> split =
+      [&](const XY& a, const LonLat& la, const XY& b, const LonLat& lb, int depth) {
+        const XY m{(a.first + b.first) / 2, (a.second + b.second) / 2};
+        const LonLat lm = az.reverse(m.first, m.second);
+        if (depth < 24 && e.distance(plane_mid(la, lb), lm) > tolerance) {
+          split(a, la, m, lm, depth + 1);
+          out.push_back(m);
+          split(m, lm, b, lb, depth + 1);
+        }
+      };
+  LonLat prev = az.reverse(ring[0].first, ring[0].second);
+  out.push_back(ring[0]);
+  for (std::size_t i = 1; i < ring.size(); ++i) {
+    const LonLat cur = az.reverse(ring[i].first, ring[i].second);
+    split(ring[i - 1], prev, ring[i], cur, 0);
+    out.push_back(ring[i]);
+    prev = cur;
+  }
+  return out;
+}
+
+LonLat lonlat_mid(const LonLat& a, const LonLat& b) {
+  const double dlon = std::remainder(b.lon - a.lon, 360.0);
+  return {a.lon + dlon / 2, (a.lat + b.lat) / 2};
+}
+
+// The part of the sphere inside one ring of the azimuthal plane, as a
+// region of the longitude/latitude rectangle [-180, 180] x [-90, 90].
+GeomPtr lonlat_region(const std::vector<XY>& raw, const Azimuthal& az, const Ellipsoid& e, double tolerance,
+                      const XY& north, const XY& south) {
+  const std::vector<XY> ring = refine(raw, az, e, tolerance, lonlat_mid);
+  const bool has_north = inside(ring, north.first, north.second);
+  const bool has_south = inside(ring, south.first, south.second);
+  std::vector<XY> ll;
+  ll.reserve(ring.size() + 2);
+  for (std::size_t i = 0; i + 1 < ring.size(); ++i) {
+    const LonLat p = az.reverse(ring[i].first, ring[i].second);
+    double lon = p.lon;
+    if (!ll.empty()) lon = ll.back().first + std::remainder(lon - ll.back().first, 360.0);
+    ll.emplace_back(lon, p.lat);
+  }
+  if (ll.size() < 3) return nullptr;
+  // Closing the ring, the longitude has turned by 0 or a whole turn.
+  const double last = ll.back().first + std::remainder(ll.front().first - ll.back().first, 360.0);
+  const double turn = std::round((last - ll.front().first) / 360.0) * 360.0;
+  std::vector<XY> shape = ll;
+  const bool around_pole = turn != 0;
+  if (around_pole) {
+    // A ring that winds around a pole bounds the cap on the pole's side:
+    // close it over the pole.
+    const double pole = has_north ? 90.0 : has_south ? -90.0 : (ll.front().second >= 0 ? 90.0 : -90.0);
+    shape.emplace_back(ll.front().first + turn, ll.front().second);
+    shape.emplace_back(ll.front().first + turn, pole);
+    shape.emplace_back(ll.front().first, pole);
+  }
+  const GeomPtr base = polygon(shape);
+  if (!base) return nullptr;
+  const GeomPtr world = box(-180, -90, 180, 90);
+  std::vector<GeomPtr> copies;
+  for (int k = -2; k <= 2; ++k) {
+    GeomPtr moved = geos::take(GEOSGeom_clone_r(C(), base.get()), "copying a region");
+    if (k != 0) {
+      // Shift by whole turns: rebuild from shifted coordinates.
+      std::vector<XY> shifted = shape;
+      for (auto& q : shifted) q.first += 360.0 * k;
+      moved = polygon(shifted);
+    }
+    copies.push_back(geos::take(GEOSIntersection_r(C(), moved.get(), world.get()), "cutting at the antimeridian"));
+  }
+  GeomPtr region = unite(std::move(copies));
+  // A ring holding both poles, without winding around either, bounds the
+  // part of the sphere outside its longitude/latitude image.
+  if (!around_pole && has_north && has_south) region = difference(world, region);
+  return region;
+}
+
+// Polygons of a result without the slivers (narrower than `min_area`, in
+// squared degrees) that cutting can leave along the cut lines.
+GeomPtr without_slivers(GeomPtr g, double min_area) {
+  std::vector<GeomPtr> keep;
+  bool dropped = false;
+  for (const GEOSGeometry* c : geos::components(g.get())) {
+    double a = 0;
+    if (GEOSGeomTypeId_r(C(), c) != GEOS_POLYGON || !GEOSArea_r(C(), c, &a) || a <= min_area) {
+      dropped = true;
+      continue;
+    }
+    keep.push_back(geos::take(GEOSGeom_clone_r(C(), c), "copying a polygon"));
+  }
+  if (!dropped) return g;
+  if (keep.empty()) return geos::take(GEOSGeom_createEmptyPolygon_r(C()), "an empty polygon");
+  return geos::collect(GEOS_MULTIPOLYGON, std::move(keep));
+}
+
+GeomPtr to_lonlat_world(const GeomPtr& plane, const Azimuthal& az, const Ellipsoid& e, double tolerance) {
+  const XY north = az.forward({0, 90});
+  const XY south = az.forward({0, -90});
+  std::vector<GeomPtr> polys;
+  for (const GEOSGeometry* poly : geos::components(plane.get())) {
+    if (GEOSGeomTypeId_r(C(), poly) != GEOS_POLYGON || GEOSisEmpty_r(C(), poly)) continue;
+    GeomPtr region = lonlat_region(coords(GEOSGetExteriorRing_r(C(), poly)), az, e, tolerance, north, south);
+    if (!region) continue;
+    const int holes = GEOSGetNumInteriorRings_r(C(), poly);
+    for (int k = 0; k < holes; ++k) {
+      GeomPtr hole = lonlat_region(coords(GEOSGetInteriorRingN_r(C(), poly, k)), az, e, tolerance, north, south);
+      if (hole) region = difference(region, hole);
+    }
+    polys.push_back(std::move(region));
+  }
+  return unite(std::move(polys));
+}
+
+GeometryPtr empty_polygon(const SpatialReferencePtr& sr) {
+  return planar::empty_geometry(GeometryKind::Polygon, false, false, sr);
+}
+
+// Polygon rings in the reference's plane from rings of the azimuthal plane.
+GeometryPtr to_plane(const GeomPtr& plane, const Azimuthal& az, const Frame& frame, double tolerance) {
+  const auto plane_mid = [&](const LonLat& a, const LonLat& b) {
+    const auto xy = frame.from_lonlat({a, b});
+    return frame.to_lonlat(std::vector<std::pair<double, double>>{
+                               {(xy[0].first + xy[1].first) / 2, (xy[0].second + xy[1].second) / 2}})
+        .front();
+  };
+  std::vector<Part> rings;
+  for (const GEOSGeometry* poly : geos::components(plane.get())) {
+    if (GEOSGeomTypeId_r(C(), poly) != GEOS_POLYGON || GEOSisEmpty_r(C(), poly)) continue;
+    const int holes = GEOSGetNumInteriorRings_r(C(), poly);
+    for (int k = -1; k < holes; ++k) {
+      const GEOSGeometry* r = k < 0 ? GEOSGetExteriorRing_r(C(), poly) : GEOSGetInteriorRingN_r(C(), poly, k);
+      std::vector<XY> xy = refine(coords(r), az, frame.ellipsoid(), tolerance, plane_mid);
+      if (xy.size() > 1) xy.pop_back();
+      std::vector<LonLat> ll;
+      for (const auto& [x, y] : xy) ll.push_back(az.reverse(x, y));
+      Part p;
+      for (const auto& [x, y] : frame.from_lonlat(ll)) p.vertices.push_back(Vertex{x, y, kNaN, kNaN});
+      rings.push_back(std::move(p));
+    }
+  }
+  planar::orient_rings(rings);
+  auto g = std::make_shared<Geometry>();
+  g->kind = GeometryKind::Polygon;
+  g->spatial_reference = frame.spatial_reference();
+  g->parts = std::move(rings);
+  return g;
+}
+
+}  // namespace
+
+GeometryPtr buffer_geodetic(const Geometry& g, CurveType type, double distance, double max_deviation) {
+  if (!std::isfinite(distance)) fail(kInvalidArgument, "The buffer distance must be a number.");
+  const SpatialReferencePtr& sr = g.spatial_reference;
+  if (g.is_empty()) return empty_polygon(sr);
+  const Frame frame(sr);
+  const Ellipsoid& e = frame.ellipsoid();
+  const bool is_area = g.kind == GeometryKind::Polygon || g.kind == GeometryKind::Envelope;
+  if (distance == 0 || (distance < 0 && !is_area)) {
+    if (distance == 0 && is_area) {
+      auto out = std::make_shared<Geometry>();
+      out->kind = GeometryKind::Polygon;
+      out->spatial_reference = sr;
+      for (const FlatPart& part : flat_parts(g)) {
+        Part p;
+        for (const Vertex& v : part.vertices) p.vertices.push_back(Vertex{v.x, v.y, kNaN, kNaN});
+        out->parts.push_back(std::move(p));
+      }
+      return out;
+    }
+    return empty_polygon(sr);
+  }
+  const Plan plan = plan_for(distance, max_deviation, e.semi_major());
+  const Shapes shapes = shapes_of(g, frame, type, plan.step);
+  const LonLat center = center_of(shapes);
+  const Azimuthal az(e, center);
+
+  // The azimuthal plane holds everything short of the center's antipode;
+  // offset curves fold beyond a quarter of the globe.
+  const double half = kPi * e.semi_major() * (1 - e.flattening() / 2);
+  double reach = 0;
+  auto farther = [&](const LonLat& p) { reach = std::max(reach, e.distance(center, p)); };
+  for (const auto& p : shapes.points) farther(p);
+  for (const auto& path : shapes.paths)
+    for (const auto& p : path) farther(p);
+  for (const auto& ring : shapes.rings)
+    for (const auto& p : ring) farther(p);
+  const bool has_edges = !shapes.paths.empty() || !shapes.rings.empty();
+  if (reach + plan.distance > 0.97 * half || (has_edges && plan.distance > 0.45 * half)) {
+    if (!has_edges && !plan.negative && sr->geographic && plan.distance >= 2 * half - reach) {
+      // Covering the whole globe.
+      auto out = std::make_shared<Geometry>();
+      out->kind = GeometryKind::Polygon;
+      out->spatial_reference = sr;
+      Part ring;
+      for (const auto& [x, y] : frame.from_lonlat({{-180, -90}, {-180, 90}, {180, 90}, {180, -90}}))
+        ring.vertices.push_back(Vertex{x, y, kNaN, kNaN});
+      out->parts.push_back(std::move(ring));
+      return out;
+    }
+    fail(kGeometryEngine, "The geodetic buffer reaches too far around the globe.",
+         "The geometry and the buffer distance together span more than the geodetic buffer supports.");
+  }
+
+  GeomPtr result = unite(pieces(shapes, e, az, plan));
+  if (shapes.area) {
+    GeomPtr interior = areas(shapes, az);
+    result = plan.negative ? difference(interior, result) : unite([&] {
+      std::vector<GeomPtr> v;
+      v.push_back(std::move(interior));
+      v.push_back(std::move(result));
+      return v;
+    }());
+  }
+  if (GEOSisEmpty_r(C(), result.get())) return empty_polygon(sr);
+  // The pieces are sampled more densely than the deviation needs along
+  // gently bent stretches, and the union can leave hairline notches where
+  // pieces meet at a slant; simplifying within a quarter of the deviation
+  // drops both.
+  result = geos::take(GEOSTopologyPreserveSimplify_r(C(), result.get(), plan.deviation / 4), "smoothing a buffer");
+  // Where a straight edge of the output's plane would stray from the chord
+  // it stands for, points are added as the rings are carried over (refine).
+
+  if (!sr->geographic) return to_plane(result, az, frame, plan.deviation / 4);
+
+  const double dev_deg = plan.deviation / 111320.0;
+  const GeomPtr world =
+      without_slivers(to_lonlat_world(result, az, e, plan.deviation / 4), 1e-3 * dev_deg * dev_deg);
+  planar::ResultSpec spec;
+  spec.kind = GeometryKind::Polygon;
+  spec.spatial_reference = sr;
+  GeometryPtr deg = planar::from_geos(world.get(), spec);
+  if (frame.from_lonlat({{1, 1}}).front().first == 1) return deg;
+  auto scaled = std::make_shared<Geometry>(*deg);
+  for (Part& p : scaled->parts) {
+    std::vector<LonLat> ll;
+    for (const Vertex& v : p.vertices) ll.push_back({v.x, v.y});
+    const auto xy = frame.from_lonlat(ll);
+    for (std::size_t i = 0; i < xy.size(); ++i) {
+      p.vertices[i].x = xy[i].first;
+      p.vertices[i].y = xy[i].second;
+    }
+  }
+  return scaled;
+}
+
+}  // namespace vaskelith::geodetic
+
+using namespace vaskelith;
+
+namespace {
+
+// The distances of a collection call, paired with the geometries: when there
+// are fewer distances than geometries, the last serves the rest.
+double distance_at(const std::vector<Value>& distances, std::size_t i) {
+  if (distances.empty()) fail(kInvalidArgument, "No buffer distance was given.");
+  const Value& v = distances[std::min(i, distances.size() - 1)];
+  if (const double* d = std::get_if<double>(&v)) return *d;
+  fail(kWrongType, "A buffer distance is not a number.");
+}
+
+}  // namespace
+
+extern "C" QX_EXPORT QX_GeometryHandle QX_GeometryEngine_bufferGeodetic(QX_GeometryHandle geometry,
+                                                                        QX_UnitHandle distance_unit,
+                                                                        int32_t curve_type, double distance,
+                                                                        double max_deviation,
+                                                                        const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_bufferGeodetic", QX_GeometryHandle{}, [&] {
+    const Geometry& g = geometry_of(geometry);
+    const geodetic::CurveType type = geodetic::curve_type_from(curve_type);
+    const double factor = geodetic::linear_unit_factor(distance_unit);
+    return make_handle(geodetic::buffer_geodetic(g, type, distance * factor, max_deviation * factor));
+  });
+}
+
+extern "C" QX_EXPORT QX_ArrayHandle QX_GeometryEngine_bufferGeodeticCollection(
+    QX_VectorHandle geometries, QX_VectorHandle distances, QX_UnitHandle distance_unit, int32_t curve_type,
+    bool union_result, double max_deviation, const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_GeometryEngine_bufferGeodeticCollection", QX_ArrayHandle{}, [&] {
+    const auto& items = deref(geometries, "geometries").items;
+    const auto& dists = deref(distances, "distances").items;
+    const geodetic::CurveType type = geodetic::curve_type_from(curve_type);
+    const double factor = geodetic::linear_unit_factor(distance_unit);
+    std::vector<GeometryPtr> buffers;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      const GeometryPtr* g = std::get_if<GeometryPtr>(&items[i]);
+      if (!g || !*g) fail(kWrongType, "A geometry of the collection is missing.");
+      buffers.push_back(
+          geodetic::buffer_geodetic(**g, type, distance_at(dists, i) * factor, max_deviation * factor));
+    }
+    std::vector<Value> out;
+    if (union_result && !buffers.empty()) {
+      // Buffers in a geographic reference are already cut at the
+      // antimeridian, so their union in the reference's plane is sound.
+      std::vector<geos::GeomPtr> parts;
+      for (const GeometryPtr& b : buffers) parts.push_back(planar::to_geos(*b));
+      geos::GeomPtr all = geos::collect(GEOS_GEOMETRYCOLLECTION, std::move(parts));
+      geos::GeomPtr merged = geos::take(GEOSUnaryUnion_r(geos::ctx(), all.get()), "uniting buffers");
+      planar::ResultSpec spec;
+      spec.kind = GeometryKind::Polygon;
+      spec.spatial_reference = buffers.front()->spatial_reference;
+      out.emplace_back(planar::from_geos(merged.get(), spec));
+    } else {
+      for (GeometryPtr& b : buffers) out.emplace_back(std::move(b));
+    }
+    return make_array(QX_ELEMENT_TYPE_GEOMETRY, std::move(out));
+  });
+}
