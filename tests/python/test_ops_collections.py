@@ -109,8 +109,11 @@ def test_flatten_and_skip():
     assert len(pieces) == 4  # the square that the cutter misses adds nothing
     crossing = og.intersections_collection(line((-5, 5), (15, 5)), [BIG(), square(20, 20, 1)])
     assert sum(g.length for g in crossing if isinstance(g, og.Polyline)) == pytest.approx(10.0)
-    normalized = og.normalize_central_meridian_collection([pt(1, 1), pt(2, 2)])
-    assert len(normalized) <= 2 and all(isinstance(g, og.Point) for g in normalized)
+    across = og.Polyline({"paths": [[[170, 0], [190, 0]]], "spatialReference": {"wkid": 4326}})
+    # a geometry without a spatial reference gives nothing and leaves no entry
+    normalized = og.normalize_central_meridian_collection([pt(1, 1), across, pt(2, 2)])
+    assert len(normalized) == 1 and isinstance(normalized[0], og.Polyline)
+    assert normalized[0].extent == (-180.0, 0.0, 180.0, 0.0)
 
 
 def test_difference_geom_minus_collection_folds_in_order():

@@ -144,3 +144,27 @@ def test_collection_sums():
     for curve in (None, GEO):
         with pytest.raises(TypeError):
             og.area_collection([sq, 5], curve)
+
+
+def test_refused_units():
+    other = og.LinearUnitId.Other
+    for call in (
+        lambda: og.buffer_collection(5, [1.0], distance_unit=other),  # before the iterator is asked for
+        lambda: og.densify_collection(5, 1.0, other, GEO),
+        lambda: bad().buffer(1.0, other, 1.0, GEO),  # before the receiver is converted
+        lambda: bad().densify(1.0, other, GEO),
+        lambda: wgs_line().calculate_length(GEO, other),
+    ):
+        with pytest.raises(ValueError) as info:
+            call()
+        assert str(info.value).startswith("Invalid LinearUnitId: Error { code: ")
+    with pytest.raises(RuntimeError) as info:
+        bad().calculate_area(GEO, og.AreaUnitId.Other)
+    assert str(info.value).startswith("Error { code: ")
+
+
+def test_project_checks_the_spatial_reference_before_the_receiver():
+    with pytest.raises(ValueError):
+        bad().project({})
+    with pytest.raises(KeyError):
+        bad().project({"wkid": 3857})

@@ -209,8 +209,10 @@ def test_z_and_m_editing():
 
 
 def test_normalize_central_meridian_returns_geometry_or_none():
-    r = og.Point({"x": 10, "y": 10, "spatialReference": {"wkid": 4326}}).normalize_central_meridian()
-    assert r is None or isinstance(r, og.Point)
+    assert pt(10, 10).normalize_central_meridian() is None
+    across = og.Polyline({"paths": [[[170, 0], [190, 0]]], "spatialReference": {"wkid": 4326}})
+    r = across.normalize_central_meridian()
+    assert isinstance(r, og.Polyline) and r.extent == (-180.0, 0.0, 180.0, 0.0)
 
 
 def test_project_with_dictionary_and_object():
