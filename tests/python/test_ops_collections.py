@@ -324,3 +324,32 @@ def test_auto_complete_new_boundaries_failure_outranks():
         og.Geometry.auto_complete([5], bad_new())
     with pytest.raises(TypeError):
         og.Geometry.auto_complete([5], [])
+
+
+def test_each_occurrence_is_converted_once():
+    calls = []
+    base = getattr(og.Polygon, "__qxc_geo")
+
+    class Counted(og.Polygon):
+        pass
+
+    def qxc(self):
+        calls.append(self)
+        return base(self)
+
+    setattr(Counted, "__qxc_geo", qxc)
+    c = Counted(square_dict(0, 0, 1))
+    assert len(og.boundary_collection([c, c, c])) == 3
+    assert len(calls) == 3
+    og.Geometry.union_collection([c, c])
+    assert len(calls) == 5
+    og.contains_collection(c, [c])  # the primary and the item, each converted once
+    assert len(calls) == 7
+
+
+def test_default_curve_type_of_buffer_collection_is_great_elliptic():
+    wgs = {"x": 10.0, "y": 50.0, "spatialReference": {"wkid": 4326}}
+    m = og.LinearUnitId.Meters
+    default = og.buffer_collection([wgs], [5000.0], distance_unit=m)[0]
+    explicit = og.buffer_collection([wgs], [5000.0], False, m, 0.0, og.GeodeticCurveType.GreatElliptic)[0]
+    assert str(default) == str(explicit)
