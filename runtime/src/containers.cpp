@@ -10,11 +10,16 @@ namespace {
 
 const char* value_kind_name(const Value& v) {
   switch (v.index()) {
-    case 0: return "nothing";
-    case 1: return "a 64-bit float";
-    case 2: return "a geometry";
-    case 3: return "a datum transformation";
-    default: return "a spatial reference";
+    case 0:
+      return "nothing";
+    case 1:
+      return "a 64-bit float";
+    case 2:
+      return "a geometry";
+    case 3:
+      return "a datum transformation";
+    default:
+      return "a spatial reference";
   }
 }
 
@@ -22,9 +27,12 @@ const char* value_kind_name(const Value& v) {
 // without a meaning here accept anything, since they are not interpreted.
 bool fits(uint32_t element_type, const Value& v) {
   switch (element_type) {
-    case QX_ELEMENT_TYPE_FLOAT64: return std::holds_alternative<double>(v);
-    case QX_ELEMENT_TYPE_GEOMETRY: return std::holds_alternative<GeometryPtr>(v);
-    default: return !std::holds_alternative<std::monostate>(v);
+    case QX_ELEMENT_TYPE_FLOAT64:
+      return std::holds_alternative<double>(v);
+    case QX_ELEMENT_TYPE_GEOMETRY:
+      return std::holds_alternative<GeometryPtr>(v);
+    default:
+      return !std::holds_alternative<std::monostate>(v);
   }
 }
 
@@ -94,14 +102,15 @@ QX_EXPORT void QX_Element_clear(QX_ElementHandle element, const QX_ErrorHandler*
   guarded_void(handler, "QX_Element_clear", [&] { deref(element, "element").value = std::monostate{}; });
 }
 
-QX_EXPORT QX_GeometryHandle QX_Element_getValueAsGeometry(QX_ElementHandle element, const QX_ErrorHandler* handler) {
+QX_EXPORT QX_GeometryHandle QX_Element_getValueAsGeometry(QX_ElementHandle element,
+                                                          const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_Element_getValueAsGeometry", QX_GeometryHandle{}, [&] {
     return make_handle(value_as<GeometryPtr>(deref(element, "element").value, "a geometry"));
   });
 }
 
-QX_EXPORT QX_DatumTransformationHandle QX_Element_getValueAsDatumTransformation(QX_ElementHandle element,
-                                                                                const QX_ErrorHandler* handler) {
+QX_EXPORT QX_DatumTransformationHandle
+QX_Element_getValueAsDatumTransformation(QX_ElementHandle element, const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_Element_getValueAsDatumTransformation", QX_DatumTransformationHandle{}, [&] {
     auto* h = new _QX_DatumTransformationInternal;
     try {
@@ -142,7 +151,8 @@ QX_EXPORT QX_VectorHandle QX_Vector_create(uint32_t element_type, const QX_Error
   });
 }
 
-QX_EXPORT void QX_Vector_add(QX_VectorHandle vector, QX_ElementHandle element, const QX_ErrorHandler* handler) {
+QX_EXPORT void QX_Vector_add(QX_VectorHandle vector, QX_ElementHandle element,
+                             const QX_ErrorHandler* handler) {
   guarded_void(handler, "QX_Vector_add", [&] {
     auto& v = deref(vector, "vector");
     const Value& value = deref(element, "element").value;

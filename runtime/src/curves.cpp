@@ -33,7 +33,8 @@ double directed_sweep(double from, double to, bool counter_clockwise) {
 }  // namespace
 
 EllipticArc circular_arc_through(double sx, double sy, double ex, double ey, double ix, double iy) {
-  if (!finite({sx, sy, ex, ey, ix, iy})) fail(kInvalidArgument, "The points of a circular arc must be finite.");
+  if (!finite({sx, sy, ex, ey, ix, iy}))
+    fail(kInvalidArgument, "The points of a circular arc must be finite.");
   EllipticArc a;
   if (sx == ex && sy == ey) {
     if (ix == sx && iy == sy) fail(kInvalidArgument, "The points of a circular arc coincide.");
@@ -70,7 +71,8 @@ EllipticArc circular_arc_through(double sx, double sy, double ex, double ey, dou
 
 EllipticArc circular_arc_with_center(double sx, double sy, double ex, double ey, double cx, double cy,
                                      bool counter_clockwise) {
-  if (!finite({sx, sy, ex, ey, cx, cy})) fail(kInvalidArgument, "The points of a circular arc must be finite.");
+  if (!finite({sx, sy, ex, ey, cx, cy}))
+    fail(kInvalidArgument, "The points of a circular arc must be finite.");
   const double r0 = std::hypot(sx - cx, sy - cy), r1 = std::hypot(ex - cx, ey - cy);
   if (r0 == 0 || r1 == 0) fail(kInvalidArgument, "The center of a circular arc coincides with an end point.");
   if (std::fabs(r0 - r1) > 1e-6 * std::max(r0, r1))
@@ -88,7 +90,8 @@ EllipticArc circular_arc_with_center(double sx, double sy, double ex, double ey,
 }
 
 EllipticArc elliptic_arc_from_endpoints(double sx, double sy, double ex, double ey, bool minor,
-                                        bool counter_clockwise, double rotation, double semi_major, double ratio) {
+                                        bool counter_clockwise, double rotation, double semi_major,
+                                        double ratio) {
   if (!finite({sx, sy, ex, ey, rotation, semi_major, ratio}))
     fail(kInvalidArgument, "The values of an elliptic arc must be finite.");
   if (!(semi_major > 0)) fail(kInvalidArgument, "The semi-major axis of an elliptic arc must be positive.");
@@ -138,7 +141,8 @@ EllipticArc elliptic_arc_from_endpoints(double sx, double sy, double ex, double 
 }
 
 double arc_start_angle(const EllipticArc& a) {
-  return a.is_circular() && a.rotation == 0 ? std::remainder(a.start_param, kTwoPi) : a.polar_angle(a.start_param);
+  return a.is_circular() && a.rotation == 0 ? std::remainder(a.start_param, kTwoPi)
+                                            : a.polar_angle(a.start_param);
 }
 
 double arc_central_angle(const EllipticArc& a) {
@@ -152,9 +156,12 @@ double arc_central_angle(const EllipticArc& a) {
 
 double arc_end_angle(const EllipticArc& a) { return arc_start_angle(a) + arc_central_angle(a); }
 
-void arc_midpoint(const EllipticArc& a, double& x, double& y) { a.point_at(a.start_param + a.sweep / 2, x, y); }
+void arc_midpoint(const EllipticArc& a, double& x, double& y) {
+  a.point_at(a.start_param + a.sweep / 2, x, y);
+}
 
-void bezier_point(double x0, double y0, const BezierCurve& b, double x1, double y1, double t, double& x, double& y) {
+void bezier_point(double x0, double y0, const BezierCurve& b, double x1, double y1, double t, double& x,
+                  double& y) {
   const double u = 1 - t;
   const double w0 = u * u * u, w1 = 3 * u * u * t, w2 = 3 * u * t * t, w3 = t * t * t;
   x = w0 * x0 + w1 * b.c1x + w2 * b.c2x + w3 * x1;

@@ -23,7 +23,8 @@ EllipticArc circular_arc_with_center(double sx, double sy, double ex, double ey,
 // (the endpoint form of arcs).  An axis too short by no more than rounding is
 // stretched to fit.  Throws Failure for unusable shapes.
 EllipticArc elliptic_arc_from_endpoints(double sx, double sy, double ex, double ey, bool minor,
-                                        bool counter_clockwise, double rotation, double semi_major, double ratio);
+                                        bool counter_clockwise, double rotation, double semi_major,
+                                        double ratio);
 
 // Angles of an arc as reported through the segment getters: the start and end
 // angles are the polar angles (from the x axis, about the center) of the end
@@ -37,7 +38,8 @@ double arc_end_angle(const EllipticArc& a);
 void arc_midpoint(const EllipticArc& a, double& x, double& y);
 
 // Point of a cubic Bezier at t in [0, 1].
-void bezier_point(double x0, double y0, const BezierCurve& b, double x1, double y1, double t, double& x, double& y);
+void bezier_point(double x0, double y0, const BezierCurve& b, double x1, double y1, double t, double& x,
+                  double& y);
 
 // Grows [xmin, xmax] x [ymin, ymax] to hold the segment (exact for curves).
 void grow_extent(const SegmentView& s, double& xmin, double& xmax, double& ymin, double& ymax);

@@ -33,7 +33,8 @@ QX_EXPORT QX_StringHandle QX_OstrelRuntimeEnvironment_getInstallDirectory(const 
       fail(kUnknownError, "Could not determine the runtime's install directory.");
     std::string path = info.dli_fname;
     const auto slash = path.rfind('/');
-    std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
+    std::string folder =
+        slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
     return make_string(std::move(folder));
   });
 }

@@ -82,7 +82,8 @@ QX_EXPORT QX_StringHandle QX_Error_getMessage(QX_ErrorHandle error, const QX_Err
                  [&] { return make_string(deref(error, "error").message); });
 }
 
-QX_EXPORT QX_StringHandle QX_Error_getAdditionalMessage(QX_ErrorHandle error, const QX_ErrorHandler* handler) {
+QX_EXPORT QX_StringHandle QX_Error_getAdditionalMessage(QX_ErrorHandle error,
+                                                        const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_Error_getAdditionalMessage", QX_StringHandle{},
                  [&] { return make_string(deref(error, "error").additional); });
 }

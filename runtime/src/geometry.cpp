@@ -54,7 +54,9 @@ EnvelopeBounds extent_of(const Geometry& g) {
     grow_zm(v, e);
   };
   switch (g.kind) {
-    case GeometryKind::Point: vertex(g.point); break;
+    case GeometryKind::Point:
+      vertex(g.point);
+      break;
     case GeometryKind::Multipoint:
       for (const Vertex& v : g.points) vertex(v);
       break;
@@ -103,7 +105,8 @@ void ordered(double& lo, double& hi) {
 }
 
 QX_GeometryHandle new_envelope(double xmin, double xmax, double ymin, double ymax, bool has_z, double zmin,
-                               double zmax, bool has_m, double mmin, double mmax, QX_SpatialReferenceHandle sr) {
+                               double zmax, bool has_m, double mmin, double mmax,
+                               QX_SpatialReferenceHandle sr) {
   auto g = std::make_shared<Geometry>();
   g->kind = GeometryKind::Envelope;
   g->has_z = has_z;
@@ -151,7 +154,8 @@ QX_EXPORT void QX_Geometry_destroy(QX_GeometryHandle geometry, const QX_ErrorHan
   guarded_void(handler, "QX_Geometry_destroy", [&] { delete &deref(geometry, "geometry"); });
 }
 
-QX_EXPORT QX_GeometryHandle QX_Geometry_getExtent(QX_GeometryHandle geometry, const QX_ErrorHandler* handler) {
+QX_EXPORT QX_GeometryHandle QX_Geometry_getExtent(QX_GeometryHandle geometry,
+                                                  const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_Geometry_getExtent", QX_GeometryHandle{}, [&] {
     const Geometry& g = geometry_of(geometry);
     auto env = std::make_shared<Geometry>();
@@ -165,7 +169,8 @@ QX_EXPORT QX_GeometryHandle QX_Geometry_getExtent(QX_GeometryHandle geometry, co
 }
 
 QX_EXPORT bool QX_Geometry_getHasCurves(QX_GeometryHandle geometry, const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_Geometry_getHasCurves", false, [&] { return geometry_of(geometry).has_curves(); });
+  return guarded(handler, "QX_Geometry_getHasCurves", false,
+                 [&] { return geometry_of(geometry).has_curves(); });
 }
 
 QX_EXPORT bool QX_Geometry_getHasM(QX_GeometryHandle geometry, const QX_ErrorHandler* handler) {
@@ -201,19 +206,21 @@ QX_EXPORT QX_GeometryHandle QX_Point_createWithXYSpatialReference(double x, doub
                  [&] { return new_point(x, y, false, 0, false, 0, spatial_reference); });
 }
 
-QX_EXPORT QX_GeometryHandle QX_Point_createWithXYZ(double x, double y, double z, const QX_ErrorHandler* handler) {
+QX_EXPORT QX_GeometryHandle QX_Point_createWithXYZ(double x, double y, double z,
+                                                   const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_Point_createWithXYZ", QX_GeometryHandle{},
                  [&] { return new_point(x, y, true, z, false, 0, nullptr); });
 }
 
-QX_EXPORT QX_GeometryHandle QX_Point_createWithXYZSpatialReference(double x, double y, double z,
-                                                                   QX_SpatialReferenceHandle spatial_reference,
-                                                                   const QX_ErrorHandler* handler) {
+QX_EXPORT QX_GeometryHandle QX_Point_createWithXYZSpatialReference(
+    double x, double y, double z, QX_SpatialReferenceHandle spatial_reference,
+    const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_Point_createWithXYZSpatialReference", QX_GeometryHandle{},
                  [&] { return new_point(x, y, true, z, false, 0, spatial_reference); });
 }
 
-QX_EXPORT QX_GeometryHandle QX_Point_createWithM(double x, double y, double m, const QX_ErrorHandler* handler) {
+QX_EXPORT QX_GeometryHandle QX_Point_createWithM(double x, double y, double m,
+                                                 const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_Point_createWithM", QX_GeometryHandle{},
                  [&] { return new_point(x, y, false, 0, true, m, nullptr); });
 }
@@ -262,47 +269,45 @@ QX_EXPORT double QX_Point_getM(QX_GeometryHandle point, const QX_ErrorHandler* h
 
 QX_EXPORT QX_GeometryHandle QX_Envelope_createWithXY(double x_min, double x_max, double y_min, double y_max,
                                                      const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_Envelope_createWithXY", QX_GeometryHandle{}, [&] {
-    return new_envelope(x_min, x_max, y_min, y_max, false, 0, 0, false, 0, 0, nullptr);
-  });
+  return guarded(handler, "QX_Envelope_createWithXY", QX_GeometryHandle{},
+                 [&] { return new_envelope(x_min, x_max, y_min, y_max, false, 0, 0, false, 0, 0, nullptr); });
 }
 
-QX_EXPORT QX_GeometryHandle QX_Envelope_createWithXYSpatialReference(double x_min, double x_max, double y_min,
-                                                                     double y_max,
-                                                                     QX_SpatialReferenceHandle spatial_reference,
-                                                                     const QX_ErrorHandler* handler) {
+QX_EXPORT QX_GeometryHandle QX_Envelope_createWithXYSpatialReference(
+    double x_min, double x_max, double y_min, double y_max, QX_SpatialReferenceHandle spatial_reference,
+    const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_Envelope_createWithXYSpatialReference", QX_GeometryHandle{}, [&] {
     return new_envelope(x_min, x_max, y_min, y_max, false, 0, 0, false, 0, 0, spatial_reference);
   });
 }
 
 QX_EXPORT QX_GeometryHandle QX_Envelope_createWithXYZ(double x_min, double x_max, double y_min, double y_max,
-                                                      double z_min, double z_max, const QX_ErrorHandler* handler) {
+                                                      double z_min, double z_max,
+                                                      const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_Envelope_createWithXYZ", QX_GeometryHandle{}, [&] {
     return new_envelope(x_min, x_max, y_min, y_max, true, z_min, z_max, false, 0, 0, nullptr);
   });
 }
 
-QX_EXPORT QX_GeometryHandle QX_Envelope_createWithXYZSpatialReference(double x_min, double x_max, double y_min,
-                                                                      double y_max, double z_min, double z_max,
-                                                                      QX_SpatialReferenceHandle spatial_reference,
-                                                                      const QX_ErrorHandler* handler) {
+QX_EXPORT QX_GeometryHandle QX_Envelope_createWithXYZSpatialReference(
+    double x_min, double x_max, double y_min, double y_max, double z_min, double z_max,
+    QX_SpatialReferenceHandle spatial_reference, const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_Envelope_createWithXYZSpatialReference", QX_GeometryHandle{}, [&] {
     return new_envelope(x_min, x_max, y_min, y_max, true, z_min, z_max, false, 0, 0, spatial_reference);
   });
 }
 
 QX_EXPORT QX_GeometryHandle QX_Envelope_createWithM(double x_min, double x_max, double y_min, double y_max,
-                                                    double m_min, double m_max, const QX_ErrorHandler* handler) {
+                                                    double m_min, double m_max,
+                                                    const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_Envelope_createWithM", QX_GeometryHandle{}, [&] {
     return new_envelope(x_min, x_max, y_min, y_max, false, 0, 0, true, m_min, m_max, nullptr);
   });
 }
 
-QX_EXPORT QX_GeometryHandle QX_Envelope_createWithMSpatialReference(double x_min, double x_max, double y_min,
-                                                                    double y_max, double m_min, double m_max,
-                                                                    QX_SpatialReferenceHandle spatial_reference,
-                                                                    const QX_ErrorHandler* handler) {
+QX_EXPORT QX_GeometryHandle QX_Envelope_createWithMSpatialReference(
+    double x_min, double x_max, double y_min, double y_max, double m_min, double m_max,
+    QX_SpatialReferenceHandle spatial_reference, const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_Envelope_createWithMSpatialReference", QX_GeometryHandle{}, [&] {
     return new_envelope(x_min, x_max, y_min, y_max, false, 0, 0, true, m_min, m_max, spatial_reference);
   });
@@ -316,17 +321,17 @@ QX_EXPORT QX_GeometryHandle QX_Envelope_createWithZM(double x_min, double x_max,
   });
 }
 
-QX_EXPORT QX_GeometryHandle QX_Envelope_createWithZMSpatialReference(double x_min, double x_max, double y_min,
-                                                                     double y_max, double z_min, double z_max,
-                                                                     double m_min, double m_max,
-                                                                     QX_SpatialReferenceHandle spatial_reference,
-                                                                     const QX_ErrorHandler* handler) {
+QX_EXPORT QX_GeometryHandle QX_Envelope_createWithZMSpatialReference(
+    double x_min, double x_max, double y_min, double y_max, double z_min, double z_max, double m_min,
+    double m_max, QX_SpatialReferenceHandle spatial_reference, const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_Envelope_createWithZMSpatialReference", QX_GeometryHandle{}, [&] {
-    return new_envelope(x_min, x_max, y_min, y_max, true, z_min, z_max, true, m_min, m_max, spatial_reference);
+    return new_envelope(x_min, x_max, y_min, y_max, true, z_min, z_max, true, m_min, m_max,
+                        spatial_reference);
   });
 }
 
-QX_EXPORT QX_GeometryHandle QX_Envelope_getCenter(QX_GeometryHandle envelope, const QX_ErrorHandler* handler) {
+QX_EXPORT QX_GeometryHandle QX_Envelope_getCenter(QX_GeometryHandle envelope,
+                                                  const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_Envelope_getCenter", QX_GeometryHandle{}, [&] {
     const Geometry& g = of_kind(envelope, GeometryKind::Envelope, "an envelope");
     const EnvelopeBounds& e = g.envelope;
@@ -341,9 +346,9 @@ QX_EXPORT QX_GeometryHandle QX_Envelope_getCenter(QX_GeometryHandle envelope, co
   });
 }
 
-#define ENVELOPE_GETTER(NAME, FIELD)                                                                   \
-  QX_EXPORT double NAME(QX_GeometryHandle envelope, const QX_ErrorHandler* handler) {                  \
-    return guarded(handler, #NAME, kNaN,                                                               \
+#define ENVELOPE_GETTER(NAME, FIELD)                                                                         \
+  QX_EXPORT double NAME(QX_GeometryHandle envelope, const QX_ErrorHandler* handler) {                        \
+    return guarded(handler, #NAME, kNaN,                                                                     \
                    [&] { return of_kind(envelope, GeometryKind::Envelope, "an envelope").envelope.FIELD; }); \
   }
 ENVELOPE_GETTER(QX_Envelope_getXMin, xmin)

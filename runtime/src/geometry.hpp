@@ -71,10 +71,10 @@ struct BezierCurve {
 struct EllipticArc {
   double cx = 0, cy = 0;
   double semi_major = 0;
-  double ratio = 1;      // minor / major, in (0, 1]
-  double rotation = 0;   // of the major axis, from the x axis
+  double ratio = 1;     // minor / major, in (0, 1]
+  double rotation = 0;  // of the major axis, from the x axis
   double start_param = 0;
-  double sweep = 0;      // signed; |sweep| <= 2*pi
+  double sweep = 0;  // signed; |sweep| <= 2*pi
 
   bool is_circular() const { return ratio == 1.0; }
   bool is_counter_clockwise() const { return sweep > 0; }
@@ -173,8 +173,8 @@ struct Geometry {
   bool has_m = false;
   SpatialReferencePtr spatial_reference;  // may be null
 
-  Vertex point;              // kind Point
-  EnvelopeBounds envelope;   // kind Envelope
+  Vertex point;                // kind Point
+  EnvelopeBounds envelope;     // kind Envelope
   std::vector<Vertex> points;  // kind Multipoint
   std::vector<Part> parts;     // kinds Polyline, Polygon
 
@@ -188,9 +188,12 @@ struct Geometry {
   }
   bool is_empty() const {
     switch (kind) {
-      case GeometryKind::Point: return std::isnan(point.x) || std::isnan(point.y);
-      case GeometryKind::Envelope: return envelope.empty();
-      case GeometryKind::Multipoint: return points.empty();
+      case GeometryKind::Point:
+        return std::isnan(point.x) || std::isnan(point.y);
+      case GeometryKind::Envelope:
+        return envelope.empty();
+      case GeometryKind::Multipoint:
+        return points.empty();
       default:
         for (const Part& p : parts)
           if (!p.empty()) return false;

@@ -67,7 +67,9 @@ void write_spatial_reference(std::string& out, const SpatialReferencePtr& sr) {
 // ends at it.
 void write_curve_item(std::string& out, const Vertex& v, const Curve& c, bool has_z, bool has_m) {
   switch (c.kind) {
-    case SegmentKind::Line: write_coord(out, v, has_z, has_m); return;
+    case SegmentKind::Line:
+      write_coord(out, v, has_z, has_m);
+      return;
     case SegmentKind::CubicBezier:
       out += "{\"b\":[";
       write_coord(out, v, has_z, has_m);
@@ -109,7 +111,8 @@ void write_curve_item(std::string& out, const Vertex& v, const Curve& c, bool ha
 void write_parts(std::string& out, const Geometry& g) {
   const bool closed = g.closed();
   const bool curved = g.has_curves();
-  out += closed ? (curved ? "\"curveRings\":[" : "\"rings\":[") : (curved ? "\"curvePaths\":[" : "\"paths\":[");
+  out +=
+      closed ? (curved ? "\"curveRings\":[" : "\"rings\":[") : (curved ? "\"curvePaths\":[" : "\"paths\":[");
   bool first_part = true;
   for (const Part& p : g.parts) {
     if (!first_part) out += ',';
@@ -227,7 +230,8 @@ Vertex read_coord(const json::Value& v, Dims d) {
 }
 
 void read_xy(const json::Value& v, double& x, double& y) {
-  if (!v.is_array() || v.array.size() < 2) bad("A point of a curve must be an array of at least two numbers.");
+  if (!v.is_array() || v.array.size() < 2)
+    bad("A point of a curve must be an array of at least two numbers.");
   x = number_or_nan(v.array[0]);
   y = number_or_nan(v.array[1]);
 }
@@ -268,8 +272,8 @@ void read_curve_item(Part& part, const json::Value& item, Dims d) {
       c.arc = circular_arc_with_center(start.x, start.y, end.x, end.y, cx, cy, !clockwise);
     } else {
       if (a.size() < 7) bad("\"a\" needs rotation, axis and ratio after its flags.");
-      c.arc = elliptic_arc_from_endpoints(start.x, start.y, end.x, end.y, minor, !clockwise, number_or_nan(a[4]),
-                                          number_or_nan(a[5]), number_or_nan(a[6]));
+      c.arc = elliptic_arc_from_endpoints(start.x, start.y, end.x, end.y, minor, !clockwise,
+                                          number_or_nan(a[4]), number_or_nan(a[5]), number_or_nan(a[6]));
     }
   } else if (const json::Value* bv = item.find("b")) {
     if (!bv->is_array() || bv->array.size() < 3) bad("\"b\" needs an end point and two control points.");

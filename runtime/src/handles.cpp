@@ -14,7 +14,9 @@ const GeometryPtr& geometry_ptr_of(QX_GeometryHandle h, const char* argument) {
   return deref(h, argument).geometry;
 }
 
-const Geometry& geometry_of(QX_GeometryHandle h, const char* argument) { return *geometry_ptr_of(h, argument); }
+const Geometry& geometry_of(QX_GeometryHandle h, const char* argument) {
+  return *geometry_ptr_of(h, argument);
+}
 
 SpatialReferencePtr spatial_reference_of(QX_SpatialReferenceHandle h) {
   return h == nullptr ? nullptr : h->spatial_reference;

@@ -41,8 +41,8 @@ using DatumTransformationPtr = std::shared_ptr<const DatumTransformation>;
 enum class UnitKind : int32_t { Linear = 1, Area = 2, Angular = 3 };
 struct Unit {
   UnitKind kind = UnitKind::Linear;
-  uint32_t id = 0;        // LinearUnitId / AreaUnitId / angular code
-  double factor = 1.0;    // meters, square meters or radians per unit
+  uint32_t id = 0;      // LinearUnitId / AreaUnitId / angular code
+  double factor = 1.0;  // meters, square meters or radians per unit
   std::string name;
 };
 using UnitPtr = std::shared_ptr<const Unit>;

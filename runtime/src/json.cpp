@@ -34,7 +34,8 @@ class Parser {
   }
 
   void skip_space() {
-    while (pos_ < s_.size() && (s_[pos_] == ' ' || s_[pos_] == '\t' || s_[pos_] == '\n' || s_[pos_] == '\r')) ++pos_;
+    while (pos_ < s_.size() && (s_[pos_] == ' ' || s_[pos_] == '\t' || s_[pos_] == '\n' || s_[pos_] == '\r'))
+      ++pos_;
   }
 
   bool literal(std::string_view word) {
@@ -149,10 +150,14 @@ class Parser {
     for (int i = 0; i < 4; ++i) {
       const char h = s_[pos_++];
       u <<= 4;
-      if (h >= '0' && h <= '9') u |= static_cast<unsigned>(h - '0');
-      else if (h >= 'a' && h <= 'f') u |= static_cast<unsigned>(h - 'a' + 10);
-      else if (h >= 'A' && h <= 'F') u |= static_cast<unsigned>(h - 'A' + 10);
-      else error("bad \\u escape");
+      if (h >= '0' && h <= '9')
+        u |= static_cast<unsigned>(h - '0');
+      else if (h >= 'a' && h <= 'f')
+        u |= static_cast<unsigned>(h - 'a' + 10);
+      else if (h >= 'A' && h <= 'F')
+        u |= static_cast<unsigned>(h - 'A' + 10);
+      else
+        error("bad \\u escape");
     }
     return u;
   }
@@ -190,26 +195,45 @@ class Parser {
       if (pos_ >= s_.size()) error("unterminated string");
       const char e = s_[pos_++];
       switch (e) {
-        case '"': out += '"'; break;
-        case '\\': out += '\\'; break;
-        case '/': out += '/'; break;
-        case 'b': out += '\b'; break;
-        case 'f': out += '\f'; break;
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
+        case '"':
+          out += '"';
+          break;
+        case '\\':
+          out += '\\';
+          break;
+        case '/':
+          out += '/';
+          break;
+        case 'b':
+          out += '\b';
+          break;
+        case 'f':
+          out += '\f';
+          break;
+        case 'n':
+          out += '\n';
+          break;
+        case 'r':
+          out += '\r';
+          break;
+        case 't':
+          out += '\t';
+          break;
         case 'u': {
           uint32_t cp = hex4();
           if (cp >= 0xD800 && cp < 0xDC00 && s_.substr(pos_, 2) == "\\u") {
             pos_ += 2;
             const uint32_t low = hex4();
-            if (low >= 0xDC00 && low < 0xE000) cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-            else error("bad surrogate pair");
+            if (low >= 0xDC00 && low < 0xE000)
+              cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+            else
+              error("bad surrogate pair");
           }
           utf8(out, cp);
           break;
         }
-        default: error("bad escape");
+        default:
+          error("bad escape");
       }
     }
   }
@@ -236,11 +260,21 @@ void write_string(std::string& out, std::string_view s) {
   out += '"';
   for (const char c : s) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (static_cast<unsigned char>(c) < 0x20) {
           static const char* hex = "0123456789abcdef";

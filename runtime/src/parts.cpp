@@ -49,7 +49,8 @@ BuilderData& builder_of(QX_GeometryBuilderHandle h, bool multipart) {
   BuilderData& b = deref(h, "builder").data;
   const bool is_multipart = b.kind == GeometryKind::Polyline || b.kind == GeometryKind::Polygon;
   if (multipart != is_multipart)
-    fail(kWrongType, multipart ? "The builder is not a polyline or polygon builder." : "The builder is not a multipoint builder.");
+    fail(kWrongType, multipart ? "The builder is not a polyline or polygon builder."
+                               : "The builder is not a multipoint builder.");
   return b;
 }
 
@@ -65,8 +66,8 @@ QX_EXPORT void QX_MutablePart_destroy(QX_MutablePartHandle part, const QX_ErrorH
   guarded_void(handler, "QX_MutablePart_destroy", [&] { delete &deref(part, "part"); });
 }
 
-QX_EXPORT QX_MutablePartHandle QX_MutablePart_createWithSpatialReference(QX_SpatialReferenceHandle spatial_reference,
-                                                                         const QX_ErrorHandler* handler) {
+QX_EXPORT QX_MutablePartHandle QX_MutablePart_createWithSpatialReference(
+    QX_SpatialReferenceHandle spatial_reference, const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_MutablePart_createWithSpatialReference", QX_MutablePartHandle{}, [&] {
     auto data = std::make_shared<MutablePartData>();
     data->spatial_reference = spatial_reference_of(spatial_reference);
@@ -126,8 +127,8 @@ QX_EXPORT void QX_MutablePartCollection_destroy(QX_MutablePartCollectionHandle p
 
 QX_EXPORT QX_MutablePartCollectionHandle QX_MutablePartCollection_createWithSpatialReference(
     QX_SpatialReferenceHandle spatial_reference, const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_MutablePartCollection_createWithSpatialReference", QX_MutablePartCollectionHandle{},
-                 [&] {
+  return guarded(handler, "QX_MutablePartCollection_createWithSpatialReference",
+                 QX_MutablePartCollectionHandle{}, [&] {
                    auto data = std::make_shared<MutablePartCollectionData>();
                    data->spatial_reference = spatial_reference_of(spatial_reference);
                    auto* h = new _QX_MutablePartCollectionInternal;
@@ -138,11 +139,13 @@ QX_EXPORT QX_MutablePartCollectionHandle QX_MutablePartCollection_createWithSpat
 
 QX_EXPORT int64_t QX_MutablePartCollection_getSize(QX_MutablePartCollectionHandle parts,
                                                    const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_MutablePartCollection_getSize", int64_t{0},
-                 [&] { return static_cast<int64_t>(deref(parts, "part collection").collection->parts.size()); });
+  return guarded(handler, "QX_MutablePartCollection_getSize", int64_t{0}, [&] {
+    return static_cast<int64_t>(deref(parts, "part collection").collection->parts.size());
+  });
 }
 
-QX_EXPORT int64_t QX_MutablePartCollection_addPart(QX_MutablePartCollectionHandle parts, QX_MutablePartHandle part,
+QX_EXPORT int64_t QX_MutablePartCollection_addPart(QX_MutablePartCollectionHandle parts,
+                                                   QX_MutablePartHandle part,
                                                    const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_MutablePartCollection_addPart", int64_t{-1}, [&] {
     auto& c = *deref(parts, "part collection").collection;
@@ -151,7 +154,8 @@ QX_EXPORT int64_t QX_MutablePartCollection_addPart(QX_MutablePartCollectionHandl
   });
 }
 
-QX_EXPORT QX_MutablePartHandle QX_MutablePartCollection_getPart(QX_MutablePartCollectionHandle parts, int64_t index,
+QX_EXPORT QX_MutablePartHandle QX_MutablePartCollection_getPart(QX_MutablePartCollectionHandle parts,
+                                                                int64_t index,
                                                                 const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_MutablePartCollection_getPart", QX_MutablePartHandle{}, [&] {
     auto& c = *deref(parts, "part collection").collection;
@@ -166,13 +170,14 @@ QX_EXPORT QX_MutablePartHandle QX_MutablePartCollection_getPart(QX_MutablePartCo
 
 QX_EXPORT void QX_MutablePointCollection_destroy(QX_MutablePointCollectionHandle points,
                                                  const QX_ErrorHandler* handler) {
-  guarded_void(handler, "QX_MutablePointCollection_destroy", [&] { delete &deref(points, "point collection"); });
+  guarded_void(handler, "QX_MutablePointCollection_destroy",
+               [&] { delete &deref(points, "point collection"); });
 }
 
 QX_EXPORT QX_MutablePointCollectionHandle QX_MutablePointCollection_createWithSpatialReference(
     QX_SpatialReferenceHandle spatial_reference, const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_MutablePointCollection_createWithSpatialReference", QX_MutablePointCollectionHandle{},
-                 [&] {
+  return guarded(handler, "QX_MutablePointCollection_createWithSpatialReference",
+                 QX_MutablePointCollectionHandle{}, [&] {
                    auto data = std::make_shared<MutablePointCollectionData>();
                    data->spatial_reference = spatial_reference_of(spatial_reference);
                    auto* h = new _QX_MutablePointCollectionInternal;
@@ -181,7 +186,8 @@ QX_EXPORT QX_MutablePointCollectionHandle QX_MutablePointCollection_createWithSp
                  });
 }
 
-QX_EXPORT int64_t QX_MutablePointCollection_addPoint(QX_MutablePointCollectionHandle points, QX_GeometryHandle point,
+QX_EXPORT int64_t QX_MutablePointCollection_addPoint(QX_MutablePointCollectionHandle points,
+                                                     QX_GeometryHandle point,
                                                      const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_MutablePointCollection_addPoint", int64_t{-1}, [&] {
     auto& c = *deref(points, "point collection").collection;
@@ -217,7 +223,8 @@ QX_EXPORT QX_GeometryBuilderHandle QX_MultipointBuilder_createFromSpatialReferen
                  [&] { return new_builder(GeometryKind::Multipoint, spatial_reference); });
 }
 
-QX_EXPORT void QX_MultipartBuilder_setParts(QX_GeometryBuilderHandle builder, QX_MutablePartCollectionHandle parts,
+QX_EXPORT void QX_MultipartBuilder_setParts(QX_GeometryBuilderHandle builder,
+                                            QX_MutablePartCollectionHandle parts,
                                             const QX_ErrorHandler* handler) {
   guarded_void(handler, "QX_MultipartBuilder_setParts", [&] {
     BuilderData& b = builder_of(builder, true);
@@ -236,7 +243,8 @@ QX_EXPORT void QX_MultipartBuilder_setParts(QX_GeometryBuilderHandle builder, QX
   });
 }
 
-QX_EXPORT void QX_MultipointBuilder_setPoints(QX_GeometryBuilderHandle builder, QX_MutablePointCollectionHandle points,
+QX_EXPORT void QX_MultipointBuilder_setPoints(QX_GeometryBuilderHandle builder,
+                                              QX_MutablePointCollectionHandle points,
                                               const QX_ErrorHandler* handler) {
   guarded_void(handler, "QX_MultipointBuilder_setPoints", [&] {
     BuilderData& b = builder_of(builder, false);
@@ -279,7 +287,8 @@ QX_EXPORT QX_GeometryHandle QX_GeometryBuilder_toGeometry(QX_GeometryBuilderHand
 
 QX_EXPORT void QX_ImmutablePartCollection_destroy(QX_ImmutablePartCollectionHandle parts,
                                                   const QX_ErrorHandler* handler) {
-  guarded_void(handler, "QX_ImmutablePartCollection_destroy", [&] { delete &deref(parts, "part collection"); });
+  guarded_void(handler, "QX_ImmutablePartCollection_destroy",
+               [&] { delete &deref(parts, "part collection"); });
 }
 
 QX_EXPORT int64_t QX_ImmutablePartCollection_getSize(QX_ImmutablePartCollectionHandle parts,
@@ -289,7 +298,8 @@ QX_EXPORT int64_t QX_ImmutablePartCollection_getSize(QX_ImmutablePartCollectionH
 }
 
 QX_EXPORT QX_ImmutablePartHandle QX_ImmutablePartCollection_getPart(QX_ImmutablePartCollectionHandle parts,
-                                                                    int64_t index, const QX_ErrorHandler* handler) {
+                                                                    int64_t index,
+                                                                    const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_ImmutablePartCollection_getPart", QX_ImmutablePartHandle{}, [&] {
     const GeometryPtr& owner = deref(parts, "part collection").owner;
     const std::size_t i = checked_index(index, owner->parts.size(), "part");
@@ -316,7 +326,8 @@ QX_EXPORT bool QX_ImmutablePart_getIsEmpty(QX_ImmutablePartHandle part, const QX
                  [&] { return immutable_part_of(part).part().empty(); });
 }
 
-QX_EXPORT int64_t QX_ImmutablePart_getPointCount(QX_ImmutablePartHandle part, const QX_ErrorHandler* handler) {
+QX_EXPORT int64_t QX_ImmutablePart_getPointCount(QX_ImmutablePartHandle part,
+                                                 const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_ImmutablePart_getPointCount", int64_t{0},
                  [&] { return static_cast<int64_t>(immutable_part_of(part).part().size()); });
 }
@@ -348,7 +359,8 @@ QX_EXPORT QX_SegmentHandle QX_ImmutablePart_getSegment(QX_ImmutablePartHandle pa
     const auto& h = immutable_part_of(part);
     const Part& p = h.part();
     const bool closed = h.closed();
-    const SegmentView view = p.segment(checked_index(segment_index, p.segment_count(closed), "segment"), closed);
+    const SegmentView view =
+        p.segment(checked_index(segment_index, p.segment_count(closed), "segment"), closed);
     auto s = std::make_shared<Segment>();
     s->start = *view.start;
     s->end = *view.end;
@@ -360,7 +372,8 @@ QX_EXPORT QX_SegmentHandle QX_ImmutablePart_getSegment(QX_ImmutablePartHandle pa
   });
 }
 
-QX_EXPORT int64_t QX_ImmutablePart_getSegmentIndexFromEndPointIndex(QX_ImmutablePartHandle part, int64_t point_index,
+QX_EXPORT int64_t QX_ImmutablePart_getSegmentIndexFromEndPointIndex(QX_ImmutablePartHandle part,
+                                                                    int64_t point_index,
                                                                     const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_ImmutablePart_getSegmentIndexFromEndPointIndex", int64_t{-1}, [&] {
     const auto& h = immutable_part_of(part);
@@ -377,7 +390,8 @@ QX_EXPORT int64_t QX_ImmutablePart_getSegmentIndexFromEndPointIndex(QX_Immutable
 
 QX_EXPORT void QX_ImmutablePointCollection_destroy(QX_ImmutablePointCollectionHandle points,
                                                    const QX_ErrorHandler* handler) {
-  guarded_void(handler, "QX_ImmutablePointCollection_destroy", [&] { delete &deref(points, "point collection"); });
+  guarded_void(handler, "QX_ImmutablePointCollection_destroy",
+               [&] { delete &deref(points, "point collection"); });
 }
 
 QX_EXPORT int64_t QX_ImmutablePointCollection_getSize(QX_ImmutablePointCollectionHandle points,
@@ -387,7 +401,8 @@ QX_EXPORT int64_t QX_ImmutablePointCollection_getSize(QX_ImmutablePointCollectio
 }
 
 QX_EXPORT QX_GeometryHandle QX_ImmutablePointCollection_getPoint(QX_ImmutablePointCollectionHandle points,
-                                                                 int64_t index, const QX_ErrorHandler* handler) {
+                                                                 int64_t index,
+                                                                 const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_ImmutablePointCollection_getPoint", QX_GeometryHandle{}, [&] {
     const auto& h = deref(points, "point collection");
     const auto& pts = h.points();

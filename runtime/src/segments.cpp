@@ -74,8 +74,10 @@ QX_EXPORT int32_t QX_Segment_getObjectType(QX_SegmentHandle segment, const QX_Er
 
 /* ---- CubicBezierSegment ---- */
 
-QX_EXPORT QX_SegmentHandle QX_CubicBezierSegment_create(QX_GeometryHandle start_point, QX_GeometryHandle control_point1,
-                                                        QX_GeometryHandle control_point2, QX_GeometryHandle end_point,
+QX_EXPORT QX_SegmentHandle QX_CubicBezierSegment_create(QX_GeometryHandle start_point,
+                                                        QX_GeometryHandle control_point1,
+                                                        QX_GeometryHandle control_point2,
+                                                        QX_GeometryHandle end_point,
                                                         QX_SpatialReferenceHandle spatial_reference,
                                                         const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_CubicBezierSegment_create", QX_SegmentHandle{}, [&] {
@@ -110,14 +112,14 @@ QX_EXPORT QX_GeometryHandle QX_CubicBezierSegment_getControlPoint2(QX_SegmentHan
 
 QX_EXPORT QX_SegmentHandle QX_EllipticArcSegment_createWithStartAndEndpoints(
     QX_GeometryHandle start_point, QX_GeometryHandle end_point, bool is_minor, bool is_counter_clockwise,
-    QX_SpatialReferenceHandle spatial_reference, double rotation, double semi_major_axis, double minor_major_ratio,
-    const QX_ErrorHandler* handler) {
+    QX_SpatialReferenceHandle spatial_reference, double rotation, double semi_major_axis,
+    double minor_major_ratio, const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_EllipticArcSegment_createWithStartAndEndpoints", QX_SegmentHandle{}, [&] {
     const Geometry& s = point_of(start_point, "start point");
     const Geometry& e = point_of(end_point, "end point");
-    const EllipticArc a = elliptic_arc_from_endpoints(s.point.x, s.point.y, e.point.x, e.point.y, is_minor,
-                                                      is_counter_clockwise, rotation, semi_major_axis,
-                                                      minor_major_ratio);
+    const EllipticArc a =
+        elliptic_arc_from_endpoints(s.point.x, s.point.y, e.point.x, e.point.y, is_minor,
+                                    is_counter_clockwise, rotation, semi_major_axis, minor_major_ratio);
     return new_segment(s, e, arc_curve(a), spatial_reference);
   });
 }
@@ -126,26 +128,27 @@ QX_EXPORT QX_SegmentHandle QX_EllipticArcSegment_createCircularEllipticArcWithCe
     QX_GeometryHandle start_point, QX_GeometryHandle end_point, QX_GeometryHandle center_point, bool is_minor,
     bool is_counter_clockwise, QX_SpatialReferenceHandle spatial_reference, const QX_ErrorHandler* handler) {
   (void)is_minor;  // the center already picks the arc; the direction picks the side
-  return guarded(handler, "QX_EllipticArcSegment_createCircularEllipticArcWithCenter", QX_SegmentHandle{}, [&] {
-    const Geometry& s = point_of(start_point, "start point");
-    const Geometry& e = point_of(end_point, "end point");
-    const Geometry& c = point_of(center_point, "center point");
-    const EllipticArc a = circular_arc_with_center(s.point.x, s.point.y, e.point.x, e.point.y, c.point.x, c.point.y,
-                                                   is_counter_clockwise);
-    return new_segment(s, e, arc_curve(a), spatial_reference);
-  });
+  return guarded(handler, "QX_EllipticArcSegment_createCircularEllipticArcWithCenter", QX_SegmentHandle{},
+                 [&] {
+                   const Geometry& s = point_of(start_point, "start point");
+                   const Geometry& e = point_of(end_point, "end point");
+                   const Geometry& c = point_of(center_point, "center point");
+                   const EllipticArc a = circular_arc_with_center(s.point.x, s.point.y, e.point.x, e.point.y,
+                                                                  c.point.x, c.point.y, is_counter_clockwise);
+                   return new_segment(s, e, arc_curve(a), spatial_reference);
+                 });
 }
 
 QX_EXPORT QX_SegmentHandle QX_EllipticArcSegment_createCircularEllipticArcWithStartEndAndInterior(
     QX_GeometryHandle start_point, QX_GeometryHandle end_point, QX_GeometryHandle interior_point,
     QX_SpatialReferenceHandle spatial_reference, const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_EllipticArcSegment_createCircularEllipticArcWithStartEndAndInterior", QX_SegmentHandle{},
-                 [&] {
+  return guarded(handler, "QX_EllipticArcSegment_createCircularEllipticArcWithStartEndAndInterior",
+                 QX_SegmentHandle{}, [&] {
                    const Geometry& s = point_of(start_point, "start point");
                    const Geometry& e = point_of(end_point, "end point");
                    const Geometry& i = point_of(interior_point, "interior point");
-                   const EllipticArc a = circular_arc_through(s.point.x, s.point.y, e.point.x, e.point.y, i.point.x,
-                                                              i.point.y);
+                   const EllipticArc a =
+                       circular_arc_through(s.point.x, s.point.y, e.point.x, e.point.y, i.point.x, i.point.y);
                    return new_segment(s, e, arc_curve(a), spatial_reference);
                  });
 }
@@ -158,18 +161,21 @@ QX_EXPORT QX_GeometryHandle QX_EllipticArcSegment_getCenterPoint(QX_SegmentHandl
   });
 }
 
-QX_EXPORT double QX_EllipticArcSegment_getCentralAngle(QX_SegmentHandle segment, const QX_ErrorHandler* handler) {
+QX_EXPORT double QX_EllipticArcSegment_getCentralAngle(QX_SegmentHandle segment,
+                                                       const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_EllipticArcSegment_getCentralAngle", kNaN,
                  [&] { return arc_central_angle(arc_of(segment)); });
 }
 
-QX_EXPORT double QX_EllipticArcSegment_getStartAngle(QX_SegmentHandle segment, const QX_ErrorHandler* handler) {
+QX_EXPORT double QX_EllipticArcSegment_getStartAngle(QX_SegmentHandle segment,
+                                                     const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_EllipticArcSegment_getStartAngle", kNaN,
                  [&] { return arc_start_angle(arc_of(segment)); });
 }
 
 QX_EXPORT double QX_EllipticArcSegment_getEndAngle(QX_SegmentHandle segment, const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_EllipticArcSegment_getEndAngle", kNaN, [&] { return arc_end_angle(arc_of(segment)); });
+  return guarded(handler, "QX_EllipticArcSegment_getEndAngle", kNaN,
+                 [&] { return arc_end_angle(arc_of(segment)); });
 }
 
 QX_EXPORT bool QX_EllipticArcSegment_getIsCircular(QX_SegmentHandle segment, const QX_ErrorHandler* handler) {
@@ -177,21 +183,26 @@ QX_EXPORT bool QX_EllipticArcSegment_getIsCircular(QX_SegmentHandle segment, con
                  [&] { return arc_of(segment).is_circular(); });
 }
 
-QX_EXPORT bool QX_EllipticArcSegment_getIsCounterClockwise(QX_SegmentHandle segment, const QX_ErrorHandler* handler) {
+QX_EXPORT bool QX_EllipticArcSegment_getIsCounterClockwise(QX_SegmentHandle segment,
+                                                           const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_EllipticArcSegment_getIsCounterClockwise", false,
                  [&] { return arc_of(segment).is_counter_clockwise(); });
 }
 
-QX_EXPORT double QX_EllipticArcSegment_getMinorMajorRatio(QX_SegmentHandle segment, const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_EllipticArcSegment_getMinorMajorRatio", kNaN, [&] { return arc_of(segment).ratio; });
+QX_EXPORT double QX_EllipticArcSegment_getMinorMajorRatio(QX_SegmentHandle segment,
+                                                          const QX_ErrorHandler* handler) {
+  return guarded(handler, "QX_EllipticArcSegment_getMinorMajorRatio", kNaN,
+                 [&] { return arc_of(segment).ratio; });
 }
 
-QX_EXPORT double QX_EllipticArcSegment_getRotationAngle(QX_SegmentHandle segment, const QX_ErrorHandler* handler) {
+QX_EXPORT double QX_EllipticArcSegment_getRotationAngle(QX_SegmentHandle segment,
+                                                        const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_EllipticArcSegment_getRotationAngle", kNaN,
                  [&] { return arc_of(segment).rotation; });
 }
 
-QX_EXPORT double QX_EllipticArcSegment_getSemiMajorAxis(QX_SegmentHandle segment, const QX_ErrorHandler* handler) {
+QX_EXPORT double QX_EllipticArcSegment_getSemiMajorAxis(QX_SegmentHandle segment,
+                                                        const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_EllipticArcSegment_getSemiMajorAxis", kNaN,
                  [&] { return arc_of(segment).semi_major; });
 }

@@ -117,7 +117,8 @@ SpatialReferencePtr spatial_reference_from_wkid(int32_t wkid, int32_t vertical_w
   PJ* crs = crs_from_code(wkid);
   if (crs == nullptr || !is_horizontal_type(proj_get_type(crs))) {
     if (crs) proj_destroy(crs);
-    fail(kProjection, "Invalid well-known id.", "No horizontal coordinate system has the id " + std::to_string(wkid) + ".");
+    fail(kProjection, "Invalid well-known id.",
+         "No horizontal coordinate system has the id " + std::to_string(wkid) + ".");
   }
   if (vertical_wkid != 0) {
     PJ* vertical = crs_from_code(vertical_wkid);
@@ -149,7 +150,8 @@ SpatialReferencePtr spatial_reference_from_wkt(const std::string& wkt) {
   proj_string_list_destroy(errors);
   if (crs == nullptr || !is_horizontal_type(proj_get_type(crs))) {
     if (crs) proj_destroy(crs);
-    fail(kProjection, "Invalid well-known text.", detail.empty() ? "The text names no coordinate system." : detail);
+    fail(kProjection, "Invalid well-known text.",
+         detail.empty() ? "The text names no coordinate system." : detail);
   }
   auto sr = std::make_shared<SpatialReference>();
   sr->crs = crs;
@@ -176,19 +178,25 @@ struct UnitEntry {
 
 // Linear units: meters per unit.
 constexpr UnitEntry kLinearUnits[] = {
-    {1025, 0.001, "Millimeters"},      {1033, 0.01, "Centimeters"},  {9001, 1.0, "Meters"},
-    {9002, 0.3048, "Feet"},            {9003, 1200.0 / 3937.0, "US Survey Feet"},
-    {9030, 1852.0, "Nautical Miles"},  {9036, 1000.0, "Kilometers"}, {9093, 1609.344, "Miles"},
-    {9096, 0.9144, "Yards"},           {109008, 0.0254, "Inches"},
+    {1025, 0.001, "Millimeters"},
+    {1033, 0.01, "Centimeters"},
+    {9001, 1.0, "Meters"},
+    {9002, 0.3048, "Feet"},
+    {9003, 1200.0 / 3937.0, "US Survey Feet"},
+    {9030, 1852.0, "Nautical Miles"},
+    {9036, 1000.0, "Kilometers"},
+    {9093, 1609.344, "Miles"},
+    {9096, 0.9144, "Yards"},
+    {109008, 0.0254, "Inches"},
 };
 
 // Area units: square meters per unit.
 constexpr UnitEntry kAreaUnits[] = {
-    {109401, 10000.0, "Hectares"},           {109402, 4046.8564224, "Acres"},
-    {109404, 1.0, "Square Meters"},          {109405, 0.09290304, "Square Feet"},
-    {109414, 1e6, "Square Kilometers"},      {109439, 2589988.110336, "Square Miles"},
-    {109442, 0.83612736, "Square Yards"},    {109450, 0.01, "Square Decimeters"},
-    {109451, 1e-4, "Square Centimeters"},    {109452, 1e-6, "Square Millimeters"},
+    {109401, 10000.0, "Hectares"},        {109402, 4046.8564224, "Acres"},
+    {109404, 1.0, "Square Meters"},       {109405, 0.09290304, "Square Feet"},
+    {109414, 1e6, "Square Kilometers"},   {109439, 2589988.110336, "Square Miles"},
+    {109442, 0.83612736, "Square Yards"}, {109450, 0.01, "Square Decimeters"},
+    {109451, 1e-4, "Square Centimeters"}, {109452, 1e-6, "Square Millimeters"},
 };
 
 template <std::size_t N>
@@ -225,12 +233,14 @@ QX_EXPORT void QX_SpatialReference_destroy(QX_SpatialReferenceHandle spatial_ref
                [&] { delete &deref(spatial_reference, "spatial reference"); });
 }
 
-QX_EXPORT QX_SpatialReferenceHandle QX_SpatialReference_create(uint32_t wkid, const QX_ErrorHandler* handler) {
+QX_EXPORT QX_SpatialReferenceHandle QX_SpatialReference_create(uint32_t wkid,
+                                                               const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_SpatialReference_create", QX_SpatialReferenceHandle{},
                  [&] { return make_handle(spatial_reference_from_wkid(static_cast<int32_t>(wkid))); });
 }
 
-QX_EXPORT QX_SpatialReferenceHandle QX_SpatialReference_createVerticalWKID(uint32_t wkid, uint32_t vertical_wkid,
+QX_EXPORT QX_SpatialReferenceHandle QX_SpatialReference_createVerticalWKID(uint32_t wkid,
+                                                                           uint32_t vertical_wkid,
                                                                            const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_SpatialReference_createVerticalWKID", QX_SpatialReferenceHandle{}, [&] {
     return make_handle(
@@ -281,7 +291,8 @@ QX_EXPORT QX_UnitHandle QX_AreaUnit_create(uint32_t area_unit_id, const QX_Error
 }
 
 QX_EXPORT uint32_t QX_AreaUnit_getAreaUnitId(QX_UnitHandle unit, const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_AreaUnit_getAreaUnitId", uint32_t{0}, [&] { return area_unit_of(unit, "unit").id; });
+  return guarded(handler, "QX_AreaUnit_getAreaUnitId", uint32_t{0},
+                 [&] { return area_unit_of(unit, "unit").id; });
 }
 
 QX_EXPORT double QX_AreaUnit_convertFrom(QX_UnitHandle unit, QX_UnitHandle from_unit, double area,
@@ -298,7 +309,8 @@ QX_EXPORT double QX_AreaUnit_convertTo(QX_UnitHandle unit, QX_UnitHandle to_unit
   });
 }
 
-QX_EXPORT double QX_AreaUnit_fromSquareMeters(QX_UnitHandle unit, double area, const QX_ErrorHandler* handler) {
+QX_EXPORT double QX_AreaUnit_fromSquareMeters(QX_UnitHandle unit, double area,
+                                              const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_AreaUnit_fromSquareMeters", kNaN,
                  [&] { return area / area_unit_of(unit, "unit").factor; });
 }

@@ -5,11 +5,11 @@
 // same reference when same_as() says so; pointer equality is not required.
 #pragma once
 
+#include <proj.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
-
-#include <proj.h>
 
 #include "geometry.hpp"
 

@@ -12,9 +12,9 @@ namespace vaskelith {
 void report_unsupported(const char* function) noexcept;
 }
 
-#define X(name)                                                                         \
-  extern "C" __attribute__((weak, visibility("default"))) void name() {                  \
-    ::vaskelith::report_unsupported(#name);                                               \
+#define X(name)                                                         \
+  extern "C" __attribute__((weak, visibility("default"))) void name() { \
+    ::vaskelith::report_unsupported(#name);                             \
   }
 #include "vaskelith/names.h"
 #undef X
