@@ -284,6 +284,29 @@ void check_loader(const std::string& good, const std::string& lacking, const std
   });
   EXPECT_EQ(out, "Failed to load vaskelith library at " + null_symbol + ": The symbol is NULL");
 
+  // Errors reported without a call's own record go to the library-wide
+  // callback, which writes them to stderr and drops them.
+  out = in_child([&] {
+    set_library_path(good);
+    environment::init();
+    int fds[2];
+    if (::pipe(fds) != 0) return std::string("pipe failed");
+    ::fflush(stderr);
+    int saved = ::dup(2);
+    ::dup2(fds[1], 2);
+    QX(QX_Geometry_fromJSON)("{bad", nullptr);
+    ::fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(fds[1]);
+    char buf[512];
+    ssize_t n = ::read(fds[0], buf, sizeof buf);
+    return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
+  });
+  EXPECT_EQ(
+      out,
+      "WARNING: Unexpected error occurred in vaskelith and was discarded Invalid JSON text: At offset 1: "
+      "expected a member name\n");
+
   // init_with_library: a missing file stores nothing and loads nothing.
   out = in_child([&] {
     std::optional<IoError> e = init_with_library("/nonexistent/x.so");
