@@ -60,7 +60,9 @@ rt::AreaUnit clone_area_unit(PyObject* area_unit) { return AreaUnit::try_clone(a
 rt::LinearUnit new_linear_unit(int32_t code) { return LinearUnitId::to_runtime_linear_unit(code); }
 
 Ref geometry_to_py(rt::GeometryOwned g) { return factory::from_geometry_owned(std::move(g)); }
-Ref geometries_to_py(std::vector<rt::GeometryOwned> gs) { return Geometry::iterable_geos_to_py(std::move(gs)); }
+Ref geometries_to_py(std::vector<rt::GeometryOwned> gs) {
+  return Geometry::iterable_geos_to_py(std::move(gs));
+}
 Ref polygon_to_py(rt::Polygon p) { return Polygon::from_geom(std::move(p)); }
 Ref envelope_to_py(rt::Envelope e) { return Envelope::from_geom(std::move(e)); }
 Ref point_to_py(rt::Point p) { return Point::from_geom(std::move(p)); }

@@ -56,7 +56,7 @@ rt::AreaUnit clone_area_unit(PyObject* area_unit);
 rt::LinearUnit new_linear_unit(int32_t code);
 
 // ---- runtime results into Python objects ----
-Ref geometry_to_py(rt::GeometryOwned g);                 // class by runtime kind
+Ref geometry_to_py(rt::GeometryOwned g);                  // class by runtime kind
 Ref geometries_to_py(std::vector<rt::GeometryOwned> gs);  // a list, class by runtime kind
 Ref polygon_to_py(rt::Polygon p);
 Ref envelope_to_py(rt::Envelope e);

@@ -146,7 +146,8 @@ Ref is_simple(PyObject* self) {
   return to_py(with_self(self, [](auto& g) { return eng::is_simple(g); }));
 }
 Ref normalize_central_meridian(PyObject* self) {
-  std::optional<rt::GeometryOwned> r = with_self(self, [](auto& g) { return eng::normalize_central_meridian(g); });
+  std::optional<rt::GeometryOwned> r =
+      with_self(self, [](auto& g) { return eng::normalize_central_meridian(g); });
   if (!r) return none();
   return geometry_to_py(std::move(*r));
 }
@@ -156,11 +157,11 @@ Ref has_curves(PyObject* self) {
 
 // ---- relations and distance ----
 
-#define OSTREL_RELATION(fn, param)                                                \
-  const Signature k_##fn{"Geometry." #fn "()", {#param}, 1};                      \
-  Ref fn(PyObject* self, Args args, Py_ssize_t nargs, PyObject* kw) {             \
-    auto [operand] = match<1>(k_##fn, args, nargs, kw);                           \
-    geometry_arg(operand, #param);                                                \
+#define OSTREL_RELATION(fn, param)                                                      \
+  const Signature k_##fn{"Geometry." #fn "()", {#param}, 1};                            \
+  Ref fn(PyObject* self, Args args, Py_ssize_t nargs, PyObject* kw) {                   \
+    auto [operand] = match<1>(k_##fn, args, nargs, kw);                                 \
+    geometry_arg(operand, #param);                                                      \
     return pair_to_bool(self, operand, [](auto& a, auto& b) { return eng::fn(a, b); }); \
   }
 
@@ -230,7 +231,8 @@ Ref buffer_planar_method(PyObject* self, Args args, Py_ssize_t nargs, PyObject* 
   return buffer_planar(self, arg_f64(d, "distance"));
 }
 
-const Signature kBufferGeodetic{"Geometry._buffer_geodetic()", {"distance", "unit", "max_deviation", "curve_type"}, 4};
+const Signature kBufferGeodetic{
+    "Geometry._buffer_geodetic()", {"distance", "unit", "max_deviation", "curve_type"}, 4};
 Ref buffer_geodetic_method(PyObject* self, Args args, Py_ssize_t nargs, PyObject* kw) {
   auto [d, u, md, ct] = match<4>(kBufferGeodetic, args, nargs, kw);
   double distance = arg_f64(d, "distance");
@@ -246,7 +248,8 @@ Ref densify_planar(PyObject* self, double max_segment_length) {
 
 Ref densify_geodetic(PyObject* self, double max_segment_length, int32_t unit, int32_t curve_type) {
   rt::LinearUnit lu = new_linear_unit(unit);
-  return self_to_geometry(self, [&](auto& g) { return eng::densify_geodetic(g, max_segment_length, &lu, curve_type); });
+  return self_to_geometry(
+      self, [&](auto& g) { return eng::densify_geodetic(g, max_segment_length, &lu, curve_type); });
 }
 
 const Signature kDensify{"Geometry.densify()", {"max_segment_length", "unit", "curve_type"}, 1};
@@ -267,7 +270,8 @@ Ref densify_planar_method(PyObject* self, Args args, Py_ssize_t nargs, PyObject*
   return densify_planar(self, arg_f64(msl, "max_segment_length"));
 }
 
-const Signature kDensifyGeodetic{"Geometry._densify_geodetic()", {"max_segment_length", "unit", "curve_type"}, 3};
+const Signature kDensifyGeodetic{
+    "Geometry._densify_geodetic()", {"max_segment_length", "unit", "curve_type"}, 3};
 Ref densify_geodetic_method(PyObject* self, Args args, Py_ssize_t nargs, PyObject* kw) {
   auto [msl, u, ct] = match<3>(kDensifyGeodetic, args, nargs, kw);
   double max_segment_length = arg_f64(msl, "max_segment_length");
@@ -303,7 +307,8 @@ Ref calculate_area(PyObject* self, Args args, Py_ssize_t nargs, PyObject* kw) {
     }
   }
   // A planar area is the engine's number whatever unit was asked for.
-  double area = curve_type ? geodetic_area(self, unit ? &*unit : nullptr, (int32_t)*curve_type) : planar_area(self);
+  double area =
+      curve_type ? geodetic_area(self, unit ? &*unit : nullptr, (int32_t)*curve_type) : planar_area(self);
   return to_py(area);
 }
 
@@ -350,7 +355,9 @@ rt::Envelope runtime_extent(PyObject* self) {
 Ref extent(PyObject* self) {
   rt::Envelope e = runtime_extent(self);
   double xmin = e.x_min(), ymin = e.y_min(), xmax = e.x_max(), ymax = e.y_max();
-  { rt::Envelope released = std::move(e); }
+  {
+    rt::Envelope released = std::move(e);
+  }
   Ref t = check(PyTuple_New(4));
   PyTuple_SET_ITEM(t.get(), 0, to_py(xmin).release());
   PyTuple_SET_ITEM(t.get(), 1, to_py(ymin).release());
@@ -421,7 +428,8 @@ Ref generalize(PyObject* self, Args args, Py_ssize_t nargs, PyObject* kw) {
   auto [mo, rdp] = match<2>(kGeneralize, args, nargs, kw);
   double max_offset = arg_f64(mo, "max_offset");
   bool remove_degenerate_parts = rdp ? arg_bool(rdp, "remove_degenerate_parts") : false;
-  return self_to_geometry(self, [&](auto& g) { return eng::generalize(g, max_offset, remove_degenerate_parts); });
+  return self_to_geometry(self,
+                          [&](auto& g) { return eng::generalize(g, max_offset, remove_degenerate_parts); });
 }
 
 const Signature kSetM{"Geometry.set_m()", {"m"}, 1};
@@ -448,10 +456,12 @@ Ref set_z_and_m(PyObject* self, Args args, Py_ssize_t nargs, PyObject* kw) {
 
 // The removals' results are asked for their kind before they are handed on.
 Ref remove_m(PyObject* self) {
-  return self_to_geometry(self, [](auto& g) { return std::move(eng::remove_m(g)).template downcast<rt::GeometryOwned>(); });
+  return self_to_geometry(
+      self, [](auto& g) { return std::move(eng::remove_m(g)).template downcast<rt::GeometryOwned>(); });
 }
 Ref remove_z(PyObject* self) {
-  return self_to_geometry(self, [](auto& g) { return std::move(eng::remove_z(g)).template downcast<rt::GeometryOwned>(); });
+  return self_to_geometry(
+      self, [](auto& g) { return std::move(eng::remove_z(g)).template downcast<rt::GeometryOwned>(); });
 }
 Ref remove_z_and_m(PyObject* self) {
   return self_to_geometry(
@@ -472,7 +482,8 @@ Ref project_with_transformation(PyObject* self, Args args, Py_ssize_t nargs, PyO
   expect_instance(tr, datum_transformation_type(), "DatumTransformation", "transformation");
   rt::SpatialReference sr = spatial_reference_geom(srv);
   const rt::DatumTransformationOwned& transformation = datum_transformation_of(tr);
-  return self_to_geometry(self, [&](auto& g) { return eng::project_with_transformation(g, sr, transformation); });
+  return self_to_geometry(self,
+                          [&](auto& g) { return eng::project_with_transformation(g, sr, transformation); });
 }
 
 // ---- the table ----
@@ -482,8 +493,8 @@ Ref project_with_transformation(PyObject* self, Args args, Py_ssize_t nargs, PyO
 const Geometry::Members kMembers{
     {
         fastcall_def<&union_>("union", DOC("union($self, rhs)", "The union of this geometry and `rhs`.")),
-        fastcall_def<&intersect>("intersect",
-                                 DOC("intersect($self, other)", "The intersection of this geometry and `other`.")),
+        fastcall_def<&intersect>(
+            "intersect", DOC("intersect($self, other)", "The intersection of this geometry and `other`.")),
         fastcall_def<&intersections>(
             "intersections",
             DOC("intersections($self, other)", "The intersections of this geometry and `other`, as a list.")),
@@ -493,28 +504,35 @@ const Geometry::Members kMembers{
             "symmetric_difference",
             DOC("symmetric_difference($self, rhs)", "What lies in exactly one of this geometry and `rhs`.")),
         fastcall_def<&clip>("clip", DOC("clip($self, env)", "This geometry clipped by the envelope `env`.")),
-        fastcall_def<&cut>("cut", DOC("cut($self, cutter)", "The pieces of this geometry cut by the polyline `cutter`.")),
+        fastcall_def<&cut>(
+            "cut", DOC("cut($self, cutter)", "The pieces of this geometry cut by the polyline `cutter`.")),
         fastcall_def<&combine_extents>(
             "combine_extents",
             DOC("combine_extents($self, other)", "The envelope around this geometry and `other`.")),
         noargs_def<&boundary>("boundary", DOC("boundary($self)", "The boundary of this geometry.")),
-        noargs_def<&convex_hull>("convex_hull", DOC("convex_hull($self)", "The convex hull of this geometry.")),
-        noargs_def<&simplify>("simplify", DOC("simplify($self)", "A topologically simple copy of this geometry.")),
-        noargs_def<&is_simple>("is_simple", DOC("is_simple($self)", "Whether this geometry is topologically simple.")),
+        noargs_def<&convex_hull>("convex_hull",
+                                 DOC("convex_hull($self)", "The convex hull of this geometry.")),
+        noargs_def<&simplify>("simplify",
+                              DOC("simplify($self)", "A topologically simple copy of this geometry.")),
+        noargs_def<&is_simple>("is_simple",
+                               DOC("is_simple($self)", "Whether this geometry is topologically simple.")),
         noargs_def<&normalize_central_meridian>(
             "normalize_central_meridian",
             DOC("normalize_central_meridian($self)",
                 "This geometry folded into the range of its spatial reference, or None.")),
         fastcall_def<&equals>("equals", DOC("equals($self, other)", "Whether the two geometries are equal.")),
-        fastcall_def<&contains>("contains", DOC("contains($self, other)", "Whether this geometry contains `other`.")),
-        fastcall_def<&within>("within", DOC("within($self, rhs)", "Whether this geometry lies within `rhs`.")),
+        fastcall_def<&contains>("contains",
+                                DOC("contains($self, other)", "Whether this geometry contains `other`.")),
+        fastcall_def<&within>("within",
+                              DOC("within($self, rhs)", "Whether this geometry lies within `rhs`.")),
         fastcall_def<&crosses>("crosses", DOC("crosses($self, rhs)", "Whether this geometry crosses `rhs`.")),
         fastcall_def<&touches>("touches", DOC("touches($self, rhs)", "Whether this geometry touches `rhs`.")),
-        fastcall_def<&overlaps>("overlaps", DOC("overlaps($self, other)", "Whether this geometry overlaps `other`.")),
-        fastcall_def<&intersects>("intersects",
-                                  DOC("intersects($self, other)", "Whether this geometry intersects `other`.")),
-        fastcall_def<&disjoint>("disjoint",
-                                DOC("disjoint($self, other)", "Whether this geometry and `other` share no point.")),
+        fastcall_def<&overlaps>("overlaps",
+                                DOC("overlaps($self, other)", "Whether this geometry overlaps `other`.")),
+        fastcall_def<&intersects>(
+            "intersects", DOC("intersects($self, other)", "Whether this geometry intersects `other`.")),
+        fastcall_def<&disjoint>(
+            "disjoint", DOC("disjoint($self, other)", "Whether this geometry and `other` share no point.")),
         fastcall_def<&relate>("relate",
                               DOC("relate($self, other, relation)",
                                   "Whether the two geometries satisfy `relation`, a nine-character DE-9IM\n"
@@ -525,16 +543,17 @@ const Geometry::Members kMembers{
             "buffer", DOC("buffer($self, distance, unit=None, max_deviation=None, curve_type=None)",
                           "The buffer polygon at `distance`.  Planar with `distance` alone; geodetic when\n"
                           "`unit`, `max_deviation` and `curve_type` are all given.")),
-        fastcall_def<&buffer_planar_method>("_buffer", DOC("_buffer($self, distance)", "The planar buffer polygon.")),
+        fastcall_def<&buffer_planar_method>("_buffer",
+                                            DOC("_buffer($self, distance)", "The planar buffer polygon.")),
         fastcall_def<&buffer_geodetic_method>(
-            "_buffer_geodetic",
-            DOC("_buffer_geodetic($self, distance, unit, max_deviation, curve_type)", "The geodetic buffer polygon.")),
-        fastcall_def<&densify>("densify",
-                               DOC("densify($self, max_segment_length, unit=None, curve_type=None)",
-                                   "A copy whose segments are at most `max_segment_length` long.  Geodetic when\n"
-                                   "`unit` and `curve_type` are both given.")),
-        fastcall_def<&densify_planar_method>("_densify",
-                                             DOC("_densify($self, max_segment_length)", "The planar densify.")),
+            "_buffer_geodetic", DOC("_buffer_geodetic($self, distance, unit, max_deviation, curve_type)",
+                                    "The geodetic buffer polygon.")),
+        fastcall_def<&densify>(
+            "densify", DOC("densify($self, max_segment_length, unit=None, curve_type=None)",
+                           "A copy whose segments are at most `max_segment_length` long.  Geodetic when\n"
+                           "`unit` and `curve_type` are both given.")),
+        fastcall_def<&densify_planar_method>(
+            "_densify", DOC("_densify($self, max_segment_length)", "The planar densify.")),
         fastcall_def<&densify_geodetic_method>(
             "_densify_geodetic",
             DOC("_densify_geodetic($self, max_segment_length, unit, curve_type)", "The geodetic densify.")),
@@ -543,8 +562,8 @@ const Geometry::Members kMembers{
             DOC("calculate_area($self, curve_type=None, unit=None)",
                 "The area: geodetic when `curve_type` is given, else planar (`unit` is then not used).")),
         noargs_def<&area_planar_method>("_area_planear", DOC("_area_planear($self)", "The planar area.")),
-        fastcall_def<&area_geodetic_method>("_area_geodetic",
-                                            DOC("_area_geodetic($self, curve_type, unit)", "The geodetic area.")),
+        fastcall_def<&area_geodetic_method>(
+            "_area_geodetic", DOC("_area_geodetic($self, curve_type, unit)", "The geodetic area.")),
         fastcall_def<&calculate_length>(
             "calculate_length",
             DOC("calculate_length($self, curve_type=None, unit=None)",
@@ -552,23 +571,28 @@ const Geometry::Members kMembers{
                 "given), else planar (`unit` is then not used).")),
         fastcall_def<&move_relative>("move_relative", DOC("move_relative($self, delta_x, delta_y)",
                                                           "A copy moved by `delta_x` and `delta_y`.")),
-        fastcall_def<&rotate>("rotate", DOC("rotate($self, angle, origin)",
-                                            "A copy rotated counterclockwise by `angle` degrees about `origin`\n"
-                                            "(a Point), or about the center of its extent when `origin` is None.")),
-        fastcall_def<&scale>("scale", DOC("scale($self, scale_x, scale_y, origin)",
-                                          "A copy scaled about `origin` (a Point), or about the center of its\n"
-                                          "extent when `origin` is None.")),
-        fastcall_def<&generalize>("generalize",
-                                  DOC("generalize($self, max_offset, remove_degenerate_parts=False)",
-                                      "A copy with vertices removed by the Douglas-Peucker method; points and\n"
-                                      "multipoints are returned unchanged.")),
-        fastcall_def<&set_m>("set_m", DOC("set_m($self, m)", "A copy whose vertices all have the M value `m`.")),
-        fastcall_def<&set_z>("set_z", DOC("set_z($self, z)", "A copy whose vertices all have the Z value `z`.")),
-        fastcall_def<&set_z_and_m>("set_z_and_m",
-                                   DOC("set_z_and_m($self, z, m)", "A copy with the Z value `z` and the M value `m`.")),
+        fastcall_def<&rotate>("rotate",
+                              DOC("rotate($self, angle, origin)",
+                                  "A copy rotated counterclockwise by `angle` degrees about `origin`\n"
+                                  "(a Point), or about the center of its extent when `origin` is None.")),
+        fastcall_def<&scale>("scale",
+                             DOC("scale($self, scale_x, scale_y, origin)",
+                                 "A copy scaled about `origin` (a Point), or about the center of its\n"
+                                 "extent when `origin` is None.")),
+        fastcall_def<&generalize>(
+            "generalize", DOC("generalize($self, max_offset, remove_degenerate_parts=False)",
+                              "A copy with vertices removed by the Douglas-Peucker method; points and\n"
+                              "multipoints are returned unchanged.")),
+        fastcall_def<&set_m>("set_m",
+                             DOC("set_m($self, m)", "A copy whose vertices all have the M value `m`.")),
+        fastcall_def<&set_z>("set_z",
+                             DOC("set_z($self, z)", "A copy whose vertices all have the Z value `z`.")),
+        fastcall_def<&set_z_and_m>("set_z_and_m", DOC("set_z_and_m($self, z, m)",
+                                                      "A copy with the Z value `z` and the M value `m`.")),
         noargs_def<&remove_m>("remove_m", DOC("remove_m($self)", "A copy without M values.")),
         noargs_def<&remove_z>("remove_z", DOC("remove_z($self)", "A copy without Z values.")),
-        noargs_def<&remove_z_and_m>("remove_z_and_m", DOC("remove_z_and_m($self)", "A copy without Z and M values.")),
+        noargs_def<&remove_z_and_m>("remove_z_and_m",
+                                    DOC("remove_z_and_m($self)", "A copy without Z and M values.")),
         fastcall_def<&project>("project",
                                DOC("project($self, spatial_reference)",
                                    "This geometry projected into `spatial_reference` with the default datum\n"
@@ -581,8 +605,8 @@ const Geometry::Members kMembers{
     },
     {
         {"has_curves", &getter_entry<&has_curves>, nullptr, "Whether the geometry has true curves.", nullptr},
-        {"area", &getter_entry<&area_property>, nullptr, "The planar area of a Polygon; None for other geometries.",
-         nullptr},
+        {"area", &getter_entry<&area_property>, nullptr,
+         "The planar area of a Polygon; None for other geometries.", nullptr},
         {"length", &getter_entry<&length_property>, nullptr, "The planar length.", nullptr},
         {"extent", &getter_entry<&extent>, nullptr, "(xmin, ymin, xmax, ymax) of the geometry.", nullptr},
         {"geoextent", &getter_entry<&extent>, nullptr, "(xmin, ymin, xmax, ymax) of the geometry.", nullptr},

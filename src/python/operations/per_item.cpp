@@ -47,13 +47,13 @@ bool reduce(const rt::GeometryOwned& primary, Iter& items, Reduce how, Op op) {
   return result;
 }
 
-#define OSTREL_PREDICATE(name, first, second, how, call)                                   \
-  const Signature k_##name{#name "()", {#first, #second}, 2};                              \
-  Ref name(PyObject*, Args args, Py_ssize_t nargs, PyObject* kw) {                         \
-    auto [p, c] = match<2>(k_##name, args, nargs, kw);                                     \
-    geometry_arg(p, #first);                                                               \
-    rt::GeometryOwned primary = Geometry::geom_from_pyobj(p);                              \
-    Iter items(c);                                                                         \
+#define OSTREL_PREDICATE(name, first, second, how, call)                                      \
+  const Signature k_##name{#name "()", {#first, #second}, 2};                                 \
+  Ref name(PyObject*, Args args, Py_ssize_t nargs, PyObject* kw) {                            \
+    auto [p, c] = match<2>(k_##name, args, nargs, kw);                                        \
+    geometry_arg(p, #first);                                                                  \
+    rt::GeometryOwned primary = Geometry::geom_from_pyobj(p);                                 \
+    Iter items(c);                                                                            \
     return to_py(reduce(primary, items, Reduce::how, [](auto& a, auto& b) { return call; })); \
   }
 
@@ -88,7 +88,8 @@ Ref distances_from_collection(PyObject*, Args args, Py_ssize_t nargs, PyObject* 
     return true;
   });
   Ref list = check(PyList_New((Py_ssize_t)distances.size()));
-  for (size_t i = 0; i < distances.size(); ++i) PyList_SET_ITEM(list.get(), (Py_ssize_t)i, to_py(distances[i]).release());
+  for (size_t i = 0; i < distances.size(); ++i)
+    PyList_SET_ITEM(list.get(), (Py_ssize_t)i, to_py(distances[i]).release());
   return list;
 }
 
@@ -150,10 +151,10 @@ Ref map_geometries(PyObject* collection, Op op) {
   return geometries_to_py(std::move(kept));
 }
 
-#define OSTREL_MAP1(name, call)                                                \
-  const Signature k_##name{#name "()", {"geometries"}, 1};                     \
-  Ref name(PyObject*, Args args, Py_ssize_t nargs, PyObject* kw) {             \
-    auto [gs] = match<1>(k_##name, args, nargs, kw);                           \
+#define OSTREL_MAP1(name, call)                                                  \
+  const Signature k_##name{#name "()", {"geometries"}, 1};                       \
+  Ref name(PyObject*, Args args, Py_ssize_t nargs, PyObject* kw) {               \
+    auto [gs] = match<1>(k_##name, args, nargs, kw);                             \
     return map_geometries(gs, [&](const rt::GeometryOwned& g) { return call; }); \
   }
 
@@ -188,7 +189,8 @@ Ref normalize_central_meridian_collection(PyObject*, Args args, Py_ssize_t nargs
   {
     Iter items(gs);
     for_each_geometry(items, [&](const rt::GeometryOwned& g) {
-      if (std::optional<rt::GeometryOwned> r = eng::normalize_central_meridian(g)) kept.push_back(std::move(*r));
+      if (std::optional<rt::GeometryOwned> r = eng::normalize_central_meridian(g))
+        kept.push_back(std::move(*r));
       return true;
     });
   }
@@ -233,16 +235,19 @@ Ref generalize_collection(PyObject*, Args args, Py_ssize_t nargs, PyObject* kw) 
   auto [gs, md, rdp] = match<3>(kGeneralizeCollection, args, nargs, kw);
   double max_deviation = arg_f64(md, "max_deviation");
   bool remove_degenerate_parts = arg_bool(rdp, "remove_degenerate_parts");
-  return map_geometries(
-      gs, [&](const rt::GeometryOwned& g) { return eng::generalize(g, max_deviation, remove_degenerate_parts); });
+  return map_geometries(gs, [&](const rt::GeometryOwned& g) {
+    return eng::generalize(g, max_deviation, remove_degenerate_parts);
+  });
 }
 
-const Signature kMoveRelativeCollection{"move_relative_collection()", {"geometries", "delta_x", "delta_y"}, 3};
+const Signature kMoveRelativeCollection{
+    "move_relative_collection()", {"geometries", "delta_x", "delta_y"}, 3};
 Ref move_relative_collection(PyObject*, Args args, Py_ssize_t nargs, PyObject* kw) {
   auto [gs, dx, dy] = match<3>(kMoveRelativeCollection, args, nargs, kw);
   double delta_x = arg_f64(dx, "delta_x");
   double delta_y = arg_f64(dy, "delta_y");
-  return map_geometries(gs, [&](const rt::GeometryOwned& g) { return eng::move_relative(g, delta_x, delta_y); });
+  return map_geometries(gs,
+                        [&](const rt::GeometryOwned& g) { return eng::move_relative(g, delta_x, delta_y); });
 }
 
 // The one runtime point made from `origin` serves every item.
@@ -308,14 +313,16 @@ Ref densify_collection(PyObject*, Args args, Py_ssize_t nargs, PyObject* kw) {
   std::optional<int32_t> unit = linear_unit_arg(u, "unit");
   std::optional<uint32_t> curve_type = curve_type_arg(ct, "curve_type");
   if (!unit && !curve_type) {
-    return map_geometries(gs, [&](const rt::GeometryOwned& g) { return eng::densify(g, max_segment_length); });
+    return map_geometries(gs,
+                          [&](const rt::GeometryOwned& g) { return eng::densify(g, max_segment_length); });
   }
   if (!unit) raise(PyExc_ValueError, "LinearUnitId must be provided for geodetic densify");
   if (!curve_type) raise(PyExc_ValueError, "GeodeticCurveType must be provided for geodetic densify");
   rt::LinearUnit lu = new_linear_unit(*unit);
   int32_t code = (int32_t)*curve_type;
-  return map_geometries(
-      gs, [&](const rt::GeometryOwned& g) { return eng::densify_geodetic(g, max_segment_length, &lu, code); });
+  return map_geometries(gs, [&](const rt::GeometryOwned& g) {
+    return eng::densify_geodetic(g, max_segment_length, &lu, code);
+  });
 }
 
 const Signature kIntersectionCollection{"intersection_collection()", {"primary", "geometries"}, 2};
@@ -326,7 +333,8 @@ Ref intersection_collection(PyObject*, Args args, Py_ssize_t nargs, PyObject* kw
   return map_geometries(gs, [&](const rt::GeometryOwned& g) { return eng::intersection(primary, g); });
 }
 
-const Signature kDifferenceCollectionMinusGeom{"difference_collection_minus_geom()", {"collection", "rhs"}, 2};
+const Signature kDifferenceCollectionMinusGeom{
+    "difference_collection_minus_geom()", {"collection", "rhs"}, 2};
 Ref difference_collection_minus_geom(PyObject*, Args args, Py_ssize_t nargs, PyObject* kw) {
   auto [c, r] = match<2>(kDifferenceCollectionMinusGeom, args, nargs, kw);
   geometry_arg(r, "rhs");
@@ -367,7 +375,8 @@ Ref intersections_collection(PyObject*, Args args, Py_ssize_t nargs, PyObject* k
 
 // The items are subtracted from `primary` one after the other; with no items
 // the result is a new object made from primary's runtime geometry.
-const Signature kDifferenceGeomMinusCollection{"difference_geom_minus_collection()", {"primary", "collection"}, 2};
+const Signature kDifferenceGeomMinusCollection{
+    "difference_geom_minus_collection()", {"primary", "collection"}, 2};
 Ref difference_geom_minus_collection(PyObject*, Args args, Py_ssize_t nargs, PyObject* kw) {
   auto [p, c] = match<2>(kDifferenceGeomMinusCollection, args, nargs, kw);
   geometry_arg(p, "primary");
@@ -384,7 +393,7 @@ Ref difference_geom_minus_collection(PyObject*, Args args, Py_ssize_t nargs, PyO
 
 // ---- registration ----
 
-#define OSTREL_REGISTER(name, sig, text) \
+#define OSTREL_REGISTER(name, sig, text)                               \
   PyMethodDef name##_def = fastcall_def<&name>(#name, DOC(sig, text)); \
   const Registrar name##_registrar("ostrel_geometry", name##_def);
 
@@ -422,7 +431,8 @@ OSTREL_REGISTER(normalize_central_meridian_collection, "normalize_central_meridi
                 "result leave no entry.")
 OSTREL_REGISTER(label_point_collection, "label_point_collection(geometries)",
                 "A label point for each geometry: inside a polygon, the center of the extent otherwise.")
-OSTREL_REGISTER(generalize_collection, "generalize_collection(geometries, max_deviation, remove_degenerate_parts)",
+OSTREL_REGISTER(generalize_collection,
+                "generalize_collection(geometries, max_deviation, remove_degenerate_parts)",
                 "Each geometry generalized by the Douglas-Peucker method.")
 OSTREL_REGISTER(move_relative_collection, "move_relative_collection(geometries, delta_x, delta_y)",
                 "Each geometry moved by `delta_x` and `delta_y`.")
@@ -436,7 +446,8 @@ OSTREL_REGISTER(set_m_collection, "set_m_collection(m, geometries)", "Each geome
 OSTREL_REGISTER(set_z_collection, "set_z_collection(z, geometries)", "Each geometry with the Z value `z`.")
 OSTREL_REGISTER(set_z_and_m_collection, "set_z_and_m_collection(z, m, geometries)",
                 "Each geometry with the Z value `z` and the M value `m`.")
-OSTREL_REGISTER(clip_collection, "clip_collection(geometries, envelope)", "Each geometry clipped by `envelope`.")
+OSTREL_REGISTER(clip_collection, "clip_collection(geometries, envelope)",
+                "Each geometry clipped by `envelope`.")
 OSTREL_REGISTER(densify_collection, "densify_collection(geometries, max_segment_length, unit, curve_type)",
                 "Each geometry densified: planar when `unit` and `curve_type` are both None, geodetic\n"
                 "when both are given.")

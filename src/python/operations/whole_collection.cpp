@@ -37,8 +37,9 @@ struct Feed {
 };
 
 [[noreturn]] void not_singular() {
-  throw model::ZorvGeoErr(model::ZorvGeoErr::Kind::VaskelithLibraryError,
-                          "Internal error: Did not get a singular geometry from engine with union_result set to true");
+  throw model::ZorvGeoErr(
+      model::ZorvGeoErr::Kind::VaskelithLibraryError,
+      "Internal error: Did not get a singular geometry from engine with union_result set to true");
 }
 
 // Several runtime geometries as a list, or, with the flag, the only one as one
@@ -62,7 +63,8 @@ Ref shape_flagged(std::vector<G> results, bool single) {
 
 // ---- static methods of Geometry ----
 
-const Signature kBufferCollectionStatic{"Geometry.buffer_collection()", {"geometries", "distances", "union_result"}, 3};
+const Signature kBufferCollectionStatic{
+    "Geometry.buffer_collection()", {"geometries", "distances", "union_result"}, 3};
 Ref buffer_collection_static(PyObject*, Args args, Py_ssize_t nargs, PyObject* kw) {
   auto [gs, ds, ur] = match<3>(kBufferCollectionStatic, args, nargs, kw);
   bool union_result = arg_bool(ur, "union_result");
@@ -133,8 +135,8 @@ Ref buffer_collection(PyObject*, Args args, Py_ssize_t nargs, PyObject* kw) {
     rt::LinearUnit unit = new_linear_unit(*distance_unit);
     Feed geometries(gs);
     Feed distances(ds);
-    polygons = eng::buffer_geodetic_collection(geometries.geometries(), distances.floats(), &unit, max_deviation,
-                                               curve_type, union_result);
+    polygons = eng::buffer_geodetic_collection(geometries.geometries(), distances.floats(), &unit,
+                                               max_deviation, curve_type, union_result);
     distances.slot.raise_if_filled();
     geometries.slot.raise_if_filled();
   } else {
