@@ -353,3 +353,15 @@ def test_default_curve_type_of_buffer_collection_is_great_elliptic():
     default = og.buffer_collection([wgs], [5000.0], distance_unit=m)[0]
     explicit = og.buffer_collection([wgs], [5000.0], False, m, 0.0, og.GeodeticCurveType.GreatElliptic)[0]
     assert str(default) == str(explicit)
+
+
+def test_iterators_may_call_into_the_module_while_feeding_the_runtime():
+    def unions():
+        for i in range(3):
+            yield og.Geometry.union_collection([square(i, 0, 1), square(i + 1, 0, 1)])
+
+    u = og.Geometry.union_collection(unions())
+    assert u.area == pytest.approx(4.0)
+    hulls = (og.Geometry.convex_hull_collection([square(i * 10, 0, 1)], True) for i in range(2))
+    sizes = (og.area_collection([square(0, 0, 1)]) for _ in range(2))
+    assert len(og.Geometry.buffer_collection(hulls, sizes, False)) == 2
