@@ -179,6 +179,11 @@ def test_runtime_round_trip(geometry, text):
     assert round_trip(geometry) == text
 
 
+def test_missing_runtime_values_read_back_as_nan():
+    assert str(G('{"hasZ": true, "points": [[1, 2]]}')) == '{"hasZ": true, "points": [[1, 2, NaN]]}'
+    assert str(G('{"hasM": true, "paths": [[[1, 2], [3, 4, 5]]]}')) == '{"hasM": true, "paths": [[[1, 2, NaN], [3, 4, 5]]]}'
+
+
 def test_circular_arcs_read_back_through_their_midpoint():
     # An elliptic arc of ratio 1 is a circle: the runtime gives it back as a
     # circular arc whose interior point is the middle of the arc.
