@@ -42,13 +42,19 @@ class CheckSink : public GeomSink {
   void polygon_end(bool t, std::size_t idx) override { end("polygon", t, idx); }
   void multipoint_begin(std::size_t n, std::size_t idx) override { begin("multipoint", true, idx, n); }
   void multipoint_end(std::size_t idx) override { end("multipoint", true, idx); }
-  void multilinestring_begin(std::size_t n, std::size_t idx) override { begin("multilinestring", true, idx, n); }
+  void multilinestring_begin(std::size_t n, std::size_t idx) override {
+    begin("multilinestring", true, idx, n);
+  }
   void multilinestring_end(std::size_t idx) override { end("multilinestring", true, idx); }
   void multipolygon_begin(std::size_t n, std::size_t idx) override { begin("multipolygon", true, idx, n); }
   void multipolygon_end(std::size_t idx) override { end("multipolygon", true, idx); }
-  void geometrycollection_begin(std::size_t n, std::size_t idx) override { begin("collection", true, idx, n); }
+  void geometrycollection_begin(std::size_t n, std::size_t idx) override {
+    begin("collection", true, idx, n);
+  }
   void geometrycollection_end(std::size_t idx) override { end("collection", true, idx); }
-  void circularstring_begin(std::size_t n, std::size_t idx) override { begin("circularstring", true, idx, n); }
+  void circularstring_begin(std::size_t n, std::size_t idx) override {
+    begin("circularstring", true, idx, n);
+  }
   void circularstring_end(std::size_t idx) override { end("circularstring", true, idx); }
   void compoundcurve_begin(std::size_t n, std::size_t idx) override { begin("compoundcurve", true, idx, n); }
   void compoundcurve_end(std::size_t idx) override { end("compoundcurve", true, idx); }
@@ -60,7 +66,9 @@ class CheckSink : public GeomSink {
   void multisurface_end(std::size_t idx) override { end("multisurface", true, idx); }
   void triangle_begin(bool t, std::size_t n, std::size_t idx) override { begin("triangle", t, idx, n); }
   void triangle_end(bool t, std::size_t idx) override { end("triangle", t, idx); }
-  void polyhedralsurface_begin(std::size_t n, std::size_t idx) override { begin("polyhedralsurface", true, idx, n); }
+  void polyhedralsurface_begin(std::size_t n, std::size_t idx) override {
+    begin("polyhedralsurface", true, idx, n);
+  }
   void polyhedralsurface_end(std::size_t idx) override { end("polyhedralsurface", true, idx); }
   void tin_begin(std::size_t n, std::size_t idx) override { begin("tin", true, idx, n); }
   void tin_end(std::size_t idx) override { end("tin", true, idx); }

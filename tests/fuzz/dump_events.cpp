@@ -17,7 +17,8 @@ using namespace ostrel::geomio;
 
 static std::vector<std::uint8_t> from_hex(const std::string& h) {
   std::vector<std::uint8_t> out;
-  for (std::size_t i = 0; i + 1 < h.size(); i += 2) out.push_back(std::uint8_t(std::stoi(h.substr(i, 2), nullptr, 16)));
+  for (std::size_t i = 0; i + 1 < h.size(); i += 2)
+    out.push_back(std::uint8_t(std::stoi(h.substr(i, 2), nullptr, 16)));
   return out;
 }
 

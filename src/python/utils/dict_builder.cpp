@@ -9,12 +9,32 @@
 namespace ostrel::py::utils {
 
 PyObject* key(Key k) {
-  static constexpr std::array<const char*, std::size_t(Key::count_)> names{
-      "x",           "y",          "z",          "m",        "paths",      "rings",
-      "points",      "hasM",       "hasZ",       "spatialReference",       "wkid",
-      "type",        "coordinates", "geometries", "meta",    "srid",       "crs",
-      "name",        "properties", "Point",      "LineString", "Polygon",  "MultiPoint",
-      "MultiLineString", "MultiPolygon", "GeometryCollection"};
+  static constexpr std::array<const char*, std::size_t(Key::count_)> names{"x",
+                                                                           "y",
+                                                                           "z",
+                                                                           "m",
+                                                                           "paths",
+                                                                           "rings",
+                                                                           "points",
+                                                                           "hasM",
+                                                                           "hasZ",
+                                                                           "spatialReference",
+                                                                           "wkid",
+                                                                           "type",
+                                                                           "coordinates",
+                                                                           "geometries",
+                                                                           "meta",
+                                                                           "srid",
+                                                                           "crs",
+                                                                           "name",
+                                                                           "properties",
+                                                                           "Point",
+                                                                           "LineString",
+                                                                           "Polygon",
+                                                                           "MultiPoint",
+                                                                           "MultiLineString",
+                                                                           "MultiPolygon",
+                                                                           "GeometryCollection"};
   // Created on first use under the interpreter lock and kept for the process.
   static std::array<PyObject*, std::size_t(Key::count_)> cache{};
   PyObject*& slot = cache[std::size_t(k)];
@@ -104,8 +124,7 @@ std::string dims_mismatch(bool had_z, bool had_m, bool z, bool m) {
   return std::string(
              "Coordinate dimension mismatch: all coordinates in a geometry must either all have or "
              "all lack Z and M values. Previously coordinates: (has_z, has_m) = [") +
-         flag(had_z) + ", " + flag(had_m) + "], current: (has_z, has_m) = [" + flag(z) + ", " +
-         flag(m) + "]";
+         flag(had_z) + ", " + flag(had_m) + "], current: (has_z, has_m) = [" + flag(z) + ", " + flag(m) + "]";
 }
 
 [[noreturn]] void point_inside_geometry() {

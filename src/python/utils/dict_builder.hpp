@@ -20,9 +20,32 @@ namespace ostrel::py::utils {
 
 // Cached key and value strings, created once per process.
 enum class Key {
-  x, y, z, m, paths, rings, points, hasM, hasZ, spatialReference, wkid,
-  type, coordinates, geometries, meta, srid, crs, name, properties,
-  Point, LineString, Polygon, MultiPoint, MultiLineString, MultiPolygon, GeometryCollection,
+  x,
+  y,
+  z,
+  m,
+  paths,
+  rings,
+  points,
+  hasM,
+  hasZ,
+  spatialReference,
+  wkid,
+  type,
+  coordinates,
+  geometries,
+  meta,
+  srid,
+  crs,
+  name,
+  properties,
+  Point,
+  LineString,
+  Polygon,
+  MultiPoint,
+  MultiLineString,
+  MultiPolygon,
+  GeometryCollection,
   count_
 };
 PyObject* key(Key k);

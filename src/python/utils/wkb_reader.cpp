@@ -59,8 +59,7 @@ class Reader {
   void read() {
     Header h = header(true);
     geometry(h, true, 0, 0);
-    if (p_ != end_)
-      fail_format(std::to_string(end_ - p_) + " bytes after the end of the geometry");
+    if (p_ != end_) fail_format(std::to_string(end_ - p_) + " bytes after the end of the geometry");
   }
 
  private:
@@ -136,8 +135,8 @@ class Reader {
 
   void point(const Header& h, std::size_t idx) {
     Coord c = coord(h);
-    bool empty = std::isnan(c.x) && std::isnan(c.y) && (!c.z || std::isnan(*c.z)) &&
-                 (!c.m || std::isnan(*c.m));
+    bool empty =
+        std::isnan(c.x) && std::isnan(c.y) && (!c.z || std::isnan(*c.z)) && (!c.m || std::isnan(*c.m));
     if (empty) {
       sink_.empty_point(idx);
       return;
@@ -199,10 +198,14 @@ class Reader {
   void curve_member(std::size_t j) {
     Header mh = header(false);
     switch (mh.type) {
-      case kLineString: return linestring(mh, false, j);
-      case kCircularString: return circularstring(mh, j);
-      case kCompoundCurve: return compoundcurve(mh, j);
-      default: fail_format();
+      case kLineString:
+        return linestring(mh, false, j);
+      case kCircularString:
+        return circularstring(mh, j);
+      case kCompoundCurve:
+        return compoundcurve(mh, j);
+      default:
+        fail_format();
     }
   }
 
@@ -215,9 +218,12 @@ class Reader {
 
   void geometry(const Header& h, bool tagged, std::size_t idx, int depth) {
     switch (h.type) {
-      case kPoint: return point(h, idx);
-      case kLineString: return linestring(h, tagged, idx);
-      case kPolygon: return polygon(h, tagged, idx);
+      case kPoint:
+        return point(h, idx);
+      case kLineString:
+        return linestring(h, tagged, idx);
+      case kPolygon:
+        return polygon(h, tagged, idx);
       case kMultiPoint: {
         std::size_t n = count(h, kMinPointSize);
         sink_.multipoint_begin(n, idx);
@@ -242,16 +248,18 @@ class Reader {
       }
       case kGeometryCollection: {
         if (depth >= kMaxNesting)
-          fail_format("geometry collections nested deeper than " + std::to_string(kMaxNesting) +
-                      " levels");
+          fail_format("geometry collections nested deeper than " + std::to_string(kMaxNesting) + " levels");
         std::size_t n = count(h, kMinCountedSize);
         sink_.geometrycollection_begin(n, idx);
         for (std::size_t i = 0; i < n; ++i) geometry(header(false), true, i, depth + 1);
         return sink_.geometrycollection_end(idx);
       }
-      case kCircularString: return circularstring(h, idx);
-      case kCompoundCurve: return compoundcurve(h, idx);
-      case kCurvePolygon: return curvepolygon(h, idx);
+      case kCircularString:
+        return circularstring(h, idx);
+      case kCompoundCurve:
+        return compoundcurve(h, idx);
+      case kCurvePolygon:
+        return curvepolygon(h, idx);
       case kMultiCurve: {
         std::size_t n = count(h, kMinCountedSize);
         sink_.multicurve_begin(n, idx);
@@ -284,8 +292,10 @@ class Reader {
         for (std::size_t i = 0; i < n; ++i) triangle(member_header(kTriangle), false, i);
         return sink_.tin_end(idx);
       }
-      case kTriangle: return triangle(h, tagged, idx);
-      default: fail_format();
+      case kTriangle:
+        return triangle(h, tagged, idx);
+      default:
+        fail_format();
     }
   }
 

@@ -134,37 +134,99 @@ struct Tape {
           sink.coordinate(x, y, z, m, e.idx);
           break;
         }
-        case Op::empty_point: sink.empty_point(e.idx); break;
-        case Op::point_begin: sink.point_begin(e.idx); break;
-        case Op::point_end: sink.point_end(e.idx); break;
-        case Op::linestring_begin: sink.linestring_begin(e.tagged, e.size, e.idx); break;
-        case Op::linestring_end: sink.linestring_end(e.tagged, e.idx); break;
-        case Op::polygon_begin: sink.polygon_begin(e.tagged, e.size, e.idx); break;
-        case Op::polygon_end: sink.polygon_end(e.tagged, e.idx); break;
-        case Op::multipoint_begin: sink.multipoint_begin(e.size, e.idx); break;
-        case Op::multipoint_end: sink.multipoint_end(e.idx); break;
-        case Op::multilinestring_begin: sink.multilinestring_begin(e.size, e.idx); break;
-        case Op::multilinestring_end: sink.multilinestring_end(e.idx); break;
-        case Op::multipolygon_begin: sink.multipolygon_begin(e.size, e.idx); break;
-        case Op::multipolygon_end: sink.multipolygon_end(e.idx); break;
-        case Op::collection_begin: sink.geometrycollection_begin(e.size, e.idx); break;
-        case Op::collection_end: sink.geometrycollection_end(e.idx); break;
-        case Op::circularstring_begin: sink.circularstring_begin(e.size, e.idx); break;
-        case Op::circularstring_end: sink.circularstring_end(e.idx); break;
-        case Op::compoundcurve_begin: sink.compoundcurve_begin(e.size, e.idx); break;
-        case Op::compoundcurve_end: sink.compoundcurve_end(e.idx); break;
-        case Op::curvepolygon_begin: sink.curvepolygon_begin(e.size, e.idx); break;
-        case Op::curvepolygon_end: sink.curvepolygon_end(e.idx); break;
-        case Op::multicurve_begin: sink.multicurve_begin(e.size, e.idx); break;
-        case Op::multicurve_end: sink.multicurve_end(e.idx); break;
-        case Op::multisurface_begin: sink.multisurface_begin(e.size, e.idx); break;
-        case Op::multisurface_end: sink.multisurface_end(e.idx); break;
-        case Op::triangle_begin: sink.triangle_begin(e.tagged, e.size, e.idx); break;
-        case Op::triangle_end: sink.triangle_end(e.tagged, e.idx); break;
-        case Op::polyhedralsurface_begin: sink.polyhedralsurface_begin(e.size, e.idx); break;
-        case Op::polyhedralsurface_end: sink.polyhedralsurface_end(e.idx); break;
-        case Op::tin_begin: sink.tin_begin(e.size, e.idx); break;
-        case Op::tin_end: sink.tin_end(e.idx); break;
+        case Op::empty_point:
+          sink.empty_point(e.idx);
+          break;
+        case Op::point_begin:
+          sink.point_begin(e.idx);
+          break;
+        case Op::point_end:
+          sink.point_end(e.idx);
+          break;
+        case Op::linestring_begin:
+          sink.linestring_begin(e.tagged, e.size, e.idx);
+          break;
+        case Op::linestring_end:
+          sink.linestring_end(e.tagged, e.idx);
+          break;
+        case Op::polygon_begin:
+          sink.polygon_begin(e.tagged, e.size, e.idx);
+          break;
+        case Op::polygon_end:
+          sink.polygon_end(e.tagged, e.idx);
+          break;
+        case Op::multipoint_begin:
+          sink.multipoint_begin(e.size, e.idx);
+          break;
+        case Op::multipoint_end:
+          sink.multipoint_end(e.idx);
+          break;
+        case Op::multilinestring_begin:
+          sink.multilinestring_begin(e.size, e.idx);
+          break;
+        case Op::multilinestring_end:
+          sink.multilinestring_end(e.idx);
+          break;
+        case Op::multipolygon_begin:
+          sink.multipolygon_begin(e.size, e.idx);
+          break;
+        case Op::multipolygon_end:
+          sink.multipolygon_end(e.idx);
+          break;
+        case Op::collection_begin:
+          sink.geometrycollection_begin(e.size, e.idx);
+          break;
+        case Op::collection_end:
+          sink.geometrycollection_end(e.idx);
+          break;
+        case Op::circularstring_begin:
+          sink.circularstring_begin(e.size, e.idx);
+          break;
+        case Op::circularstring_end:
+          sink.circularstring_end(e.idx);
+          break;
+        case Op::compoundcurve_begin:
+          sink.compoundcurve_begin(e.size, e.idx);
+          break;
+        case Op::compoundcurve_end:
+          sink.compoundcurve_end(e.idx);
+          break;
+        case Op::curvepolygon_begin:
+          sink.curvepolygon_begin(e.size, e.idx);
+          break;
+        case Op::curvepolygon_end:
+          sink.curvepolygon_end(e.idx);
+          break;
+        case Op::multicurve_begin:
+          sink.multicurve_begin(e.size, e.idx);
+          break;
+        case Op::multicurve_end:
+          sink.multicurve_end(e.idx);
+          break;
+        case Op::multisurface_begin:
+          sink.multisurface_begin(e.size, e.idx);
+          break;
+        case Op::multisurface_end:
+          sink.multisurface_end(e.idx);
+          break;
+        case Op::triangle_begin:
+          sink.triangle_begin(e.tagged, e.size, e.idx);
+          break;
+        case Op::triangle_end:
+          sink.triangle_end(e.tagged, e.idx);
+          break;
+        case Op::polyhedralsurface_begin:
+          sink.polyhedralsurface_begin(e.size, e.idx);
+          break;
+        case Op::polyhedralsurface_end:
+          sink.polyhedralsurface_end(e.idx);
+          break;
+        case Op::tin_begin:
+          sink.tin_begin(e.size, e.idx);
+          break;
+        case Op::tin_end:
+          sink.tin_end(e.idx);
+          break;
       }
     }
   }
@@ -488,7 +550,8 @@ class Parser {
   }
 
   void compoundcurve(std::size_t idx) {
-    list(Op::compoundcurve_begin, Op::compoundcurve_end, false, idx, [&](std::size_t j) { compound_member(j); });
+    list(Op::compoundcurve_begin, Op::compoundcurve_end, false, idx,
+         [&](std::size_t j) { compound_member(j); });
   }
 
   // A ring of a curve polygon or a member of a multicurve.
@@ -520,8 +583,10 @@ class Parser {
         expect(')');
         tape_.add(Op::point_end, idx);
         return;
-      case Kind::LineString: return linestring(true, idx);
-      case Kind::Polygon: return polygon(true, idx);
+      case Kind::LineString:
+        return linestring(true, idx);
+      case Kind::Polygon:
+        return polygon(true, idx);
       case Kind::MultiPoint:
         return list(Op::multipoint_begin, Op::multipoint_end, false, idx, [&](std::size_t i) {
           // Members are (x y), bare x y, or EMPTY, which reports nothing.
@@ -541,8 +606,7 @@ class Parser {
                     [&](std::size_t i) { polygon(false, i); });
       case Kind::GeometryCollection: {
         if (depth >= kMaxNesting)
-          fail_at(pos_, "geometry collections nested deeper than " + std::to_string(kMaxNesting) +
-                            " levels");
+          fail_at(pos_, "geometry collections nested deeper than " + std::to_string(kMaxNesting) + " levels");
         Dims outer = dims_;
         list(Op::collection_begin, Op::collection_end, false, idx, [&](std::size_t i) {
           // Each member is a geometry of its own: its own tag, else the
@@ -554,9 +618,12 @@ class Parser {
         });
         return;
       }
-      case Kind::CircularString: return circularstring(idx);
-      case Kind::CompoundCurve: return compoundcurve(idx);
-      case Kind::CurvePolygon: return curvepolygon(idx);
+      case Kind::CircularString:
+        return circularstring(idx);
+      case Kind::CompoundCurve:
+        return compoundcurve(idx);
+      case Kind::CurvePolygon:
+        return curvepolygon(idx);
       case Kind::MultiCurve:
         return list(Op::multicurve_begin, Op::multicurve_end, false, idx,
                     [&](std::size_t i) { curve_member(i); });
@@ -568,7 +635,8 @@ class Parser {
           else
             polygon(false, i);
         });
-      case Kind::Triangle: return triangle(true, idx);
+      case Kind::Triangle:
+        return triangle(true, idx);
       case Kind::Tin:
         return list(Op::tin_begin, Op::tin_end, false, idx, [&](std::size_t i) {
           member_keyword({Kind::Triangle});
