@@ -160,9 +160,13 @@ def test_failed_search_poisons_later_calls(python_run, tmp_path):
             print(type(e).__name__, "|", e)
     """
     r = python_run(code, prefix_code=_prefix_code(str(tmp_path)), env={"GEOMETRY_LIB_PATH": str(bad)})
-    lines = r.stdout.splitlines()[1:]
+    lines = r.stdout.splitlines()[2:]  # after the two-line warning
     assert lines[0].startswith(f"PanicException | Failed to load vaskelith library at {bad}: Could not open library:")
-    assert lines[1] == "PanicException | LazyLock instance has previously been poisoned"
+    # the runtime stays unusable: the environment set-up that failed with the load is poisoned too
+    assert lines[1] in (
+        "PanicException | LazyLock instance has previously been poisoned",
+        "PanicException | Once instance has previously been poisoned",
+    )
 
 
 def test_geometry_without_argument_uses_the_factory():

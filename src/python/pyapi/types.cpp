@@ -50,6 +50,14 @@ PyObject* no_constructor_new(PyTypeObject* type, PyObject*, PyObject*) {
   return nullptr;
 }
 
+void report_unraisable_from_current() noexcept {
+  PyObject *type, *value, *tb;
+  PyErr_Fetch(&type, &value, &tb);  // keep an error already set by the caller
+  set_python_error_from_current();
+  PyErr_WriteUnraisable(nullptr);
+  PyErr_Restore(type, value, tb);
+}
+
 void refuse_delete() { raise(PyExc_AttributeError, "can't delete attribute"); }
 
 }  // namespace ostrel::py

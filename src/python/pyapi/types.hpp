@@ -31,11 +31,20 @@ Ref make_boxed(PyTypeObject* type, A&&... a) {
   return obj;
 }
 
+// Reports the exception in flight as unraisable (used where no caller can
+// receive it, such as a deallocator).
+void report_unraisable_from_current() noexcept;
+
 template <class T>
 void boxed_dealloc(PyObject* self) {
   PyTypeObject* tp = Py_TYPE(self);
   if (tp->tp_flags & Py_TPFLAGS_HAVE_GC) PyObject_GC_UnTrack(self);
-  unbox<T>(self).~T();
+  try {
+    unbox<T>(self).~T();
+  } catch (...) {
+    // A failed release has nowhere to go from a deallocator.
+    report_unraisable_from_current();
+  }
   tp->tp_free(self);
   Py_DECREF(tp);
 }
