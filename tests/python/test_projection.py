@@ -1,0 +1,124 @@
+"""ostrel_geometry.projection: the transformation catalogue and projection of collections."""
+import pytest
+
+import ostrel_geometry as og
+from ostrel_geometry import projection as pj
+
+WGS84 = {"wkid": 4326}
+NAD27 = {"wkid": 4267}
+
+
+@pytest.fixture(scope="module")
+def nad27_transformations():
+    return pj.get_transformations(WGS84, NAD27)
+
+
+def test_transformations_between_datums(nad27_transformations):
+    ts = nad27_transformations
+    assert ts and all(isinstance(t, pj.DatumTransformation) for t in ts)
+    t = ts[0]
+    assert str(t) == repr(t) == t.name and "NAD27" in t.name
+    assert t.object_type in ("Geographic", "HorizontalVertical")
+    assert t.input_spatial_reference.wkid == 4326 and t.output_spatial_reference.wkid == 4267
+    assert isinstance(t.is_missing_projection_engine_files(), bool)
+
+
+def test_spatial_reference_properties_are_fresh_copies(nad27_transformations):
+    t = nad27_transformations[0]
+    a = t.input_spatial_reference
+    a.wkid = 3857
+    assert t.input_spatial_reference.wkid == 4326
+    assert t.input_spatial_reference is not t.input_spatial_reference
+
+
+def test_inverse_swaps_the_references(nad27_transformations):
+    inv = nad27_transformations[0].get_inverse()
+    assert isinstance(inv, pj.DatumTransformation)
+    assert inv.input_spatial_reference.wkid == 4267 and inv.output_spatial_reference.wkid == 4326
+
+
+def test_same_reference_needs_no_transformation():
+    assert pj.get_transformations(WGS84, og.SpatialReference(WGS84), area_of_interest=None) == []
+
+
+@pytest.mark.parametrize(
+    "kwargs, exc, message",
+    [
+        ({"ignore_vertical": 1}, TypeError, "argument 'ignore_vertical': 'int' object cannot be cast as 'bool'"),
+        ({"ignore_vertical": None}, TypeError, "argument 'ignore_vertical': 'NoneType' object cannot be cast as 'bool'"),
+        ({"area_of_interest": 5}, TypeError, "Envelope from_py expects an Envelope object or dict"),
+    ],
+)
+def test_get_transformations_argument_errors(kwargs, exc, message):
+    with pytest.raises(exc) as info:
+        pj.get_transformations(WGS84, NAD27, **kwargs)
+    assert str(info.value) == message
+
+
+def test_type_check_comes_before_spatial_references():
+    # the bad flag is reported although the references are unusable too
+    with pytest.raises(TypeError, match="ignore_vertical"):
+        pj.get_transformations({}, {}, ignore_vertical=1)
+    with pytest.raises(ValueError, match=r"^Failed to convert \{\} into a geometry engine spatial reference$"):
+        pj.get_transformations({}, NAD27)
+
+
+def test_area_of_interest_envelope():
+    aoi = og.Envelope({"xmin": -100, "ymin": 30, "xmax": -90, "ymax": 40, "spatialReference": WGS84})
+    ts = pj.get_transformations(WGS84, NAD27, area_of_interest=aoi, ignore_vertical=True)
+    assert isinstance(ts, list)
+
+
+def test_project_collection():
+    items = [
+        og.Point({"x": 0, "y": 0, "spatialReference": WGS84}),
+        {"x": 10, "y": 50, "spatialReference": WGS84},
+    ]
+    out = pj.project_collection(iter(items), {"wkid": 3857})
+    assert [type(p) for p in out] == [og.Point, og.Point]
+    assert out[0].x == pytest.approx(0, abs=1e-6)
+    assert out[1].x == pytest.approx(1113194.9079, abs=1e-3)
+    assert out[1].y == pytest.approx(6446275.8410, abs=1e-3)
+    assert out[1].spatial_reference.wkid == 3857
+    assert pj.project_collection([], {"wkid": 3857}) == []
+
+
+def test_project_collection_errors():
+    with pytest.raises(ValueError):
+        pj.project_collection(iter(_never_read()), {})
+    with pytest.raises(TypeError, match="argument 'datum_transformation'"):
+        pj.project_collection_with_transformation([], {}, "not a transformation")
+
+
+def _never_read():
+    raise AssertionError("the collection must not be read")
+    yield
+
+
+def test_project_collection_with_transformation(nad27_transformations):
+    p = og.Point({"x": -100, "y": 40, "spatialReference": WGS84})
+    (q,) = pj.project_collection_with_transformation([p], NAD27, nad27_transformations[0])
+    assert q.spatial_reference.wkid == 4267
+    # NAD27 and WGS 84 differ by tens of metres in the US
+    assert 1e-5 < abs(q.x - p.x) + abs(q.y - p.y) < 1e-2
+
+
+def test_projection_engine_dir_round_trip(tmp_path):
+    before = pj.get_projection_engine_dir()
+    try:
+        pj.set_projection_engine_dir(str(tmp_path))
+        assert pj.get_projection_engine_dir() == str(tmp_path)
+        # the engine's own data stays reachable
+        assert pj.get_transformations(WGS84, NAD27)
+        assert pj.set_projection_engine_dir(None) is None
+        assert pj.get_projection_engine_dir() is None
+    finally:
+        pj.set_projection_engine_dir(before)
+    with pytest.raises(TypeError, match="argument 'value'"):
+        pj.set_projection_engine_dir(5)
+
+
+def test_datum_transformation_cannot_be_made_from_python():
+    with pytest.raises(TypeError):
+        pj.DatumTransformation()
+    assert pj.DatumTransformation.__module__ == "ostrel_geometry.projection"
