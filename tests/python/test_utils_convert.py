@@ -409,7 +409,8 @@ BAD_WKB = [
     (bytes([1]) + struct.pack("<I", 5001), "geometry format"),
     (b"\x07" + W().point((1, 2))[1:], "geometry format"),
     (W().multi(4, [W().line([(0, 0), (1, 1)])]), "geometry format"),
-    (W().point((1, 2)) + b"\x00", "geometry format `1 bytes after the end of the geometry`"),
+    (W().point((1, 2)) + b"\x00", "geometry format `1 byte after the end of the geometry`"),
+    (W().point((1, 2)) + W().point((1, 2)), "geometry format `21 bytes after the end of the geometry`"),
 ]
 
 

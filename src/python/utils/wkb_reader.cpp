@@ -59,7 +59,10 @@ class Reader {
   void read() {
     Header h = header(true);
     geometry(h, true, 0, 0);
-    if (p_ != end_) fail_format(std::to_string(end_ - p_) + " bytes after the end of the geometry");
+    if (p_ != end_) {
+      std::size_t n = remaining();
+      fail_format(std::to_string(n) + (n == 1 ? " byte" : " bytes") + " after the end of the geometry");
+    }
   }
 
  private:
