@@ -161,22 +161,10 @@ PyTypeObject* build_extend_options() {
 // ---- AreaUnit ----
 
 struct UnitBox {
-  std::optional<rt::AreaUnit> unit;
+  rt::AreaUnit unit{rt::adopt, nullptr};
 };
 
 UnitBox& unit_box(PyObject* self) { return unbox<UnitBox>(self); }
-
-void unit_dealloc(PyObject* self) {
-  // A failed release cannot be raised from a deallocator; it is reported as unraisable.
-  try {
-    std::optional<rt::AreaUnit> left = std::move(unit_box(self).unit);
-    left.reset();
-  } catch (...) {
-    set_python_error_from_current();
-    PyErr_WriteUnraisable(self);
-  }
-  boxed_dealloc<UnitBox>(self);
-}
 
 PyObject* unit_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return trampoline([&] {
@@ -186,7 +174,7 @@ PyObject* unit_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     int32_t code = AreaUnitId::extract(value, "unit_id");
     rt::AreaUnit unit = AreaUnit::new_from_unit_id(code);
     Ref obj = make_boxed<UnitBox>(type);
-    unit_box(obj.get()).unit.emplace(std::move(unit));
+    unit_box(obj.get()).unit = std::move(unit);
     return obj;
   });
 }
@@ -249,7 +237,7 @@ PyMethodDef unit_methods[] = {
 PyTypeObject* build_area_unit() {
   static PyType_Slot slots[] = {
       {Py_tp_new, reinterpret_cast<void*>(unit_new)},
-      {Py_tp_dealloc, reinterpret_cast<void*>(unit_dealloc)},
+      {Py_tp_dealloc, reinterpret_cast<void*>(boxed_dealloc<UnitBox>)},
       {Py_tp_doc, const_cast<char*>("AreaUnit(unit_id)\n--\n\n")},
       {Py_tp_methods, unit_methods},
       {0, nullptr},
@@ -339,14 +327,14 @@ rt::AreaUnit AreaUnit::try_clone(PyObject* area_unit) {
 }
 
 const rt::AreaUnit& AreaUnit::unit(PyObject* area_unit) {
-  const auto& u = unit_box(area_unit).unit;
-  if (!u) fatal("Internal error: AreaUnit without its runtime unit");
-  return *u;
+  const rt::AreaUnit& u = unit_box(area_unit).unit;
+  if (u.raw() == nullptr) fatal("Internal error: AreaUnit without its runtime unit");
+  return u;
 }
 
 Ref AreaUnit::wrap(rt::AreaUnit unit) {
   Ref obj = make_boxed<UnitBox>(type());
-  unit_box(obj.get()).unit.emplace(std::move(unit));
+  unit_box(obj.get()).unit = std::move(unit);
   return obj;
 }
 

@@ -145,3 +145,18 @@ def test_writes_past_the_end_of_the_part_change_nothing():
     arc.x = 5.0
     assert str(part) == "[[0, 0]]"
     assert (arc.interior_x, arc.x) == (3.0, 5.0)
+
+
+def test_item_write_refuses_reentry_from_its_conversion():
+    part = part_of([[1, 2]])
+    c = part[0]
+
+    class Sneaky:
+        def __float__(self):
+            return c.x + 1.0  # reads the object while its item write is running
+
+    with pytest.raises(RuntimeError):
+        c[0] = Sneaky()
+    assert c.x == 1.0 and str(part) == "[[1, 2]]"
+    c[0] = 3
+    assert str(part) == "[[3, 2]]"
