@@ -225,11 +225,22 @@ def test_project_with_dictionary_and_object():
         p.project({})
 
 
-def test_project_with_transformation_checks_transformation_first():
-    p = pt(1, 2)
+def test_project_with_transformation():
+    from ostrel_geometry import projection
+
+    p = og.Point({"x": -100.0, "y": 40.0, "spatialReference": {"wkid": 4267}})
     with pytest.raises(TypeError) as info:
-        p.project_with_transformation({}, None)
-    assert str(info.value).startswith("argument 'transformation': ")
+        p.project_with_transformation({}, None)  # the transformation is checked first
+    assert str(info.value) == "argument 'transformation': 'NoneType' object cannot be cast as 'DatumTransformation'"
+    transformations = projection.get_transformations({"wkid": 4267}, {"wkid": 4326})
+    assert transformations
+    before = str(p)
+    r = p.project_with_transformation({"wkid": 4326}, transformations[0])
+    assert isinstance(r, og.Point) and r.spatial_reference.wkid == 4326
+    assert r.x == pytest.approx(-100.0, abs=0.01) and r.y == pytest.approx(40.0, abs=0.01)
+    assert str(p) == before
+    with pytest.raises(ValueError):
+        p.project_with_transformation({}, transformations[0])
 
 
 def test_subclass_operand_uses_its_own_qxc_geo():

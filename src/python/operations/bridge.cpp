@@ -7,38 +7,28 @@
 #include "python/point.hpp"
 #include "python/polygon.hpp"
 #include "python/polyline.hpp"
+#include "python/projection.hpp"
 #include "python/pyapi/args.hpp"
 #include "python/pyapi/errors.hpp"
-#include "python/pyapi/types.hpp"
 #include "python/spatial_reference.hpp"
 
 namespace ostrel::py::ops {
-
-namespace {
-
-// A class of the module by its registered name (built once by its owner).
-PyTypeObject* registered_class(const char* module, const char* name) {
-  const ClassEntry* entry = find_class(module, name);
-  if (!entry) fatal(std::string("Internal error: class ") + name + " is not registered");
-  return entry->build();
-}
-
-}  // namespace
 
 PyTypeObject* geometry_type() { return Geometry::type(); }
 PyTypeObject* point_type() { return Point::type(); }
 PyTypeObject* polyline_type() { return Polyline::type(); }
 PyTypeObject* polygon_type() { return Polygon::type(); }
 PyTypeObject* envelope_type() { return Envelope::type(); }
-PyTypeObject* datum_transformation_type() {
-  return registered_class("ostrel_geometry.projection", "DatumTransformation");
-}
+PyTypeObject* datum_transformation_type() { return DatumTransformation::type(); }
 
 rt::GeometryOwned to_runtime(PyObject* obj) { return Geometry::geom_from_pyobj(obj); }
 rt::Envelope envelope_geom(PyObject* env) { return Envelope::get_geom(env); }
 rt::Point point_geom(PyObject* point) { return Point::get_geom(point); }
 rt::Polyline polyline_geom(PyObject* polyline) { return Polyline::get_geom(polyline); }
 rt::SpatialReference spatial_reference_geom(PyObject* obj) { return SpatialReference::geom_sr_from_py(obj); }
+const rt::DatumTransformationOwned& datum_transformation_of(PyObject* transformation) {
+  return DatumTransformation::inner(transformation);
+}
 
 namespace {
 // The member's value, or the cast text as a TypeError for the caller to name.
@@ -68,11 +58,4 @@ Ref envelope_to_py(rt::Envelope e) { return Envelope::from_geom(std::move(e)); }
 Ref point_to_py(rt::Point p) { return Point::from_geom(std::move(p)); }
 Ref point_model_to_py(model::ZorvGeometryPoint p) { return Point::from_model(std::move(p)); }
 
-}  // namespace ostrel::py::ops
-
-// ---- waiting for the projection submodule's class ----
-namespace ostrel::py::ops {
-const rt::DatumTransformationOwned& datum_transformation_of(PyObject*) {
-  fatal("Internal error: DatumTransformation is not available yet");
-}
 }  // namespace ostrel::py::ops
