@@ -527,6 +527,155 @@ GeometryPtr to_plane(const GeomPtr& plane, const Azimuthal& az, const Frame& fra
 
 }  // namespace
 
+namespace {
+
+double half_meridian(const Ellipsoid& e) { return kPi * e.semi_major() * (1 - e.flattening() / 2); }
+
+double reach_from(const Shapes& shapes, const Ellipsoid& e, const LonLat& center) {
+  double reach = 0;
+  auto farther = [&](const LonLat& p) { reach = std::max(reach, e.distance(center, p)); };
+  for (const auto& p : shapes.points) farther(p);
+  for (const auto& path : shapes.paths)
+    for (const auto& p : path) farther(p);
+  for (const auto& ring : shapes.rings)
+    for (const auto& p : ring) farther(p);
+  return reach;
+}
+
+// Whether the shapes fit one azimuthal plane: it holds everything short of
+// the center's antipode, and offset curves fold beyond a quarter of the globe.
+bool fits_one_plane(const Shapes& shapes, const Ellipsoid& e, const Plan& plan, const LonLat& center) {
+  return reach_from(shapes, e, center) + plan.distance <= 0.97 * half_meridian(e);
+}
+
+// The buffer of shapes that fit one azimuthal plane, in the reference's
+// coordinates.
+GeometryPtr buffer_in_one_plane(const Shapes& shapes, const Frame& frame, const Plan& plan) {
+  const Ellipsoid& e = frame.ellipsoid();
+  const SpatialReferencePtr& sr = frame.spatial_reference();
+  const Azimuthal az(e, center_of(shapes));
+  GeomPtr result = unite(pieces(shapes, e, az, plan));
+  if (shapes.area) {
+    GeomPtr interior = areas(shapes, az);
+    result = plan.negative ? difference(interior, result) : unite([&] {
+      std::vector<GeomPtr> v;
+      v.push_back(std::move(interior));
+      v.push_back(std::move(result));
+      return v;
+    }());
+  }
+  if (GEOSisEmpty_r(C(), result.get())) return empty_polygon(sr);
+  // The pieces are sampled more densely than the deviation needs along
+  // gently bent stretches, and the union can leave hairline notches where
+  // pieces meet at a slant; simplifying within a quarter of the deviation
+  // drops both.
+  result = geos::take(GEOSTopologyPreserveSimplify_r(C(), result.get(), plan.deviation / 4), "smoothing a buffer");
+  // Where a straight edge of the output's plane would stray from the chord
+  // it stands for, points are added as the rings are carried over (refine).
+  if (!sr->geographic) return to_plane(result, az, frame, plan.deviation / 4);
+
+  const double dev_deg = plan.deviation / 111320.0;
+  const GeomPtr world =
+      without_slivers(to_lonlat_world(result, az, e, plan.deviation / 4), 1e-3 * dev_deg * dev_deg);
+  planar::ResultSpec spec;
+  spec.kind = GeometryKind::Polygon;
+  spec.spatial_reference = sr;
+  GeometryPtr deg = planar::from_geos(world.get(), spec);
+  if (frame.from_lonlat({{1, 1}}).front().first == 1) return deg;
+  auto scaled = std::make_shared<Geometry>(*deg);
+  for (Part& p : scaled->parts) {
+    std::vector<LonLat> ll;
+    for (const Vertex& v : p.vertices) ll.push_back({v.x, v.y});
+    const auto xy = frame.from_lonlat(ll);
+    for (std::size_t i = 0; i < xy.size(); ++i) {
+      p.vertices[i].x = xy[i].first;
+      p.vertices[i].y = xy[i].second;
+    }
+  }
+  return scaled;
+}
+
+// Shapes too wide for one plane: lone points one by one, and paths and ring
+// boundaries in stretches of at most 5000 km, each buffered in its own plane
+// and united in the reference's plane (where geographic results are already
+// cut at the antimeridian).  Areas join as the input polygon itself, taken
+// as it stands in the reference's plane.
+GeometryPtr buffer_in_pieces(const Shapes& shapes, const Frame& frame, const Plan& plan) {
+  const Ellipsoid& e = frame.ellipsoid();
+  const SpatialReferencePtr& sr = frame.spatial_reference();
+  if (!shapes.paths.empty() || !shapes.rings.empty())
+    if (plan.distance > 0.45 * half_meridian(e))
+      fail(kGeometryEngine, "The geodetic buffer reaches too far around the globe.",
+           "Offsets of lines beyond a quarter of the globe fold over themselves.");
+  std::vector<Shapes> parts;
+  for (const LonLat& p : shapes.points) {
+    Shapes one;
+    one.points.push_back(p);
+    parts.push_back(std::move(one));
+  }
+  auto stretches = [&](const std::vector<LonLat>& pts, bool closed) {
+    std::vector<LonLat> run{pts.front()};
+    double run_length = 0;
+    const std::size_t n = pts.size();
+    const std::size_t edges = closed ? n : n - 1;
+    for (std::size_t i = 0; i < edges; ++i) {
+      const LonLat& next = pts[(i + 1) % n];
+      const double len = e.distance(run.back(), next);
+      if (run.size() > 1 && run_length + len > 5.0e6) {
+        Shapes one;
+        one.paths.push_back(run);
+        parts.push_back(std::move(one));
+        run = {run.back()};
+        run_length = 0;
+      }
+      run.push_back(next);
+      run_length += len;
+    }
+    if (run.size() > 1) {
+      Shapes one;
+      one.paths.push_back(std::move(run));
+      parts.push_back(std::move(one));
+    }
+  };
+  for (const auto& path : shapes.paths) stretches(path, false);
+  for (const auto& ring : shapes.rings) stretches(ring, true);
+
+  std::vector<GeomPtr> buffers;
+  for (const Shapes& part : parts) {
+    if (!fits_one_plane(part, e, plan, center_of(part)))
+      fail(kGeometryEngine, "The geodetic buffer reaches too far around the globe.",
+           "The buffer distance spans more than the geodetic buffer supports.");
+    buffers.push_back(planar::to_geos(*buffer_in_one_plane(part, frame, plan)));
+  }
+  GeomPtr result = unite(std::move(buffers));
+  if (shapes.area) {
+    // The input's rings, their edges followed as the curve type has them.
+    Geometry area;
+    area.kind = GeometryKind::Polygon;
+    area.spatial_reference = sr;
+    for (const auto& ring : shapes.rings) {
+      Part p;
+      for (const auto& [x, y] : frame.from_lonlat(ring)) p.vertices.push_back(Vertex{x, y, kNaN, kNaN});
+      area.parts.push_back(std::move(p));
+    }
+    GeomPtr interior = planar::to_geos(area);
+    if (plan.negative) {
+      result = difference(interior, result);
+    } else {
+      std::vector<GeomPtr> v;
+      v.push_back(std::move(interior));
+      v.push_back(std::move(result));
+      result = unite(std::move(v));
+    }
+  }
+  planar::ResultSpec spec;
+  spec.kind = GeometryKind::Polygon;
+  spec.spatial_reference = sr;
+  return planar::from_geos(result.get(), spec);
+}
+
+}  // namespace
+
 GeometryPtr buffer_geodetic(const Geometry& g, CurveType type, double distance, double max_deviation) {
   if (!std::isfinite(distance)) fail(kInvalidArgument, "The buffer distance must be a number.");
   const SpatialReferencePtr& sr = g.spatial_reference;
@@ -550,76 +699,26 @@ GeometryPtr buffer_geodetic(const Geometry& g, CurveType type, double distance, 
   }
   const Plan plan = plan_for(distance, max_deviation, e.semi_major());
   const Shapes shapes = shapes_of(g, frame, type, plan.step);
-  const LonLat center = center_of(shapes);
-  const Azimuthal az(e, center);
-
-  // The azimuthal plane holds everything short of the center's antipode;
-  // offset curves fold beyond a quarter of the globe.
-  const double half = kPi * e.semi_major() * (1 - e.flattening() / 2);
-  double reach = 0;
-  auto farther = [&](const LonLat& p) { reach = std::max(reach, e.distance(center, p)); };
-  for (const auto& p : shapes.points) farther(p);
-  for (const auto& path : shapes.paths)
-    for (const auto& p : path) farther(p);
-  for (const auto& ring : shapes.rings)
-    for (const auto& p : ring) farther(p);
   const bool has_edges = !shapes.paths.empty() || !shapes.rings.empty();
-  if (reach + plan.distance > 0.97 * half || (has_edges && plan.distance > 0.45 * half)) {
-    if (!has_edges && !plan.negative && sr->geographic && plan.distance >= 2 * half - reach) {
-      // Covering the whole globe.
-      auto out = std::make_shared<Geometry>();
-      out->kind = GeometryKind::Polygon;
-      out->spatial_reference = sr;
-      Part ring;
-      for (const auto& [x, y] : frame.from_lonlat({{-180, -90}, {-180, 90}, {180, 90}, {180, -90}}))
-        ring.vertices.push_back(Vertex{x, y, kNaN, kNaN});
-      out->parts.push_back(std::move(ring));
-      return out;
-    }
-    fail(kGeometryEngine, "The geodetic buffer reaches too far around the globe.",
-         "The geometry and the buffer distance together span more than the geodetic buffer supports.");
+  const LonLat center = center_of(shapes);
+  if (fits_one_plane(shapes, e, plan, center) && !(has_edges && plan.distance > 0.45 * half_meridian(e)))
+    return buffer_in_one_plane(shapes, frame, plan);
+  // A point whose buffer covers the globe.
+  const auto antipode_distance = [&](const LonLat& p) {
+    return e.distance(p, {std::remainder(p.lon + 180, 360.0), -p.lat});
+  };
+  if (!has_edges && shapes.points.size() == 1 && !plan.negative && sr->geographic &&
+      plan.distance >= antipode_distance(shapes.points.front())) {
+    auto out = std::make_shared<Geometry>();
+    out->kind = GeometryKind::Polygon;
+    out->spatial_reference = sr;
+    Part ring;
+    for (const auto& [x, y] : frame.from_lonlat({{-180, -90}, {-180, 90}, {180, 90}, {180, -90}}))
+      ring.vertices.push_back(Vertex{x, y, kNaN, kNaN});
+    out->parts.push_back(std::move(ring));
+    return out;
   }
-
-  GeomPtr result = unite(pieces(shapes, e, az, plan));
-  if (shapes.area) {
-    GeomPtr interior = areas(shapes, az);
-    result = plan.negative ? difference(interior, result) : unite([&] {
-      std::vector<GeomPtr> v;
-      v.push_back(std::move(interior));
-      v.push_back(std::move(result));
-      return v;
-    }());
-  }
-  if (GEOSisEmpty_r(C(), result.get())) return empty_polygon(sr);
-  // The pieces are sampled more densely than the deviation needs along
-  // gently bent stretches, and the union can leave hairline notches where
-  // pieces meet at a slant; simplifying within a quarter of the deviation
-  // drops both.
-  result = geos::take(GEOSTopologyPreserveSimplify_r(C(), result.get(), plan.deviation / 4), "smoothing a buffer");
-  // Where a straight edge of the output's plane would stray from the chord
-  // it stands for, points are added as the rings are carried over (refine).
-
-  if (!sr->geographic) return to_plane(result, az, frame, plan.deviation / 4);
-
-  const double dev_deg = plan.deviation / 111320.0;
-  const GeomPtr world =
-      without_slivers(to_lonlat_world(result, az, e, plan.deviation / 4), 1e-3 * dev_deg * dev_deg);
-  planar::ResultSpec spec;
-  spec.kind = GeometryKind::Polygon;
-  spec.spatial_reference = sr;
-  GeometryPtr deg = planar::from_geos(world.get(), spec);
-  if (frame.from_lonlat({{1, 1}}).front().first == 1) return deg;
-  auto scaled = std::make_shared<Geometry>(*deg);
-  for (Part& p : scaled->parts) {
-    std::vector<LonLat> ll;
-    for (const Vertex& v : p.vertices) ll.push_back({v.x, v.y});
-    const auto xy = frame.from_lonlat(ll);
-    for (std::size_t i = 0; i < xy.size(); ++i) {
-      p.vertices[i].x = xy[i].first;
-      p.vertices[i].y = xy[i].second;
-    }
-  }
-  return scaled;
+  return buffer_in_pieces(shapes, frame, plan);
 }
 
 }  // namespace vaskelith::geodetic

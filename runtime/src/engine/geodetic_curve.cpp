@@ -282,10 +282,75 @@ double path_length(const Ellipsoid& e, CurveType type, const std::vector<LonLat>
   return total;
 }
 
+namespace {
+
+// Area between the equator and latitude `lat` (degrees) per radian of
+// longitude, on the ellipsoid: b^2/2 (sin p / (1 - e^2 sin^2 p) + atanh(e sin p) / e).
+double strip(const Ellipsoid& e, double lat) {
+  const double f = e.flattening(), a = e.semi_major(), b = a * (1 - f), e2 = f * (2 - f);
+  const double s = std::sin(lat * kPi / 180);
+  if (e2 == 0) return a * a * s;
+  const double ecc = std::sqrt(e2);
+  return b * b / 2 * (s / (1 - e2 * s * s) + std::atanh(ecc * s) / ecc);
+}
+
+// Area of a ring whose edges are straight in the plane: the sum over the
+// edges of the integral of strip(lat) d(lon), by the trapezoid rule at two
+// densities with Richardson extrapolation.  A ring that winds once around a
+// pole (possible in a polar plane) is corrected by the pole's strip.
+double shape_preserving_area(const Ellipsoid& e, const std::vector<LonLat>& pts, const PlaneMap& plane,
+                             const std::vector<std::pair<double, double>>& xy) {
+  const std::size_t n = pts.size();
+  double total_coarse = 0, total_fine = 0, turn = 0, mean_lat = 0;
+  double prev_lon = plane.angular ? 0 : pts[0].lon;
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::size_t j = (i + 1) % n;
+    const double len = e.distance(pts[i], pts[j]);
+    const std::size_t m = static_cast<std::size_t>(std::clamp(std::ceil(len / 50000.0), 2.0, 4000.0)) * 2;
+    std::vector<LonLat> samples(m + 1);
+    for (std::size_t k = 0; k <= m; ++k) {
+      const double t = static_cast<double>(k) / static_cast<double>(m);
+      const double x = xy[i].first + (xy[j].first - xy[i].first) * t;
+      const double y = xy[i].second + (xy[j].second - xy[i].second) * t;
+      LonLat p = (k == 0) ? pts[i] : (k == m ? pts[j] : plane.to_lonlat(x, y));
+      if (plane.angular) {
+        // The coordinates themselves are the angles, including past +-180.
+        p = plane.to_lonlat(x, y);
+      } else {
+        p.lon = prev_lon + std::remainder(p.lon - prev_lon, 360.0);
+        prev_lon = p.lon;
+      }
+      samples[k] = p;
+    }
+    double fine = 0, coarse = 0;
+    for (std::size_t k = 0; k < m; ++k)
+      fine += (strip(e, samples[k].lat) + strip(e, samples[k + 1].lat)) / 2 *
+              (samples[k + 1].lon - samples[k].lon) * kPi / 180;
+    for (std::size_t k = 0; k < m; k += 2)
+      coarse += (strip(e, samples[k].lat) + strip(e, samples[k + 2].lat)) / 2 *
+                (samples[k + 2].lon - samples[k].lon) * kPi / 180;
+    total_fine += fine;
+    total_coarse += coarse;
+    turn += samples[m].lon - samples[0].lon;
+    mean_lat += pts[i].lat;
+  }
+  double area = (4 * total_fine - total_coarse) / 3;
+  if (!plane.angular) {
+    const double turns = std::round(turn / 360.0);
+    if (turns != 0) area -= strip(e, mean_lat >= 0 ? 90.0 : -90.0) * turns * 2 * kPi;
+  }
+  return area;
+}
+
+}  // namespace
+
 double ring_area(const Ellipsoid& e, CurveType type, const std::vector<LonLat>& pts, const PlaneMap* plane,
                  const std::vector<std::pair<double, double>>* plane_xy) {
   const std::size_t n = pts.size();
   if (n < 3) return 0;
+  // Straight edges of the plane: clockwise rings come out positive already.
+  if (type == CurveType::ShapePreserving && plane && plane_xy)
+    return shape_preserving_area(e, pts, *plane, *plane_xy);
   double area = 0, perimeter = 0;
   if (type == CurveType::Geodesic || (type == CurveType::ShapePreserving && !(plane && plane_xy))) {
     GeographicLib::PolygonArea poly(e.geodesic(), false);

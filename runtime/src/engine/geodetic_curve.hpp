@@ -46,6 +46,9 @@ struct LonLat {
 struct PlaneMap {
   std::function<LonLat(double x, double y)> to_lonlat;
   std::function<void(const LonLat&, double& x, double& y)> from_lonlat;
+  // The plane's coordinates are longitude and latitude themselves (scaled):
+  // longitudes run on past +-180 exactly as the coordinates do.
+  bool angular = false;
 };
 
 class Ellipsoid {

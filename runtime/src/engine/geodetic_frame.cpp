@@ -20,6 +20,7 @@ const SpatialReferencePtr& require(const SpatialReferencePtr& sr) {
 Frame::Frame(const SpatialReferencePtr& sr)
     : sr_(require(sr)), ellipsoid_(sr->semi_major, sr->flattening()), op_(projection::plane_to_lonlat(*sr)) {
   if (sr_->geographic) deg_per_unit_ = sr_->unit_factor * 180.0 / kPi;
+  plane_.angular = sr_->geographic;
   plane_.to_lonlat = [this](double x, double y) {
     const std::vector<LonLat> r = to_lonlat(std::vector<std::pair<double, double>>{{x, y}});
     return r.front();

@@ -130,6 +130,22 @@ int main() {
          12308.463894, 1e-6);
     near("area of 1x1 cell, shape preserving in 4326 (km^2)",
          QX_GeometryEngine_areaGeodetic(cell.h, nullptr, 4, &s) / 1e6, 12308.463894, 1e-6);
+    // In Web Mercator a rectangle is bounded by meridians and parallels too.
+    const double y1 = 6378137.0 * std::log(std::tan(M_PI / 4 + 0.5 * M_PI / 180));
+    H cell_m(polyline({{{0, 0}, {0, y1}, {111319.49079327357, y1}, {111319.49079327357, 0}}}, webmerc, true));
+    near("area of 1x1 cell drawn in Web Mercator, shape preserving (km^2)",
+         QX_GeometryEngine_areaGeodetic(cell_m.h, nullptr, 4, &s) / 1e6, 12308.463894, 1e-6);
+    // A square around the north pole in a polar stereographic plane: the
+    // ring winds around the pole.  Its densified outline (geodesic pieces of
+    // 1 km) must enclose the same area.
+    H polar(polyline({{{-1e6, -1e6}, {-1e6, 1e6}, {1e6, 1e6}, {1e6, -1e6}}}, spatial_reference_from_wkid(3413), true));
+    const double sp = QX_GeometryEngine_areaGeodetic(polar.h, nullptr, 4, &s);
+    H polar_d(QX_GeometryEngine_densifyGeodetic(polar.h, nullptr, 4, 1000, &s));
+    near("square around the pole in 3413: shape preserving area / densified geodesic area",
+         sp / QX_GeometryEngine_areaGeodetic(polar_d.h, nullptr, 0, &s), 1, 1e-7);
+    // 3413 has true scale at 70N and shrinks toward the pole (scale 0.97
+    // there), so the ground area is some 6% larger than the map's 4e12 m^2.
+    near("square around the pole in 3413: 4e12 m^2 / pole scale^2", sp / 4e12, 1.06, 0.01);
     QX_UnitHandle ha = QX_AreaUnit_create(109401, &s);
     near("area in hectares", QX_GeometryEngine_areaGeodetic(cell.h, ha, 0, &s), 1230877.8361, 1e-3);
     QX_Unit_destroy(ha, nullptr);
@@ -283,6 +299,32 @@ int main() {
           worst_mid = std::max(worst_mid, std::fabs(s12 - c.d));
         }
       near(std::string(c.what) + ": edge midpoints off the circle by (m)", worst_mid, 0, dev);
+    }
+    // Geometries wider than half the globe are buffered in stretches.
+    {
+      Slot s;
+      auto mp = std::make_shared<Geometry>();
+      mp->kind = GeometryKind::Multipoint;
+      mp->spatial_reference = wgs84;
+      mp->points = {Vertex{0, 0, kNaN, kNaN}, Vertex{180, 0, kNaN, kNaN}};
+      H two(mp);
+      H b(QX_GeometryEngine_bufferGeodetic(two.h, nullptr, 0, 1000000, 100, &s));
+      expect("antipodal multipoint: no error " + s.message, !s.failed);
+      near("antipodal multipoint: one part here, two cut at the antimeridian", b.g().parts.size(), 3, 0);
+      H one(point(0, 0, wgs84));
+      H b1(QX_GeometryEngine_bufferGeodetic(one.h, nullptr, 0, 1000000, 100, &s));
+      near("antipodal multipoint: twice one circle's area", area(b) / (2 * area(b1)), 1, 1e-6);
+      H around(polyline({{{-179, 0}, {-90, 0}, {0, 0}, {90, 0}, {179, 0}}}, wgs84));
+      H ba(QX_GeometryEngine_bufferGeodetic(around.h, nullptr, 0, 100000, 10, &s));
+      expect("line around the globe: no error " + s.message, !s.failed);
+      const double len = QX_GeometryEngine_lengthGeodetic(around.h, nullptr, 0, &s);
+      near("line around the globe: area / (2 d L + pi d^2)", area(ba) / (2 * 1e5 * len + M_PI * 1e10), 1, 1e-3);
+      H whole(QX_GeometryEngine_bufferGeodetic(one.h, nullptr, 0, 20100000, 1000, &s));
+      // The whole globe as a longitude/latitude rectangle: its edges are the
+      // antimeridian and the poles, so only the shape-preserving measure (straight in
+      // degrees) sees its area, that of the whole ellipsoid.
+      near("a point buffered beyond its antipode covers the globe (km^2)",
+           QX_GeometryEngine_areaGeodetic(whole.h, nullptr, 4, &s) / 1e6, 510065621.7, 1);
     }
     // A degree of equator buffered by 1 km: a stadium of 2 d L + pi d^2.
     {
