@@ -365,3 +365,13 @@ def test_iterators_may_call_into_the_module_while_feeding_the_runtime():
     hulls = (og.Geometry.convex_hull_collection([square(i * 10, 0, 1)], True) for i in range(2))
     sizes = (og.area_collection([square(0, 0, 1)]) for _ in range(2))
     assert len(og.Geometry.buffer_collection(hulls, sizes, False)) == 2
+
+
+def test_runtime_error_outranks_a_failed_item():
+    # the runtime is called with the items gathered before the failure (none
+    # here) and its own error wins over the item's
+    for items in ([], [5], iter([5, square(0, 0, 1)])):
+        with pytest.raises(Exception) as info:
+            og.Geometry.union_collection(items)
+        assert type(info.value) is Exception
+        assert str(info.value).startswith("Vaskelith library error: '")
