@@ -191,3 +191,24 @@ def test_class_setup():
     for name in ["Part", "CurvePart", "Multipart", "CurveMultipart", "Coord", "Segment", "Linear", "AreaUnitId"]:
         with pytest.raises(TypeError):
             getattr(og, name)()
+
+
+@pytest.mark.parametrize(
+    "cls, value",
+    [
+        (og.Point, {"x": 1, "y": 2}),
+        (og.MultiPoint, {"points": [[1, 2]]}),
+        (og.Polyline, LINE),
+        (og.Polygon, SQUARE),
+        (og.Envelope, {"xmin": 0, "ymin": 0, "xmax": 1, "ymax": 1}),
+    ],
+)
+def test_runtime_refusals_are_plain_exceptions(cls, value):
+    g = cls(dict(value, spatialReference={"wkid": 1}))
+    str(g)  # the text form needs no runtime
+    calls = [g.__qxc_geo] + ([] if cls is og.Envelope else [lambda: g.JSON])
+    for call in calls:
+        with pytest.raises(Exception) as e:
+            call()
+        assert type(e.value) is Exception
+        assert str(e.value).startswith("Vaskelith library error: '")
