@@ -120,6 +120,10 @@ def test_relate_and_distance():
 
     d = pt(0, 0).distance_to(pt(3, 4))
     assert type(d) is float and d == 5.0
+    empty = og.Point({"x": math.nan, "y": math.nan})
+    assert math.isnan(pt(0, 0).distance_to(empty))  # the runtime's NaN passes through
+    with pytest.raises(UnicodeEncodeError):  # not wrapped as an argument error
+        a.relate(inner, "\ud800")
     assert A().distance_to(pt(13, 14)) == pytest.approx(5.0)
 
 
