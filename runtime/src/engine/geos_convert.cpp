@@ -449,41 +449,40 @@ std::vector<Vertex> read_coords(const GEOSGeometry* g) {
 void merge_lines(std::vector<Part>& parts) {
   if (parts.size() < 2) return;
   std::map<std::pair<double, double>, int> degree;
-  std::map<std::pair<double, double>, std::vector<std::size_t>> starting;
+  std::map<std::pair<double, double>, std::vector<std::size_t>> starting, ending;
   for (std::size_t i = 0; i < parts.size(); ++i) {
     const Vertex& a = parts[i].vertices.front();
     const Vertex& b = parts[i].vertices.back();
     ++degree[{a.x, a.y}];
     ++degree[{b.x, b.y}];
     starting[{a.x, a.y}].push_back(i);
+    ending[{b.x, b.y}].push_back(i);
   }
   std::vector<bool> used(parts.size(), false);
-  // The part that continues part i at its end, or -1.
-  auto next_of = [&](std::size_t i) -> std::ptrdiff_t {
-    const Vertex& e = parts[i].vertices.back();
+  // The unused part that starts at `e`, when e is a node of degree 2.
+  auto next_at = [&](const Vertex& e) -> std::ptrdiff_t {
     const std::pair<double, double> k{e.x, e.y};
     if (degree[k] != 2) return -1;
     for (std::size_t j : starting[k])
-      if (j != i && !used[j]) return static_cast<std::ptrdiff_t>(j);
+      if (!used[j]) return static_cast<std::ptrdiff_t>(j);
     return -1;
   };
   // Whether some other part ends where part i starts, at a node of degree 2.
   auto continues = [&](std::size_t i) {
     const Vertex& s = parts[i].vertices.front();
     if (degree[{s.x, s.y}] != 2) return false;
-    for (std::size_t j = 0; j < parts.size(); ++j)
-      if (j != i && parts[j].vertices.back().x == s.x && parts[j].vertices.back().y == s.y) return true;
+    for (std::size_t j : ending[{s.x, s.y}])
+      if (j != i) return true;
     return false;
   };
   std::vector<Part> out;
   auto chain = [&](std::size_t i) {
-    Part p = std::move(parts[i]);
     used[i] = true;
-    for (std::ptrdiff_t j = next_of(i); j >= 0; j = next_of(static_cast<std::size_t>(j))) {
+    Part p = std::move(parts[i]);
+    for (std::ptrdiff_t j = next_at(p.vertices.back()); j >= 0; j = next_at(p.vertices.back())) {
       used[static_cast<std::size_t>(j)] = true;
       const auto& vs = parts[static_cast<std::size_t>(j)].vertices;
       p.vertices.insert(p.vertices.end(), vs.begin() + 1, vs.end());
-      i = static_cast<std::size_t>(j);
     }
     out.push_back(std::move(p));
   };

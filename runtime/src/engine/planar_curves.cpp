@@ -242,7 +242,7 @@ double chord_tolerance(const Geometry& g) {
 
 double ring_signed_area(const Part& ring) {
   const std::size_t n = ring.segment_count(true);
-  if (n < 2) return 0;
+  if (n == 0) return 0;
   // Shift to the first vertex so that large coordinates lose no precision.
   Part shifted;
   const double ox = ring.vertices[0].x, oy = ring.vertices[0].y;

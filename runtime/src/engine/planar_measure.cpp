@@ -174,25 +174,41 @@ double fraction_along(const Geometry& g, const Geometry& point, double tolerance
   if (point.is_empty() || g.is_empty()) return kNaN;
   const double x = point.point.x, y = point.point.y;
   const double tol = g.has_curves() ? chord_tolerance(g) * 1e-3 : 0;
+  // Each segment is searched on its chords; the distance walked is then
+  // taken on the segment itself, so that arcs measure exactly.
   double best = INFINITY, best_at = 0, total = 0;
-  for (const Part& p0 : g.parts) {
-    const Part p = p0.has_curves() ? linearize_part(p0, g.closed(), tol) : Part{p0.vertices, {}};
+  std::vector<Vertex> chords;
+  for (const Part& p : g.parts) {
     const std::size_t n = p.segment_count(g.closed());
-    for (std::size_t i = 0; i < n; ++i) {
-      const SegmentView s = p.segment(i, g.closed());
-      const double dx = s.end->x - s.start->x, dy = s.end->y - s.start->y;
-      const double len2 = dx * dx + dy * dy, len = std::sqrt(len2);
-      const double u = len2 > 0 ? std::clamp(((x - s.start->x) * dx + (y - s.start->y) * dy) / len2, 0.0, 1.0) : 0.0;
-      const double d = std::hypot(s.start->x + u * dx - x, s.start->y + u * dy - y);
-      if (d < best) {
-        best = d;
-        best_at = total + u * len;
-      }
-      total += len;
-    }
-    if (p.size() == 1) {
+    if (p.size() == 1 && n == 0) {
       const double d = std::hypot(p.vertices[0].x - x, p.vertices[0].y - y);
       if (d < best) best = d, best_at = total;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+      const SegmentView s = p.segment(i, g.closed());
+      chords.assign(1, *s.start);
+      linearize_segment(s, tol, chords);
+      double chord_total = 0;
+      std::vector<double> chord_len(chords.size() - 1);
+      for (std::size_t k = 0; k + 1 < chords.size(); ++k)
+        chord_total += chord_len[k] = std::hypot(chords[k + 1].x - chords[k].x, chords[k + 1].y - chords[k].y);
+      const double exact = s.curve->is_line() ? chord_total : segment_length(s);
+      double walked = 0;
+      for (std::size_t k = 0; k + 1 < chords.size(); ++k) {
+        const Vertex& a = chords[k];
+        const Vertex& b = chords[k + 1];
+        const double dx = b.x - a.x, dy = b.y - a.y;
+        const double len2 = dx * dx + dy * dy;
+        const double u = len2 > 0 ? std::clamp(((x - a.x) * dx + (y - a.y) * dy) / len2, 0.0, 1.0) : 0.0;
+        const double d = std::hypot(a.x + u * dx - x, a.y + u * dy - y);
+        if (d < best) {
+          best = d;
+          const double along = walked + u * chord_len[k];
+          best_at = total + (chord_total > 0 ? exact * along / chord_total : 0.0);
+        }
+        walked += chord_len[k];
+      }
+      total += exact;
     }
   }
   // Rounding (and the chords that stand in for curves) may keep a point

@@ -243,6 +243,51 @@ bool has_zero_length_segment(const Part& p, bool closed) {
   return false;
 }
 
+// Paths are simple when none crosses or touches itself (a closed path may
+// meet itself at its start) and two paths meet only at end points of both.
+bool paths_are_simple(const Geometry& g) {
+  GeomPtr all = to_geos(g, 0, false);
+  const auto lines = geos::components(all.get());
+  struct Box {
+    double x0, y0, x1, y1;
+  };
+  std::vector<Box> boxes;
+  for (const GEOSGeometry* l : lines) {
+    if (!geos::truth(GEOSisSimple_r(ctx(), l), "is simple")) return false;
+    Box b{};
+    geos::check(GEOSGeom_getXMin_r(ctx(), l, &b.x0), "is simple");
+    geos::check(GEOSGeom_getYMin_r(ctx(), l, &b.y0), "is simple");
+    geos::check(GEOSGeom_getXMax_r(ctx(), l, &b.x1), "is simple");
+    geos::check(GEOSGeom_getYMax_r(ctx(), l, &b.y1), "is simple");
+    boxes.push_back(b);
+  }
+  auto is_end = [](const GEOSGeometry* l, double x, double y) {
+    const GEOSCoordSequence* seq = GEOSGeom_getCoordSeq_r(ctx(), l);
+    unsigned n = 0;
+    GEOSCoordSeq_getSize_r(ctx(), seq, &n);
+    double ax, ay, bx, by;
+    GEOSCoordSeq_getXY_r(ctx(), seq, 0, &ax, &ay);
+    GEOSCoordSeq_getXY_r(ctx(), seq, n - 1, &bx, &by);
+    return (ax == x && ay == y) || (bx == x && by == y);
+  };
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    for (std::size_t j = i + 1; j < lines.size(); ++j) {
+      const Box &a = boxes[i], &b = boxes[j];
+      if (a.x1 < b.x0 || b.x1 < a.x0 || a.y1 < b.y0 || b.y1 < a.y0) continue;
+      GeomPtr meet = geos::take(GEOSIntersection_r(ctx(), lines[i], lines[j]), "is simple");
+      for (const GEOSGeometry* c : geos::components(meet.get())) {
+        if (GEOSisEmpty_r(ctx(), c)) continue;
+        if (GEOSGeomTypeId_r(ctx(), c) != GEOS_POINT) return false;
+        double x, y;
+        geos::check(GEOSGeomGetX_r(ctx(), c, &x), "is simple");
+        geos::check(GEOSGeomGetY_r(ctx(), c, &y), "is simple");
+        if (!is_end(lines[i], x, y) || !is_end(lines[j], x, y)) return false;
+      }
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 GeometryPtr simplify(const Geometry& g) {
@@ -272,8 +317,8 @@ GeometryPtr simplify(const Geometry& g) {
         Part q = without_degenerate_segments(p, false);
         if (q.size() >= 2) out.parts.push_back(std::move(q));
       }
+      if (paths_are_simple(out)) return std::make_shared<Geometry>(std::move(out));
       GeomPtr gg = to_geos(out, 0, false);
-      if (geos::truth(GEOSisSimple_r(ctx(), gg.get()), "simplify")) return std::make_shared<Geometry>(std::move(out));
       // Paths that cross themselves or each other are split where they do.
       GeomPtr noded = geos::take(GEOSNode_r(ctx(), gg.get()), "simplify");
       AttributeIndex index;
@@ -286,7 +331,7 @@ GeometryPtr simplify(const Geometry& g) {
       Geometry cleaned = copy_header(g, GeometryKind::Polygon);
       for (const Part& p : g.parts) {
         Part q = without_degenerate_segments(p, true);
-        if (q.size() >= 3 || (q.size() >= 2 && q.has_curves())) cleaned.parts.push_back(std::move(q));
+        if (q.size() >= 3 || (!q.empty() && q.has_curves())) cleaned.parts.push_back(std::move(q));
       }
       GeomPtr gg = to_geos(cleaned, 0, false);
       if (GEOSisValid_r(ctx(), gg.get()) == 1) {
@@ -315,12 +360,11 @@ bool is_simple(const Geometry& g) {
     case GeometryKind::Polyline: {
       for (const Part& p : g.parts)
         if (p.size() < 2 || has_zero_length_segment(p, false)) return false;
-      GeomPtr gg = to_geos(g, 0, false);
-      return geos::truth(GEOSisSimple_r(ctx(), gg.get()), "is simple");
+      return paths_are_simple(g);
     }
     case GeometryKind::Polygon: {
       for (const Part& p : g.parts)
-        if (p.size() < 2 || (p.size() < 3 && !p.has_curves()) || has_zero_length_segment(p, true)) return false;
+        if (p.empty() || (p.size() < 3 && !p.has_curves()) || has_zero_length_segment(p, true)) return false;
       GeomPtr gg = to_geos(g, 0, false);
       if (GEOSisValid_r(ctx(), gg.get()) != 1) return false;
       // Orientation: what orient_rings would produce must be what is there.

@@ -297,10 +297,24 @@ GeometryPtr generalize(const Geometry& g, double max_deviation, bool remove_dege
         douglas_peucker(vs, 0, far, tolerance, keep);
         douglas_peucker(vs, far, n, tolerance, keep);
       }
+      std::size_t kept = 0;
+      for (std::size_t i = 0; i < n; ++i) kept += keep[i] ? 1 : 0;
+      if (kept < 3) {
+        // Every vertex lies within the deviation of one chord: the ring has
+        // collapsed.  Kept, it keeps its farthest vertex from that chord, so
+        // that it still encloses something.
+        if (remove_degenerate_parts) continue;
+        double worst = -1;
+        std::size_t at = 0;
+        for (std::size_t i = 1; i < n; ++i) {
+          if (keep[i]) continue;
+          const double d = point_segment_distance(vs[i], vs[0], vs[far]);
+          if (d > worst) worst = d, at = i;
+        }
+        if (at != 0) keep[at] = true;
+      }
       for (std::size_t i = 0; i < n; ++i)
         if (keep[i]) q.vertices.push_back(vs[i]);
-      const bool degenerate = q.size() < 3 || ring_signed_area(q) == 0;
-      if (degenerate && remove_degenerate_parts) continue;
     }
     out.parts.push_back(std::move(q));
   }

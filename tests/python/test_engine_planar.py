@@ -1,0 +1,424 @@
+"""The planar geometry engine: values checked by hand, curves, z and m, result conventions."""
+import math
+
+import pytest
+
+import ostrel_geometry as og
+
+NAN = float("nan")
+
+
+def ring(*coords):
+    return [list(c) for c in coords] + [list(coords[0])]
+
+
+def square(x0, y0, size, clockwise=True):
+    x1, y1 = x0 + size, y0 + size
+    coords = [(x0, y0), (x0, y1), (x1, y1), (x1, y0)]
+    return coords if clockwise else coords[::-1]
+
+
+def poly(*rings, **extra):
+    return og.Polygon({"rings": [ring(*r) for r in rings], **extra})
+
+
+def line(*coords, **extra):
+    return og.Polyline({"paths": [[list(c) for c in coords]], **extra})
+
+
+def pt(x, y, **extra):
+    return og.Point({"x": x, "y": y, **extra})
+
+
+def env(xmin, ymin, xmax, ymax):
+    return og.Envelope({"xmin": xmin, "ymin": ymin, "xmax": xmax, "ymax": ymax})
+
+
+def signed_area(coords):
+    # Counter-clockwise positive (y up); the ring may repeat its first vertex.
+    return 0.5 * sum(a[0] * b[1] - b[0] * a[1] for a, b in zip(coords, coords[1:] + coords[:1]))
+
+
+def half_disc(radius=1.0):
+    # Clockwise: over the top from left to right, then back along the diameter.
+    return og.Polygon({"curveRings": [[[-radius, 0], {"c": [[radius, 0], [0, radius]]}, [-radius, 0]]]})
+
+
+def disc(radius=1.0, cx=0.0, cy=0.0):
+    # A full circle as one clockwise arc about its center.
+    start = [cx + radius, cy]
+    return og.Polygon({"curveRings": [[start, {"a": [start, [cx, cy], 0, 1]}]]})
+
+
+# ---- measurement ----
+
+
+@pytest.mark.parametrize(
+    "geometry, area, length",
+    [
+        (poly(square(0, 0, 10), square(2, 2, 2, clockwise=False)), 96.0, 48.0),
+        # rings are told apart by nesting, so the orientation given does not matter
+        (poly(square(0, 0, 10, clockwise=False), square(2, 2, 2)), 96.0, 48.0),
+        # an island inside the hole counts again
+        (poly(square(0, 0, 10), square(2, 2, 6, clockwise=False), square(4, 4, 2)), 68.0, 72.0),
+        (poly(square(0, 0, 1), square(5, 5, 2)), 5.0, 12.0),
+        (disc(2.0), 4 * math.pi, 4 * math.pi),
+        (half_disc(1.0), math.pi / 2, math.pi + 2),
+        (env(0, 0, 2, 3), 6.0, 10.0),
+        (line((0, 0), (3, 4), (3, 10)), 0.0, 11.0),
+        (og.Polyline({"curvePaths": [[[1, 0], {"c": [[-1, 0], [0, 1]]}]]}), 0.0, math.pi),
+        (pt(1, 2), 0.0, 0.0),
+    ],
+)
+def test_areas_and_lengths_are_exact(geometry, area, length):
+    assert geometry.calculate_area() == pytest.approx(area, rel=1e-12)
+    assert geometry.length == pytest.approx(length, rel=1e-12)
+
+
+def test_bezier_and_ellipse_areas():
+    # The Bezier from (0,0) to (1,0) with controls (0,1), (1,1) closes, with the
+    # x axis, an area of 3/5: y = 3t(1-t), x = 3t^2 - 2t^3, and the integral of
+    # y dx is 18 * integral of t^2 (1-t)^2 = 18/30.
+    bez = og.Polygon({"curveRings": [[[0, 0], {"b": [[1, 0], [0, 1], [1, 1]]}, [0, 0]]]})
+    assert bez.calculate_area() == pytest.approx(0.6, rel=1e-12)
+    # Scaling a half disc by (2, 3) gives half an ellipse with axes 2 and 3.
+    half_ellipse = half_disc().scale(2.0, 3.0, pt(0, 0))
+    assert half_ellipse.has_curves
+    assert half_ellipse.calculate_area() == pytest.approx(3 * math.pi, rel=1e-12)
+    # Half the perimeter of that ellipse (Ramanujan's formula is exact to 1e-9 here) plus the diameter.
+    a, b = 3.0, 2.0
+    h = ((a - b) / (a + b)) ** 2
+    ellipse = math.pi * (a + b) * (1 + 3 * h / (10 + math.sqrt(4 - 3 * h)))
+    assert half_ellipse.length == pytest.approx(ellipse / 2 + 4, rel=1e-9)
+
+
+def test_buffers():
+    assert pt(0, 0).buffer(2.0).area == pytest.approx(4 * math.pi, rel=1e-3)
+    # a stadium: the rectangle and two half discs
+    assert line((0, 0), (10, 0)).buffer(1.0).area == pytest.approx(20 + math.pi, rel=1e-3)
+    assert poly(square(0, 0, 10)).buffer(-1.0).area == pytest.approx(64.0)
+    assert pt(0, 0).buffer(-1.0).is_empty
+    # a buffer of several parts is one polygon without overlaps
+    two = og.MultiPoint({"points": [[0, 0], [1, 0]]}).buffer(1.0)
+    assert two.area < 2 * math.pi and two.area > math.pi
+    with pytest.raises(Exception, match="Vaskelith library error"):
+        pt(0, 0).buffer(float("inf"))
+
+
+def test_densify_places_points_on_the_curve():
+    half = og.Polyline({"curvePaths": [[[1, 0], {"c": [[-1, 0], [0, 1]]}]]})
+    dense = half.densify(0.5)
+    assert isinstance(dense, og.Polyline) and not dense.has_curves
+    coords = dense.to_dict()["paths"][0]
+    assert len(coords) == 8  # pi / 0.5 -> 7 equal pieces
+    for x, y in coords:
+        assert math.hypot(x, y) == pytest.approx(1.0, abs=1e-12)
+    steps = {round(math.dist(a, b), 12) for a, b in zip(coords, coords[1:])}
+    assert len(steps) == 1  # equal arc lengths give equal chords
+    with pytest.raises(Exception, match="Vaskelith library error"):
+        half.densify(0.0)
+    # z and m are interpolated on straight segments
+    zm = og.Polyline({"hasZ": True, "hasM": True, "paths": [[[0, 0, 0, 10], [4, 0, 8, 20]]]})
+    assert zm.densify(1.0).to_dict()["paths"][0][2] == [2, 0, 4, 15]
+
+
+def test_label_point_is_inside_and_points_along():
+    ell = poly([(0, 0), (0, 10), (2, 10), (2, 2), (10, 2), (10, 0)])
+    label = ell.label_point()
+    assert ell.contains(label)
+    holed = poly(square(0, 0, 10), square(1, 1, 8, clockwise=False))
+    assert holed.contains(holed.label_point())
+
+    half = og.Polyline({"curvePaths": [[[1, 0], {"c": [[-1, 0], [0, 1]]}]]})
+    top = half.with_point_along(math.pi / 2)
+    assert (top.x, top.y) == pytest.approx((0.0, 1.0), abs=1e-12)
+    assert half.fraction_along(pt(0, 1), 0.0) == pytest.approx(0.5, abs=1e-12)
+    # beyond the ends: the ends
+    l = line((0, 0), (10, 0))
+    assert (l.with_point_along(-5).x, l.with_point_along(50).x) == (0.0, 10.0)
+    assert l.fraction_along(pt(2.5, 0.1), 0.2) == pytest.approx(0.25)
+    assert math.isnan(l.fraction_along(pt(2.5, 1.0), 0.2))
+
+
+# ---- overlays ----
+
+
+@pytest.mark.parametrize(
+    "op, a, b, kind, measure",
+    [
+        ("union", poly(square(0, 0, 10)), pt(50, 50), og.Polygon, 100.0),
+        ("union", pt(0, 0), pt(1, 1), og.MultiPoint, None),
+        ("union", line((0, 0), (1, 0)), line((1, 0), (2, 0)), og.Polyline, 2.0),
+        ("intersect", poly(square(0, 0, 10)), line((-5, 5), (15, 5)), og.Polyline, 10.0),
+        ("intersect", line((-5, 5), (15, 5)), poly(square(0, 0, 10)), og.Polyline, 10.0),
+        ("intersect", poly(square(0, 0, 10)), pt(5, 5), og.Point, None),
+        ("intersect", env(0, 0, 10, 10), env(5, 5, 20, 20), og.Polygon, 25.0),
+        ("difference", env(0, 0, 10, 10), poly(square(0, 0, 5)), og.Polygon, 75.0),
+        ("difference", line((0, 0), (10, 0)), poly(square(2, -1, 2)), og.Polyline, 8.0),
+        ("difference", pt(5, 5), poly(square(0, 0, 10)), og.Point, None),
+        ("symmetric_difference", poly(square(0, 0, 10)), poly(square(5, 5, 10)), og.Polygon, 150.0),
+    ],
+)
+def test_overlay_result_kinds(op, a, b, kind, measure):
+    result = getattr(a, op)(b)
+    assert type(result) is kind
+    if measure is not None:
+        got = result.calculate_area() if kind is og.Polygon else result.length
+        assert got == pytest.approx(measure)
+
+
+def test_results_follow_the_engine_conventions():
+    sr = {"wkid": 3857}
+    a = poly(square(0, 0, 10, clockwise=False), square(2, 2, 2), spatialReference=sr)
+    b = poly(square(5, -5, 10))
+    for result in (a.union(b), a.difference(b), a.intersect(b), a.symmetric_difference(b), a.simplify()):
+        d = result.to_dict()
+        assert d["spatialReference"]["wkid"] == 3857  # the first operand's
+        exteriors = [r for r in d["rings"] if signed_area(r) < 0]
+        holes = [r for r in d["rings"] if signed_area(r) > 0]
+        assert exteriors  # exterior rings clockwise
+        assert sum(map(signed_area, exteriors)) + sum(map(signed_area, holes)) == pytest.approx(
+            -result.calculate_area()
+        )
+    # the second operand's reference never wins
+    assert "spatialReference" not in b.union(a).to_dict()
+    # and results store rings open: no vertex repeated inside a ring
+    assert len(a.union(b).rings[0]) == len({tuple(c) for c in a.union(b).to_dict()["rings"][0]})
+
+
+def test_z_and_m_survive_overlays():
+    a = og.Polygon(
+        {
+            "hasZ": True,
+            "hasM": True,
+            "rings": [[[0, 0, 1, 10], [0, 10, 2, 20], [10, 10, 3, 30], [10, 0, 4, 40], [0, 0, 1, 10]]],
+        }
+    )
+    b = poly(square(5, 5, 10))
+    cut = a.intersect(b)
+    assert cut.has_z and cut.has_m
+    coords = {(c[0], c[1]): (c[2], c[3]) for c in cut.to_dict()["rings"][0]}
+    assert coords[(10, 10)] == (3, 30)  # an input vertex keeps its values
+    assert coords[(10, 5)] == (3.5, 35)  # a new vertex is interpolated on its input segment
+    assert coords[(5, 10)] == (2.5, 25)
+    clipped = og.Polyline({"hasM": True, "paths": [[[0, 0, 0], [10, 0, 100]]]}).clip(env(2, -1, 3, 1))
+    assert clipped.to_dict()["paths"][0] == [[2, 0, 20], [3, 0, 30]]
+
+
+def test_curves_are_seen_by_overlays_and_relations():
+    d = disc(1.0)
+    # inside the circle but outside any coarse polygon of its vertices
+    near_edge = pt(math.cos(0.3) * 0.9999, math.sin(0.3) * 0.9999)
+    assert d.contains(near_edge)
+    assert d.intersect(poly(square(-5, -5, 10))).calculate_area() == pytest.approx(math.pi, rel=1e-6)
+    assert d.clip(env(0, 0, 5, 5)).calculate_area() == pytest.approx(math.pi / 4, rel=1e-6)
+
+
+def test_intersections_by_dimension_and_clip():
+    x = line((0, 0), (10, 10)).intersections(line((0, 10), (10, 0)))
+    assert [type(g) for g in x] == [og.MultiPoint]
+    assert x[0].to_dict()["points"] == [[5, 5]]
+    assert line((0, 0), (10, 0)).intersections(line((0, 5), (10, 5))) == []
+    both = line((0, 0), (10, 0), (10, 10)).intersections(line((5, 0), (20, 0), (20, 5), (0, 5)))
+    assert [type(g) for g in both] == [og.MultiPoint, og.Polyline]
+    assert both[1].length == pytest.approx(5.0)
+    assert isinstance(env(0, 0, 10, 10).clip(env(5, 5, 20, 20)), og.Envelope)
+    assert env(0, 0, 10, 10).clip(env(5, 5, 20, 20)).extent == (5.0, 5.0, 10.0, 10.0)
+
+
+@pytest.mark.parametrize(
+    "method, a, b, expected",
+    [
+        ("contains", poly(square(0, 0, 10)), line((1, 1), (9, 9)), True),
+        ("contains", poly(square(0, 0, 10)), line((1, 1), (19, 9)), False),
+        ("within", pt(5, 5), env(0, 0, 10, 10), True),
+        ("crosses", line((0, 0), (10, 10)), line((0, 10), (10, 0)), True),
+        ("crosses", line((0, 0), (10, 0)), line((10, 0), (20, 0)), False),
+        ("touches", line((0, 0), (10, 0)), line((10, 0), (20, 0)), True),
+        ("overlaps", line((0, 0), (10, 0)), line((5, 0), (20, 0)), True),
+        ("equals", poly(square(0, 0, 10)), poly(square(0, 0, 10, clockwise=False)), True),
+        ("equals", poly(square(0, 0, 10)), env(0, 0, 10, 10), True),
+        ("equals", line((0, 0), (10, 0)), line((10, 0), (5, 0), (0, 0)), True),
+        ("disjoint", pt(0, 0), og.MultiPoint({"points": [[1, 1]]}), True),
+        ("intersects", pt(0, 0), og.MultiPoint({"points": [[1, 1], [0, 0]]}), True),
+    ],
+)
+def test_relations(method, a, b, expected):
+    assert getattr(a, method)(b) is expected
+
+
+def test_relate_patterns():
+    a, inner = poly(square(0, 0, 10)), poly(square(2, 2, 2))
+    assert a.relate(inner, "T*****FF*") and a.relate(inner, "t*****ff*")
+    assert a.relate(poly(square(10, 0, 5)), "F***1****")  # touching along an edge
+    for bad in ["T*****FF", "T*****FF**", "T*****FX*"]:
+        with pytest.raises(Exception, match="Vaskelith library error"):
+            a.relate(inner, bad)
+
+
+# ---- one-geometry operations ----
+
+
+def test_boundary_keeps_curves_and_attributes():
+    b = half_disc().boundary()
+    assert isinstance(b, og.Polyline) and b.has_curves
+    assert b.length == pytest.approx(math.pi + 2, rel=1e-12)
+    ends = line((0, 0), (5, 0)).boundary()
+    assert isinstance(ends, og.MultiPoint) and ends.to_dict()["points"] == [[0, 0], [5, 0]]
+    closed = line((0, 0), (5, 0), (5, 5), (0, 0)).boundary()
+    assert closed.is_empty
+
+
+def test_convex_hull_kinds():
+    assert isinstance(og.MultiPoint({"points": [[0, 0], [1, 1]]}).convex_hull(), og.Polyline)
+    assert isinstance(og.MultiPoint({"points": [[0, 0], [0, 0]]}).convex_hull(), og.Point)
+    assert half_disc().convex_hull().calculate_area() == pytest.approx(math.pi / 2, rel=1e-4)
+
+
+def test_simplify_and_is_simple():
+    ccw = poly(square(0, 0, 10, clockwise=False))
+    assert ccw.is_simple() is False  # exterior rings run clockwise
+    fixed = ccw.simplify()
+    assert fixed.is_simple() and signed_area(fixed.to_dict()["rings"][0]) < 0
+    bowtie = poly([(0, 0), (10, 10), (10, 0), (0, 10)])
+    assert bowtie.is_simple() is False
+    repaired = bowtie.simplify()
+    assert repaired.is_simple() and repaired.calculate_area() == pytest.approx(50.0)
+    assert half_disc().simplify().has_curves  # a valid curved ring keeps its arcs
+    crossing = line((0, 0), (2, 2), (2, 0), (0, 2))
+    assert crossing.simplify().is_simple() and crossing.simplify().length == pytest.approx(crossing.length)
+    dup = og.MultiPoint({"points": [[0, 0], [0, 0], [1, 1]]})
+    assert dup.is_simple() is False and dup.simplify().to_dict()["points"] == [[0, 0], [1, 1]]
+    assert line((0, 0), (0, 0), (1, 0)).is_simple() is False
+
+
+def test_generalize_keeps_vertices_with_their_attributes():
+    zig = og.Polyline(
+        {"hasZ": True, "paths": [[[0, 0, 1], [1, 0.01, 2], [2, 0, 3], [3, 5, 4], [4, 0, 5]]]}
+    )
+    assert zig.generalize(0.1).to_dict()["paths"][0] == [[0, 0, 1], [2, 0, 3], [3, 5, 4], [4, 0, 5]]
+    sliver = poly(square(0, 0, 10), [(20, 0), (20, 0.01), (30, 0.01), (30, 0)])
+    assert len(sliver.generalize(1.0).to_dict()["rings"]) == 2
+    assert len(sliver.generalize(1.0, True).to_dict()["rings"]) == 1
+    assert pt(1, 2).generalize(5.0).to_dict() == {"x": 1, "y": 2}
+
+
+def test_affine_operations_on_curves():
+    h = half_disc()
+    r = h.rotate(90.0, pt(0, 0))
+    assert r.has_curves and r.calculate_area() == pytest.approx(math.pi / 2, rel=1e-12)
+    assert r.extent == pytest.approx((-1, -1, 0, 1), abs=1e-12)
+    mirrored = h.scale(-1.0, 1.0, pt(0, 0))
+    assert signed_area(mirrored.densify(0.1).to_dict()["rings"][0]) < 0  # still clockwise
+    assert mirrored.calculate_area() == pytest.approx(math.pi / 2, rel=1e-12)
+    moved = h.move_relative(10, -3)
+    assert moved.extent == pytest.approx((9, -3, 11, -2))
+    assert isinstance(env(0, 0, 2, 1).rotate(45.0, None), og.Polygon)
+    assert env(0, 0, 2, 1).rotate(45.0, None).calculate_area() == pytest.approx(2.0)
+    assert isinstance(env(0, 0, 2, 1).scale(-2.0, 1.0, pt(0, 0)), og.Envelope)
+    with pytest.raises(Exception, match="Vaskelith library error"):
+        h.rotate(10.0, pt(NAN, NAN))
+
+
+def test_z_and_m_editing_on_every_kind():
+    for g in (pt(1, 2), line((0, 0), (1, 1)), poly(square(0, 0, 1)), og.MultiPoint({"points": [[0, 0]]})):
+        zm = g.set_z_and_m(7.0, 8.0)
+        d = zm.to_dict()
+        coords = d.get("points") or (d.get("paths") or d.get("rings") or [[None]])[0]
+        if "x" in d:
+            assert (d["z"], d["m"]) == (7, 8)
+        else:
+            assert all(c[2:] == [7, 8] for c in coords)
+        assert zm.remove_z().to_dict().get("hasZ") in (None, False)
+    e = env(0, 0, 1, 1).set_z(3.0)
+    assert e.has_z and (e.zmin, e.zmax) == (3.0, 3.0)
+
+
+# ---- edits ----
+
+
+@pytest.mark.parametrize(
+    "options, expected",
+    [
+        (og.GeometryExtendOptions.DEFAULT, [[-5, 0], [0, 0], [5, 0], [10, 0]]),
+        (og.GeometryExtendOptions.RELOCATE_ENDS, [[-5, 0], [10, 0]]),
+        (og.GeometryExtendOptions.DO_NOT_EXTEND_FROM_START_POINT, [[0, 0], [5, 0], [10, 0]]),
+        (og.GeometryExtendOptions.DO_NOT_EXTEND_FROM_END_POINT, [[-5, 0], [0, 0], [5, 0]]),
+    ],
+)
+def test_extend(options, expected):
+    walls = og.Polyline({"paths": [[[10, -5], [10, 5]], [[-5, -5], [-5, 5]], [[20, -5], [20, 5]]]})
+    assert line((0, 0), (5, 0)).extend(walls, options).to_dict()["paths"][0] == expected
+
+
+def test_extend_attributes_and_nothing_to_do():
+    base = og.Polyline({"hasZ": True, "paths": [[[0, 0, 1], [5, 0, 2]]]})
+    wall = og.Polyline({"hasZ": True, "paths": [[[10, -5, 100], [10, 5, 200]]]})
+    opts = og.GeometryExtendOptions
+    end = lambda o: base.extend(wall, o | opts.DO_NOT_EXTEND_FROM_START_POINT).to_dict()["paths"][0][-1]  # noqa: E731
+    assert end(opts.DEFAULT) == [10, 0, 150]  # from the extender
+    assert end(opts.KEEP_END_ATTRIBUTES) == [10, 0, 2]
+    assert end(opts.NO_END_ATTRIBUTES)[2] is None  # NaN reads back as null
+    assert line((0, 0), (5, 0)).extend(line((0, 5), (5, 5)), opts.DEFAULT) is None
+
+
+def test_cut():
+    sq = poly(square(0, 0, 10))
+    left, right = sq.cut(line((4, -1), (4, 11)))
+    assert (left.calculate_area(), right.calculate_area()) == pytest.approx((40.0, 60.0))
+    assert left.extent == (0.0, 0.0, 4.0, 10.0)
+    # cutting downwards swaps the sides
+    left, right = sq.cut(line((4, 11), (4, -1)))
+    assert left.extent == (4.0, 0.0, 10.0, 10.0)
+    # a cutter that does not cross leaves nothing to return
+    assert sq.cut(line((4, -1), (4, 5))) == []
+    pieces = line((0, 0), (10, 0), (10, 10)).cut(line((5, -1), (5, 1)))
+    assert [p.length for p in pieces] == pytest.approx([5.0, 15.0])
+    # two cuts through a bar: the middle lies right of the zigzag, the ends left
+    bar = poly([(0, 0), (0, 2), (30, 2), (30, 0)])
+    zig = line((10, -1), (10, 3), (20, 3), (20, -1))
+    left, right = bar.cut(zig)
+    assert left.calculate_area() == pytest.approx(40.0) and right.calculate_area() == pytest.approx(20.0)
+
+
+# ---- collections ----
+
+
+def test_collection_operations():
+    pts = [pt(0, 0), pt(10, 0), pt(20, 0)]
+    bufs = og.Geometry.buffer_collection(pts, [1.0, 2.0], False)
+    assert [b.area for b in bufs] == pytest.approx([math.pi, 4 * math.pi, 4 * math.pi], rel=1e-3)
+    one = og.Geometry.buffer_collection([pt(0, 0), pt(1, 0)], [1.0], True)
+    assert isinstance(one, og.Polygon) and one.area < 2 * math.pi
+    u = og.Geometry.union_collection([poly(square(0, 0, 10)), poly(square(5, 5, 10)), pt(100, 100)])
+    assert isinstance(u, og.Polygon) and u.area == pytest.approx(175.0)
+    assert isinstance(og.Geometry.union_collection([pt(0, 0), pt(1, 1)]), og.MultiPoint)
+    hull = og.Geometry.convex_hull_collection([pt(0, 0), line((4, 0), (4, 4))], True)
+    assert hull.area == pytest.approx(8.0)
+    e = og.Geometry.combine_extents_collection([pt(1, 2), line((-3, 0), (0, 7))])
+    assert e.extent == (-3.0, 0.0, 1.0, 7.0)
+    assert og.Geometry.combine_extents_collection([]).is_empty
+
+
+def test_auto_complete_fills_closed_gaps_only():
+    existing = [poly(square(0, 0, 10)), poly(square(20, 0, 10))]
+    new = [line((10, 10), (20, 10)), line((10, 0), (20, 0)), line((0, 20), (5, 25))]
+    filled = og.Geometry.auto_complete(existing, new)
+    assert len(filled) == 1 and filled[0].area == pytest.approx(100.0)
+    assert filled[0].extent == (10.0, 0.0, 20.0, 10.0)
+    assert og.Geometry.auto_complete(existing, []) == []
+    with pytest.raises(Exception, match="Vaskelith library error"):
+        og.Geometry.auto_complete([pt(0, 0)], new)
+
+
+def test_normalize_central_meridian():
+    wgs = {"wkid": 4326}
+    p = pt(190, 10, spatialReference=wgs).normalize_central_meridian()
+    assert (p.x, p.y) == (-170.0, 10.0)
+    across = line((170, 0), (190, 0), spatialReference=wgs).normalize_central_meridian()
+    assert sorted(sorted(c[0] for c in path) for path in across.to_dict()["paths"]) == [[-180, -170], [170, 180]]
+    square_across = poly([(170, 0), (170, 10), (190, 10), (190, 0)], spatialReference=wgs)
+    folded = square_across.normalize_central_meridian()
+    assert folded.calculate_area() == pytest.approx(200.0) and folded.extent == (-180.0, 0.0, 180.0, 10.0)
+    assert pt(190, 10).normalize_central_meridian() is None  # nothing to normalise against
+    assert pt(190, 10, spatialReference={"wkid": 3857}).normalize_central_meridian().x == 190.0
