@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "python/common.hpp"
 #include "python/pyapi/args.hpp"
 #include "python/pyapi/trampoline.hpp"
 #include "python/pyapi/types.hpp"
@@ -216,23 +217,19 @@ Ref unit_from_square_meters(PyObject* self, PyObject* const* args, Py_ssize_t na
   return to_py(AreaUnit::unit(self).from_square_meters(area));
 }
 
-#define FASTCALL_METHOD(fn) reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(+OSTREL_FASTCALL(fn)))
-
 PyMethodDef unit_methods[] = {
     {"area_unit_id", OSTREL_NOARGS(unit_area_unit_id), METH_NOARGS, "area_unit_id($self)\n--\n\n"},
     {"try_clone", OSTREL_NOARGS(unit_try_clone), METH_NOARGS, "try_clone($self)\n--\n\n"},
-    {"convert_from", FASTCALL_METHOD(unit_convert_from), METH_FASTCALL | METH_KEYWORDS,
+    {"convert_from", OSTREL_METH_FASTCALL(unit_convert_from), METH_FASTCALL | METH_KEYWORDS,
      "convert_from($self, from_unit, area)\n--\n\n"},
-    {"convert_to", FASTCALL_METHOD(unit_convert_to), METH_FASTCALL | METH_KEYWORDS,
+    {"convert_to", OSTREL_METH_FASTCALL(unit_convert_to), METH_FASTCALL | METH_KEYWORDS,
      "convert_to($self, to_unit, area)\n--\n\n"},
-    {"to_square_meters", FASTCALL_METHOD(unit_to_square_meters), METH_FASTCALL | METH_KEYWORDS,
+    {"to_square_meters", OSTREL_METH_FASTCALL(unit_to_square_meters), METH_FASTCALL | METH_KEYWORDS,
      "to_square_meters($self, area)\n--\n\n"},
-    {"from_square_meters", FASTCALL_METHOD(unit_from_square_meters), METH_FASTCALL | METH_KEYWORDS,
+    {"from_square_meters", OSTREL_METH_FASTCALL(unit_from_square_meters), METH_FASTCALL | METH_KEYWORDS,
      "from_square_meters($self, area)\n--\n\n"},
     {nullptr, nullptr, 0, nullptr},
 };
-
-#undef FASTCALL_METHOD
 
 PyTypeObject* build_area_unit() {
   static PyType_Slot slots[] = {

@@ -284,17 +284,12 @@ PyTypeObject* build_curve_class(const char* name, PyGetSetDef* getset) {
   return build_type(&spec, CurveSegment::type());
 }
 
-template <PyTypeObject* (*Build)()>
-PyTypeObject* once() {
-  static PyTypeObject* t = Build();
-  return t;
-}
-
-SegmentState& new_state(Ref& obj) { return state(obj.get()); }
-
 }  // namespace
 
-PyTypeObject* Segment::type() { return once<build_segment>(); }
+PyTypeObject* Segment::type() {
+  static PyTypeObject* t = build_segment();
+  return t;
+}
 
 PyTypeObject* Coord::type() {
   static PyTypeObject* t = build_writable("ostrel_geometry.Coord", 0);
@@ -323,7 +318,7 @@ PyTypeObject* BezierCurveSegment::type() {
 
 Ref Coord::make(const model::ZorvCoord& c, std::optional<model::Cell<model::ZorvPart>> parent, uint64_t index) {
   Ref obj = make_boxed<SegmentState>(Coord::type());
-  SegmentState& s = new_state(obj);
+  SegmentState& s = state(obj.get());
   s.coord = c;
   s.part_parent = std::move(parent);
   s.index = index;
@@ -340,7 +335,7 @@ Ref from_coord_curve(const model::ZorvCoord& c, const model::CurveData& curve,
     default: type = BezierCurveSegment::type(); break;
   }
   Ref obj = make_boxed<SegmentState>(type);
-  SegmentState& s = new_state(obj);
+  SegmentState& s = state(obj.get());
   s.coord = c;
   s.curve = curve;
   s.curve_parent = std::move(parent);
