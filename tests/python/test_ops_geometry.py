@@ -277,3 +277,25 @@ def test_operand_conversion_errors_pass_unchanged():
         A().union(b)
     with pytest.raises(KeyError):
         b.buffer(1.0)
+
+
+def test_typed_operands_are_read_from_their_model():
+    def refuse(self):
+        raise AssertionError("__qxc_geo must not be called for a typed operand")
+
+    class MyEnvelope(og.Envelope):
+        pass
+
+    class MyLine(og.Polyline):
+        pass
+
+    class MyPoint(og.Point):
+        pass
+
+    for cls in (MyEnvelope, MyLine, MyPoint):
+        setattr(cls, "__qxc_geo", refuse)
+    e = MyEnvelope({"xmin": 0, "ymin": 0, "xmax": 5, "ymax": 20})
+    assert A().clip(e).area == pytest.approx(50.0)
+    assert len(A().cut(MyLine({"paths": [[[5, -1], [5, 11]]]}))) == 2
+    assert A().rotate(90.0, MyPoint({"x": 0, "y": 0})).extent == pytest.approx((-10, 0, 0, 10))
+    assert len(og.clip_collection([A()], e)) == 1
