@@ -1,6 +1,45 @@
-"""A short tour of ostrel_geometry."""
+"""A short tour of ostrel_geometry: build, edit, measure, combine, project, convert."""
 import ostrel_geometry as og
-from ostrel_geometry import utils
+from ostrel_geometry import projection, utils
 
 print("ostrel_geometry", og.__version__)
-print("ring runs clockwise:", utils.is_clockwise([[0, 0], [0, 1], [1, 1]]))
+
+# Geometries come from zorvjson dictionaries and print as zorvjson text.
+square = og.Polygon({
+    "rings": [[[0, 0], [0, 10], [10, 10], [10, 0], [0, 0]]],
+    "spatialReference": {"wkid": 3857},
+})
+print("square:", square)
+print("area:", square.calculate_area(), "length:", square.calculate_length())
+
+# Parts are live views: editing a ring changes the polygon.
+ring = square.rings[0]
+ring[2] = [10, 20]           # move a corner up
+ring.insert(3, [5, 15])      # add one
+print("edited:", square)
+print("edited area:", square.calculate_area())
+
+# Overlay and relations.
+other = og.Polygon({"rings": [[[5, 5], [5, 25], [25, 25], [25, 5], [5, 5]]],
+                    "spatialReference": {"wkid": 3857}})
+print("intersects:", square.intersects(other), "contains:", square.contains(other))
+print("intersection area:", square.intersect(other).calculate_area())
+print("union area:", square.union(other).calculate_area())
+print("buffer(1) area:", round(square.buffer(1).calculate_area(), 3))
+
+# True curves: a half-disc bounded by a circular arc.
+half_disc = og.Polygon({"curveRings": [[[1, 0], {"c": [[-1, 0], [0, 1]]}, [1, 0]]]})
+print("half disc area (pi/2):", half_disc.calculate_area())
+
+# Geodetic measurement on WGS 84 and projection.
+line = og.Polyline({"paths": [[[0, 0], [1, 0]]], "spatialReference": {"wkid": 4326}})
+print("one degree along the equator (m):",
+      round(line.calculate_length(og.GeodeticCurveType.Geodesic, og.LinearUnitId.Meters), 3))
+print("in Web Mercator:", line.project({"wkid": 3857}))
+ts = projection.get_transformations({"wkid": 4326}, {"wkid": 4267})
+print("WGS 84 -> NAD27:", len(ts), "transformations, best:", ts[0].name if ts else None)
+
+# WKT and WKB become dictionaries without the runtime.
+print(utils.wkt_to_zorvjson_dict("POLYGON ((0 0, 10 0, 10 10, 0 10, 0 0))"))
+print(utils.wkt_to_geojson_dict("LINESTRING ZM (30 10 1 2, 10 30 3 4)"))
+print("clockwise:", utils.is_clockwise([[0, 0], [0, 1], [1, 1]]))
