@@ -15,7 +15,7 @@ print("area:", square.calculate_area(), "length:", square.calculate_length())
 # Parts are live views: editing a ring changes the polygon.
 ring = square.rings[0]
 ring[2] = [10, 20]           # move a corner up
-ring.insert(3, [5, 15])      # add one
+ring.insert(2, [5, 15])      # add one before it
 print("edited:", square)
 print("edited area:", square.calculate_area())
 
