@@ -95,24 +95,28 @@ double dict_extract_f64(PyObject* dict, const char* key) {
     throw model::ZorvGeoErr(model::ZorvGeoErr::Kind::ResolutionError,
                             std::string("Did not find '") + key + "' in dict during resolution");
   }
+  Ref keep = Ref::borrow(v);  // the conversion may run code that changes the dict
   return to_f64(v);
 }
 
 std::optional<double> dict_extract_opt_f64(PyObject* dict, const char* key) {
   PyObject* v = dict_get(dict, key);
   if (!v || v == Py_None) return std::nullopt;
+  Ref keep = Ref::borrow(v);
   return to_f64(v);
 }
 
 std::optional<uint32_t> dict_extract_opt_u32(PyObject* dict, const char* key) {
   PyObject* v = dict_get(dict, key);
   if (!v || v == Py_None) return std::nullopt;
+  Ref keep = Ref::borrow(v);
   return to_u32(v);
 }
 
 std::optional<std::string> dict_extract_opt_str(PyObject* dict, const char* key) {
   PyObject* v = dict_get(dict, key);
   if (!v || v == Py_None) return std::nullopt;
+  Ref keep = Ref::borrow(v);
   return to_str(v);
 }
 
