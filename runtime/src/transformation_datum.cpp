@@ -64,7 +64,7 @@ SpatialReferencePtr spatial_reference_for(const PJ* crs) {
 }
 
 DatumTransformationPtr datum_transformation_from(PJ* op, DatumTransformationKind kind) {
-  projection::PjPtr owned(op);
+  auto listed = std::make_shared<const projection::Operation>(op);
   PJ_CONTEXT* ctx = proj_context();
   auto t = std::make_shared<DatumTransformation>();
   const char* name = proj_get_name(op);
@@ -78,15 +78,15 @@ DatumTransformationPtr datum_transformation_from(PJ* op, DatumTransformationKind
   PJ* norm = proj_normalize_for_visualization(ctx, op);
   if (!norm) fail(kProjection, "The datum transformation cannot be used.", projection::last_proj_error());
   t->operation = std::make_shared<const projection::Operation>(norm);
+  t->listed = std::move(listed);
   return t;
 }
 
 DatumTransformationPtr inverse_of(const DatumTransformation& t) {
   PJ_CONTEXT* ctx = proj_context();
-  // The normalised operation inverts to the normalised inverse; its name is
-  // PROJ's name for the inverse ("Inverse of ...").
-  PJ* inv = proj_coordoperation_create_inverse(ctx, t.operation->get());
+  PJ* inv = proj_coordoperation_create_inverse(ctx, t.listed->get());
   if (!inv) fail(kProjection, "The datum transformation has no inverse.", projection::last_proj_error());
+  auto listed = std::make_shared<const projection::Operation>(inv);
   auto out = std::make_shared<DatumTransformation>();
   const char* name = proj_get_name(inv);
   out->name = name ? name : ("Inverse of " + t.name);
@@ -94,7 +94,10 @@ DatumTransformationPtr inverse_of(const DatumTransformation& t) {
   out->missing_files = t.missing_files;
   out->input = t.output;
   out->output = t.input;
-  out->operation = std::make_shared<const projection::Operation>(inv);
+  PJ* norm = proj_normalize_for_visualization(ctx, inv);
+  if (!norm) fail(kProjection, "The datum transformation has no inverse.", projection::last_proj_error());
+  out->operation = std::make_shared<const projection::Operation>(norm);
+  out->listed = std::move(listed);
   return out;
 }
 

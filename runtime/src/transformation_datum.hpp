@@ -19,6 +19,9 @@ struct DatumTransformation {
   // The operation from `input` to `output`, taking and giving longitude
   // first, as PROJ describes it (never null).
   projection::OperationPtr operation;
+  // The same operation in the authority's axis order, as PROJ listed it;
+  // its inverse carries PROJ's name for the inverse.
+  projection::OperationPtr listed;
   std::string name;
   SpatialReferencePtr input;   // null when PROJ names no system the runtime can build
   SpatialReferencePtr output;  // likewise

@@ -369,10 +369,18 @@ GeomPtr areas(const Shapes& s, const Azimuthal& az) {
   return unite(std::move(polys));
 }
 
-// A ring of the azimuthal plane with points added wherever a straight edge
-// of the output's own plane (`plane_mid` gives the ground point halfway along
-// that straight edge) strays more than `tolerance` meters from the chord of
-// the azimuthal plane it stands for.
+LonLat geodesic_mid(const Ellipsoid& e, const LonLat& a, const LonLat& b) {
+  const GeographicLib::GeodesicLine line = e.geodesic().InverseLine(a.lat, a.lon, b.lat, b.lon);
+  double lat, lon;
+  line.Position(line.Distance() / 2, lat, lon);
+  return {lon, lat};
+}
+
+// A ring of the azimuthal plane with points added wherever an edge strays
+// more than `tolerance` meters from the chord of the azimuthal plane it
+// stands for, whether the edge is read as a straight line of the output's
+// own plane (`plane_mid` gives the ground point halfway along it) or as a
+// geodesic: either reading then stays within the deviation.
 std::vector<XY> refine(const std::vector<XY>& ring, const Azimuthal& az, const Ellipsoid& e, double tolerance,
                        const std::function<LonLat(const LonLat&, const LonLat&)>& plane_mid) {
   if (ring.size() < 2) return ring;
@@ -382,7 +390,8 @@ std::vector<XY> refine(const std::vector<XY>& ring, const Azimuthal& az, const E
       [&](const XY& a, const LonLat& la, const XY& b, const LonLat& lb, int depth) {
         const XY m{(a.first + b.first) / 2, (a.second + b.second) / 2};
         const LonLat lm = az.reverse(m.first, m.second);
-        if (depth < 24 && e.distance(plane_mid(la, lb), lm) > tolerance) {
+        if (depth < 24 &&
+            (e.distance(plane_mid(la, lb), lm) > tolerance || e.distance(geodesic_mid(e, la, lb), lm) > tolerance)) {
           split(a, la, m, lm, depth + 1);
           out.push_back(m);
           split(m, lm, b, lb, depth + 1);
