@@ -159,6 +159,34 @@ def test_multipolygon_hole_orientation():
     assert ring_ops == [True, False, True]
 
 
+def _tricky_rings():
+    import random
+
+    rng = random.Random(11)
+    rings = [
+        [(0, 0), (1, 0), (2, 0), (0, 0)],  # collinear: zero area
+        [(1, 1), (1, 2), (2, 2), (1.0000000000000002, 1)],  # closes within 2^-52
+        [(1, 1), (1, 2), (2, 2), (1.0000000000000004, 1)],  # does not close
+        [(0, 0), (math.nan, 1), (1, 1), (0, 0)],
+        [(math.nan, 0), (0, 1), (1, 1), (math.nan, 0)],  # NaN first and last: not closing
+        [(1e300, 1e300), (1e300, -1e300), (-1e300, 0), (1e300, 1e300)],
+        [(0, 0), (0, 1), (1, 1)],  # open ring
+    ]
+    for _ in range(40):
+        pts = [(rng.uniform(-10, 10), rng.uniform(-10, 10)) for _ in range(rng.randint(3, 12))]
+        rings.append(pts + [pts[0]] if rng.random() < 0.7 else pts)
+    return [[(float(x), float(y)) for x, y in r] for r in rings]
+
+
+def test_ring_orientation_agrees_with_is_clockwise():
+    """Exterior rings end clockwise and holes counter-clockwise by the is_clockwise test itself."""
+    for ring in _tricky_rings():
+        got = utils.wkb_to_zorvjson_dict(W().polygon([ring, ring]))["rings"]
+        cw = utils.is_clockwise(ring)
+        assert_same(got[0], ring if cw else ring[::-1])
+        assert_same(got[1], ring[::-1] if cw else ring)
+
+
 # ---- GeoJSON from WKT ----
 
 GEO_WKT = [
