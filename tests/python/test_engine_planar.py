@@ -210,8 +210,20 @@ def test_curves_are_seen_by_overlays_and_relations():
     # inside the circle but outside any coarse polygon of its vertices
     near_edge = pt(math.cos(0.3) * 0.9999, math.sin(0.3) * 0.9999)
     assert d.contains(near_edge)
-    assert d.intersect(poly(square(-5, -5, 10))).calculate_area() == pytest.approx(math.pi, rel=1e-6)
-    assert d.clip(env(0, 0, 5, 5)).calculate_area() == pytest.approx(math.pi / 4, rel=1e-6)
+    # GEOS sees chords, but the results get their arcs back, crossings included
+    assert d.intersect(poly(square(-5, -5, 10))).calculate_area() == pytest.approx(math.pi, rel=1e-12)
+    quarter = d.clip(env(0, 0, 5, 5))
+    assert quarter.has_curves and quarter.calculate_area() == pytest.approx(math.pi / 4, rel=1e-12)
+    lens = d.intersect(disc(1.0, 1.0, 0.0))
+    assert lens.has_curves and len(lens.to_dict()["curveRings"][0]) == 3
+    assert lens.calculate_area() == pytest.approx(2 * math.pi / 3 - math.sqrt(3) / 2, rel=1e-12)
+    for x, y in (lens.to_dict()["curveRings"][0][0], lens.to_dict()["curveRings"][0][1]["c"][0]):
+        assert (abs(x), abs(y)) == pytest.approx((0.5, math.sqrt(3) / 2), abs=1e-14)
+    both = d.union(disc(1.0, 1.0, 0.0))
+    assert both.calculate_area() == pytest.approx(2 * math.pi - (2 * math.pi / 3 - math.sqrt(3) / 2), rel=1e-12)
+    arc = og.Polyline({"curvePaths": [[[-1, 0], {"c": [[1, 0], [0, 1]]}]]})
+    middle = arc.clip(env(-0.5, -1, 0.5, 2))
+    assert middle.has_curves and middle.length == pytest.approx(math.pi / 3, rel=1e-12)
 
 
 def test_intersections_by_dimension_and_clip():

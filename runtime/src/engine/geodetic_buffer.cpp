@@ -15,6 +15,8 @@
 // Edges of another curve type than the geodesic are first followed by short
 // geodesic pieces; the distance is always the geodesic distance.
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <cmath>
 #include <functional>
 #include <utility>
@@ -563,7 +565,13 @@ GeometryPtr buffer_in_one_plane(const Shapes& shapes, const Frame& frame, const 
   const Ellipsoid& e = frame.ellipsoid();
   const SpatialReferencePtr& sr = frame.spatial_reference();
   const Azimuthal az(e, center_of(shapes));
-  GeomPtr result = unite(pieces(shapes, e, az, plan));
+  auto t0 = std::chrono::steady_clock::now();
+  auto pcs = pieces(shapes, e, az, plan);
+  auto t1 = std::chrono::steady_clock::now();
+  fprintf(stderr, "pieces %zu %f s\n", pcs.size(), std::chrono::duration<double>(t1-t0).count());
+  GeomPtr result = unite(std::move(pcs));
+  auto t2 = std::chrono::steady_clock::now();
+  fprintf(stderr, "union %f s\n", std::chrono::duration<double>(t2-t1).count());
   if (shapes.area) {
     GeomPtr interior = areas(shapes, az);
     result = plan.negative ? difference(interior, result) : unite([&] {
@@ -582,7 +590,8 @@ GeometryPtr buffer_in_one_plane(const Shapes& shapes, const Frame& frame, const 
   // Where a straight edge of the output's plane would stray from the chord
   // it stands for, points are added as the rings are carried over (refine).
   if (!sr->geographic) return to_plane(result, az, frame, plan.deviation / 4);
-
+  auto t3 = std::chrono::steady_clock::now();
+  fprintf(stderr, "simplify etc %f s\n", std::chrono::duration<double>(t3-t2).count());
   const double dev_deg = plan.deviation / 111320.0;
   const GeomPtr world =
       without_slivers(to_lonlat_world(result, az, e, plan.deviation / 4), 1e-3 * dev_deg * dev_deg);
@@ -590,6 +599,7 @@ GeometryPtr buffer_in_one_plane(const Shapes& shapes, const Frame& frame, const 
   spec.kind = GeometryKind::Polygon;
   spec.spatial_reference = sr;
   GeometryPtr deg = planar::from_geos(world.get(), spec);
+  fprintf(stderr, "world %f s\n", std::chrono::duration<double>(std::chrono::steady_clock::now()-t3).count());
   if (frame.from_lonlat({{1, 1}}).front().first == 1) return deg;
   auto scaled = std::make_shared<Geometry>(*deg);
   for (Part& p : scaled->parts) {

@@ -3,7 +3,7 @@
 // GEOS sees straight segments in two dimensions only: curves are replaced by
 // chords (planar_curves.hpp), z and m stay behind.  Results come back with
 // the engine's conventions (rings open, exterior rings clockwise and holes
-// counter-clockwise), and z and m are put back by AttributeIndex: a result
+// counter-clockwise), and z and m are put back by SourceIndex: a result
 // vertex that is an input vertex takes that vertex's values, any other
 // vertex the values interpolated along the nearest input segment.
 #pragma once
@@ -32,21 +32,28 @@ geos::GeomPtr to_geos(const Geometry& g, double tolerance = 0, bool repair = tru
 // exterior ring's index first, then its holes.
 std::vector<std::vector<std::size_t>> nest_rings(const std::vector<Part>& rings);
 
-// Reattaches z and m to result vertices.
-class AttributeIndex {
+// What the inputs of an operation leave for its result: z and m of their
+// vertices, and their curves.  A result vertex that is an input vertex takes
+// that vertex's z and m, any other vertex the values interpolated along the
+// nearest input segment.  A run of result edges that follows the chords
+// standing in for one input curve becomes that curve again (the part of it
+// between the run's ends).
+class SourceIndex {
  public:
-  AttributeIndex();
-  ~AttributeIndex();
-  AttributeIndex(const AttributeIndex&) = delete;
-  AttributeIndex& operator=(const AttributeIndex&) = delete;
+  SourceIndex();
+  ~SourceIndex();
+  SourceIndex(const SourceIndex&) = delete;
+  SourceIndex& operator=(const SourceIndex&) = delete;
 
-  // Adds the vertices and segments of a geometry (earlier geometries win
-  // ties).  Geometries without z and m add nothing.
+  // Adds a geometry (earlier geometries win ties).  Its curves must have
+  // been linearised for GEOS at the default tolerance (to_geos does).
   void add(const Geometry& g);
   bool has_z() const { return has_z_; }
   bool has_m() const { return has_m_; }
   // Sets v.z and v.m (NaN when no input carries them).
   void fill(Vertex& v) const;
+  // Puts the inputs' curves back into a linear result part.
+  void restore_curves(Part& p, bool closed) const;
 
  private:
   struct Impl;
@@ -61,7 +68,7 @@ struct ResultSpec {
   bool has_z = false;
   bool has_m = false;
   SpatialReferencePtr spatial_reference;
-  const AttributeIndex* attributes = nullptr;  // may be null: z and m NaN
+  const SourceIndex* attributes = nullptr;  // may be null: z and m NaN
   bool merge_lines = true;  // join polyline pieces that meet end to start
 };
 

@@ -45,7 +45,7 @@ GeometryPtr union_collection(const std::vector<GeometryPtr>& gs) {
   // Only the geometries of the highest dimension shape the union (see
   // overlay()); the others would only node it.
   std::vector<GeomPtr> members;
-  AttributeIndex index;
+  SourceIndex index;
   bool has_z = false, has_m = false;
   for (const auto& g : gs) {
     if (dimension(g->kind) != top) continue;
@@ -68,7 +68,7 @@ std::vector<GeometryPtr> convex_hull_collection(const std::vector<GeometryPtr>& 
     return out;
   }
   std::vector<GeomPtr> members;
-  AttributeIndex index;
+  SourceIndex index;
   bool has_z = false, has_m = false;
   for (const auto& g : gs) {
     members.push_back(to_geos(*g, 0, false));

@@ -92,7 +92,7 @@ std::vector<GeometryPtr> cut(const Geometry& g, const Geometry& cutter) {
   if (g.kind == GeometryKind::Point || g.kind == GeometryKind::Multipoint) return out;
   const std::vector<Part> blade = linear_parts(cutter);
   GeomPtr gc = to_geos(cutter);
-  AttributeIndex index;
+  SourceIndex index;
   index.add(g);
   index.add(cutter);
 
@@ -265,7 +265,7 @@ std::vector<GeometryPtr> auto_complete(const std::vector<GeometryPtr>& existing,
   std::vector<GeometryPtr> out;
   if (existing.empty() || new_boundaries.empty()) return out;
 
-  AttributeIndex index;
+  SourceIndex index;
   std::vector<GeomPtr> areas, lines, fresh;
   bool has_z = false, has_m = false;
   for (const auto& g : existing) {

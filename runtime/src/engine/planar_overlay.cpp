@@ -60,7 +60,7 @@ GeometryPtr overlay(const Geometry& a, const Geometry& b, Overlay op) {
     const Geometry& top = da > db ? a : b;
     GeomPtr gt = to_geos(top);
     GeomPtr result = geos::take(GEOSUnaryUnion_r(ctx(), gt.get()), "union");
-    AttributeIndex index;
+    SourceIndex index;
     index.add(top);
     return from_geos(result.get(), ResultSpec{kind, top.has_z, top.has_m, a.spatial_reference, &index});
   }
@@ -76,7 +76,7 @@ GeometryPtr overlay(const Geometry& a, const Geometry& b, Overlay op) {
       break;
   }
   GeomPtr result = geos::take(r, name);
-  AttributeIndex index;
+  SourceIndex index;
   index.add(a);
   index.add(b);
   return from_geos(result.get(), ResultSpec{kind, has_z, has_m, a.spatial_reference, &index});
@@ -85,7 +85,7 @@ GeometryPtr overlay(const Geometry& a, const Geometry& b, Overlay op) {
 std::vector<GeometryPtr> intersections(const Geometry& a, const Geometry& b) {
   GeomPtr ga = to_geos(a), gb = to_geos(b);
   GeomPtr result = geos::take(GEOSIntersection_r(ctx(), ga.get(), gb.get()), "intersection");
-  AttributeIndex index;
+  SourceIndex index;
   index.add(a);
   index.add(b);
   const bool has_z = a.has_z || b.has_z, has_m = a.has_m || b.has_m;
@@ -120,8 +120,9 @@ GeometryPtr clip(const Geometry& g, const Geometry& envelope) {
   GeomPtr r = geos::take(GEOSClipByRect_r(ctx(), gg.get(), std::min(e.xmin, e.xmax), std::min(e.ymin, e.ymax),
                                           std::max(e.xmin, e.xmax), std::max(e.ymin, e.ymax)),
                          "clip");
-  AttributeIndex index;
+  SourceIndex index;
   index.add(g);
+  index.add(envelope);
   return from_geos(r.get(), ResultSpec{g.kind, g.has_z, g.has_m, g.spatial_reference, &index});
 }
 
@@ -146,7 +147,7 @@ GeometryPtr convex_hull(const Geometry& g) {
     case GEOS_LINESTRING: kind = GeometryKind::Polyline; break;
     default: kind = GeometryKind::Polygon; break;
   }
-  AttributeIndex index;
+  SourceIndex index;
   index.add(g);
   ResultSpec spec{kind, g.has_z, g.has_m, g.spatial_reference, &index};
   spec.merge_lines = false;
@@ -321,7 +322,7 @@ GeometryPtr simplify(const Geometry& g) {
       GeomPtr gg = to_geos(out, 0, false);
       // Paths that cross themselves or each other are split where they do.
       GeomPtr noded = geos::take(GEOSNode_r(ctx(), gg.get()), "simplify");
-      AttributeIndex index;
+      SourceIndex index;
       index.add(g);
       return from_geos(noded.get(), ResultSpec{GeometryKind::Polyline, g.has_z, g.has_m, g.spatial_reference, &index});
     }
@@ -339,7 +340,7 @@ GeometryPtr simplify(const Geometry& g) {
         return std::make_shared<Geometry>(std::move(cleaned));
       }
       GeomPtr fixed = to_geos(cleaned, 0, true);
-      AttributeIndex index;
+      SourceIndex index;
       index.add(g);
       return from_geos(fixed.get(), ResultSpec{GeometryKind::Polygon, g.has_z, g.has_m, g.spatial_reference, &index});
     }
