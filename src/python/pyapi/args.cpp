@@ -85,7 +85,12 @@ std::string type_qualname(PyObject* obj) {
 }
 
 std::string cast_text(PyObject* obj, const char* to) {
-  return "'" + type_qualname(obj) + "' object cannot be cast as '" + to + "'";
+  std::string text(1, '\'');
+  text += type_qualname(obj);
+  text += "' object cannot be cast as '";
+  text += to;
+  text += '\'';
+  return text;
 }
 
 void rethrow_arg_error(const char* name, PyErr err) {
