@@ -111,6 +111,9 @@ Ref DictBuilder::coord_tuple(double x, double y, std::optional<double> z, std::o
   put(y);
   if (z) put(*z);
   if (m) put(*m);
+  // A tuple of floats can never be part of a reference cycle; the collector
+  // would untrack it on its first pass anyway, so skip that work.
+  PyObject_GC_UnTrack(t.get());
   return t;
 }
 
