@@ -15,8 +15,6 @@
 // Edges of another curve type than the geodesic are first followed by short
 // geodesic pieces; the distance is always the geodesic distance.
 #include <algorithm>
-#include <chrono>
-#include <cstdio>
 #include <cmath>
 #include <functional>
 #include <utility>
@@ -132,7 +130,6 @@ Plan plan_for(double distance, double max_deviation, double radius) {
   // and geodesics seen in the azimuthal plane) sag by about h^2 / (8 R);
   // a quarter of the deviation is allowed for that.
   p.step = std::clamp(std::sqrt(2 * dev * radius), 1.0, 500000.0);
-  p.step = std::min(p.step, std::max(p.distance * theta, 1.0) * 4);
   return p;
 }
 
@@ -164,6 +161,10 @@ struct Shapes {
   bool area = false;
 };
 
+bool e_short(const Ellipsoid& e, const LonLat& a, const LonLat& b, double step) {
+  return e.distance(a, b) < step / 2;
+}
+
 std::vector<LonLat> follow(const Frame& frame, CurveType type, const std::vector<Vertex>& verts, bool closed,
                            double step) {
   std::vector<std::pair<double, double>> xy;
@@ -176,6 +177,12 @@ std::vector<LonLat> follow(const Frame& frame, CurveType type, const std::vector
   const std::size_t segs = n < 2 ? 0 : (closed ? n : n - 1);
   for (std::size_t i = 0; i < segs; ++i) {
     const std::size_t j = (i + 1) % n;
+    // An edge shorter than a step needs no points of its own: any curve
+    // type stays far closer than the deviation to the geodesic over it.
+    if (e_short(frame.ellipsoid(), ll[i], ll[j], step)) {
+      if (j != 0) out.push_back(ll[j]);
+      continue;
+    }
     const Segment seg = type == CurveType::ShapePreserving
                             ? Segment(frame.ellipsoid(), type, ll[i], ll[j], &frame.plane(), xy[i].first,
                                       xy[i].second, xy[j].first, xy[j].second)
@@ -565,13 +572,7 @@ GeometryPtr buffer_in_one_plane(const Shapes& shapes, const Frame& frame, const 
   const Ellipsoid& e = frame.ellipsoid();
   const SpatialReferencePtr& sr = frame.spatial_reference();
   const Azimuthal az(e, center_of(shapes));
-  auto t0 = std::chrono::steady_clock::now();
-  auto pcs = pieces(shapes, e, az, plan);
-  auto t1 = std::chrono::steady_clock::now();
-  fprintf(stderr, "pieces %zu %f s\n", pcs.size(), std::chrono::duration<double>(t1-t0).count());
-  GeomPtr result = unite(std::move(pcs));
-  auto t2 = std::chrono::steady_clock::now();
-  fprintf(stderr, "union %f s\n", std::chrono::duration<double>(t2-t1).count());
+  GeomPtr result = unite(pieces(shapes, e, az, plan));
   if (shapes.area) {
     GeomPtr interior = areas(shapes, az);
     result = plan.negative ? difference(interior, result) : unite([&] {
@@ -590,8 +591,7 @@ GeometryPtr buffer_in_one_plane(const Shapes& shapes, const Frame& frame, const 
   // Where a straight edge of the output's plane would stray from the chord
   // it stands for, points are added as the rings are carried over (refine).
   if (!sr->geographic) return to_plane(result, az, frame, plan.deviation / 4);
-  auto t3 = std::chrono::steady_clock::now();
-  fprintf(stderr, "simplify etc %f s\n", std::chrono::duration<double>(t3-t2).count());
+
   const double dev_deg = plan.deviation / 111320.0;
   const GeomPtr world =
       without_slivers(to_lonlat_world(result, az, e, plan.deviation / 4), 1e-3 * dev_deg * dev_deg);
@@ -599,7 +599,6 @@ GeometryPtr buffer_in_one_plane(const Shapes& shapes, const Frame& frame, const 
   spec.kind = GeometryKind::Polygon;
   spec.spatial_reference = sr;
   GeometryPtr deg = planar::from_geos(world.get(), spec);
-  fprintf(stderr, "world %f s\n", std::chrono::duration<double>(std::chrono::steady_clock::now()-t3).count());
   if (frame.from_lonlat({{1, 1}}).front().first == 1) return deg;
   auto scaled = std::make_shared<Geometry>(*deg);
   for (Part& p : scaled->parts) {
@@ -717,7 +716,16 @@ GeometryPtr buffer_geodetic(const Geometry& g, CurveType type, double distance, 
     return empty_polygon(sr);
   }
   const Plan plan = plan_for(distance, max_deviation, e.semi_major());
-  const Shapes shapes = shapes_of(g, frame, type, plan.step);
+  // Edges of another curve type are followed by geodesic pieces short
+  // enough to stay within the deviation of the curve.  Geodesic edges need
+  // pieces only so short that, drawn straight in the azimuthal plane, they
+  // stay well inside the bodies around them (sagging by at most half the
+  // distance), which is all the polygon interiors ask.
+  const double follow_step =
+      type == CurveType::Geodesic
+          ? std::clamp(std::sqrt(4 * plan.distance * e.semi_major()), plan.step, 1000000.0)
+          : plan.step;
+  const Shapes shapes = shapes_of(g, frame, type, follow_step);
   const bool has_edges = !shapes.paths.empty() || !shapes.rings.empty();
   const LonLat center = center_of(shapes);
   if (fits_one_plane(shapes, e, plan, center) && !(has_edges && plan.distance > 0.45 * half_meridian(e)))
