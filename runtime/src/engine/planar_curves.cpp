@@ -204,14 +204,15 @@ void linearize_segment(const SegmentView& s, double tolerance, std::vector<Verte
     const EllipticArc& a = s.curve->arc;
     double step = kPi / 8;
     if (a.semi_major > 0 && tolerance < a.semi_major) step = std::min(step, 2 * std::acos(1 - tolerance / a.semi_major));
-    step = std::max(step, 2 * kPi / 4096);
-    n = std::max(1, static_cast<int>(std::ceil(std::fabs(a.sweep) / step)));
+    // Two chords at least: the middle vertex tells the curve apart from a
+    // straight segment between the same ends when results are read back.
+    n = static_cast<int>(std::clamp(std::ceil(std::fabs(a.sweep) / step), 2.0, 4096.0));
   } else if (s.curve->kind == SegmentKind::CubicBezier) {
     const Bez b = bez_of(s);
     const double d = std::max(hypot2(b.x0 - 2 * b.x1 + b.x2, b.y0 - 2 * b.y1 + b.y2),
                               hypot2(b.x1 - 2 * b.x2 + b.x3, b.y1 - 2 * b.y2 + b.y3));
     if (tolerance > 0) n = static_cast<int>(std::ceil(std::sqrt(0.75 * d / tolerance)));
-    n = std::clamp(n, 1, 1024);
+    n = std::clamp(n, 2, 1024);
   }
   for (int i = 1; i < n; ++i) out.push_back(segment_point(s, static_cast<double>(i) / n));
   out.push_back(*s.end);
