@@ -153,6 +153,24 @@ def test_area_in_projected_references():
     assert merc.calculate_area(curve_type=CT.Geodesic) == pytest.approx(CELL_GEODESIC, abs=1e3)
 
 
+def test_rings_are_told_apart_by_nesting():
+    # A ring given counter-clockwise is still an exterior ring.
+    ccw = polygon([[[0, 0], [1, 0], [1, 1], [0, 1], [0, 0]]])
+    assert ccw.calculate_area(curve_type=CT.Geodesic) == pytest.approx(CELL_GEODESIC, abs=1e4)
+
+
+def test_true_curves_are_measured_along_the_arc():
+    # On the central meridian of UTM 32N the plane is scaled by k = 0.9996:
+    # a half circle of 1000 m radius on the map is pi * 1000 / k on the ground.
+    k = 0.9996
+    utm = {"wkid": 32632}
+    arc = og.Polyline({"curvePaths": [[[499000, 5000000], {"c": [[501000, 5000000], [500000, 5001000]]}]], "spatialReference": utm})
+    assert arc.calculate_length(curve_type=CT.ShapePreserving) == pytest.approx(math.pi * 1000 / k, rel=1e-6)
+    circle = og.Polygon({"curveRings": [[[500000, 5001000], {"c": [[500000, 5001000], [500000, 4999000]]}]], "spatialReference": utm})
+    for curve in (CT.ShapePreserving, CT.Geodesic):
+        assert circle.calculate_area(curve_type=curve) == pytest.approx(math.pi * 1e6 / k**2, rel=1e-6)
+
+
 def test_area_collection_sums_geodetic_areas():
     unit = og.AreaUnit(og.AreaUnitId.SquareKilometers)
     total = og.area_collection([polygon(CELL), polygon(CELL)], curve_type=CT.Geodesic, unit=unit)

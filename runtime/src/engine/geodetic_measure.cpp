@@ -5,6 +5,7 @@
 
 #include "engine/geodetic_frame.hpp"
 #include "engine/geodetic_shapes.hpp"
+#include "engine/geos_convert.hpp"
 #include "errors.hpp"
 #include "handles.hpp"
 
@@ -35,11 +36,24 @@ double area_of(const Geometry& g, CurveType type) {
   if (g.kind != GeometryKind::Polygon && g.kind != GeometryKind::Envelope) return 0;
   if (g.is_empty()) return 0;
   const Frame frame(g.spatial_reference);
+  const std::vector<FlatPart> flat = flat_parts(g);
+  // Rings are told apart by nesting, as the planar engine does: exterior
+  // rings add their area and holes take theirs away, whichever way round
+  // they run.
+  std::vector<Part> rings;
+  for (const FlatPart& part : flat) {
+    Part p;
+    p.vertices = part.vertices;
+    rings.push_back(std::move(p));
+  }
   double total = 0;
-  for (const FlatPart& part : flat_parts(g)) {
-    const auto xy = xy_of(part.vertices);
-    const auto ll = frame.to_lonlat(xy);
-    total += ring_area(frame.ellipsoid(), type, ll, &frame.plane(), &xy);
+  for (const auto& group : planar::nest_rings(rings)) {
+    for (std::size_t k = 0; k < group.size(); ++k) {
+      const auto xy = xy_of(flat[group[k]].vertices);
+      const auto ll = frame.to_lonlat(xy);
+      const double a = std::fabs(ring_area(frame.ellipsoid(), type, ll, &frame.plane(), &xy));
+      total += k == 0 ? a : -a;
+    }
   }
   return total;
 }

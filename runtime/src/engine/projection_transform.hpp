@@ -62,9 +62,10 @@ void clear_operation_cache();
 std::string last_proj_error();
 
 // A part's vertices with every true curve replaced by short chords (in the
-// part's own plane; z and m interpolated).  `closed` adds nothing: the
-// closing segment of a ring is flattened too, its vertices placed before the
-// ring's end, and the ring stays open.
-std::vector<Vertex> flatten_part(const Part& part, bool closed);
+// part's own plane; z and m interpolated).  For a ring (`closed`) the closing
+// segment is flattened too, its points placed after the last vertex, and the
+// ring stays open.  Arcs get a chord per `arc_step` radians of sweep (at
+// least four); Bezier curves as many chords as a half circle would.
+std::vector<Vertex> flatten_part(const Part& part, bool closed, double arc_step = 3.14159265358979323846 / 180);
 
 }  // namespace vaskelith::projection
