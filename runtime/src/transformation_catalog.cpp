@@ -1,12 +1,12 @@
 // The transformation catalog: PROJ's candidate operations between two
 // spatial references, and the folder of projection-engine data files.
+#include <proj.h>
+#include <proj_experimental.h>
+
 #include <cmath>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <proj.h>
-#include <proj_experimental.h>
 
 #include "engine/geodetic_frame.hpp"
 #include "engine/projection_transform.hpp"
@@ -61,7 +61,8 @@ projection::PjPtr catalog_crs(const SpatialReference& sr, bool with_vertical, bo
   if (!with_vertical || sr.vertical_wkid == 0) return base;
   PJ_CONTEXT* ctx = proj_context();
   const std::string code = std::to_string(sr.vertical_wkid);
-  projection::PjPtr vertical(proj_create_from_database(ctx, "EPSG", code.c_str(), PJ_CATEGORY_CRS, 0, nullptr));
+  projection::PjPtr vertical(
+      proj_create_from_database(ctx, "EPSG", code.c_str(), PJ_CATEGORY_CRS, 0, nullptr));
   if (!vertical) return base;
   PJ* compound = proj_create_compound_crs(ctx, nullptr, base.get(), vertical.get());
   if (!compound) return base;
@@ -105,7 +106,9 @@ bool area_of_interest(const Geometry& g, const SpatialReferencePtr& fallback, do
 struct FactoryContext {
   PJ_OPERATION_FACTORY_CONTEXT* ptr;
   FactoryContext() : ptr(proj_create_operation_factory_context(proj_context(), nullptr)) {
-    if (!ptr) fail(kProjection, "The projection engine cannot search for transformations.", projection::last_proj_error());
+    if (!ptr)
+      fail(kProjection, "The projection engine cannot search for transformations.",
+           projection::last_proj_error());
   }
   ~FactoryContext() { proj_operation_factory_context_destroy(ptr); }
   FactoryContext(const FactoryContext&) = delete;
@@ -132,7 +135,8 @@ std::vector<Value> transformations(const SpatialReference& in, const SpatialRefe
   if (vertical && in_vertical && out_vertical && same_crs(src.get(), dst.get())) return {};
 
   FactoryContext factory;
-  proj_operation_factory_context_set_spatial_criterion(ctx, factory.ptr, PROJ_SPATIAL_CRITERION_PARTIAL_INTERSECTION);
+  proj_operation_factory_context_set_spatial_criterion(ctx, factory.ptr,
+                                                       PROJ_SPATIAL_CRITERION_PARTIAL_INTERSECTION);
   // Operations whose grids are missing stay in the list (after the others)
   // and report the missing files.
   proj_operation_factory_context_set_grid_availability_use(ctx, factory.ptr,
@@ -143,7 +147,9 @@ std::vector<Value> transformations(const SpatialReference& in, const SpatialRefe
     proj_operation_factory_context_set_area_of_interest(ctx, factory.ptr, west, south, east, north);
 
   ObjList ops{proj_create_operations(ctx, src.get(), dst.get(), factory.ptr)};
-  if (!ops.ptr) fail(kProjection, "The projection engine cannot search for transformations.", projection::last_proj_error());
+  if (!ops.ptr)
+    fail(kProjection, "The projection engine cannot search for transformations.",
+         projection::last_proj_error());
   const int count = proj_list_get_count(ops.ptr);
   std::vector<Value> out_list;
   for (int i = 0; i < count; ++i) {
@@ -170,8 +176,8 @@ constexpr uint32_t kDatumTransformationArray = 44;
 
 using namespace vaskelith;
 
-extern "C" QX_EXPORT QX_StringHandle QX_TransformationCatalog_getProjectionEngineDirectory(
-    const QX_ErrorHandler* handler) {
+extern "C" QX_EXPORT QX_StringHandle
+QX_TransformationCatalog_getProjectionEngineDirectory(const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_TransformationCatalog_getProjectionEngineDirectory", QX_StringHandle{},
                  [&]() -> QX_StringHandle {
                    if (!engine_directory()) return nullptr;
@@ -179,8 +185,8 @@ extern "C" QX_EXPORT QX_StringHandle QX_TransformationCatalog_getProjectionEngin
                  });
 }
 
-extern "C" QX_EXPORT void QX_TransformationCatalog_setProjectionEngineDirectory(const char* path,
-                                                                               const QX_ErrorHandler* handler) {
+extern "C" QX_EXPORT void QX_TransformationCatalog_setProjectionEngineDirectory(
+    const char* path, const QX_ErrorHandler* handler) {
   guarded_void(handler, "QX_TransformationCatalog_setProjectionEngineDirectory", [&] {
     default_search_paths();  // read before the first change
     if (path == nullptr || *path == '\0')
@@ -198,7 +204,8 @@ QX_TransformationCatalog_getTransformationsBySuitabilityWithAreaOfInterestAndIgn
   return guarded(
       handler, "QX_TransformationCatalog_getTransformationsBySuitabilityWithAreaOfInterestAndIgnoreVertical",
       QX_ArrayHandle{}, [&] {
-        const SpatialReferencePtr& in = deref(input_spatial_reference, "input spatial reference").spatial_reference;
+        const SpatialReferencePtr& in =
+            deref(input_spatial_reference, "input spatial reference").spatial_reference;
         const SpatialReferencePtr& out =
             deref(output_spatial_reference, "output spatial reference").spatial_reference;
         const Geometry* aoi = area_of_interest ? &geometry_of(area_of_interest, "area of interest") : nullptr;

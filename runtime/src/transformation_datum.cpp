@@ -15,8 +15,8 @@ bool grids_missing(const PJ* op) {
   for (int i = 0; i < n; ++i) {
     const char *short_name = nullptr, *full_name = nullptr, *package = nullptr, *url = nullptr;
     int direct = 0, open = 0, available = 0;
-    if (!proj_coordoperation_get_grid_used(ctx, op, i, &short_name, &full_name, &package, &url, &direct, &open,
-                                           &available))
+    if (!proj_coordoperation_get_grid_used(ctx, op, i, &short_name, &full_name, &package, &url, &direct,
+                                           &open, &available))
       return true;
     if (!available) return true;
   }
@@ -26,7 +26,8 @@ bool grids_missing(const PJ* op) {
 }  // namespace
 
 bool same_crs(const PJ* a, const PJ* b) {
-  return a && b && proj_is_equivalent_to_with_ctx(proj_context(), a, b, PJ_COMP_EQUIVALENT_EXCEPT_AXIS_ORDER_GEOGCRS);
+  return a && b &&
+         proj_is_equivalent_to_with_ctx(proj_context(), a, b, PJ_COMP_EQUIVALENT_EXCEPT_AXIS_ORDER_GEOGCRS);
 }
 
 SpatialReferencePtr spatial_reference_for(const PJ* crs) {
@@ -115,7 +116,8 @@ const DatumTransformation& transformation_of(QX_DatumTransformationHandle h) {
 
 extern "C" QX_EXPORT void QX_DatumTransformation_destroy(QX_DatumTransformationHandle transformation,
                                                          const QX_ErrorHandler* handler) {
-  guarded_void(handler, "QX_DatumTransformation_destroy", [&] { delete &deref(transformation, "transformation"); });
+  guarded_void(handler, "QX_DatumTransformation_destroy",
+               [&] { delete &deref(transformation, "transformation"); });
 }
 
 extern "C" QX_EXPORT QX_SpatialReferenceHandle QX_DatumTransformation_getInputSpatialReference(
@@ -136,14 +138,14 @@ extern "C" QX_EXPORT bool QX_DatumTransformation_getIsMissingProjectionEngineFil
                  [&] { return transformation_of(transformation).missing_files; });
 }
 
-extern "C" QX_EXPORT QX_StringHandle QX_DatumTransformation_getName(QX_DatumTransformationHandle transformation,
-                                                                    const QX_ErrorHandler* handler) {
+extern "C" QX_EXPORT QX_StringHandle
+QX_DatumTransformation_getName(QX_DatumTransformationHandle transformation, const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_DatumTransformation_getName", QX_StringHandle{},
                  [&] { return make_string(transformation_of(transformation).name); });
 }
 
-extern "C" QX_EXPORT uint32_t QX_DatumTransformation_getObjectType(QX_DatumTransformationHandle transformation,
-                                                                   const QX_ErrorHandler* handler) {
+extern "C" QX_EXPORT uint32_t QX_DatumTransformation_getObjectType(
+    QX_DatumTransformationHandle transformation, const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_DatumTransformation_getObjectType", uint32_t{0},
                  [&] { return static_cast<uint32_t>(transformation_of(transformation).kind); });
 }

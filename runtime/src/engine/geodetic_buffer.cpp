@@ -14,13 +14,12 @@
 //
 // Edges of another curve type than the geodesic are first followed by short
 // geodesic pieces; the distance is always the geodesic distance.
+#include <GeographicLib/AzimuthalEquidistant.hpp>
 #include <algorithm>
 #include <cmath>
 #include <functional>
 #include <utility>
 #include <vector>
-
-#include <GeographicLib/AzimuthalEquidistant.hpp>
 
 #include "engine/geodetic_frame.hpp"
 #include "engine/geodetic_shapes.hpp"
@@ -50,7 +49,8 @@ GEOSCoordSequence* sequence(const std::vector<XY>& ring) {
     buf.push_back(ring.front().first);
     buf.push_back(ring.front().second);
   }
-  GEOSCoordSequence* seq = GEOSCoordSeq_copyFromBuffer_r(C(), buf.data(), static_cast<unsigned>(buf.size() / 2), 0, 0);
+  GEOSCoordSequence* seq =
+      GEOSCoordSeq_copyFromBuffer_r(C(), buf.data(), static_cast<unsigned>(buf.size() / 2), 0, 0);
   if (!seq) fail(kGeometryEngine, "The geometry engine could not build a coordinate sequence.");
   return seq;
 }
@@ -62,7 +62,8 @@ GeomPtr polygon(const std::vector<XY>& ring) {
   GEOSGeometry* shell = GEOSGeom_createLinearRing_r(C(), sequence(ring));
   if (!shell) fail(kGeometryEngine, "The geometry engine could not build a ring.", geos::last_error());
   GeomPtr p = geos::take(GEOSGeom_createPolygon_r(C(), shell, nullptr, 0), "a buffer piece");
-  if (GEOSisValid_r(C(), p.get()) != 1) p = geos::take(GEOSMakeValid_r(C(), p.get()), "repairing a buffer piece");
+  if (GEOSisValid_r(C(), p.get()) != 1)
+    p = geos::take(GEOSMakeValid_r(C(), p.get()), "repairing a buffer piece");
   return p;
 }
 
@@ -106,7 +107,7 @@ bool inside(const std::vector<XY>& ring, double x, double y) {
 }
 
 struct Plan {
-  double distance = 0;   // meters, absolute
+  double distance = 0;  // meters, absolute
   bool negative = false;
   double deviation = 0;  // meters
   double step = 0;       // spacing of samples along edges and offset curves, meters
@@ -399,8 +400,8 @@ std::vector<XY> refine(const std::vector<XY>& ring, const Azimuthal& az, const E
       [&](const XY& a, const LonLat& la, const XY& b, const LonLat& lb, int depth) {
         const XY m{(a.first + b.first) / 2, (a.second + b.second) / 2};
         const LonLat lm = az.reverse(m.first, m.second);
-        if (depth < 24 &&
-            (e.distance(plane_mid(la, lb), lm) > tolerance || e.distance(geodesic_mid(e, la, lb), lm) > tolerance)) {
+        if (depth < 24 && (e.distance(plane_mid(la, lb), lm) > tolerance ||
+                           e.distance(geodesic_mid(e, la, lb), lm) > tolerance)) {
           split(a, la, m, lm, depth + 1);
           out.push_back(m);
           split(m, lm, b, lb, depth + 1);
@@ -463,7 +464,8 @@ GeomPtr lonlat_region(const std::vector<XY>& raw, const Azimuthal& az, const Ell
       for (auto& q : shifted) q.first += 360.0 * k;
       moved = polygon(shifted);
     }
-    copies.push_back(geos::take(GEOSIntersection_r(C(), moved.get(), world.get()), "cutting at the antimeridian"));
+    copies.push_back(
+        geos::take(GEOSIntersection_r(C(), moved.get(), world.get()), "cutting at the antimeridian"));
   }
   GeomPtr region = unite(std::move(copies));
   // A ring holding both poles, without winding around either, bounds the
@@ -500,7 +502,8 @@ GeomPtr to_lonlat_world(const GeomPtr& plane, const Azimuthal& az, const Ellipso
     if (!region) continue;
     const int holes = GEOSGetNumInteriorRings_r(C(), poly);
     for (int k = 0; k < holes; ++k) {
-      GeomPtr hole = lonlat_region(coords(GEOSGetInteriorRingN_r(C(), poly, k)), az, e, tolerance, north, south);
+      GeomPtr hole =
+          lonlat_region(coords(GEOSGetInteriorRingN_r(C(), poly, k)), az, e, tolerance, north, south);
       if (hole) region = difference(region, hole);
     }
     polys.push_back(std::move(region));
@@ -516,8 +519,9 @@ GeometryPtr empty_polygon(const SpatialReferencePtr& sr) {
 GeometryPtr to_plane(const GeomPtr& plane, const Azimuthal& az, const Frame& frame, double tolerance) {
   const auto plane_mid = [&](const LonLat& a, const LonLat& b) {
     const auto xy = frame.from_lonlat({a, b});
-    return frame.to_lonlat(std::vector<std::pair<double, double>>{
-                               {(xy[0].first + xy[1].first) / 2, (xy[0].second + xy[1].second) / 2}})
+    return frame
+        .to_lonlat(std::vector<std::pair<double, double>>{
+            {(xy[0].first + xy[1].first) / 2, (xy[0].second + xy[1].second) / 2}})
         .front();
   };
   std::vector<Part> rings;
@@ -587,7 +591,8 @@ GeometryPtr buffer_in_one_plane(const Shapes& shapes, const Frame& frame, const 
   // gently bent stretches, and the union can leave hairline notches where
   // pieces meet at a slant; simplifying within a quarter of the deviation
   // drops both.
-  result = geos::take(GEOSTopologyPreserveSimplify_r(C(), result.get(), plan.deviation / 4), "smoothing a buffer");
+  result =
+      geos::take(GEOSTopologyPreserveSimplify_r(C(), result.get(), plan.deviation / 4), "smoothing a buffer");
   // Where a straight edge of the output's plane would stray from the chord
   // it stands for, points are added as the rings are carried over (refine).
   if (!sr->geographic) return to_plane(result, az, frame, plan.deviation / 4);

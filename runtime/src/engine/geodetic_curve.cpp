@@ -1,10 +1,9 @@
 #include "engine/geodetic_curve.hpp"
 
-#include <algorithm>
-#include <cmath>
-
 #include <GeographicLib/GeodesicLine.hpp>
 #include <GeographicLib/PolygonArea.hpp>
+#include <algorithm>
+#include <cmath>
 
 namespace vaskelith::geodetic {
 
@@ -60,7 +59,15 @@ double Ellipsoid::distance(const LonLat& p, const LonLat& q) const {
 
 Segment::Segment(const Ellipsoid& ellipsoid, CurveType type, const LonLat& start, const LonLat& end,
                  const PlaneMap* plane, double sx, double sy, double ex, double ey)
-    : e_(ellipsoid), type_(type), start_(start), end_(end), plane_(plane), sx_(sx), sy_(sy), ex_(ex), ey_(ey) {
+    : e_(ellipsoid),
+      type_(type),
+      start_(start),
+      end_(end),
+      plane_(plane),
+      sx_(sx),
+      sy_(sy),
+      ex_(ex),
+      ey_(ey) {
   if (type_ == CurveType::ShapePreserving && plane_ == nullptr) type_ = CurveType::Geodesic;
   switch (type_) {
     case CurveType::Geodesic:
@@ -117,9 +124,10 @@ Segment::Segment(const Ellipsoid& ellipsoid, CurveType type, const LonLat& start
 
 void Segment::use_geodesic() {
   type_ = CurveType::Geodesic;
-  line_ = e_.geodesic().InverseLine(start_.lat, start_.lon, end_.lat, end_.lon,
-                                    GeographicLib::Geodesic::LATITUDE | GeographicLib::Geodesic::LONGITUDE |
-                                        GeographicLib::Geodesic::DISTANCE_IN | GeographicLib::Geodesic::DISTANCE);
+  line_ =
+      e_.geodesic().InverseLine(start_.lat, start_.lon, end_.lat, end_.lon,
+                                GeographicLib::Geodesic::LATITUDE | GeographicLib::Geodesic::LONGITUDE |
+                                    GeographicLib::Geodesic::DISTANCE_IN | GeographicLib::Geodesic::DISTANCE);
   line_length_ = line_.Distance();
 }
 
@@ -369,8 +377,8 @@ double ring_area(const Ellipsoid& e, CurveType type, const std::vector<LonLat>& 
     for (std::size_t i = 0; i < n; ++i) {
       const std::size_t j = (i + 1) % n;
       const Segment seg = (type == CurveType::ShapePreserving)
-                              ? Segment(e, type, pts[i], pts[j], plane, (*plane_xy)[i].first, (*plane_xy)[i].second,
-                                        (*plane_xy)[j].first, (*plane_xy)[j].second)
+                              ? Segment(e, type, pts[i], pts[j], plane, (*plane_xy)[i].first,
+                                        (*plane_xy)[i].second, (*plane_xy)[j].first, (*plane_xy)[j].second)
                               : Segment(e, type, pts[i], pts[j]);
       const double len = seg.length();
       const std::size_t pieces = static_cast<std::size_t>(std::clamp(std::ceil(len / 5000.0), 1.0, 10000.0));

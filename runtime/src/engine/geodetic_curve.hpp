@@ -18,19 +18,24 @@
 // of any length.
 #pragma once
 
+#include <GeographicLib/Geocentric.hpp>
+#include <GeographicLib/Geodesic.hpp>
+#include <GeographicLib/GeodesicLine.hpp>
+#include <GeographicLib/Rhumb.hpp>
 #include <cstddef>
 #include <functional>
 #include <memory>
 #include <vector>
 
-#include <GeographicLib/Geocentric.hpp>
-#include <GeographicLib/Geodesic.hpp>
-#include <GeographicLib/GeodesicLine.hpp>
-#include <GeographicLib/Rhumb.hpp>
-
 namespace vaskelith::geodetic {
 
-enum class CurveType : int { Geodesic = 0, Loxodrome = 1, GreatElliptic = 2, NormalSection = 3, ShapePreserving = 4 };
+enum class CurveType : int {
+  Geodesic = 0,
+  Loxodrome = 1,
+  GreatElliptic = 2,
+  NormalSection = 3,
+  ShapePreserving = 4
+};
 
 // Whether the code names one of the five curve types.
 bool valid_curve_type(int code);
@@ -116,22 +121,24 @@ class Segment {
   bool degenerate_ = false;
   // Plane sections, in earth-centered coordinates.
   double p1_[3] = {0, 0, 0};
-  double u1_[3] = {0, 0, 0}, u2_[3] = {0, 0, 0};  // great elliptic: unit directions
-  double omega_ = 0;                               // great elliptic: angle between them
+  double u1_[3] = {0, 0, 0}, u2_[3] = {0, 0, 0};    // great elliptic: unit directions
+  double omega_ = 0;                                // great elliptic: angle between them
   double tan_[3] = {0, 0, 0}, nrm_[3] = {0, 0, 0};  // normal section: tangent and normal at start
-  double theta_end_ = 0;                             // normal section: angle of the chord below the tangent
+  double theta_end_ = 0;                            // normal section: angle of the chord below the tangent
 };
 
 // Length in meters of a path or ring of longitude/latitude points, each edge
 // following `type`.  For ShapePreserving, `plane_xy` holds the plane points
 // (same count as `pts`) and `plane` their plane.
 double path_length(const Ellipsoid& e, CurveType type, const std::vector<LonLat>& pts, bool closed,
-                   const PlaneMap* plane = nullptr, const std::vector<std::pair<double, double>>* plane_xy = nullptr);
+                   const PlaneMap* plane = nullptr,
+                   const std::vector<std::pair<double, double>>* plane_xy = nullptr);
 
 // Signed area in square meters of one ring of longitude/latitude points
 // (open: the closing edge is implied), each edge following `type`.
 // Clockwise rings are positive, counter-clockwise rings negative.
-double ring_area(const Ellipsoid& e, CurveType type, const std::vector<LonLat>& pts, const PlaneMap* plane = nullptr,
+double ring_area(const Ellipsoid& e, CurveType type, const std::vector<LonLat>& pts,
+                 const PlaneMap* plane = nullptr,
                  const std::vector<std::pair<double, double>>* plane_xy = nullptr);
 
 }  // namespace vaskelith::geodetic

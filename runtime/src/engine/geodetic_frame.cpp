@@ -67,7 +67,8 @@ std::vector<LonLat> Frame::to_lonlat(const std::vector<std::pair<double, double>
 std::vector<std::pair<double, double>> Frame::from_lonlat(const std::vector<LonLat>& pts) const {
   std::vector<std::pair<double, double>> out(pts.size());
   if (!op_) {
-    for (std::size_t i = 0; i < pts.size(); ++i) out[i] = {pts[i].lon / deg_per_unit_, pts[i].lat / deg_per_unit_};
+    for (std::size_t i = 0; i < pts.size(); ++i)
+      out[i] = {pts[i].lon / deg_per_unit_, pts[i].lat / deg_per_unit_};
     return out;
   }
   std::vector<double> x(pts.size()), y(pts.size());
@@ -81,7 +82,8 @@ std::vector<std::pair<double, double>> Frame::from_lonlat(const std::vector<LonL
 }
 
 CurveType curve_type_from(int32_t code) {
-  if (!valid_curve_type(code)) fail(kInvalidArgument, "Unknown geodetic curve type " + std::to_string(code) + ".");
+  if (!valid_curve_type(code))
+    fail(kInvalidArgument, "Unknown geodetic curve type " + std::to_string(code) + ".");
   return static_cast<CurveType>(code);
 }
 

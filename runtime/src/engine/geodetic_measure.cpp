@@ -60,8 +60,8 @@ double area_of(const Geometry& g, CurveType type) {
 
 // The vertices of one flattened part with points inserted so that no piece
 // is longer than max_len meters along the curve.
-std::vector<Vertex> densify_part(const Frame& frame, CurveType type, const std::vector<Vertex>& verts, bool closed,
-                                 double max_len) {
+std::vector<Vertex> densify_part(const Frame& frame, CurveType type, const std::vector<Vertex>& verts,
+                                 bool closed, double max_len) {
   const std::size_t n = verts.size();
   if (n < 2) return verts;
   const auto xy = xy_of(verts);
@@ -127,8 +127,9 @@ GeometryPtr densify(const Geometry& g, CurveType type, double max_len) {
 
 using namespace vaskelith;
 
-extern "C" QX_EXPORT double QX_GeometryEngine_lengthGeodetic(QX_GeometryHandle geometry, QX_UnitHandle length_unit,
-                                                             int32_t curve_type, const QX_ErrorHandler* handler) {
+extern "C" QX_EXPORT double QX_GeometryEngine_lengthGeodetic(QX_GeometryHandle geometry,
+                                                             QX_UnitHandle length_unit, int32_t curve_type,
+                                                             const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_GeometryEngine_lengthGeodetic", 0.0, [&] {
     const Geometry& g = geometry_of(geometry);
     const geodetic::CurveType type = geodetic::curve_type_from(curve_type);
@@ -137,8 +138,9 @@ extern "C" QX_EXPORT double QX_GeometryEngine_lengthGeodetic(QX_GeometryHandle g
   });
 }
 
-extern "C" QX_EXPORT double QX_GeometryEngine_areaGeodetic(QX_GeometryHandle geometry, QX_UnitHandle area_unit,
-                                                           int32_t curve_type, const QX_ErrorHandler* handler) {
+extern "C" QX_EXPORT double QX_GeometryEngine_areaGeodetic(QX_GeometryHandle geometry,
+                                                           QX_UnitHandle area_unit, int32_t curve_type,
+                                                           const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_GeometryEngine_areaGeodetic", 0.0, [&] {
     const Geometry& g = geometry_of(geometry);
     const geodetic::CurveType type = geodetic::curve_type_from(curve_type);
@@ -148,7 +150,8 @@ extern "C" QX_EXPORT double QX_GeometryEngine_areaGeodetic(QX_GeometryHandle geo
 }
 
 extern "C" QX_EXPORT QX_GeometryHandle QX_GeometryEngine_densifyGeodetic(QX_GeometryHandle geometry,
-                                                                         QX_UnitHandle length_unit, int32_t curve_type,
+                                                                         QX_UnitHandle length_unit,
+                                                                         int32_t curve_type,
                                                                          double max_segment_length,
                                                                          const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_GeometryEngine_densifyGeodetic", static_cast<QX_GeometryHandle>(nullptr), [&] {

@@ -33,7 +33,8 @@ inline std::vector<FlatPart> flat_parts(const Geometry& g) {
     if (p.empty()) continue;
     // Chords of a tenth of a degree of arc: lengths and areas measured on
     // them fall short of the arc's by about 1e-7.
-    out.push_back(FlatPart{projection::flatten_part(p, g.closed(), 3.14159265358979323846 / 1800), g.closed()});
+    out.push_back(
+        FlatPart{projection::flatten_part(p, g.closed(), 3.14159265358979323846 / 1800), g.closed()});
   }
   return out;
 }

@@ -53,7 +53,8 @@ std::vector<Vertex> outline(const EnvelopeBounds& e) {
   return out;
 }
 
-GeometryPtr project_with(const Geometry& g, const SpatialReferencePtr& target, const std::vector<Step>& steps) {
+GeometryPtr project_with(const Geometry& g, const SpatialReferencePtr& target,
+                         const std::vector<Step>& steps) {
   auto out = std::make_shared<Geometry>(g);
   out->spatial_reference = target;
   if (g.is_empty()) return out;
@@ -95,7 +96,9 @@ GeometryPtr project_with(const Geometry& g, const SpatialReferencePtr& target, c
 }
 
 Step operation_step(OperationPtr op, PJ_DIRECTION dir) {
-  return [op, dir](std::vector<double>& x, std::vector<double>& y, std::vector<double>&) { op->apply(x, y, dir); };
+  return [op, dir](std::vector<double>& x, std::vector<double>& y, std::vector<double>&) {
+    op->apply(x, y, dir);
+  };
 }
 
 // The horizontal part of a CRS (itself unless compound), as a new PJ.
@@ -147,7 +150,8 @@ GeometryPtr project(const Geometry& g, const SpatialReferencePtr& target, const 
     leave = source_h.get();
   } else {
     fail(kInvalidArgument,
-         "The datum transformation neither starts nor ends in the geographic coordinate system of the geometry.");
+         "The datum transformation neither starts nor ends in the geographic coordinate system of the "
+         "geometry.");
   }
   std::vector<Step> steps;
   steps.push_back(operation_step(default_operation(g.spatial_reference->crs, enter), PJ_FWD));

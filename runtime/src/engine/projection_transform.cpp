@@ -51,7 +51,8 @@ void Operation::apply(std::vector<double>& x, std::vector<double>& y, PJ_DIRECTI
     if (!std::isfinite(x[i]) || !std::isfinite(y[i]) || std::fabs(x[i]) == HUGE_VAL) {
       const int err = proj_errno(op_);
       const char* why = err ? proj_context_errno_string(proj_context(), err) : nullptr;
-      fail(kProjection, "The coordinates cannot be projected.", why ? why : "point outside the projection's domain");
+      fail(kProjection, "The coordinates cannot be projected.",
+           why ? why : "point outside the projection's domain");
     }
   }
 }
@@ -62,9 +63,11 @@ OperationPtr default_operation(const PJ* from, const PJ* to) {
   if (auto it = cache.find(key); it != cache.end()) return it->second;
   PJ_CONTEXT* ctx = proj_context();
   PjPtr raw(proj_create_crs_to_crs_from_pj(ctx, from, to, nullptr, nullptr));
-  if (!raw) fail(kProjection, "No transformation between the spatial references is known.", last_proj_error());
+  if (!raw)
+    fail(kProjection, "No transformation between the spatial references is known.", last_proj_error());
   PJ* norm = proj_normalize_for_visualization(ctx, raw.get());
-  if (!norm) fail(kProjection, "No transformation between the spatial references is known.", last_proj_error());
+  if (!norm)
+    fail(kProjection, "No transformation between the spatial references is known.", last_proj_error());
   auto op = std::make_shared<const Operation>(norm);
   if (cache.size() > 256) cache.clear();
   cache.emplace(std::move(key), op);
@@ -77,7 +80,8 @@ OperationPtr default_operation(const SpatialReference& from, const SpatialRefere
 
 PjPtr geographic_base(const SpatialReference& sr) {
   PjPtr base(proj_crs_get_geodetic_crs(proj_context(), sr.crs));
-  if (!base) fail(kProjection, "The spatial reference has no geographic coordinate system.", last_proj_error());
+  if (!base)
+    fail(kProjection, "The spatial reference has no geographic coordinate system.", last_proj_error());
   return base;
 }
 
@@ -119,8 +123,10 @@ void flatten_segment(const SegmentView& s, std::vector<Vertex>& out, double arc_
     const int n = std::max(64, static_cast<int>(std::ceil(kPi / arc_step)));
     for (int k = 1; k < n; ++k) {
       const double t = static_cast<double>(k) / n, u = 1 - t;
-      const double x = u * u * u * s.start->x + 3 * u * u * t * b.c1x + 3 * u * t * t * b.c2x + t * t * t * s.end->x;
-      const double y = u * u * u * s.start->y + 3 * u * u * t * b.c1y + 3 * u * t * t * b.c2y + t * t * t * s.end->y;
+      const double x =
+          u * u * u * s.start->x + 3 * u * u * t * b.c1x + 3 * u * t * t * b.c2x + t * t * t * s.end->x;
+      const double y =
+          u * u * u * s.start->y + 3 * u * u * t * b.c1y + 3 * u * t * t * b.c2y + t * t * t * s.end->y;
       out.push_back(lerp(*s.start, *s.end, t, x, y));
     }
   }

@@ -6,11 +6,11 @@
 // (x = longitude, y = latitude), whatever axis order the authority defines.
 #pragma once
 
+#include <proj.h>
+
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <proj.h>
 
 #include "geometry.hpp"
 #include "spatial_reference.hpp"
@@ -66,6 +66,7 @@ std::string last_proj_error();
 // segment is flattened too, its points placed after the last vertex, and the
 // ring stays open.  Arcs get a chord per `arc_step` radians of sweep (at
 // least four); Bezier curves as many chords as a half circle would.
-std::vector<Vertex> flatten_part(const Part& part, bool closed, double arc_step = 3.14159265358979323846 / 180);
+std::vector<Vertex> flatten_part(const Part& part, bool closed,
+                                 double arc_step = 3.14159265358979323846 / 180);
 
 }  // namespace vaskelith::projection

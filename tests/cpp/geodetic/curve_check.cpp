@@ -21,17 +21,20 @@ int main() {
   const LonLat o{0, 0}, e1{1, 0}, n1{0, 1};
   // One degree of longitude on the equator is a/180*pi.
   for (int t = 0; t < 4; ++t)
-    near("1 deg of equator, each curve type", Segment(wgs84, CurveType(t), o, e1).length(), 111319.490793, 1e-3);
+    near("1 deg of equator, each curve type", Segment(wgs84, CurveType(t), o, e1).length(), 111319.490793,
+         1e-3);
   // One degree of latitude from the equator (meridian arc, tabulated 110574.389 m).
   for (int t = 0; t < 4; ++t)
-    near("1 deg of meridian, each curve type", Segment(wgs84, CurveType(t), o, n1).length(), 110574.3886, 1e-3);
+    near("1 deg of meridian, each curve type", Segment(wgs84, CurveType(t), o, n1).length(), 110574.3886,
+         1e-3);
   // Along a parallel the loxodrome is the parallel: 1 deg at 60N is half of
   // the radius of curvature times cos(lat) times pi/180.
   {
     const double lat = 60 * M_PI / 180, e2 = (2 - 1 / 298.257223563) / 298.257223563;
     const double nrad = 6378137.0 / std::sqrt(1 - e2 * std::sin(lat) * std::sin(lat));
-    near("1 deg of the 60N parallel, loxodrome", Segment(wgs84, CurveType::Loxodrome, {0, 60}, {1, 60}).length(),
-         nrad * std::cos(lat) * M_PI / 180, 1e-6);
+    near("1 deg of the 60N parallel, loxodrome",
+         Segment(wgs84, CurveType::Loxodrome, {0, 60}, {1, 60}).length(), nrad * std::cos(lat) * M_PI / 180,
+         1e-6);
     // The geodesic is shorter than the parallel; the plane sections lie between.
     const double geo = Segment(wgs84, CurveType::Geodesic, {0, 60}, {1, 60}).length();
     const double ge = Segment(wgs84, CurveType::GreatElliptic, {0, 60}, {1, 60}).length();
@@ -48,8 +51,8 @@ int main() {
     const double ge = Segment(wgs84, CurveType::GreatElliptic, a, b).length();
     const double ns = Segment(wgs84, CurveType::NormalSection, a, b).length();
     const double nsr = Segment(wgs84, CurveType::NormalSection, b, a).length();
-    std::printf("     NY-Tokyo geodesic %.3f great elliptic %.3f normal section %.3f / reversed %.3f\n", geo, ge, ns,
-                nsr);
+    std::printf("     NY-Tokyo geodesic %.3f great elliptic %.3f normal section %.3f / reversed %.3f\n", geo,
+                ge, ns, nsr);
     near("NY-Tokyo great elliptic - geodesic in [0, 100] m", std::clamp(ge - geo, 0.0, 100.0), ge - geo, 0);
     near("NY-Tokyo normal section - geodesic in [0, 100] m", std::clamp(ns - geo, 0.0, 100.0), ns - geo, 0);
     // Dividing puts the end points in place and the pieces of equal length.
@@ -66,8 +69,8 @@ int main() {
     near("area of 1x1 cell, loxodrome edges (km^2)", ring_area(wgs84, CurveType::Loxodrome, cell) / 1e6,
          12308.463894, 1e-6);
     const std::vector<LonLat> ccw = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
-    near("counter-clockwise ring is negative", ring_area(wgs84, CurveType::Loxodrome, ccw) / 1e6, -12308.463894,
-         1e-6);
+    near("counter-clockwise ring is negative", ring_area(wgs84, CurveType::Loxodrome, ccw) / 1e6,
+         -12308.463894, 1e-6);
     const double geo = ring_area(wgs84, CurveType::Geodesic, cell) / 1e6;
     const double ge = ring_area(wgs84, CurveType::GreatElliptic, cell) / 1e6;
     const double ns = ring_area(wgs84, CurveType::NormalSection, cell) / 1e6;

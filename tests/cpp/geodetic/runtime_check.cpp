@@ -5,13 +5,12 @@
 // are used to make inputs):
 //   g++ -std=c++20 -I runtime/src -I runtime/include tests/cpp/geodetic/runtime_check.cpp \
 //       $(find BUILD/CMakeFiles/vaskelith.dir -name '*.o') -lgeos_c -lproj -lGeographicLib -o runtime_check
+#include <GeographicLib/Geodesic.hpp>
+#include <GeographicLib/PolygonArea.hpp>
 #include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
-
-#include <GeographicLib/Geodesic.hpp>
-#include <GeographicLib/PolygonArea.hpp>
 
 #include "handles.hpp"
 #include "spatial_reference.hpp"
@@ -106,18 +105,20 @@ int main() {
   {
     H line(polyline({{{0, 0}, {111319.49079327357, 0}}}, webmerc));
     Slot s;
-    near("Web Mercator line measured on the ellipsoid", QX_GeometryEngine_lengthGeodetic(line.h, nullptr, 0, &s),
-         111319.490793, 1e-3);
+    near("Web Mercator line measured on the ellipsoid",
+         QX_GeometryEngine_lengthGeodetic(line.h, nullptr, 0, &s), 111319.490793, 1e-3);
     // Shape preserving in the ellipsoidal Mercator (3395) is the loxodrome:
     // the straight line from (0,0) to (10E,10N) has the rhumb length.
     // y = a ln(tan(pi/4 + lat/2) ((1 - e sin lat) / (1 + e sin lat))^(e/2)).
     const double ecc = std::sqrt((2 - 1 / 298.257223563) / 298.257223563), lat = 10 * M_PI / 180;
-    const double my = 6378137.0 * std::log(std::tan(M_PI / 4 + lat / 2) *
-                                           std::pow((1 - ecc * std::sin(lat)) / (1 + ecc * std::sin(lat)), ecc / 2));
+    const double my =
+        6378137.0 * std::log(std::tan(M_PI / 4 + lat / 2) *
+                             std::pow((1 - ecc * std::sin(lat)) / (1 + ecc * std::sin(lat)), ecc / 2));
     H diag(polyline({{{0, 0}, {1113194.9079327357, my}}}, spatial_reference_from_wkid(3395)));
     H diag_ll(polyline({{{0, 0}, {10, 10}}}, wgs84));
     Slot s2, s3;
-    near("shape preserving in Web Mercator = loxodrome", QX_GeometryEngine_lengthGeodetic(diag.h, nullptr, 4, &s2),
+    near("shape preserving in Web Mercator = loxodrome",
+         QX_GeometryEngine_lengthGeodetic(diag.h, nullptr, 4, &s2),
          QX_GeometryEngine_lengthGeodetic(diag_ll.h, nullptr, 1, &s3), 1e-2);
   }
   // ---- area ----
@@ -138,7 +139,8 @@ int main() {
     // A square around the north pole in a polar stereographic plane: the
     // ring winds around the pole.  Its densified outline (geodesic pieces of
     // 1 km) must enclose the same area.
-    H polar(polyline({{{-1e6, -1e6}, {-1e6, 1e6}, {1e6, 1e6}, {1e6, -1e6}}}, spatial_reference_from_wkid(3413), true));
+    H polar(polyline({{{-1e6, -1e6}, {-1e6, 1e6}, {1e6, 1e6}, {1e6, -1e6}}},
+                     spatial_reference_from_wkid(3413), true));
     const double sp = QX_GeometryEngine_areaGeodetic(polar.h, nullptr, 4, &s);
     H polar_d(QX_GeometryEngine_densifyGeodetic(polar.h, nullptr, 4, 1000, &s));
     near("square around the pole in 3413: shape preserving area / densified geodesic area",
@@ -152,11 +154,13 @@ int main() {
     H line(polyline({{{0, 0}, {1, 0}}}, wgs84));
     near("area of a polyline is 0", QX_GeometryEngine_areaGeodetic(line.h, nullptr, 0, &s), 0, 0);
     // A hole (counter-clockwise) takes its area away.
-    H holed(polyline({{{0, 0}, {0, 1}, {1, 1}, {1, 0}}, {{0.25, 0.25}, {0.75, 0.25}, {0.75, 0.75}, {0.25, 0.75}}},
-                     wgs84, true));
+    H holed(
+        polyline({{{0, 0}, {0, 1}, {1, 1}, {1, 0}}, {{0.25, 0.25}, {0.75, 0.25}, {0.75, 0.75}, {0.25, 0.75}}},
+                 wgs84, true));
     H hole(polyline({{{0.25, 0.25}, {0.25, 0.75}, {0.75, 0.75}, {0.75, 0.25}}}, wgs84, true));
     near("hole is subtracted", QX_GeometryEngine_areaGeodetic(holed.h, nullptr, 0, &s),
-         QX_GeometryEngine_areaGeodetic(cell.h, nullptr, 0, &s) - QX_GeometryEngine_areaGeodetic(hole.h, nullptr, 0, &s),
+         QX_GeometryEngine_areaGeodetic(cell.h, nullptr, 0, &s) -
+             QX_GeometryEngine_areaGeodetic(hole.h, nullptr, 0, &s),
          1e-3);
     expect("no error", !s.failed);
   }
@@ -191,8 +195,8 @@ int main() {
     H q(QX_GeometryEngine_project(q0.h, to3857, &s));
     // x = R lon, y = R ln tan(pi/4 + lat/2), R = 6378137.
     near("(10E,50N) to Web Mercator x", q.g().point.x, 6378137.0 * 10 * M_PI / 180, 1e-6);
-    near("(10E,50N) to Web Mercator y", q.g().point.y, 6378137.0 * std::log(std::tan(M_PI / 4 + 25 * M_PI / 180)),
-         1e-6);
+    near("(10E,50N) to Web Mercator y", q.g().point.y,
+         6378137.0 * std::log(std::tan(M_PI / 4 + 25 * M_PI / 180)), 1e-6);
     // On the central meridian of UTM 32N (9E): x = 500000, y = 0.9996 * meridian arc (4984944.378 m to 45N).
     H u0(point(9, 45, wgs84));
     H u(QX_GeometryEngine_project(u0.h, to32632, &s));
@@ -215,11 +219,13 @@ int main() {
     H e(env);
     H pe(QX_GeometryEngine_project(e.h, to3857, &s));
     expect("envelope stays an envelope", pe.g().kind == GeometryKind::Envelope);
-    near("envelope ymax", pe.g().envelope.ymax, 6378137.0 * std::log(std::tan(M_PI / 4 + 25 * M_PI / 180)), 1e-6);
+    near("envelope ymax", pe.g().envelope.ymax, 6378137.0 * std::log(std::tan(M_PI / 4 + 25 * M_PI / 180)),
+         1e-6);
     // A geometry without a reference just takes the target's.
     H bare(point(3, 4, nullptr));
     H pb(QX_GeometryEngine_project(bare.h, to3857, &s));
-    expect("no reference: coordinates kept", pb.g().point.x == 3 && pb.g().point.y == 4 && pb.g().spatial_reference);
+    expect("no reference: coordinates kept",
+           pb.g().point.x == 3 && pb.g().point.y == 4 && pb.g().spatial_reference);
     expect("no error", !s.failed);
     QX_SpatialReference_destroy(to3857, nullptr);
     QX_SpatialReference_destroy(to32632, nullptr);
@@ -281,8 +287,8 @@ int main() {
         fine.Compute(true, true, per, circle);
       }
       const double got = area(b);
-      near(std::string(c.what) + ": area / circle area", got / circle, 1 - (4 * M_PI * c.d * dev / 3) / circle / 2,
-           (4 * M_PI * c.d * dev / 3) / circle / 2 + 1e-9);
+      near(std::string(c.what) + ": area / circle area", got / circle,
+           1 - (4 * M_PI * c.d * dev / 3) / circle / 2, (4 * M_PI * c.d * dev / 3) / circle / 2 + 1e-9);
       if (c.lat > 89.9) near(std::string(c.what) + ": reaches the pole", maxlat, 90, 0);
       // Seen as straight lines of longitude and latitude, the edges stay
       // within the deviation of the circle too (their midpoints are checked).
@@ -318,7 +324,8 @@ int main() {
       H ba(QX_GeometryEngine_bufferGeodetic(around.h, nullptr, 0, 100000, 10, &s));
       expect("line around the globe: no error " + s.message, !s.failed);
       const double len = QX_GeometryEngine_lengthGeodetic(around.h, nullptr, 0, &s);
-      near("line around the globe: area / (2 d L + pi d^2)", area(ba) / (2 * 1e5 * len + M_PI * 1e10), 1, 1e-3);
+      near("line around the globe: area / (2 d L + pi d^2)", area(ba) / (2 * 1e5 * len + M_PI * 1e10), 1,
+           1e-3);
       H whole(QX_GeometryEngine_bufferGeodetic(one.h, nullptr, 0, 20100000, 1000, &s));
       // The whole globe as a longitude/latitude rectangle: its edges are the
       // antimeridian and the poles, so only the shape-preserving measure (straight in
@@ -378,7 +385,8 @@ int main() {
         Slot t;
         return QX_GeometryEngine_lengthGeodetic(across.h, nullptr, 0, &t);
       }();
-      near("line across the antimeridian: area", area(ba) / (2 * 5000 * len_across + M_PI * 5000 * 5000), 1, 1e-4);
+      near("line across the antimeridian: area", area(ba) / (2 * 5000 * len_across + M_PI * 5000 * 5000), 1,
+           1e-4);
       expect("no error " + s.message, !s.failed);
     }
     // Polygons grow and shrink; a negative buffer of a 1x1 degree cell by
@@ -389,15 +397,17 @@ int main() {
       const double a0 = area(cell);
       const double perim = QX_GeometryEngine_lengthGeodetic(cell.h, nullptr, 0, &s);
       H grow(QX_GeometryEngine_bufferGeodetic(cell.h, nullptr, 0, 10000, 1, &s));
-      near("cell grown by 10 km: A + P d + pi d^2 (relative)", area(grow) / (a0 + perim * 10000 + M_PI * 1e8), 1,
-           1e-4);
+      near("cell grown by 10 km: A + P d + pi d^2 (relative)", area(grow) / (a0 + perim * 10000 + M_PI * 1e8),
+           1, 1e-4);
       H shrink(QX_GeometryEngine_bufferGeodetic(cell.h, nullptr, 0, -10000, 1, &s));
-      near("cell shrunk by 10 km: A - P d + 4 d^2 (relative)", area(shrink) / (a0 - perim * 10000 + 4e8), 1, 1e-3);
+      near("cell shrunk by 10 km: A - P d + 4 d^2 (relative)", area(shrink) / (a0 - perim * 10000 + 4e8), 1,
+           1e-3);
       H gone(QX_GeometryEngine_bufferGeodetic(cell.h, nullptr, 0, -100000, 1, &s));
       expect("cell shrunk by 100 km is empty", gone.g().is_empty());
       H pt(point(0, 0, wgs84));
       H none(QX_GeometryEngine_bufferGeodetic(pt.h, nullptr, 0, -5, 1, &s));
-      expect("negative buffer of a point is empty", none.g().is_empty() && none.g().kind == GeometryKind::Polygon);
+      expect("negative buffer of a point is empty",
+             none.g().is_empty() && none.g().kind == GeometryKind::Polygon);
       expect("no error " + s.message, !s.failed);
       // Each curve type buffers (the distance is geodesic; edges follow the type).
       for (int t = 1; t < 5; ++t) {
@@ -432,8 +442,9 @@ int main() {
     QX_SpatialReferenceHandle w = make_handle(wgs84);
     QX_SpatialReferenceHandle wm = make_handle(webmerc);
     QX_SpatialReferenceHandle nad27 = make_handle(spatial_reference_from_wkid(4267));
-    QX_ArrayHandle none = QX_TransformationCatalog_getTransformationsBySuitabilityWithAreaOfInterestAndIgnoreVertical(
-        w, wm, nullptr, false, &s);
+    QX_ArrayHandle none =
+        QX_TransformationCatalog_getTransformationsBySuitabilityWithAreaOfInterestAndIgnoreVertical(
+            w, wm, nullptr, false, &s);
     near("same datum: no transformation", QX_Array_getSize(none, &s), 0, 0);
     QX_Array_destroy(none, nullptr);
     // Area of interest: Kansas.
@@ -445,8 +456,9 @@ int main() {
     aoi->envelope.ymax = 40;
     aoi->spatial_reference = wgs84;
     H area(aoi);
-    QX_ArrayHandle list = QX_TransformationCatalog_getTransformationsBySuitabilityWithAreaOfInterestAndIgnoreVertical(
-        w, nad27, area.h, true, &s);
+    QX_ArrayHandle list =
+        QX_TransformationCatalog_getTransformationsBySuitabilityWithAreaOfInterestAndIgnoreVertical(
+            w, nad27, area.h, true, &s);
     const int64_t n = QX_Array_getSize(list, &s);
     expect("WGS 84 to NAD27 over Kansas: some transformations (" + std::to_string(n) + ")", n > 0);
     bool any_missing = false;
@@ -470,11 +482,13 @@ int main() {
         QX_SpatialReferenceHandle inv_in = QX_DatumTransformation_getInputSpatialReference(inv, &s);
         expect("the inverse starts in NAD27", inv_in && QX_SpatialReference_getWKID(inv_in, &s) == 4267);
         // Projecting (-98, 38) to NAD27 and back through the inverse comes home.
-        QX_GeometryHandle there = QX_GeometryEngine_projectWithTransformation(H(point(-98, 38, wgs84)).h, nad27, t, &s);
+        QX_GeometryHandle there =
+            QX_GeometryEngine_projectWithTransformation(H(point(-98, 38, wgs84)).h, nad27, t, &s);
         if (!missing && there) {
           const Vertex p = there->geometry->point;
           std::printf("     (-98, 38) WGS 84 -> NAD27 (%.8f, %.8f)\n", p.x, p.y);
-          expect("NAD27 shift in Kansas is small but real", std::fabs(p.x + 98) > 1e-6 && std::fabs(p.x + 98) < 1e-3);
+          expect("NAD27 shift in Kansas is small but real",
+                 std::fabs(p.x + 98) > 1e-6 && std::fabs(p.x + 98) < 1e-3);
           QX_GeometryHandle home = QX_GeometryEngine_projectWithTransformation(there, w, inv, &s);
           near("round trip through the inverse: lon", home->geometry->point.x, -98, 1e-7);
           near("round trip through the inverse: lat", home->geometry->point.y, 38, 1e-7);
@@ -510,7 +524,8 @@ int main() {
     expect("PROJ database still found after setting the directory", utm != nullptr && !s.failed);
     if (utm) QX_SpatialReference_destroy(utm, nullptr);
     QX_TransformationCatalog_setProjectionEngineDirectory(nullptr, &s);
-    expect("reset directory reads back as none", QX_TransformationCatalog_getProjectionEngineDirectory(&s) == nullptr);
+    expect("reset directory reads back as none",
+           QX_TransformationCatalog_getProjectionEngineDirectory(&s) == nullptr);
     QX_SpatialReference_destroy(w, nullptr);
     QX_SpatialReference_destroy(wm, nullptr);
     QX_SpatialReference_destroy(nad27, nullptr);
