@@ -375,6 +375,18 @@ def test_project_envelopes_curves_and_bare_geometries():
     assert (bare["x"], bare["y"], bare["spatialReference"]["wkid"]) == (3, 4, 3857)
 
 
+def test_projected_rings_keep_their_orientation():
+    # Lo29 (2053) counts westing and southing: the plane is mirrored, yet the
+    # exterior ring of the result still runs clockwise.
+    cell = og.Polygon({"rings": [[[29, -26], [29, -25], [30, -25], [30, -26], [29, -26]]], "spatialReference": {"wkid": 4148}})
+    for wkid in (2053, 32735):
+        ring = rings_of(cell.project({"wkid": wkid}))[0]
+        if ring[0] != ring[-1]:
+            ring.append(ring[0])
+        shoelace = sum(a[0] * b[1] - b[0] * a[1] for a, b in zip(ring, ring[1:])) / 2
+        assert shoelace < 0
+
+
 # ---- datum transformations ----
 
 KANSAS = {"xmin": -102, "ymin": 37, "xmax": -95, "ymax": 40, "spatialReference": WGS84}

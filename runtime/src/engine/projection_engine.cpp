@@ -9,6 +9,7 @@
 #include <functional>
 #include <vector>
 
+#include "engine/geos_convert.hpp"
 #include "engine/projection_transform.hpp"
 #include "errors.hpp"
 #include "handles.hpp"
@@ -90,6 +91,9 @@ GeometryPtr project_with(const Geometry& g, const SpatialReferencePtr& target,
         p.curves.clear();
         transform_vertices(steps, p.vertices);
       }
+      // A target whose axes run west or south mirrors the rings; they are
+      // turned back to the engine's orientation.
+      if (g.kind == GeometryKind::Polygon) planar::orient_rings(out->parts);
       break;
   }
   return out;
