@@ -221,6 +221,11 @@ def test_curves_are_seen_by_overlays_and_relations():
         assert (abs(x), abs(y)) == pytest.approx((0.5, math.sqrt(3) / 2), abs=1e-14)
     both = d.union(disc(1.0, 1.0, 0.0))
     assert both.calculate_area() == pytest.approx(2 * math.pi - (2 * math.pi / 3 - math.sqrt(3) / 2), rel=1e-12)
+    # distances are measured to the curves, not to their chords
+    assert d.distance_to(pt(2, 1)) == pytest.approx(math.sqrt(5) - 1, rel=1e-14)
+    assert d.distance_to(disc(1.0, 3.0, 1.0)) == pytest.approx(math.sqrt(10) - 2, rel=1e-14)
+    bez = og.Polyline({"curvePaths": [[[0, 0], {"b": [[1, 0], [0, 1], [1, 1]]}]]})
+    assert bez.distance_to(pt(0.5, 2)) == pytest.approx(1.25, rel=1e-12)
     arc = og.Polyline({"curvePaths": [[[-1, 0], {"c": [[1, 0], [0, 1]]}]]})
     middle = arc.clip(env(-0.5, -1, 0.5, 2))
     assert middle.has_curves and middle.length == pytest.approx(math.pi / 3, rel=1e-12)
