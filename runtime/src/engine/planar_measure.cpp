@@ -90,6 +90,11 @@ GeometryPtr densify(const Geometry& g, double max_segment_length) {
     for (std::size_t i = 0; i < n; ++i) {
       const SegmentView s = p.segment(i, closed);
       const double len = segment_length(s);
+      if (!std::isfinite(len)) {
+        // Nothing can be placed along a segment without a finite length.
+        q.vertices.push_back(*s.end);
+        continue;
+      }
       const double pieces = std::ceil(len / max_segment_length);
       // A segment needing more than ten million pieces is a mistake of the
       // caller, not a request to exhaust memory.

@@ -311,7 +311,8 @@ GeometryPtr generalize(const Geometry& g, double max_deviation, bool remove_dege
           const double d = point_segment_distance(vs[i], vs[0], vs[far]);
           if (d > worst) worst = d, at = i;
         }
-        if (at != 0) keep[at] = true;
+        if (at == 0) continue;  // fewer than three vertices to begin with
+        keep[at] = true;
       }
       for (std::size_t i = 0; i < n; ++i)
         if (keep[i]) q.vertices.push_back(vs[i]);
