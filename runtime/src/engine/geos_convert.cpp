@@ -768,7 +768,9 @@ void SourceIndex::restore_curves(Part& part, bool closed) const {
       v.y = y;
       return true;
     };
-    for (const Geometry* g : impl_->sources) {
+    // The operand that did the cutting usually came last.
+    for (auto it = impl_->sources.rbegin(); it != impl_->sources.rend(); ++it) {
+      const Geometry* g = *it;
       if (g->kind == GeometryKind::Envelope && !g->envelope.empty()) {
         const EnvelopeBounds& e = g->envelope;
         const Vertex c[4] = {{e.xmin, e.ymin}, {e.xmin, e.ymax}, {e.xmax, e.ymax}, {e.xmax, e.ymin}};
