@@ -53,6 +53,8 @@ namespace {
 // The point of the segment nearest to (x, y), exactly for lines and circular
 // arcs, by a search over the parameter for other curves.
 void nearest_on_segment(const SegmentView& s, double x, double y, double& bx, double& by) {
+  bx = s.start->x;
+  by = s.start->y;
   auto consider = [&](double px, double py, double& best) {
     const double d = std::hypot(px - x, py - y);
     if (d < best) best = d, bx = px, by = py;
@@ -111,7 +113,7 @@ void nearest_on(const Geometry& g, double x, double y, double& bx, double& by) {
   for (const Part& p : g.parts) {
     const std::size_t n = p.segment_count(g.closed());
     for (std::size_t i = 0; i < n; ++i) {
-      double px, py;
+      double px = x, py = y;
       nearest_on_segment(p.segment(i, g.closed()), x, y, px, py);
       const double d = std::hypot(px - x, py - y);
       if (d < best) best = d, bx = px, by = py;
