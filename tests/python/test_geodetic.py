@@ -322,6 +322,38 @@ def test_polygon_buffers_grow_and_shrink():
     assert rings_of(gone) == []
 
 
+@pytest.mark.parametrize("d", [10000, -10000, -100000])
+def test_polygon_cut_at_the_antimeridian_buffers_as_one(d):
+    # The edges along the antimeridian only cut the polygon: they do not
+    # bound it, so the two halves buffer exactly as the whole does.
+    sp = CT.ShapePreserving
+    halves = polygon(
+        [[[170, 0], [170, 10], [180, 10], [180, 0], [170, 0]], [[-180, 0], [-180, 10], [-170, 10], [-170, 0], [-180, 0]]]
+    )
+    whole = polygon([[[170, 0], [170, 10], [190, 10], [190, 0], [170, 0]]])
+    a = halves.buffer(d, unit=og.LinearUnitId.Meters, max_deviation=1, curve_type=sp)
+    b = whole.buffer(d, unit=og.LinearUnitId.Meters, max_deviation=1, curve_type=sp)
+    assert a.calculate_area(curve_type=sp) == pytest.approx(b.calculate_area(curve_type=sp), rel=1e-6)
+    assert len(rings_of(a)) == len(rings_of(b)) == 2
+
+
+@pytest.mark.parametrize("d", [10000, -10000])
+def test_polar_cap_buffers_along_its_parallel(d):
+    # The cap north of 80N, drawn as a longitude/latitude rectangle: only the
+    # parallel bounds it.  Growing or shrinking it by d changes its area by
+    # the parallel's length times d, plus the second-order term of a circle
+    # (pi d^2 times the cosine of its 10 degree radius).
+    sp = CT.ShapePreserving
+    cap = polygon([[[-180, 80], [-180, 90], [180, 90], [180, 80], [-180, 80]]])
+    area = cap.calculate_area(curve_type=sp)
+    parallel = line([[-180, 80], [180, 80]]).calculate_length(curve_type=sp)
+    out = cap.buffer(d, unit=og.LinearUnitId.Meters, max_deviation=1, curve_type=sp)
+    expected = area + parallel * d + math.pi * d * d * math.cos(math.radians(10))
+    # Chords within the 1 m deviation may cut up to 1 m times the perimeter.
+    assert out.calculate_area(curve_type=sp) == pytest.approx(expected, abs=parallel * 1.0)
+    assert max(y for r in rings_of(out) for _, y in r) == 90
+
+
 def test_buffer_of_a_line_around_the_globe():
     around = line([[-179, 0], [-90, 0], [0, 0], [90, 0], [179, 0]])
     buf = around.buffer(100, unit=og.LinearUnitId.Kilometers, max_deviation=0.01, curve_type=CT.Geodesic)

@@ -157,32 +157,58 @@ class Azimuthal {
 // edges being geodesic pieces no longer than the plan's step.
 struct Shapes {
   std::vector<LonLat> points;
-  std::vector<std::vector<LonLat>> paths;
-  std::vector<std::vector<LonLat>> rings;
+  std::vector<std::vector<LonLat>> paths;     // open lines that bound or are buffered
+  std::vector<std::vector<LonLat>> rings;     // polygon rings, for the interiors
+  std::vector<std::vector<LonLat>> outlines;  // rings that bound all round
   bool area = false;
+};
+
+// Whether the edge runs along the antimeridian or through the poles: in a
+// geographic reference such edges only cut a polygon that goes on beyond
+// them, so they bound nothing.
+bool seam(const LonLat& a, const LonLat& b) {
+  const bool on_cut = std::fabs(a.lon - b.lon) < 1e-9 && std::fabs(std::fabs(a.lon) - 180) < 1e-9;
+  const bool on_pole = std::fabs(std::fabs(a.lat) - 90) < 1e-9 && std::fabs(a.lat - b.lat) < 1e-9;
+  return on_cut || on_pole;
+}
+
+struct Followed {
+  std::vector<LonLat> pts;
+  std::vector<char> seam;  // per point: the edge leaving it is a seam
 };
 
 bool e_short(const Ellipsoid& e, const LonLat& a, const LonLat& b, double step) {
   return e.distance(a, b) < step / 2;
 }
 
-std::vector<LonLat> follow(const Frame& frame, CurveType type, const std::vector<Vertex>& verts, bool closed,
-                           double step) {
+Followed follow(const Frame& frame, CurveType type, const std::vector<Vertex>& verts, bool closed,
+                double step) {
   std::vector<std::pair<double, double>> xy;
   for (const Vertex& v : verts) xy.emplace_back(v.x, v.y);
   const std::vector<LonLat> ll = frame.to_lonlat(xy);
-  std::vector<LonLat> out;
+  Followed raw;
   const std::size_t n = ll.size();
-  if (n == 0) return out;
-  out.push_back(ll[0]);
+  if (n == 0) return raw;
+  const bool geographic = frame.geographic();
+  auto add = [&](const LonLat& p, bool on_seam) {
+    raw.pts.push_back(p);
+    raw.seam.push_back(on_seam);
+  };
   const std::size_t segs = n < 2 ? 0 : (closed ? n : n - 1);
   for (std::size_t i = 0; i < segs; ++i) {
     const std::size_t j = (i + 1) % n;
+    const bool on_seam = closed && geographic && seam(ll[i], ll[j]);
+    add(ll[i], on_seam);
     // An edge shorter than a step needs no points of its own: any curve
     // type stays far closer than the deviation to the geodesic over it.
+    if (on_seam) continue;
     if (e_short(frame.ellipsoid(), ll[i], ll[j], step)) {
-      if (j != 0) out.push_back(ll[j]);
-      continue;
+      // A straight line of the plane may still go a long way round between
+      // near (or equal) end points: its middle tells.
+      if (type != CurveType::ShapePreserving) continue;
+      const LonLat mid =
+          frame.plane().to_lonlat((xy[i].first + xy[j].first) / 2, (xy[i].second + xy[j].second) / 2);
+      if (frame.ellipsoid().distance(ll[i], mid) < step / 2) continue;
     }
     const Segment seg = type == CurveType::ShapePreserving
                             ? Segment(frame.ellipsoid(), type, ll[i], ll[j], &frame.plane(), xy[i].first,
@@ -191,17 +217,28 @@ std::vector<LonLat> follow(const Frame& frame, CurveType type, const std::vector
     const double k = std::ceil(seg.length() / step);
     if (k > 1e6) fail(kInvalidArgument, "The maximum deviation is too small for the geometry.");
     const std::vector<LonLat> pts = seg.divide(static_cast<std::size_t>(std::max(k, 1.0)));
-    for (std::size_t q = 1; q + 1 < pts.size(); ++q) out.push_back(pts[q]);
-    if (j != 0) out.push_back(ll[j]);
+    for (std::size_t q = 1; q + 1 < pts.size(); ++q) add(pts[q], false);
   }
-  // Repeated points make no edge.
-  std::vector<LonLat> clean;
-  for (const LonLat& p : out)
-    if (clean.empty() || clean.back().lon != p.lon || clean.back().lat != p.lat) clean.push_back(p);
+  if (!closed || n == 1) add(ll[n - 1], false);
+  // Repeated points make no edge; the edge leaving a run of repeats is the
+  // one leaving its last point.
+  Followed out;
+  for (std::size_t i = 0; i < raw.pts.size(); ++i) {
+    const LonLat& p = raw.pts[i];
+    if (!out.pts.empty() && out.pts.back().lon == p.lon && out.pts.back().lat == p.lat) {
+      out.seam.back() = raw.seam[i];
+      continue;
+    }
+    out.pts.push_back(p);
+    out.seam.push_back(raw.seam[i]);
+  }
   if (closed)
-    while (clean.size() > 1 && clean.back().lon == clean.front().lon && clean.back().lat == clean.front().lat)
-      clean.pop_back();
-  return clean;
+    while (out.pts.size() > 1 && out.pts.back().lon == out.pts.front().lon &&
+           out.pts.back().lat == out.pts.front().lat) {
+      out.pts.pop_back();
+      out.seam.pop_back();
+    }
+  return out;
 }
 
 Shapes shapes_of(const Geometry& g, const Frame& frame, CurveType type, double step) {
@@ -213,15 +250,36 @@ Shapes shapes_of(const Geometry& g, const Frame& frame, CurveType type, double s
   } else {
     s.area = g.kind == GeometryKind::Polygon || g.kind == GeometryKind::Envelope;
     for (const FlatPart& part : flat_parts(g)) {
-      std::vector<LonLat> pts = follow(frame, type, part.vertices, part.closed, step);
-      if (pts.size() == 1)
+      Followed f = follow(frame, type, part.vertices, part.closed, step);
+      std::vector<LonLat>& pts = f.pts;
+      if (pts.size() == 1) {
         s.points.push_back(pts[0]);
-      else if (part.closed && pts.size() >= 3)
+      } else if (part.closed && pts.size() >= 3) {
+        // The ring's boundary without its seams: open stretches between them.
+        const std::size_t n = pts.size();
+        std::size_t first_seam = n;
+        for (std::size_t i = 0; i < n; ++i)
+          if (f.seam[i]) {
+            first_seam = i;
+            break;
+          }
+        if (first_seam == n) {
+          s.outlines.push_back(pts);
+        } else {
+          std::vector<LonLat> run;
+          for (std::size_t k = 1; k <= n; ++k) {
+            const std::size_t i = (first_seam + k) % n;
+            run.push_back(pts[i]);
+            if (f.seam[i]) {
+              if (run.size() >= 2) s.paths.push_back(run);
+              run.clear();
+            }
+          }
+        }
         s.rings.push_back(std::move(pts));
-      else if (part.closed)
+      } else if (!pts.empty()) {
         s.paths.push_back(std::move(pts));
-      else if (!pts.empty())
-        s.paths.push_back(std::move(pts));
+      }
     }
   }
   return s;
@@ -348,7 +406,7 @@ std::vector<GeomPtr> pieces(const Shapes& s, const Ellipsoid& e, const Azimuthal
   };
   for (const auto& path : s.paths)
     if (path.size() >= 2) walk(path, false);
-  for (const auto& ring : s.rings)
+  for (const auto& ring : s.outlines)
     if (ring.size() >= 2) walk(ring, true);
   return out;
 }
@@ -661,7 +719,7 @@ GeometryPtr buffer_in_pieces(const Shapes& shapes, const Frame& frame, const Pla
     }
   };
   for (const auto& path : shapes.paths) stretches(path, false);
-  for (const auto& ring : shapes.rings) stretches(ring, true);
+  for (const auto& ring : shapes.outlines) stretches(ring, true);
 
   std::vector<GeomPtr> buffers;
   for (const Shapes& part : parts) {
