@@ -91,6 +91,19 @@ def test_curve_types_differ_on_long_lines():
     assert lengths[CT.ShapePreserving] > geodesic
 
 
+def test_shape_preserving_follows_the_parallel_all_round():
+    # From -180 to 180 along 80N is the whole parallel, 2 pi N cos(lat),
+    # although both ends are the same point on the ground.
+    lat = math.radians(80)
+    e2 = F * (2 - F)
+    n = A / math.sqrt(1 - e2 * math.sin(lat) ** 2)
+    parallel = line([[-180, 80], [180, 80]])
+    assert parallel.calculate_length(curve_type=CT.ShapePreserving) == pytest.approx(
+        2 * math.pi * n * math.cos(lat), abs=1e-2
+    )
+    assert parallel.calculate_length(curve_type=CT.Geodesic) == 0
+
+
 def test_length_of_a_polygon_is_its_perimeter():
     cell = polygon(CELL)
     assert cell.calculate_length(curve_type=CT.Loxodrome) == pytest.approx(

@@ -196,6 +196,13 @@ LonLat Segment::at(double t) const {
   return out;
 }
 
+double Segment::rough_length() const {
+  // Through the middle: a straight line of the plane can run a long way
+  // round between end points that lie close together.
+  const LonLat mid = at(0.5);
+  return e_.distance(start_, mid) + e_.distance(mid, end_);
+}
+
 void Segment::sample(std::size_t m, std::vector<double>& cumulative) const {
   cumulative.assign(m + 1, 0.0);
   LonLat prev = at(0);
@@ -209,7 +216,7 @@ void Segment::sample(std::size_t m, std::vector<double>& cumulative) const {
 double Segment::length() const {
   if (degenerate_) return 0;
   if (type_ == CurveType::Geodesic || type_ == CurveType::Loxodrome) return line_length_;
-  const std::size_t n = integration_pieces(e_.distance(start_, end_));
+  const std::size_t n = integration_pieces(rough_length());
   std::vector<double> coarse, fine;
   sample(n, coarse);
   sample(2 * n, fine);
@@ -220,7 +227,7 @@ double Segment::length() const {
 
 std::vector<double> Segment::equal_length_params(std::size_t n) const {
   std::vector<double> params(n + 1);
-  const std::size_t m = std::max<std::size_t>(integration_pieces(e_.distance(start_, end_)), 8 * n);
+  const std::size_t m = std::max<std::size_t>(integration_pieces(rough_length()), 8 * n);
   std::vector<double> cum;
   sample(m, cum);
   const double total = cum.back();

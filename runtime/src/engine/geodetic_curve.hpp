@@ -102,6 +102,8 @@ class Segment {
   // the geodesic and the loxodrome).
   LonLat at(double t) const;
   void use_geodesic();
+  // A lower bound of the length, good to a few percent, to size sampling.
+  double rough_length() const;
   void plane_at(double t, double& x, double& y) const;
   // Samples of the parameter with equal steps, with cumulative lengths.
   void sample(std::size_t m, std::vector<double>& cumulative) const;
