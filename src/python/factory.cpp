@@ -1,7 +1,5 @@
 #include "python/factory.hpp"
 
-#include <unistd.h>
-
 #include <string>
 
 #include "python/common.hpp"
@@ -10,6 +8,7 @@
 #include "python/point.hpp"
 #include "python/polygon.hpp"
 #include "python/polyline.hpp"
+#include "python/pyapi/args.hpp"
 #include "python/pyapi/trampoline.hpp"
 #include "python/spatial_reference.hpp"
 
@@ -17,13 +16,7 @@ namespace ostrel::py {
 
 namespace {
 
-std::string repr_text(PyObject* obj) {
-  Ref r = check(PyObject_Repr(obj));
-  Py_ssize_t n = 0;
-  const char* p = PyUnicode_AsUTF8AndSize(r.get(), &n);
-  if (!p) throw_py();
-  return std::string(p, static_cast<std::size_t>(n));
-}
+std::string repr_text(PyObject* obj) { return to_str(check(PyObject_Repr(obj)).get()); }
 
 // Membership in the dictionary's own table (a subclass's __contains__ is not asked).
 bool has_key(PyObject* dict, const char* key) { return common::dict_get(dict, key) != nullptr; }
@@ -38,17 +31,6 @@ Ref from_dict(PyObject* dict) {
   if (has_key(dict, "wkid") || has_key(dict, "wkt") || has_key(dict, "latestWkid"))
     return SpatialReference::new_object(SpatialReference::from_dict(dict));
   raise(PyExc_ValueError, "Dict missing keys to represent an Ostrel geometry: " + repr_text(dict));
-}
-
-void write_stderr(const std::string& text) {
-  const char* p = text.data();
-  size_t left = text.size();
-  while (left > 0) {
-    ssize_t n = ::write(2, p, left);
-    if (n <= 0) break;
-    p += n;
-    left -= static_cast<size_t>(n);
-  }
 }
 
 }  // namespace
@@ -84,10 +66,11 @@ PyObject* geom_factory_new(PyTypeObject*, PyObject* args, PyObject*) {
     try {
       if (PyTuple_GET_SIZE(args) != 1) raise(PyExc_TypeError, "Geometry expects 1 argument");
       return factory::geometry(PyTuple_GET_ITEM(args, 0));
-    } catch (Fatal& f) {
-      // The report is written as for every fatal error, but this constructor
-      // raises an ordinary RuntimeError instead of the panic.
-      write_stderr("ostrel_geometry panicked: " + f.message() + "\n");
+    } catch (Fatal&) {
+      // Reported as every fatal error is (its report goes to standard error),
+      // but this constructor raises an ordinary RuntimeError instead of the panic.
+      set_python_error_from_current();
+      (void)PyErr::fetch();
       raise(PyExc_RuntimeError, "In ostrel_geometry.Geometry factory new (geom_factory_new): caught panic");
     }
   });

@@ -125,6 +125,7 @@ constexpr const char* kExtendDoc =
     "Only path ends that are not shared with other paths are extended. Polylines with true\n"
     "curves are not supported yet and raise an exception.\n\n"
     "Arguments:\n"
+    "    self: the Polyline whose paths are extended.\n"
     "    extender: the Polyline to extend to.\n"
     "    extend_options: a GeometryExtendOptions flag set (default DEFAULT).\n\n"
     "Returns:\n"

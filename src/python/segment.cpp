@@ -89,7 +89,12 @@ PyObject* getter_component(PyObject* self, void* closure) {
 // ---- item access ----
 
 Py_ssize_t seg_len(PyObject* self) {
-  return static_cast<Py_ssize_t>(state(self).coord.len());
+  try {
+    return static_cast<Py_ssize_t>(read_state(self).coord.len());
+  } catch (...) {
+    set_python_error_from_current();
+    return -1;
+  }
 }
 
 Ref item_read(PyObject* self, PyObject* key) {

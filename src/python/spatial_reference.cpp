@@ -153,11 +153,7 @@ rt::SpatialReference SpatialReference::geom_sr_from_py(PyObject* value) {
   model::SpatialReference sr = from_py(value);
   std::optional<rt::SpatialReference> geom = model::to_geom_sr(std::move(sr));
   if (!geom) {
-    Ref text = check(PyObject_Str(value));
-    Py_ssize_t n = 0;
-    const char* p = PyUnicode_AsUTF8AndSize(text.get(), &n);
-    if (!p) throw_py();
-    raise(PyExc_ValueError, "Failed to convert " + std::string(p, static_cast<std::size_t>(n)) +
+    raise(PyExc_ValueError, "Failed to convert " + to_str(check(PyObject_Str(value)).get()) +
                                 " into a geometry engine spatial reference");
   }
   return std::move(*geom);

@@ -61,6 +61,24 @@ def test_factory_ignores_keywords_beside_one_positional():
     assert type(og.Geometry({"x": 1, "y": 2}, extra=1)) is og.Point
 
 
+def test_factory_turns_a_fatal_error_into_runtime_error(python_run, tmp_path):
+    # No library under sys.prefix and none at GEOMETRY_LIB_PATH: parsing text
+    # needs the runtime, and its failed load is a fatal error.
+    code = """
+    import ostrel_geometry as og
+    try:
+        og.Geometry('{"x": 1, "y": 2}')
+    except BaseException as e:
+        print(type(e).__name__, "|", e)
+    """
+    prefix = f"import sys; sys.prefix = {str(tmp_path)!r}\n"
+    r = python_run(code, prefix_code=prefix, env={"GEOMETRY_LIB_PATH": str(tmp_path / "missing.so")})
+    assert r.stdout.splitlines()[-1] == (
+        "RuntimeError | In ostrel_geometry.Geometry factory new (geom_factory_new): caught panic"
+    )
+    assert "ostrel_geometry panicked: Failed to load vaskelith library at" in r.stderr
+
+
 def test_factory_errors_of_the_readers_pass_unchanged():
     with pytest.raises(Exception, match=r"^Resolution error: 'Did not find 'y' in dict during resolution'$"):
         og.Geometry({"x": 1})

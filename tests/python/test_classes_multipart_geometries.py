@@ -164,6 +164,20 @@ def test_polyline_runtime_methods():
     assert longer.paths[0][-1].x == pytest.approx(20)
 
 
+def test_polyline_method_signatures_and_docs():
+    P = og.Polyline
+    assert P.extend.__text_signature__ == "($self, extender, extend_options=...)"
+    assert P.fraction_along.__text_signature__ == "($self, point, tolerance)"
+    assert P.with_point_along.__text_signature__ == "($self, distance)"
+    assert P.with_point_along.__doc__ is None and P.__qxc_geo.__doc__ is None
+    # the arguments listed are the polyline itself, the extender and the option flags
+    arguments, returns = P.extend.__doc__.split("Arguments:")[1].split("Returns:")
+    assert [line.split(":")[0].strip() for line in arguments.strip().splitlines()] == [
+        "self", "extender", "extend_options"]
+    assert "None" in returns
+    assert "NaN" in P.fraction_along.__doc__
+
+
 def test_multipoint():
     mp = og.MultiPoint({"points": [], "hasZ": True})
     assert (mp.is_empty, mp.has_z, mp.has_m, mp.geometry_type, mp.ids) == (True, True, False, "MultiPoint", None)

@@ -147,15 +147,25 @@ def test_writes_past_the_end_of_the_part_change_nothing():
     assert (arc.interior_x, arc.x) == (3.0, 5.0)
 
 
-def test_item_write_refuses_reentry_from_its_conversion():
+@pytest.mark.parametrize(
+    "reenter",
+    [
+        lambda c: c.x,
+        lambda c: c[1],
+        lambda c: len(c),
+        lambda c: setattr(c, "y", 5.0),
+    ],
+)
+def test_item_write_refuses_reentry_from_its_conversion(reenter):
     part = part_of([[1, 2]])
     c = part[0]
 
     class Sneaky:
         def __float__(self):
-            return c.x + 1.0  # reads the object while its item write is running
+            reenter(c)  # touches the object while its item write is running
+            return 9.0
 
-    with pytest.raises(RuntimeError):
+    with pytest.raises(RuntimeError, match="^Already (mutably )?borrowed$"):
         c[0] = Sneaky()
     assert c.x == 1.0 and str(part) == "[[1, 2]]"
     c[0] = 3
