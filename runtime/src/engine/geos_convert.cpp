@@ -182,7 +182,7 @@ std::vector<std::vector<std::size_t>> nest_rings(const std::vector<Part>& rings)
   return groups;
 }
 
-void orient_rings(std::vector<Part>& rings) {
+void orient_rings(std::vector<Part>& rings, bool group) {
   std::vector<Part> linear;
   linear.reserve(rings.size());
   bool curved = false;
@@ -195,13 +195,21 @@ void orient_rings(std::vector<Part>& rings) {
     tol = chord_tolerance(tmp);
   }
   for (const Part& r : rings) linear.push_back(curved ? linearize_part(r, true, tol) : Part{r.vertices, {}});
-  for (const auto& group : nest_rings(linear)) {
-    for (std::size_t k = 0; k < group.size(); ++k) {
-      const std::size_t i = group[k];
+  const auto groups = nest_rings(linear);
+  for (const auto& members : groups) {
+    for (std::size_t k = 0; k < members.size(); ++k) {
+      const std::size_t i = members[k];
       const double a = ring_signed_area(rings[i]);
       const bool want_clockwise = (k == 0);
       if ((want_clockwise && a > 0) || (!want_clockwise && a < 0)) rings[i] = reverse_part(rings[i], true);
     }
+  }
+  if (group) {
+    std::vector<Part> ordered;
+    ordered.reserve(rings.size());
+    for (const auto& members : groups)
+      for (std::size_t i : members) ordered.push_back(std::move(rings[i]));
+    rings = std::move(ordered);
   }
 }
 

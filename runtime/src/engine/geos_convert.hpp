@@ -80,8 +80,9 @@ GeometryPtr from_geos(const GEOSGeometry* g, const ResultSpec& spec);
 GeometryPtr empty_geometry(GeometryKind kind, bool has_z, bool has_m, SpatialReferencePtr sr);
 
 // Orients polygon rings the engine's way: exterior rings clockwise, holes
-// counter-clockwise, by nesting.  Curves are kept.
-void orient_rings(std::vector<Part>& rings);
+// counter-clockwise, by nesting.  Curves are kept.  With `group`, each
+// exterior ring is also followed by its holes.
+void orient_rings(std::vector<Part>& rings, bool group = false);
 
 // Whether (x, y) lies inside the linear ring (boundary excluded); -1 on the
 // boundary, 1 inside, 0 outside.

@@ -336,7 +336,7 @@ GeometryPtr simplify(const Geometry& g) {
       }
       GeomPtr gg = to_geos(cleaned, 0, false);
       if (GEOSisValid_r(ctx(), gg.get()) == 1) {
-        orient_rings(cleaned.parts);
+        orient_rings(cleaned.parts, true);
         return std::make_shared<Geometry>(std::move(cleaned));
       }
       GeomPtr fixed = to_geos(cleaned, 0, true);
