@@ -74,8 +74,19 @@ OperationPtr default_operation(const PJ* from, const PJ* to) {
   return op;
 }
 
+namespace {
+// Spatial references carry their text already: keys from it cost nothing
+// to make, where writing a CRS out afresh costs a good part of a projection.
+std::string key_of(const SpatialReference& sr) { return std::to_string(sr.wkid) + "\n" + sr.wkt; }
+}  // namespace
+
 OperationPtr default_operation(const SpatialReference& from, const SpatialReference& to) {
-  return default_operation(from.crs, to.crs);
+  auto key = std::make_pair("sr\n" + key_of(from), key_of(to));
+  auto& cache = operation_cache();
+  if (auto it = cache.find(key); it != cache.end()) return it->second;
+  OperationPtr op = default_operation(from.crs, to.crs);
+  cache.emplace(std::move(key), op);
+  return op;
 }
 
 PjPtr geographic_base(const SpatialReference& sr) {
@@ -87,8 +98,13 @@ PjPtr geographic_base(const SpatialReference& sr) {
 
 OperationPtr plane_to_lonlat(const SpatialReference& sr) {
   if (sr.geographic) return nullptr;
+  auto key = std::make_pair(std::string("base\n"), key_of(sr));
+  auto& cache = operation_cache();
+  if (auto it = cache.find(key); it != cache.end()) return it->second;
   PjPtr base = geographic_base(sr);
-  return default_operation(sr.crs, base.get());
+  OperationPtr op = default_operation(sr.crs, base.get());
+  cache.emplace(std::move(key), op);
+  return op;
 }
 
 void clear_operation_cache() { operation_cache().clear(); }
