@@ -153,8 +153,10 @@ class Azimuthal {
   LonLat c_;
 };
 
-// The input in longitude and latitude: lone points, paths and open rings,
-// edges being geodesic pieces no longer than the plan's step.
+// The input in longitude and latitude, its edges followed by geodesic
+// pieces: lone points; open paths (polylines, and the stretches of polygon
+// rings between seams); polygon rings whole, for their interiors; and the
+// rings without seams, which bound all round.
 struct Shapes {
   std::vector<LonLat> points;
   std::vector<std::vector<LonLat>> paths;     // open lines that bound or are buffered
@@ -199,9 +201,9 @@ Followed follow(const Frame& frame, CurveType type, const std::vector<Vertex>& v
     const std::size_t j = (i + 1) % n;
     const bool on_seam = closed && geographic && seam(ll[i], ll[j]);
     add(ll[i], on_seam);
+    if (on_seam) continue;
     // An edge shorter than a step needs no points of its own: any curve
     // type stays far closer than the deviation to the geodesic over it.
-    if (on_seam) continue;
     if (e_short(frame.ellipsoid(), ll[i], ll[j], step)) {
       // A straight line of the plane may still go a long way round between
       // near (or equal) end points: its middle tells.
