@@ -75,6 +75,22 @@ GeometryPtr overlay(const Geometry& a, const Geometry& b, Overlay op) {
       r = GEOSSymDifference_r(ctx(), ga.get(), gb.get()), name = "symmetric difference";
       break;
   }
+  if (r == nullptr) {
+    // Should GEOS give up on noding at full precision (after its own
+    // snapping attempts), a grid far below any meaningful size settles it.
+    const EnvelopeBounds ea = extent_of(a), eb = extent_of(b);
+    const double size = std::max({std::fabs(ea.xmin), std::fabs(ea.xmax), std::fabs(ea.ymin), std::fabs(ea.ymax),
+                                  std::fabs(eb.xmin), std::fabs(eb.xmax), std::fabs(eb.ymin), std::fabs(eb.ymax)});
+    const double grid = size * 1e-12;
+    if (std::isfinite(grid) && grid > 0) {
+      switch (op) {
+        case Overlay::Union: r = GEOSUnionPrec_r(ctx(), ga.get(), gb.get(), grid); break;
+        case Overlay::Intersection: r = GEOSIntersectionPrec_r(ctx(), ga.get(), gb.get(), grid); break;
+        case Overlay::Difference: r = GEOSDifferencePrec_r(ctx(), ga.get(), gb.get(), grid); break;
+        case Overlay::SymmetricDifference: r = GEOSSymDifferencePrec_r(ctx(), ga.get(), gb.get(), grid); break;
+      }
+    }
+  }
   GeomPtr result = geos::take(r, name);
   SourceIndex index;
   index.add(a);
