@@ -460,6 +460,18 @@ def test_transformations_ranked_with_missing_grids_last():
     assert inverse.get_inverse().name == first.name
 
 
+def test_vertical_systems_and_ignore_vertical():
+    # EGM96 heights to NAVD88 heights over WGS 84: only vertical steps differ.
+    a = {"wkid": 4326, "vcsWkid": 5773}
+    b = {"wkid": 4326, "vcsWkid": 5703}
+    both = projection.get_transformations(a, b)
+    assert both and {t.object_type for t in both} == {"HorizontalVertical"}
+    assert projection.get_transformations(a, b, ignore_vertical=True) == []
+    # A datum change with a vertical system on both sides, vertical steps ignored.
+    flat = projection.get_transformations({"wkid": 4326, "vcsWkid": 5703}, {"wkid": 4269, "vcsWkid": 5703}, ignore_vertical=True)
+    assert flat and {t.object_type for t in flat} == {"Geographic"}
+
+
 def test_project_with_transformation_round_trip():
     ts = [
         t
