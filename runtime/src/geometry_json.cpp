@@ -83,7 +83,15 @@ void write_curve_item(std::string& out, const Vertex& v, const Curve& c, bool ha
       const EllipticArc& a = c.arc;
       if (a.is_circular()) {
         double ix, iy;
-        arc_midpoint(a, ix, iy);
+        if (std::fabs(a.sweep) >= 2 * std::numbers::pi) {
+          // A full circle starts and ends at `v`: the opposite point is
+          // exact, where the trigonometric one is off by rounding and would
+          // move the circle a little on every round trip.
+          ix = 2 * a.cx - v.x;
+          iy = 2 * a.cy - v.y;
+        } else {
+          arc_midpoint(a, ix, iy);
+        }
         out += "{\"c\":[";
         write_coord(out, v, has_z, has_m);
         out += ',';

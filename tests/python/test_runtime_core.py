@@ -283,6 +283,7 @@ JSON_CASES = [
     {"hasM": True, "rings": [[[0, 0, 7], [0, 1, 7], [1, 1, 7], [0, 0, 7]]]},
     {"curvePaths": [[[0, 0], {"c": [[2, 0], [1, 1]]}, {"b": [[4, 0], [2.5, 1], [3.5, -1]]}]]},
     {"curveRings": [[[0, 0], [4, 0], {"a": [[0, 0], [2, 0], 0, 1, 0, 2.5, 0.5]}]]},
+    {"curveRings": [[[0, 0], {"c": [[0, 0], [2, 0]]}]]},  # a full circle keeps its opposite point exactly
     {"xmin": 0, "ymin": 20, "xmax": 10, "ymax": 30, "zmin": 1, "zmax": 2},
 ]
 
