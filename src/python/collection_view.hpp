@@ -3,20 +3,21 @@
 // class itself.
 #pragma once
 
-#include <string>
+#include <optional>
 #include <vector>
 
 #include "model/model.hpp"
+#include "python/cell_object.hpp"
 #include "python/common.hpp"
-#include "python/pyapi/args.hpp"
-#include "python/pyapi/trampoline.hpp"
-#include "python/pyapi/types.hpp"
 
 namespace ostrel::py::collection_view {
 
 // Every IndexError of both views names the container "Multipart".
 inline constexpr const char* kName = "Multipart";
 
+// Traits: Part (the model part); kTypeName, kIteratorName (null for a view
+// without an iterator), kAppend, kInsert, kRemove (signature names);
+// view_type(); wrap_part(cell); part_from_py and part_from_list.
 template <class Traits>
 struct View {
   using P = typename Traits::Part;
@@ -24,11 +25,12 @@ struct View {
   using Coll = model::DimensionedCollection<P>;
   using CollCell = model::Cell<Coll>;
 
-  static CollCell& cell_of(PyObject* self) { return unbox<CollCell>(self); }
+  static CollCell& cell_of(PyObject* self) { return cell_object::cell_of<Coll>(self); }
 
-  static uint64_t locked_len(const CollCell& cell) {
-    auto g = cell.lock();
-    return g->len();
+  // Another reference to the part at n, or nothing past the end.
+  static std::optional<PartCell> part_at(const Coll& coll, uint64_t n) {
+    if (n < coll.lines.size()) return coll.lines[n];
+    return std::nullopt;
   }
 
   // A method argument as a part with the collection's columns.
@@ -64,26 +66,15 @@ struct View {
   static Ref item_read(PyObject* self, PyObject* key) {
     int64_t i = arg_i64(key, "key");
     const CollCell& cell = cell_of(self);
-    uint64_t len = locked_len(cell);
+    uint64_t len = cell_object::locked_len(cell);
     uint64_t n = common::py_index(i, len, kName, 0);
     std::optional<PartCell> part;
     {
       auto g = cell.lock();
-      if (n < g->lines.size()) part = g->lines[n];
+      part = part_at(*g, n);
     }
     if (!part) common::gen_py_idx_err(i, len, kName);
     return Traits::wrap_part(std::move(*part));
-  }
-
-  static PyObject* subscript(PyObject* self, PyObject* key) {
-    return trampoline([&] { return item_read(self, key); });
-  }
-
-  static PyObject* sq_item(PyObject* self, Py_ssize_t i) {
-    return trampoline([&] {
-      Ref key = check(PyLong_FromSsize_t(i));
-      return item_read(self, key.get());
-    });
   }
 
   static int ass_subscript(PyObject* self, PyObject* key, PyObject* value) {
@@ -92,28 +83,11 @@ struct View {
       int64_t i = arg_i64(key, "index");
       const CollCell& cell = cell_of(self);
       PartCell part = interpret_part(cell, value);
-      uint64_t n = common::py_index(i, locked_len(cell), kName, 0);
+      uint64_t n = common::py_index(i, cell_object::locked_len(cell), kName, 0);
       auto g = cell.lock();
       // A part of other dimensions is refused and reported, as insertion does.
       (void)g->set_line(n, std::move(part));
       return 0;
-    });
-  }
-
-  static int sq_ass_item(PyObject* self, Py_ssize_t i, PyObject* value) {
-    Ref key = Ref::steal(PyLong_FromSsize_t(i));
-    if (!key) return -1;
-    return ass_subscript(self, key.get(), value);
-  }
-
-  static PyObject* str(PyObject* self) {
-    return trampoline([&] {
-      std::string out;
-      {
-        auto g = cell_of(self).lock();
-        g->write_zorvjson(out);
-      }
-      return to_py(out);
     });
   }
 
@@ -131,7 +105,7 @@ struct View {
     int64_t i = arg_i64(a[0], "index");
     const CollCell& cell = cell_of(self);
     PartCell part = interpret_part(cell, a[1]);
-    uint64_t n = common::py_index(i, locked_len(cell), kName, 1);
+    uint64_t n = common::py_index(i, cell_object::locked_len(cell), kName, 1);
     auto g = cell.lock();
     g->insert_line(n, std::move(part));
     return none();
@@ -141,7 +115,7 @@ struct View {
     auto a = match<1>({Traits::kRemove, {"index"}, 1}, args, nargs, kwnames);
     int64_t i = arg_i64(a[0], "index");
     const CollCell& cell = cell_of(self);
-    uint64_t n = common::py_index(i, locked_len(cell), kName, 0);
+    uint64_t n = common::py_index(i, cell_object::locked_len(cell), kName, 0);
     std::optional<PartCell> removed;  // released after the lock
     auto g = cell.lock();
     if (n < g->lines.size()) {
@@ -165,12 +139,31 @@ struct View {
   }
 
   static Ref clear(PyObject* self) {
-    std::vector<PartCell> parts;
+    std::vector<PartCell> parts;  // released after the lock
     {
       auto g = cell_of(self).lock();
       parts.swap(g->lines);
     }
     return none();
+  }
+
+  struct IteratorTraits {
+    using Model = Coll;
+    static constexpr const char* kIteratorName = Traits::kIteratorName;
+    static std::optional<PartCell> read(const Coll& coll, uint64_t n) { return part_at(coll, n); }
+    static Ref step(const CollCell&, PartCell part, uint64_t& position) {
+      ++position;
+      return Traits::wrap_part(std::move(part));
+    }
+  };
+  using Iterator = cell_object::LiveIterator<IteratorTraits>;
+
+  static PyTypeObject* build() {
+    static PyMethodDef* methods = cell_object::view_methods<append, insert, remove, pop, clear>();
+    getiterfunc iter = nullptr;
+    if constexpr (Traits::kIteratorName != nullptr) iter = Iterator::iter_slot;
+    return cell_object::build_view_type<Coll, item_read, ass_subscript>(
+        {Traits::kTypeName, methods, /*has_len=*/false, /*has_repr=*/true, iter});
   }
 };
 

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "model/model.hpp"
+#include "python/cell_object.hpp"
 #include "python/common.hpp"
 #include "python/pyapi/args.hpp"
 #include "python/pyapi/trampoline.hpp"
@@ -15,10 +16,8 @@
 
 namespace ostrel::py::geometry_class {
 
-template <class M>
-model::Cell<M>& cell_of(PyObject* self) {
-  return unbox<model::Cell<M>>(self);
-}
+using cell_object::cell_of;
+using cell_object::zorvjson_str;
 
 // A new object of `type` on the given cell.
 template <class M>
@@ -37,19 +36,6 @@ PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs, const 
     if (PyObject_TypeCheck(value, own_type)) return wrap<M>(type, cell_of<M>(value));
     if (PyDict_Check(value)) return wrap<M>(type, from_dict(value));
     raise(PyExc_TypeError, type_error);
-  });
-}
-
-// str() and repr(): the zorvjson text, written under the lock.
-template <class M>
-PyObject* zorvjson_str(PyObject* self) {
-  return trampoline([&] {
-    std::string out;
-    {
-      auto g = cell_of<M>(self).lock();
-      g->write_zorvjson(out);
-    }
-    return to_py(out);
   });
 }
 
