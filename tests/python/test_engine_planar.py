@@ -221,6 +221,20 @@ def test_curves_are_seen_by_overlays_and_relations():
         assert (abs(x), abs(y)) == pytest.approx((0.5, math.sqrt(3) / 2), abs=1e-14)
     both = d.union(disc(1.0, 1.0, 0.0))
     assert both.calculate_area() == pytest.approx(2 * math.pi - (2 * math.pi / 3 - math.sqrt(3) / 2), rel=1e-12)
+    # points are located on the curves themselves: on the arc is on the boundary
+    on_arc = pt(math.cos(1.0), math.sin(1.0))
+    assert (d.touches(on_arc), d.contains(on_arc), d.intersects(on_arc)) == (True, False, True)
+    assert on_arc.relate(d, "F0FFFF212") and d.relate(on_arc, "FF20F1FF2")
+    just_inside = pt(math.cos(1.0) * (1 - 1e-9), math.sin(1.0) * (1 - 1e-9))
+    assert d.contains(just_inside) and just_inside.within(d)
+    assert d.disjoint(pt(1 + 1e-7, 0.5))
+    ring_with_round_hole = og.Polygon(
+        {"curveRings": [ring(*square(-2, -2, 4)), [[1, 0], {"a": [[1, 0], [0, 0], 0, 0]}]]}
+    )
+    assert not ring_with_round_hole.contains(pt(0, 0)) and ring_with_round_hole.touches(pt(0, 1))
+    arc_path = og.Polyline({"curvePaths": [[[-1, 0], {"c": [[1, 0], [0, 1]]}]]})
+    assert arc_path.contains(pt(math.cos(2), math.sin(2))) and arc_path.touches(pt(1, 0))
+    assert og.MultiPoint({"points": [[0, 1], [5, 5]]}).crosses(arc_path)
     # distances are measured to the curves, not to their chords
     assert d.distance_to(pt(2, 1)) == pytest.approx(math.sqrt(5) - 1, rel=1e-14)
     assert d.distance_to(disc(1.0, 3.0, 1.0)) == pytest.approx(math.sqrt(10) - 2, rel=1e-14)

@@ -14,40 +14,6 @@ namespace vaskelith::planar {
 using geos::ctx;
 using geos::GeomPtr;
 
-bool relation(const Geometry& a, const Geometry& b, Relation r) {
-  GeomPtr ga = to_geos(a), gb = to_geos(b);
-  switch (r) {
-    case Relation::Contains: return geos::truth(GEOSContains_r(ctx(), ga.get(), gb.get()), "contains");
-    case Relation::Crosses: return geos::truth(GEOSCrosses_r(ctx(), ga.get(), gb.get()), "crosses");
-    case Relation::Disjoint: return geos::truth(GEOSDisjoint_r(ctx(), ga.get(), gb.get()), "disjoint");
-    case Relation::Equals:
-      // Two empty geometries of any kind are equal; an empty and a
-      // non-empty one are not.
-      if (a.is_empty() || b.is_empty()) return a.is_empty() && b.is_empty();
-      return geos::truth(GEOSEquals_r(ctx(), ga.get(), gb.get()), "equals");
-    case Relation::Intersects: return geos::truth(GEOSIntersects_r(ctx(), ga.get(), gb.get()), "intersects");
-    case Relation::Overlaps: return geos::truth(GEOSOverlaps_r(ctx(), ga.get(), gb.get()), "overlaps");
-    case Relation::Touches: return geos::truth(GEOSTouches_r(ctx(), ga.get(), gb.get()), "touches");
-    case Relation::Within: return geos::truth(GEOSWithin_r(ctx(), ga.get(), gb.get()), "within");
-  }
-  return false;
-}
-
-bool relate(const Geometry& a, const Geometry& b, const std::string& pattern) {
-  if (pattern.size() != 9)
-    fail(kInvalidArgument, "The relation must be a DE-9IM pattern of nine characters.", "Got \"" + pattern + "\".");
-  std::string normal = pattern;
-  for (char& c : normal) {
-    if (c == 't') c = 'T';
-    if (c == 'f') c = 'F';
-    if (c != 'T' && c != 'F' && c != '*' && c != '0' && c != '1' && c != '2')
-      fail(kInvalidArgument, "The relation may only hold the characters T, F, *, 0, 1 and 2.",
-           "Got \"" + pattern + "\".");
-  }
-  GeomPtr ga = to_geos(a), gb = to_geos(b);
-  return geos::truth(GEOSRelatePattern_r(ctx(), ga.get(), gb.get(), normal.c_str()), "relate");
-}
-
 namespace {
 
 // The point of the segment nearest to (x, y), exactly for lines and circular
@@ -126,6 +92,228 @@ void nearest_on(const Geometry& g, double x, double y, double& bx, double& by) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---- points against curved geometries, decided on the curves ----
+//
+// GEOS would see a point on an arc as off the chords; for a point set
+// against a curved polyline or area the DE-9IM matrix is built here from
+// each point's exact location instead.
+
+enum class Where { Interior, Boundary, Exterior };
+
+// Crossings of the ray from (px, py) towards +x with one segment.  The
+// segment is cut where its y turns, so that each piece is monotone in y and
+// counts like a straight edge under the half-open rule (y above py on one
+// end only).
+int ray_crossings(const SegmentView& s, double px, double py) {
+  auto edge = [&](double ya, double yb, auto&& x_at_y) {
+    if ((ya > py) == (yb > py)) return 0;
+    return x_at_y() > px ? 1 : 0;
+  };
+  if (s.curve->is_line()) {
+    const Vertex &a = *s.start, &b = *s.end;
+    return edge(a.y, b.y, [&] { return a.x + (py - a.y) * (b.x - a.x) / (b.y - a.y); });
+  }
+  // Parameters (in [0, 1]) where y turns.
+  std::vector<double> cuts{0.0};
+  if (s.curve->kind == SegmentKind::EllipticArc) {
+    const EllipticArc& e = s.curve->arc;
+    // y(t) = cy + sin(rot) a cos t + cos(rot) b sin t: turns where
+    // tan t = cos(rot) b / (sin(rot) a).
+    const double A = std::sin(e.rotation) * e.semi_major, B = std::cos(e.rotation) * e.semi_major * e.ratio;
+    const double t0 = std::atan2(B, A);
+    const double lo = std::min(e.start_param, e.start_param + e.sweep), hi = std::max(e.start_param, e.start_param + e.sweep);
+    for (double t = t0 + std::ceil((lo - t0) / std::numbers::pi) * std::numbers::pi; t < hi; t += std::numbers::pi) {
+      const double u = (t - e.start_param) / e.sweep;
+      if (u > 0 && u < 1) cuts.push_back(u);
+    }
+  } else {
+    // A cubic Bezier's dy/dt is quadratic.
+    const double y0 = s.start->y, y1 = s.curve->bezier.c1y, y2 = s.curve->bezier.c2y, y3 = s.end->y;
+    const double qa = -y0 + 3 * y1 - 3 * y2 + y3, qb = 2 * (y0 - 2 * y1 + y2), qc = y1 - y0;
+    if (qa != 0) {
+      const double disc = qb * qb - 4 * qa * qc;
+      if (disc >= 0) {
+        const double r = std::sqrt(disc);
+        for (double u : {(-qb - r) / (2 * qa), (-qb + r) / (2 * qa)})
+          if (u > 0 && u < 1) cuts.push_back(u);
+      }
+    } else if (qb != 0) {
+      const double u = -qc / qb;
+      if (u > 0 && u < 1) cuts.push_back(u);
+    }
+  }
+  std::sort(cuts.begin(), cuts.end());
+  cuts.push_back(1.0);
+  int count = 0;
+  for (std::size_t i = 0; i + 1 < cuts.size(); ++i) {
+    const double ua = cuts[i], ub = cuts[i + 1];
+    const Vertex va = planar::segment_point(s, ua), vb = planar::segment_point(s, ub);
+    count += edge(va.y, vb.y, [&] {
+      double lo = ua, hi = ub;
+      const bool rising = vb.y > va.y;
+      for (int k = 0; k < 80; ++k) {
+        const double mid = 0.5 * (lo + hi);
+        if ((planar::segment_point(s, mid).y > py) == rising)
+          hi = mid;
+        else
+          lo = mid;
+      }
+      return planar::segment_point(s, 0.5 * (lo + hi)).x;
+    });
+  }
+  return count;
+}
+
+Where locate(const Geometry& g, double x, double y) {
+  double bx = x, by = y;
+  nearest_on(g, x, y, bx, by);
+  const EnvelopeBounds e = extent_of(g);
+  const double eps = 1e-12 * (std::fabs(x) + std::fabs(y) + std::hypot(e.xmax - e.xmin, e.ymax - e.ymin));
+  const bool on = std::hypot(bx - x, by - y) <= eps;
+  if (g.kind == GeometryKind::Polyline) {
+    if (!on) return Where::Exterior;
+    // An end point counted an odd number of times is boundary.
+    int ends = 0;
+    for (const Part& p : g.parts) {
+      if (p.empty()) continue;
+      for (const Vertex* v : {&p.vertices.front(), &p.vertices.back()})
+        if (std::hypot(v->x - x, v->y - y) <= eps) ++ends;
+    }
+    return ends % 2 == 1 ? Where::Boundary : Where::Interior;
+  }
+  if (on) return Where::Boundary;
+  // Even-odd over all rings: the same as telling holes by nesting.
+  int crossings = 0;
+  for (const Part& p : g.parts) {
+    const std::size_t n = p.segment_count(true);
+    for (std::size_t i = 0; i < n; ++i) crossings += ray_crossings(p.segment(i, true), x, y);
+  }
+  return crossings % 2 == 1 ? Where::Interior : Where::Exterior;
+}
+
+bool is_point_set(const Geometry& g) { return g.kind == GeometryKind::Point || g.kind == GeometryKind::Multipoint; }
+
+// The DE-9IM matrix of a point set against a curved polyline or polygon.
+std::string point_matrix(const Geometry& points, const Geometry& g) {
+  bool in = false, on = false, out = false;
+  auto visit = [&](const Vertex& v) {
+    if (!std::isfinite(v.x) || !std::isfinite(v.y)) return;
+    switch (locate(g, v.x, v.y)) {
+      case Where::Interior: in = true; break;
+      case Where::Boundary: on = true; break;
+      case Where::Exterior: out = true; break;
+    }
+  };
+  if (points.kind == GeometryKind::Point)
+    visit(points.point);
+  else
+    for (const Vertex& v : points.points) visit(v);
+  std::string m = "FFFFFFFF2";
+  m[0] = in ? '0' : 'F';
+  m[1] = on ? '0' : 'F';
+  m[2] = out ? '0' : 'F';
+  const bool area = g.kind == GeometryKind::Polygon;
+  m[6] = area ? '2' : '1';  // the exterior of points meets the interior of g
+  if (area) {
+    m[7] = '1';  // no set of points covers a ring
+    return m;
+  }
+  // The line's boundary: end points counted an odd number of times.  One of
+  // them outside the point set puts the exterior of the points on it.
+  std::vector<std::pair<Vertex, int>> ends;
+  for (const Part& p : g.parts) {
+    if (p.empty()) continue;
+    for (const Vertex* v : {&p.vertices.front(), &p.vertices.back()}) {
+      auto it = std::find_if(ends.begin(), ends.end(), [&](const auto& e) { return e.first.x == v->x && e.first.y == v->y; });
+      if (it == ends.end())
+        ends.push_back({*v, 1});
+      else
+        ++it->second;
+    }
+  }
+  auto in_points = [&](const Vertex& v) {
+    if (points.kind == GeometryKind::Point) return points.point.x == v.x && points.point.y == v.y;
+    for (const Vertex& q : points.points)
+      if (q.x == v.x && q.y == v.y) return true;
+    return false;
+  };
+  m[7] = 'F';
+  for (const auto& [v, count] : ends)
+    if (count % 2 == 1 && !in_points(v)) m[7] = '0';
+  return m;
+}
+
+std::string transposed(const std::string& m) {
+  return std::string{m[0], m[3], m[6], m[1], m[4], m[7], m[2], m[5], m[8]};
+}
+
+// The exact matrix when one operand is a point set and the other a curved
+// polyline or polygon; empty otherwise.
+std::string exact_matrix(const Geometry& a, const Geometry& b) {
+  auto curved = [](const Geometry& g) { return g.is_multipart() && g.has_curves() && !g.is_empty(); };
+  if (is_point_set(a) && !a.is_empty() && curved(b)) return point_matrix(a, b);
+  if (is_point_set(b) && !b.is_empty() && curved(a)) return transposed(point_matrix(b, a));
+  return {};
+}
+
+bool matches(const std::string& matrix, const char* pattern) {
+  return geos::truth(GEOSRelatePatternMatch_r(ctx(), matrix.c_str(), pattern), "relate");
+}
+
+}  // namespace
+
+bool relation(const Geometry& a, const Geometry& b, Relation r) {
+  const std::string m = exact_matrix(a, b);
+  if (!m.empty()) {
+    const int da = dimension(a.kind), db = dimension(b.kind);
+    switch (r) {
+      case Relation::Contains: return matches(m, "T*****FF*");
+      case Relation::Within: return matches(m, "T*F**F***");
+      case Relation::Disjoint: return matches(m, "FF*FF****");
+      case Relation::Intersects: return !matches(m, "FF*FF****");
+      case Relation::Touches: return matches(m, "FT*******") || matches(m, "F**T*****") || matches(m, "F***T****");
+      case Relation::Crosses: return da < db ? matches(m, "T*T******") : matches(m, "T*****T**");
+      case Relation::Overlaps: return false;  // never between different dimensions
+      case Relation::Equals: return false;
+    }
+  }
+  GeomPtr ga = to_geos(a), gb = to_geos(b);
+  switch (r) {
+    case Relation::Contains: return geos::truth(GEOSContains_r(ctx(), ga.get(), gb.get()), "contains");
+    case Relation::Crosses: return geos::truth(GEOSCrosses_r(ctx(), ga.get(), gb.get()), "crosses");
+    case Relation::Disjoint: return geos::truth(GEOSDisjoint_r(ctx(), ga.get(), gb.get()), "disjoint");
+    case Relation::Equals:
+      // Two empty geometries of any kind are equal; an empty and a
+      // non-empty one are not.
+      if (a.is_empty() || b.is_empty()) return a.is_empty() && b.is_empty();
+      return geos::truth(GEOSEquals_r(ctx(), ga.get(), gb.get()), "equals");
+    case Relation::Intersects: return geos::truth(GEOSIntersects_r(ctx(), ga.get(), gb.get()), "intersects");
+    case Relation::Overlaps: return geos::truth(GEOSOverlaps_r(ctx(), ga.get(), gb.get()), "overlaps");
+    case Relation::Touches: return geos::truth(GEOSTouches_r(ctx(), ga.get(), gb.get()), "touches");
+    case Relation::Within: return geos::truth(GEOSWithin_r(ctx(), ga.get(), gb.get()), "within");
+  }
+  return false;
+}
+
+bool relate(const Geometry& a, const Geometry& b, const std::string& pattern) {
+  if (pattern.size() != 9)
+    fail(kInvalidArgument, "The relation must be a DE-9IM pattern of nine characters.", "Got \"" + pattern + "\".");
+  std::string normal = pattern;
+  for (char& c : normal) {
+    if (c == 't') c = 'T';
+    if (c == 'f') c = 'F';
+    if (c != 'T' && c != 'F' && c != '*' && c != '0' && c != '1' && c != '2')
+      fail(kInvalidArgument, "The relation may only hold the characters T, F, *, 0, 1 and 2.",
+           "Got \"" + pattern + "\".");
+  }
+  const std::string m = exact_matrix(a, b);
+  if (!m.empty()) return matches(m, normal.c_str());
+  GeomPtr ga = to_geos(a), gb = to_geos(b);
+  return geos::truth(GEOSRelatePattern_r(ctx(), ga.get(), gb.get(), normal.c_str()), "relate");
+}
 
 double distance(const Geometry& a, const Geometry& b) {
   // No distance separates an empty geometry from anything.
