@@ -259,6 +259,20 @@ std::string exact_matrix(const Geometry& a, const Geometry& b) {
   return {};
 }
 
+// A GEOS predicate on the operands as given; only when GEOS cannot decide
+// on them (self-intersecting rings) are they made valid first.  Checking
+// validity up front would cost more than most predicates.
+template <class F>
+bool predicate(const Geometry& a, const Geometry& b, F&& test) {
+  {
+    GeomPtr ga = to_geos(a, 0, false), gb = to_geos(b, 0, false);
+    const char answer = test(ga.get(), gb.get());
+    if (answer != 2) return answer == 1;
+  }
+  GeomPtr ga = to_geos(a), gb = to_geos(b);
+  return geos::truth(test(ga.get(), gb.get()), "a spatial relation");
+}
+
 bool matches(const std::string& matrix, const char* pattern) {
   return geos::truth(GEOSRelatePatternMatch_r(ctx(), matrix.c_str(), pattern), "relate");
 }
@@ -280,21 +294,24 @@ bool relation(const Geometry& a, const Geometry& b, Relation r) {
       case Relation::Equals: return false;
     }
   }
-  GeomPtr ga = to_geos(a), gb = to_geos(b);
-  switch (r) {
-    case Relation::Contains: return geos::truth(GEOSContains_r(ctx(), ga.get(), gb.get()), "contains");
-    case Relation::Crosses: return geos::truth(GEOSCrosses_r(ctx(), ga.get(), gb.get()), "crosses");
-    case Relation::Disjoint: return geos::truth(GEOSDisjoint_r(ctx(), ga.get(), gb.get()), "disjoint");
-    case Relation::Equals:
-      // Two empty geometries of any kind are equal; an empty and a
-      // non-empty one are not.
-      if (a.is_empty() || b.is_empty()) return a.is_empty() && b.is_empty();
-      return geos::truth(GEOSEquals_r(ctx(), ga.get(), gb.get()), "equals");
-    case Relation::Intersects: return geos::truth(GEOSIntersects_r(ctx(), ga.get(), gb.get()), "intersects");
-    case Relation::Overlaps: return geos::truth(GEOSOverlaps_r(ctx(), ga.get(), gb.get()), "overlaps");
-    case Relation::Touches: return geos::truth(GEOSTouches_r(ctx(), ga.get(), gb.get()), "touches");
-    case Relation::Within: return geos::truth(GEOSWithin_r(ctx(), ga.get(), gb.get()), "within");
+  if (r == Relation::Equals && (a.is_empty() || b.is_empty())) {
+    // Two empty geometries of any kind are equal; an empty and a non-empty
+    // one are not.
+    return a.is_empty() && b.is_empty();
   }
+  return predicate(a, b, [r](const GEOSGeometry* x, const GEOSGeometry* y) -> char {
+    switch (r) {
+      case Relation::Contains: return GEOSContains_r(ctx(), x, y);
+      case Relation::Crosses: return GEOSCrosses_r(ctx(), x, y);
+      case Relation::Disjoint: return GEOSDisjoint_r(ctx(), x, y);
+      case Relation::Equals: return GEOSEquals_r(ctx(), x, y);
+      case Relation::Intersects: return GEOSIntersects_r(ctx(), x, y);
+      case Relation::Overlaps: return GEOSOverlaps_r(ctx(), x, y);
+      case Relation::Touches: return GEOSTouches_r(ctx(), x, y);
+      case Relation::Within: return GEOSWithin_r(ctx(), x, y);
+    }
+    return 2;
+  });
   return false;
 }
 
@@ -311,8 +328,9 @@ bool relate(const Geometry& a, const Geometry& b, const std::string& pattern) {
   }
   const std::string m = exact_matrix(a, b);
   if (!m.empty()) return matches(m, normal.c_str());
-  GeomPtr ga = to_geos(a), gb = to_geos(b);
-  return geos::truth(GEOSRelatePattern_r(ctx(), ga.get(), gb.get(), normal.c_str()), "relate");
+  return predicate(a, b, [&normal](const GEOSGeometry* x, const GEOSGeometry* y) {
+    return GEOSRelatePattern_r(ctx(), x, y, normal.c_str());
+  });
 }
 
 double distance(const Geometry& a, const Geometry& b) {
