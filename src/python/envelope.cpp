@@ -93,22 +93,6 @@ int set_id(PyObject* self, PyObject* value, void* closure) {
   });
 }
 
-enum Flag : intptr_t { kHasZ, kHasM, kIsEmpty };
-
-PyObject* get_flag(PyObject* self, void* closure) {
-  return trampoline([&] {
-    auto f = static_cast<Flag>(reinterpret_cast<intptr_t>(closure));
-    return gc::read_locked<ZorvGeometryEnvelope>(self, [f](const ZorvGeometryEnvelope& e) {
-      switch (f) {
-        case kHasZ: return e.zmin.has_value();
-        case kHasM: return e.mmin.has_value();
-        case kIsEmpty: return e.is_empty();
-      }
-      return false;
-    });
-  });
-}
-
 PyObject* get_type_name(PyObject*, void*) { return PyUnicode_FromString("Envelope"); }
 
 #define FIELD(name, id) {name, get_field, set_field, nullptr, reinterpret_cast<void*>(id)}
@@ -117,9 +101,9 @@ PyGetSetDef envelope_getset[] = {
     FIELD("zmin", kZmin), FIELD("zmax", kZmax), FIELD("mmin", kMmin), FIELD("mmax", kMmax),
     {"idmin", get_id, set_id, nullptr, reinterpret_cast<void*>(kIdmin)},
     {"idmax", get_id, set_id, nullptr, reinterpret_cast<void*>(kIdmax)},
-    {"has_z", get_flag, nullptr, nullptr, reinterpret_cast<void*>(kHasZ)},
-    {"has_m", get_flag, nullptr, nullptr, reinterpret_cast<void*>(kHasM)},
-    {"is_empty", get_flag, nullptr, nullptr, reinterpret_cast<void*>(kIsEmpty)},
+    {"has_z", gc::get_flag<ZorvGeometryEnvelope>, nullptr, nullptr, gc::flag(gc::kHasZ)},
+    {"has_m", gc::get_flag<ZorvGeometryEnvelope>, nullptr, nullptr, gc::flag(gc::kHasM)},
+    {"is_empty", gc::get_flag<ZorvGeometryEnvelope>, nullptr, nullptr, gc::flag(gc::kIsEmpty)},
     {"spatial_reference", gc::get_spatial_reference<ZorvGeometryEnvelope>,
      gc::set_spatial_reference<ZorvGeometryEnvelope>, nullptr, nullptr},
     {"geometry_type", get_type_name, nullptr, nullptr, nullptr},
@@ -132,28 +116,13 @@ PyMethodDef envelope_methods[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
-PyTypeObject* build() {
-  static PyType_Slot slots[] = {
-      {Py_tp_new, reinterpret_cast<void*>(envelope_new)},
-      {Py_tp_dealloc, reinterpret_cast<void*>(boxed_dealloc<Envelope::CellT>)},
-      {Py_tp_doc, const_cast<char*>("Envelope(point)\n--\n\n")},
-      {Py_tp_getset, envelope_getset},
-      {Py_tp_methods, envelope_methods},
-      {Py_tp_str, reinterpret_cast<void*>(gc::zorvjson_str<ZorvGeometryEnvelope>)},
-      {Py_tp_repr, reinterpret_cast<void*>(gc::zorvjson_str<ZorvGeometryEnvelope>)},
-      {0, nullptr},
-  };
-  static PyType_Spec spec = {"ostrel_geometry.Envelope", sizeof(Boxed<Envelope::CellT>), 0,
-                             Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE, slots};
-  return build_type(&spec, Geometry::type());
-}
-
 Registrar reg("ostrel_geometry", "Envelope", &Envelope::type);
 
 }  // namespace
 
 PyTypeObject* Envelope::type() {
-  static PyTypeObject* t = build();
+  static PyTypeObject* t = gc::build_type_of<ZorvGeometryEnvelope>(
+      {"ostrel_geometry.Envelope", "Envelope(point)\n--\n\n", envelope_new, envelope_getset, envelope_methods});
   return t;
 }
 

@@ -8,6 +8,7 @@
 #include "model/model.hpp"
 #include "python/cell_object.hpp"
 #include "python/common.hpp"
+#include "python/geometry.hpp"
 #include "python/pyapi/args.hpp"
 #include "python/pyapi/trampoline.hpp"
 #include "python/pyapi/types.hpp"
@@ -108,5 +109,108 @@ Ref read_locked(PyObject* self, Read read) {
 }
 
 inline PyObject* getter_none(PyObject*, void*) { return Py_NewRef(Py_None); }
+
+// ---- dimensions and emptiness ----
+
+template <class M>
+bool has_z(const M& g) {
+  return g.has_z();
+}
+template <class M>
+bool has_m(const M& g) {
+  return g.has_m();
+}
+// A point has no dimension rule: a present value is what counts.
+inline bool has_z(const model::ZorvGeometryPoint& p) { return p.z.has_value(); }
+inline bool has_m(const model::ZorvGeometryPoint& p) { return p.m.has_value(); }
+// An envelope answers by the lower end of each range alone.
+inline bool has_z(const model::ZorvGeometryEnvelope& e) { return e.zmin.has_value(); }
+inline bool has_m(const model::ZorvGeometryEnvelope& e) { return e.mmin.has_value(); }
+
+// The closure of a flag property.
+enum Flag : intptr_t { kHasZ, kHasM, kIsEmpty };
+inline void* flag(Flag f) { return reinterpret_cast<void*>(f); }
+
+template <class M>
+PyObject* get_flag(PyObject* self, void* closure) {
+  return trampoline([&] {
+    auto f = static_cast<Flag>(reinterpret_cast<intptr_t>(closure));
+    return read_locked<M>(self, [f](const M& g) {
+      switch (f) {
+        case kHasZ: return has_z(g);
+        case kHasM: return has_m(g);
+        case kIsEmpty: return g.is_empty();
+      }
+      return false;
+    });
+  });
+}
+
+template <class M>
+bool read_flag(PyObject* self, Flag f) {
+  auto g = cell_of<M>(self).lock();
+  return f == kHasZ ? has_z(*g) : has_m(*g);
+}
+
+// ---- the live views of a geometry's parts ----
+
+// A new view (Multipart, CurveMultipart or Part) sharing the model's
+// collection or part `Member`.
+template <class M, auto Member, class View>
+PyObject* get_parts(PyObject* self, void*) {
+  return trampoline([&] {
+    auto parts = [&] {
+      auto g = cell_of<M>(self).lock();
+      return (*g).*Member;
+    }();
+    return View::wrap(std::move(parts));
+  });
+}
+
+// Replaces a collection or part through the model's setter `Set`, which
+// refuses other dimensions.  The geometry's has_z and has_m are read first,
+// each under its own lock, for a list value read into a new collection; a
+// view value is shared as it is.
+template <class M, class View, auto Set>
+int set_parts(PyObject* self, PyObject* value, void*) {
+  return trampoline_int([&] {
+    if (!value) refuse_delete();
+    bool z = read_flag<M>(self, kHasZ);
+    bool m = read_flag<M>(self, kHasM);
+    auto parts = View::from_py(value, z, m);
+    auto g = cell_of<M>(self).lock();
+    ((*g).*Set)(std::move(parts));
+    return 0;
+  });
+}
+
+// ---- the class ----
+
+// What sets one geometry class apart from the others.
+struct GeometryClass {
+  const char* name;  // dotted, with static storage
+  const char* doc;   // the text signature
+  newfunc tp_new;
+  PyGetSetDef* getset;   // with static storage
+  PyMethodDef* methods;  // with static storage
+};
+
+// A subclass of Geometry whose instances hold a Cell<M>; str() and repr()
+// give its zorvjson text.  Python code may subclass it.
+template <class M>
+PyTypeObject* build_type_of(const GeometryClass& c) {
+  PyType_Slot slots[] = {
+      {Py_tp_new, reinterpret_cast<void*>(c.tp_new)},
+      {Py_tp_dealloc, reinterpret_cast<void*>(boxed_dealloc<model::Cell<M>>)},
+      {Py_tp_doc, const_cast<char*>(c.doc)},
+      {Py_tp_getset, c.getset},
+      {Py_tp_methods, c.methods},
+      {Py_tp_str, reinterpret_cast<void*>(zorvjson_str<M>)},
+      {Py_tp_repr, reinterpret_cast<void*>(zorvjson_str<M>)},
+      {0, nullptr},
+  };
+  PyType_Spec spec = {c.name, sizeof(Boxed<model::Cell<M>>), 0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE, slots};
+  return build_type(&spec, Geometry::type());
+}
 
 }  // namespace ostrel::py::geometry_class

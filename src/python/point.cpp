@@ -53,22 +53,6 @@ int set_coord(PyObject* self, PyObject* value, void* closure) {
   });
 }
 
-enum Flag : intptr_t { kHasZ, kHasM, kIsEmpty };
-
-PyObject* get_flag(PyObject* self, void* closure) {
-  return trampoline([&] {
-    auto f = static_cast<Flag>(reinterpret_cast<intptr_t>(closure));
-    return gc::read_locked<ZorvGeometryPoint>(self, [f](const ZorvGeometryPoint& p) {
-      switch (f) {
-        case kHasZ: return p.z.has_value();
-        case kHasM: return p.m.has_value();
-        case kIsEmpty: return p.is_empty();
-      }
-      return false;
-    });
-  });
-}
-
 PyObject* get_type_name(PyObject*, void*) { return PyUnicode_FromString("Point"); }
 
 PyGetSetDef point_getset[] = {
@@ -76,10 +60,10 @@ PyGetSetDef point_getset[] = {
     {"y", get_coord, set_coord, nullptr, reinterpret_cast<void*>(kY)},
     {"z", get_coord, set_coord, nullptr, reinterpret_cast<void*>(kZ)},
     {"m", get_coord, set_coord, nullptr, reinterpret_cast<void*>(kM)},
-    {"has_z", get_flag, nullptr, nullptr, reinterpret_cast<void*>(kHasZ)},
-    {"has_m", get_flag, nullptr, nullptr, reinterpret_cast<void*>(kHasM)},
-    {"hasM", get_flag, nullptr, nullptr, reinterpret_cast<void*>(kHasM)},
-    {"is_empty", get_flag, nullptr, nullptr, reinterpret_cast<void*>(kIsEmpty)},
+    {"has_z", gc::get_flag<ZorvGeometryPoint>, nullptr, nullptr, gc::flag(gc::kHasZ)},
+    {"has_m", gc::get_flag<ZorvGeometryPoint>, nullptr, nullptr, gc::flag(gc::kHasM)},
+    {"hasM", gc::get_flag<ZorvGeometryPoint>, nullptr, nullptr, gc::flag(gc::kHasM)},
+    {"is_empty", gc::get_flag<ZorvGeometryPoint>, nullptr, nullptr, gc::flag(gc::kIsEmpty)},
     {"id", gc::getter_none, nullptr, nullptr, nullptr},
     {"spatial_reference", gc::get_spatial_reference<ZorvGeometryPoint>, gc::set_spatial_reference<ZorvGeometryPoint>,
      nullptr, nullptr},
@@ -93,28 +77,13 @@ PyMethodDef point_methods[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
-PyTypeObject* build() {
-  static PyType_Slot slots[] = {
-      {Py_tp_new, reinterpret_cast<void*>(point_new)},
-      {Py_tp_dealloc, reinterpret_cast<void*>(boxed_dealloc<Point::CellT>)},
-      {Py_tp_doc, const_cast<char*>("Point(point)\n--\n\n")},
-      {Py_tp_getset, point_getset},
-      {Py_tp_methods, point_methods},
-      {Py_tp_str, reinterpret_cast<void*>(gc::zorvjson_str<ZorvGeometryPoint>)},
-      {Py_tp_repr, reinterpret_cast<void*>(gc::zorvjson_str<ZorvGeometryPoint>)},
-      {0, nullptr},
-  };
-  static PyType_Spec spec = {"ostrel_geometry.Point", sizeof(Boxed<Point::CellT>), 0,
-                             Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE, slots};
-  return build_type(&spec, Geometry::type());
-}
-
 Registrar reg("ostrel_geometry", "Point", &Point::type);
 
 }  // namespace
 
 PyTypeObject* Point::type() {
-  static PyTypeObject* t = build();
+  static PyTypeObject* t = gc::build_type_of<ZorvGeometryPoint>(
+      {"ostrel_geometry.Point", "Point(point)\n--\n\n", point_new, point_getset, point_methods});
   return t;
 }
 

@@ -19,71 +19,6 @@ PyObject* polygon_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
                                             &Polygon::from_dict, "Polygon from_py expects a Polygon object or a dict");
 }
 
-PyObject* get_rings(PyObject* self, void*) {
-  return trampoline([&] {
-    auto rings = [&] {
-      auto g = gc::cell_of<ZorvGeometryPolygon>(self).lock();
-      return g->rings;
-    }();
-    return Multipart::wrap(std::move(rings));
-  });
-}
-
-PyObject* get_curve_rings(PyObject* self, void*) {
-  return trampoline([&] {
-    auto rings = [&] {
-      auto g = gc::cell_of<ZorvGeometryPolygon>(self).lock();
-      return g->curve_rings;
-    }();
-    return CurveMultipart::wrap(std::move(rings));
-  });
-}
-
-bool locked_flag(PyObject* self, bool z) {
-  auto g = gc::cell_of<ZorvGeometryPolygon>(self).lock();
-  return z ? g->has_z() : g->has_m();
-}
-
-int set_rings(PyObject* self, PyObject* value, void*) {
-  return trampoline_int([&] {
-    if (!value) refuse_delete();
-    bool has_z = locked_flag(self, true);
-    bool has_m = locked_flag(self, false);
-    Multipart::CollCell rings = Multipart::from_py(value, has_z, has_m);
-    auto g = gc::cell_of<ZorvGeometryPolygon>(self).lock();
-    g->set_rings(std::move(rings));
-    return 0;
-  });
-}
-
-int set_curve_rings(PyObject* self, PyObject* value, void*) {
-  return trampoline_int([&] {
-    if (!value) refuse_delete();
-    bool has_z = locked_flag(self, true);
-    bool has_m = locked_flag(self, false);
-    CurveMultipart::CollCell rings = CurveMultipart::from_py(value, has_z, has_m);
-    auto g = gc::cell_of<ZorvGeometryPolygon>(self).lock();
-    g->set_curve_rings(std::move(rings));
-    return 0;
-  });
-}
-
-enum Flag : intptr_t { kHasZ, kHasM, kIsEmpty };
-
-PyObject* get_flag(PyObject* self, void* closure) {
-  return trampoline([&] {
-    auto f = static_cast<Flag>(reinterpret_cast<intptr_t>(closure));
-    return gc::read_locked<ZorvGeometryPolygon>(self, [f](const ZorvGeometryPolygon& p) {
-      switch (f) {
-        case kHasZ: return p.has_z();
-        case kHasM: return p.has_m();
-        case kIsEmpty: return p.is_empty();
-      }
-      return false;
-    });
-  });
-}
-
 PyObject* get_polyline(PyObject* self, void*) {
   return trampoline([&] {
     rt::Polyline polyline = [&] {
@@ -104,11 +39,13 @@ Ref label_point(PyObject* self) {
 PyObject* is_polygon(PyObject*, PyObject*) { return Py_NewRef(Py_True); }
 
 PyGetSetDef polygon_getset[] = {
-    {"rings", get_rings, set_rings, nullptr, nullptr},
-    {"curve_rings", get_curve_rings, set_curve_rings, nullptr, nullptr},
-    {"has_z", get_flag, nullptr, nullptr, reinterpret_cast<void*>(kHasZ)},
-    {"has_m", get_flag, nullptr, nullptr, reinterpret_cast<void*>(kHasM)},
-    {"is_empty", get_flag, nullptr, nullptr, reinterpret_cast<void*>(kIsEmpty)},
+    {"rings", gc::get_parts<ZorvGeometryPolygon, &ZorvGeometryPolygon::rings, Multipart>,
+     gc::set_parts<ZorvGeometryPolygon, Multipart, &ZorvGeometryPolygon::set_rings>, nullptr, nullptr},
+    {"curve_rings", gc::get_parts<ZorvGeometryPolygon, &ZorvGeometryPolygon::curve_rings, CurveMultipart>,
+     gc::set_parts<ZorvGeometryPolygon, CurveMultipart, &ZorvGeometryPolygon::set_curve_rings>, nullptr, nullptr},
+    {"has_z", gc::get_flag<ZorvGeometryPolygon>, nullptr, nullptr, gc::flag(gc::kHasZ)},
+    {"has_m", gc::get_flag<ZorvGeometryPolygon>, nullptr, nullptr, gc::flag(gc::kHasM)},
+    {"is_empty", gc::get_flag<ZorvGeometryPolygon>, nullptr, nullptr, gc::flag(gc::kIsEmpty)},
     {"spatial_reference", gc::get_spatial_reference<ZorvGeometryPolygon>,
      gc::set_spatial_reference<ZorvGeometryPolygon>, nullptr, nullptr},
     {"JSON", gc::get_json<ZorvGeometryPolygon>, nullptr, nullptr, nullptr},
@@ -125,28 +62,13 @@ PyMethodDef polygon_methods[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
-PyTypeObject* build() {
-  static PyType_Slot slots[] = {
-      {Py_tp_new, reinterpret_cast<void*>(polygon_new)},
-      {Py_tp_dealloc, reinterpret_cast<void*>(boxed_dealloc<Polygon::CellT>)},
-      {Py_tp_doc, const_cast<char*>("Polygon(polygon)\n--\n\n")},
-      {Py_tp_getset, polygon_getset},
-      {Py_tp_methods, polygon_methods},
-      {Py_tp_str, reinterpret_cast<void*>(gc::zorvjson_str<ZorvGeometryPolygon>)},
-      {Py_tp_repr, reinterpret_cast<void*>(gc::zorvjson_str<ZorvGeometryPolygon>)},
-      {0, nullptr},
-  };
-  static PyType_Spec spec = {"ostrel_geometry.Polygon", sizeof(Boxed<Polygon::CellT>), 0,
-                             Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE, slots};
-  return build_type(&spec, Geometry::type());
-}
-
 Registrar reg("ostrel_geometry", "Polygon", &Polygon::type);
 
 }  // namespace
 
 PyTypeObject* Polygon::type() {
-  static PyTypeObject* t = build();
+  static PyTypeObject* t = gc::build_type_of<ZorvGeometryPolygon>(
+      {"ostrel_geometry.Polygon", "Polygon(polygon)\n--\n\n", polygon_new, polygon_getset, polygon_methods});
   return t;
 }
 

@@ -20,71 +20,6 @@ PyObject* polyline_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
                                              "Polyline from_py expects a Polyline object or a dict");
 }
 
-PyObject* get_paths(PyObject* self, void*) {
-  return trampoline([&] {
-    auto paths = [&] {
-      auto g = gc::cell_of<ZorvGeometryPolyline>(self).lock();
-      return g->paths;
-    }();
-    return Multipart::wrap(std::move(paths));
-  });
-}
-
-PyObject* get_curve_paths(PyObject* self, void*) {
-  return trampoline([&] {
-    auto paths = [&] {
-      auto g = gc::cell_of<ZorvGeometryPolyline>(self).lock();
-      return g->curve_paths;
-    }();
-    return CurveMultipart::wrap(std::move(paths));
-  });
-}
-
-bool locked_flag(PyObject* self, bool z) {
-  auto g = gc::cell_of<ZorvGeometryPolyline>(self).lock();
-  return z ? g->has_z() : g->has_m();
-}
-
-int set_paths(PyObject* self, PyObject* value, void*) {
-  return trampoline_int([&] {
-    if (!value) refuse_delete();
-    bool has_z = locked_flag(self, true);
-    bool has_m = locked_flag(self, false);
-    Multipart::CollCell paths = Multipart::from_py(value, has_z, has_m);
-    auto g = gc::cell_of<ZorvGeometryPolyline>(self).lock();
-    g->set_paths(std::move(paths));
-    return 0;
-  });
-}
-
-int set_curve_paths(PyObject* self, PyObject* value, void*) {
-  return trampoline_int([&] {
-    if (!value) refuse_delete();
-    bool has_z = locked_flag(self, true);
-    bool has_m = locked_flag(self, false);
-    CurveMultipart::CollCell paths = CurveMultipart::from_py(value, has_z, has_m);
-    auto g = gc::cell_of<ZorvGeometryPolyline>(self).lock();
-    g->set_curve_paths(std::move(paths));
-    return 0;
-  });
-}
-
-enum Flag : intptr_t { kHasZ, kHasM, kIsEmpty };
-
-PyObject* get_flag(PyObject* self, void* closure) {
-  return trampoline([&] {
-    auto f = static_cast<Flag>(reinterpret_cast<intptr_t>(closure));
-    return gc::read_locked<ZorvGeometryPolyline>(self, [f](const ZorvGeometryPolyline& p) {
-      switch (f) {
-        case kHasZ: return p.has_z();
-        case kHasM: return p.has_m();
-        case kIsEmpty: return p.is_empty();
-      }
-      return false;
-    });
-  });
-}
-
 PyObject* get_type_name(PyObject*, void*) { return PyUnicode_FromString("Polyline"); }
 
 Ref extend(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
@@ -140,11 +75,13 @@ constexpr const char* kFractionAlongDoc =
     "Otherwise NaN is returned. True curves are supported.";
 
 PyGetSetDef polyline_getset[] = {
-    {"paths", get_paths, set_paths, nullptr, nullptr},
-    {"curve_paths", get_curve_paths, set_curve_paths, nullptr, nullptr},
-    {"has_z", get_flag, nullptr, nullptr, reinterpret_cast<void*>(kHasZ)},
-    {"has_m", get_flag, nullptr, nullptr, reinterpret_cast<void*>(kHasM)},
-    {"is_empty", get_flag, nullptr, nullptr, reinterpret_cast<void*>(kIsEmpty)},
+    {"paths", gc::get_parts<ZorvGeometryPolyline, &ZorvGeometryPolyline::paths, Multipart>,
+     gc::set_parts<ZorvGeometryPolyline, Multipart, &ZorvGeometryPolyline::set_paths>, nullptr, nullptr},
+    {"curve_paths", gc::get_parts<ZorvGeometryPolyline, &ZorvGeometryPolyline::curve_paths, CurveMultipart>,
+     gc::set_parts<ZorvGeometryPolyline, CurveMultipart, &ZorvGeometryPolyline::set_curve_paths>, nullptr, nullptr},
+    {"has_z", gc::get_flag<ZorvGeometryPolyline>, nullptr, nullptr, gc::flag(gc::kHasZ)},
+    {"has_m", gc::get_flag<ZorvGeometryPolyline>, nullptr, nullptr, gc::flag(gc::kHasM)},
+    {"is_empty", gc::get_flag<ZorvGeometryPolyline>, nullptr, nullptr, gc::flag(gc::kIsEmpty)},
     {"JSON", gc::get_json<ZorvGeometryPolyline>, nullptr, nullptr, nullptr},
     {"spatial_reference", gc::get_spatial_reference<ZorvGeometryPolyline>,
      gc::set_spatial_reference<ZorvGeometryPolyline>, nullptr, nullptr},
@@ -162,28 +99,13 @@ PyMethodDef polyline_methods[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
-PyTypeObject* build() {
-  static PyType_Slot slots[] = {
-      {Py_tp_new, reinterpret_cast<void*>(polyline_new)},
-      {Py_tp_dealloc, reinterpret_cast<void*>(boxed_dealloc<Polyline::CellT>)},
-      {Py_tp_doc, const_cast<char*>("Polyline(polyline)\n--\n\n")},
-      {Py_tp_getset, polyline_getset},
-      {Py_tp_methods, polyline_methods},
-      {Py_tp_str, reinterpret_cast<void*>(gc::zorvjson_str<ZorvGeometryPolyline>)},
-      {Py_tp_repr, reinterpret_cast<void*>(gc::zorvjson_str<ZorvGeometryPolyline>)},
-      {0, nullptr},
-  };
-  static PyType_Spec spec = {"ostrel_geometry.Polyline", sizeof(Boxed<Polyline::CellT>), 0,
-                             Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE, slots};
-  return build_type(&spec, Geometry::type());
-}
-
 Registrar reg("ostrel_geometry", "Polyline", &Polyline::type);
 
 }  // namespace
 
 PyTypeObject* Polyline::type() {
-  static PyTypeObject* t = build();
+  static PyTypeObject* t = gc::build_type_of<ZorvGeometryPolyline>(
+      {"ostrel_geometry.Polyline", "Polyline(polyline)\n--\n\n", polyline_new, polyline_getset, polyline_methods});
   return t;
 }
 
