@@ -8,6 +8,7 @@ namespace ostrel::py {
 namespace {
 
 using model::ZorvGeometryEnvelope;
+using E = ZorvGeometryEnvelope;
 namespace gc = geometry_class;
 
 constexpr const char* kTypeError = "Envelope from_py expects an Envelope object or dict";
@@ -17,99 +18,56 @@ PyObject* envelope_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
                                              &Envelope::from_dict, kTypeError);
 }
 
-enum Field : intptr_t { kXmin, kYmin, kXmax, kYmax, kZmin, kZmax, kMmin, kMmax };
-const char* const kArgNames[] = {"xmin_in", "ymin_in", "xmax_in", "ymax_in", "zmin", "zmax", "mmin", "mmax"};
-
-double* bound(ZorvGeometryEnvelope& e, Field f) {
-  switch (f) {
-    case kXmin: return &e.xmin;
-    case kYmin: return &e.ymin;
-    case kXmax: return &e.xmax;
-    case kYmax: return &e.ymax;
-    default: return nullptr;
-  }
-}
-
-std::optional<double>* range_end(ZorvGeometryEnvelope& e, Field f) {
-  switch (f) {
-    case kZmin: return &e.zmin;
-    case kZmax: return &e.zmax;
-    case kMmin: return &e.mmin;
-    case kMmax: return &e.mmax;
-    default: return nullptr;
-  }
-}
-
-PyObject* get_field(PyObject* self, void* closure) {
+// The ids are unsigned 32-bit integers; None removes one.
+template <std::optional<uint32_t> ZorvGeometryEnvelope::*Field>
+PyObject* get_id(PyObject* self, void*) {
   return trampoline([&] {
-    auto f = static_cast<Field>(reinterpret_cast<intptr_t>(closure));
-    return gc::read_locked<ZorvGeometryEnvelope>(self, [f](ZorvGeometryEnvelope& e) -> std::optional<double> {
-      if (double* b = bound(e, f)) return *b;
-      return *range_end(e, f);
-    });
-  });
-}
-
-int set_field(PyObject* self, PyObject* value, void* closure) {
-  return trampoline_int([&] {
-    if (!value) refuse_delete();
-    auto f = static_cast<Field>(reinterpret_cast<intptr_t>(closure));
-    std::optional<double> v;
-    if (value != Py_None) v = arg_f64(value, kArgNames[f]);
-    auto g = gc::cell_of<ZorvGeometryEnvelope>(self).lock();
-    if (double* b = bound(*g, f)) {
-      *b = v.value_or(model::kNaN);
-    } else {
-      *range_end(*g, f) = v;
-    }
-    return 0;
-  });
-}
-
-enum Id : intptr_t { kIdmin, kIdmax };
-
-PyObject* get_id(PyObject* self, void* closure) {
-  return trampoline([&] {
-    auto which = static_cast<Id>(reinterpret_cast<intptr_t>(closure));
     std::optional<uint32_t> v;
     {
       auto g = gc::cell_of<ZorvGeometryEnvelope>(self).lock();
-      v = which == kIdmin ? g->idmin : g->idmax;
+      v = (*g).*Field;
     }
     return v ? check(PyLong_FromUnsignedLong(*v)) : none();
   });
 }
 
+template <std::optional<uint32_t> ZorvGeometryEnvelope::*Field>
 int set_id(PyObject* self, PyObject* value, void* closure) {
   return trampoline_int([&] {
     if (!value) refuse_delete();
-    auto which = static_cast<Id>(reinterpret_cast<intptr_t>(closure));
-    const char* name = which == kIdmin ? "idmin" : "idmax";
     std::optional<uint32_t> v;
-    if (value != Py_None) v = convert_arg(name, [&] { return common::to_u32(value); });
+    if (value != Py_None) {
+      v = convert_arg(static_cast<const char*>(closure), [&] { return common::to_u32(value); });
+    }
     auto g = gc::cell_of<ZorvGeometryEnvelope>(self).lock();
-    (which == kIdmin ? g->idmin : g->idmax) = v;
+    (*g).*Field = v;
     return 0;
   });
 }
 
-PyObject* get_type_name(PyObject*, void*) { return PyUnicode_FromString("Envelope"); }
+PyGetSetDef id_field(const char* name, PyObject* (*get)(PyObject*, void*), int (*set)(PyObject*, PyObject*, void*)) {
+  return {name, get, set, nullptr, gc::closure_text(name)};
+}
 
-#define FIELD(name, id) {name, get_field, set_field, nullptr, reinterpret_cast<void*>(id)}
 PyGetSetDef envelope_getset[] = {
-    FIELD("xmin", kXmin), FIELD("xmax", kXmax), FIELD("ymin", kYmin), FIELD("ymax", kYmax),
-    FIELD("zmin", kZmin), FIELD("zmax", kZmax), FIELD("mmin", kMmin), FIELD("mmax", kMmax),
-    {"idmin", get_id, set_id, nullptr, reinterpret_cast<void*>(kIdmin)},
-    {"idmax", get_id, set_id, nullptr, reinterpret_cast<void*>(kIdmax)},
+    gc::number_field<E, &E::xmin>("xmin", "xmin_in"),
+    gc::number_field<E, &E::xmax>("xmax", "xmax_in"),
+    gc::number_field<E, &E::ymin>("ymin", "ymin_in"),
+    gc::number_field<E, &E::ymax>("ymax", "ymax_in"),
+    gc::number_field<E, &E::zmin>("zmin", "zmin"),
+    gc::number_field<E, &E::zmax>("zmax", "zmax"),
+    gc::number_field<E, &E::mmin>("mmin", "mmin"),
+    gc::number_field<E, &E::mmax>("mmax", "mmax"),
+    id_field("idmin", get_id<&E::idmin>, set_id<&E::idmin>),
+    id_field("idmax", get_id<&E::idmax>, set_id<&E::idmax>),
     {"has_z", gc::get_flag<ZorvGeometryEnvelope>, nullptr, nullptr, gc::flag(gc::kHasZ)},
     {"has_m", gc::get_flag<ZorvGeometryEnvelope>, nullptr, nullptr, gc::flag(gc::kHasM)},
     {"is_empty", gc::get_flag<ZorvGeometryEnvelope>, nullptr, nullptr, gc::flag(gc::kIsEmpty)},
     {"spatial_reference", gc::get_spatial_reference<ZorvGeometryEnvelope>,
      gc::set_spatial_reference<ZorvGeometryEnvelope>, nullptr, nullptr},
-    {"geometry_type", get_type_name, nullptr, nullptr, nullptr},
+    {"geometry_type", gc::getter_text, nullptr, nullptr, gc::closure_text("Envelope")},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
-#undef FIELD
 
 PyMethodDef envelope_methods[] = {
     {"__qxc_geo", gc::qxc_geo<ZorvGeometryEnvelope>, METH_NOARGS, nullptr},

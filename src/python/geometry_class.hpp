@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include "model/model.hpp"
@@ -109,6 +110,43 @@ Ref read_locked(PyObject* self, Read read) {
 }
 
 inline PyObject* getter_none(PyObject*, void*) { return Py_NewRef(Py_None); }
+
+// A constant text property (such as `geometry_type`); the closure holds the text.
+inline PyObject* getter_text(PyObject*, void* closure) { return PyUnicode_FromString(static_cast<const char*>(closure)); }
+inline void* closure_text(const char* text) { return const_cast<char*>(text); }
+
+// ---- number fields ----
+//
+// `Field` is a plain float (writing None stores NaN) or an optional one
+// (writing None removes it).  The closure holds the name that a conversion
+// error gives the value.  The value is converted before the lock is taken.
+
+template <class M, auto Field>
+PyObject* get_number(PyObject* self, void*) {
+  return trampoline([&] { return read_locked<M>(self, [](const M& g) -> std::optional<double> { return g.*Field; }); });
+}
+
+template <class M, auto Field>
+int set_number(PyObject* self, PyObject* value, void* closure) {
+  return trampoline_int([&] {
+    if (!value) refuse_delete();
+    std::optional<double> v;
+    if (value != Py_None) v = arg_f64(value, static_cast<const char*>(closure));
+    auto g = cell_of<M>(self).lock();
+    if constexpr (std::is_same_v<std::remove_cvref_t<decltype((*g).*Field)>, double>) {
+      (*g).*Field = v.value_or(model::kNaN);
+    } else {
+      (*g).*Field = v;
+    }
+    return 0;
+  });
+}
+
+// The property `name` for the number field `Field`; its setter calls the value `arg`.
+template <class M, auto Field>
+PyGetSetDef number_field(const char* name, const char* arg) {
+  return {name, get_number<M, Field>, set_number<M, Field>, nullptr, closure_text(arg)};
+}
 
 // ---- dimensions and emptiness ----
 

@@ -17,8 +17,6 @@ PyObject* multipoint_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
                                                "MultiPoint from_py expects a MultiPoint or dict");
 }
 
-PyObject* get_type_name(PyObject*, void*) { return PyUnicode_FromString("MultiPoint"); }
-
 PyGetSetDef multipoint_getset[] = {
     {"points", gc::get_parts<ZorvGeometryMultipoint, &ZorvGeometryMultipoint::points, Part>,
      gc::set_parts<ZorvGeometryMultipoint, Part, &ZorvGeometryMultipoint::set_points>, nullptr, nullptr},
@@ -29,7 +27,7 @@ PyGetSetDef multipoint_getset[] = {
      gc::set_spatial_reference<ZorvGeometryMultipoint>, nullptr, nullptr},
     {"JSON", gc::get_json<ZorvGeometryMultipoint>, nullptr, nullptr, nullptr},
     {"ids", gc::getter_none, nullptr, nullptr, nullptr},
-    {"geometry_type", get_type_name, nullptr, nullptr, nullptr},
+    {"geometry_type", gc::getter_text, nullptr, nullptr, gc::closure_text("MultiPoint")},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

@@ -11,6 +11,7 @@ namespace ostrel::py {
 namespace {
 
 using model::ZorvGeometryPoint;
+using P = ZorvGeometryPoint;
 namespace gc = geometry_class;
 
 PyObject* point_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
@@ -18,48 +19,11 @@ PyObject* point_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
                                           "Point from_py expects a Point object or a dict");
 }
 
-enum Field : intptr_t { kX, kY, kZ, kM };
-const char* const kArgNames[] = {"x_in", "y_in", "z", "m"};
-
-PyObject* get_coord(PyObject* self, void* closure) {
-  return trampoline([&] {
-    auto f = static_cast<Field>(reinterpret_cast<intptr_t>(closure));
-    return gc::read_locked<ZorvGeometryPoint>(self, [f](const ZorvGeometryPoint& p) -> std::optional<double> {
-      switch (f) {
-        case kX: return p.x;
-        case kY: return p.y;
-        case kZ: return p.z;
-        case kM: return p.m;
-      }
-      return std::nullopt;
-    });
-  });
-}
-
-int set_coord(PyObject* self, PyObject* value, void* closure) {
-  return trampoline_int([&] {
-    if (!value) refuse_delete();
-    auto f = static_cast<Field>(reinterpret_cast<intptr_t>(closure));
-    std::optional<double> v;
-    if (value != Py_None) v = arg_f64(value, kArgNames[f]);
-    auto g = gc::cell_of<ZorvGeometryPoint>(self).lock();
-    switch (f) {
-      case kX: g->x = v.value_or(model::kNaN); break;
-      case kY: g->y = v.value_or(model::kNaN); break;
-      case kZ: g->z = v; break;
-      case kM: g->m = v; break;
-    }
-    return 0;
-  });
-}
-
-PyObject* get_type_name(PyObject*, void*) { return PyUnicode_FromString("Point"); }
-
 PyGetSetDef point_getset[] = {
-    {"x", get_coord, set_coord, nullptr, reinterpret_cast<void*>(kX)},
-    {"y", get_coord, set_coord, nullptr, reinterpret_cast<void*>(kY)},
-    {"z", get_coord, set_coord, nullptr, reinterpret_cast<void*>(kZ)},
-    {"m", get_coord, set_coord, nullptr, reinterpret_cast<void*>(kM)},
+    gc::number_field<P, &P::x>("x", "x_in"),
+    gc::number_field<P, &P::y>("y", "y_in"),
+    gc::number_field<P, &P::z>("z", "z"),
+    gc::number_field<P, &P::m>("m", "m"),
     {"has_z", gc::get_flag<ZorvGeometryPoint>, nullptr, nullptr, gc::flag(gc::kHasZ)},
     {"has_m", gc::get_flag<ZorvGeometryPoint>, nullptr, nullptr, gc::flag(gc::kHasM)},
     {"hasM", gc::get_flag<ZorvGeometryPoint>, nullptr, nullptr, gc::flag(gc::kHasM)},
@@ -67,7 +31,7 @@ PyGetSetDef point_getset[] = {
     {"id", gc::getter_none, nullptr, nullptr, nullptr},
     {"spatial_reference", gc::get_spatial_reference<ZorvGeometryPoint>, gc::set_spatial_reference<ZorvGeometryPoint>,
      nullptr, nullptr},
-    {"geometry_type", get_type_name, nullptr, nullptr, nullptr},
+    {"geometry_type", gc::getter_text, nullptr, nullptr, gc::closure_text("Point")},
     {"JSON", gc::get_json<ZorvGeometryPoint>, nullptr, nullptr, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };

@@ -29,8 +29,6 @@ PyObject* get_polyline(PyObject* self, void*) {
   });
 }
 
-PyObject* get_type_name(PyObject*, void*) { return PyUnicode_FromString("Polygon"); }
-
 Ref label_point(PyObject* self) {
   rt::Polygon polygon = Polygon::get_geom(self);
   return Point::from_geom(rt::geometry_engine::label_point(polygon));
@@ -51,7 +49,7 @@ PyGetSetDef polygon_getset[] = {
     {"JSON", gc::get_json<ZorvGeometryPolygon>, nullptr, nullptr, nullptr},
     {"polyline", get_polyline, nullptr, nullptr, nullptr},
     {"ids", gc::getter_none, nullptr, nullptr, nullptr},
-    {"geometry_type", get_type_name, nullptr, nullptr, nullptr},
+    {"geometry_type", gc::getter_text, nullptr, nullptr, gc::closure_text("Polygon")},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

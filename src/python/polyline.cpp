@@ -20,8 +20,6 @@ PyObject* polyline_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
                                              "Polyline from_py expects a Polyline object or a dict");
 }
 
-PyObject* get_type_name(PyObject*, void*) { return PyUnicode_FromString("Polyline"); }
-
 Ref extend(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   auto a = match<2>({"Polyline.extend()", {"extender", "extend_options"}, 1}, args, nargs, kwnames);
   PyObject* extender = expect_instance(a[0], Polyline::type(), "Polyline", "extender");
@@ -86,7 +84,7 @@ PyGetSetDef polyline_getset[] = {
     {"spatial_reference", gc::get_spatial_reference<ZorvGeometryPolyline>,
      gc::set_spatial_reference<ZorvGeometryPolyline>, nullptr, nullptr},
     {"ids", gc::getter_none, nullptr, nullptr, nullptr},
-    {"geometry_type", get_type_name, nullptr, nullptr, nullptr},
+    {"geometry_type", gc::getter_text, nullptr, nullptr, gc::closure_text("Polyline")},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
