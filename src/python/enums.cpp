@@ -1,5 +1,6 @@
 #include "python/enums.hpp"
 
+#include <functional>
 #include <string>
 
 #include "python/common.hpp"
@@ -107,17 +108,13 @@ Ref make_flags(uint32_t bits) { return make_boxed<Flags>(extend_options_type(), 
 
 bool is_flags(PyObject* obj) { return PyObject_TypeCheck(obj, extend_options_type()); }
 
-PyObject* flags_and(PyObject* a, PyObject* b) {
+// & and |: only between two flag sets; anything else is left to Python,
+// which then raises its TypeError for the operand types.
+template <class Op>
+PyObject* flags_binary(PyObject* a, PyObject* b) {
   return trampoline([&]() -> Ref {
     if (!is_flags(a) || !is_flags(b)) return Ref::borrow(Py_NotImplemented);
-    return make_flags(unbox<Flags>(a).bits & unbox<Flags>(b).bits);
-  });
-}
-
-PyObject* flags_or(PyObject* a, PyObject* b) {
-  return trampoline([&]() -> Ref {
-    if (!is_flags(a) || !is_flags(b)) return Ref::borrow(Py_NotImplemented);
-    return make_flags(unbox<Flags>(a).bits | unbox<Flags>(b).bits);
+    return make_flags(Op{}(unbox<Flags>(a).bits, unbox<Flags>(b).bits));
   });
 }
 
@@ -136,8 +133,8 @@ PyTypeObject* build_extend_options() {
       {Py_tp_doc, const_cast<char*>("Flags for the type of extend operation to perform.")},
       {Py_tp_repr, reinterpret_cast<void*>(flags_repr)},
       {Py_tp_str, reinterpret_cast<void*>(flags_repr)},
-      {Py_nb_and, reinterpret_cast<void*>(flags_and)},
-      {Py_nb_or, reinterpret_cast<void*>(flags_or)},
+      {Py_nb_and, reinterpret_cast<void*>(flags_binary<std::bit_and<uint32_t>>)},
+      {Py_nb_or, reinterpret_cast<void*>(flags_binary<std::bit_or<uint32_t>>)},
       {Py_nb_invert, reinterpret_cast<void*>(flags_invert)},
       {0, nullptr},
   };
