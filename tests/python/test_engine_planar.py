@@ -221,6 +221,12 @@ def test_curves_are_seen_by_overlays_and_relations():
         assert (abs(x), abs(y)) == pytest.approx((0.5, math.sqrt(3) / 2), abs=1e-14)
     both = d.union(disc(1.0, 1.0, 0.0))
     assert both.calculate_area() == pytest.approx(2 * math.pi - (2 * math.pi / 3 - math.sqrt(3) / 2), rel=1e-12)
+    # two polygons sharing an arc, each running it its own way, meet along it
+    cap = og.Polygon({"curveRings": [[[-1, 0], [-1, 2], [1, 2], [1, 0], {"c": [[-1, 0], [0, 1]]}]]})
+    assert half_disc().touches(cap) and not half_disc().overlaps(cap)
+    whole = half_disc().union(cap)
+    assert whole.to_dict()["rings"] == [[[-1, 0], [-1, 2], [1, 2], [1, 0], [-1, 0]]]
+    assert half_disc().intersect(cap).is_empty
     # points are located on the curves themselves: on the arc is on the boundary
     on_arc = pt(math.cos(1.0), math.sin(1.0))
     assert (d.touches(on_arc), d.contains(on_arc), d.intersects(on_arc)) == (True, False, True)

@@ -187,13 +187,7 @@ void orient_rings(std::vector<Part>& rings, bool group) {
   linear.reserve(rings.size());
   bool curved = false;
   for (const Part& r : rings) curved = curved || r.has_curves();
-  double tol = 0;
-  if (curved) {
-    Geometry tmp;
-    tmp.kind = GeometryKind::Polygon;
-    tmp.parts = rings;
-    tol = chord_tolerance(tmp);
-  }
+  const double tol = 0;
   for (const Part& r : rings) linear.push_back(curved ? linearize_part(r, true, tol) : Part{r.vertices, {}});
   const auto groups = nest_rings(linear);
   for (const auto& members : groups) {
@@ -214,7 +208,6 @@ void orient_rings(std::vector<Part>& rings, bool group) {
 }
 
 GeomPtr to_geos(const Geometry& g, double tolerance, bool repair) {
-  if (g.is_multipart() && g.has_curves() && !(tolerance > 0)) tolerance = chord_tolerance(g);
   switch (g.kind) {
     case GeometryKind::Point:
       if (!valid_vertex(g.point)) return geos::take(GEOSGeom_createEmptyPoint_r(ctx()), "a point");
@@ -388,7 +381,7 @@ SourceIndex::~SourceIndex() = default;
 void SourceIndex::add(const Geometry& g) {
   impl_->sources.push_back(&g);
   if (g.is_multipart() && g.has_curves()) {
-    const double tol = chord_tolerance(g);
+    const double tol = 0;  // the curves' own, as to_geos uses
     for (const Part& p : g.parts) {
       const std::size_t n = p.segment_count(g.closed());
       for (std::size_t i = 0; i < n; ++i) {
@@ -442,7 +435,7 @@ void SourceIndex::add(const Geometry& g) {
       break;
     }
     default: {
-      const double tol = g.has_curves() ? chord_tolerance(g) : 0;
+      const double tol = 0;
       for (const Part& p0 : g.parts) {
         const Part p = p0.has_curves() ? linearize_part(p0, g.closed(), tol) : Part{p0.vertices, {}};
         for (const Vertex& v : p.vertices) impl_->add_vertex(clean(v));

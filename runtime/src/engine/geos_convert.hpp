@@ -24,7 +24,7 @@ int dimension(GeometryKind kind);
 // polylines MULTILINESTRING, polygons and envelopes (MULTI)POLYGON, whose
 // rings are grouped by nesting (a ring inside an odd number of others is a
 // hole), whatever their orientation.  `tolerance` is the chord tolerance for
-// curves (<= 0: chord_tolerance(g)).  With `repair`, an invalid area is made
+// curves (<= 0: each curve's own, see own_tolerance).  With `repair`, an invalid area is made
 // valid first, so that overlays do not fail on self-intersecting rings.
 geos::GeomPtr to_geos(const Geometry& g, double tolerance = 0, bool repair = true);
 

@@ -4,6 +4,7 @@
 #include <variant>
 #include <vector>
 
+#include "engine/planar_curves.hpp"
 #include "engine/planar_ops.hpp"
 #include "errors.hpp"
 #include "handles.hpp"
@@ -12,6 +13,16 @@
 using namespace vaskelith;
 
 namespace {
+
+// Every engine call runs in its own linearisation scope, so that a curve
+// shared by its operands becomes the same chords in each.
+template <class R, class F>
+R engine_call(const QX_ErrorHandler* handler, const char* function, R fallback, F&& body) {
+  return guarded(handler, function, fallback, [&]() -> R {
+    planar::LinearizationScope scope;
+    return body();
+  });
+}
 
 const Geometry& typed(QX_GeometryHandle h, GeometryKind kind, const char* argument, const char* what) {
   const Geometry& g = geometry_of(h, argument);
@@ -58,20 +69,20 @@ QX_ArrayHandle array_of(const std::vector<GeometryPtr>& gs) {
 
 QX_GeometryHandle overlay_call(QX_GeometryHandle a, QX_GeometryHandle b, planar::Overlay op, const char* name,
                                const QX_ErrorHandler* handler) {
-  return guarded(handler, name, QX_GeometryHandle{}, [&] {
+  return engine_call(handler, name, QX_GeometryHandle{}, [&] {
     return make_handle(planar::overlay(geometry_of(a, "geometry"), geometry_of(b, "other"), op));
   });
 }
 
 bool relation_call(QX_GeometryHandle a, QX_GeometryHandle b, planar::Relation r, const char* name,
                    const QX_ErrorHandler* handler) {
-  return guarded(handler, name, false,
+  return engine_call(handler, name, false,
                  [&] { return planar::relation(geometry_of(a, "geometry"), geometry_of(b, "other"), r); });
 }
 
 QX_GeometryHandle zm_call(QX_GeometryHandle geometry, bool change_z, bool keep_z, double z, bool change_m,
                           bool keep_m, double m, const char* name, const QX_ErrorHandler* handler) {
-  return guarded(handler, name, QX_GeometryHandle{}, [&] {
+  return engine_call(handler, name, QX_GeometryHandle{}, [&] {
     return make_handle(planar::set_z_m(geometry_of(geometry), change_z, keep_z, z, change_m, keep_m, m));
   });
 }
@@ -105,14 +116,14 @@ QX_EXPORT QX_GeometryHandle QX_GeometryEngine_symmetricDifference(QX_GeometryHan
 
 QX_EXPORT QX_ArrayHandle QX_GeometryEngine_intersections(QX_GeometryHandle geometry, QX_GeometryHandle other,
                                                          const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_intersections", QX_ArrayHandle{}, [&] {
+  return engine_call(handler, "QX_GeometryEngine_intersections", QX_ArrayHandle{}, [&] {
     return array_of(planar::intersections(geometry_of(geometry), geometry_of(other, "other")));
   });
 }
 
 QX_EXPORT QX_GeometryHandle QX_GeometryEngine_clip(QX_GeometryHandle geometry, QX_GeometryHandle envelope,
                                                    const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_clip", QX_GeometryHandle{}, [&] {
+  return engine_call(handler, "QX_GeometryEngine_clip", QX_GeometryHandle{}, [&] {
     return make_handle(
         planar::clip(geometry_of(geometry), typed(envelope, GeometryKind::Envelope, "envelope", "an envelope")));
   });
@@ -120,59 +131,59 @@ QX_EXPORT QX_GeometryHandle QX_GeometryEngine_clip(QX_GeometryHandle geometry, Q
 
 QX_EXPORT QX_ArrayHandle QX_GeometryEngine_cut(QX_GeometryHandle geometry, QX_GeometryHandle cutter,
                                                const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_cut", QX_ArrayHandle{}, [&] {
+  return engine_call(handler, "QX_GeometryEngine_cut", QX_ArrayHandle{}, [&] {
     return array_of(planar::cut(geometry_of(geometry), typed(cutter, GeometryKind::Polyline, "cutter", "a polyline")));
   });
 }
 
 QX_EXPORT QX_GeometryHandle QX_GeometryEngine_combineExtents(QX_GeometryHandle geometry, QX_GeometryHandle other,
                                                              const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_combineExtents", QX_GeometryHandle{}, [&] {
+  return engine_call(handler, "QX_GeometryEngine_combineExtents", QX_GeometryHandle{}, [&] {
     return make_handle(planar::combine_extents({&geometry_of(geometry), &geometry_of(other, "other")}));
   });
 }
 
 QX_EXPORT QX_GeometryHandle QX_GeometryEngine_boundary(QX_GeometryHandle geometry, const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_boundary", QX_GeometryHandle{},
+  return engine_call(handler, "QX_GeometryEngine_boundary", QX_GeometryHandle{},
                  [&] { return make_handle(planar::boundary(geometry_of(geometry))); });
 }
 
 QX_EXPORT QX_GeometryHandle QX_GeometryEngine_convexHull(QX_GeometryHandle geometry, const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_convexHull", QX_GeometryHandle{},
+  return engine_call(handler, "QX_GeometryEngine_convexHull", QX_GeometryHandle{},
                  [&] { return make_handle(planar::convex_hull(geometry_of(geometry))); });
 }
 
 QX_EXPORT QX_GeometryHandle QX_GeometryEngine_simplify(QX_GeometryHandle geometry, const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_simplify", QX_GeometryHandle{},
+  return engine_call(handler, "QX_GeometryEngine_simplify", QX_GeometryHandle{},
                  [&] { return make_handle(planar::simplify(geometry_of(geometry))); });
 }
 
 QX_EXPORT bool QX_GeometryEngine_isSimple(QX_GeometryHandle geometry, const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_isSimple", false, [&] { return planar::is_simple(geometry_of(geometry)); });
+  return engine_call(handler, "QX_GeometryEngine_isSimple", false, [&] { return planar::is_simple(geometry_of(geometry)); });
 }
 
 QX_EXPORT QX_GeometryHandle QX_GeometryEngine_buffer(QX_GeometryHandle geometry, double distance,
                                                      const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_buffer", QX_GeometryHandle{},
+  return engine_call(handler, "QX_GeometryEngine_buffer", QX_GeometryHandle{},
                  [&] { return make_handle(planar::buffer(geometry_of(geometry), distance)); });
 }
 
 QX_EXPORT QX_GeometryHandle QX_GeometryEngine_densify(QX_GeometryHandle geometry, double max_segment_length,
                                                       const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_densify", QX_GeometryHandle{},
+  return engine_call(handler, "QX_GeometryEngine_densify", QX_GeometryHandle{},
                  [&] { return make_handle(planar::densify(geometry_of(geometry), max_segment_length)); });
 }
 
 QX_EXPORT QX_GeometryHandle QX_GeometryEngine_generalize(QX_GeometryHandle geometry, bool remove_degenerate_parts,
                                                          double max_deviation, const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_generalize", QX_GeometryHandle{}, [&] {
+  return engine_call(handler, "QX_GeometryEngine_generalize", QX_GeometryHandle{}, [&] {
     return make_handle(planar::generalize(geometry_of(geometry), max_deviation, remove_degenerate_parts));
   });
 }
 
 QX_EXPORT QX_GeometryHandle QX_GeometryEngine_normalizeCentralMeridian(QX_GeometryHandle geometry,
                                                                        const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_normalizeCentralMeridian", QX_GeometryHandle{}, [&]() -> QX_GeometryHandle {
+  return engine_call(handler, "QX_GeometryEngine_normalizeCentralMeridian", QX_GeometryHandle{}, [&]() -> QX_GeometryHandle {
     GeometryPtr g = planar::normalize_central_meridian(geometry_of(geometry));
     return g ? make_handle(std::move(g)) : nullptr;
   });
@@ -215,7 +226,7 @@ QX_EXPORT bool QX_GeometryEngine_within(QX_GeometryHandle geometry, QX_GeometryH
 
 QX_EXPORT bool QX_GeometryEngine_relate(QX_GeometryHandle geometry, QX_GeometryHandle other, const char* relation,
                                         const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_relate", false, [&] {
+  return engine_call(handler, "QX_GeometryEngine_relate", false, [&] {
     if (relation == nullptr) fail(kNullHandle, "The relation is null.");
     return planar::relate(geometry_of(geometry), geometry_of(other, "other"), relation);
   });
@@ -223,35 +234,35 @@ QX_EXPORT bool QX_GeometryEngine_relate(QX_GeometryHandle geometry, QX_GeometryH
 
 QX_EXPORT double QX_GeometryEngine_distance(QX_GeometryHandle geometry, QX_GeometryHandle other,
                                             const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_distance", kNaN,
+  return engine_call(handler, "QX_GeometryEngine_distance", kNaN,
                  [&] { return planar::distance(geometry_of(geometry), geometry_of(other, "other")); });
 }
 
 // ---- measurement ----
 
 QX_EXPORT double QX_GeometryEngine_area(QX_GeometryHandle geometry, const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_area", kNaN, [&] { return planar::area(geometry_of(geometry)); });
+  return engine_call(handler, "QX_GeometryEngine_area", kNaN, [&] { return planar::area(geometry_of(geometry)); });
 }
 
 QX_EXPORT double QX_GeometryEngine_length(QX_GeometryHandle geometry, const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_length", kNaN, [&] { return planar::length(geometry_of(geometry)); });
+  return engine_call(handler, "QX_GeometryEngine_length", kNaN, [&] { return planar::length(geometry_of(geometry)); });
 }
 
 QX_EXPORT QX_GeometryHandle QX_GeometryEngine_labelPoint(QX_GeometryHandle polygon, const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_labelPoint", QX_GeometryHandle{},
+  return engine_call(handler, "QX_GeometryEngine_labelPoint", QX_GeometryHandle{},
                  [&] { return make_handle(planar::label_point(areal(polygon, "polygon"))); });
 }
 
 QX_EXPORT QX_GeometryHandle QX_GeometryEngine_createPointAlong(QX_GeometryHandle polyline, double distance,
                                                                const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_createPointAlong", QX_GeometryHandle{}, [&] {
+  return engine_call(handler, "QX_GeometryEngine_createPointAlong", QX_GeometryHandle{}, [&] {
     return make_handle(planar::point_along(typed(polyline, GeometryKind::Polyline, "polyline", "a polyline"), distance));
   });
 }
 
 QX_EXPORT double QX_GeometryEngine_fractionAlong(QX_GeometryHandle polyline, QX_GeometryHandle point,
                                                  double tolerance, const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_fractionAlong", kNaN, [&] {
+  return engine_call(handler, "QX_GeometryEngine_fractionAlong", kNaN, [&] {
     return planar::fraction_along(typed(polyline, GeometryKind::Polyline, "polyline", "a polyline"),
                                   typed(point, GeometryKind::Point, "point", "a point"), tolerance);
   });
@@ -259,7 +270,7 @@ QX_EXPORT double QX_GeometryEngine_fractionAlong(QX_GeometryHandle polyline, QX_
 
 QX_EXPORT QX_GeometryHandle QX_GeometryEngine_extend(QX_GeometryHandle polyline, QX_GeometryHandle extender,
                                                      uint32_t extend_options, const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_extend", QX_GeometryHandle{}, [&]() -> QX_GeometryHandle {
+  return engine_call(handler, "QX_GeometryEngine_extend", QX_GeometryHandle{}, [&]() -> QX_GeometryHandle {
     GeometryPtr g = planar::extend(typed(polyline, GeometryKind::Polyline, "polyline", "a polyline"),
                                    typed(extender, GeometryKind::Polyline, "extender", "a polyline"), extend_options);
     return g ? make_handle(std::move(g)) : nullptr;
@@ -270,13 +281,13 @@ QX_EXPORT QX_GeometryHandle QX_GeometryEngine_extend(QX_GeometryHandle polyline,
 
 QX_EXPORT QX_GeometryHandle QX_GeometryEngine_move(QX_GeometryHandle geometry, double delta_x, double delta_y,
                                                    const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_move", QX_GeometryHandle{},
+  return engine_call(handler, "QX_GeometryEngine_move", QX_GeometryHandle{},
                  [&] { return make_handle(planar::move(geometry_of(geometry), delta_x, delta_y)); });
 }
 
 QX_EXPORT QX_GeometryHandle QX_GeometryEngine_rotate(QX_GeometryHandle geometry, QX_GeometryHandle origin,
                                                      double angle, const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_rotate", QX_GeometryHandle{}, [&] {
+  return engine_call(handler, "QX_GeometryEngine_rotate", QX_GeometryHandle{}, [&] {
     const Geometry* o = origin ? &typed(origin, GeometryKind::Point, "origin", "a point") : nullptr;
     return make_handle(planar::rotate(geometry_of(geometry), o, angle));
   });
@@ -284,7 +295,7 @@ QX_EXPORT QX_GeometryHandle QX_GeometryEngine_rotate(QX_GeometryHandle geometry,
 
 QX_EXPORT QX_GeometryHandle QX_GeometryEngine_scale(QX_GeometryHandle geometry, QX_GeometryHandle origin,
                                                     double scale_x, double scale_y, const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_scale", QX_GeometryHandle{}, [&] {
+  return engine_call(handler, "QX_GeometryEngine_scale", QX_GeometryHandle{}, [&] {
     const Geometry* o = origin ? &typed(origin, GeometryKind::Point, "origin", "a point") : nullptr;
     return make_handle(planar::scale(geometry_of(geometry), o, scale_x, scale_y));
   });
@@ -316,7 +327,7 @@ QX_EXPORT QX_GeometryHandle QX_GeometryEngine_removeZAndM(QX_GeometryHandle geom
 
 QX_EXPORT QX_ArrayHandle QX_GeometryEngine_bufferCollection(QX_VectorHandle geometries, QX_VectorHandle distances,
                                                             bool union_result, const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_bufferCollection", QX_ArrayHandle{}, [&] {
+  return engine_call(handler, "QX_GeometryEngine_bufferCollection", QX_ArrayHandle{}, [&] {
     return array_of(planar::buffer_collection(geometries_of(geometries, "geometries"),
                                               numbers_of(distances, "distances"), union_result));
   });
@@ -324,20 +335,20 @@ QX_EXPORT QX_ArrayHandle QX_GeometryEngine_bufferCollection(QX_VectorHandle geom
 
 QX_EXPORT QX_GeometryHandle QX_GeometryEngine_unionCollection(QX_VectorHandle geometries,
                                                               const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_unionCollection", QX_GeometryHandle{},
+  return engine_call(handler, "QX_GeometryEngine_unionCollection", QX_GeometryHandle{},
                  [&] { return make_handle(planar::union_collection(geometries_of(geometries, "geometries"))); });
 }
 
 QX_EXPORT QX_ArrayHandle QX_GeometryEngine_convexHullCollection(QX_VectorHandle geometries, bool merge,
                                                                 const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_convexHullCollection", QX_ArrayHandle{}, [&] {
+  return engine_call(handler, "QX_GeometryEngine_convexHullCollection", QX_ArrayHandle{}, [&] {
     return array_of(planar::convex_hull_collection(geometries_of(geometries, "geometries"), merge));
   });
 }
 
 QX_EXPORT QX_GeometryHandle QX_GeometryEngine_combineExtentsCollection(QX_VectorHandle geometries,
                                                                        const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_combineExtentsCollection", QX_GeometryHandle{}, [&] {
+  return engine_call(handler, "QX_GeometryEngine_combineExtentsCollection", QX_GeometryHandle{}, [&] {
     const std::vector<GeometryPtr> gs = geometries_of(geometries, "geometries");
     std::vector<const Geometry*> raw;
     for (const auto& g : gs) raw.push_back(g.get());
@@ -348,7 +359,7 @@ QX_EXPORT QX_GeometryHandle QX_GeometryEngine_combineExtentsCollection(QX_Vector
 QX_EXPORT QX_ArrayHandle QX_GeometryEngine_autoComplete(QX_VectorHandle existing_boundaries,
                                                         QX_VectorHandle new_boundaries,
                                                         const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_autoComplete", QX_ArrayHandle{}, [&] {
+  return engine_call(handler, "QX_GeometryEngine_autoComplete", QX_ArrayHandle{}, [&] {
     return array_of(planar::auto_complete(geometries_of(existing_boundaries, "existing boundaries"),
                                           geometries_of(new_boundaries, "new boundaries")));
   });

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <unordered_map>
 
 namespace vaskelith::planar {
 
@@ -96,6 +97,22 @@ Curve reversed(const Curve& c) {
 }
 
 }  // namespace
+
+double own_tolerance(const SegmentView& s) {
+  // Relative to the curve alone, so that the same curve in two geometries
+  // becomes the same chords (overlays of the two then see one line).
+  constexpr double kRelative = 1e-5;
+  if (s.curve->kind == SegmentKind::EllipticArc) {
+    const EllipticArc& a = s.curve->arc;
+    return kRelative * std::min(a.semi_major, a.semi_major * std::fabs(a.sweep));
+  }
+  if (s.curve->kind == SegmentKind::CubicBezier) {
+    const BezierCurve& b = s.curve->bezier;
+    return kRelative * (hypot2(b.c1x - s.start->x, b.c1y - s.start->y) + hypot2(b.c2x - b.c1x, b.c2y - b.c1y) +
+                        hypot2(s.end->x - b.c2x, s.end->y - b.c2y));
+  }
+  return 0;
+}
 
 Vertex lerp(const Vertex& a, const Vertex& b, double u) {
   return Vertex{a.x + (b.x - a.x) * u, a.y + (b.y - a.y) * u, a.z + (b.z - a.z) * u, a.m + (b.m - a.m) * u};
@@ -198,8 +215,100 @@ void segment_tangent(const SegmentView& s, bool at_end, double& dx, double& dy) 
   }
 }
 
+namespace {
+
+// Chords already made in the current scope, by the unordered pair of end
+// points of their curve.
+struct ChordKey {
+  double ax, ay, bx, by;
+  bool operator==(const ChordKey& o) const { return ax == o.ax && ay == o.ay && bx == o.bx && by == o.by; }
+};
+struct ChordKeyHash {
+  std::size_t operator()(const ChordKey& k) const noexcept {
+    std::size_t h = 0;
+    for (double v : {k.ax, k.ay, k.bx, k.by}) h = h * 1000003u ^ std::hash<double>{}(v == 0 ? 0.0 : v);
+    return h;
+  }
+};
+struct ChordEntry {
+  Vertex start, end;
+  Curve curve;
+  std::vector<Vertex> inner;  // the chord vertices between start and end
+};
+using ChordCache = std::unordered_map<ChordKey, std::vector<ChordEntry>, ChordKeyHash>;
+
+thread_local ChordCache* current_cache = nullptr;
+
+ChordKey key_of(const Vertex& a, const Vertex& b) {
+  if (a.x < b.x || (a.x == b.x && a.y < b.y)) return ChordKey{a.x, a.y, b.x, b.y};
+  return ChordKey{b.x, b.y, a.x, a.y};
+}
+
+// Whether two curves between the same two points (`reversed`: in the other
+// direction) are the same curve, to rounding.
+bool same_curve(const ChordEntry& e, const SegmentView& s, bool reversed) {
+  if (e.curve.kind != s.curve->kind) return false;
+  if (e.curve.kind == SegmentKind::CubicBezier) {
+    const BezierCurve &a = e.curve.bezier, &b = s.curve->bezier;
+    const double scale = std::fabs(a.c1x) + std::fabs(a.c1y) + std::fabs(a.c2x) + std::fabs(a.c2y) + 1e-300;
+    auto near = [&](double x0, double y0, double x1, double y1) { return hypot2(x0 - x1, y0 - y1) <= 1e-12 * scale; };
+    return reversed ? near(a.c1x, a.c1y, b.c2x, b.c2y) && near(a.c2x, a.c2y, b.c1x, b.c1y)
+                    : near(a.c1x, a.c1y, b.c1x, b.c1y) && near(a.c2x, a.c2y, b.c2x, b.c2y);
+  }
+  const EllipticArc &a = e.curve.arc, &b = s.curve->arc;
+  const double r = a.semi_major, tol = 1e-9 * r;
+  if (std::fabs(a.semi_major - b.semi_major) > tol || std::fabs(a.ratio - b.ratio) > 1e-9) return false;
+  if (hypot2(a.cx - b.cx, a.cy - b.cy) > tol) return false;
+  // The same side of the ellipse: the middles agree.
+  double ax, ay, bx, by;
+  a.point_at(a.start_param + 0.5 * a.sweep, ax, ay);
+  b.point_at(b.start_param + 0.5 * b.sweep, bx, by);
+  return hypot2(ax - bx, ay - by) <= tol;
+}
+
+}  // namespace
+
+LinearizationScope::LinearizationScope() : owner_(current_cache == nullptr) {
+  if (owner_) current_cache = new ChordCache;
+}
+
+LinearizationScope::~LinearizationScope() {
+  if (owner_) {
+    delete current_cache;
+    current_cache = nullptr;
+  }
+}
+
 void linearize_segment(const SegmentView& s, double tolerance, std::vector<Vertex>& out) {
+  if (!(tolerance > 0) && current_cache != nullptr && !s.curve->is_line()) {
+    auto& entries = (*current_cache)[key_of(*s.start, *s.end)];
+    for (const ChordEntry& e : entries) {
+      const bool forward = e.start.x == s.start->x && e.start.y == s.start->y && e.end.x == s.end->x &&
+                           e.end.y == s.end->y;
+      const bool backward = e.start.x == s.end->x && e.start.y == s.end->y && e.end.x == s.start->x &&
+                            e.end.y == s.start->y;
+      if (!(forward && same_curve(e, s, false)) && !(backward && same_curve(e, s, true))) continue;
+      // The known chords, with this segment's own z and m along them.
+      const std::size_t n = e.inner.size() + 1;
+      for (std::size_t i = 1; i < n; ++i) {
+        Vertex v = lerp(*s.start, *s.end, static_cast<double>(i) / static_cast<double>(n));
+        const Vertex& c = forward ? e.inner[i - 1] : e.inner[n - 1 - i];
+        v.x = c.x;
+        v.y = c.y;
+        out.push_back(v);
+      }
+      out.push_back(*s.end);
+      return;
+    }
+    const std::size_t from = out.size();
+    linearize_segment(s, own_tolerance(s), out);
+    ChordEntry e{*s.start, *s.end, *s.curve, {}};
+    e.inner.assign(out.begin() + static_cast<std::ptrdiff_t>(from), out.end() - 1);
+    entries.push_back(std::move(e));
+    return;
+  }
   int n = 1;
+  if (!(tolerance > 0)) tolerance = own_tolerance(s);
   if (s.curve->kind == SegmentKind::EllipticArc) {
     const EllipticArc& a = s.curve->arc;
     double step = kPi / 8;

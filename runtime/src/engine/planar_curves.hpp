@@ -36,14 +36,35 @@ void segment_tangent(const SegmentView& s, bool at_end, double& dx, double& dy);
 
 // Appends the vertices that replace the segment by chords no farther than
 // `tolerance` from the curve: the end vertex last, the start vertex not
-// included.  A line appends its end only.
+// included.  A line appends its end only.  A tolerance <= 0 is the curve's
+// own (own_tolerance), which is what GEOS is given.
 void linearize_segment(const SegmentView& s, double tolerance, std::vector<Vertex>& out);
 
-// A copy of the part with every curve replaced by chords.
+// A chord tolerance that depends on the curve alone: 1e-5 of its radius (or
+// of its length, when shorter); for a Bezier of its control polygon.
+double own_tolerance(const SegmentView& s);
+
+// While one of these lives (on this thread), a curve linearised at its own
+// tolerance gives exactly the chords it gave before, and so does the same
+// curve met again in the other direction (as when two polygons share a
+// curved edge): GEOS then sees one line where the operands meet, not two
+// lines a rounding apart.  Scopes nest; the outermost one holds the chords.
+class LinearizationScope {
+ public:
+  LinearizationScope();
+  ~LinearizationScope();
+  LinearizationScope(const LinearizationScope&) = delete;
+  LinearizationScope& operator=(const LinearizationScope&) = delete;
+
+ private:
+  bool owner_;
+};
+
+// A copy of the part with every curve replaced by chords (tolerance as for
+// linearize_segment).
 Part linearize_part(const Part& p, bool closed, double tolerance);
 
-// The chord tolerance used where curves must become lines for GEOS: small
-// against the geometry's size.
+// A tolerance small against the geometry's size, for searches along it.
 double chord_tolerance(const Geometry& g);
 
 // Signed area of a ring (counter-clockwise positive), curves exact.

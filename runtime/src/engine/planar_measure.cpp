@@ -16,7 +16,7 @@ using geos::GeomPtr;
 namespace {
 
 std::vector<Part> linear_rings(const Geometry& g) {
-  const double tol = g.has_curves() ? chord_tolerance(g) : 0;
+  const double tol = 0;
   std::vector<Part> out;
   out.reserve(g.parts.size());
   for (const Part& p : g.parts) out.push_back(p.has_curves() ? linearize_part(p, true, tol) : Part{p.vertices, {}});
