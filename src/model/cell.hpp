@@ -27,6 +27,8 @@ namespace detail {
 unsigned long fatal_epoch() noexcept;
 // Raises py::Fatal and counts it for the guards.
 [[noreturn]] void fatal(std::string message);
+// Counts a fatal error raised elsewhere that is passing through model code.
+void note_fatal() noexcept;
 }  // namespace detail
 
 // The poison report's debug text, appended to fatal lock messages.

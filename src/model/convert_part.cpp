@@ -15,7 +15,7 @@ using convert::unwrap;
 
 // ---- model to runtime ----
 
-rt::MutablePart ZorvPart::as_mutable_part(std::optional<SpatialReference> sr) const {
+rt::MutablePart ZorvPart::as_mutable_part(std::optional<SpatialReference> sr) const try {
   std::optional<rt::SpatialReference> rsr = to_geom_sr(std::move(sr));
   rt::MutablePart out = rt::MutablePart::with_spatial_reference(ptr(rsr));
   for (std::size_t i = 0; i < len(); ++i) {
@@ -23,10 +23,10 @@ rt::MutablePart ZorvPart::as_mutable_part(std::optional<SpatialReference> sr) co
     out.add_point(p);
   }
   return out;
-}
+} OSTREL_MODEL_NOTE_FATAL
 
 rt::EllipticArcSegment CircularArc::to_elliptic_arc_segment(const ZorvCoord& start, const ZorvCoord& end,
-                                                            std::optional<SpatialReference> sr) const {
+                                                            std::optional<SpatialReference> sr) const try {
   rt::Point s = start.as_point();
   rt::Point e = end.as_point();
   rt::Point interior = rt::Point::with_x_y(interior_x, interior_y);
@@ -34,10 +34,10 @@ rt::EllipticArcSegment CircularArc::to_elliptic_arc_segment(const ZorvCoord& sta
   return lib([&] {
     return rt::EllipticArcSegment::with_circular_elliptic_arc_with_start_end_and_interior(s, e, interior, ptr(rsr));
   });
-}
+} OSTREL_MODEL_NOTE_FATAL
 
 rt::EllipticArcSegment EllipticArc::to_elliptic_arc_segment(const ZorvCoord& start, const ZorvCoord& end,
-                                                            std::optional<SpatialReference> sr) const {
+                                                            std::optional<SpatialReference> sr) const try {
   rt::Point s = start.as_point();
   rt::Point e = end.as_point();
   std::optional<rt::SpatialReference> rsr = to_geom_sr(std::move(sr));
@@ -45,10 +45,10 @@ rt::EllipticArcSegment EllipticArc::to_elliptic_arc_segment(const ZorvCoord& sta
     return rt::EllipticArcSegment::with_start_and_end_points(s, e, minor, !clockwise, ptr(rsr), rotation, axis,
                                                              ratio);
   });
-}
+} OSTREL_MODEL_NOTE_FATAL
 
 rt::CubicBezierSegment BezierCurve::to_bezier_segment(const ZorvCoord& start, const ZorvCoord& end,
-                                                      std::optional<SpatialReference> sr) const {
+                                                      std::optional<SpatialReference> sr) const try {
   rt::Point s = start.as_point();
   rt::Point c1 = rt::Point::with_x_y(ctrl1_x, ctrl1_y);
   rt::Point c2 = rt::Point::with_x_y(ctrl2_x, ctrl2_y);
@@ -58,10 +58,10 @@ rt::CubicBezierSegment BezierCurve::to_bezier_segment(const ZorvCoord& start, co
     return rt::CubicBezierSegment::with_start_point_control_point1_control_point2_end_point_spatial_reference(
         s, c1, c2, e, ptr(rsr));
   });
-}
+} OSTREL_MODEL_NOTE_FATAL
 
 void curve_add_to_mutable_part(const CurveData& curve, rt::MutablePart& part, const ZorvCoord& start,
-                               const ZorvCoord& end, std::optional<SpatialReference> sr) {
+                               const ZorvCoord& end, std::optional<SpatialReference> sr) try {
   struct Adder {
     rt::MutablePart& part;
     const ZorvCoord& start;
@@ -77,9 +77,9 @@ void curve_add_to_mutable_part(const CurveData& curve, rt::MutablePart& part, co
     void operator()(const BezierCurve& b) const { part.add_segment(b.to_bezier_segment(start, end, std::move(sr))); }
   };
   std::visit(Adder{part, start, end, sr}, curve);
-}
+} OSTREL_MODEL_NOTE_FATAL
 
-rt::MutablePart ZorvCurvePart::as_mutable_part(std::optional<SpatialReference> sr) const {
+rt::MutablePart ZorvCurvePart::as_mutable_part(std::optional<SpatialReference> sr) const try {
   std::optional<rt::SpatialReference> rsr = to_geom_sr(sr);
   rt::MutablePart out = rt::MutablePart::with_spatial_reference(ptr(rsr));
   if (is_empty()) return out;
@@ -92,11 +92,11 @@ rt::MutablePart ZorvCurvePart::as_mutable_part(std::optional<SpatialReference> s
     prev = v->first;
   }
   return out;
-}
+} OSTREL_MODEL_NOTE_FATAL
 
 template <class P>
 rt::MutablePartCollection DimensionedCollection<P>::as_mutable_part_collection(
-    std::optional<SpatialReference> sr) const {
+    std::optional<SpatialReference> sr) const try {
   std::optional<rt::SpatialReference> rsr = to_geom_sr(sr);
   rt::MutablePartCollection out = rt::MutablePartCollection::with_spatial_reference(ptr(rsr));
   for (const PartCell& cell : lines) {
@@ -106,7 +106,7 @@ rt::MutablePartCollection DimensionedCollection<P>::as_mutable_part_collection(
     out.add_part(part);
   }
   return out;
-}
+} OSTREL_MODEL_NOTE_FATAL
 
 template rt::MutablePartCollection DimensionedCollection<ZorvPart>::as_mutable_part_collection(
     std::optional<SpatialReference>) const;
@@ -115,14 +115,14 @@ template rt::MutablePartCollection DimensionedCollection<ZorvCurvePart>::as_muta
 
 // ---- runtime to model ----
 
-ZorvPart ZorvPart::from_immutable_part(rt::ImmutablePart part, bool has_z, bool has_m) {
+ZorvPart ZorvPart::from_immutable_part(rt::ImmutablePart part, bool has_z, bool has_m) try {
   ZorvPart out(has_z, has_m);
   rt::ImmutablePointIntoIter it = part.points().into_iter();
   while (std::optional<rt::Point> p = it.next()) out.push_coord(p->x(), p->y(), p->z(), p->m());
   return out;
-}
+} OSTREL_MODEL_NOTE_FATAL
 
-CurveData curve_from_segment(const rt::SegmentOwned& segment) {
+CurveData curve_from_segment(const rt::SegmentOwned& segment) try {
   if (segment.try_downcast_ref<rt::LineSegment>()) return Linear{};
   if (auto arc = segment.try_downcast_ref<rt::EllipticArcSegment>()) {
     const rt::EllipticArcSegment& a = arc->get();
@@ -149,9 +149,9 @@ CurveData curve_from_segment(const rt::SegmentOwned& segment) {
     return BezierCurve{c1.x(), c1.y(), c2.x(), c2.y()};
   }
   throw ZorvGeoErr(ZorvGeoErr::Kind::VaskelithLibraryError, "Got segment of invalid type from vaskelith");
-}
+} OSTREL_MODEL_NOTE_FATAL
 
-ZorvCurvePart::Vertex ZorvCurvePart::convert_segment_helper(const rt::ImmutablePart& part, std::size_t i) {
+ZorvCurvePart::Vertex ZorvCurvePart::convert_segment_helper(const rt::ImmutablePart& part, std::size_t i) try {
   const auto idx = static_cast<int64_t>(i);
   rt::Point p = unwrap([&] { return part.get_point(idx); });
   ZorvCoord c = ZorvCoord::make(p.x(), p.y(), p.z(), p.m());
@@ -159,9 +159,9 @@ ZorvCurvePart::Vertex ZorvCurvePart::convert_segment_helper(const rt::ImmutableP
   if (seg == -1) return {c, Linear{}};
   rt::SegmentOwned s = lib([&] { return part.get_segment(seg); });
   return {c, curve_from_segment(s)};
-}
+} OSTREL_MODEL_NOTE_FATAL
 
-ZorvCurvePart ZorvCurvePart::from_immutable_part(rt::ImmutablePart part, bool has_z, bool has_m) {
+ZorvCurvePart ZorvCurvePart::from_immutable_part(rt::ImmutablePart part, bool has_z, bool has_m) try {
   ZorvCurvePart out(has_z, has_m);
   const int64_t n = part.point_count();
   for (int64_t i = 0; i < n; ++i) {
@@ -169,9 +169,9 @@ ZorvCurvePart ZorvCurvePart::from_immutable_part(rt::ImmutablePart part, bool ha
     out.push(v.first, std::move(v.second));
   }
   return out;
-}
+} OSTREL_MODEL_NOTE_FATAL
 
-ZorvCurvePart ZorvCurvePart::from_immutable_ring(rt::ImmutablePart part, bool has_z, bool has_m) {
+ZorvCurvePart ZorvCurvePart::from_immutable_ring(rt::ImmutablePart part, bool has_z, bool has_m) try {
   ZorvCurvePart out(has_z, has_m);
   if (part.is_empty()) return out;
   // The segment ending at vertex 0 is the ring's closing one.
@@ -186,6 +186,6 @@ ZorvCurvePart ZorvCurvePart::from_immutable_ring(rt::ImmutablePart part, bool ha
   // is implied.
   if (!is_linear(first.second)) out.push(first.first, std::move(first.second));
   return out;
-}
+} OSTREL_MODEL_NOTE_FATAL
 
 }  // namespace ostrel::model

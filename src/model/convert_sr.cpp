@@ -6,7 +6,7 @@
 
 namespace ostrel::model {
 
-std::optional<rt::SpatialReference> to_geom_sr(std::optional<SpatialReference> sr) {
+std::optional<rt::SpatialReference> to_geom_sr(std::optional<SpatialReference> sr) try {
   if (!sr) return std::nullopt;
   const std::optional<uint32_t> horizontal = sr->latest_wkid ? sr->latest_wkid : sr->wkid;
   return convert::lib([&]() -> std::optional<rt::SpatialReference> {
@@ -20,9 +20,9 @@ std::optional<rt::SpatialReference> to_geom_sr(std::optional<SpatialReference> s
     if (sr->wkt) return rt::SpatialReference::with_wktext(*sr->wkt);
     return std::nullopt;
   });
-}
+} OSTREL_MODEL_NOTE_FATAL
 
-SpatialReference sr_convert(rt::SpatialReference sr) {
+SpatialReference sr_convert(rt::SpatialReference sr) try {
   SpatialReference out;
   const uint32_t id = sr.wkid();
   const uint32_t vertical = sr.vertical_wkid();
@@ -33,14 +33,14 @@ SpatialReference sr_convert(rt::SpatialReference sr) {
     if (!text.empty()) out.wkt = std::move(text);
   }
   return out;
-}
+} OSTREL_MODEL_NOTE_FATAL
 
-rt::Point ZorvCoord::as_point() const { return rt::Point::with_x_y_z_m(x_, y_, z(), m()); }
+rt::Point ZorvCoord::as_point() const try { return rt::Point::with_x_y_z_m(x_, y_, z(), m()); } OSTREL_MODEL_NOTE_FATAL
 
-rt::Point ZorvGeometryPoint::as_point() const {
+rt::Point ZorvGeometryPoint::as_point() const try {
   std::optional<rt::SpatialReference> sr = to_geom_sr(spatial_reference);
   if (sr) return rt::Point::with_x_y_z_m_spatial_reference(x, y, z, m, *sr);
   return rt::Point::with_x_y_z_m(x, y, z, m);
-}
+} OSTREL_MODEL_NOTE_FATAL
 
 }  // namespace ostrel::model
