@@ -375,3 +375,14 @@ def test_runtime_error_outranks_a_failed_item():
             og.Geometry.union_collection(items)
         assert type(info.value) is Exception
         assert str(info.value).startswith("Vaskelith library error: '")
+
+
+def test_label_points_of_envelopes_and_multipoints_are_extent_centers():
+    e = og.Envelope({"xmin": 0, "ymin": 0, "xmax": 2, "ymax": 1})
+    mp = og.MultiPoint({"points": [[0, 0], [0.001, 0], [5, 5]]})
+    points = og.label_point_collection([e, mp, {"x": 1, "y": 2}])
+    assert [(p.x, p.y) for p in points] == [(1.0, 0.5), (2.5, 2.5), (1.0, 2.0)]
+    assert [(p.x, p.y) for p in (e.label_point, mp.label_point)] == [(1.0, 0.5), (2.5, 2.5)]
+    holed = og.Polygon({"rings": [square_dict(0, 0, 10)["rings"][0], [[2, 2], [8, 2], [8, 8], [2, 8], [2, 2]]]})
+    inside = og.label_point_collection([holed])[0]
+    assert holed.contains(inside)  # not the extent's center, which lies in the hole

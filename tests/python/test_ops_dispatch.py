@@ -168,3 +168,46 @@ def test_project_checks_the_spatial_reference_before_the_receiver():
         bad().project({})
     with pytest.raises(KeyError):
         bad().project({"wkid": 3857})
+
+
+def unusable_point():
+    """A Point whose model cannot become a runtime point (the runtime refuses its wkid)."""
+    return og.Point({"x": 0.0, "y": 0.0, "spatialReference": {"wkid": 1}})
+
+
+def unusable_envelope():
+    return og.Envelope({"xmin": 0, "ymin": 0, "xmax": 1, "ymax": 1, "spatialReference": {"wkid": 1}})
+
+
+def good():
+    return og.Polyline({"paths": [[[0.0, 0.0], [1.0, 0.0]]]})
+
+
+@pytest.mark.parametrize(
+    "call, raised",
+    [
+        # the receiver is converted before a typed operand ...
+        (lambda: bad().rotate(90.0, unusable_point()), KeyError),
+        (lambda: bad().scale(2.0, 2.0, unusable_point()), KeyError),
+        (lambda: bad().clip(unusable_envelope()), KeyError),
+        # ... and before calculate_length's unit, unlike the other geodetic forms
+        (lambda: bad().calculate_length(GEO, og.LinearUnitId.Other), KeyError),
+        # a typed operand that cannot be converted is a plain Exception
+        (lambda: good().rotate(90.0, unusable_point()), Exception),
+        (lambda: good().clip(unusable_envelope()), Exception),
+        # collection functions convert their operands before the collection is touched
+        (lambda: og.rotate_collection(5, 90.0, unusable_point()), Exception),
+        (lambda: og.scale_collection(iter([bad()]), 1.0, 1.0, unusable_point()), Exception),
+        (lambda: og.clip_collection(5, unusable_envelope()), Exception),
+        (lambda: og.intersection_collection(bad(), 5), KeyError),
+        (lambda: og.difference_collection_minus_geom(5, bad()), KeyError),
+        (lambda: og.difference_geom_minus_collection(bad(), 5), KeyError),
+        (lambda: og.densify_collection(5, 1.0, og.LinearUnitId.Other, GEO), ValueError),
+    ],
+)
+def test_conversion_order(call, raised):
+    with pytest.raises(BaseException) as info:
+        call()
+    assert type(info.value) is raised
+    if raised is Exception:
+        assert str(info.value).startswith("Vaskelith library error: '")

@@ -299,3 +299,59 @@ def test_typed_operands_are_read_from_their_model():
     assert len(A().cut(MyLine({"paths": [[[5, -1], [5, 11]]]}))) == 2
     assert A().rotate(90.0, MyPoint({"x": 0, "y": 0})).extent == pytest.approx((-10, 0, 0, 10))
     assert len(og.clip_collection([A()], e)) == 1
+
+
+ZM_LINE = {"hasZ": True, "hasM": True, "paths": [[[0, 0, 10, 100], [10, 0, 20, 200]]]}
+
+
+@pytest.mark.parametrize(
+    "call, expected",
+    [
+        # about a point away from the geometry: (0, 0) turns to (10, -10) around (10, 0)
+        (lambda: line((0, 0), (1, 0)).rotate(90.0, pt(10, 0)), [[10, -10], [10, -9]]),
+        (lambda: line((0, 0), (2, 0)).rotate(-90.0, None), [[1, 1], [1, -1]]),  # clockwise about (1, 0)
+        (lambda: line((0, 0), (1, 0)).scale(2.0, 3.0, pt(10, 10)), [[-10, -20], [-8, -20]]),
+        (lambda: line((1, 1), (2, 3)).scale(-1.0, 1.0, pt(0, 0)), [[-1, 1], [-2, 3]]),
+        (lambda: og.rotate_collection([line((0, 0), (1, 0))], 90.0, pt(10, 0))[0], [[10, -10], [10, -9]]),
+        (lambda: og.scale_collection([line((0, 0), (1, 0))], 2.0, 3.0, pt(10, 10))[0], [[-10, -20], [-8, -20]]),
+        # Z and M ride along with x and y
+        (lambda: og.Polyline(ZM_LINE).rotate(90.0, pt(0, 0)), [[0, 0, 10, 100], [0, 10, 20, 200]]),
+        (lambda: og.Polyline(ZM_LINE).move_relative(1.0, 1.0), [[1, 1, 10, 100], [11, 1, 20, 200]]),
+        (lambda: og.Polyline(ZM_LINE).densify(5.0), [[0, 0, 10, 100], [5, 0, 15, 150], [10, 0, 20, 200]]),
+        (
+            lambda: og.Polyline(
+                {"hasZ": True, "hasM": True, "paths": [[[0, 0, 1, 10], [1, 0.01, 2, 20], [2, 0, 3, 30]]]}
+            ).generalize(0.1),
+            [[0, 0, 1, 10], [2, 0, 3, 30]],
+        ),
+        (lambda: og.Polyline(ZM_LINE).set_m(7.0), [[0, 0, 10, 7], [10, 0, 20, 7]]),
+    ],
+)
+def test_transformations_have_hand_checked_coordinates(call, expected):
+    got = call().to_dict()["paths"]
+    assert len(got) == 1
+    assert got[0] == [pytest.approx(c, abs=1e-12) for c in expected]
+
+
+def test_cut_gives_left_then_right_of_the_cutter():
+    a = A()
+    left, right = a.cut(line((5, -1), (5, 11)))  # going north: left is west
+    assert (left.extent, right.extent) == ((0.0, 0.0, 5.0, 10.0), (5.0, 0.0, 10.0, 10.0))
+    left, right = a.cut(line((-1, 5), (11, 5)))  # going east: left is north
+    assert (left.extent, right.extent) == ((0.0, 5.0, 10.0, 10.0), (0.0, 0.0, 10.0, 5.0))
+    pieces = og.Polyline(ZM_LINE).cut(line((5, -1), (5, 1)))
+    assert [p.to_dict()["paths"][0] for p in pieces] == [
+        [[0, 0, 10, 100], [5, 0, 15, 150]],
+        [[5, 0, 15, 150], [10, 0, 20, 200]],
+    ]
+
+
+def test_normalize_central_meridian_folds_into_range():
+    wgs = {"wkid": 4326}
+    west = og.Point({"x": -190.0, "y": 5.0, "spatialReference": wgs}).normalize_central_meridian()
+    assert (west.x, west.y) == (170.0, 5.0)
+    mercator = og.Point({"x": 2.1e7, "y": 0.0, "spatialReference": {"wkid": 3857}})
+    half_width = 20037508.342789244  # pi times the sphere radius
+    assert mercator.normalize_central_meridian().x == pytest.approx(2.1e7 - 2 * half_width)
+    utm = og.Point({"x": 2.1e7, "y": 0.0, "spatialReference": {"wkid": 32632}})
+    assert utm.normalize_central_meridian() is None  # a projected system that does not wrap

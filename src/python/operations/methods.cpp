@@ -332,10 +332,12 @@ Ref calculate_length(PyObject* self, Args args, Py_ssize_t nargs, PyObject* kw) 
   auto [ct, u] = match<2>(kCalculateLength, args, nargs, kw);
   std::optional<uint32_t> curve_type = curve_type_arg(ct, "curve_type");
   std::optional<int32_t> unit = linear_unit_arg(u, "unit");
-  // Unlike the other geodetic forms, the receiver is converted before the unit.
+  // Unlike the other geodetic forms, the receiver is converted before the
+  // unit; the unit still outlives the receiver's runtime geometry, like every
+  // unit made for a call.
+  std::optional<rt::LinearUnit> lu;
   double length = with_self(self, [&](auto& g) {
     if (!curve_type) return eng::length(g);
-    std::optional<rt::LinearUnit> lu;
     if (unit) lu.emplace(new_linear_unit(*unit));
     return eng::length_geodetic(g, lu ? &*lu : nullptr, (int32_t)*curve_type);
   });

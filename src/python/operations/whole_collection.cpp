@@ -162,8 +162,9 @@ const Geometry::Members kStaticMembers{{
         "auto_complete",
         DOC("auto_complete(existing_boundaries, new_boundaries)",
             "New polygons closing the gaps that the polylines `new_boundaries` leave between the\n"
-            "polygons or envelopes `existing_boundaries`.  An empty collection on either side gives\n"
-            "an empty list.")),
+            "polygons `existing_boundaries`.  The existing boundaries must be polygons or envelopes\n"
+            "and the new boundaries polylines; an empty collection on either side gives an empty\n"
+            "list.")),
     static_fastcall_def<&buffer_collection_static>(
         "buffer_collection",
         DOC("buffer_collection(geometries, distances, union_result)",
@@ -186,8 +187,8 @@ PyMethodDef kBufferCollectionDef = fastcall_def<&buffer_collection>(
     DOC("buffer_collection(geometries, distances, union_result=False, distance_unit=None, max_deviation=0.0, "
         "curve_type=...)",
         "Buffers of `geometries`, each at its own distance (the last distance serves any\n"
-        "geometries left over), as a list of polygons (one polygon when the runtime merges them\n"
-        "with `union_result`).  Geodetic when `distance_unit` is given, with `max_deviation` and\n"
+        "geometries left over), always as a list of polygons: with `union_result` the list holds\n"
+        "the merged buffer.  Geodetic when `distance_unit` is given, with `max_deviation` and\n"
         "`curve_type` (default GeodeticCurveType.GreatElliptic); planar otherwise."));
 
 #undef DOC
