@@ -458,6 +458,11 @@ def test_transformations_ranked_with_missing_grids_last():
     assert inverse.input_spatial_reference.wkid == 4267
     assert inverse.output_spatial_reference.wkid == 4326
     assert inverse.get_inverse().name == first.name
+    # A listed transformation whose grids are missing cannot be applied, and says why.
+    lacking = [t for t in ts if t.is_missing_projection_engine_files()]
+    if lacking:
+        with pytest.raises(Exception, match="grid files"):
+            point(-98, 38).project_with_transformation({"wkid": 4267}, lacking[0])
 
 
 def test_vertical_systems_and_ignore_vertical():

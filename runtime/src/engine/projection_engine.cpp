@@ -161,7 +161,15 @@ GeometryPtr project(const Geometry& g, const SpatialReferencePtr& target, const 
   steps.push_back(operation_step(default_operation(g.spatial_reference->crs, enter), PJ_FWD));
   steps.push_back(operation_step(t.operation, dir));
   steps.push_back(operation_step(default_operation(leave, target->crs), PJ_FWD));
-  return project_with(g, target, steps);
+  try {
+    return project_with(g, target, steps);
+  } catch (const Failure& f) {
+    // PROJ words a missing grid as the failure of the step that needs it.
+    if (t.missing_files)
+      fail(kProjection, "The datum transformation needs grid files that the projection engine cannot find.",
+           f.message + " " + f.additional);
+    throw;
+  }
 }
 
 }  // namespace
