@@ -180,6 +180,76 @@ void curve_parts() {
             "{\"a\": [[2, 0, 9], [1, 0], 0, 1, 0.5, 1, NaN]}]");
 }
 
+// Random edits of a curve part against a plain list of (x, curve) pairs: the
+// slot stores must hand back exactly what each vertex was given.
+void curve_part_matches_a_plain_list() {
+  std::vector<std::pair<double, CurveData>> mirror;
+  ZorvCurvePart part;
+  unsigned seed = 12345;
+  auto rnd = [&](unsigned n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % n;
+  };
+  auto curve_of = [&](unsigned kind, double v) -> CurveData {
+    switch (kind) {
+      case 0: return Linear{};
+      case 1: return CircularArc{v, -v};
+      case 2: return EllipticArc{v, v, v, v, v, true, false};
+      default: return BezierCurve{v, v, -v, -v};
+    }
+  };
+  auto check = [&] {
+    EXPECT(part.len() == mirror.size());
+    std::size_t stored = 0;
+    for (std::size_t i = 0; i < mirror.size(); ++i) {
+      auto got = part.get(i);
+      EXPECT(got && got->first.x() == mirror[i].first && got->second == mirror[i].second);
+      if (!is_linear(mirror[i].second)) ++stored;
+    }
+    EXPECT(part.curves.circular_arcs().occupied() + part.curves.elliptic_arcs().occupied() +
+               part.curves.bezier_curves().occupied() ==
+           stored);
+  };
+  for (int step = 0; step < 4000; ++step) {
+    if (step % 50 == 0) check();
+    const double v = step;
+    const std::size_t n = mirror.size();
+    CurveData curve = curve_of(rnd(4), v);
+    switch (rnd(5)) {
+      case 0:
+        if (n == 0) curve = Linear{};
+        part.push(ZorvCoord::xy(v, 0), curve);
+        mirror.emplace_back(v, curve);
+        break;
+      case 1: {
+        std::size_t idx = rnd(static_cast<unsigned>(n) + 1);
+        if (idx == 0) curve = Linear{};
+        part.insert(idx, ZorvCoord::xy(v, 0), curve);
+        mirror.insert(mirror.begin() + static_cast<std::ptrdiff_t>(idx), {v, curve});
+        break;
+      }
+      case 2:
+        if (n > 1) {
+          std::size_t idx = 1 + rnd(static_cast<unsigned>(n) - 1);
+          part.set_curve(idx, curve);
+          mirror[idx].second = curve;
+        }
+        break;
+      case 3:
+        if (n > 0) {
+          std::size_t idx = rnd(static_cast<unsigned>(n));
+          if (idx == 0 && n > 1 && !is_linear(mirror[1].second)) break;
+          part.remove(idx);
+          mirror.erase(mirror.begin() + static_cast<std::ptrdiff_t>(idx));
+        }
+        break;
+      default:
+        if (n > 0 && part.pop()) mirror.pop_back();
+    }
+  }
+  check();
+}
+
 void kinds() {
   ZorvGeometryPoint pt;
   pt.x = 1;
@@ -276,6 +346,7 @@ int main() {
   coords_and_parts();
   collections();
   curve_parts();
+  curve_part_matches_a_plain_list();
   kinds();
   poisoning();
   errors();
