@@ -460,8 +460,12 @@ std::vector<XY> refine(const std::vector<XY>& ring, const Azimuthal& az, const E
       [&](const XY& a, const LonLat& la, const XY& b, const LonLat& lb, int depth) {
         const XY m{(a.first + b.first) / 2, (a.second + b.second) / 2};
         const LonLat lm = az.reverse(m.first, m.second);
-        if (depth < 24 && (e.distance(plane_mid(la, lb), lm) > tolerance ||
-                           e.distance(geodesic_mid(e, la, lb), lm) > tolerance)) {
+        // Chords shorter than the tolerance need no check: nothing on them
+        // can stray that far.
+        const double chord = std::hypot(b.first - a.first, b.second - a.second);
+        if (depth < 20 && chord > tolerance &&
+            (e.distance(plane_mid(la, lb), lm) > tolerance ||
+             e.distance(geodesic_mid(e, la, lb), lm) > tolerance)) {
           split(a, la, m, lm, depth + 1);
           out.push_back(m);
           split(m, lm, b, lb, depth + 1);
