@@ -28,8 +28,6 @@ QX_DatumTransformationHandle item_of<DatumTransformationOwned>(const Element& el
 
 }  // namespace
 
-void Array::destroy(QX_ArrayHandle h, const QX_ErrorHandler* eh) { QX(QX_Array_destroy)(h, eh); }
-
 template <class T>
 std::vector<T> array_into_vec(Array array) {
   // On any failure the list, the element of the step and the array are

@@ -9,12 +9,10 @@
 
 namespace ostrel::rt {
 
-class Array : public Handle<Array, QX_ArrayHandle> {
+class Array : public Handle<Array, QX_ArrayHandle, fn::QX_Array_destroy> {
  public:
   using Handle::Handle;
-  static constexpr std::string_view kFamily = "Array";
   static constexpr std::string_view kName = "Array";
-  static void destroy(QX_ArrayHandle h, const QX_ErrorHandler* eh);
   static std::string null_message() { return "Internal error: Received null QX_ArrayHandle"; }
   static std::string release_message() { return "Internal error: Failed to destroy handle to Array"; }
 };

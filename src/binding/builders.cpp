@@ -4,21 +4,12 @@
 #include "binding/environment.hpp"
 
 namespace ostrel::rt {
-namespace {
-
-QX_SpatialReferenceHandle raw_or_null(const SpatialReference* sr) { return sr ? sr->raw() : nullptr; }
-
-}  // namespace
-
-void destroy_builder(QX_GeometryBuilderHandle h, const QX_ErrorHandler* eh) {
-  QX(QX_GeometryBuilder_destroy)(h, eh);
-}
 
 GeometryOwned GeometryBuilderBase::to_geometry() const {
   return GeometryOwned::from_handle(OSTREL_RT_CALL_FATAL(QX_GeometryBuilder_toGeometry, raw()));
 }
 
-void GeometryBuilderBase::set_parts_impl(const MutablePartCollection& parts) {
+void MultipartBuilderBase::set_parts(const MutablePartCollection& parts) {
   OSTREL_RT_CALL_FATAL(QX_MultipartBuilder_setParts, raw(), parts.raw());
 }
 

@@ -11,8 +11,6 @@
 
 namespace ostrel::rt {
 
-void destroy_builder(QX_GeometryBuilderHandle h, const QX_ErrorHandler* eh);
-
 // Operations shared by the builders; runtime errors are fatal.
 class GeometryBuilderBase : public detail::RawHandle<QX_GeometryBuilderHandle> {
  public:
@@ -22,38 +20,41 @@ class GeometryBuilderBase : public detail::RawHandle<QX_GeometryBuilderHandle> {
  protected:
   using RawHandle::RawHandle;
   ~GeometryBuilderBase() = default;
-  void set_parts_impl(const MutablePartCollection& parts);
 };
 
-template <class Derived>
-class BuilderHandle : public Handle<Derived, QX_GeometryBuilderHandle, GeometryBuilderBase> {
+// The builders of polylines and polygons.
+class MultipartBuilderBase : public GeometryBuilderBase {
  public:
-  using Handle<Derived, QX_GeometryBuilderHandle, GeometryBuilderBase>::Handle;
-  static constexpr std::string_view kFamily = "GeometryBuilder";
-  static void destroy(QX_GeometryBuilderHandle h, const QX_ErrorHandler* eh) { destroy_builder(h, eh); }
+  void set_parts(const MutablePartCollection& parts);
+
+ protected:
+  using GeometryBuilderBase::GeometryBuilderBase;
+  ~MultipartBuilderBase() = default;
 };
+
+template <class Derived, class Base>
+using BuilderHandle =
+    Handle<Derived, QX_GeometryBuilderHandle, fn::QX_GeometryBuilder_destroy, "GeometryBuilder", Base>;
 
 // Constructors run the environment initialisation; `sr` may be null; runtime
 // errors and null handles are fatal.
-class PolygonBuilder : public BuilderHandle<PolygonBuilder> {
+class PolygonBuilder : public BuilderHandle<PolygonBuilder, MultipartBuilderBase> {
  public:
-  using BuilderHandle::BuilderHandle;
+  using Handle::Handle;
   static constexpr std::string_view kName = "PolygonBuilder";
   static PolygonBuilder with_spatial_reference(const SpatialReference* sr);
-  void set_parts(const MutablePartCollection& parts) { set_parts_impl(parts); }
 };
 
-class PolylineBuilder : public BuilderHandle<PolylineBuilder> {
+class PolylineBuilder : public BuilderHandle<PolylineBuilder, MultipartBuilderBase> {
  public:
-  using BuilderHandle::BuilderHandle;
+  using Handle::Handle;
   static constexpr std::string_view kName = "PolylineBuilder";
   static PolylineBuilder with_spatial_reference(const SpatialReference* sr);
-  void set_parts(const MutablePartCollection& parts) { set_parts_impl(parts); }
 };
 
-class MultipointBuilder : public BuilderHandle<MultipointBuilder> {
+class MultipointBuilder : public BuilderHandle<MultipointBuilder, GeometryBuilderBase> {
  public:
-  using BuilderHandle::BuilderHandle;
+  using Handle::Handle;
   static constexpr std::string_view kName = "MultipointBuilder";
   static MultipointBuilder with_spatial_reference(const SpatialReference* sr);
   void set_points(const MutablePointCollection& points);

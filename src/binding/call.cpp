@@ -7,6 +7,29 @@
 #include "python/pyapi/errors.hpp"
 
 namespace ostrel::rt::detail {
+namespace {
+
+// Handles release themselves through the table entry of their destroy
+// function, called as void(handle, handler record): each one used must have
+// that shape in api.h.
+template <class F>
+constexpr bool kReleases = false;
+template <class H>
+constexpr bool kReleases<void (*)(H, const QX_ErrorHandler*)> = true;
+
+static_assert(kReleases<decltype(&::QX_Array_destroy)> && kReleases<decltype(&::QX_DatumTransformation_destroy)> &&
+              kReleases<decltype(&::QX_Element_destroy)> && kReleases<decltype(&::QX_Geometry_destroy)> &&
+              kReleases<decltype(&::QX_GeometryBuilder_destroy)> &&
+              kReleases<decltype(&::QX_ImmutablePart_destroy)> &&
+              kReleases<decltype(&::QX_ImmutablePartCollection_destroy)> &&
+              kReleases<decltype(&::QX_ImmutablePointCollection_destroy)> &&
+              kReleases<decltype(&::QX_MutablePart_destroy)> &&
+              kReleases<decltype(&::QX_MutablePartCollection_destroy)> &&
+              kReleases<decltype(&::QX_MutablePointCollection_destroy)> &&
+              kReleases<decltype(&::QX_Segment_destroy)> && kReleases<decltype(&::QX_SpatialReference_destroy)> &&
+              kReleases<decltype(&::QX_Unit_destroy)> && kReleases<decltype(&::QX_Vector_destroy)>);
+
+}  // namespace
 
 void fatal(std::string message) { py::fatal(std::move(message)); }
 

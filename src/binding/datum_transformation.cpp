@@ -6,18 +6,9 @@
 namespace ostrel::rt {
 
 DatumTransformationType datum_transformation_type_try_from(uint32_t code) {
-  switch (code) {
-    case 1:
-      return DatumTransformationType::Geographic;
-    case 2:
-      return DatumTransformationType::HorizontalVertical;
-    default:
-      throw Error::new_conversion_error("bindings::QX_DatumTransformationType", "DatumTransformationType");
-  }
-}
-
-void DatumTransformationOwned::destroy(QX_DatumTransformationHandle h, const QX_ErrorHandler* eh) {
-  QX(QX_DatumTransformation_destroy)(h, eh);
+  static constexpr DatumTransformationType kTypes[] = {DatumTransformationType::Geographic,
+                                                       DatumTransformationType::HorizontalVertical};
+  return detail::enum_try_from(code, kTypes, "bindings::QX_DatumTransformationType", "DatumTransformationType");
 }
 
 DatumTransformationOwned DatumTransformationOwned::get_inverse() const {
@@ -40,11 +31,7 @@ std::string DatumTransformationOwned::name() const {
 
 DatumTransformationType DatumTransformationOwned::object_type() const {
   uint32_t code = OSTREL_RT_CALL_FATAL(QX_DatumTransformation_getObjectType, raw());
-  try {
-    return datum_transformation_type_try_from(code);
-  } catch (const Error& e) {
-    detail::fatal_transform(e);
-  }
+  return detail::transformed_or_fatal([&] { return datum_transformation_type_try_from(code); });
 }
 
 std::optional<SpatialReference> DatumTransformationOwned::output_spatial_reference() const {

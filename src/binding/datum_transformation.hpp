@@ -20,12 +20,11 @@ enum class DatumTransformationType : uint32_t {
 // "bindings::QX_DatumTransformationType" and "DatumTransformationType" (thrown).
 DatumTransformationType datum_transformation_type_try_from(uint32_t code);
 
-class DatumTransformationOwned : public Handle<DatumTransformationOwned, QX_DatumTransformationHandle> {
+class DatumTransformationOwned : public Handle<DatumTransformationOwned, QX_DatumTransformationHandle,
+                                               fn::QX_DatumTransformation_destroy, "DatumTransformation"> {
  public:
   using Handle::Handle;
-  static constexpr std::string_view kFamily = "DatumTransformation";
   static constexpr std::string_view kName = "DatumTransformationOwned";
-  static void destroy(QX_DatumTransformationHandle h, const QX_ErrorHandler* eh);
 
   // A runtime error throws Error.
   DatumTransformationOwned get_inverse() const;

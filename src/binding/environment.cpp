@@ -6,6 +6,7 @@
 #include "binding/call.hpp"
 #include "binding/error.hpp"
 #include "binding/ffi.hpp"
+#include "binding/strings.hpp"
 
 namespace ostrel::rt::environment {
 namespace {
@@ -30,16 +31,9 @@ void run() {
   QX_ErrorHandler discard{&discard_error, nullptr};
   QX(QX_OstrelRuntimeEnvironment_setErrorCallback)(&discard_error, nullptr, &discard);
   // The first call whose error is examined: it shows the runtime answers.
-  CallError err;
-  QX_StringHandle dir = QX(QX_OstrelRuntimeEnvironment_getInstallDirectory)(err.handler());
-  if (err.failed())
-    detail::fatal_with("Internal error: Failed to initialize runtime environment", *err.slot());
-  if (dir != nullptr) {
-    CallError release;
-    QX(QX_String_destroy)(dir, release.handler());
-    if (release.failed())
-      detail::fatal_with("Internal error: Failed to destroy String handle", *release.slot());
-  }
+  QX_StringHandle dir = detail::call_or_fatal_with("Internal error: Failed to initialize runtime environment",
+                                                   QX(QX_OstrelRuntimeEnvironment_getInstallDirectory));
+  if (dir != nullptr) release_string(dir);
 }
 
 }  // namespace

@@ -8,25 +8,11 @@
 namespace ostrel::rt {
 
 GeometryType geometry_type_try_from(int32_t code) {
-  switch (code) {
-    case 1:
-      return GeometryType::Point;
-    case 2:
-      return GeometryType::Envelope;
-    case 3:
-      return GeometryType::Polyline;
-    case 4:
-      return GeometryType::Polygon;
-    case 5:
-      return GeometryType::Multipoint;
-    case -1:
-      return GeometryType::Unknown;
-    default:
-      throw Error::new_conversion_error("bindings::QX_GeometryType", "GeometryType");
-  }
+  static constexpr GeometryType kTypes[] = {GeometryType::Point,    GeometryType::Envelope,
+                                            GeometryType::Polyline, GeometryType::Polygon,
+                                            GeometryType::Multipoint, GeometryType::Unknown};
+  return detail::enum_try_from(code, kTypes, "bindings::QX_GeometryType", "GeometryType");
 }
-
-void destroy_geometry(QX_GeometryHandle h, const QX_ErrorHandler* eh) { QX(QX_Geometry_destroy)(h, eh); }
 
 // ---- the Geometry interface ----
 
@@ -40,11 +26,7 @@ bool GeometryBase::has_z() const { return OSTREL_RT_CALL_FATAL(QX_Geometry_getHa
 
 GeometryType GeometryBase::object_type() const {
   int32_t code = OSTREL_RT_CALL_FATAL(QX_Geometry_getObjectType, raw());
-  try {
-    return geometry_type_try_from(code);
-  } catch (const Error& e) {
-    detail::fatal_transform(e);
-  }
+  return detail::transformed_or_fatal([&] { return geometry_type_try_from(code); });
 }
 
 std::optional<SpatialReference> GeometryBase::spatial_reference() const {
@@ -66,27 +48,80 @@ GeometryOwned GeometryOwned::from_json(std::string_view json) {
 }
 
 int32_t GeometryOwned::kind_for_downcast() const {
-  CallError err;
-  int32_t code = QX(QX_Geometry_getObjectType)(raw(), err.handler());
-  if (err.failed())
-    detail::fatal_with(
-        "Internal error: Unexpected error returned from QX_Geometry_getObjectType for downcast of "
-        "GeometryOwned",
-        *err.slot());
-  return code;
+  return detail::call_or_fatal_with(
+      "Internal error: Unexpected error returned from QX_Geometry_getObjectType for downcast of GeometryOwned",
+      QX(QX_Geometry_getObjectType), raw());
 }
 
 int32_t GeometryOwned::kind_for_downcast_ref() const {
-  CallError err;
-  int32_t code = QX(QX_Geometry_getObjectType)(raw(), err.handler());
-  if (err.failed())
-    detail::fatal_with(
-        "Internal error: Unexpectedly failed to get object type for downcast_ref of GeometryOwned",
-        *err.slot());
-  return code;
+  return detail::call_or_fatal_with(
+      "Internal error: Unexpectedly failed to get object type for downcast_ref of GeometryOwned",
+      QX(QX_Geometry_getObjectType), raw());
 }
 
 // ---- Point ----
+
+namespace {
+
+// The value of an optional z or m, asked for only when the geometry has it.
+template <class F>
+std::optional<double> if_present(bool present, F&& get) {
+  if (!present) return std::nullopt;
+  return get();
+}
+
+// The presence of z and m picks the create function; each has a form with a
+// spatial reference, used when `sr` is given.
+Point create_point(double x, double y, std::optional<double> z, std::optional<double> m,
+                   const SpatialReference* sr) {
+  if (z && m) {
+    environment::init();
+    return Point::from_handle(
+        sr ? OSTREL_RT_CALL_FATAL(QX_Point_createWithZMSpatialReference, x, y, *z, *m, sr->raw())
+           : OSTREL_RT_CALL_FATAL(QX_Point_createWithZM, x, y, *z, *m));
+  }
+  if (z) {
+    environment::init();
+    return Point::from_handle(sr ? OSTREL_RT_CALL_FATAL(QX_Point_createWithXYZSpatialReference, x, y, *z, sr->raw())
+                                 : OSTREL_RT_CALL_FATAL(QX_Point_createWithXYZ, x, y, *z));
+  }
+  if (m) {
+    environment::init();
+    return Point::from_handle(sr ? OSTREL_RT_CALL_FATAL(QX_Point_createWithMSpatialReference, x, y, *m, sr->raw())
+                                 : OSTREL_RT_CALL_FATAL(QX_Point_createWithM, x, y, *m));
+  }
+  return sr ? Point::with_x_y_spatial_reference(x, y, *sr) : Point::with_x_y(x, y);
+}
+
+Envelope create_envelope(double x_min, double x_max, double y_min, double y_max, std::optional<Range> z,
+                         std::optional<Range> m, const SpatialReference* sr) {
+  if (z && m) {
+    environment::init();
+    return Envelope::from_handle(
+        sr ? OSTREL_RT_CALL_FATAL(QX_Envelope_createWithZMSpatialReference, x_min, x_max, y_min, y_max, z->first,
+                                  z->second, m->first, m->second, sr->raw())
+           : OSTREL_RT_CALL_FATAL(QX_Envelope_createWithZM, x_min, x_max, y_min, y_max, z->first, z->second,
+                                  m->first, m->second));
+  }
+  if (z) {
+    environment::init();
+    return Envelope::from_handle(sr ? OSTREL_RT_CALL_FATAL(QX_Envelope_createWithXYZSpatialReference, x_min, x_max,
+                                                           y_min, y_max, z->first, z->second, sr->raw())
+                                    : OSTREL_RT_CALL_FATAL(QX_Envelope_createWithXYZ, x_min, x_max, y_min, y_max,
+                                                           z->first, z->second));
+  }
+  if (m) {
+    environment::init();
+    return Envelope::from_handle(sr ? OSTREL_RT_CALL_FATAL(QX_Envelope_createWithMSpatialReference, x_min, x_max,
+                                                           y_min, y_max, m->first, m->second, sr->raw())
+                                    : OSTREL_RT_CALL_FATAL(QX_Envelope_createWithM, x_min, x_max, y_min, y_max,
+                                                           m->first, m->second));
+  }
+  return sr ? Envelope::with_x_y_spatial_reference(x_min, x_max, y_min, y_max, *sr)
+            : Envelope::with_x_y(x_min, x_max, y_min, y_max);
+}
+
+}  // namespace
 
 Point Point::with_x_y(double x, double y) {
   environment::init();
@@ -99,49 +134,23 @@ Point Point::with_x_y_spatial_reference(double x, double y, const SpatialReferen
 }
 
 Point Point::with_x_y_z_m(double x, double y, std::optional<double> z, std::optional<double> m) {
-  if (z && m) {
-    environment::init();
-    return from_handle(OSTREL_RT_CALL_FATAL(QX_Point_createWithZM, x, y, *z, *m));
-  }
-  if (z) {
-    environment::init();
-    return from_handle(OSTREL_RT_CALL_FATAL(QX_Point_createWithXYZ, x, y, *z));
-  }
-  if (m) {
-    environment::init();
-    return from_handle(OSTREL_RT_CALL_FATAL(QX_Point_createWithM, x, y, *m));
-  }
-  return with_x_y(x, y);
+  return create_point(x, y, z, m, nullptr);
 }
 
 Point Point::with_x_y_z_m_spatial_reference(double x, double y, std::optional<double> z,
                                             std::optional<double> m, const SpatialReference& sr) {
-  if (z && m) {
-    environment::init();
-    return from_handle(OSTREL_RT_CALL_FATAL(QX_Point_createWithZMSpatialReference, x, y, *z, *m, sr.raw()));
-  }
-  if (z) {
-    environment::init();
-    return from_handle(OSTREL_RT_CALL_FATAL(QX_Point_createWithXYZSpatialReference, x, y, *z, sr.raw()));
-  }
-  if (m) {
-    environment::init();
-    return from_handle(OSTREL_RT_CALL_FATAL(QX_Point_createWithMSpatialReference, x, y, *m, sr.raw()));
-  }
-  return with_x_y_spatial_reference(x, y, sr);
+  return create_point(x, y, z, m, &sr);
 }
 
 double Point::x() const { return OSTREL_RT_CALL_FATAL(QX_Point_getX, raw()); }
 double Point::y() const { return OSTREL_RT_CALL_FATAL(QX_Point_getY, raw()); }
 
 std::optional<double> Point::z() const {
-  if (!has_z()) return std::nullopt;
-  return OSTREL_RT_CALL_FATAL(QX_Point_getZ, raw());
+  return if_present(has_z(), [&] { return OSTREL_RT_CALL_FATAL(QX_Point_getZ, raw()); });
 }
 
 std::optional<double> Point::m() const {
-  if (!has_m()) return std::nullopt;
-  return OSTREL_RT_CALL_FATAL(QX_Point_getM, raw());
+  return if_present(has_m(), [&] { return OSTREL_RT_CALL_FATAL(QX_Point_getM, raw()); });
 }
 
 // ---- Envelope ----
@@ -160,43 +169,13 @@ Envelope Envelope::with_x_y_spatial_reference(double x_min, double x_max, double
 
 Envelope Envelope::with_x_y_z_m(double x_min, double x_max, double y_min, double y_max,
                                 std::optional<Range> z, std::optional<Range> m) {
-  if (z && m) {
-    environment::init();
-    return from_handle(OSTREL_RT_CALL_FATAL(QX_Envelope_createWithZM, x_min, x_max, y_min, y_max, z->first,
-                                            z->second, m->first, m->second));
-  }
-  if (z) {
-    environment::init();
-    return from_handle(
-        OSTREL_RT_CALL_FATAL(QX_Envelope_createWithXYZ, x_min, x_max, y_min, y_max, z->first, z->second));
-  }
-  if (m) {
-    environment::init();
-    return from_handle(
-        OSTREL_RT_CALL_FATAL(QX_Envelope_createWithM, x_min, x_max, y_min, y_max, m->first, m->second));
-  }
-  return with_x_y(x_min, x_max, y_min, y_max);
+  return create_envelope(x_min, x_max, y_min, y_max, z, m, nullptr);
 }
 
 Envelope Envelope::with_x_y_z_m_spatial_reference(double x_min, double x_max, double y_min, double y_max,
                                                   std::optional<Range> z, std::optional<Range> m,
                                                   const SpatialReference& sr) {
-  if (z && m) {
-    environment::init();
-    return from_handle(OSTREL_RT_CALL_FATAL(QX_Envelope_createWithZMSpatialReference, x_min, x_max, y_min,
-                                            y_max, z->first, z->second, m->first, m->second, sr.raw()));
-  }
-  if (z) {
-    environment::init();
-    return from_handle(OSTREL_RT_CALL_FATAL(QX_Envelope_createWithXYZSpatialReference, x_min, x_max, y_min,
-                                            y_max, z->first, z->second, sr.raw()));
-  }
-  if (m) {
-    environment::init();
-    return from_handle(OSTREL_RT_CALL_FATAL(QX_Envelope_createWithMSpatialReference, x_min, x_max, y_min,
-                                            y_max, m->first, m->second, sr.raw()));
-  }
-  return with_x_y_spatial_reference(x_min, x_max, y_min, y_max, sr);
+  return create_envelope(x_min, x_max, y_min, y_max, z, m, &sr);
 }
 
 Point Envelope::center() const {
@@ -208,29 +187,21 @@ double Envelope::y_min() const { return OSTREL_RT_CALL_FATAL(QX_Envelope_getYMin
 double Envelope::y_max() const { return OSTREL_RT_CALL_FATAL(QX_Envelope_getYMax, raw()); }
 
 std::optional<double> Envelope::z_min() const {
-  if (!has_z()) return std::nullopt;
-  return OSTREL_RT_CALL_FATAL(QX_Envelope_getZMin, raw());
+  return if_present(has_z(), [&] { return OSTREL_RT_CALL_FATAL(QX_Envelope_getZMin, raw()); });
 }
 std::optional<double> Envelope::z_max() const {
-  if (!has_z()) return std::nullopt;
-  return OSTREL_RT_CALL_FATAL(QX_Envelope_getZMax, raw());
+  return if_present(has_z(), [&] { return OSTREL_RT_CALL_FATAL(QX_Envelope_getZMax, raw()); });
 }
 std::optional<double> Envelope::m_min() const {
-  if (!has_m()) return std::nullopt;
-  return OSTREL_RT_CALL_FATAL(QX_Envelope_getMMin, raw());
+  return if_present(has_m(), [&] { return OSTREL_RT_CALL_FATAL(QX_Envelope_getMMin, raw()); });
 }
 std::optional<double> Envelope::m_max() const {
-  if (!has_m()) return std::nullopt;
-  return OSTREL_RT_CALL_FATAL(QX_Envelope_getMMax, raw());
+  return if_present(has_m(), [&] { return OSTREL_RT_CALL_FATAL(QX_Envelope_getMMax, raw()); });
 }
 
 // ---- multiparts and multipoints ----
 
-ImmutablePartCollection Polyline::parts() const {
-  return ImmutablePartCollection::from_handle(OSTREL_RT_CALL_FATAL(QX_Multipart_getParts, raw()));
-}
-
-ImmutablePartCollection Polygon::parts() const {
+ImmutablePartCollection MultipartBase::parts() const {
   return ImmutablePartCollection::from_handle(OSTREL_RT_CALL_FATAL(QX_Multipart_getParts, raw()));
 }
 

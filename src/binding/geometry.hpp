@@ -53,22 +53,22 @@ class GeometryBase : public detail::RawHandle<QX_GeometryHandle> {
   ~GeometryBase() = default;
 };
 
-void destroy_geometry(QX_GeometryHandle h, const QX_ErrorHandler* eh);
-
-template <class Derived>
-class GeometryHandle : public Handle<Derived, QX_GeometryHandle, GeometryBase> {
+// The read operations of polylines and polygons.
+class MultipartBase : public GeometryBase {
  public:
-  using Handle<Derived, QX_GeometryHandle, GeometryBase>::Handle;
-  static constexpr std::string_view kFamily = "Geometry";
-  static void destroy(QX_GeometryHandle h, const QX_ErrorHandler* eh) { destroy_geometry(h, eh); }
+  ImmutablePartCollection parts() const;
+
+ protected:
+  using GeometryBase::GeometryBase;
+  ~MultipartBase() = default;
 };
 
-class Point : public GeometryHandle<Point> {
+template <class Derived, class Base = GeometryBase>
+using GeometryHandle = Handle<Derived, QX_GeometryHandle, fn::QX_Geometry_destroy, "Geometry", Base>;
+
+class Point : public GeometryHandle<Point>, public KindOf<1, "geometry::point::Point"> {
  public:
-  using GeometryHandle::GeometryHandle;
-  static constexpr std::string_view kName = "Point";
-  static constexpr std::string_view kTypePath = "geometry::point::Point";
-  static constexpr int32_t kKind = 1;
+  using Handle::Handle;
 
   // Constructors run the environment initialisation; runtime errors are fatal.
   static Point with_x_y(double x, double y);
@@ -87,12 +87,9 @@ class Point : public GeometryHandle<Point> {
 // A bounds pair (min, max) of z or m.
 using Range = std::pair<double, double>;
 
-class Envelope : public GeometryHandle<Envelope> {
+class Envelope : public GeometryHandle<Envelope>, public KindOf<2, "geometry::envelope::Envelope"> {
  public:
-  using GeometryHandle::GeometryHandle;
-  static constexpr std::string_view kName = "Envelope";
-  static constexpr std::string_view kTypePath = "geometry::envelope::Envelope";
-  static constexpr int32_t kKind = 2;
+  using Handle::Handle;
 
   // Bounds go in the order x_min, x_max, y_min, y_max.  Runtime errors are fatal.
   static Envelope with_x_y(double x_min, double x_max, double y_min, double y_max);
@@ -115,40 +112,30 @@ class Envelope : public GeometryHandle<Envelope> {
   std::optional<double> m_max() const;
 };
 
-class Polyline : public GeometryHandle<Polyline> {
+class Polyline : public GeometryHandle<Polyline, MultipartBase>,
+                 public KindOf<3, "geometry::polyline::Polyline"> {
  public:
-  using GeometryHandle::GeometryHandle;
-  static constexpr std::string_view kName = "Polyline";
-  static constexpr std::string_view kTypePath = "geometry::polyline::Polyline";
-  static constexpr int32_t kKind = 3;
-  ImmutablePartCollection parts() const;
+  using Handle::Handle;
 };
 
-class Polygon : public GeometryHandle<Polygon> {
+class Polygon : public GeometryHandle<Polygon, MultipartBase>, public KindOf<4, "geometry::polygon::Polygon"> {
  public:
-  using GeometryHandle::GeometryHandle;
-  static constexpr std::string_view kName = "Polygon";
-  static constexpr std::string_view kTypePath = "geometry::polygon::Polygon";
-  static constexpr int32_t kKind = 4;
-  ImmutablePartCollection parts() const;
+  using Handle::Handle;
 };
 
-class Multipoint : public GeometryHandle<Multipoint> {
+class Multipoint : public GeometryHandle<Multipoint>, public KindOf<5, "geometry::multipoint::Multipoint"> {
  public:
-  using GeometryHandle::GeometryHandle;
-  static constexpr std::string_view kName = "Multipoint";
-  static constexpr std::string_view kTypePath = "geometry::multipoint::Multipoint";
-  static constexpr int32_t kKind = 5;
+  using Handle::Handle;
   ImmutablePointCollection points() const;
 };
 
 // A polyline or a polygon; it only converts on into GeometryOwned.
 class MultipartOwned : public GeometryHandle<MultipartOwned> {
  public:
-  using GeometryHandle::GeometryHandle;
+  using Handle::Handle;
   static constexpr std::string_view kName = "MultipartOwned";
-  MultipartOwned(Polyline&& p) noexcept : GeometryHandle(adopt, p.into_raw()) {}
-  MultipartOwned(Polygon&& p) noexcept : GeometryHandle(adopt, p.into_raw()) {}
+  MultipartOwned(Polyline&& p) noexcept : Handle(adopt, p.into_raw()) {}
+  MultipartOwned(Polygon&& p) noexcept : Handle(adopt, p.into_raw()) {}
 };
 
 template <class T>
@@ -156,14 +143,14 @@ concept TypedGeometry =
     std::is_same_v<T, Point> || std::is_same_v<T, Envelope> || std::is_same_v<T, Polyline> ||
     std::is_same_v<T, Polygon> || std::is_same_v<T, Multipoint>;
 
-class GeometryOwned : public GeometryHandle<GeometryOwned> {
+class GeometryOwned : public GeometryHandle<GeometryOwned>, public DowncastRef<GeometryOwned> {
  public:
-  using GeometryHandle::GeometryHandle;
+  using Handle::Handle;
   static constexpr std::string_view kName = "GeometryOwned";
 
   template <TypedGeometry T>
-  GeometryOwned(T&& g) noexcept : GeometryHandle(adopt, g.into_raw()) {}
-  GeometryOwned(MultipartOwned&& g) noexcept : GeometryHandle(adopt, g.into_raw()) {}
+  GeometryOwned(T&& g) noexcept : Handle(adopt, g.into_raw()) {}
+  GeometryOwned(MultipartOwned&& g) noexcept : Handle(adopt, g.into_raw()) {}
 
   // Runs the environment initialisation and parses the runtime's JSON form;
   // text the runtime rejects throws its Error; a NUL byte is fatal.
@@ -175,15 +162,11 @@ class GeometryOwned : public GeometryHandle<GeometryOwned> {
   template <class T>
   T downcast() &&;
 
-  // Borrows: a view of the same handle as T, or the conversion error thrown
-  // (the handle stays with its owner either way).
-  template <TypedGeometry T>
-  Borrowed<T> downcast_ref() const;
-  // The same without the exception: absent on a kind mismatch.
-  template <TypedGeometry T>
-  std::optional<Borrowed<T>> try_downcast_ref() const;
+  // downcast_ref / try_downcast_ref (DowncastRef) borrow: the handle stays
+  // with its owner whatever the kind.
 
  private:
+  friend class DowncastRef<GeometryOwned>;
   // Kind code for downcast / downcast_ref (each with its own fatal message).
   int32_t kind_for_downcast() const;
   int32_t kind_for_downcast_ref() const;
@@ -199,19 +182,6 @@ T GeometryOwned::downcast() && {
     if (owned.kind_for_downcast() == T::kKind) return T(adopt, owned.into_raw());
     throw Error::new_conversion_error("GeometryOwned", std::string(T::kTypePath));
   }
-}
-
-template <TypedGeometry T>
-Borrowed<T> GeometryOwned::downcast_ref() const {
-  if (kind_for_downcast_ref() != T::kKind)
-    throw Error::new_conversion_error("GeometryOwned", std::string(T::kTypePath));
-  return Borrowed<T>(raw());
-}
-
-template <TypedGeometry T>
-std::optional<Borrowed<T>> GeometryOwned::try_downcast_ref() const {
-  if (kind_for_downcast_ref() != T::kKind) return std::nullopt;
-  return std::optional<Borrowed<T>>(std::in_place, raw());
 }
 
 }  // namespace ostrel::rt

@@ -27,9 +27,6 @@ std::vector<T> list(QX_ArrayHandle h) {
   return array_into_vec<T>(Array::from_handle(h));
 }
 
-QX_UnitHandle unit_or_null(const LinearUnit* u) { return u ? u->raw() : nullptr; }
-QX_UnitHandle unit_or_null(const AreaUnit* u) { return u ? u->raw() : nullptr; }
-QX_GeometryHandle point_or_null(const Point* p) { return p ? p->raw() : nullptr; }
 
 }  // namespace
 
@@ -51,7 +48,7 @@ GeometryOwned densify(const GeometryBase& g, double max_segment_length) {
 
 GeometryOwned densify_geodetic(const GeometryBase& g, double max_segment_length, const LinearUnit* unit,
                                int32_t curve_type) {
-  return geometry(OSTREL_RT_CALL(QX_GeometryEngine_densifyGeodetic, g.raw(), unit_or_null(unit), curve_type,
+  return geometry(OSTREL_RT_CALL(QX_GeometryEngine_densifyGeodetic, g.raw(), raw_or_null(unit), curve_type,
                                  max_segment_length));
 }
 
@@ -69,11 +66,11 @@ GeometryOwned intersection(const GeometryBase& g, const GeometryBase& other) {
 }
 
 GeometryOwned rotate(const GeometryBase& g, const Point* origin, double angle) {
-  return geometry(OSTREL_RT_CALL(QX_GeometryEngine_rotate, g.raw(), point_or_null(origin), angle));
+  return geometry(OSTREL_RT_CALL(QX_GeometryEngine_rotate, g.raw(), raw_or_null(origin), angle));
 }
 
 GeometryOwned scale(const GeometryBase& g, const Point* origin, double scale_x, double scale_y) {
-  return geometry(OSTREL_RT_CALL(QX_GeometryEngine_scale, g.raw(), point_or_null(origin), scale_x, scale_y));
+  return geometry(OSTREL_RT_CALL(QX_GeometryEngine_scale, g.raw(), raw_or_null(origin), scale_x, scale_y));
 }
 
 GeometryOwned simplify(const GeometryBase& g) {
@@ -121,7 +118,7 @@ Polygon buffer(const GeometryBase& g, double distance) {
 Polygon buffer_geodetic(const GeometryBase& g, double distance, const LinearUnit* distance_unit,
                         double max_deviation, int32_t curve_type) {
   return Polygon::from_handle(OSTREL_RT_CALL(QX_GeometryEngine_bufferGeodetic, g.raw(),
-                                             unit_or_null(distance_unit), curve_type, distance,
+                                             raw_or_null(distance_unit), curve_type, distance,
                                              max_deviation));
 }
 
@@ -207,11 +204,11 @@ double area(const GeometryBase& g) { return OSTREL_RT_CALL_FATAL(QX_GeometryEngi
 double length(const GeometryBase& g) { return OSTREL_RT_CALL_FATAL(QX_GeometryEngine_length, g.raw()); }
 
 double area_geodetic(const GeometryBase& g, const AreaUnit* unit, int32_t curve_type) {
-  return OSTREL_RT_CALL(QX_GeometryEngine_areaGeodetic, g.raw(), unit_or_null(unit), curve_type);
+  return OSTREL_RT_CALL(QX_GeometryEngine_areaGeodetic, g.raw(), raw_or_null(unit), curve_type);
 }
 
 double length_geodetic(const GeometryBase& g, const LinearUnit* unit, int32_t curve_type) {
-  return OSTREL_RT_CALL(QX_GeometryEngine_lengthGeodetic, g.raw(), unit_or_null(unit), curve_type);
+  return OSTREL_RT_CALL(QX_GeometryEngine_lengthGeodetic, g.raw(), raw_or_null(unit), curve_type);
 }
 
 double fraction_along(const Polyline& polyline, const Point& point, double tolerance) {
@@ -243,7 +240,7 @@ std::vector<Polygon> buffer_geodetic_collection(const GeometrySource& geometries
   Vector gv = Vector::try_from_geometries(geometries);
   Vector dv = Vector::try_from_f64s(distances);
   return list<Polygon>(OSTREL_RT_CALL(QX_GeometryEngine_bufferGeodeticCollection, gv.raw(), dv.raw(),
-                                      unit_or_null(distance_unit), curve_type, union_result, max_deviation));
+                                      raw_or_null(distance_unit), curve_type, union_result, max_deviation));
 }
 
 Envelope combine_extents_collection(const GeometrySource& geometries) {

@@ -2,9 +2,14 @@
 // once with the type's destroy function, moved but never copied.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <exception>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 #include "binding/error.hpp"
@@ -43,11 +48,21 @@ class RawHandle {
 
 }  // namespace detail
 
-// Owning wrapper.  `Derived` provides:
-//   static constexpr std::string_view kFamily, kName;   (null-handle and release messages)
-//   static void destroy(H, const QX_ErrorHandler*);     (the runtime destroy function)
-// and may shadow null_message() / release_message() where its texts differ.
-template <class Derived, class H, class Base = detail::RawHandle<H>>
+// A type or family name given as a template argument ("Geometry").
+template <std::size_t N>
+struct FixedName {
+  char text[N];
+  constexpr FixedName(const char (&s)[N]) { std::copy_n(s, N, text); }
+  constexpr std::string_view view() const { return {text, N - 1}; }
+};
+
+// Owning wrapper.  `Destroy` is the table entry of the runtime destroy
+// function (every one takes the handle and a handler record); `Family` names
+// the runtime object family in the null-handle message, the type's own name
+// when empty.  `Derived` provides `static constexpr std::string_view kName`
+// and may shadow destroy(), null_message() or release_message() where its
+// release or texts differ.
+template <class Derived, class H, fn::Index Destroy, FixedName Family = "", class Base = detail::RawHandle<H>>
 class Handle : public Base {
  public:
   Handle(adopt_t, H h) noexcept : Base(h) {}
@@ -72,9 +87,13 @@ class Handle : public Base {
   // Gives the handle up without releasing it.
   H into_raw() noexcept { return std::exchange(this->h_, nullptr); }
 
+  static void destroy(H h, const QX_ErrorHandler* eh) {
+    reinterpret_cast<void (*)(H, const QX_ErrorHandler*)>(ffi().entries[Destroy])(h, eh);
+  }
   static std::string null_message() {
-    return "Internal error: Unexpected null handle returned from core " + std::string(Derived::kFamily) +
-           " for " + std::string(Derived::kName);
+    constexpr std::string_view family = Family.view().empty() ? Derived::kName : Family.view();
+    return "Internal error: Unexpected null handle returned from core " + std::string(family) + " for " +
+           std::string(Derived::kName);
   }
   static std::string release_message() {
     return "Internal error: Unexpected error while destroying internal handle to " +
@@ -98,9 +117,58 @@ namespace detail {
 [[noreturn]] void fatal(std::string message);
 }
 
-template <class Derived, class H, class Base>
-void Handle<Derived, H, Base>::py_fatal_null() {
+template <class Derived, class H, fn::Index Destroy, FixedName Family, class Base>
+void Handle<Derived, H, Destroy, Family, Base>::py_fatal_null() {
   detail::fatal(Derived::null_message());
+}
+
+// What a typed handle stands for: the runtime's kind code and its full type
+// name as conversion errors give it ("geometry::point::Point"), whose last
+// component is the short name the handle messages use.
+template <int32_t Kind, FixedName TypePath>
+struct KindOf {
+  static constexpr int32_t kKind = Kind;
+  static constexpr std::string_view kTypePath = TypePath.view();
+  static constexpr std::string_view kName = kTypePath.substr(kTypePath.rfind(':') + 1);
+};
+
+template <class T>
+class Borrowed;
+
+// Borrowed narrowing of a general handle (GeometryOwned, SegmentOwned) to a
+// typed handle T of the same runtime handle, by the kind code the runtime
+// reports: `Owned::kind_for_downcast_ref()` asks for it, ending the call with
+// its own fatal error when the query fails.  Nothing is released either way.
+template <class Owned>
+class DowncastRef {
+ public:
+  // A view of the same handle as T, or the conversion error thrown.
+  template <class T>
+    requires std::is_same_v<typename T::raw_type, typename Owned::raw_type>
+  Borrowed<T> downcast_ref() const {
+    if (!is<T>()) throw Error::new_conversion_error(std::string(Owned::kName), std::string(T::kTypePath));
+    return Borrowed<T>(self().raw());
+  }
+  // The same without the exception: absent on a kind mismatch.
+  template <class T>
+    requires std::is_same_v<typename T::raw_type, typename Owned::raw_type>
+  std::optional<Borrowed<T>> try_downcast_ref() const {
+    if (!is<T>()) return std::nullopt;
+    return std::optional<Borrowed<T>>(std::in_place, self().raw());
+  }
+
+ private:
+  const Owned& self() const { return static_cast<const Owned&>(*this); }
+  template <class T>
+  bool is() const {
+    return self().kind_for_downcast_ref() == T::kKind;
+  }
+};
+
+// The raw handle of an optional borrowed argument, or null when it is absent.
+template <class T>
+typename T::raw_type raw_or_null(const T* value) noexcept {
+  return value ? value->raw() : nullptr;
 }
 
 // A borrowed view of a handle owned elsewhere, seen as T.  It never releases

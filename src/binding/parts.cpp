@@ -4,17 +4,7 @@
 #include "binding/environment.hpp"
 
 namespace ostrel::rt {
-namespace {
-
-QX_SpatialReferenceHandle raw_or_null(const SpatialReference* sr) { return sr ? sr->raw() : nullptr; }
-
-}  // namespace
-
 // ---- MutablePart ----
-
-void MutablePart::destroy(QX_MutablePartHandle h, const QX_ErrorHandler* eh) {
-  QX(QX_MutablePart_destroy)(h, eh);
-}
 
 MutablePart MutablePart::with_spatial_reference(const SpatialReference* sr) {
   environment::init();
@@ -45,10 +35,6 @@ void MutablePart::add_segment(const SegmentBase& segment) {
 
 // ---- MutablePartCollection ----
 
-void MutablePartCollection::destroy(QX_MutablePartCollectionHandle h, const QX_ErrorHandler* eh) {
-  QX(QX_MutablePartCollection_destroy)(h, eh);
-}
-
 MutablePartCollection MutablePartCollection::with_spatial_reference(const SpatialReference* sr) {
   environment::init();
   return from_handle(
@@ -69,10 +55,6 @@ MutablePart MutablePartCollection::get_part(int64_t index) const {
 
 // ---- MutablePointCollection ----
 
-void MutablePointCollection::destroy(QX_MutablePointCollectionHandle h, const QX_ErrorHandler* eh) {
-  QX(QX_MutablePointCollection_destroy)(h, eh);
-}
-
 MutablePointCollection MutablePointCollection::with_spatial_reference(const SpatialReference* sr) {
   environment::init();
   return from_handle(
@@ -84,10 +66,6 @@ int64_t MutablePointCollection::add_point(const Point& point) {
 }
 
 // ---- ImmutablePart ----
-
-void ImmutablePart::destroy(QX_ImmutablePartHandle h, const QX_ErrorHandler* eh) {
-  QX(QX_ImmutablePart_destroy)(h, eh);
-}
 
 bool ImmutablePart::has_curves() const { return OSTREL_RT_CALL_FATAL(QX_ImmutablePart_getHasCurves, raw()); }
 bool ImmutablePart::is_empty() const { return OSTREL_RT_CALL_FATAL(QX_ImmutablePart_getIsEmpty, raw()); }
@@ -115,10 +93,6 @@ ImmutablePointCollection ImmutablePart::points() const { return get_points(); }
 
 // ---- ImmutablePartCollection ----
 
-void ImmutablePartCollection::destroy(QX_ImmutablePartCollectionHandle h, const QX_ErrorHandler* eh) {
-  QX(QX_ImmutablePartCollection_destroy)(h, eh);
-}
-
 int64_t ImmutablePartCollection::size() const {
   return OSTREL_RT_CALL_FATAL(QX_ImmutablePartCollection_getSize, raw());
 }
@@ -133,10 +107,6 @@ ImmutablePartIntoIter ImmutablePartCollection::into_iter() && {
 
 // ---- ImmutablePointCollection ----
 
-void ImmutablePointCollection::destroy(QX_ImmutablePointCollectionHandle h, const QX_ErrorHandler* eh) {
-  QX(QX_ImmutablePointCollection_destroy)(h, eh);
-}
-
 int64_t ImmutablePointCollection::size() const {
   return OSTREL_RT_CALL_FATAL(QX_ImmutablePointCollection_getSize, raw());
 }
@@ -147,38 +117,6 @@ Point ImmutablePointCollection::get_point(int64_t index) const {
 
 ImmutablePointIntoIter ImmutablePointCollection::into_iter() && {
   return ImmutablePointIntoIter(std::move(*this));
-}
-
-// ---- iterators ----
-
-ImmutablePartIntoIter::ImmutablePartIntoIter(ImmutablePartCollection parts) : parts_(std::move(parts)) {
-  size_ = static_cast<uint64_t>(parts_.size());
-}
-
-std::optional<ImmutablePart> ImmutablePartIntoIter::next() {
-  if (index_ >= size_) return std::nullopt;
-  try {
-    ImmutablePart part = parts_.get_part(static_cast<int64_t>(index_));
-    ++index_;
-    return part;
-  } catch (const Error& e) {
-    detail::fatal_with("Internal error: Index of part out of range", e);
-  }
-}
-
-ImmutablePointIntoIter::ImmutablePointIntoIter(ImmutablePointCollection points) : points_(std::move(points)) {
-  size_ = static_cast<uint64_t>(points_.size());
-}
-
-std::optional<Point> ImmutablePointIntoIter::next() {
-  if (index_ >= size_) return std::nullopt;
-  try {
-    Point point = points_.get_point(static_cast<int64_t>(index_));
-    ++index_;
-    return point;
-  } catch (const Error& e) {
-    detail::fatal_with("Internal error: Index of point out of range", e);
-  }
 }
 
 }  // namespace ostrel::rt

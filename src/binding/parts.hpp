@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <utility>
 
 #include "binding/geometry.hpp"
 #include "binding/handle.hpp"
@@ -16,12 +18,10 @@ namespace ostrel::rt {
 // Constructors run the environment initialisation; `sr` may be null.  Unless
 // noted, runtime errors are fatal; "throws" means the runtime's Error is thrown.
 
-class MutablePart : public Handle<MutablePart, QX_MutablePartHandle> {
+class MutablePart : public Handle<MutablePart, QX_MutablePartHandle, fn::QX_MutablePart_destroy> {
  public:
   using Handle::Handle;
-  static constexpr std::string_view kFamily = "MutablePart";
   static constexpr std::string_view kName = "MutablePart";
-  static void destroy(QX_MutablePartHandle h, const QX_ErrorHandler* eh);
 
   static MutablePart with_spatial_reference(const SpatialReference* sr);
   // The point, segment or part added stays the caller's.
@@ -32,12 +32,11 @@ class MutablePart : public Handle<MutablePart, QX_MutablePartHandle> {
   void add_segment(const SegmentBase& segment);
 };
 
-class MutablePartCollection : public Handle<MutablePartCollection, QX_MutablePartCollectionHandle> {
+class MutablePartCollection : public Handle<MutablePartCollection, QX_MutablePartCollectionHandle,
+                                            fn::QX_MutablePartCollection_destroy> {
  public:
   using Handle::Handle;
-  static constexpr std::string_view kFamily = "MutablePartCollection";
   static constexpr std::string_view kName = "MutablePartCollection";
-  static void destroy(QX_MutablePartCollectionHandle h, const QX_ErrorHandler* eh);
 
   static MutablePartCollection with_spatial_reference(const SpatialReference* sr);
   int64_t size() const;
@@ -46,12 +45,11 @@ class MutablePartCollection : public Handle<MutablePartCollection, QX_MutablePar
   MutablePart get_part(int64_t index) const;
 };
 
-class MutablePointCollection : public Handle<MutablePointCollection, QX_MutablePointCollectionHandle> {
+class MutablePointCollection : public Handle<MutablePointCollection, QX_MutablePointCollectionHandle,
+                                             fn::QX_MutablePointCollection_destroy> {
  public:
   using Handle::Handle;
-  static constexpr std::string_view kFamily = "MutablePointCollection";
   static constexpr std::string_view kName = "MutablePointCollection";
-  static void destroy(QX_MutablePointCollectionHandle h, const QX_ErrorHandler* eh);
 
   static MutablePointCollection with_spatial_reference(const SpatialReference* sr);
   int64_t add_point(const Point& point);
@@ -59,12 +57,10 @@ class MutablePointCollection : public Handle<MutablePointCollection, QX_MutableP
 
 class ImmutablePointCollection;
 
-class ImmutablePart : public Handle<ImmutablePart, QX_ImmutablePartHandle> {
+class ImmutablePart : public Handle<ImmutablePart, QX_ImmutablePartHandle, fn::QX_ImmutablePart_destroy> {
  public:
   using Handle::Handle;
-  static constexpr std::string_view kFamily = "ImmutablePart";
   static constexpr std::string_view kName = "ImmutablePart";
-  static void destroy(QX_ImmutablePartHandle h, const QX_ErrorHandler* eh);
 
   bool has_curves() const;
   bool is_empty() const;
@@ -78,15 +74,45 @@ class ImmutablePart : public Handle<ImmutablePart, QX_ImmutablePartHandle> {
   ImmutablePointCollection points() const;
 };
 
-class ImmutablePartIntoIter;
-class ImmutablePointIntoIter;
+// Yields the items of a read-only collection in order; the size is read
+// once, when the iterator is made, and an item the runtime fails to give is
+// fatal ("Internal error: Index of part out of range: ..." or "... of point
+// ...").  Releasing the iterator releases the collection.
+template <class Collection>
+class IntoIter {
+ public:
+  using Item = decltype(item_at(std::declval<const Collection&>(), int64_t{}));
+  explicit IntoIter(Collection items) : items_(std::move(items)) {
+    size_ = static_cast<uint64_t>(items_.size());
+  }
+  std::optional<Item> next() {
+    if (index_ >= size_) return std::nullopt;
+    try {
+      Item item = item_at(items_, static_cast<int64_t>(index_));
+      ++index_;
+      return item;
+    } catch (const Error& e) {
+      detail::fatal(std::string(Collection::kIndexMessage) + ": " + e.debug());
+    }
+  }
+  uint64_t size() const { return size_; }
 
-class ImmutablePartCollection : public Handle<ImmutablePartCollection, QX_ImmutablePartCollectionHandle> {
+ private:
+  Collection items_;
+  uint64_t index_ = 0;
+  uint64_t size_ = 0;
+};
+
+class ImmutablePartCollection;
+using ImmutablePartIntoIter = IntoIter<ImmutablePartCollection>;
+using ImmutablePointIntoIter = IntoIter<ImmutablePointCollection>;
+
+class ImmutablePartCollection : public Handle<ImmutablePartCollection, QX_ImmutablePartCollectionHandle,
+                                              fn::QX_ImmutablePartCollection_destroy> {
  public:
   using Handle::Handle;
-  static constexpr std::string_view kFamily = "ImmutablePartCollection";
   static constexpr std::string_view kName = "ImmutablePartCollection";
-  static void destroy(QX_ImmutablePartCollectionHandle h, const QX_ErrorHandler* eh);
+  static constexpr std::string_view kIndexMessage = "Internal error: Index of part out of range";
 
   int64_t size() const;
   // Throws.
@@ -94,12 +120,12 @@ class ImmutablePartCollection : public Handle<ImmutablePartCollection, QX_Immuta
   ImmutablePartIntoIter into_iter() &&;
 };
 
-class ImmutablePointCollection : public Handle<ImmutablePointCollection, QX_ImmutablePointCollectionHandle> {
+class ImmutablePointCollection : public Handle<ImmutablePointCollection, QX_ImmutablePointCollectionHandle,
+                                               fn::QX_ImmutablePointCollection_destroy> {
  public:
   using Handle::Handle;
-  static constexpr std::string_view kFamily = "ImmutablePointCollection";
   static constexpr std::string_view kName = "ImmutablePointCollection";
-  static void destroy(QX_ImmutablePointCollectionHandle h, const QX_ErrorHandler* eh);
+  static constexpr std::string_view kIndexMessage = "Internal error: Index of point out of range";
 
   int64_t size() const;
   // Throws.
@@ -107,32 +133,10 @@ class ImmutablePointCollection : public Handle<ImmutablePointCollection, QX_Immu
   ImmutablePointIntoIter into_iter() &&;
 };
 
-// Yields the parts of a collection in order; the size is read once, when the
-// iterator is made.  A part the runtime fails to give is fatal
-// ("Internal error: Index of part out of range: ...").
-class ImmutablePartIntoIter {
- public:
-  explicit ImmutablePartIntoIter(ImmutablePartCollection parts);
-  std::optional<ImmutablePart> next();
-  uint64_t size() const { return size_; }
-
- private:
-  ImmutablePartCollection parts_;
-  uint64_t index_ = 0;
-  uint64_t size_ = 0;
-};
-
-// The same for points ("Internal error: Index of point out of range: ...").
-class ImmutablePointIntoIter {
- public:
-  explicit ImmutablePointIntoIter(ImmutablePointCollection points);
-  std::optional<Point> next();
-  uint64_t size() const { return size_; }
-
- private:
-  ImmutablePointCollection points_;
-  uint64_t index_ = 0;
-  uint64_t size_ = 0;
-};
+// The item an iterator yields at an index.
+inline ImmutablePart item_at(const ImmutablePartCollection& parts, int64_t index) {
+  return parts.get_part(index);
+}
+inline Point item_at(const ImmutablePointCollection& points, int64_t index) { return points.get_point(index); }
 
 }  // namespace ostrel::rt

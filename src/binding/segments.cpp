@@ -3,22 +3,11 @@
 #include "binding/call.hpp"
 
 namespace ostrel::rt {
-namespace {
-
-QX_SpatialReferenceHandle raw_or_null(const SpatialReference* sr) { return sr ? sr->raw() : nullptr; }
-
-}  // namespace
-
-void destroy_segment(QX_SegmentHandle h, const QX_ErrorHandler* eh) { QX(QX_Segment_destroy)(h, eh); }
 
 int32_t SegmentOwned::kind_for_downcast_ref() const {
-  CallError err;
-  int32_t code = QX(QX_Segment_getObjectType)(raw(), err.handler());
-  if (err.failed())
-    detail::fatal_with(
-        "Internal error: Unexpectedly failed to get object type for downcast_ref of SegmentOwned",
-        *err.slot());
-  return code;
+  return detail::call_or_fatal_with(
+      "Internal error: Unexpectedly failed to get object type for downcast_ref of SegmentOwned",
+      QX(QX_Segment_getObjectType), raw());
 }
 
 // ---- CubicBezierSegment ----

@@ -15,8 +15,6 @@
 
 namespace ostrel::rt {
 
-void destroy_segment(QX_SegmentHandle h, const QX_ErrorHandler* eh);
-
 class SegmentBase : public detail::RawHandle<QX_SegmentHandle> {
  protected:
   using RawHandle::RawHandle;
@@ -24,28 +22,18 @@ class SegmentBase : public detail::RawHandle<QX_SegmentHandle> {
 };
 
 template <class Derived>
-class SegmentHandle : public Handle<Derived, QX_SegmentHandle, SegmentBase> {
- public:
-  using Handle<Derived, QX_SegmentHandle, SegmentBase>::Handle;
-  static constexpr std::string_view kFamily = "Segment";
-  static void destroy(QX_SegmentHandle h, const QX_ErrorHandler* eh) { destroy_segment(h, eh); }
-};
+using SegmentHandle = Handle<Derived, QX_SegmentHandle, fn::QX_Segment_destroy, "Segment", SegmentBase>;
 
 // Only borrowed views of line segments exist.
-class LineSegment : public SegmentHandle<LineSegment> {
+class LineSegment : public SegmentHandle<LineSegment>, public KindOf<1, "geometry::line_segment::LineSegment"> {
  public:
-  using SegmentHandle::SegmentHandle;
-  static constexpr std::string_view kName = "LineSegment";
-  static constexpr std::string_view kTypePath = "geometry::line_segment::LineSegment";
-  static constexpr int32_t kKind = 1;
+  using Handle::Handle;
 };
 
-class CubicBezierSegment : public SegmentHandle<CubicBezierSegment> {
+class CubicBezierSegment : public SegmentHandle<CubicBezierSegment>,
+                           public KindOf<2, "geometry::cubic_bezier_segment::CubicBezierSegment"> {
  public:
-  using SegmentHandle::SegmentHandle;
-  static constexpr std::string_view kName = "CubicBezierSegment";
-  static constexpr std::string_view kTypePath = "geometry::cubic_bezier_segment::CubicBezierSegment";
-  static constexpr int32_t kKind = 2;
+  using Handle::Handle;
 
   // Points are borrowed; a runtime error throws Error.
   static CubicBezierSegment with_start_point_control_point1_control_point2_end_point_spatial_reference(
@@ -57,12 +45,10 @@ class CubicBezierSegment : public SegmentHandle<CubicBezierSegment> {
   Point control_point2() const;
 };
 
-class EllipticArcSegment : public SegmentHandle<EllipticArcSegment> {
+class EllipticArcSegment : public SegmentHandle<EllipticArcSegment>,
+                           public KindOf<3, "geometry::elliptic_arc_segment::EllipticArcSegment"> {
  public:
-  using SegmentHandle::SegmentHandle;
-  static constexpr std::string_view kName = "EllipticArcSegment";
-  static constexpr std::string_view kTypePath = "geometry::elliptic_arc_segment::EllipticArcSegment";
-  static constexpr int32_t kKind = 3;
+  using Handle::Handle;
 
   // Points are borrowed; a runtime error throws Error.
   static EllipticArcSegment with_start_and_end_points(const Point& start, const Point& end, bool is_minor,
@@ -92,30 +78,18 @@ template <class T>
 concept TypedSegment = std::is_same_v<T, LineSegment> || std::is_same_v<T, CubicBezierSegment> ||
                        std::is_same_v<T, EllipticArcSegment>;
 
-class SegmentOwned : public SegmentHandle<SegmentOwned> {
+// A segment of any kind, as a part hands it out; downcast_ref and
+// try_downcast_ref (DowncastRef) give a typed view.
+class SegmentOwned : public SegmentHandle<SegmentOwned>, public DowncastRef<SegmentOwned> {
  public:
-  using SegmentHandle::SegmentHandle;
+  using Handle::Handle;
   static constexpr std::string_view kName = "SegmentOwned";
 
   template <TypedSegment T>
-  SegmentOwned(T&& s) noexcept : SegmentHandle(adopt, s.into_raw()) {}
-
-  // A view of the same handle as T, or the conversion error thrown; a failed
-  // kind query is fatal.  Nothing is released either way.
-  template <TypedSegment T>
-  Borrowed<T> downcast_ref() const {
-    if (kind_for_downcast_ref() != T::kKind)
-      throw Error::new_conversion_error("SegmentOwned", std::string(T::kTypePath));
-    return Borrowed<T>(raw());
-  }
-  // The same without the exception: absent on a kind mismatch.
-  template <TypedSegment T>
-  std::optional<Borrowed<T>> try_downcast_ref() const {
-    if (kind_for_downcast_ref() != T::kKind) return std::nullopt;
-    return std::optional<Borrowed<T>>(std::in_place, raw());
-  }
+  SegmentOwned(T&& s) noexcept : Handle(adopt, s.into_raw()) {}
 
  private:
+  friend class DowncastRef<SegmentOwned>;
   int32_t kind_for_downcast_ref() const;
 };
 

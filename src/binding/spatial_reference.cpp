@@ -6,10 +6,6 @@
 
 namespace ostrel::rt {
 
-void SpatialReference::destroy(QX_SpatialReferenceHandle h, const QX_ErrorHandler* eh) {
-  QX(QX_SpatialReference_destroy)(h, eh);
-}
-
 SpatialReference SpatialReference::with_wkid(uint32_t wkid) {
   environment::init();
   return from_handle(OSTREL_RT_CALL(QX_SpatialReference_create, wkid));
@@ -39,25 +35,14 @@ std::string SpatialReference::wktext() const {
 // ---- units ----
 
 AreaUnitId area_unit_id_try_from(uint32_t code) {
-  switch (code) {
-    case 0:
-    case 109401:
-    case 109402:
-    case 109404:
-    case 109405:
-    case 109414:
-    case 109439:
-    case 109442:
-    case 109450:
-    case 109451:
-    case 109452:
-      return static_cast<AreaUnitId>(code);
-    default:
-      throw Error::new_conversion_error("bindings::QX_AreaUnitId", "AreaUnitId");
-  }
+  static constexpr AreaUnitId kIds[] = {
+      AreaUnitId::Other,          AreaUnitId::Hectares,         AreaUnitId::Acres,
+      AreaUnitId::SquareMeters,   AreaUnitId::SquareFeet,       AreaUnitId::SquareKilometers,
+      AreaUnitId::SquareMiles,    AreaUnitId::SquareYards,      AreaUnitId::SquareDecimeters,
+      AreaUnitId::SquareCentimeters, AreaUnitId::SquareMillimeters,
+  };
+  return detail::enum_try_from(code, kIds, "bindings::QX_AreaUnitId", "AreaUnitId");
 }
-
-void AreaUnit::destroy(QX_UnitHandle h, const QX_ErrorHandler* eh) { QX(QX_Unit_destroy)(h, eh); }
 
 AreaUnit AreaUnit::with_unit_id(AreaUnitId unit_id) {
   environment::init();
@@ -66,11 +51,7 @@ AreaUnit AreaUnit::with_unit_id(AreaUnitId unit_id) {
 
 AreaUnitId AreaUnit::area_unit_id() const {
   uint32_t code = OSTREL_RT_CALL_FATAL(QX_AreaUnit_getAreaUnitId, raw());
-  try {
-    return area_unit_id_try_from(code);
-  } catch (const Error& e) {
-    detail::fatal_transform(e);
-  }
+  return detail::transformed_or_fatal([&] { return area_unit_id_try_from(code); });
 }
 
 double AreaUnit::convert_to(const AreaUnit& to_unit, double area) const {
@@ -88,8 +69,6 @@ double AreaUnit::to_square_meters(double area) const {
 double AreaUnit::from_square_meters(double area) const {
   return OSTREL_RT_CALL_FATAL(QX_AreaUnit_fromSquareMeters, raw(), area);
 }
-
-void LinearUnit::destroy(QX_UnitHandle h, const QX_ErrorHandler* eh) { QX(QX_Unit_destroy)(h, eh); }
 
 LinearUnit LinearUnit::with_unit_id(uint32_t unit_id) {
   environment::init();

@@ -11,12 +11,11 @@ namespace ostrel::rt {
 
 // The runtime's spatial reference (the model and Python have their own types
 // of the same name).
-class SpatialReference : public Handle<SpatialReference, QX_SpatialReferenceHandle> {
+class SpatialReference
+    : public Handle<SpatialReference, QX_SpatialReferenceHandle, fn::QX_SpatialReference_destroy> {
  public:
   using Handle::Handle;
-  static constexpr std::string_view kFamily = "SpatialReference";
   static constexpr std::string_view kName = "SpatialReference";
-  static void destroy(QX_SpatialReferenceHandle h, const QX_ErrorHandler* eh);
 
   // Constructors run the environment initialisation; runtime errors throw Error.
   static SpatialReference with_wkid(uint32_t wkid);
@@ -48,12 +47,10 @@ enum class AreaUnitId : uint32_t {
 // "bindings::QX_AreaUnitId" and "AreaUnitId" (thrown).
 AreaUnitId area_unit_id_try_from(uint32_t code);
 
-class AreaUnit : public Handle<AreaUnit, QX_UnitHandle> {
+class AreaUnit : public Handle<AreaUnit, QX_UnitHandle, fn::QX_Unit_destroy, "Unit"> {
  public:
   using Handle::Handle;
-  static constexpr std::string_view kFamily = "Unit";
   static constexpr std::string_view kName = "AreaUnit";
-  static void destroy(QX_UnitHandle h, const QX_ErrorHandler* eh);
 
   // Runs the environment initialisation; a runtime error throws Error.
   static AreaUnit with_unit_id(AreaUnitId unit_id);
@@ -66,12 +63,10 @@ class AreaUnit : public Handle<AreaUnit, QX_UnitHandle> {
   double from_square_meters(double area) const;
 };
 
-class LinearUnit : public Handle<LinearUnit, QX_UnitHandle> {
+class LinearUnit : public Handle<LinearUnit, QX_UnitHandle, fn::QX_Unit_destroy, "Unit"> {
  public:
   using Handle::Handle;
-  static constexpr std::string_view kFamily = "Unit";
   static constexpr std::string_view kName = "LinearUnit";
-  static void destroy(QX_UnitHandle h, const QX_ErrorHandler* eh);
 
   // Runs the environment initialisation; a runtime error throws Error.
   static LinearUnit with_unit_id(uint32_t unit_id);

@@ -60,17 +60,16 @@ std::string debug_str(std::string_view view) {
 }
 
 std::string string_from_handle(QX_StringHandle handle) {
-  CallError read;
-  QX_ByteArray bytes = QX(QX_String_getByteArray)(handle, read.handler());
-  if (read.failed())
-    detail::fatal_with("Internal error: Failed to get byte array from String handle", *read.slot());
+  QX_ByteArray bytes = detail::call_or_fatal_with("Internal error: Failed to get byte array from String handle",
+                                                  QX(QX_String_getByteArray), handle);
   std::string text;
   if (bytes.size > 0) text.assign(reinterpret_cast<const char*>(bytes.data), bytes.size);
-  CallError release;
-  QX(QX_String_destroy)(handle, release.handler());
-  if (release.failed())
-    detail::fatal_with("Internal error: Failed to destroy String handle", *release.slot());
+  release_string(handle);
   return text;
+}
+
+void release_string(QX_StringHandle handle) {
+  detail::call_or_fatal_with("Internal error: Failed to destroy String handle", QX(QX_String_destroy), handle);
 }
 
 std::string nul_error_debug(std::string_view text, std::size_t nul_index) {

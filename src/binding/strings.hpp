@@ -10,6 +10,8 @@ namespace ostrel::rt {
 
 // Copies the string's bytes out and releases the handle (also for empty text).
 std::string string_from_handle(QX_StringHandle handle);
+// Releases a string unread.
+void release_string(QX_StringHandle handle);
 
 // The NUL-terminated copy of a text handed to the runtime.  A NUL byte inside
 // the text ends the call with the fatal error "{fatal_message}: NulError(i, [bytes])".

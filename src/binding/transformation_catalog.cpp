@@ -31,11 +31,8 @@ get_transformations_by_suitability_with_area_of_interest_and_ignore_vertical(con
       QX_TransformationCatalog_getTransformationsBySuitabilityWithAreaOfInterestAndIgnoreVertical,
       input.raw(), output.raw(), area_of_interest ? area_of_interest->raw() : nullptr, ignore_vertical);
   Array owned = Array::from_handle(array);
-  try {
-    return array_into_vec<DatumTransformationOwned>(std::move(owned));
-  } catch (const Error& e) {
-    detail::fatal_transform(e);
-  }
+  return detail::transformed_or_fatal(
+      [&] { return array_into_vec<DatumTransformationOwned>(std::move(owned)); });
 }
 
 }  // namespace ostrel::rt::transformation_catalog

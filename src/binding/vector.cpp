@@ -6,8 +6,6 @@ namespace ostrel::rt {
 
 // ---- Element ----
 
-void Element::destroy(QX_ElementHandle h, const QX_ErrorHandler* eh) { QX(QX_Element_destroy)(h, eh); }
-
 Element Element::create() { return from_handle(OSTREL_RT_CALL(QX_Element_create)); }
 
 void Element::clear() { OSTREL_RT_CALL(QX_Element_clear, raw()); }

@@ -20,12 +20,10 @@ namespace ostrel::rt {
 using GeometrySource = std::function<std::optional<GeometryOwned>()>;
 using F64Source = std::function<std::optional<double>()>;
 
-class Element : public Handle<Element, QX_ElementHandle> {
+class Element : public Handle<Element, QX_ElementHandle, fn::QX_Element_destroy> {
  public:
   using Handle::Handle;
-  static constexpr std::string_view kFamily = "Element";
   static constexpr std::string_view kName = "Element";
-  static void destroy(QX_ElementHandle h, const QX_ErrorHandler* eh);
   static std::string null_message() { return "Internal error: Unexpected null handle"; }
   static std::string release_message() { return "Internal error: Failed to destroy handle to Element"; }
 
@@ -38,10 +36,9 @@ class Element : public Handle<Element, QX_ElementHandle> {
   void set_geometry(GeometryOwned geometry);
 };
 
-class Vector : public Handle<Vector, QX_VectorHandle> {
+class Vector : public Handle<Vector, QX_VectorHandle, fn::QX_Vector_destroy> {
  public:
   using Handle::Handle;
-  static constexpr std::string_view kFamily = "Vector";
   static constexpr std::string_view kName = "Vector";
   // Released with a null handler record: a failure there is not seen.
   static void destroy(QX_VectorHandle h, const QX_ErrorHandler* eh);

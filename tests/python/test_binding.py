@@ -18,13 +18,14 @@ def _no_prefix_library(tmp_path):
 
 
 def _first_call_outcome(python_run, tmp_path, env):
-    """Imports without a library under sys.prefix and makes two runtime calls."""
+    """Imports without a library under sys.prefix and makes two runtime calls,
+    each on a new point (a fatal error poisons the model lock of the point it
+    passed through)."""
     code = """
     import ostrel_geometry as og
-    p = og.Point({"x": 1, "y": 2})
     for _ in range(2):
         try:
-            print("ok", p.JSON)
+            print("ok", og.Point({"x": 1, "y": 2}).JSON)
         except BaseException as e:
             print(type(e).__name__, "|", e)
     """

@@ -17,7 +17,7 @@ void QX_Segment_destroy(void) {}
 __asm__(".globl QX_Segment_getEndPoint\n.set QX_Segment_getEndPoint, 0\n");
 SRC
 ${CC:-cc} -shared -fPIC -o "$out/libnullsym.so" "$out/nullsym.c"
-${CXX:-g++} -std=c++20 -O1 -g -Wall -Wextra -I"$root/src" -I"$root/runtime/include" -I"$inc" \
+${CXX:-g++} -std=c++20 -O1 -g -Wall -Wextra -I"$root/src" -I"$root/tests/cpp" -I"$root/runtime/include" -I"$inc" \
   -DOSTREL_SOURCE_DIR="\"$root\"" \
   "$root/tests/cpp/binding/test_binding.cpp" "$root"/src/binding/*.cpp -ldl -o "$out/test_binding"
 "$out/test_binding" "$lib" "$out/liblacking.so" "$out/libnullsym.so"

@@ -13,30 +13,15 @@
 #include <string>
 #include <vector>
 
+#include "binding/call.hpp"
 #include "binding/runtime.hpp"
+#include "common/check.hpp"
 #include "python/pyapi/errors.hpp"
 
 using namespace ostrel;
 using namespace ostrel::rt;
 
 namespace {
-
-int failures = 0;
-
-void expect_eq(const std::string& got, const std::string& want, const char* what, int line) {
-  if (got != want) {
-    std::fprintf(stderr, "line %d: %s\n  got:  %s\n  want: %s\n", line, what, got.c_str(), want.c_str());
-    ++failures;
-  }
-}
-#define EXPECT_EQ(got, want) expect_eq((got), (want), #got, __LINE__)
-#define EXPECT(cond)                                                   \
-  do {                                                                 \
-    if (!(cond)) {                                                     \
-      std::fprintf(stderr, "line %d: expected %s\n", __LINE__, #cond); \
-      ++failures;                                                      \
-    }                                                                  \
-  } while (0)
 
 // The message of the fatal error `body` ends with, or "" when it returns.
 std::string fatal_of(const std::function<void()>& body) {
@@ -105,11 +90,98 @@ void check_error_forms() {
             "Failed to convert string to CString: NulError(2, [49, 42, 0])");
   EXPECT_EQ(GeometryExtendOptions{17}.debug(), "GeometryExtendOptions(17)");
 
+  // Code conversions: the accepted codes, and the conversion error naming both
+  // types for the others (0 and 6 are not geometry kinds, -1 is Unknown).
+  for (int32_t code : {1, 2, 3, 4, 5, -1}) EXPECT(static_cast<int32_t>(geometry_type_try_from(code)) == code);
+  for (uint32_t code : {0u, 109401u, 109402u, 109404u, 109405u, 109414u, 109439u, 109442u, 109450u, 109451u,
+                        109452u})
+    EXPECT(static_cast<uint32_t>(area_unit_id_try_from(code)) == code);
+  for (uint32_t code : {1u, 2u}) EXPECT(static_cast<uint32_t>(datum_transformation_type_try_from(code)) == code);
+  struct Refused {
+    std::function<void()> convert;
+    const char* from;
+    const char* to;
+  };
+  const Refused refused[] = {
+      {[] { geometry_type_try_from(0); }, "bindings::QX_GeometryType", "GeometryType"},
+      {[] { geometry_type_try_from(6); }, "bindings::QX_GeometryType", "GeometryType"},
+      {[] { area_unit_id_try_from(109403); }, "bindings::QX_AreaUnitId", "AreaUnitId"},
+      {[] { datum_transformation_type_try_from(3); }, "bindings::QX_DatumTransformationType",
+       "DatumTransformationType"},
+  };
+  for (const Refused& r : refused)
+    EXPECT_EQ(error_of(r.convert), std::string("Conversion between types failed: Tried to convert from ") + r.from +
+                                       " to " + r.to);
+  EXPECT_EQ(fatal_of([] { detail::transformed_or_fatal([] { return geometry_type_try_from(0); }); }),
+            "Internal error: Unexpected failure to transform return value: Error { code: 100000, msg: "
+            "\"Conversion between types failed.\", additional_msg: \"Tried to convert from "
+            "bindings::QX_GeometryType to GeometryType.\" }");
+
   IoError missing{IoError::Kind::NotFound, "Could not find dynamic library at /x", std::nullopt};
   EXPECT_EQ(missing.debug(), "Custom { kind: NotFound, error: \"Could not find dynamic library at /x\" }");
   EXPECT_EQ(IoError::from_errno(13).debug(),
             "Os { code: 13, kind: PermissionDenied, message: \"Permission denied\" }");
   EXPECT_EQ(IoError::from_errno(13).display(), "Permission denied (os error 13)");
+}
+
+// The texts every handle type reports: its null-handle and release messages,
+// and the type path conversion errors name for the typed handles.
+void check_handle_texts() {
+  struct Texts {
+    std::string null_message, release_message;
+    const char* family;
+    const char* name;
+  };
+  const Texts rows[] = {
+      {GeometryOwned::null_message(), GeometryOwned::release_message(), "Geometry", "GeometryOwned"},
+      {Point::null_message(), Point::release_message(), "Geometry", "Point"},
+      {Envelope::null_message(), Envelope::release_message(), "Geometry", "Envelope"},
+      {Polyline::null_message(), Polyline::release_message(), "Geometry", "Polyline"},
+      {Polygon::null_message(), Polygon::release_message(), "Geometry", "Polygon"},
+      {Multipoint::null_message(), Multipoint::release_message(), "Geometry", "Multipoint"},
+      {MultipartOwned::null_message(), MultipartOwned::release_message(), "Geometry", "MultipartOwned"},
+      {PolygonBuilder::null_message(), PolygonBuilder::release_message(), "GeometryBuilder", "PolygonBuilder"},
+      {PolylineBuilder::null_message(), PolylineBuilder::release_message(), "GeometryBuilder", "PolylineBuilder"},
+      {MultipointBuilder::null_message(), MultipointBuilder::release_message(), "GeometryBuilder",
+       "MultipointBuilder"},
+      {MutablePart::null_message(), MutablePart::release_message(), "MutablePart", "MutablePart"},
+      {MutablePartCollection::null_message(), MutablePartCollection::release_message(), "MutablePartCollection",
+       "MutablePartCollection"},
+      {MutablePointCollection::null_message(), MutablePointCollection::release_message(),
+       "MutablePointCollection", "MutablePointCollection"},
+      {ImmutablePart::null_message(), ImmutablePart::release_message(), "ImmutablePart", "ImmutablePart"},
+      {ImmutablePartCollection::null_message(), ImmutablePartCollection::release_message(),
+       "ImmutablePartCollection", "ImmutablePartCollection"},
+      {ImmutablePointCollection::null_message(), ImmutablePointCollection::release_message(),
+       "ImmutablePointCollection", "ImmutablePointCollection"},
+      {SegmentOwned::null_message(), SegmentOwned::release_message(), "Segment", "SegmentOwned"},
+      {CubicBezierSegment::null_message(), CubicBezierSegment::release_message(), "Segment", "CubicBezierSegment"},
+      {EllipticArcSegment::null_message(), EllipticArcSegment::release_message(), "Segment", "EllipticArcSegment"},
+      {SpatialReference::null_message(), SpatialReference::release_message(), "SpatialReference",
+       "SpatialReference"},
+      {AreaUnit::null_message(), AreaUnit::release_message(), "Unit", "AreaUnit"},
+      {LinearUnit::null_message(), LinearUnit::release_message(), "Unit", "LinearUnit"},
+      {DatumTransformationOwned::null_message(), DatumTransformationOwned::release_message(),
+       "DatumTransformation", "DatumTransformationOwned"},
+  };
+  for (const Texts& row : rows) {
+    EXPECT_EQ(row.null_message, std::string("Internal error: Unexpected null handle returned from core ") +
+                                    row.family + " for " + row.name);
+    EXPECT_EQ(row.release_message,
+              std::string("Internal error: Unexpected error while destroying internal handle to ") + row.name);
+  }
+  // Arrays, elements and vectors have texts of their own.
+  EXPECT_EQ(Array::null_message(), "Internal error: Received null QX_ArrayHandle");
+  EXPECT_EQ(Array::release_message(), "Internal error: Failed to destroy handle to Array");
+  EXPECT_EQ(Element::null_message(), "Internal error: Unexpected null handle");
+  EXPECT_EQ(Element::release_message(), "Internal error: Failed to destroy handle to Element");
+  EXPECT_EQ(Vector::null_message(), "Internal error: Unexpected null handle");
+
+  EXPECT_EQ(std::string(Multipoint::kTypePath), "geometry::multipoint::Multipoint");
+  EXPECT_EQ(std::string(LineSegment::kTypePath), "geometry::line_segment::LineSegment");
+  EXPECT(Point::kKind == 1 && Envelope::kKind == 2 && Polyline::kKind == 3 && Polygon::kKind == 4 &&
+         Multipoint::kKind == 5);
+  EXPECT(LineSegment::kKind == 1 && CubicBezierSegment::kKind == 2 && EllipticArcSegment::kKind == 3);
 }
 
 int64_t live_handles() {
@@ -364,7 +436,7 @@ int search_mode(const std::string& root) {
 void check_search(const char* self) {
   char tmpl[] = "/tmp/binding-search.XXXXXX";
   if (::mkdtemp(tmpl) == nullptr) {
-    ++failures;
+    EXPECT(!"mkdtemp failed");
     return;
   }
   std::string root = tmpl;
@@ -384,14 +456,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   check_error_forms();
+  check_handle_texts();
   check_loader(argv[1], argv[2], argv[3]);
   check_search(argv[0]);
   set_library_path(argv[1]);
   check_wrappers();
-  if (failures) {
-    std::fprintf(stderr, "%d check(s) failed\n", failures);
-    return 1;
-  }
-  std::puts("binding checks passed");
-  return 0;
+  return check::report("binding checks passed");
 }
