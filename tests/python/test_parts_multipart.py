@@ -19,6 +19,32 @@ def index_error(index, length):
     return f"^Index {index} out of bounds, Multipart has {length} elements$"
 
 
+@pytest.mark.parametrize(
+    "make, has_len, own_repr, iterator",
+    [
+        (lambda: paths(1)[0], True, False, "PartIterator"),
+        (lambda: curve_paths(1)[0], True, False, "CurvePartIterator"),
+        (lambda: paths(1), False, True, "MultipartIterator"),
+        (lambda: curve_paths(1), False, True, None),
+    ],
+)
+def test_the_four_views_differ_only_where_they_should(make, has_len, own_repr, iterator):
+    view = make()
+    assert hasattr(type(view), "__len__") is has_len
+    assert (repr(view) == str(view)) is own_repr
+    if iterator is None:
+        assert not hasattr(type(view), "__iter__")
+    else:
+        it = iter(view)
+        assert type(it).__name__ == iterator and iter(it) is it and not hasattr(og, iterator)
+        with pytest.raises(TypeError):
+            type(it)()
+    for name in ("append", "insert", "remove", "pop", "clear"):
+        assert getattr(type(view), name).__doc__ is None
+    assert type(view).insert.__text_signature__ == "($self, index, value)"
+    assert type(view).pop.__text_signature__ == "($self)"
+
+
 @pytest.mark.parametrize("make", [paths, curve_paths])
 @pytest.mark.parametrize(
     "op",
