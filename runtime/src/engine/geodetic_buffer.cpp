@@ -350,7 +350,9 @@ std::vector<GeomPtr> pieces(const Shapes& s, const Ellipsoid& e, const Azimuthal
       const LonLat& b = pts[(i + 1) % n];
       const GeographicLib::GeodesicLine line = geod.InverseLine(a.lat, a.lon, b.lat, b.lon);
       const double len = line.Distance();
-      const int m = std::max(1, static_cast<int>(std::ceil(len / plan.step)));
+      const double samples = std::ceil(len / plan.step);
+      if (samples > 1e6) fail(kInvalidArgument, "The maximum deviation is too small for the geometry.");
+      const int m = std::max(1, static_cast<int>(samples));
       Edge& ed = edges[i];
       for (int k = 0; k <= m; ++k) {
         double lat, lon, azi;
