@@ -187,8 +187,7 @@ void orient_rings(std::vector<Part>& rings, bool group) {
   linear.reserve(rings.size());
   bool curved = false;
   for (const Part& r : rings) curved = curved || r.has_curves();
-  const double tol = 0;
-  for (const Part& r : rings) linear.push_back(curved ? linearize_part(r, true, tol) : Part{r.vertices, {}});
+  for (const Part& r : rings) linear.push_back(curved ? linearize_part(r, true, 0) : Part{r.vertices, {}});
   const auto groups = nest_rings(linear);
   for (const auto& members : groups) {
     for (std::size_t k = 0; k < members.size(); ++k) {
@@ -381,7 +380,8 @@ SourceIndex::~SourceIndex() = default;
 void SourceIndex::add(const Geometry& g) {
   impl_->sources.push_back(&g);
   if (g.is_multipart() && g.has_curves()) {
-    const double tol = 0;  // the curves' own, as to_geos uses
+    // At the curves' own tolerance, as to_geos cuts them.
+    const double tol = 0;
     for (const Part& p : g.parts) {
       const std::size_t n = p.segment_count(g.closed());
       for (std::size_t i = 0; i < n; ++i) {
@@ -435,9 +435,8 @@ void SourceIndex::add(const Geometry& g) {
       break;
     }
     default: {
-      const double tol = 0;
       for (const Part& p0 : g.parts) {
-        const Part p = p0.has_curves() ? linearize_part(p0, g.closed(), tol) : Part{p0.vertices, {}};
+        const Part p = p0.has_curves() ? linearize_part(p0, g.closed(), 0) : Part{p0.vertices, {}};
         for (const Vertex& v : p.vertices) impl_->add_vertex(clean(v));
         const std::size_t n = p.segment_count(g.closed());
         for (std::size_t i = 0; i < n; ++i) {

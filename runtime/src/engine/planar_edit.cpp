@@ -18,9 +18,8 @@ namespace {
 std::vector<Part> linear_parts(const Geometry& g) {
   std::vector<Part> out;
   if (!g.is_multipart()) return out;
-  const double tol = 0;
   for (const Part& p : g.parts) {
-    Part q = p.has_curves() ? linearize_part(p, g.closed(), tol) : Part{p.vertices, {}};
+    Part q = p.has_curves() ? linearize_part(p, g.closed(), 0) : Part{p.vertices, {}};
     if (g.closed() && !q.empty()) q.vertices.push_back(q.vertices[0]);
     if (q.size() >= 2) out.push_back(std::move(q));
   }

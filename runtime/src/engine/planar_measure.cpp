@@ -16,10 +16,9 @@ using geos::GeomPtr;
 namespace {
 
 std::vector<Part> linear_rings(const Geometry& g) {
-  const double tol = 0;
   std::vector<Part> out;
   out.reserve(g.parts.size());
-  for (const Part& p : g.parts) out.push_back(p.has_curves() ? linearize_part(p, true, tol) : Part{p.vertices, {}});
+  for (const Part& p : g.parts) out.push_back(p.has_curves() ? linearize_part(p, true, 0) : Part{p.vertices, {}});
   return out;
 }
 
