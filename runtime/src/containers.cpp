@@ -43,13 +43,6 @@ const T& value_as(const Value& v, const char* wanted) {
        std::string("It holds ") + value_kind_name(v) + ".");
 }
 
-std::size_t checked_index(int64_t index, std::size_t size, const char* what) {
-  if (index < 0 || static_cast<uint64_t>(index) >= size)
-    fail(kOutOfRange, std::string("The ") + what + " index is out of range.",
-         "Index " + std::to_string(index) + ", size " + std::to_string(size) + ".");
-  return static_cast<std::size_t>(index);
-}
-
 }  // namespace
 
 extern "C" {
@@ -57,7 +50,7 @@ extern "C" {
 /* ---- String ---- */
 
 QX_EXPORT void QX_String_destroy(QX_StringHandle string, const QX_ErrorHandler* handler) {
-  guarded_void(handler, "QX_String_destroy", [&] { delete &deref(string, "string"); });
+  destroy_handle(string, handler, "QX_String_destroy", "string");
 }
 
 QX_EXPORT QX_ByteArray QX_String_getByteArray(QX_StringHandle string, const QX_ErrorHandler* handler) {
@@ -70,7 +63,7 @@ QX_EXPORT QX_ByteArray QX_String_getByteArray(QX_StringHandle string, const QX_E
 /* ---- Array ---- */
 
 QX_EXPORT void QX_Array_destroy(QX_ArrayHandle array, const QX_ErrorHandler* handler) {
-  guarded_void(handler, "QX_Array_destroy", [&] { delete &deref(array, "array"); });
+  destroy_handle(array, handler, "QX_Array_destroy", "array");
 }
 
 QX_EXPORT int64_t QX_Array_getSize(QX_ArrayHandle array, const QX_ErrorHandler* handler) {
@@ -91,7 +84,7 @@ QX_EXPORT QX_ElementHandle QX_Array_at(QX_ArrayHandle array, int64_t index, cons
 /* ---- Element ---- */
 
 QX_EXPORT void QX_Element_destroy(QX_ElementHandle element, const QX_ErrorHandler* handler) {
-  guarded_void(handler, "QX_Element_destroy", [&] { delete &deref(element, "element"); });
+  destroy_handle(element, handler, "QX_Element_destroy", "element");
 }
 
 QX_EXPORT QX_ElementHandle QX_Element_create(const QX_ErrorHandler* handler) {
@@ -140,7 +133,7 @@ QX_EXPORT void QX_Element_setValueFromGeometry(QX_ElementHandle element, QX_Geom
 /* ---- Vector ---- */
 
 QX_EXPORT void QX_Vector_destroy(QX_VectorHandle vector, const QX_ErrorHandler* handler) {
-  guarded_void(handler, "QX_Vector_destroy", [&] { delete &deref(vector, "vector"); });
+  destroy_handle(vector, handler, "QX_Vector_destroy", "vector");
 }
 
 QX_EXPORT QX_VectorHandle QX_Vector_create(uint32_t element_type, const QX_ErrorHandler* handler) {

@@ -70,7 +70,7 @@ using namespace vaskelith;
 extern "C" {
 
 QX_EXPORT void QX_Error_destroy(QX_ErrorHandle error, const QX_ErrorHandler* handler) {
-  guarded_void(handler, "QX_Error_destroy", [&] { delete &deref(error, "error"); });
+  destroy_handle(error, handler, "QX_Error_destroy", "error");
 }
 
 QX_EXPORT int32_t QX_Error_getCode(QX_ErrorHandle error, const QX_ErrorHandler* handler) {

@@ -7,6 +7,7 @@
 // exception crosses the C boundary.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <string>
@@ -76,6 +77,22 @@ template <class T>
 T& deref(T* handle, const char* argument) {
   if (handle == nullptr) fail(kNullHandle, std::string("The ") + argument + " handle is null.");
   return *handle;
+}
+
+// Releases a handle made with `new`; a null handle is reported as a
+// kNullHandle failure naming `argument`.
+template <class T>
+void destroy_handle(T* handle, const QX_ErrorHandler* handler, const char* function, const char* argument) noexcept {
+  guarded_void(handler, function, [&] { delete &deref(handle, argument); });
+}
+
+// `index` as a position in a sequence of `size` items, or a kOutOfRange
+// failure naming the sequence (`what`).
+inline std::size_t checked_index(int64_t index, std::size_t size, const char* what) {
+  if (index < 0 || static_cast<uint64_t>(index) >= size)
+    fail(kOutOfRange, std::string("The ") + what + " index is out of range.",
+         "Index " + std::to_string(index) + ", size " + std::to_string(size) + ".");
+  return static_cast<std::size_t>(index);
 }
 
 }  // namespace vaskelith

@@ -151,7 +151,7 @@ extern "C" {
 /* ---- Geometry ---- */
 
 QX_EXPORT void QX_Geometry_destroy(QX_GeometryHandle geometry, const QX_ErrorHandler* handler) {
-  guarded_void(handler, "QX_Geometry_destroy", [&] { delete &deref(geometry, "geometry"); });
+  destroy_handle(geometry, handler, "QX_Geometry_destroy", "geometry");
 }
 
 QX_EXPORT QX_GeometryHandle QX_Geometry_getExtent(QX_GeometryHandle geometry,

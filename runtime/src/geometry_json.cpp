@@ -17,29 +17,21 @@ using json::write_string;
 
 /* ---- writing ---- */
 
-void write_xy(std::string& out, double x, double y) {
-  out += '[';
-  write_number(out, x);
-  out += ',';
-  write_number(out, y);
-  out += ']';
+// `prefix` (a separator and a member name, or a separator alone) and a number.
+void write_member(std::string& out, const char* prefix, double value) {
+  out += prefix;
+  write_number(out, value);
 }
 
 void write_coord(std::string& out, const Vertex& v, bool has_z, bool has_m) {
-  out += '[';
-  write_number(out, v.x);
-  out += ',';
-  write_number(out, v.y);
-  if (has_z) {
-    out += ',';
-    write_number(out, v.z);
-  }
-  if (has_m) {
-    out += ',';
-    write_number(out, v.m);
-  }
+  write_member(out, "[", v.x);
+  write_member(out, ",", v.y);
+  if (has_z) write_member(out, ",", v.z);
+  if (has_m) write_member(out, ",", v.m);
   out += ']';
 }
+
+void write_xy(std::string& out, double x, double y) { write_coord(out, Vertex{x, y, kNaN, kNaN}, false, false); }
 
 void write_flags(std::string& out, const Geometry& g) {
   if (g.has_z) out += "\"hasZ\":true,";
@@ -106,10 +98,8 @@ void write_curve_item(std::string& out, const Vertex& v, const Curve& c, bool ha
       out += std::fabs(a.sweep) < std::numbers::pi ? ",1" : ",0";
       out += a.sweep < 0 ? ",1," : ",0,";
       write_number(out, a.rotation);
-      out += ',';
-      write_number(out, a.semi_major);
-      out += ',';
-      write_number(out, a.ratio);
+      write_member(out, ",", a.semi_major);
+      write_member(out, ",", a.ratio);
       out += "]}";
       return;
     }
@@ -317,40 +307,24 @@ std::string geometry_to_json(const Geometry& g) {
   std::string out = "{";
   switch (g.kind) {
     case GeometryKind::Point:
-      out += "\"x\":";
-      write_number(out, g.point.x);
-      out += ",\"y\":";
-      write_number(out, g.point.y);
-      if (g.has_z) {
-        out += ",\"z\":";
-        write_number(out, g.point.z);
-      }
-      if (g.has_m) {
-        out += ",\"m\":";
-        write_number(out, g.point.m);
-      }
+      write_member(out, "\"x\":", g.point.x);
+      write_member(out, ",\"y\":", g.point.y);
+      if (g.has_z) write_member(out, ",\"z\":", g.point.z);
+      if (g.has_m) write_member(out, ",\"m\":", g.point.m);
       break;
     case GeometryKind::Envelope: {
       const EnvelopeBounds& e = g.envelope;
-      out += "\"xmin\":";
-      write_number(out, e.xmin);
-      out += ",\"ymin\":";
-      write_number(out, e.ymin);
-      out += ",\"xmax\":";
-      write_number(out, e.xmax);
-      out += ",\"ymax\":";
-      write_number(out, e.ymax);
+      write_member(out, "\"xmin\":", e.xmin);
+      write_member(out, ",\"ymin\":", e.ymin);
+      write_member(out, ",\"xmax\":", e.xmax);
+      write_member(out, ",\"ymax\":", e.ymax);
       if (g.has_z) {
-        out += ",\"zmin\":";
-        write_number(out, e.zmin);
-        out += ",\"zmax\":";
-        write_number(out, e.zmax);
+        write_member(out, ",\"zmin\":", e.zmin);
+        write_member(out, ",\"zmax\":", e.zmax);
       }
       if (g.has_m) {
-        out += ",\"mmin\":";
-        write_number(out, e.mmin);
-        out += ",\"mmax\":";
-        write_number(out, e.mmax);
+        write_member(out, ",\"mmin\":", e.mmin);
+        write_member(out, ",\"mmax\":", e.mmax);
       }
       break;
     }

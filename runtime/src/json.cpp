@@ -54,27 +54,17 @@ class Parser {
       v.type = Value::Type::Object;
       ++pos_;
       skip_space();
-      if (pos_ < s_.size() && s_[pos_] == '}') {
-        ++pos_;
-        return v;
-      }
+      if (literal("}")) return v;
       for (;;) {
         skip_space();
         if (pos_ >= s_.size() || s_[pos_] != '"') error("expected a member name");
         std::string key = string();
         skip_space();
-        if (pos_ >= s_.size() || s_[pos_] != ':') error("expected ':'");
-        ++pos_;
+        if (!literal(":")) error("expected ':'");
         v.object.emplace_back(std::move(key), value(depth + 1));
         skip_space();
-        if (pos_ < s_.size() && s_[pos_] == ',') {
-          ++pos_;
-          continue;
-        }
-        if (pos_ < s_.size() && s_[pos_] == '}') {
-          ++pos_;
-          return v;
-        }
+        if (literal(",")) continue;
+        if (literal("}")) return v;
         error("expected ',' or '}'");
       }
     }
@@ -82,21 +72,12 @@ class Parser {
       v.type = Value::Type::Array;
       ++pos_;
       skip_space();
-      if (pos_ < s_.size() && s_[pos_] == ']') {
-        ++pos_;
-        return v;
-      }
+      if (literal("]")) return v;
       for (;;) {
         v.array.push_back(value(depth + 1));
         skip_space();
-        if (pos_ < s_.size() && s_[pos_] == ',') {
-          ++pos_;
-          continue;
-        }
-        if (pos_ < s_.size() && s_[pos_] == ']') {
-          ++pos_;
-          return v;
-        }
+        if (literal(",")) continue;
+        if (literal("]")) return v;
         error("expected ',' or ']'");
       }
     }

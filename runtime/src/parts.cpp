@@ -10,13 +10,6 @@ using namespace vaskelith;
 
 namespace {
 
-std::size_t checked_index(int64_t index, std::size_t size, const char* what) {
-  if (index < 0 || static_cast<uint64_t>(index) >= size)
-    fail(kOutOfRange, std::string("The ") + what + " index is out of range.",
-         "Index " + std::to_string(index) + ", size " + std::to_string(size) + ".");
-  return static_cast<std::size_t>(index);
-}
-
 const Geometry& point_of(QX_GeometryHandle h) {
   const Geometry& g = geometry_of(h, "point");
   if (g.kind != GeometryKind::Point) fail(kWrongType, "The geometry is not a point.");
@@ -54,6 +47,17 @@ BuilderData& builder_of(QX_GeometryBuilderHandle h, bool multipart) {
   return b;
 }
 
+// A new handle `Internal` to fresh editable `Data` (held in `member`) with
+// the given spatial reference.
+template <class Internal, class Data>
+Internal* new_editable(std::shared_ptr<Data> Internal::*member, QX_SpatialReferenceHandle sr) {
+  auto data = std::make_shared<Data>();
+  data->spatial_reference = spatial_reference_of(sr);
+  auto* h = new Internal;
+  h->*member = std::move(data);
+  return h;
+}
+
 const _QX_ImmutablePartInternal& immutable_part_of(QX_ImmutablePartHandle h) { return deref(h, "part"); }
 
 }  // namespace
@@ -63,18 +67,13 @@ extern "C" {
 /* ---- MutablePart ---- */
 
 QX_EXPORT void QX_MutablePart_destroy(QX_MutablePartHandle part, const QX_ErrorHandler* handler) {
-  guarded_void(handler, "QX_MutablePart_destroy", [&] { delete &deref(part, "part"); });
+  destroy_handle(part, handler, "QX_MutablePart_destroy", "part");
 }
 
 QX_EXPORT QX_MutablePartHandle QX_MutablePart_createWithSpatialReference(
     QX_SpatialReferenceHandle spatial_reference, const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_MutablePart_createWithSpatialReference", QX_MutablePartHandle{}, [&] {
-    auto data = std::make_shared<MutablePartData>();
-    data->spatial_reference = spatial_reference_of(spatial_reference);
-    auto* h = new _QX_MutablePartInternal;
-    h->part = std::move(data);
-    return h;
-  });
+  return guarded(handler, "QX_MutablePart_createWithSpatialReference", QX_MutablePartHandle{},
+                 [&] { return new_editable(&_QX_MutablePartInternal::part, spatial_reference); });
 }
 
 QX_EXPORT int64_t QX_MutablePart_addPoint(QX_MutablePartHandle part, QX_GeometryHandle point,
@@ -122,19 +121,14 @@ QX_EXPORT void QX_MutablePart_addSegment(QX_MutablePartHandle part, QX_SegmentHa
 
 QX_EXPORT void QX_MutablePartCollection_destroy(QX_MutablePartCollectionHandle parts,
                                                 const QX_ErrorHandler* handler) {
-  guarded_void(handler, "QX_MutablePartCollection_destroy", [&] { delete &deref(parts, "part collection"); });
+  destroy_handle(parts, handler, "QX_MutablePartCollection_destroy", "part collection");
 }
 
 QX_EXPORT QX_MutablePartCollectionHandle QX_MutablePartCollection_createWithSpatialReference(
     QX_SpatialReferenceHandle spatial_reference, const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_MutablePartCollection_createWithSpatialReference",
-                 QX_MutablePartCollectionHandle{}, [&] {
-                   auto data = std::make_shared<MutablePartCollectionData>();
-                   data->spatial_reference = spatial_reference_of(spatial_reference);
-                   auto* h = new _QX_MutablePartCollectionInternal;
-                   h->collection = std::move(data);
-                   return h;
-                 });
+                 QX_MutablePartCollectionHandle{},
+                 [&] { return new_editable(&_QX_MutablePartCollectionInternal::collection, spatial_reference); });
 }
 
 QX_EXPORT int64_t QX_MutablePartCollection_getSize(QX_MutablePartCollectionHandle parts,
@@ -170,20 +164,14 @@ QX_EXPORT QX_MutablePartHandle QX_MutablePartCollection_getPart(QX_MutablePartCo
 
 QX_EXPORT void QX_MutablePointCollection_destroy(QX_MutablePointCollectionHandle points,
                                                  const QX_ErrorHandler* handler) {
-  guarded_void(handler, "QX_MutablePointCollection_destroy",
-               [&] { delete &deref(points, "point collection"); });
+  destroy_handle(points, handler, "QX_MutablePointCollection_destroy", "point collection");
 }
 
 QX_EXPORT QX_MutablePointCollectionHandle QX_MutablePointCollection_createWithSpatialReference(
     QX_SpatialReferenceHandle spatial_reference, const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_MutablePointCollection_createWithSpatialReference",
-                 QX_MutablePointCollectionHandle{}, [&] {
-                   auto data = std::make_shared<MutablePointCollectionData>();
-                   data->spatial_reference = spatial_reference_of(spatial_reference);
-                   auto* h = new _QX_MutablePointCollectionInternal;
-                   h->collection = std::move(data);
-                   return h;
-                 });
+                 QX_MutablePointCollectionHandle{},
+                 [&] { return new_editable(&_QX_MutablePointCollectionInternal::collection, spatial_reference); });
 }
 
 QX_EXPORT int64_t QX_MutablePointCollection_addPoint(QX_MutablePointCollectionHandle points,
@@ -202,7 +190,7 @@ QX_EXPORT int64_t QX_MutablePointCollection_addPoint(QX_MutablePointCollectionHa
 /* ---- Builders ---- */
 
 QX_EXPORT void QX_GeometryBuilder_destroy(QX_GeometryBuilderHandle builder, const QX_ErrorHandler* handler) {
-  guarded_void(handler, "QX_GeometryBuilder_destroy", [&] { delete &deref(builder, "builder"); });
+  destroy_handle(builder, handler, "QX_GeometryBuilder_destroy", "builder");
 }
 
 QX_EXPORT QX_GeometryBuilderHandle QX_PolylineBuilder_createFromSpatialReference(
@@ -287,8 +275,7 @@ QX_EXPORT QX_GeometryHandle QX_GeometryBuilder_toGeometry(QX_GeometryBuilderHand
 
 QX_EXPORT void QX_ImmutablePartCollection_destroy(QX_ImmutablePartCollectionHandle parts,
                                                   const QX_ErrorHandler* handler) {
-  guarded_void(handler, "QX_ImmutablePartCollection_destroy",
-               [&] { delete &deref(parts, "part collection"); });
+  destroy_handle(parts, handler, "QX_ImmutablePartCollection_destroy", "part collection");
 }
 
 QX_EXPORT int64_t QX_ImmutablePartCollection_getSize(QX_ImmutablePartCollectionHandle parts,
@@ -313,7 +300,7 @@ QX_EXPORT QX_ImmutablePartHandle QX_ImmutablePartCollection_getPart(QX_Immutable
 /* ---- ImmutablePart ---- */
 
 QX_EXPORT void QX_ImmutablePart_destroy(QX_ImmutablePartHandle part, const QX_ErrorHandler* handler) {
-  guarded_void(handler, "QX_ImmutablePart_destroy", [&] { delete &deref(part, "part"); });
+  destroy_handle(part, handler, "QX_ImmutablePart_destroy", "part");
 }
 
 QX_EXPORT bool QX_ImmutablePart_getHasCurves(QX_ImmutablePartHandle part, const QX_ErrorHandler* handler) {
@@ -390,8 +377,7 @@ QX_EXPORT int64_t QX_ImmutablePart_getSegmentIndexFromEndPointIndex(QX_Immutable
 
 QX_EXPORT void QX_ImmutablePointCollection_destroy(QX_ImmutablePointCollectionHandle points,
                                                    const QX_ErrorHandler* handler) {
-  guarded_void(handler, "QX_ImmutablePointCollection_destroy",
-               [&] { delete &deref(points, "point collection"); });
+  destroy_handle(points, handler, "QX_ImmutablePointCollection_destroy", "point collection");
 }
 
 QX_EXPORT int64_t QX_ImmutablePointCollection_getSize(QX_ImmutablePointCollectionHandle points,

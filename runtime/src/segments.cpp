@@ -64,7 +64,7 @@ Curve arc_curve(const EllipticArc& a) {
 extern "C" {
 
 QX_EXPORT void QX_Segment_destroy(QX_SegmentHandle segment, const QX_ErrorHandler* handler) {
-  guarded_void(handler, "QX_Segment_destroy", [&] { delete &deref(segment, "segment"); });
+  destroy_handle(segment, handler, "QX_Segment_destroy", "segment");
 }
 
 QX_EXPORT int32_t QX_Segment_getObjectType(QX_SegmentHandle segment, const QX_ErrorHandler* handler) {

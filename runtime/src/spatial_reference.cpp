@@ -229,8 +229,7 @@ extern "C" {
 
 QX_EXPORT void QX_SpatialReference_destroy(QX_SpatialReferenceHandle spatial_reference,
                                            const QX_ErrorHandler* handler) {
-  guarded_void(handler, "QX_SpatialReference_destroy",
-               [&] { delete &deref(spatial_reference, "spatial reference"); });
+  destroy_handle(spatial_reference, handler, "QX_SpatialReference_destroy", "spatial reference");
 }
 
 QX_EXPORT QX_SpatialReferenceHandle QX_SpatialReference_create(uint32_t wkid,
@@ -277,7 +276,7 @@ QX_EXPORT QX_StringHandle QX_SpatialReference_getWKText(QX_SpatialReferenceHandl
 /* ---- Units ---- */
 
 QX_EXPORT void QX_Unit_destroy(QX_UnitHandle unit, const QX_ErrorHandler* handler) {
-  guarded_void(handler, "QX_Unit_destroy", [&] { delete &deref(unit, "unit"); });
+  destroy_handle(unit, handler, "QX_Unit_destroy", "unit");
 }
 
 QX_EXPORT QX_UnitHandle QX_LinearUnit_create(uint32_t linear_unit_id, const QX_ErrorHandler* handler) {
