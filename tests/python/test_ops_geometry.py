@@ -64,6 +64,7 @@ def test_clip_cut_and_intersections():
     crossing = a.intersections(line((-5, 5), (15, 5)))
     assert isinstance(crossing, list)
     assert sum(g.length for g in crossing if isinstance(g, og.Polyline)) == pytest.approx(10.0)
+    assert a.intersections(square(20, 20, 1)) == []
 
 
 def test_combine_extents_of_points_is_an_envelope():
