@@ -57,6 +57,13 @@ def main():
     our_probe = og.Polygon({"rings": [ring(rng, 500, 500, 200, 64)]})
     their_probe = shapely.Polygon(our_probe.to_dict()["rings"][0])
     their_array = shapely.from_wkb([g.wkb for g in theirs])
+    # Points show the fixed cost of a call, where the conversion of the
+    # operands is cheapest.
+    xy = [(rng.uniform(0, 1000), rng.uniform(0, 1000)) for _ in range(args.count)]
+    our_points = [og.Point({"x": x, "y": y}) for x, y in xy]
+    their_points = [shapely.Point(x, y) for x, y in xy]
+    their_point_array = shapely.points(xy)
+    our_origin, their_origin = og.Point({"x": 500.0, "y": 500.0}), shapely.Point(500.0, 500.0)
 
     cases = [
         ("area, per geometry", lambda: [g.area for g in ours], lambda: [g.area for g in theirs]),
@@ -74,6 +81,12 @@ def main():
         ("union of all", lambda: og.Geometry.union_collection(ours), lambda: shapely.union_all(their_array)),
         ("convex hull, collection", lambda: og.Geometry.convex_hull_collection(ours, False),
          lambda: shapely.convex_hull(their_array)),
+        ("point distance, per point", lambda: [our_origin.distance_to(p) for p in our_points],
+         lambda: [their_origin.distance(p) for p in their_points]),
+        ("point distances, collection", lambda: og.distances_from_collection(our_origin, our_points),
+         lambda: shapely.distance(their_origin, their_point_array)),
+        ("move points, collection", lambda: og.move_relative_collection(our_points, 1.0, 2.0),
+         lambda: shapely.transform(their_point_array, lambda c: c + (1.0, 2.0))),
     ]
     del their_clip
 
