@@ -1,28 +1,13 @@
 #include "binding/environment.hpp"
 
-#include <atomic>
-#include <mutex>
-
 #include "binding/call.hpp"
 #include "binding/error.hpp"
 #include "binding/ffi.hpp"
+#include "binding/once.hpp"
 #include "binding/strings.hpp"
 
 namespace ostrel::rt::environment {
 namespace {
-
-enum class State { NotRun, Done, Failed };
-
-struct Once {
-  std::mutex mutex;
-  State state = State::NotRun;
-  std::atomic<bool> done{false};
-};
-
-Once& once() {
-  static Once o;
-  return o;
-}
 
 void run() {
   (void)ffi();
@@ -39,25 +24,8 @@ void run() {
 }  // namespace
 
 void init() {
-  Once& o = once();
-  if (o.done.load(std::memory_order_acquire)) return;
-  std::lock_guard lock(o.mutex);
-  switch (o.state) {
-    case State::Done:
-      return;
-    case State::Failed:
-      detail::fatal("Once instance has previously been poisoned");
-    case State::NotRun:
-      break;
-  }
-  try {
-    run();
-  } catch (...) {
-    o.state = State::Failed;
-    throw;
-  }
-  o.state = State::Done;
-  o.done.store(true, std::memory_order_release);
+  static PoisoningOnce once;
+  once.call(run, "Once instance has previously been poisoned");
 }
 
 }  // namespace ostrel::rt::environment

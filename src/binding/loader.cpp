@@ -4,10 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -16,6 +16,7 @@
 #include "binding/call.hpp"
 #include "binding/environment.hpp"
 #include "binding/ffi.hpp"
+#include "binding/once.hpp"
 #include "binding/strings.hpp"
 
 #ifndef OSTREL_SOURCE_DIR
@@ -127,20 +128,6 @@ std::optional<std::string> executable_path() {
 
 // ---- the one-time load ----
 
-enum class LoadState { NotLoaded, Loaded, Failed };
-
-struct Loaded {
-  std::mutex mutex;
-  LoadState state = LoadState::NotLoaded;
-  VaskelithFFI table;
-  std::atomic<const VaskelithFFI*> ready{nullptr};
-};
-
-Loaded& loaded() {
-  static Loaded l;
-  return l;
-}
-
 [[noreturn]] void load_failed(const std::string& path, const std::string& reason) {
   detail::fatal("Failed to load vaskelith library at " + path + ": " + reason);
 }
@@ -171,26 +158,10 @@ void load_into(VaskelithFFI& table) {
 }  // namespace
 
 const VaskelithFFI& ffi() {
-  Loaded& l = loaded();
-  if (const VaskelithFFI* t = l.ready.load(std::memory_order_acquire)) return *t;
-  std::lock_guard lock(l.mutex);
-  switch (l.state) {
-    case LoadState::Loaded:
-      return l.table;
-    case LoadState::Failed:
-      detail::fatal("LazyLock instance has previously been poisoned");
-    case LoadState::NotLoaded:
-      break;
-  }
-  try {
-    load_into(l.table);
-  } catch (...) {
-    l.state = LoadState::Failed;
-    throw;
-  }
-  l.state = LoadState::Loaded;
-  l.ready.store(&l.table, std::memory_order_release);
-  return l.table;
+  static PoisoningOnce once;
+  static VaskelithFFI table;
+  once.call([] { load_into(table); }, "LazyLock instance has previously been poisoned");
+  return table;
 }
 
 // ---- IoError ----
@@ -211,25 +182,13 @@ constexpr ErrnoKind kErrnoKinds[] = {
     {ENAMETOOLONG, IoError::Kind::InvalidFilename},
 };
 
-const char* kind_name(IoError::Kind kind) {
-  switch (kind) {
-    case IoError::Kind::NotFound:
-      return "NotFound";
-    case IoError::Kind::PermissionDenied:
-      return "PermissionDenied";
-    case IoError::Kind::NotADirectory:
-      return "NotADirectory";
-    case IoError::Kind::InvalidInput:
-      return "InvalidInput";
-    case IoError::Kind::FilesystemLoop:
-      return "FilesystemLoop";
-    case IoError::Kind::InvalidFilename:
-      return "InvalidFilename";
-    case IoError::Kind::Other:
-      break;
-  }
-  return "Uncategorized";
-}
+// In the order of IoError::Kind; a kind without a name of its own is
+// "Uncategorized".
+constexpr const char* kKindNames[] = {"NotFound",       "PermissionDenied", "NotADirectory", "InvalidInput",
+                                      "FilesystemLoop", "InvalidFilename",  "Uncategorized"};
+static_assert(std::size(kKindNames) == static_cast<std::size_t>(IoError::Kind::Other) + 1);
+
+const char* kind_name(IoError::Kind kind) { return kKindNames[static_cast<std::size_t>(kind)]; }
 
 }  // namespace
 
