@@ -227,6 +227,10 @@ def test_curves_are_seen_by_overlays_and_relations():
     whole = half_disc().union(cap)
     assert whole.to_dict()["rings"] == [[[-1, 0], [-1, 2], [1, 2], [1, 0], [-1, 0]]]
     assert half_disc().intersect(cap).is_empty
+    # the same circle from another start, or in two arcs, is the same circle
+    assert d.equals(og.Polygon({"curveRings": [[[0, 1], {"a": [[0, 1], [0, 0], 0, 1]}]]}))
+    assert d.equals(og.Polygon({"curveRings": [[[0, 1], {"c": [[0, -1], [1, 0]]}, {"c": [[0, 1], [-1, 0]]}]]}))
+    assert not d.equals(disc(1.0000001)) and not d.equals(d.densify(0.01))
     # points are located on the curves themselves: on the arc is on the boundary
     on_arc = pt(math.cos(1.0), math.sin(1.0))
     assert (d.touches(on_arc), d.contains(on_arc), d.intersects(on_arc)) == (True, False, True)

@@ -259,6 +259,32 @@ std::string exact_matrix(const Geometry& a, const Geometry& b) {
   return {};
 }
 
+// Whether every part of g's segments lies on h's segments (to rounding):
+// checked at the vertices and, along curves, at twice their chord count.
+bool lies_on(const Geometry& g, const Geometry& h) {
+  const EnvelopeBounds e = extent_of(h);
+  const double size = std::hypot(e.xmax - e.xmin, e.ymax - e.ymin);
+  auto on = [&](const Vertex& v) {
+    double bx = v.x, by = v.y;
+    nearest_on(h, v.x, v.y, bx, by);
+    return std::hypot(bx - v.x, by - v.y) <= 1e-9 * (size + std::fabs(v.x) + std::fabs(v.y));
+  };
+  std::vector<Vertex> chords;
+  for (const Part& p : g.parts) {
+    if (!p.empty() && !on(p.vertices[0])) return false;
+    const std::size_t n = p.segment_count(g.closed());
+    for (std::size_t i = 0; i < n; ++i) {
+      const SegmentView s = p.segment(i, g.closed());
+      chords.clear();
+      planar::linearize_segment(s, 0, chords);
+      const std::size_t k = 2 * chords.size();
+      for (std::size_t j = 1; j <= k; ++j)
+        if (!on(planar::segment_point(s, static_cast<double>(j) / static_cast<double>(k)))) return false;
+    }
+  }
+  return true;
+}
+
 // A GEOS predicate on the operands as given; only when GEOS cannot decide
 // on them (self-intersecting rings) are they made valid first.  Checking
 // validity up front would cost more than most predicates.
@@ -298,6 +324,11 @@ bool relation(const Geometry& a, const Geometry& b, Relation r) {
     // Two empty geometries of any kind are equal; an empty and a non-empty
     // one are not.
     return a.is_empty() && b.is_empty();
+  }
+  if (r == Relation::Equals && (a.has_curves() || b.has_curves()) && a.is_multipart() && b.is_multipart()) {
+    // The chords of the same curve cut from another start are other chords:
+    // curved geometries are compared on the curves themselves.
+    return a.kind == b.kind && lies_on(a, b) && lies_on(b, a);
   }
   return predicate(a, b, [r](const GEOSGeometry* x, const GEOSGeometry* y) -> char {
     switch (r) {
