@@ -125,8 +125,37 @@ PyTypeObject* Geometry::type() {
   return t;
 }
 
+namespace {
+
+struct DirectEntry {
+  PyTypeObject* type;
+  PyCFunction method;
+  Geometry::DirectConversion convert;
+};
+
+std::vector<DirectEntry>& direct_entries() {
+  static std::vector<DirectEntry> entries;
+  return entries;
+}
+
+}  // namespace
+
+void Geometry::register_direct(PyTypeObject* type, PyCFunction method, DirectConversion convert) {
+  direct_entries().push_back({type, method, convert});
+}
+
 rt::GeometryOwned Geometry::geom_from_pyobj(PyObject* value) {
   static PyObject* qxc_name = interned("__qxc_geo");
+  for (const DirectEntry& e : direct_entries()) {
+    if (Py_TYPE(value) != e.type) continue;
+    PyObject* attr = PyDict_GetItemWithError(e.type->tp_dict, qxc_name);
+    if (attr && Py_IS_TYPE(attr, &PyMethodDescr_Type) &&
+        reinterpret_cast<PyMethodDescrObject*>(attr)->d_method->ml_meth == e.method) {
+      return e.convert(value);
+    }
+    if (PyErr_Occurred()) throw_py();
+    break;
+  }
   Ref made;  // a geometry made by the factory lives only for this call
   PyObject* obj = value;
   int is_geometry = PyObject_IsInstance(value, reinterpret_cast<PyObject*>(type()));

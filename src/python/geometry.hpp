@@ -26,6 +26,14 @@ struct Geometry {
   // through its `__qxc_geo()`, anything else goes through the factory first.
   static rt::GeometryOwned geom_from_pyobj(PyObject* value);
 
+  // Lets geom_from_pyobj build the geometry of an object whose class is
+  // exactly `type` straight from its model, skipping the `__qxc_geo()` call and
+  // its carrier, as long as the class still holds its own `__qxc_geo`
+  // (`method`); the result is the same.  Subclasses and patched classes keep
+  // the Python call.
+  using DirectConversion = rt::GeometryOwned (*)(PyObject*);
+  static void register_direct(PyTypeObject* type, PyCFunction method, DirectConversion convert);
+
   // Projects every item of an iterable; the first failure releases the
   // results made so far.
   static std::vector<rt::GeometryOwned> iterable_op_geom(PyObject* iterable, const rt::SpatialReference& sr);

@@ -70,14 +70,16 @@ int set_spatial_reference(PyObject* self, PyObject* value, void*) {
   });
 }
 
+// A fresh runtime geometry from the object's model.
+template <class M>
+rt::GeometryOwned geometry_of(PyObject* self) {
+  auto g = cell_of<M>(self).lock();
+  return g->as_geometry_owned();
+}
+
 template <class M>
 PyObject* qxc_geo(PyObject* self, PyObject*) {
-  return trampoline([&] {
-    auto g = cell_of<M>(self).lock();
-    rt::GeometryOwned geometry = g->as_geometry_owned();
-    g.unlock();
-    return QXCGeo::make(std::move(geometry));
-  });
+  return trampoline([&] { return QXCGeo::make(geometry_of<M>(self)); });
 }
 
 template <class M>
@@ -248,7 +250,9 @@ PyTypeObject* build_type_of(const GeometryClass& c) {
       {0, nullptr},
   };
   PyType_Spec spec = {c.name, sizeof(Boxed<model::Cell<M>>), 0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE, slots};
-  return build_type(&spec, Geometry::type());
+  PyTypeObject* type = build_type(&spec, Geometry::type());
+  Geometry::register_direct(type, &qxc_geo<M>, &geometry_of<M>);
+  return type;
 }
 
 }  // namespace ostrel::py::geometry_class

@@ -170,6 +170,20 @@ def test_bridge_checks_the_carrier_type():
         bridge(liar(LINE))
 
 
+def test_a_patched_class_is_asked_through_its_own_method(monkeypatch):
+    calls = []
+    own = og.Polyline.__qxc_geo
+
+    def spy(self):
+        calls.append(self)
+        return own(self)
+
+    line = og.Polyline(LINE)
+    assert bridge(line) is True and calls == []
+    monkeypatch.setattr(og.Polyline, "__qxc_geo", spy)
+    assert bridge(line) is True and calls == [line]
+
+
 def test_carrier_is_single_use():
     poly = og.Polygon(SQUARE)
     carrier = poly.__qxc_geo()
