@@ -211,6 +211,7 @@ GeometryPtr boundary(const Geometry& g) {
       for (const Part& p : g.parts) {
         if (p.empty()) continue;
         for (const Vertex* v : {&p.vertices.front(), &p.vertices.back()}) {
+          if (std::isnan(v->x) || std::isnan(v->y)) continue;  // no place to be a boundary
           if (count[{v->x, v->y}]++ == 0) ends.push_back(*v);
         }
       }
@@ -370,8 +371,10 @@ bool is_simple(const Geometry& g) {
     case GeometryKind::Envelope: return g.envelope.empty() || (g.envelope.xmin <= g.envelope.xmax && g.envelope.ymin <= g.envelope.ymax);
     case GeometryKind::Multipoint: {
       std::map<std::pair<double, double>, bool> seen;
-      for (const Vertex& v : g.points)
+      for (const Vertex& v : g.points) {
+        if (std::isnan(v.x) || std::isnan(v.y)) continue;  // NaN would break the ordering
         if (!seen.emplace(std::make_pair(v.x, v.y), true).second) return false;
+      }
       return true;
     }
     case GeometryKind::Polyline: {
