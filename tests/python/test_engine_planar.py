@@ -90,6 +90,10 @@ def test_bezier_and_ellipse_areas():
     h = ((a - b) / (a + b)) ** 2
     ellipse = math.pi * (a + b) * (1 + 3 * h / (10 + math.sqrt(4 - 3 * h)))
     assert half_ellipse.length == pytest.approx(ellipse / 2 + 4, rel=1e-9)
+    # a thin ellipse, whose speed changes sharply near the ends of its minor
+    # axis: its half perimeter is the complete elliptic integral 2 E(1 - k^2)
+    thin = half_disc().scale(1.0, 0.01, pt(0, 0))
+    assert thin.length - 2 == pytest.approx(2.0005491648613, rel=1e-12)
 
 
 def test_buffers():

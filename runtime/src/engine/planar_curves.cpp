@@ -30,6 +30,43 @@ double integrate(F&& f, double a, double b, int pieces) {
   return total;
 }
 
+// Adaptive: a piece is halved until its two halves agree with it to
+// rounding, so that thin ellipses (whose speed changes sharply near the ends
+// of the minor axis) are measured as well as round ones.
+template <class F>
+double integrate_adaptive(F&& f, double a, double b, int pieces) {
+  auto gl = [&](double lo, double hi) {
+    const double mid = 0.5 * (lo + hi), half = 0.5 * (hi - lo);
+    double s = 0;
+    for (int i = 0; i < 8; ++i) s += kGLw[i] * f(mid + half * kGLx[i]);
+    return s * half;
+  };
+  double total = 0;
+  const double h = (b - a) / pieces;
+  struct Job {
+    double lo, hi, whole;
+    int depth;
+  };
+  std::vector<Job> work;
+  for (int p = 0; p < pieces; ++p) {
+    const double lo = a + p * h, hi = p + 1 == pieces ? b : lo + h;
+    work.push_back({lo, hi, gl(lo, hi), 0});
+  }
+  while (!work.empty()) {
+    const Job j = work.back();
+    work.pop_back();
+    const double mid = 0.5 * (j.lo + j.hi);
+    const double left = gl(j.lo, mid), right = gl(mid, j.hi);
+    if (j.depth >= 40 || std::fabs(left + right - j.whole) <= 1e-15 * std::fabs(left + right) + 1e-300) {
+      total += left + right;
+    } else {
+      work.push_back({j.lo, mid, left, j.depth + 1});
+      work.push_back({mid, j.hi, right, j.depth + 1});
+    }
+  }
+  return total;
+}
+
 double hypot2(double x, double y) { return std::hypot(x, y); }
 
 // Bezier with its end points.
@@ -68,11 +105,11 @@ double partial_length(const SegmentView& s, double u) {
       const EllipticArc& a = s.curve->arc;
       if (a.is_circular()) return a.semi_major * std::fabs(a.sweep) * u;
       const double t0 = a.start_param, t1 = a.start_param + a.sweep * u;
-      return std::fabs(integrate([&](double t) { return arc_speed(a, t); }, t0, t1, arc_pieces(a)));
+      return std::fabs(integrate_adaptive([&](double t) { return arc_speed(a, t); }, t0, t1, arc_pieces(a)));
     }
     case SegmentKind::CubicBezier: {
       const Bez b = bez_of(s);
-      return integrate(
+      return integrate_adaptive(
           [&](double t) {
             double dx, dy;
             b.deriv(t, dx, dy);
