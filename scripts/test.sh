@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Runs the C++ checks (built in build/checks) and then the Python tests
+# against the installed module.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=build/checks
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_CHECKS=ON \
+  -DPython_EXECUTABLE="$(command -v python3)" >/dev/null
+cmake --build "$build" --target check_binding check_model planar_check curve_check runtime_check lacking nullsym vaskelith
+ctest --test-dir "$build" --output-on-failure
+python3 -m pytest -q tests/python "$@"
