@@ -1,5 +1,6 @@
 // ostrel_geometry.utils: WKT and WKB into zorvjson or GeoJSON dictionaries.
 #include <span>
+#include <string_view>
 
 #include "python/pyapi/args.hpp"
 #include "python/pyapi/trampoline.hpp"
@@ -12,40 +13,42 @@ namespace ostrel::py::utils {
 
 namespace {
 
-template <class Builder>
-Ref from_wkt(PyObject* text) {
-  Py_ssize_t size = 0;
-  const char* data = PyUnicode_AsUTF8AndSize(text, &size);
-  if (!data) {
-    // Lone surrogates cannot be read as UTF-8 text.
-    PyErr err = PyErr::fetch();
-    raise(PyExc_RuntimeError, "processing geometry `" + exception_text(err) + "`");
-  }
+// Runs one reader over its input with a fresh builder.  A reader error is the
+// conversion's RuntimeError; `finish` raises its own IndexError or TypeError.
+template <class Builder, class Read>
+Ref convert(Read&& read) {
   Builder builder;
   try {
-    geomio::read_wkt({data, std::size_t(size)}, builder);
+    read(builder);
   } catch (const geomio::ReadError& e) {
     raise(PyExc_RuntimeError, e.text());
   }
   return builder.finish();
+}
+
+template <class Builder>
+Ref from_wkt(std::string_view text) {
+  return convert<Builder>([&](Builder& b) { geomio::read_wkt(text, b); });
 }
 
 template <class Builder>
 Ref from_wkb(PyObject* bytes) {
-  auto* data = reinterpret_cast<const std::uint8_t*>(PyBytes_AS_STRING(bytes));
-  std::size_t size = std::size_t(PyBytes_GET_SIZE(bytes));
-  Builder builder;
-  try {
-    geomio::read_wkb(std::span(data, size), builder);
-  } catch (const geomio::ReadError& e) {
-    raise(PyExc_RuntimeError, e.text());
-  }
-  return builder.finish();
+  std::span data(reinterpret_cast<const std::uint8_t*>(PyBytes_AS_STRING(bytes)),
+                 std::size_t(PyBytes_GET_SIZE(bytes)));
+  return convert<Builder>([&](Builder& b) { geomio::read_wkb(data, b); });
 }
 
-PyObject* wkt_arg(const char* fn, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+// The text as UTF-8.  Encoding it is part of the argument's conversion, so a
+// str that holds lone surrogates raises its UnicodeEncodeError unchanged.
+std::string_view wkt_arg(const char* fn, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   auto [wkt] = match<1>({fn, {"wkt"}, 1}, args, nargs, kwnames);
-  return expect_instance(wkt, &PyUnicode_Type, "str", "wkt");
+  expect_instance(wkt, &PyUnicode_Type, "str", "wkt");
+  return convert_arg("wkt", [&] {
+    Py_ssize_t size = 0;
+    const char* data = PyUnicode_AsUTF8AndSize(wkt, &size);
+    if (!data) throw_py();
+    return std::string_view(data, std::size_t(size));
+  });
 }
 
 PyObject* wkb_arg(const char* fn, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {

@@ -18,14 +18,6 @@ enum class Kind {
   MultiLineString,
   MultiPolygon,
   GeometryCollection,
-  CircularString,
-  CompoundCurve,
-  CurvePolygon,
-  MultiCurve,
-  MultiSurface,
-  Triangle,
-  Tin,
-  PolyhedralSurface,
 };
 
 struct KeywordEntry {
@@ -33,7 +25,7 @@ struct KeywordEntry {
   Kind kind;
 };
 
-constexpr std::array<KeywordEntry, 15> kKeywords{{
+constexpr std::array<KeywordEntry, 7> kKeywords{{
     {"POINT", Kind::Point},
     {"LINESTRING", Kind::LineString},
     {"POLYGON", Kind::Polygon},
@@ -41,14 +33,6 @@ constexpr std::array<KeywordEntry, 15> kKeywords{{
     {"MULTILINESTRING", Kind::MultiLineString},
     {"MULTIPOLYGON", Kind::MultiPolygon},
     {"GEOMETRYCOLLECTION", Kind::GeometryCollection},
-    {"CIRCULARSTRING", Kind::CircularString},
-    {"COMPOUNDCURVE", Kind::CompoundCurve},
-    {"CURVEPOLYGON", Kind::CurvePolygon},
-    {"MULTICURVE", Kind::MultiCurve},
-    {"MULTISURFACE", Kind::MultiSurface},
-    {"TRIANGLE", Kind::Triangle},
-    {"TIN", Kind::Tin},
-    {"POLYHEDRALSURFACE", Kind::PolyhedralSurface},
 }};
 
 struct Dims {
@@ -84,22 +68,6 @@ enum class Op : std::uint8_t {
   multipolygon_end,
   collection_begin,
   collection_end,
-  circularstring_begin,
-  circularstring_end,
-  compoundcurve_begin,
-  compoundcurve_end,
-  curvepolygon_begin,
-  curvepolygon_end,
-  multicurve_begin,
-  multicurve_end,
-  multisurface_begin,
-  multisurface_end,
-  triangle_begin,
-  triangle_end,
-  polyhedralsurface_begin,
-  polyhedralsurface_end,
-  tin_begin,
-  tin_end,
 };
 
 struct Event {
@@ -112,7 +80,6 @@ struct Event {
 };
 
 struct Tape {
-  std::optional<std::int32_t> srid;
   std::vector<Event> events;
   std::vector<double> values;  // x, y and the present z and m of each coordinate, in order
 
@@ -122,7 +89,6 @@ struct Tape {
   }
 
   void replay(GeomSink& sink) const {
-    if (srid) sink.srid(srid);
     const double* v = values.data();
     for (const Event& e : events) {
       switch (e.op) {
@@ -179,54 +145,6 @@ struct Tape {
         case Op::collection_end:
           sink.geometrycollection_end(e.idx);
           break;
-        case Op::circularstring_begin:
-          sink.circularstring_begin(e.size, e.idx);
-          break;
-        case Op::circularstring_end:
-          sink.circularstring_end(e.idx);
-          break;
-        case Op::compoundcurve_begin:
-          sink.compoundcurve_begin(e.size, e.idx);
-          break;
-        case Op::compoundcurve_end:
-          sink.compoundcurve_end(e.idx);
-          break;
-        case Op::curvepolygon_begin:
-          sink.curvepolygon_begin(e.size, e.idx);
-          break;
-        case Op::curvepolygon_end:
-          sink.curvepolygon_end(e.idx);
-          break;
-        case Op::multicurve_begin:
-          sink.multicurve_begin(e.size, e.idx);
-          break;
-        case Op::multicurve_end:
-          sink.multicurve_end(e.idx);
-          break;
-        case Op::multisurface_begin:
-          sink.multisurface_begin(e.size, e.idx);
-          break;
-        case Op::multisurface_end:
-          sink.multisurface_end(e.idx);
-          break;
-        case Op::triangle_begin:
-          sink.triangle_begin(e.tagged, e.size, e.idx);
-          break;
-        case Op::triangle_end:
-          sink.triangle_end(e.tagged, e.idx);
-          break;
-        case Op::polyhedralsurface_begin:
-          sink.polyhedralsurface_begin(e.size, e.idx);
-          break;
-        case Op::polyhedralsurface_end:
-          sink.polyhedralsurface_end(e.idx);
-          break;
-        case Op::tin_begin:
-          sink.tin_begin(e.size, e.idx);
-          break;
-        case Op::tin_end:
-          sink.tin_end(e.idx);
-          break;
       }
     }
   }
@@ -267,7 +185,6 @@ class Parser {
   }
 
   void parse() {
-    srid_prefix();
     Tag tag = keyword();
     dims_ = tag.dims.value_or(Dims{});
     geometry(tag.kind, 0, 0);
@@ -279,10 +196,6 @@ class Parser {
   // ---- lexing ----
   void skip_ws() {
     while (pos_ < s_.size() && is_ws(s_[pos_])) ++pos_;
-  }
-  char peek() {
-    skip_ws();
-    return pos_ < s_.size() ? s_[pos_] : '\0';
   }
   bool at_end() {
     skip_ws();
@@ -311,12 +224,6 @@ class Parser {
     pos_ = save;
     return false;
   }
-  bool empty_next() {
-    std::size_t save = pos_;
-    bool r = take_empty();
-    pos_ = save;
-    return r;
-  }
 
   std::string found() const {
     if (pos_ >= s_.size()) return "end of text";
@@ -333,30 +240,6 @@ class Parser {
   }
 
   // ---- grammar ----
-  void srid_prefix() {
-    std::size_t save = pos_;
-    if (!iequals(word(), "SRID")) {
-      pos_ = save;
-      return;
-    }
-    expect('=');
-    skip_ws();
-    std::size_t start = pos_;
-    bool neg = false;
-    if (pos_ < s_.size() && (s_[pos_] == '-' || s_[pos_] == '+')) neg = s_[pos_++] == '-';
-    std::size_t digits = pos_;
-    std::int64_t v = 0;
-    while (pos_ < s_.size() && is_digit(s_[pos_])) {
-      if (v <= (std::int64_t(1) << 32)) v = v * 10 + (s_[pos_] - '0');
-      ++pos_;
-    }
-    if (pos_ == digits) expected("an SRID number");
-    if (neg) v = -v;
-    if (v < INT32_MIN || v > INT32_MAX) fail_at(start, "SRID out of range");
-    expect(';');
-    tape_.srid = static_cast<std::int32_t>(v);
-  }
-
   // A geometry type keyword with its optional dimension tag.
   Tag keyword() {
     skip_ws();
@@ -395,14 +278,6 @@ class Parser {
         pos_ = save;
     }
     return tag;
-  }
-
-  // A member written with its own keyword inside a curve or surface must
-  // agree with the dimensions of its parent.
-  void member_tag(const Tag& tag, std::size_t pos) {
-    if (!tag.dims) return;
-    if (dims_.known && *tag.dims != dims_) fail_at(pos, "dimension tag differs from the enclosing geometry");
-    dims_ = *tag.dims;
   }
 
   double number() {
@@ -518,56 +393,8 @@ class Parser {
   void linestring(bool tagged, std::size_t idx) {
     list(Op::linestring_begin, Op::linestring_end, tagged, idx, [&](std::size_t i) { coordinate(i); });
   }
-  void circularstring(std::size_t idx) {
-    list(Op::circularstring_begin, Op::circularstring_end, false, idx, [&](std::size_t i) { coordinate(i); });
-  }
   void polygon(bool tagged, std::size_t idx) {
     list(Op::polygon_begin, Op::polygon_end, tagged, idx, [&](std::size_t j) { linestring(false, j); });
-  }
-  void triangle(bool tagged, std::size_t idx) {
-    list(Op::triangle_begin, Op::triangle_end, tagged, idx, [&](std::size_t j) { linestring(false, j); });
-  }
-
-  // A member that is either written bare (a parenthesised list or EMPTY) or
-  // introduced by one of the keywords `allowed`.
-  std::optional<Kind> member_keyword(std::initializer_list<Kind> allowed) {
-    if (peek() == '(' || empty_next()) return std::nullopt;
-    std::size_t start = pos_;
-    Tag tag = keyword();
-    bool ok = false;
-    for (Kind k : allowed) ok = ok || k == tag.kind;
-    if (!ok) fail_at(start, "geometry type not allowed here");
-    member_tag(tag, start);
-    return tag.kind;
-  }
-
-  void compound_member(std::size_t j) {
-    Kind k = member_keyword({Kind::LineString, Kind::CircularString}).value_or(Kind::LineString);
-    if (k == Kind::CircularString)
-      circularstring(j);
-    else
-      linestring(false, j);
-  }
-
-  void compoundcurve(std::size_t idx) {
-    list(Op::compoundcurve_begin, Op::compoundcurve_end, false, idx,
-         [&](std::size_t j) { compound_member(j); });
-  }
-
-  // A ring of a curve polygon or a member of a multicurve.
-  void curve_member(std::size_t j) {
-    Kind k = member_keyword({Kind::LineString, Kind::CircularString, Kind::CompoundCurve})
-                 .value_or(Kind::LineString);
-    if (k == Kind::CircularString)
-      circularstring(j);
-    else if (k == Kind::CompoundCurve)
-      compoundcurve(j);
-    else
-      linestring(false, j);
-  }
-
-  void curvepolygon(std::size_t idx) {
-    list(Op::curvepolygon_begin, Op::curvepolygon_end, false, idx, [&](std::size_t j) { curve_member(j); });
   }
 
   void geometry(Kind kind, std::size_t idx, int depth) {
@@ -618,35 +445,6 @@ class Parser {
         });
         return;
       }
-      case Kind::CircularString:
-        return circularstring(idx);
-      case Kind::CompoundCurve:
-        return compoundcurve(idx);
-      case Kind::CurvePolygon:
-        return curvepolygon(idx);
-      case Kind::MultiCurve:
-        return list(Op::multicurve_begin, Op::multicurve_end, false, idx,
-                    [&](std::size_t i) { curve_member(i); });
-      case Kind::MultiSurface:
-        return list(Op::multisurface_begin, Op::multisurface_end, false, idx, [&](std::size_t i) {
-          Kind k = member_keyword({Kind::Polygon, Kind::CurvePolygon}).value_or(Kind::Polygon);
-          if (k == Kind::CurvePolygon)
-            curvepolygon(i);
-          else
-            polygon(false, i);
-        });
-      case Kind::Triangle:
-        return triangle(true, idx);
-      case Kind::Tin:
-        return list(Op::tin_begin, Op::tin_end, false, idx, [&](std::size_t i) {
-          member_keyword({Kind::Triangle});
-          triangle(false, i);
-        });
-      case Kind::PolyhedralSurface:
-        return list(Op::polyhedralsurface_begin, Op::polyhedralsurface_end, false, idx, [&](std::size_t i) {
-          member_keyword({Kind::Polygon});
-          polygon(false, i);
-        });
     }
   }
 
