@@ -69,6 +69,13 @@ void DictBuilder::srid(std::optional<int32_t> srid) {
   if (srid) srid_ = srid;
 }
 
+void DictBuilder::point_begin(std::size_t) { in_point_ = true; }
+void DictBuilder::linestring_begin(bool, std::size_t, std::size_t) { push_new_list(); }
+void DictBuilder::multipoint_begin(std::size_t, std::size_t) { push_new_list(); }
+void DictBuilder::multilinestring_begin(std::size_t, std::size_t) { push_new_list(); }
+void DictBuilder::multipolygon_begin(std::size_t, std::size_t) { push_new_list(); }
+void DictBuilder::geometrycollection_begin(std::size_t, std::size_t) { push_new_list(); }
+
 Ref DictBuilder::finish() {
   if (stack_.empty()) raise(PyExc_IndexError, "empty stack");
   Ref top = std::move(stack_.back());
@@ -85,11 +92,19 @@ Ref DictBuilder::pop() {
   return top;
 }
 
-void DictBuilder::append_to_top(PyObject* obj, std::string_view empty_text) {
-  if (stack_.empty()) fail(empty_text);
+void DictBuilder::push_to_parent(PyObject* obj) {
+  if (stack_.empty()) fail(parent_empty_text_);
   PyObject* top = stack_.back().get();
   if (!PyList_Check(top)) fail(cast_text(top, "list"));
   check_status(PyList_Append(top, obj));
+}
+
+void DictBuilder::place_empty_point(Ref dict, std::size_t idx) {
+  set_spatial_reference(dict.get());
+  if (idx != 0 || !stack_.empty())
+    push_to_parent(dict.get());
+  else
+    push(std::move(dict));
 }
 
 Ref DictBuilder::new_dict() { return check(PyDict_New()); }
@@ -144,20 +159,22 @@ void ZorvJsonBuilder::set_spatial_reference(PyObject* dict) {
   set(dict, Key::spatialReference, sr.get());
 }
 
-void ZorvJsonBuilder::set_has_m(PyObject* dict) {
-  if (!has_m_) fail("has_m not initialized");
-  set(dict, Key::hasM, *has_m_ ? Py_True : Py_False);
-}
-
-void ZorvJsonBuilder::set_has_z(PyObject* dict) {
-  if (!has_z_) fail("has_z not initialized");
-  set(dict, Key::hasZ, *has_z_ ? Py_True : Py_False);
-}
-
 void ZorvJsonBuilder::finish_dict(Ref dict) {
   set_spatial_reference(dict.get());
   if (!stack_.empty()) point_inside_geometry();
   push(std::move(dict));
+}
+
+void ZorvJsonBuilder::finish_flagged(Key members, PyObject* list, bool flags_first) {
+  Ref d = new_dict();
+  if (!flags_first) set(d.get(), members, list);
+  // Each flag is checked when its key is reached, M first.
+  if (!has_m_) fail("has_m not initialized");
+  set(d.get(), Key::hasM, *has_m_ ? Py_True : Py_False);
+  if (!has_z_) fail("has_z not initialized");
+  set(d.get(), Key::hasZ, *has_z_ ? Py_True : Py_False);
+  if (flags_first) set(d.get(), members, list);
+  finish_dict(std::move(d));
 }
 
 void ZorvJsonBuilder::coordinate(double x, double y, std::optional<double> z, std::optional<double> m,
@@ -165,18 +182,14 @@ void ZorvJsonBuilder::coordinate(double x, double y, std::optional<double> z, st
   guard([&] {
     if (in_point_) {
       Ref d = new_dict();
-      Ref fx = check(PyFloat_FromDouble(x));
-      set(d.get(), Key::x, fx.get());
-      Ref fy = check(PyFloat_FromDouble(y));
-      set(d.get(), Key::y, fy.get());
-      if (z) {
-        Ref fz = check(PyFloat_FromDouble(*z));
-        set(d.get(), Key::z, fz.get());
-      }
-      if (m) {
-        Ref fm = check(PyFloat_FromDouble(*m));
-        set(d.get(), Key::m, fm.get());
-      }
+      auto put = [&](Key k, double v) {
+        Ref f = check(PyFloat_FromDouble(v));
+        set(d.get(), k, f.get());
+      };
+      put(Key::x, x);
+      put(Key::y, y);
+      if (z) put(Key::z, *z);
+      if (m) put(Key::m, *m);
       push(std::move(d));
       return;
     }
@@ -196,15 +209,9 @@ void ZorvJsonBuilder::empty_point(std::size_t idx) {
   guard([&] {
     Ref d = new_dict();
     set(d.get(), Key::x, Py_None);
-    set_spatial_reference(d.get());
-    if (idx != 0 || !stack_.empty())
-      push_to_parent(d.get());
-    else
-      push(std::move(d));
+    place_empty_point(std::move(d), idx);
   });
 }
-
-void ZorvJsonBuilder::point_begin(std::size_t) { in_point_ = true; }
 
 void ZorvJsonBuilder::point_end(std::size_t) {
   guard([&] {
@@ -215,24 +222,28 @@ void ZorvJsonBuilder::point_end(std::size_t) {
   });
 }
 
-void ZorvJsonBuilder::linestring_begin(bool, std::size_t, std::size_t) {
-  guard([&] { push(new_list()); });
-}
-
 namespace {
 
-// The same test as ring_is_clockwise, for a ring this builder made itself: a
-// list of tuples of floats.  Reading the floats directly saves several
-// interpreter calls per vertex; rings too short to test go to the general
-// routine, which raises the exception the caller reports.
+// A vertex this builder made itself: a tuple of at least two floats.
+bool built_vertex(PyObject* v) {
+  return PyTuple_CheckExact(v) && PyTuple_GET_SIZE(v) >= 2 && PyFloat_CheckExact(PyTuple_GET_ITEM(v, 0)) &&
+         PyFloat_CheckExact(PyTuple_GET_ITEM(v, 1));
+}
+
+// The same test as ring_is_clockwise, for a ring of vertices this builder
+// made: reading the floats directly saves several interpreter calls per
+// vertex.  Rings too short to test, or holding anything else, go to the
+// general routine, which raises the exception the caller reports.
 bool built_ring_is_clockwise(PyObject* ring) {
   Py_ssize_t n = PyList_GET_SIZE(ring);
+  for (Py_ssize_t i = 0; i < n; ++i)
+    if (!built_vertex(PyList_GET_ITEM(ring, i))) return ring_is_clockwise(ring);
   if (n < 3) return ring_is_clockwise(ring);
-  if (coord_eq(PyList_GET_ITEM(ring, 0), PyList_GET_ITEM(ring, n - 1))) --n;
-  if (n <= 2) return ring_is_clockwise(ring);
   auto ordinate = [ring](Py_ssize_t i, Py_ssize_t axis) {
     return PyFloat_AS_DOUBLE(PyTuple_GET_ITEM(PyList_GET_ITEM(ring, i), axis));
   };
+  if (coord_eq(PyList_GET_ITEM(ring, 0), PyList_GET_ITEM(ring, n - 1))) --n;
+  if (n <= 2) return ring_is_clockwise(ring);
   const double x0 = ordinate(0, 0), y0 = ordinate(0, 1);
   double s = 0, px = x0, py = y0;
   for (Py_ssize_t i = 1; i < n; ++i) {
@@ -259,14 +270,9 @@ void ZorvJsonBuilder::linestring_end(bool tagged, std::size_t) {
   guard([&] {
     Ref list = pop();
     if (tagged) {
-      Ref d = new_dict();
       Ref paths = check(PyList_New(1));
       PyList_SET_ITEM(paths.get(), 0, list.release());
-      set(d.get(), Key::paths, paths.get());
-      set_has_m(d.get());
-      set_has_z(d.get());
-      finish_dict(std::move(d));
-      return;
+      return finish_flagged(Key::paths, paths.get());
     }
     switch (ring_state_) {
       case RingState::exterior:
@@ -292,61 +298,21 @@ void ZorvJsonBuilder::polygon_begin(bool tagged, std::size_t, std::size_t) {
 
 void ZorvJsonBuilder::polygon_end(bool tagged, std::size_t) {
   guard([&] {
-    if (tagged) {
-      Ref rings = pop();
-      Ref d = new_dict();
-      set(d.get(), Key::rings, rings.get());
-      set_has_m(d.get());
-      set_has_z(d.get());
-      finish_dict(std::move(d));
-    }
+    if (tagged) finish_flagged(Key::rings, pop().get());
     ring_state_ = RingState::none;
   });
 }
 
-void ZorvJsonBuilder::multipoint_begin(std::size_t, std::size_t) {
-  guard([&] { push(new_list()); });
-}
-
 void ZorvJsonBuilder::multipoint_end(std::size_t) {
-  guard([&] {
-    Ref points = pop();
-    Ref d = new_dict();
-    set_has_m(d.get());
-    set_has_z(d.get());
-    set(d.get(), Key::points, points.get());
-    finish_dict(std::move(d));
-  });
-}
-
-void ZorvJsonBuilder::multilinestring_begin(std::size_t, std::size_t) {
-  guard([&] { push(new_list()); });
+  guard([&] { finish_flagged(Key::points, pop().get(), true); });
 }
 
 void ZorvJsonBuilder::multilinestring_end(std::size_t) {
-  guard([&] {
-    Ref paths = pop();
-    Ref d = new_dict();
-    set(d.get(), Key::paths, paths.get());
-    set_has_m(d.get());
-    set_has_z(d.get());
-    finish_dict(std::move(d));
-  });
-}
-
-void ZorvJsonBuilder::multipolygon_begin(std::size_t, std::size_t) {
-  guard([&] { push(new_list()); });
+  guard([&] { finish_flagged(Key::paths, pop().get()); });
 }
 
 void ZorvJsonBuilder::multipolygon_end(std::size_t) {
-  guard([&] {
-    Ref rings = pop();
-    Ref d = new_dict();
-    set(d.get(), Key::rings, rings.get());
-    set_has_m(d.get());
-    set_has_z(d.get());
-    finish_dict(std::move(d));
-  });
+  guard([&] { finish_flagged(Key::rings, pop().get()); });
 }
 
 // The zorvjson shape has no layout for a collection; the input is refused
@@ -402,6 +368,14 @@ void GeoJsonBuilder::end_typed(Key type, Key second) {
   });
 }
 
+void GeoJsonBuilder::end_member_or_typed(bool tagged, Key type) {
+  if (tagged) return end_typed(type);
+  guard([&] {
+    Ref list = pop();
+    push_to_parent(list.get());
+  });
+}
+
 void GeoJsonBuilder::coordinate(double x, double y, std::optional<double> z, std::optional<double> m,
                                 std::size_t) {
   guard([&] {
@@ -416,66 +390,21 @@ void GeoJsonBuilder::coordinate(double x, double y, std::optional<double> z, std
 void GeoJsonBuilder::empty_point(std::size_t idx) {
   guard([&] {
     Ref coords = new_list();
-    Ref d = typed(Key::Point, Key::coordinates, coords.get());
-    set_spatial_reference(d.get());
-    if (idx != 0 || !stack_.empty())
-      push_to_parent(d.get());
-    else
-      push(std::move(d));
+    place_empty_point(typed(Key::Point, Key::coordinates, coords.get()), idx);
   });
 }
-
-void GeoJsonBuilder::point_begin(std::size_t) { in_point_ = true; }
 
 void GeoJsonBuilder::point_end(std::size_t) {
   in_point_ = false;
   end_typed(Key::Point);
 }
 
-void GeoJsonBuilder::linestring_begin(bool, std::size_t, std::size_t) {
-  guard([&] { push(new_list()); });
-}
-
-void GeoJsonBuilder::linestring_end(bool tagged, std::size_t) {
-  if (tagged) return end_typed(Key::LineString);
-  guard([&] {
-    Ref list = pop();
-    push_to_parent(list.get());
-  });
-}
-
-void GeoJsonBuilder::polygon_begin(bool, std::size_t, std::size_t) {
-  guard([&] { push(new_list()); });
-}
-
-void GeoJsonBuilder::polygon_end(bool tagged, std::size_t) {
-  if (tagged) return end_typed(Key::Polygon);
-  guard([&] {
-    Ref list = pop();
-    push_to_parent(list.get());
-  });
-}
-
-void GeoJsonBuilder::multipoint_begin(std::size_t, std::size_t) {
-  guard([&] { push(new_list()); });
-}
+void GeoJsonBuilder::linestring_end(bool tagged, std::size_t) { end_member_or_typed(tagged, Key::LineString); }
+void GeoJsonBuilder::polygon_begin(bool, std::size_t, std::size_t) { push_new_list(); }
+void GeoJsonBuilder::polygon_end(bool tagged, std::size_t) { end_member_or_typed(tagged, Key::Polygon); }
 void GeoJsonBuilder::multipoint_end(std::size_t) { end_typed(Key::MultiPoint); }
-
-void GeoJsonBuilder::multilinestring_begin(std::size_t, std::size_t) {
-  guard([&] { push(new_list()); });
-}
 void GeoJsonBuilder::multilinestring_end(std::size_t) { end_typed(Key::MultiLineString); }
-
-void GeoJsonBuilder::multipolygon_begin(std::size_t, std::size_t) {
-  guard([&] { push(new_list()); });
-}
 void GeoJsonBuilder::multipolygon_end(std::size_t) { end_typed(Key::MultiPolygon); }
-
-void GeoJsonBuilder::geometrycollection_begin(std::size_t, std::size_t) {
-  guard([&] { push(new_list()); });
-}
-void GeoJsonBuilder::geometrycollection_end(std::size_t) {
-  end_typed(Key::GeometryCollection, Key::geometries);
-}
+void GeoJsonBuilder::geometrycollection_end(std::size_t) { end_typed(Key::GeometryCollection, Key::geometries); }
 
 }  // namespace ostrel::py::utils

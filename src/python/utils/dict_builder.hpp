@@ -54,15 +54,26 @@ PyObject* key(Key k);
 // ": <exception str() failed>" when str() fails.
 std::string exception_text(PyErr& err);
 
+// What the two builders share: the stack, the spatial reference id and the
+// begin events that only open a list.
 class DictBuilder : public geomio::GeomSink {
  public:
   void srid(std::optional<int32_t> srid) override;
+  void point_begin(std::size_t idx) override;
+  void linestring_begin(bool tagged, std::size_t size, std::size_t idx) override;
+  void multipoint_begin(std::size_t size, std::size_t idx) override;
+  void multilinestring_begin(std::size_t size, std::size_t idx) override;
+  void multipolygon_begin(std::size_t size, std::size_t idx) override;
+  void geometrycollection_begin(std::size_t size, std::size_t idx) override;
 
   // Takes the finished dictionary off the stack.  Raises IndexError "empty
   // stack" or the TypeError cast text (not RuntimeError).
   Ref finish();
 
  protected:
+  // `parent_empty_text` is the failure of push_to_parent on an empty stack.
+  explicit DictBuilder(std::string_view parent_empty_text) : parent_empty_text_(parent_empty_text) {}
+
   // Runs one callback body; a Python exception becomes the builder's error.
   template <class F>
   void guard(F&& body) {
@@ -76,11 +87,17 @@ class DictBuilder : public geomio::GeomSink {
   [[noreturn]] static void fail(std::string_view text) { geomio::fail_geometry(text); }
 
   void push(Ref obj) { stack_.push_back(std::move(obj)); }
-  bool stack_empty() const { return stack_.empty(); }
+  void push_new_list() {
+    guard([&] { push(new_list()); });
+  }
   // Pops the top; an empty stack fails with the bare text "empty stack".
   Ref pop();
-  // Appends to the list on top of the stack; an empty stack fails with `empty_text`.
-  void append_to_top(PyObject* obj, std::string_view empty_text);
+  // Appends to the list on top of the stack.
+  void push_to_parent(PyObject* obj);
+  // An empty point is a member of the enclosing geometry unless it stands alone.
+  void place_empty_point(Ref dict, std::size_t idx);
+
+  virtual void set_spatial_reference(PyObject* dict) = 0;
 
   static Ref new_dict();
   static Ref new_list();
@@ -90,35 +107,35 @@ class DictBuilder : public geomio::GeomSink {
   std::vector<Ref> stack_;
   std::optional<int32_t> srid_ = 4326;
   bool in_point_ = false;
+
+ private:
+  std::string_view parent_empty_text_;
 };
 
 class ZorvJsonBuilder final : public DictBuilder {
  public:
+  ZorvJsonBuilder() : DictBuilder("empty stack") {}
+
   void coordinate(double x, double y, std::optional<double> z, std::optional<double> m,
                   std::size_t idx) override;
   void empty_point(std::size_t idx) override;
-  void point_begin(std::size_t idx) override;
   void point_end(std::size_t idx) override;
-  void linestring_begin(bool tagged, std::size_t size, std::size_t idx) override;
   void linestring_end(bool tagged, std::size_t idx) override;
   void polygon_begin(bool tagged, std::size_t size, std::size_t idx) override;
   void polygon_end(bool tagged, std::size_t idx) override;
-  void multipoint_begin(std::size_t size, std::size_t idx) override;
   void multipoint_end(std::size_t idx) override;
-  void multilinestring_begin(std::size_t size, std::size_t idx) override;
   void multilinestring_end(std::size_t idx) override;
-  void multipolygon_begin(std::size_t size, std::size_t idx) override;
   void multipolygon_end(std::size_t idx) override;
   void geometrycollection_begin(std::size_t size, std::size_t idx) override;
   void geometrycollection_end(std::size_t idx) override;
 
  private:
-  void push_to_parent(PyObject* obj) { append_to_top(obj, "empty stack"); }
-  void set_spatial_reference(PyObject* dict);
-  void set_has_m(PyObject* dict);
-  void set_has_z(PyObject* dict);
+  void set_spatial_reference(PyObject* dict) override;
   // Stores a finished top-level dictionary.
   void finish_dict(Ref dict);
+  // A dictionary of `members` (a list) and the hasM and hasZ flags, in that
+  // order or, with `flags_first`, the flags before the members.
+  void finish_flagged(Key members, PyObject* list, bool flags_first = false);
   void orient(PyObject* ring, bool clockwise);
 
   enum class RingState { exterior = 0, interior = 1, none = 2 };
@@ -129,33 +146,33 @@ class ZorvJsonBuilder final : public DictBuilder {
 
 class GeoJsonBuilder final : public DictBuilder {
  public:
+  // An empty stack under a member is reported as the Python IndexError it
+  // stands for.
+  GeoJsonBuilder() : DictBuilder("IndexError: empty stack") {}
+
   void coordinate(double x, double y, std::optional<double> z, std::optional<double> m,
                   std::size_t idx) override;
   void empty_point(std::size_t idx) override;
-  void point_begin(std::size_t idx) override;
   void point_end(std::size_t idx) override;
-  void linestring_begin(bool tagged, std::size_t size, std::size_t idx) override;
   void linestring_end(bool tagged, std::size_t idx) override;
   void polygon_begin(bool tagged, std::size_t size, std::size_t idx) override;
   void polygon_end(bool tagged, std::size_t idx) override;
-  void multipoint_begin(std::size_t size, std::size_t idx) override;
   void multipoint_end(std::size_t idx) override;
-  void multilinestring_begin(std::size_t size, std::size_t idx) override;
   void multilinestring_end(std::size_t idx) override;
-  void multipolygon_begin(std::size_t size, std::size_t idx) override;
   void multipolygon_end(std::size_t idx) override;
-  void geometrycollection_begin(std::size_t size, std::size_t idx) override;
   void geometrycollection_end(std::size_t idx) override;
 
  private:
-  // An empty stack here is reported as the Python IndexError it stands for.
-  void push_to_parent(PyObject* obj) { append_to_top(obj, "IndexError: empty stack"); }
-  void set_spatial_reference(PyObject* dict);
+  void set_spatial_reference(PyObject* dict) override;
   // A dictionary with "type" and the second key set to `value`.
   Ref typed(Key type, Key second, PyObject* value);
   // Adds meta and crs; then into the enclosing collection, or onto the stack.
   void finish_dict(Ref dict);
+  // Pops the top list and finishes it as a dictionary of `type`.
   void end_typed(Key type, Key second = Key::coordinates);
+  // Pops the top list; a tagged geometry becomes a dictionary of `type`, a
+  // member goes into its parent as a plain list.
+  void end_member_or_typed(bool tagged, Key type);
 };
 
 }  // namespace ostrel::py::utils
