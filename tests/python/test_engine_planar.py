@@ -249,6 +249,13 @@ def test_curves_are_seen_by_overlays_and_relations():
     arc_path = og.Polyline({"curvePaths": [[[-1, 0], {"c": [[1, 0], [0, 1]]}]]})
     assert arc_path.contains(pt(math.cos(2), math.sin(2))) and arc_path.touches(pt(1, 0))
     assert og.MultiPoint({"points": [[0, 1], [5, 5]]}).crosses(arc_path)
+    # tangent circles touch wherever they touch, though their chords keep apart
+    for angle in (0.0, 0.3, 1.0, 2.5):
+        other = disc(1.0, 2 * math.cos(angle), 2 * math.sin(angle))
+        assert d.touches(other) and d.intersects(other) and not d.disjoint(other)
+        apart = disc(1.0, 2.000002 * math.cos(angle), 2.000002 * math.sin(angle))
+        assert d.disjoint(apart) and d.distance_to(apart) == pytest.approx(2e-6, rel=1e-6)
+    assert d.touches(line((1, -1), (1, 1)))
     # distances are measured to the curves, not to their chords
     assert d.distance_to(pt(2, 1)) == pytest.approx(math.sqrt(5) - 1, rel=1e-14)
     assert d.distance_to(disc(1.0, 3.0, 1.0)) == pytest.approx(math.sqrt(10) - 2, rel=1e-14)
