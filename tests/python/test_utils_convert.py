@@ -425,7 +425,8 @@ BAD_WKB = [
     (b"\x01\x01\x00\x00\x00", "I/O error `failed to fill whole buffer`"),
     (W().point((1, 2))[:-3], "I/O error `failed to fill whole buffer`"),
     (W().header(2) + b"\xff\xff\xff\xff", "I/O error `failed to fill whole buffer`"),
-    (W(order=0).header(6) + b"\xff\xff\xff\xff" + b"\x00" * 64, "I/O error `failed to fill whole buffer`"),
+    (W(order=0).header(6) + b"\xff\xff\xff\xff" + W(order=0).polygon([CW]), "I/O error `failed to fill whole buffer`"),
+    (W(order=0).header(6) + b"\xff\xff\xff\xff" + b"\x00" * 64, "geometry format"),
     (W().header(3) + struct.pack("<II", 1, 0xFFFFFFFF), "I/O error `failed to fill whole buffer`"),
     (W().header(99), "geometry format"),
     (W().header(13), "geometry format"),
@@ -451,6 +452,17 @@ def test_truncated_wkb_every_prefix():
             with pytest.raises(RuntimeError, match="failed to fill whole buffer"):
                 fn(data[:n])
     assert utils.wkb_to_geojson_dict(data)["type"] == "MultiPolygon"
+
+
+def test_wkb_is_read_as_it_goes():
+    """A count larger than the input holds is found out at the end of the input, after the items before it."""
+    w = W()
+    short_ring = struct.pack("<I", 3) + w.coords([(0, 0), (1, 1), (0, 0)])
+    data = w.header(3) + struct.pack("<I", 2) + short_ring
+    assert raises(utils.wkb_to_zorvjson_dict, data) == (
+        "processing geometry `RuntimeError: ring must have at least 3 vertices`"
+    )
+    assert raises(utils.wkb_to_geojson_dict, data) == "I/O error `failed to fill whole buffer`"
 
 
 def test_nesting_limit_is_not_hit_by_reasonable_depth():

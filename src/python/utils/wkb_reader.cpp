@@ -32,12 +32,6 @@ constexpr std::uint32_t kFlagM = 0x40000000u;
 constexpr std::uint32_t kFlagSrid = 0x20000000u;
 constexpr std::uint32_t kCodeMask = 0x1FFFFFFFu;
 
-// Smallest encodings, used to refuse counts the remaining input cannot hold
-// before anything is read for them.
-constexpr std::size_t kHeaderSize = 5;
-constexpr std::size_t kMinPointSize = kHeaderSize + 16;
-constexpr std::size_t kMinCountedSize = kHeaderSize + 4;  // any type with a count
-
 struct Header {
   bool little;
   std::uint32_t type;
@@ -113,13 +107,6 @@ class Reader {
     return h;
   }
 
-  // Reads a count and checks that the input can hold that many items.
-  std::size_t count(const Header& h, std::size_t min_item_size) {
-    std::size_t n = u32(h.little);
-    if (n > remaining() / min_item_size) fail_io("failed to fill whole buffer");
-    return n;
-  }
-
   Coord coord(const Header& h) {
     need(h.coord_size());
     Coord c{};
@@ -131,10 +118,6 @@ class Reader {
   }
 
   void emit(const Coord& c, std::size_t idx) { sink_.coordinate(c.x, c.y, c.z, c.m, idx); }
-
-  void coords(const Header& h, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) emit(coord(h), i);
-  }
 
   void point(const Header& h, std::size_t idx) {
     Coord c = coord(h);
@@ -149,56 +132,54 @@ class Reader {
     sink_.point_end(idx);
   }
 
+  // A counted list of items read one by one as the input goes, so a builder
+  // sees every item before a truncation further on: each item takes at least
+  // one byte, so even a huge count ends at the end of the input.
+  using Begin = void (GeomSink::*)(std::size_t size, std::size_t idx);
+  using End = void (GeomSink::*)(std::size_t idx);
+  using TaggedBegin = void (GeomSink::*)(bool tagged, std::size_t size, std::size_t idx);
+  using TaggedEnd = void (GeomSink::*)(bool tagged, std::size_t idx);
+
+  template <class Item>
+  void list(const Header& h, std::size_t idx, Begin begin, End end, Item item) {
+    std::size_t n = u32(h.little);
+    (sink_.*begin)(n, idx);
+    for (std::size_t i = 0; i < n; ++i) item(i);
+    (sink_.*end)(idx);
+  }
+
+  template <class Item>
+  void list(const Header& h, bool tagged, std::size_t idx, TaggedBegin begin, TaggedEnd end, Item item) {
+    std::size_t n = u32(h.little);
+    (sink_.*begin)(tagged, n, idx);
+    for (std::size_t i = 0; i < n; ++i) item(i);
+    (sink_.*end)(tagged, idx);
+  }
+
   void linestring(const Header& h, bool tagged, std::size_t idx) {
-    std::size_t n = count(h, h.coord_size());
-    sink_.linestring_begin(tagged, n, idx);
-    coords(h, n);
-    sink_.linestring_end(tagged, idx);
+    list(h, tagged, idx, &GeomSink::linestring_begin, &GeomSink::linestring_end,
+         [&](std::size_t i) { emit(coord(h), i); });
   }
 
   void circularstring(const Header& h, std::size_t idx) {
-    std::size_t n = count(h, h.coord_size());
-    sink_.circularstring_begin(n, idx);
-    coords(h, n);
-    sink_.circularstring_end(idx);
+    list(h, idx, &GeomSink::circularstring_begin, &GeomSink::circularstring_end,
+         [&](std::size_t i) { emit(coord(h), i); });
   }
 
   // Rings of a polygon or triangle carry no header of their own.
-  void rings(const Header& h, std::size_t n) {
-    for (std::size_t j = 0; j < n; ++j) linestring(h, false, j);
-  }
-
   void polygon(const Header& h, bool tagged, std::size_t idx) {
-    std::size_t n = count(h, 4);
-    sink_.polygon_begin(tagged, n, idx);
-    rings(h, n);
-    sink_.polygon_end(tagged, idx);
+    list(h, tagged, idx, &GeomSink::polygon_begin, &GeomSink::polygon_end,
+         [&](std::size_t j) { linestring(h, false, j); });
   }
 
   void triangle(const Header& h, bool tagged, std::size_t idx) {
-    std::size_t n = count(h, 4);
-    sink_.triangle_begin(tagged, n, idx);
-    rings(h, n);
-    sink_.triangle_end(tagged, idx);
+    list(h, tagged, idx, &GeomSink::triangle_begin, &GeomSink::triangle_end,
+         [&](std::size_t j) { linestring(h, false, j); });
   }
 
-  void compoundcurve(const Header& h, std::size_t idx) {
-    std::size_t n = count(h, kMinCountedSize);
-    sink_.compoundcurve_begin(n, idx);
-    for (std::size_t j = 0; j < n; ++j) {
-      Header mh = header(false);
-      if (mh.type == kLineString)
-        linestring(mh, false, j);
-      else if (mh.type == kCircularString)
-        circularstring(mh, j);
-      else
-        fail_format();
-    }
-    sink_.compoundcurve_end(idx);
-  }
-
-  // A ring of a curve polygon or a member of a multicurve.
-  void curve_member(std::size_t j) {
+  // A member of a compound curve, a ring of a curve polygon or a member of a
+  // multicurve: a compound curve is allowed only in the last two.
+  void curve_member(std::size_t j, bool compound_allowed) {
     Header mh = header(false);
     switch (mh.type) {
       case kLineString:
@@ -206,17 +187,21 @@ class Reader {
       case kCircularString:
         return circularstring(mh, j);
       case kCompoundCurve:
-        return compoundcurve(mh, j);
+        if (compound_allowed) return compoundcurve(mh, j);
+        [[fallthrough]];
       default:
         fail_format();
     }
   }
 
+  void compoundcurve(const Header& h, std::size_t idx) {
+    list(h, idx, &GeomSink::compoundcurve_begin, &GeomSink::compoundcurve_end,
+         [&](std::size_t j) { curve_member(j, false); });
+  }
+
   void curvepolygon(const Header& h, std::size_t idx) {
-    std::size_t n = count(h, kMinCountedSize);
-    sink_.curvepolygon_begin(n, idx);
-    for (std::size_t j = 0; j < n; ++j) curve_member(j);
-    sink_.curvepolygon_end(idx);
+    list(h, idx, &GeomSink::curvepolygon_begin, &GeomSink::curvepolygon_end,
+         [&](std::size_t j) { curve_member(j, true); });
   }
 
   void geometry(const Header& h, bool tagged, std::size_t idx, int depth) {
@@ -227,52 +212,32 @@ class Reader {
         return linestring(h, tagged, idx);
       case kPolygon:
         return polygon(h, tagged, idx);
-      case kMultiPoint: {
-        std::size_t n = count(h, kMinPointSize);
-        sink_.multipoint_begin(n, idx);
-        for (std::size_t i = 0; i < n; ++i) {
-          // A member's coordinates are passed as they are, NaN included.
-          Header mh = member_header(kPoint);
-          emit(coord(mh), i);
-        }
-        return sink_.multipoint_end(idx);
-      }
-      case kMultiLineString: {
-        std::size_t n = count(h, kMinCountedSize);
-        sink_.multilinestring_begin(n, idx);
-        for (std::size_t i = 0; i < n; ++i) linestring(member_header(kLineString), false, i);
-        return sink_.multilinestring_end(idx);
-      }
-      case kMultiPolygon: {
-        std::size_t n = count(h, kMinCountedSize);
-        sink_.multipolygon_begin(n, idx);
-        for (std::size_t i = 0; i < n; ++i) polygon(member_header(kPolygon), false, i);
-        return sink_.multipolygon_end(idx);
-      }
-      case kGeometryCollection: {
+      case kMultiPoint:
+        // A member's coordinates are passed as they are, NaN included.
+        return list(h, idx, &GeomSink::multipoint_begin, &GeomSink::multipoint_end,
+                    [&](std::size_t i) { emit(coord(member_header(kPoint)), i); });
+      case kMultiLineString:
+        return list(h, idx, &GeomSink::multilinestring_begin, &GeomSink::multilinestring_end,
+                    [&](std::size_t i) { linestring(member_header(kLineString), false, i); });
+      case kMultiPolygon:
+        return list(h, idx, &GeomSink::multipolygon_begin, &GeomSink::multipolygon_end,
+                    [&](std::size_t i) { polygon(member_header(kPolygon), false, i); });
+      case kGeometryCollection:
         if (depth >= kMaxNesting)
           fail_format("geometry collections nested deeper than " + std::to_string(kMaxNesting) + " levels");
-        std::size_t n = count(h, kMinCountedSize);
-        sink_.geometrycollection_begin(n, idx);
-        for (std::size_t i = 0; i < n; ++i) geometry(header(false), true, i, depth + 1);
-        return sink_.geometrycollection_end(idx);
-      }
+        return list(h, idx, &GeomSink::geometrycollection_begin, &GeomSink::geometrycollection_end,
+                    [&](std::size_t i) { geometry(header(false), true, i, depth + 1); });
       case kCircularString:
         return circularstring(h, idx);
       case kCompoundCurve:
         return compoundcurve(h, idx);
       case kCurvePolygon:
         return curvepolygon(h, idx);
-      case kMultiCurve: {
-        std::size_t n = count(h, kMinCountedSize);
-        sink_.multicurve_begin(n, idx);
-        for (std::size_t i = 0; i < n; ++i) curve_member(i);
-        return sink_.multicurve_end(idx);
-      }
-      case kMultiSurface: {
-        std::size_t n = count(h, kMinCountedSize);
-        sink_.multisurface_begin(n, idx);
-        for (std::size_t i = 0; i < n; ++i) {
+      case kMultiCurve:
+        return list(h, idx, &GeomSink::multicurve_begin, &GeomSink::multicurve_end,
+                    [&](std::size_t i) { curve_member(i, true); });
+      case kMultiSurface:
+        return list(h, idx, &GeomSink::multisurface_begin, &GeomSink::multisurface_end, [&](std::size_t i) {
           Header mh = header(false);
           if (mh.type == kPolygon)
             polygon(mh, false, i);
@@ -280,21 +245,13 @@ class Reader {
             curvepolygon(mh, i);
           else
             fail_format();
-        }
-        return sink_.multisurface_end(idx);
-      }
-      case kPolyhedralSurface: {
-        std::size_t n = count(h, kMinCountedSize);
-        sink_.polyhedralsurface_begin(n, idx);
-        for (std::size_t i = 0; i < n; ++i) polygon(member_header(kPolygon), false, i);
-        return sink_.polyhedralsurface_end(idx);
-      }
-      case kTin: {
-        std::size_t n = count(h, kMinCountedSize);
-        sink_.tin_begin(n, idx);
-        for (std::size_t i = 0; i < n; ++i) triangle(member_header(kTriangle), false, i);
-        return sink_.tin_end(idx);
-      }
+        });
+      case kPolyhedralSurface:
+        return list(h, idx, &GeomSink::polyhedralsurface_begin, &GeomSink::polyhedralsurface_end,
+                    [&](std::size_t i) { polygon(member_header(kPolygon), false, i); });
+      case kTin:
+        return list(h, idx, &GeomSink::tin_begin, &GeomSink::tin_end,
+                    [&](std::size_t i) { triangle(member_header(kTriangle), false, i); });
       case kTriangle:
         return triangle(h, tagged, idx);
       default:
