@@ -3,9 +3,8 @@
 // GEOS sees straight segments in two dimensions only: curves are replaced by
 // chords (planar_curves.hpp), z and m stay behind.  Results come back with
 // the engine's conventions (rings open, exterior rings clockwise and holes
-// counter-clockwise), and z and m are put back by SourceIndex: a result
-// vertex that is an input vertex takes that vertex's values, any other
-// vertex the values interpolated along the nearest input segment.
+// counter-clockwise), and the inputs' z, m and curves are put back by a
+// SourceIndex (geos_sources.hpp).
 #pragma once
 
 #include <cstddef>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "engine/geos_context.hpp"
+#include "engine/geos_sources.hpp"
 #include "geometry.hpp"
 
 namespace vaskelith::planar {
@@ -31,36 +31,6 @@ geos::GeomPtr to_geos(const Geometry& g, double tolerance = 0, bool repair = tru
 // Groups rings (already linear) into polygons: each group lists the
 // exterior ring's index first, then its holes.
 std::vector<std::vector<std::size_t>> nest_rings(const std::vector<Part>& rings);
-
-// What the inputs of an operation leave for its result: z and m of their
-// vertices, and their curves.  A result vertex that is an input vertex takes
-// that vertex's z and m, any other vertex the values interpolated along the
-// nearest input segment.  A run of result edges that follows the chords
-// standing in for one input curve becomes that curve again (the part of it
-// between the run's ends).
-class SourceIndex {
- public:
-  SourceIndex();
-  ~SourceIndex();
-  SourceIndex(const SourceIndex&) = delete;
-  SourceIndex& operator=(const SourceIndex&) = delete;
-
-  // Adds a geometry (earlier geometries win ties).  Its curves must have
-  // been linearised for GEOS at the default tolerance (to_geos does).
-  void add(const Geometry& g);
-  bool has_z() const { return has_z_; }
-  bool has_m() const { return has_m_; }
-  // Sets v.z and v.m (NaN when no input carries them).
-  void fill(Vertex& v) const;
-  // Puts the inputs' curves back into a linear result part.
-  void restore_curves(Part& p, bool closed) const;
-
- private:
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
-  bool has_z_ = false;
-  bool has_m_ = false;
-};
 
 // How a GEOS result becomes a runtime geometry.
 struct ResultSpec {

@@ -1,0 +1,584 @@
+// Z, m and curves of an operation's inputs, put back on its GEOS result.
+#include "engine/geos_sources.hpp"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+#include <unordered_map>
+#include <utility>
+
+#include "engine/planar_curves.hpp"
+
+namespace vaskelith::planar {
+
+namespace {
+
+bool valid_vertex(const Vertex& v) { return std::isfinite(v.x) && std::isfinite(v.y); }
+
+struct Box {
+  double xmin = INFINITY, ymin = INFINITY, xmax = -INFINITY, ymax = -INFINITY;
+  void add(double x, double y) {
+    xmin = std::min(xmin, x);
+    ymin = std::min(ymin, y);
+    xmax = std::max(xmax, x);
+    ymax = std::max(ymax, y);
+  }
+};
+
+}  // namespace
+
+namespace {
+
+struct Key {
+  double x, y;
+  bool operator==(const Key& o) const { return x == o.x && y == o.y; }
+};
+struct KeyHash {
+  std::size_t operator()(const Key& k) const noexcept {
+    const uint64_t a = std::bit_cast<uint64_t>(k.x == 0 ? 0.0 : k.x);
+    const uint64_t b = std::bit_cast<uint64_t>(k.y == 0 ? 0.0 : k.y);
+    return static_cast<std::size_t>(a * 0x9E3779B97F4A7C15ull ^ (b + 0x632BE59BD9B4E019ull + (a << 6) + (a >> 2)));
+  }
+};
+
+struct Seg {
+  Vertex a, b;
+};
+
+double seg_dist2(const Seg& s, double x, double y, double& u) {
+  const double dx = s.b.x - s.a.x, dy = s.b.y - s.a.y;
+  const double len2 = dx * dx + dy * dy;
+  u = len2 > 0 ? std::clamp(((x - s.a.x) * dx + (y - s.a.y) * dy) / len2, 0.0, 1.0) : 0.0;
+  const double px = s.a.x + u * dx - x, py = s.a.y + u * dy - y;
+  return px * px + py * py;
+}
+
+}  // namespace
+
+// One input curve and the chords that stood in for it.
+struct SourceCurve {
+  Vertex start, end;
+  Curve curve;
+  std::vector<Vertex> points;  // start, the chord vertices, end
+  bool loop = false;           // a whole ellipse or circle: u 0 and 1 meet
+};
+
+struct SourceIndex::Impl {
+  std::vector<SourceCurve> curves;
+  std::vector<const Geometry*> sources;  // for the straight segments
+  // Chord vertex -> (curve, index in its points).
+  std::unordered_map<Key, std::vector<std::pair<uint32_t, uint32_t>>, KeyHash> on_curve;
+  std::vector<Seg> segs;
+  std::unordered_map<Key, Vertex, KeyHash> exact;
+  // Uniform grid over the segments, built on the first query that needs it.
+  mutable bool built = false;
+  mutable double gx0 = 0, gy0 = 0, cell = 1;
+  mutable int nx = 1, ny = 1;
+  mutable std::vector<std::vector<uint32_t>> cells;
+
+  void add_vertex(const Vertex& v) { exact.emplace(Key{v.x, v.y}, v); }
+
+  void build() const {
+    built = true;
+    Box b;
+    for (const Seg& s : segs) {
+      b.add(s.a.x, s.a.y);
+      b.add(s.b.x, s.b.y);
+    }
+    if (segs.empty()) return;
+    const double w = std::max(b.xmax - b.xmin, 1e-12), h = std::max(b.ymax - b.ymin, 1e-12);
+    const double target = std::clamp(std::sqrt(static_cast<double>(segs.size())), 1.0, 1024.0);
+    cell = std::max(w, h) / target;
+    nx = std::clamp(static_cast<int>(std::ceil(w / cell)), 1, 2048);
+    ny = std::clamp(static_cast<int>(std::ceil(h / cell)), 1, 2048);
+    gx0 = b.xmin;
+    gy0 = b.ymin;
+    cells.assign(static_cast<std::size_t>(nx) * ny, {});
+    for (uint32_t i = 0; i < segs.size(); ++i) {
+      const Seg& s = segs[i];
+      const int x0 = cx(std::min(s.a.x, s.b.x)), x1 = cx(std::max(s.a.x, s.b.x));
+      const int y0 = cy(std::min(s.a.y, s.b.y)), y1 = cy(std::max(s.a.y, s.b.y));
+      for (int x = x0; x <= x1; ++x)
+        for (int y = y0; y <= y1; ++y) cells[static_cast<std::size_t>(y) * nx + x].push_back(i);
+    }
+  }
+  int cx(double x) const { return std::clamp(static_cast<int>(std::floor((x - gx0) / cell)), 0, nx - 1); }
+  int cy(double y) const { return std::clamp(static_cast<int>(std::floor((y - gy0) / cell)), 0, ny - 1); }
+
+  // The value of attribute `which` (0 z, 1 m) at (x, y) from the nearest
+  // segment that carries it.
+  double nearest(double x, double y, int which) const {
+    if (!built) build();
+    if (segs.empty()) return kNaN;
+    auto has = [which](const Vertex& v) { return !std::isnan(which == 0 ? v.z : v.m); };
+    const int px = cx(x), py = cy(y);
+    double best = INFINITY, value = kNaN;
+    const int rmax = std::max(nx, ny);
+    for (int r = 0; r <= rmax; ++r) {
+      // Every cell of ring r is at least (r - 1) cells away from the point.
+      if (r > 0 && best < std::pow((r - 1) * cell, 2)) break;
+      for (int gx = px - r; gx <= px + r; ++gx) {
+        for (int gy = py - r; gy <= py + r; ++gy) {
+          if (std::max(std::abs(gx - px), std::abs(gy - py)) != r) continue;
+          if (gx < 0 || gy < 0 || gx >= nx || gy >= ny) continue;
+          for (uint32_t i : cells[static_cast<std::size_t>(gy) * nx + gx]) {
+            const Seg& s = segs[i];
+            if (!has(s.a) || !has(s.b)) continue;
+            double u;
+            const double d = seg_dist2(s, x, y, u);
+            if (d < best) {
+              best = d;
+              const double va = which == 0 ? s.a.z : s.a.m, vb = which == 0 ? s.b.z : s.b.m;
+              value = va + (vb - va) * u;
+            }
+          }
+        }
+      }
+    }
+    return value;
+  }
+};
+
+SourceIndex::SourceIndex() : impl_(std::make_unique<Impl>()) {}
+SourceIndex::~SourceIndex() = default;
+
+void SourceIndex::add(const Geometry& g) {
+  impl_->sources.push_back(&g);
+  if (g.is_multipart() && g.has_curves()) {
+    // At the curves' own tolerance, as to_geos cuts them.
+    const double tol = 0;
+    for (const Part& p : g.parts) {
+      const std::size_t n = p.segment_count(g.closed());
+      for (std::size_t i = 0; i < n; ++i) {
+        const SegmentView sv = p.segment(i, g.closed());
+        if (sv.curve->is_line()) continue;
+        SourceCurve c{*sv.start, *sv.end, *sv.curve, {*sv.start}, false};
+        linearize_segment(sv, tol, c.points);
+        // A single chord is the curve to the tolerance: nothing to restore.
+        if (c.points.size() < 3) continue;
+        c.loop = c.curve.kind == SegmentKind::EllipticArc && c.start.x == c.end.x && c.start.y == c.end.y &&
+                 std::fabs(std::fabs(c.curve.arc.sweep) - 2 * std::numbers::pi) < 1e-9;
+        const auto id = static_cast<uint32_t>(impl_->curves.size());
+        for (uint32_t k = 0; k < c.points.size(); ++k)
+          impl_->on_curve[Key{c.points[k].x, c.points[k].y}].push_back({id, k});
+        impl_->curves.push_back(std::move(c));
+      }
+    }
+  }
+  if (!g.has_z && !g.has_m) return;
+  has_z_ = has_z_ || g.has_z;
+  has_m_ = has_m_ || g.has_m;
+  auto clean = [&](Vertex v) {
+    if (!g.has_z) v.z = kNaN;
+    if (!g.has_m) v.m = kNaN;
+    return v;
+  };
+  switch (g.kind) {
+    case GeometryKind::Point:
+      if (valid_vertex(g.point)) {
+        impl_->add_vertex(clean(g.point));
+        impl_->segs.push_back(Seg{clean(g.point), clean(g.point)});
+      }
+      break;
+    case GeometryKind::Multipoint:
+      for (const Vertex& v : g.points) {
+        impl_->add_vertex(clean(v));
+        impl_->segs.push_back(Seg{clean(v), clean(v)});
+      }
+      break;
+    case GeometryKind::Envelope: {
+      const EnvelopeBounds& e = g.envelope;
+      if (e.empty()) break;
+      const Vertex c[4] = {{e.xmin, e.ymin, e.zmin, e.mmin},
+                           {e.xmin, e.ymax, e.zmin, e.mmin},
+                           {e.xmax, e.ymax, e.zmax, e.mmax},
+                           {e.xmax, e.ymin, e.zmax, e.mmax}};
+      for (int i = 0; i < 4; ++i) {
+        impl_->add_vertex(clean(c[i]));
+        impl_->segs.push_back(Seg{clean(c[i]), clean(c[(i + 1) % 4])});
+      }
+      break;
+    }
+    default: {
+      for (const Part& p0 : g.parts) {
+        const Part p = p0.has_curves() ? linearize_part(p0, g.closed(), 0) : Part{p0.vertices, {}};
+        for (const Vertex& v : p.vertices) impl_->add_vertex(clean(v));
+        const std::size_t n = p.segment_count(g.closed());
+        for (std::size_t i = 0; i < n; ++i) {
+          const SegmentView s = p.segment(i, g.closed());
+          impl_->segs.push_back(Seg{clean(*s.start), clean(*s.end)});
+        }
+        if (p.vertices.size() == 1) impl_->segs.push_back(Seg{clean(p.vertices[0]), clean(p.vertices[0])});
+      }
+    }
+  }
+  impl_->built = false;
+}
+
+void SourceIndex::fill(Vertex& v) const {
+  v.z = kNaN;
+  v.m = kNaN;
+  if (!has_z_ && !has_m_) return;
+  auto it = impl_->exact.find(Key{v.x, v.y});
+  if (it != impl_->exact.end()) {
+    v.z = it->second.z;
+    v.m = it->second.m;
+  }
+  if (has_z_ && std::isnan(v.z)) v.z = impl_->nearest(v.x, v.y, 0);
+  if (has_m_ && std::isnan(v.m)) v.m = impl_->nearest(v.x, v.y, 1);
+}
+
+
+namespace {
+
+// The curve c between parameters ua and ub (either order), as the curve of
+// a segment running from the point at ua to the point at ub.
+Curve sub_curve(const SourceCurve& c, double ua, double ub) {
+  Curve out = c.curve;
+  if (c.curve.kind == SegmentKind::EllipticArc) {
+    out.arc.start_param = c.curve.arc.start_param + c.curve.arc.sweep * ua;
+    out.arc.sweep = c.curve.arc.sweep * (ub - ua);
+  } else if (c.curve.kind == SegmentKind::CubicBezier) {
+    // Control points of the piece from the blossom of the cubic.
+    const double px[4] = {c.start.x, c.curve.bezier.c1x, c.curve.bezier.c2x, c.end.x};
+    const double py[4] = {c.start.y, c.curve.bezier.c1y, c.curve.bezier.c2y, c.end.y};
+    auto blossom = [&](double t1, double t2, double t3, double& x, double& y) {
+      double qx[4], qy[4];
+      for (int i = 0; i < 4; ++i) qx[i] = px[i], qy[i] = py[i];
+      const double ts[3] = {t1, t2, t3};
+      for (int level = 0; level < 3; ++level)
+        for (int i = 0; i < 3 - level; ++i) {
+          qx[i] = qx[i] + (qx[i + 1] - qx[i]) * ts[level];
+          qy[i] = qy[i] + (qy[i + 1] - qy[i]) * ts[level];
+        }
+      x = qx[0];
+      y = qy[0];
+    };
+    blossom(ua, ua, ub, out.bezier.c1x, out.bezier.c1y);
+    blossom(ua, ub, ub, out.bezier.c2x, out.bezier.c2y);
+  }
+  return out;
+}
+
+struct EdgeOnCurve {
+  int64_t curve = -1;
+  double ua = 0, ub = 0;
+};
+
+}  // namespace
+
+namespace {
+
+// Point and derivative of a source curve at parameter u (for a loop, any u).
+void curve_eval(const SourceCurve& c, double u, double& x, double& y, double& dx, double& dy) {
+  if (c.curve.kind == SegmentKind::EllipticArc) {
+    const EllipticArc& a = c.curve.arc;
+    const double t = a.start_param + a.sweep * u;
+    a.point_at(t, x, y);
+    const double ex = -a.semi_major * std::sin(t), ey = a.semi_major * a.ratio * std::cos(t);
+    const double cr = std::cos(a.rotation), sr = std::sin(a.rotation);
+    dx = a.sweep * (cr * ex - sr * ey);
+    dy = a.sweep * (sr * ex + cr * ey);
+    return;
+  }
+  const BezierCurve& b = c.curve.bezier;
+  const double s = 1 - u;
+  x = s * s * s * c.start.x + 3 * s * s * u * b.c1x + 3 * s * u * u * b.c2x + u * u * u * c.end.x;
+  y = s * s * s * c.start.y + 3 * s * s * u * b.c1y + 3 * s * u * u * b.c2y + u * u * u * c.end.y;
+  dx = 3 * s * s * (b.c1x - c.start.x) + 6 * s * u * (b.c2x - b.c1x) + 3 * u * u * (c.end.x - b.c2x);
+  dy = 3 * s * s * (b.c1y - c.start.y) + 6 * s * u * (b.c2y - b.c1y) + 3 * u * u * (c.end.y - b.c2y);
+}
+
+// A stretch of a result part: one straight edge, or a run of edges along
+// one source curve from parameter ua to ub.
+struct Piece {
+  int64_t curve = -1;
+  double ua = 0, ub = 0;
+  std::size_t from = 0, to = 0;  // walk positions of its end vertices
+};
+
+}  // namespace
+
+void SourceIndex::restore_curves(Part& part, bool closed) const {
+  const auto& curves = impl_->curves;
+  if (curves.empty() || part.size() < 2 || part.has_curves()) return;
+  const std::vector<Vertex>& vs = part.vertices;
+  const std::size_t m = vs.size();
+  const std::size_t edges = closed ? m : m - 1;
+
+  auto u_of = [&](const SourceCurve& c, uint32_t k) { return static_cast<double>(k) / (c.points.size() - 1); };
+  auto lookup = [&](const Vertex& v) -> const std::vector<std::pair<uint32_t, uint32_t>>* {
+    auto it = impl_->on_curve.find(Key{v.x, v.y});
+    return it == impl_->on_curve.end() ? nullptr : &it->second;
+  };
+  auto is_point_of = [&](const Vertex& v, int64_t c) {
+    const auto* l = lookup(v);
+    if (l)
+      for (auto [cc, k] : *l)
+        if (cc == c) return true;
+    return false;
+  };
+  // Where b lies on the chord from point k to point k2 of curve c, as a
+  // parameter of the curve; NaN when it is not on that chord.
+  auto on_chord = [&](const SourceCurve& c, uint32_t k, int64_t k2, const Vertex& b) {
+    if (k2 < 0 || k2 >= static_cast<int64_t>(c.points.size())) return kNaN;
+    const Vertex& p = c.points[k];
+    const Vertex& q = c.points[static_cast<std::size_t>(k2)];
+    const double dx = q.x - p.x, dy = q.y - p.y, len2 = dx * dx + dy * dy;
+    if (len2 == 0) return kNaN;
+    const double t = ((b.x - p.x) * dx + (b.y - p.y) * dy) / len2;
+    const double off = std::fabs((b.x - p.x) * dy - (b.y - p.y) * dx) / std::sqrt(len2);
+    const double scale = std::fabs(p.x) + std::fabs(p.y) + std::sqrt(len2);
+    if (t < 0 || t > 1 || off > 1e-9 * scale) return kNaN;
+    return u_of(c, k) + t * (u_of(c, static_cast<uint32_t>(k2)) - u_of(c, k));
+  };
+
+  // Which curve each edge follows.
+  std::vector<EdgeOnCurve> on(edges);
+  for (std::size_t i = 0; i < edges; ++i) {
+    const Vertex& a = vs[i];
+    const Vertex& b = vs[(i + 1) % m];
+    const auto* la = lookup(a);
+    const auto* lb = lookup(b);
+    EdgeOnCurve e;
+    if (la && lb) {
+      for (auto [ca, ka] : *la) {
+        for (auto [cb, kb] : *lb)
+          if (ca == cb && (ka + 1 == kb || kb + 1 == ka)) {
+            e = {ca, u_of(curves[ca], ka), u_of(curves[ca], kb)};
+            break;
+          }
+        if (e.curve >= 0) break;
+      }
+    }
+    if (e.curve < 0 && la) {
+      for (auto [c, k] : *la)
+        for (int64_t k2 : {static_cast<int64_t>(k) - 1, static_cast<int64_t>(k) + 1}) {
+          const double ub = on_chord(curves[c], k, k2, b);
+          if (e.curve < 0 && !std::isnan(ub)) e = {c, u_of(curves[c], k), ub};
+        }
+    }
+    if (e.curve < 0 && lb) {
+      for (auto [c, k] : *lb)
+        for (int64_t k2 : {static_cast<int64_t>(k) - 1, static_cast<int64_t>(k) + 1}) {
+          const double ua = on_chord(curves[c], k, k2, a);
+          if (e.curve < 0 && !std::isnan(ua)) e = {c, ua, u_of(curves[c], k)};
+        }
+    }
+    on[i] = e;
+  }
+  bool any = false;
+  for (const EdgeOnCurve& e : on) any = any || e.curve >= 0;
+  if (!any) return;
+
+  // Whether edge j continues the run of edge i along the same curve, and by
+  // how much the parameter shifts there (a loop passes from u = 1 to u = 0
+  // where it starts).
+  auto continues = [&](std::size_t i, std::size_t j, double& shift) {
+    const EdgeOnCurve &a = on[i], &b = on[j];
+    shift = 0;
+    if (a.curve < 0 || a.curve != b.curve) return false;
+    if ((a.ub > a.ua) != (b.ub > b.ua)) return false;
+    if (std::fabs(a.ub - b.ua) <= 1e-9) return true;
+    if (curves[static_cast<std::size_t>(a.curve)].loop) {
+      if (std::fabs(a.ub - 1 - b.ua) <= 1e-9) return shift = 1, true;
+      if (std::fabs(a.ub + 1 - b.ua) <= 1e-9) return shift = -1, true;
+    }
+    return false;
+  };
+
+  // A ring is walked from a vertex where no run passes through.
+  std::size_t first = 0;
+  if (closed) {
+    bool found = false;
+    for (std::size_t i = 0; i < edges && !found; ++i) {
+      double shift;
+      if (!continues((i + edges - 1) % edges, i, shift)) first = i, found = true;
+    }
+    if (!found) {
+      // The whole ring follows one closed curve.
+      const SourceCurve& c = curves[static_cast<std::size_t>(on[0].curve)];
+      const double dir = on[0].ub > on[0].ua ? 1.0 : -1.0;
+      Part ring;
+      Vertex v = vs[0];
+      double dx, dy;
+      curve_eval(c, on[0].ua, v.x, v.y, dx, dy);
+      ring.push(v);
+      ring.set_curve(0, sub_curve(c, on[0].ua, on[0].ua + dir));
+      part = std::move(ring);
+      return;
+    }
+  }
+
+  // Pieces in walk order; walk position p is vertex (first + p) % m.
+  std::vector<Vertex> walk(edges + 1);
+  for (std::size_t p = 0; p <= edges; ++p) walk[p] = vs[(first + p) % m];
+  std::vector<Piece> pieces;
+  for (std::size_t n = 0; n < edges;) {
+    const std::size_t i = (first + n) % m;
+    if (on[i].curve < 0) {
+      pieces.push_back(Piece{-1, 0, 0, n, n + 1});
+      ++n;
+      continue;
+    }
+    double ub = on[i].ub, offset = 0;
+    std::size_t k = n + 1;
+    for (; k < edges; ++k) {
+      double shift;
+      if (!continues((first + k - 1) % m, (first + k) % m, shift)) break;
+      offset += shift;
+      ub = on[(first + k) % m].ub + offset;
+    }
+    pieces.push_back(Piece{on[i].curve, on[i].ua, ub, n, k});
+    n = k;
+  }
+
+  // The vertices where a run meets something else came from GEOS crossing
+  // chords: move them onto the true crossing of the curve with the line or
+  // curve it meets (Newton's method from the chord crossing), so that both
+  // sides agree exactly.
+  const std::size_t np = pieces.size();
+  auto refine = [&](Piece* left, Piece* right, std::size_t pos) {
+    Vertex& v = walk[pos];
+    const bool left_curve = left && left->curve >= 0, right_curve = right && right->curve >= 0;
+    if (left_curve && is_point_of(v, left->curve)) return;
+    if (right_curve && is_point_of(v, right->curve)) return;
+    const double scale = std::fabs(v.x) + std::fabs(v.y) + 1e-300;
+    if (left_curve && right_curve) {
+      const SourceCurve& c1 = curves[static_cast<std::size_t>(left->curve)];
+      const SourceCurve& c2 = curves[static_cast<std::size_t>(right->curve)];
+      double u1 = left->ub, u2 = right->ua;
+      for (int it = 0; it < 20; ++it) {
+        double x1, y1, dx1, dy1, x2, y2, dx2, dy2;
+        curve_eval(c1, u1, x1, y1, dx1, dy1);
+        curve_eval(c2, u2, x2, y2, dx2, dy2);
+        // Solve [d1, -d2] (du1, du2) = p2 - p1.
+        const double det = dx1 * (-dy2) - (-dx2) * dy1;
+        if (det == 0) return;
+        const double rx = x2 - x1, ry = y2 - y1;
+        u1 += (rx * (-dy2) - (-dx2) * ry) / det;
+        u2 += (dx1 * ry - dy1 * rx) / det;
+      }
+      double x1, y1, dx1, dy1, x2, y2, dx2, dy2;
+      curve_eval(c1, u1, x1, y1, dx1, dy1);
+      curve_eval(c2, u2, x2, y2, dx2, dy2);
+      if (std::hypot(x1 - x2, y1 - y2) > 1e-12 * scale || std::hypot(x1 - v.x, y1 - v.y) > 1e-3 * scale) return;
+      left->ub = u1;
+      right->ua = u2;
+      v.x = x1;
+      v.y = y1;
+      return;
+    }
+    // A curve meets a straight edge: the line through that edge.
+    const bool curve_on_left = left_curve;
+    Piece* run = curve_on_left ? left : right;
+    if (run == nullptr || run->curve < 0) return;
+    const Piece* straight = curve_on_left ? right : left;
+    if (straight == nullptr) return;  // the open end of a path: snap only
+    const Vertex& q = walk[curve_on_left ? straight->to : straight->from];
+    const double lx = v.x - q.x, ly = v.y - q.y;
+    if (std::hypot(lx, ly) == 0) return;
+    const SourceCurve& c = curves[static_cast<std::size_t>(run->curve)];
+    double u = curve_on_left ? run->ub : run->ua;
+    for (int it = 0; it < 20; ++it) {
+      double x, y, dx, dy;
+      curve_eval(c, u, x, y, dx, dy);
+      const double f = lx * (y - q.y) - ly * (x - q.x);
+      const double df = lx * dy - ly * dx;
+      if (df == 0) return;
+      u -= f / df;
+    }
+    double x, y, dx, dy;
+    curve_eval(c, u, x, y, dx, dy);
+    if (std::hypot(x - v.x, y - v.y) > 1e-3 * scale) return;
+    (curve_on_left ? run->ub : run->ua) = u;
+    v.x = x;
+    v.y = y;
+  };
+  for (std::size_t j = 0; j + 1 < np; ++j) refine(&pieces[j], &pieces[j + 1], pieces[j].to);
+  if (closed && np > 1) {
+    refine(&pieces[np - 1], &pieces[0], edges);
+    walk[0].x = walk[edges].x;
+    walk[0].y = walk[edges].y;
+  }
+
+  // The open ends of a path that a curve run reaches were cut there by
+  // some straight input segment (a clipping edge, a cutter): the same
+  // refinement against that segment's line.  Failing that, the end is put
+  // on the curve.
+  auto end_on_line = [&](Piece& r, bool at_start) {
+    Vertex& v = walk[at_start ? r.from : r.to];
+    if (is_point_of(v, r.curve)) return;
+    const double scale = std::fabs(v.x) + std::fabs(v.y) + 1e-300;
+    auto try_line = [&](const Vertex& a, const Vertex& b) {
+      const double lx = b.x - a.x, ly = b.y - a.y, len = std::hypot(lx, ly);
+      if (len == 0) return false;
+      const double t = ((v.x - a.x) * lx + (v.y - a.y) * ly) / (len * len);
+      if (t < -1e-9 || t > 1 + 1e-9) return false;
+      if (std::fabs((v.x - a.x) * ly - (v.y - a.y) * lx) / len > 1e-9 * scale) return false;
+      const SourceCurve& c = curves[static_cast<std::size_t>(r.curve)];
+      double u = at_start ? r.ua : r.ub;
+      for (int it = 0; it < 20; ++it) {
+        double x, y, dx, dy;
+        curve_eval(c, u, x, y, dx, dy);
+        const double df = lx * dy - ly * dx;
+        if (df == 0) return false;
+        u -= (lx * (y - a.y) - ly * (x - a.x)) / df;
+      }
+      double x, y, dx, dy;
+      curve_eval(c, u, x, y, dx, dy);
+      if (std::hypot(x - v.x, y - v.y) > 1e-3 * scale) return false;
+      (at_start ? r.ua : r.ub) = u;
+      v.x = x;
+      v.y = y;
+      return true;
+    };
+    // The operand that did the cutting usually came last.
+    for (auto it = impl_->sources.rbegin(); it != impl_->sources.rend(); ++it) {
+      const Geometry* g = *it;
+      if (g->kind == GeometryKind::Envelope && !g->envelope.empty()) {
+        const EnvelopeBounds& e = g->envelope;
+        const Vertex c[4] = {{e.xmin, e.ymin}, {e.xmin, e.ymax}, {e.xmax, e.ymax}, {e.xmax, e.ymin}};
+        for (int i = 0; i < 4; ++i)
+          if (try_line(c[i], c[(i + 1) % 4])) return;
+      } else if (g->is_multipart()) {
+        for (const Part& p : g->parts) {
+          const std::size_t n = p.segment_count(g->closed());
+          for (std::size_t i = 0; i < n; ++i) {
+            const SegmentView sv = p.segment(i, g->closed());
+            if (sv.curve->is_line() && try_line(*sv.start, *sv.end)) return;
+          }
+        }
+      }
+    }
+    const SourceCurve& c = curves[static_cast<std::size_t>(r.curve)];
+    const double u = at_start ? r.ua : r.ub;
+    double dx, dy;
+    curve_eval(c, c.loop ? u : std::clamp(u, 0.0, 1.0), v.x, v.y, dx, dy);
+  };
+  if (!closed && np > 0) {
+    if (pieces.front().curve >= 0) end_on_line(pieces.front(), true);
+    if (pieces.back().curve >= 0) end_on_line(pieces.back(), false);
+  }
+
+  Part out;
+  out.push(walk[0]);
+  for (const Piece& r : pieces) {
+    if (r.curve < 0)
+      out.push(walk[r.to]);
+    else
+      out.push(walk[r.to], sub_curve(curves[static_cast<std::size_t>(r.curve)], r.ua, r.ub));
+  }
+  if (closed) {
+    // The walk came back to its first vertex: that last step closes the ring.
+    const Curve closing = out.curve_at(out.size() - 1);
+    out.vertices.pop_back();
+    if (!out.curves.empty()) out.curves.pop_back();
+    out.set_curve(0, closing);
+  }
+  part = std::move(out);
+}
+
+}  // namespace vaskelith::planar
