@@ -431,6 +431,10 @@ def test_cut():
     zig = line((10, -1), (10, 3), (20, 3), (20, -1))
     left, right = bar.cut(zig)
     assert left.calculate_area() == pytest.approx(40.0) and right.calculate_area() == pytest.approx(20.0)
+    # a cutter of two paths makes three strips; two on one side stay two rings
+    pieces = sq.cut(og.Polyline({"paths": [[[3, -1], [3, 11]], [[7, -1], [7, 11]]]}))
+    rings = sorted(sorted(c[0] for c in r) for p in pieces for r in p.to_dict()["rings"])
+    assert [(r[0], r[-1]) for r in rings] == [(0, 3), (3, 7), (7, 10)]
 
 
 # ---- collections ----

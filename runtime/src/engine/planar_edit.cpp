@@ -147,11 +147,12 @@ std::vector<GeometryPtr> cut(const Geometry& g, const Geometry& cutter) {
   }
   const std::size_t parts_before = geos::components(gg.get()).size();
   if (kept <= parts_before) return {};
+  // The faces of one side stay apart: two of them meet only along a cut
+  // (a cutter of several paths), which dissolving them would undo.
   for (auto* group : {&left, &right}) {
     if (group->empty()) continue;
     GeomPtr set = geos::collect(GEOS_GEOMETRYCOLLECTION, std::move(*group));
-    GeomPtr merged = geos::take(GEOSUnaryUnion_r(ctx(), set.get()), "cut");
-    out.push_back(from_geos(merged.get(), ResultSpec{GeometryKind::Polygon, g.has_z, g.has_m, g.spatial_reference, &index}));
+    out.push_back(from_geos(set.get(), ResultSpec{GeometryKind::Polygon, g.has_z, g.has_m, g.spatial_reference, &index}));
   }
   return out;
 }
