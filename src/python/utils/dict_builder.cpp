@@ -303,25 +303,24 @@ void ZorvJsonBuilder::polygon_end(bool tagged, std::size_t) {
   });
 }
 
-void ZorvJsonBuilder::multipoint_end(std::size_t) {
-  guard([&] { finish_flagged(Key::points, pop().get(), true); });
+void ZorvJsonBuilder::end_multi(Key kind) {
+  guard([&] {
+    switch (kind) {
+      case Key::MultiPoint:
+        return finish_flagged(Key::points, pop().get(), true);
+      case Key::MultiLineString:
+        return finish_flagged(Key::paths, pop().get());
+      case Key::MultiPolygon:
+        return finish_flagged(Key::rings, pop().get());
+      default:
+        // The zorvjson shape has no layout for a collection.
+        fail("geometry collections have no zorvjson layout");
+    }
+  });
 }
 
-void ZorvJsonBuilder::multilinestring_end(std::size_t) {
-  guard([&] { finish_flagged(Key::paths, pop().get()); });
-}
-
-void ZorvJsonBuilder::multipolygon_end(std::size_t) {
-  guard([&] { finish_flagged(Key::rings, pop().get()); });
-}
-
-// The zorvjson shape has no layout for a collection; the input is refused
-// with an ordinary conversion error.
+// Refused at once, with an ordinary conversion error.
 void ZorvJsonBuilder::geometrycollection_begin(std::size_t, std::size_t) {
-  fail("geometry collections have no zorvjson layout");
-}
-
-void ZorvJsonBuilder::geometrycollection_end(std::size_t) {
   fail("geometry collections have no zorvjson layout");
 }
 
@@ -402,9 +401,9 @@ void GeoJsonBuilder::point_end(std::size_t) {
 void GeoJsonBuilder::linestring_end(bool tagged, std::size_t) { end_member_or_typed(tagged, Key::LineString); }
 void GeoJsonBuilder::polygon_begin(bool, std::size_t, std::size_t) { push_new_list(); }
 void GeoJsonBuilder::polygon_end(bool tagged, std::size_t) { end_member_or_typed(tagged, Key::Polygon); }
-void GeoJsonBuilder::multipoint_end(std::size_t) { end_typed(Key::MultiPoint); }
-void GeoJsonBuilder::multilinestring_end(std::size_t) { end_typed(Key::MultiLineString); }
-void GeoJsonBuilder::multipolygon_end(std::size_t) { end_typed(Key::MultiPolygon); }
-void GeoJsonBuilder::geometrycollection_end(std::size_t) { end_typed(Key::GeometryCollection, Key::geometries); }
+
+void GeoJsonBuilder::end_multi(Key kind) {
+  end_typed(kind, kind == Key::GeometryCollection ? Key::geometries : Key::coordinates);
+}
 
 }  // namespace ostrel::py::utils

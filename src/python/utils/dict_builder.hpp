@@ -54,8 +54,9 @@ PyObject* key(Key k);
 // ": <exception str() failed>" when str() fails.
 std::string exception_text(PyErr& err);
 
-// What the two builders share: the stack, the spatial reference id and the
-// begin events that only open a list.
+// What the two builders share: the stack, the spatial reference id, the
+// begin events that only open a list, and the end events of the multi-part
+// geometries, which close the list as a dictionary of their kind.
 class DictBuilder : public geomio::GeomSink {
  public:
   void srid(std::optional<int32_t> srid) override;
@@ -65,6 +66,10 @@ class DictBuilder : public geomio::GeomSink {
   void multilinestring_begin(std::size_t size, std::size_t idx) override;
   void multipolygon_begin(std::size_t size, std::size_t idx) override;
   void geometrycollection_begin(std::size_t size, std::size_t idx) override;
+  void multipoint_end(std::size_t) final { end_multi(Key::MultiPoint); }
+  void multilinestring_end(std::size_t) final { end_multi(Key::MultiLineString); }
+  void multipolygon_end(std::size_t) final { end_multi(Key::MultiPolygon); }
+  void geometrycollection_end(std::size_t) final { end_multi(Key::GeometryCollection); }
 
   // Takes the finished dictionary off the stack.  Raises IndexError "empty
   // stack" or the TypeError cast text (not RuntimeError).
@@ -98,6 +103,9 @@ class DictBuilder : public geomio::GeomSink {
   void place_empty_point(Ref dict, std::size_t idx);
 
   virtual void set_spatial_reference(PyObject* dict) = 0;
+  // Pops the list of a multi-part geometry or collection and finishes it as
+  // a dictionary of `kind`.
+  virtual void end_multi(Key kind) = 0;
 
   static Ref new_dict();
   static Ref new_list();
@@ -123,14 +131,11 @@ class ZorvJsonBuilder final : public DictBuilder {
   void linestring_end(bool tagged, std::size_t idx) override;
   void polygon_begin(bool tagged, std::size_t size, std::size_t idx) override;
   void polygon_end(bool tagged, std::size_t idx) override;
-  void multipoint_end(std::size_t idx) override;
-  void multilinestring_end(std::size_t idx) override;
-  void multipolygon_end(std::size_t idx) override;
   void geometrycollection_begin(std::size_t size, std::size_t idx) override;
-  void geometrycollection_end(std::size_t idx) override;
 
  private:
   void set_spatial_reference(PyObject* dict) override;
+  void end_multi(Key kind) override;
   // Stores a finished top-level dictionary.
   void finish_dict(Ref dict);
   // A dictionary of `members` (a list) and the hasM and hasZ flags, in that
@@ -157,13 +162,10 @@ class GeoJsonBuilder final : public DictBuilder {
   void linestring_end(bool tagged, std::size_t idx) override;
   void polygon_begin(bool tagged, std::size_t size, std::size_t idx) override;
   void polygon_end(bool tagged, std::size_t idx) override;
-  void multipoint_end(std::size_t idx) override;
-  void multilinestring_end(std::size_t idx) override;
-  void multipolygon_end(std::size_t idx) override;
-  void geometrycollection_end(std::size_t idx) override;
 
  private:
   void set_spatial_reference(PyObject* dict) override;
+  void end_multi(Key kind) override;
   // A dictionary with "type" and the second key set to `value`.
   Ref typed(Key type, Key second, PyObject* value);
   // Adds meta and crs; then into the enclosing collection, or onto the stack.
