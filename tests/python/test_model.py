@@ -207,3 +207,26 @@ def test_elliptic_arc_direction_survives_round_trip():
 def test_polygon_as_polyline_closes_every_ring():
     polygon = og.Polygon({"rings": [[[0, 0], [0, 1], [1, 1]], [[5, 5], [5, 6], [6, 6], [5, 5]]]})
     assert str(polygon.polyline) == '{"paths": [[[0, 0], [0, 1], [1, 1], [0, 0]], [[5, 5], [5, 6], [6, 6], [5, 5]]]}'
+
+
+def test_fatal_error_during_conversion_poisons_the_geometry(python_run, tmp_path):
+    # With an unloadable runtime the first conversion ends fatally while the
+    # polyline's own cell is locked; from then on that cell reports the
+    # poison, while the paths (not locked at the time) stay usable.
+    bad = tmp_path / "bad.so"
+    bad.write_bytes(b"junk")
+    code = """
+    import ostrel_geometry as og
+    p = og.Polyline({"paths": [[[0, 0], [1, 1]]]})
+    paths = p.paths
+    for action in (lambda: p.JSON, lambda: p.JSON, lambda: str(p), lambda: str(paths)):
+        try:
+            print("ok |", action())
+        except BaseException as e:
+            print(type(e).__name__, "|", e)
+    """
+    r = python_run(code, prefix_code=f"import sys; sys.prefix = {str(tmp_path)!r}\n", env={"GEOMETRY_LIB_PATH": str(bad)})
+    lines = r.stdout.splitlines()[-4:]
+    assert lines[0].startswith("PanicException | Failed to load vaskelith library")
+    poisoned = "Exception | Lock error: 'poisoned lock: another task failed inside'"
+    assert lines[1:] == [poisoned, poisoned, "ok | [[[0, 0], [1, 1]]]"]
