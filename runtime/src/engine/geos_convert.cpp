@@ -134,6 +134,7 @@ int locate_in_ring(const Part& ring, double x, double y) {
 
 std::vector<std::vector<std::size_t>> nest_rings(const std::vector<Part>& rings) {
   const std::size_t n = rings.size();
+  if (n == 1) return {{0}};
   std::vector<double> area(n);
   std::vector<Box> boxes(n);
   for (std::size_t i = 0; i < n; ++i) {
@@ -218,7 +219,8 @@ GeomPtr to_geos(const Geometry& g, double tolerance, bool repair) {
     case GeometryKind::Polyline: {
       std::vector<GeomPtr> lines;
       for (const Part& p : g.parts) {
-        std::vector<Vertex> vs = without_repeats(linearize_part(p, false, tolerance).vertices, false);
+        std::vector<Vertex> vs =
+            without_repeats(p.has_curves() ? linearize_part(p, false, tolerance).vertices : p.vertices, false);
         if (vs.size() == 1 && !p.empty()) vs.push_back(vs[0]);  // a degenerate part still has a place
         if (vs.size() >= 2) lines.push_back(make_line(vs));
       }
@@ -236,7 +238,7 @@ GeomPtr to_geos(const Geometry& g, double tolerance, bool repair) {
       std::vector<Part> rings;
       for (const Part& p : g.parts) {
         Part r;
-        r.vertices = without_repeats(linearize_part(p, true, tolerance).vertices, true);
+        r.vertices = without_repeats(p.has_curves() ? linearize_part(p, true, tolerance).vertices : p.vertices, true);
         if (r.vertices.size() >= 3) rings.push_back(std::move(r));
       }
       std::vector<GeomPtr> polys;

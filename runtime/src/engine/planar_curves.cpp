@@ -390,6 +390,16 @@ double chord_tolerance(const Geometry& g) {
 double ring_signed_area(const Part& ring) {
   const std::size_t n = ring.segment_count(true);
   if (n == 0) return 0;
+  if (ring.curves.empty()) {
+    // Shoelace about the first vertex, so that large coordinates lose no
+    // precision.
+    const auto& vs = ring.vertices;
+    const double ox = vs[0].x, oy = vs[0].y;
+    double total = 0;
+    for (std::size_t i = 1; i + 1 < vs.size(); ++i)
+      total += (vs[i].x - ox) * (vs[i + 1].y - oy) - (vs[i + 1].x - ox) * (vs[i].y - oy);
+    return 0.5 * total;
+  }
   // Shift to the first vertex so that large coordinates lose no precision.
   Part shifted;
   const double ox = ring.vertices[0].x, oy = ring.vertices[0].y;
