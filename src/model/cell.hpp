@@ -66,9 +66,7 @@ class Cell {
    private:
     friend class Cell;
     explicit Guard(std::shared_ptr<Inner> inner)
-        : inner_(std::move(inner)),
-          uncaught_(std::uncaught_exceptions()),
-          epoch_(detail::fatal_epoch()) {}
+        : inner_(std::move(inner)), uncaught_(std::uncaught_exceptions()), epoch_(detail::fatal_epoch()) {}
 
     void release() noexcept {
       if (!inner_) return;

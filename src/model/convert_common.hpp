@@ -13,10 +13,10 @@
 // binding is counted on its way out, so that the model locks held up the
 // stack (the caller's geometry cell, the collections) are poisoned as it
 // unwinds through their guards.
-#define OSTREL_MODEL_NOTE_FATAL                \
-  catch (const ::ostrel::py::Fatal&) {         \
-    ::ostrel::model::detail::note_fatal();     \
-    throw;                                     \
+#define OSTREL_MODEL_NOTE_FATAL            \
+  catch (const ::ostrel::py::Fatal&) {     \
+    ::ostrel::model::detail::note_fatal(); \
+    throw;                                 \
   }
 
 namespace ostrel::model::convert {

@@ -70,9 +70,11 @@ Kind read_multipart(Runtime geom, PushLinear push_linear, PushCurve push_curve, 
 
 // ---- point ----
 
-rt::GeometryOwned ZorvGeometryPoint::as_geometry_owned() const try { return rt::GeometryOwned(as_point()); } OSTREL_MODEL_NOTE_FATAL
+rt::GeometryOwned ZorvGeometryPoint::as_geometry_owned() const try { return rt::GeometryOwned(as_point()); }
+OSTREL_MODEL_NOTE_FATAL
 
-std::string ZorvGeometryPoint::to_json() const try { return as_point().to_json(); } OSTREL_MODEL_NOTE_FATAL
+std::string ZorvGeometryPoint::to_json() const try { return as_point().to_json(); }
+OSTREL_MODEL_NOTE_FATAL
 
 ZorvGeometryPoint ZorvGeometryPoint::from_immutable_point(rt::Point p) try {
   ZorvGeometryPoint out;
@@ -82,11 +84,13 @@ ZorvGeometryPoint ZorvGeometryPoint::from_immutable_point(rt::Point p) try {
   out.m = p.m();
   out.spatial_reference = read_sr(p);
   return out;
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
 ZorvGeometryPoint ZorvGeometryPoint::try_from_owned(rt::GeometryOwned g) try {
   return from_immutable_point(downcast<rt::Point>(std::move(g)));
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
 // ---- envelope ----
 
@@ -98,9 +102,13 @@ rt::Envelope ZorvGeometryEnvelope::as_envelope() const try {
   if (mmin && mmax) m_range = rt::Range(*mmin, *mmax);
   if (sr) return rt::Envelope::with_x_y_z_m_spatial_reference(xmin, xmax, ymin, ymax, z_range, m_range, *sr);
   return rt::Envelope::with_x_y_z_m(xmin, xmax, ymin, ymax, z_range, m_range);
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
-rt::GeometryOwned ZorvGeometryEnvelope::as_geometry_owned() const try { return rt::GeometryOwned(as_envelope()); } OSTREL_MODEL_NOTE_FATAL
+rt::GeometryOwned ZorvGeometryEnvelope::as_geometry_owned() const try {
+  return rt::GeometryOwned(as_envelope());
+}
+OSTREL_MODEL_NOTE_FATAL
 
 ZorvGeometryEnvelope ZorvGeometryEnvelope::from_immutable_envelope(rt::Envelope e) try {
   ZorvGeometryEnvelope out;
@@ -114,11 +122,13 @@ ZorvGeometryEnvelope ZorvGeometryEnvelope::from_immutable_envelope(rt::Envelope 
   out.mmax = e.m_max();
   out.spatial_reference = read_sr(e);
   return out;
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
 ZorvGeometryEnvelope ZorvGeometryEnvelope::try_from_owned(rt::GeometryOwned g) try {
   return from_immutable_envelope(downcast<rt::Envelope>(std::move(g)));
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
 // ---- multipoint ----
 
@@ -137,77 +147,101 @@ rt::MultipointBuilder ZorvGeometryMultipoint::as_mutable_multipoint() const try 
   }
   builder.set_points(coll);
   return builder;
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
 rt::Multipoint ZorvGeometryMultipoint::as_multipoint() const try {
   rt::MultipointBuilder builder = as_mutable_multipoint();
   return downcast<rt::Multipoint>(builder.to_geometry());
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
-rt::GeometryOwned ZorvGeometryMultipoint::as_geometry_owned() const try { return rt::GeometryOwned(as_multipoint()); } OSTREL_MODEL_NOTE_FATAL
+rt::GeometryOwned ZorvGeometryMultipoint::as_geometry_owned() const try {
+  return rt::GeometryOwned(as_multipoint());
+}
+OSTREL_MODEL_NOTE_FATAL
 
-std::string ZorvGeometryMultipoint::to_json() const try { return as_multipoint().to_json(); } OSTREL_MODEL_NOTE_FATAL
+std::string ZorvGeometryMultipoint::to_json() const try { return as_multipoint().to_json(); }
+OSTREL_MODEL_NOTE_FATAL
 
 ZorvGeometryMultipoint ZorvGeometryMultipoint::from_immutable_multipoint(rt::Multipoint mp) try {
   ZorvPart part(mp.has_z(), mp.has_m());
   rt::ImmutablePointIntoIter it = mp.points().into_iter();
   while (std::optional<rt::Point> p = it.next()) part.push_coord(p->x(), p->y(), p->z(), p->m());
   return ZorvGeometryMultipoint(Cell<ZorvPart>(std::move(part)), read_sr(mp));
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
 ZorvGeometryMultipoint ZorvGeometryMultipoint::try_from_owned(rt::GeometryOwned g) try {
   return from_immutable_multipoint(downcast<rt::Multipoint>(std::move(g)));
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
 // ---- polyline ----
 
 rt::PolylineBuilder ZorvGeometryPolyline::as_mutable_polyline() const try {
   return build_multipart<rt::PolylineBuilder>(paths, curve_paths, spatial_reference);
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
 rt::Polyline ZorvGeometryPolyline::as_polyline() const try {
   rt::PolylineBuilder builder = as_mutable_polyline();
   return downcast<rt::Polyline>(builder.to_geometry());
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
-rt::GeometryOwned ZorvGeometryPolyline::as_geometry_owned() const try { return rt::GeometryOwned(as_polyline()); } OSTREL_MODEL_NOTE_FATAL
+rt::GeometryOwned ZorvGeometryPolyline::as_geometry_owned() const try {
+  return rt::GeometryOwned(as_polyline());
+}
+OSTREL_MODEL_NOTE_FATAL
 
-std::string ZorvGeometryPolyline::to_json() const try { return as_polyline().to_json(); } OSTREL_MODEL_NOTE_FATAL
+std::string ZorvGeometryPolyline::to_json() const try { return as_polyline().to_json(); }
+OSTREL_MODEL_NOTE_FATAL
 
 ZorvGeometryPolyline ZorvGeometryPolyline::from_immutable_polyline(rt::Polyline p) try {
   return read_multipart<ZorvGeometryPolyline>(std::move(p), &ZorvGeometryPolyline::push_path,
                                               &ZorvGeometryPolyline::push_curve_path,
                                               &ZorvCurvePart::from_immutable_part);
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
 ZorvGeometryPolyline ZorvGeometryPolyline::try_from_owned(rt::GeometryOwned g) try {
   return from_immutable_polyline(downcast<rt::Polyline>(std::move(g)));
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
 // ---- polygon ----
 
 rt::PolygonBuilder ZorvGeometryPolygon::as_mutable_polygon() const try {
   return build_multipart<rt::PolygonBuilder>(rings, curve_rings, spatial_reference);
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
 rt::Polygon ZorvGeometryPolygon::as_polygon() const try {
   rt::PolygonBuilder builder = as_mutable_polygon();
   return downcast<rt::Polygon>(builder.to_geometry());
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
-rt::GeometryOwned ZorvGeometryPolygon::as_geometry_owned() const try { return rt::GeometryOwned(as_polygon()); } OSTREL_MODEL_NOTE_FATAL
+rt::GeometryOwned ZorvGeometryPolygon::as_geometry_owned() const try {
+  return rt::GeometryOwned(as_polygon());
+}
+OSTREL_MODEL_NOTE_FATAL
 
-std::string ZorvGeometryPolygon::to_json() const try { return as_polygon().to_json(); } OSTREL_MODEL_NOTE_FATAL
+std::string ZorvGeometryPolygon::to_json() const try { return as_polygon().to_json(); }
+OSTREL_MODEL_NOTE_FATAL
 
 ZorvGeometryPolygon ZorvGeometryPolygon::from_immutable_polygon(rt::Polygon p) try {
   return read_multipart<ZorvGeometryPolygon>(std::move(p), &ZorvGeometryPolygon::push_ring,
                                              &ZorvGeometryPolygon::push_curve_ring,
                                              &ZorvCurvePart::from_immutable_ring);
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
 ZorvGeometryPolygon ZorvGeometryPolygon::try_from_owned(rt::GeometryOwned g) try {
   return from_immutable_polygon(downcast<rt::Polygon>(std::move(g)));
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
 // The runtime's polygon builder always yields a polygon, so the polyline is
 // built from the same parts with a polyline builder.  Rings are implicitly
@@ -233,10 +267,13 @@ rt::Polyline ZorvGeometryPolygon::to_polyline() const try {
     }
     parts.add_part(part);
   };
-  for (const auto& cell : curve_guard->lines) add_closed(cell, [](const ZorvCurvePart& c) -> const ZorvPart& { return c.part; });
-  for (const auto& cell : linear_guard->lines) add_closed(cell, [](const ZorvPart& p) -> const ZorvPart& { return p; });
+  for (const auto& cell : curve_guard->lines)
+    add_closed(cell, [](const ZorvCurvePart& c) -> const ZorvPart& { return c.part; });
+  for (const auto& cell : linear_guard->lines)
+    add_closed(cell, [](const ZorvPart& p) -> const ZorvPart& { return p; });
   builder.set_parts(parts);
   return downcast<rt::Polyline>(builder.to_geometry());
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
 }  // namespace ostrel::model

@@ -23,7 +23,8 @@ rt::MutablePart ZorvPart::as_mutable_part(std::optional<SpatialReference> sr) co
     out.add_point(p);
   }
   return out;
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
 rt::EllipticArcSegment CircularArc::to_elliptic_arc_segment(const ZorvCoord& start, const ZorvCoord& end,
                                                             std::optional<SpatialReference> sr) const try {
@@ -32,9 +33,11 @@ rt::EllipticArcSegment CircularArc::to_elliptic_arc_segment(const ZorvCoord& sta
   rt::Point interior = rt::Point::with_x_y(interior_x, interior_y);
   std::optional<rt::SpatialReference> rsr = to_geom_sr(std::move(sr));
   return lib([&] {
-    return rt::EllipticArcSegment::with_circular_elliptic_arc_with_start_end_and_interior(s, e, interior, ptr(rsr));
+    return rt::EllipticArcSegment::with_circular_elliptic_arc_with_start_end_and_interior(s, e, interior,
+                                                                                          ptr(rsr));
   });
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
 rt::EllipticArcSegment EllipticArc::to_elliptic_arc_segment(const ZorvCoord& start, const ZorvCoord& end,
                                                             std::optional<SpatialReference> sr) const try {
@@ -42,10 +45,11 @@ rt::EllipticArcSegment EllipticArc::to_elliptic_arc_segment(const ZorvCoord& sta
   rt::Point e = end.as_point();
   std::optional<rt::SpatialReference> rsr = to_geom_sr(std::move(sr));
   return lib([&] {
-    return rt::EllipticArcSegment::with_start_and_end_points(s, e, minor, !clockwise, ptr(rsr), rotation, axis,
-                                                             ratio);
+    return rt::EllipticArcSegment::with_start_and_end_points(s, e, minor, !clockwise, ptr(rsr), rotation,
+                                                             axis, ratio);
   });
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
 rt::CubicBezierSegment BezierCurve::to_bezier_segment(const ZorvCoord& start, const ZorvCoord& end,
                                                       std::optional<SpatialReference> sr) const try {
@@ -58,7 +62,8 @@ rt::CubicBezierSegment BezierCurve::to_bezier_segment(const ZorvCoord& start, co
     return rt::CubicBezierSegment::with_start_point_control_point1_control_point2_end_point_spatial_reference(
         s, c1, c2, e, ptr(rsr));
   });
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
 void curve_add_to_mutable_part(const CurveData& curve, rt::MutablePart& part, const ZorvCoord& start,
                                const ZorvCoord& end, std::optional<SpatialReference> sr) try {
@@ -74,10 +79,13 @@ void curve_add_to_mutable_part(const CurveData& curve, rt::MutablePart& part, co
     void operator()(const EllipticArc& a) const {
       part.add_segment(a.to_elliptic_arc_segment(start, end, std::move(sr)));
     }
-    void operator()(const BezierCurve& b) const { part.add_segment(b.to_bezier_segment(start, end, std::move(sr))); }
+    void operator()(const BezierCurve& b) const {
+      part.add_segment(b.to_bezier_segment(start, end, std::move(sr)));
+    }
   };
   std::visit(Adder{part, start, end, sr}, curve);
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
 rt::MutablePart ZorvCurvePart::as_mutable_part(std::optional<SpatialReference> sr) const try {
   std::optional<rt::SpatialReference> rsr = to_geom_sr(sr);
@@ -92,7 +100,8 @@ rt::MutablePart ZorvCurvePart::as_mutable_part(std::optional<SpatialReference> s
     prev = v->first;
   }
   return out;
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
 template <class P>
 rt::MutablePartCollection DimensionedCollection<P>::as_mutable_part_collection(
@@ -106,7 +115,8 @@ rt::MutablePartCollection DimensionedCollection<P>::as_mutable_part_collection(
     out.add_part(part);
   }
   return out;
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
 template rt::MutablePartCollection DimensionedCollection<ZorvPart>::as_mutable_part_collection(
     std::optional<SpatialReference>) const;
@@ -120,7 +130,8 @@ ZorvPart ZorvPart::from_immutable_part(rt::ImmutablePart part, bool has_z, bool 
   rt::ImmutablePointIntoIter it = part.points().into_iter();
   while (std::optional<rt::Point> p = it.next()) out.push_coord(p->x(), p->y(), p->z(), p->m());
   return out;
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
 CurveData curve_from_segment(const rt::SegmentOwned& segment) try {
   if (segment.try_downcast_ref<rt::LineSegment>()) return Linear{};
@@ -149,9 +160,11 @@ CurveData curve_from_segment(const rt::SegmentOwned& segment) try {
     return BezierCurve{c1.x(), c1.y(), c2.x(), c2.y()};
   }
   throw ZorvGeoErr(ZorvGeoErr::Kind::VaskelithLibraryError, "Got segment of invalid type from vaskelith");
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
-ZorvCurvePart::Vertex ZorvCurvePart::convert_segment_helper(const rt::ImmutablePart& part, std::size_t i) try {
+ZorvCurvePart::Vertex ZorvCurvePart::convert_segment_helper(const rt::ImmutablePart& part,
+                                                            std::size_t i) try {
   const auto idx = static_cast<int64_t>(i);
   rt::Point p = unwrap([&] { return part.get_point(idx); });
   ZorvCoord c = ZorvCoord::make(p.x(), p.y(), p.z(), p.m());
@@ -159,7 +172,8 @@ ZorvCurvePart::Vertex ZorvCurvePart::convert_segment_helper(const rt::ImmutableP
   if (seg == -1) return {c, Linear{}};
   rt::SegmentOwned s = lib([&] { return part.get_segment(seg); });
   return {c, curve_from_segment(s)};
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
 ZorvCurvePart ZorvCurvePart::from_immutable_part(rt::ImmutablePart part, bool has_z, bool has_m) try {
   ZorvCurvePart out(has_z, has_m);
@@ -169,7 +183,8 @@ ZorvCurvePart ZorvCurvePart::from_immutable_part(rt::ImmutablePart part, bool ha
     out.push(v.first, std::move(v.second));
   }
   return out;
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
 ZorvCurvePart ZorvCurvePart::from_immutable_ring(rt::ImmutablePart part, bool has_z, bool has_m) try {
   ZorvCurvePart out(has_z, has_m);
@@ -186,6 +201,7 @@ ZorvCurvePart ZorvCurvePart::from_immutable_ring(rt::ImmutablePart part, bool ha
   // is implied.
   if (!is_linear(first.second)) out.push(first.first, std::move(first.second));
   return out;
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
 }  // namespace ostrel::model

@@ -20,7 +20,8 @@ std::optional<rt::SpatialReference> to_geom_sr(std::optional<SpatialReference> s
     if (sr->wkt) return rt::SpatialReference::with_wktext(*sr->wkt);
     return std::nullopt;
   });
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
 SpatialReference sr_convert(rt::SpatialReference sr) try {
   SpatialReference out;
@@ -33,14 +34,17 @@ SpatialReference sr_convert(rt::SpatialReference sr) try {
     if (!text.empty()) out.wkt = std::move(text);
   }
   return out;
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
-rt::Point ZorvCoord::as_point() const try { return rt::Point::with_x_y_z_m(x_, y_, z(), m()); } OSTREL_MODEL_NOTE_FATAL
+rt::Point ZorvCoord::as_point() const try { return rt::Point::with_x_y_z_m(x_, y_, z(), m()); }
+OSTREL_MODEL_NOTE_FATAL
 
 rt::Point ZorvGeometryPoint::as_point() const try {
   std::optional<rt::SpatialReference> sr = to_geom_sr(spatial_reference);
   if (sr) return rt::Point::with_x_y_z_m_spatial_reference(x, y, z, m, *sr);
   return rt::Point::with_x_y_z_m(x, y, z, m);
-} OSTREL_MODEL_NOTE_FATAL
+}
+OSTREL_MODEL_NOTE_FATAL
 
 }  // namespace ostrel::model

@@ -7,10 +7,14 @@ namespace ostrel::model {
 
 double ZorvCoord::at(std::size_t idx) const {
   switch (idx) {
-    case 0: return x_;
-    case 1: return y_;
-    case 2: return has_z() ? z_ : m_;
-    default: return m_;
+    case 0:
+      return x_;
+    case 1:
+      return y_;
+    case 2:
+      return has_z() ? z_ : m_;
+    default:
+      return m_;
   }
 }
 
@@ -36,16 +40,24 @@ ZorvCoord ZorvCoord::mod_idx(std::size_t idx, double value) const {
   if (idx >= len())
     throw ZorvGeoErr(ZorvGeoErr::Kind::InvalidDims,
                      std::string("Failed index based access to coord with dims: ") + dims_lower_name(dims_) +
-                         ", buffer representation len: " + std::to_string(len()) + ", idx: " + std::to_string(idx));
+                         ", buffer representation len: " + std::to_string(len()) +
+                         ", idx: " + std::to_string(idx));
   ZorvCoord c = *this;
   switch (idx) {
-    case 0: c.x_ = value; break;
-    case 1: c.y_ = value; break;
-    case 2:
-      if (has_z()) c.z_ = value;
-      else c.m_ = value;
+    case 0:
+      c.x_ = value;
       break;
-    default: c.m_ = value;
+    case 1:
+      c.y_ = value;
+      break;
+    case 2:
+      if (has_z())
+        c.z_ = value;
+      else
+        c.m_ = value;
+      break;
+    default:
+      c.m_ = value;
   }
   return c;
 }

@@ -16,17 +16,19 @@ inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // The name of a layout in InvalidDims messages: "xy", "xyz", "xym", "xyzm".
 constexpr const char* dims_lower_name(CoordDims d) {
   switch (d) {
-    case CoordDims::XY: return "xy";
-    case CoordDims::XYZ: return "xyz";
-    case CoordDims::XYM: return "xym";
-    case CoordDims::XYZM: return "xyzm";
+    case CoordDims::XY:
+      return "xy";
+    case CoordDims::XYZ:
+      return "xyz";
+    case CoordDims::XYM:
+      return "xym";
+    case CoordDims::XYZM:
+      return "xyzm";
   }
   return "xy";
 }
 // Number of values of a layout: 2, 3, 3 or 4.
-constexpr std::size_t dims_len(CoordDims d) {
-  return 2 + (dims_has_z(d) ? 1 : 0) + (dims_has_m(d) ? 1 : 0);
-}
+constexpr std::size_t dims_len(CoordDims d) { return 2 + (dims_has_z(d) ? 1 : 0) + (dims_has_m(d) ? 1 : 0); }
 
 class ZorvCoord {
  public:
@@ -60,8 +62,16 @@ class ZorvCoord {
 
   // Copies with one value replaced; InvalidDims (thrown) when the layout
   // lacks it.
-  ZorvCoord mod_x(double x) const { ZorvCoord c = *this; c.x_ = x; return c; }
-  ZorvCoord mod_y(double y) const { ZorvCoord c = *this; c.y_ = y; return c; }
+  ZorvCoord mod_x(double x) const {
+    ZorvCoord c = *this;
+    c.x_ = x;
+    return c;
+  }
+  ZorvCoord mod_y(double y) const {
+    ZorvCoord c = *this;
+    c.y_ = y;
+    return c;
+  }
   ZorvCoord mod_z(double z) const;
   ZorvCoord mod_m(double m) const;
   ZorvCoord mod_idx(std::size_t idx, double value) const;
@@ -71,8 +81,6 @@ class ZorvCoord {
 
   // A runtime point of x, y and the present z and m, without spatial reference.
   rt::Point as_point() const;
-
-
 
  private:
   ZorvCoord(CoordDims d, double x, double y, double z, double m) : dims_(d), x_(x), y_(y), z_(z), m_(m) {}

@@ -6,9 +6,7 @@ namespace ostrel::model {
 
 namespace {
 
-[[noreturn]] void broken_index() {
-  detail::fatal("Internal error: curve index entry names no stored curve");
-}
+[[noreturn]] void broken_index() { detail::fatal("Internal error: curve index entry names no stored curve"); }
 
 }  // namespace
 
@@ -25,7 +23,8 @@ CurveCollection::Entry CurveCollection::store(CurveData curve) {
 
 CurveData CurveCollection::take(Entry e) {
   switch (e.kind) {
-    case 0: return Linear{};
+    case 0:
+      return Linear{};
     case 1:
       if (auto v = circular_arcs_.remove(e.key)) return *v;
       break;
@@ -41,7 +40,8 @@ CurveData CurveCollection::take(Entry e) {
 
 CurveData CurveCollection::read(Entry e) const {
   switch (e.kind) {
-    case 0: return Linear{};
+    case 0:
+      return Linear{};
     case 1:
       if (auto* v = circular_arcs_.get(e.key)) return *v;
       break;

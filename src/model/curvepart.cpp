@@ -10,7 +10,9 @@ namespace ostrel::model {
 
 namespace {
 
-[[noreturn]] void curved_start(const char* text) { throw ZorvGeoErr(ZorvGeoErr::Kind::CurvedPartStart, text); }
+[[noreturn]] void curved_start(const char* text) {
+  throw ZorvGeoErr(ZorvGeoErr::Kind::CurvedPartStart, text);
+}
 
 [[noreturn]] void missing_curve() {
   detail::fatal("Internal error: curve part holds a vertex without curve data");
@@ -68,7 +70,8 @@ std::optional<ZorvCurvePart::Vertex> ZorvCurvePart::remove(std::size_t idx) {
   if (idx == 0 && part.len() > 1) {
     std::optional<CurveData> next = curves.get(1);
     if (!next) missing_curve();
-    if (!is_linear(*next)) curved_start("CurvePart::remove first curve, curve that would replace it is nonlinear");
+    if (!is_linear(*next))
+      curved_start("CurvePart::remove first curve, curve that would replace it is nonlinear");
   }
   if (idx >= part.len()) return std::nullopt;
   if (idx >= curves.len()) missing_curve();

@@ -14,19 +14,32 @@ namespace {
 const char* text_template(ZorvGeoErr::Kind kind) {
   using K = ZorvGeoErr::Kind;
   switch (kind) {
-    case K::InsufficientRing: return "Ring must have sufficient data to enclose an area: {}";
-    case K::DuplicateAttribute: return "Duplicate value for attribute with key '{}' inserted into feature attributes";
-    case K::FailedAccess: return "Failed access: '{}'";
-    case K::LockError: return "Lock error: '{}'";
-    case K::MutabilityUpgradeError: return "Mutability upgrade error: '{}'";
-    case K::ResolutionError: return "Resolution error: '{}'";
-    case K::InvalidMutation: return "Invalid mutation: '{}'";
-    case K::IoError: return "Io error: '{}'";
-    case K::VaskelithLibraryError: return "Vaskelith library error: '{}'";
-    case K::CurvedPartStart: return "Curved parts must have starting vertex with no curve data: '{}'";
-    case K::InvalidDims: return "Invalid dims for operation: {}";
-    case K::PythonCastError: return "Python cast error: '{}'";
-    default: return "{}";
+    case K::InsufficientRing:
+      return "Ring must have sufficient data to enclose an area: {}";
+    case K::DuplicateAttribute:
+      return "Duplicate value for attribute with key '{}' inserted into feature attributes";
+    case K::FailedAccess:
+      return "Failed access: '{}'";
+    case K::LockError:
+      return "Lock error: '{}'";
+    case K::MutabilityUpgradeError:
+      return "Mutability upgrade error: '{}'";
+    case K::ResolutionError:
+      return "Resolution error: '{}'";
+    case K::InvalidMutation:
+      return "Invalid mutation: '{}'";
+    case K::IoError:
+      return "Io error: '{}'";
+    case K::VaskelithLibraryError:
+      return "Vaskelith library error: '{}'";
+    case K::CurvedPartStart:
+      return "Curved parts must have starting vertex with no curve data: '{}'";
+    case K::InvalidDims:
+      return "Invalid dims for operation: {}";
+    case K::PythonCastError:
+      return "Python cast error: '{}'";
+    default:
+      return "{}";
   }
 }
 
@@ -87,9 +100,9 @@ ZorvGeoErr::ZorvGeoErr(Kind kind, std::string text) : kind_(kind) {
 }
 
 ZorvGeoErr ZorvGeoErr::mismatching_dimensions(CoordDims expected, CoordDims got) {
-  return ZorvGeoErr(Kind::MismatchingDimensions,
-                    fill("Mismatching dimensions, expected '{}' but got '{}'", {dims_name(expected), dims_name(got)}),
-                    0);
+  return ZorvGeoErr(
+      Kind::MismatchingDimensions,
+      fill("Mismatching dimensions, expected '{}' but got '{}'", {dims_name(expected), dims_name(got)}), 0);
 }
 
 ZorvGeoErr ZorvGeoErr::short_coord_list(std::vector<double> values) {
@@ -103,8 +116,9 @@ ZorvGeoErr ZorvGeoErr::short_coord_list(std::vector<double> values) {
 }
 
 ZorvGeoErr ZorvGeoErr::mismatch(Kind kind, std::string expected, std::string got) {
-  const char* tmpl = kind == Kind::MismatchingAttrType ? "Mismatching attr type, expected '{}' but got '{}'"
-                                                       : "Mismatching feature type, expected '{}' but got '{}'";
+  const char* tmpl = kind == Kind::MismatchingAttrType
+                         ? "Mismatching attr type, expected '{}' but got '{}'"
+                         : "Mismatching feature type, expected '{}' but got '{}'";
   return ZorvGeoErr(kind, fill(tmpl, {expected, got}), 0);
 }
 

@@ -13,8 +13,7 @@ namespace ostrel::model {
 
 // Has z (m) exactly when the points part has that column.
 struct ZorvGeometryMultipoint {
-  explicit ZorvGeometryMultipoint(bool has_z = false, bool has_m = false)
-      : points(ZorvPart(has_z, has_m)) {}
+  explicit ZorvGeometryMultipoint(bool has_z = false, bool has_m = false) : points(ZorvPart(has_z, has_m)) {}
   ZorvGeometryMultipoint(Cell<ZorvPart> points, std::optional<SpatialReference> sr)
       : points(std::move(points)), spatial_reference(std::move(sr)) {}
 

@@ -13,8 +13,6 @@
 
 namespace ostrel::model {
 
-
-
 // Which optional columns exist is fixed at construction; every present column
 // has the length of `xs`.  The caller holds the part's lock for every call.
 class ZorvPart {

@@ -12,7 +12,8 @@ namespace {
 
 }  // namespace
 
-ZorvGeometryPolygon ZorvGeometryPolygon::try_new_with_curves(bool has_z, bool has_m, std::vector<Cell<ZorvPart>> rings,
+ZorvGeometryPolygon ZorvGeometryPolygon::try_new_with_curves(bool has_z, bool has_m,
+                                                             std::vector<Cell<ZorvPart>> rings,
                                                              std::vector<Cell<ZorvCurvePart>> curve_rings,
                                                              std::optional<SpatialReference> sr) {
   ZorvGeometryPolygon poly(Cell<PartCollection>(PartCollection(has_z, has_m)),
@@ -44,13 +45,16 @@ void ZorvGeometryPolygon::push_curve_ring(Cell<ZorvCurvePart> part) {
     if (n == 2) {
       std::optional<CurveData> closing = g->curves.get(1);
       if (!closing || is_linear(*closing))
-        insufficient("Curved ring with only two vertices requires a curved segment in order to enclose an area");
+        insufficient(
+            "Curved ring with only two vertices requires a curved segment in order to enclose an area");
     }
   }
   multipart::push(curve_rings, std::move(part), "curveRings lock poisoned");
 }
 
-void ZorvGeometryPolygon::set_rings(Cell<PartCollection> c) { multipart::replace(rings, std::move(c), dimensions()); }
+void ZorvGeometryPolygon::set_rings(Cell<PartCollection> c) {
+  multipart::replace(rings, std::move(c), dimensions());
+}
 
 void ZorvGeometryPolygon::set_curve_rings(Cell<CurvePartCollection> c) {
   multipart::replace(curve_rings, std::move(c), dimensions());

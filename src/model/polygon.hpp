@@ -17,7 +17,7 @@ namespace ostrel::model {
 // runtime read-back.
 struct ZorvGeometryPolygon {
   ZorvGeometryPolygon(Cell<PartCollection> rings, Cell<CurvePartCollection> curve_rings,
-                       std::optional<SpatialReference> sr)
+                      std::optional<SpatialReference> sr)
       : rings(std::move(rings)), curve_rings(std::move(curve_rings)), spatial_reference(std::move(sr)) {}
 
   Cell<PartCollection> rings;
@@ -27,8 +27,8 @@ struct ZorvGeometryPolygon {
   // Two new collections with the flags, then every ring, then every curve
   // ring; the first error is thrown.
   static ZorvGeometryPolygon try_new_with_curves(bool has_z, bool has_m, std::vector<Cell<ZorvPart>> rings,
-                                                  std::vector<Cell<ZorvCurvePart>> curve_rings,
-                                                  std::optional<SpatialReference> sr);
+                                                 std::vector<Cell<ZorvCurvePart>> curve_rings,
+                                                 std::optional<SpatialReference> sr);
 
   CoordDims dimensions() const;
   bool has_z() const { return dims_has_z(dimensions()); }

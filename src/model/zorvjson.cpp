@@ -36,13 +36,27 @@ void write_json_string(std::string& out, std::string_view s) {
   for (char ch : s) {
     unsigned char c = static_cast<unsigned char>(ch);
     switch (c) {
-      case '"': out.append("\\\""); break;
-      case '\\': out.append("\\\\"); break;
-      case '\b': out.append("\\b"); break;
-      case '\f': out.append("\\f"); break;
-      case '\n': out.append("\\n"); break;
-      case '\r': out.append("\\r"); break;
-      case '\t': out.append("\\t"); break;
+      case '"':
+        out.append("\\\"");
+        break;
+      case '\\':
+        out.append("\\\\");
+        break;
+      case '\b':
+        out.append("\\b");
+        break;
+      case '\f':
+        out.append("\\f");
+        break;
+      case '\n':
+        out.append("\\n");
+        break;
+      case '\r':
+        out.append("\\r");
+        break;
+      case '\t':
+        out.append("\\t");
+        break;
       default:
         if (c < 0x20) {
           out.append("\\u00");
@@ -71,12 +85,30 @@ void SpatialReference::write_zorvjson(std::string& out) const {
     out.append(k);
     out.append("\":");
   };
-  if (wkid) { key("wkid"); write_u32(out, *wkid); }
-  if (latest_wkid) { key("latestWkid"); write_u32(out, *latest_wkid); }
-  if (vcs_wkid) { key("vcsWkid"); write_u32(out, *vcs_wkid); }
-  if (latest_vcs_wkid) { key("latestVcsWkid"); write_u32(out, *latest_vcs_wkid); }
-  if (wkt) { key("wkt"); write_json_string(out, *wkt); }
-  if (wkt2) { key("wkt2"); write_json_string(out, *wkt2); }
+  if (wkid) {
+    key("wkid");
+    write_u32(out, *wkid);
+  }
+  if (latest_wkid) {
+    key("latestWkid");
+    write_u32(out, *latest_wkid);
+  }
+  if (vcs_wkid) {
+    key("vcsWkid");
+    write_u32(out, *vcs_wkid);
+  }
+  if (latest_vcs_wkid) {
+    key("latestVcsWkid");
+    write_u32(out, *latest_vcs_wkid);
+  }
+  if (wkt) {
+    key("wkt");
+    write_json_string(out, *wkt);
+  }
+  if (wkt2) {
+    key("wkt2");
+    write_json_string(out, *wkt2);
+  }
   out.push_back('}');
 }
 

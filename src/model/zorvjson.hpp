@@ -15,20 +15,26 @@ void write_f64(std::string& out, double v);
 void write_u32(std::string& out, uint32_t v);
 // `null` when empty, else the number.
 inline void write_num_if_not_empty(std::string& out, bool empty, double v) {
-  if (empty) out.append("null");
-  else write_f64(out, v);
+  if (empty)
+    out.append("null");
+  else
+    write_f64(out, v);
 }
 inline void write_num_if_not_empty(std::string& out, bool empty, uint32_t v) {
-  if (empty) out.append("null");
-  else write_u32(out, v);
+  if (empty)
+    out.append("null");
+  else
+    write_u32(out, v);
 }
 // A JSON string literal with standard escaping (quotation mark, reverse
 // solidus and control characters; everything else as is).
 void write_json_string(std::string& out, std::string_view s);
 // ", " unless this is the first member; clears the flag.
 inline void cond_comma(std::string& out, bool& first) {
-  if (first) first = false;
-  else out.append(", ");
+  if (first)
+    first = false;
+  else
+    out.append(", ");
 }
 // `"hasZ": true` and `"hasM": true` for the set flags; nothing for false.
 inline void write_dims_zorvjson(bool has_z, bool has_m, std::string& out, bool& first) {

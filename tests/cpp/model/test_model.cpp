@@ -23,12 +23,12 @@ void expect_eq(const std::string& got, const std::string& want, const char* what
   }
 }
 #define EXPECT_EQ(got, want) expect_eq((got), (want), #got, __LINE__)
-#define EXPECT(cond)                                                  \
-  do {                                                                \
-    if (!(cond)) {                                                    \
+#define EXPECT(cond)                                                   \
+  do {                                                                 \
+    if (!(cond)) {                                                     \
       std::fprintf(stderr, "line %d: expected %s\n", __LINE__, #cond); \
-      ++failures;                                                     \
-    }                                                                 \
+      ++failures;                                                      \
+    }                                                                  \
   } while (0)
 
 template <class F>
@@ -86,9 +86,10 @@ void numbers() {
 void coords_and_parts() {
   ZorvCoord c = ZorvCoord::xym(1, 2, 3);
   EXPECT(c.mod_idx(2, 9).m() == 9.0);
-  EXPECT_EQ(error_of([&] { c.mod_idx(3, 0); }),
-            "Invalid dims for operation: Failed index based access to coord with dims: xym, buffer representation "
-            "len: 3, idx: 3");
+  EXPECT_EQ(
+      error_of([&] { c.mod_idx(3, 0); }),
+      "Invalid dims for operation: Failed index based access to coord with dims: xym, buffer representation "
+      "len: 3, idx: 3");
   EXPECT_EQ(error_of([&] { c.mod_z(0); }),
             "Invalid dims for operation: Tried to set z value on coord with dims: xym");
   EXPECT_EQ(error_of([&] { ZorvCoord::xyz(1, 2, 3).mod_m(0); }),
@@ -131,14 +132,17 @@ void collections() {
 
 void curve_parts() {
   ZorvCurvePart p;
-  EXPECT_EQ(error_of([&] { p.push(ZorvCoord::xy(0, 0), CircularArc{1, 1}); }),
-            "Curved parts must have starting vertex with no curve data: 'CurvePart::push curve data on empty'");
-  EXPECT_EQ(error_of([&] { p.set(0, ZorvCoord::xy(0, 0), BezierCurve{}); }),
-            "Curved parts must have starting vertex with no curve data: 'CurvePart::set nonlinear curve data at "
-            "index 0'");
-  EXPECT_EQ(error_of([&] { p.insert(0, ZorvCoord::xy(0, 0), EllipticArc{}); }),
-            "Curved parts must have starting vertex with no curve data: 'CurvePart::insert nonlinear curve data at "
-            "index 0'");
+  EXPECT_EQ(
+      error_of([&] { p.push(ZorvCoord::xy(0, 0), CircularArc{1, 1}); }),
+      "Curved parts must have starting vertex with no curve data: 'CurvePart::push curve data on empty'");
+  EXPECT_EQ(
+      error_of([&] { p.set(0, ZorvCoord::xy(0, 0), BezierCurve{}); }),
+      "Curved parts must have starting vertex with no curve data: 'CurvePart::set nonlinear curve data at "
+      "index 0'");
+  EXPECT_EQ(
+      error_of([&] { p.insert(0, ZorvCoord::xy(0, 0), EllipticArc{}); }),
+      "Curved parts must have starting vertex with no curve data: 'CurvePart::insert nonlinear curve data at "
+      "index 0'");
   p.push(ZorvCoord::xy(0, 0), Linear{});
   p.push(ZorvCoord::xy(2, 0), CircularArc{1, 1});
   p.push(ZorvCoord::xy(3, 0), BezierCurve{1, 1, 2, 1});
@@ -146,9 +150,10 @@ void curve_parts() {
   EXPECT(p.set(0, ZorvCoord::xy(5, 5), Linear{}).has_value());
 
   // Removing the first vertex may not leave a curve at the start.
-  EXPECT_EQ(error_of([&] { p.remove(0); }),
-            "Curved parts must have starting vertex with no curve data: 'CurvePart::remove first curve, curve that "
-            "would replace it is nonlinear'");
+  EXPECT_EQ(
+      error_of([&] { p.remove(0); }),
+      "Curved parts must have starting vertex with no curve data: 'CurvePart::remove first curve, curve that "
+      "would replace it is nonlinear'");
   EXPECT(p.len() == 3);
   // Removing vertex 1 keeps vertex 2's own curve.
   auto removed = p.remove(1);
@@ -175,9 +180,10 @@ void curve_parts() {
   e.push(ZorvCoord::xyz(2, 0, 9), EllipticArc{1, 0, 5, 5, 1.0, true, false});
   e.push(ZorvCoord::xyz(2, 0, 9), EllipticArc{1, 0, 0.5, 1, 0.5, true, false});
   e.push(ZorvCoord::xyz(2, 0, 9), EllipticArc{1, 0, 0.5, 1, std::nan(""), false, true});
-  EXPECT_EQ(text(e),
-            "[[0, 0, 9], {\"a\": [[2, 0, 9], [1, 0], 1, 0]}, {\"a\": [[2, 0, 9], [1, 0], 1, 0, 0.5, 1, 0.5]}, "
-            "{\"a\": [[2, 0, 9], [1, 0], 0, 1, 0.5, 1, NaN]}]");
+  EXPECT_EQ(
+      text(e),
+      "[[0, 0, 9], {\"a\": [[2, 0, 9], [1, 0], 1, 0]}, {\"a\": [[2, 0, 9], [1, 0], 1, 0, 0.5, 1, 0.5]}, "
+      "{\"a\": [[2, 0, 9], [1, 0], 0, 1, 0.5, 1, NaN]}]");
 }
 
 // Random edits of a curve part against a plain list of (x, curve) pairs: the
@@ -192,10 +198,14 @@ void curve_part_matches_a_plain_list() {
   };
   auto curve_of = [&](unsigned kind, double v) -> CurveData {
     switch (kind) {
-      case 0: return Linear{};
-      case 1: return CircularArc{v, -v};
-      case 2: return EllipticArc{v, v, v, v, v, true, false};
-      default: return BezierCurve{v, v, -v, -v};
+      case 0:
+        return Linear{};
+      case 1:
+        return CircularArc{v, -v};
+      case 2:
+        return EllipticArc{v, v, v, v, v, true, false};
+      default:
+        return BezierCurve{v, v, -v, -v};
     }
   };
   auto check = [&] {
@@ -275,11 +285,12 @@ void kinds() {
   Cell<ZorvPart> path(ZorvPart(true, false));
   path.lock()->push_coord(1, 2, 3.0);
   path.lock()->push_coord(4, 5.5, 6.0);
-  auto zline = ZorvGeometryPolyline::try_new_with_curves(true, false, {path}, {Cell<ZorvCurvePart>(ZorvCurvePart(true, false))},
-                                                         SpatialReference{.wkid = 4326});
-  EXPECT_EQ(text(zline),
-            "{\"hasZ\": true, \"spatialReference\": {\"wkid\":4326}, \"curvePaths\": [[]], \"paths\": [[[1, 2, 3], "
-            "[4, 5.5, 6]]]}");
+  auto zline = ZorvGeometryPolyline::try_new_with_curves(
+      true, false, {path}, {Cell<ZorvCurvePart>(ZorvCurvePart(true, false))}, SpatialReference{.wkid = 4326});
+  EXPECT_EQ(
+      text(zline),
+      "{\"hasZ\": true, \"spatialReference\": {\"wkid\":4326}, \"curvePaths\": [[]], \"paths\": [[[1, 2, 3], "
+      "[4, 5.5, 6]]]}");
   EXPECT_EQ(error_of([&] { zline.set_paths(Cell<PartCollection>(PartCollection(false, true))); }),
             "Mismatching dimensions, expected 'XYZ' but got 'XYM'");
 
@@ -287,14 +298,16 @@ void kinds() {
   Cell<ZorvPart> two(ZorvPart(true, false));
   two.lock()->push_coord(0, 0);
   two.lock()->push_coord(1, 1);
-  EXPECT_EQ(error_of([&] { ZorvGeometryPolygon::try_new_with_curves(false, false, {two}, {}, std::nullopt); }),
-            "Ring must have sufficient data to enclose an area: Linear ring requires len >= 3, but got: 2");
+  EXPECT_EQ(
+      error_of([&] { ZorvGeometryPolygon::try_new_with_curves(false, false, {two}, {}, std::nullopt); }),
+      "Ring must have sufficient data to enclose an area: Linear ring requires len >= 3, but got: 2");
   Cell<ZorvCurvePart> c2(ZorvCurvePart{});
   c2.lock()->push(ZorvCoord::xy(0, 0), Linear{});
   c2.lock()->push(ZorvCoord::xy(1, 0), Linear{});
-  EXPECT_EQ(error_of([&] { ZorvGeometryPolygon::try_new_with_curves(false, false, {}, {c2}, std::nullopt); }),
-            "Ring must have sufficient data to enclose an area: Curved ring with only two vertices requires a "
-            "curved segment in order to enclose an area");
+  EXPECT_EQ(
+      error_of([&] { ZorvGeometryPolygon::try_new_with_curves(false, false, {}, {c2}, std::nullopt); }),
+      "Ring must have sufficient data to enclose an area: Curved ring with only two vertices requires a "
+      "curved segment in order to enclose an area");
   c2.lock()->set_curve(1, CircularArc{0.5, 0.5});
   auto poly = ZorvGeometryPolygon::try_new_with_curves(false, true, {}, {}, std::nullopt);
   EXPECT_EQ(text(poly), "{\"hasM\": true, \"rings\": []}");
@@ -334,7 +347,8 @@ void poisoning() {
 
 void errors() {
   EXPECT_EQ(ZorvGeoErr::short_coord_list({1.0, 2.5, 1e21}).message(), "Short coord list: [1.0, 2.5, 1e21]");
-  EXPECT_EQ(ZorvGeoErr(ZorvGeoErr::Kind::VaskelithLibraryError, "bad").message(), "Vaskelith library error: 'bad'");
+  EXPECT_EQ(ZorvGeoErr(ZorvGeoErr::Kind::VaskelithLibraryError, "bad").message(),
+            "Vaskelith library error: 'bad'");
   EXPECT_EQ(ZorvGeoErr::mismatch(ZorvGeoErr::Kind::MismatchingAttrType, "a", "b").message(),
             "Mismatching attr type, expected 'a' but got 'b'");
 }
