@@ -124,9 +124,6 @@ class Cell {
   }
 
   bool is_poisoned() const { return p_->poisoned.load(); }
-  // Marks the value as untrustworthy (used by tests and by code that detects
-  // a half-done change itself).
-  void poison() const { p_->poisoned.store(true); }
 
   // Whether both refer to the same value.
   bool same(const Cell& o) const { return p_ == o.p_; }
