@@ -235,6 +235,12 @@ def test_curves_are_seen_by_overlays_and_relations():
     assert d.equals(og.Polygon({"curveRings": [[[0, 1], {"a": [[0, 1], [0, 0], 0, 1]}]]}))
     assert d.equals(og.Polygon({"curveRings": [[[0, 1], {"c": [[0, -1], [1, 0]]}, {"c": [[0, 1], [-1, 0]]}]]}))
     assert not d.equals(disc(1.0000001)) and not d.equals(d.densify(0.01))
+    # overlays of two descriptions of one circle give that circle back
+    two_arcs = og.Polygon({"curveRings": [[[0, 1], {"c": [[0, -1], [1, 0]]}, {"c": [[0, 1], [-1, 0]]}]]})
+    for result in (d.union(two_arcs), d.intersect(two_arcs)):
+        assert result.has_curves and result.calculate_area() == pytest.approx(math.pi, rel=1e-14)
+        assert og.Polygon(result.to_dict()).equals(d)
+    assert d.symmetric_difference(two_arcs).calculate_area() == pytest.approx(0.0, abs=1e-12)
     # points are located on the curves themselves: on the arc is on the boundary
     on_arc = pt(math.cos(1.0), math.sin(1.0))
     assert (d.touches(on_arc), d.contains(on_arc), d.intersects(on_arc)) == (True, False, True)

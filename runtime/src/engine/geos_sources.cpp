@@ -62,6 +62,7 @@ struct SourceCurve {
   Vertex start, end;
   Curve curve;
   std::vector<Vertex> points;  // start, the chord vertices, end
+  std::vector<double> params;  // the curve parameter of each point
   bool loop = false;           // a whole ellipse or circle: u 0 and 1 meet
 };
 
@@ -154,8 +155,8 @@ void SourceIndex::add(const Geometry& g) {
       for (std::size_t i = 0; i < n; ++i) {
         const SegmentView sv = p.segment(i, g.closed());
         if (sv.curve->is_line()) continue;
-        SourceCurve c{*sv.start, *sv.end, *sv.curve, {*sv.start}, false};
-        linearize_segment(sv, tol, c.points);
+        SourceCurve c{*sv.start, *sv.end, *sv.curve, {*sv.start}, {0.0}, false};
+        linearize_segment(sv, tol, c.points, &c.params);
         // A single chord is the curve to the tolerance: nothing to restore.
         if (c.points.size() < 3) continue;
         c.loop = c.curve.kind == SegmentKind::EllipticArc && c.start.x == c.end.x && c.start.y == c.end.y &&
@@ -308,7 +309,7 @@ void SourceIndex::restore_curves(Part& part, bool closed) const {
   const std::size_t m = vs.size();
   const std::size_t edges = closed ? m : m - 1;
 
-  auto u_of = [&](const SourceCurve& c, uint32_t k) { return static_cast<double>(k) / (c.points.size() - 1); };
+  auto u_of = [&](const SourceCurve& c, uint32_t k) { return c.params[k]; };
   auto lookup = [&](const Vertex& v) -> const std::vector<std::pair<uint32_t, uint32_t>>* {
     auto it = impl_->on_curve.find(Key{v.x, v.y});
     return it == impl_->on_curve.end() ? nullptr : &it->second;
@@ -449,6 +450,14 @@ void SourceIndex::restore_curves(Part& part, bool closed) const {
     if (left_curve && right_curve) {
       const SourceCurve& c1 = curves[static_cast<std::size_t>(left->curve)];
       const SourceCurve& c2 = curves[static_cast<std::size_t>(right->curve)];
+      if (c1.curve.kind == SegmentKind::EllipticArc && c2.curve.kind == SegmentKind::EllipticArc) {
+        // Two arcs of one ellipse (to rounding) do not cross: they coincide.
+        const EllipticArc &e1 = c1.curve.arc, &e2 = c2.curve.arc;
+        const double r = e1.semi_major;
+        if (std::hypot(e1.cx - e2.cx, e1.cy - e2.cy) <= 1e-9 * r && std::fabs(e1.semi_major - e2.semi_major) <= 1e-9 * r &&
+            std::fabs(e1.ratio - e2.ratio) <= 1e-9 && (e1.ratio == 1.0 || std::fabs(e1.rotation - e2.rotation) <= 1e-9))
+          return;
+      }
       double u1 = left->ub, u2 = right->ua;
       for (int it = 0; it < 20; ++it) {
         double x1, y1, dx1, dy1, x2, y2, dx2, dy2;
@@ -563,10 +572,24 @@ void SourceIndex::restore_curves(Part& part, bool closed) const {
     if (pieces.back().curve >= 0) end_on_line(pieces.back(), false);
   }
 
+  // A piece of curve too short to bulge from its chord by more than
+  // rounding stays a straight edge: as an arc it could not even be told
+  // apart from its chord when read back.
+  auto flat = [&](const Piece& r) {
+    const SourceCurve& c = curves[static_cast<std::size_t>(r.curve)];
+    const Vertex &a = walk[r.from], &b = walk[r.to];
+    const double scale = std::fabs(a.x) + std::fabs(a.y) + std::fabs(b.x) + std::fabs(b.y) + 1e-300;
+    double mx, my, dx, dy;
+    curve_eval(c, 0.5 * (r.ua + r.ub), mx, my, dx, dy);
+    const double len = std::hypot(b.x - a.x, b.y - a.y);
+    const double bulge = len > 0 ? std::fabs((b.x - a.x) * (my - a.y) - (b.y - a.y) * (mx - a.x)) / len
+                                 : std::hypot(mx - a.x, my - a.y);
+    return bulge <= 1e-12 * scale;
+  };
   Part out;
   out.push(walk[0]);
   for (const Piece& r : pieces) {
-    if (r.curve < 0)
+    if (r.curve < 0 || flat(r))
       out.push(walk[r.to]);
     else
       out.push(walk[r.to], sub_curve(curves[static_cast<std::size_t>(r.curve)], r.ua, r.ub));

@@ -270,11 +270,47 @@ struct ChordKeyHash {
 struct ChordEntry {
   Vertex start, end;
   Curve curve;
-  std::vector<Vertex> inner;  // the chord vertices between start and end
+  std::vector<Vertex> inner;   // the chord vertices between start and end
+  std::vector<double> params;  // their curve parameters
 };
-using ChordCache = std::unordered_map<ChordKey, std::vector<ChordEntry>, ChordKeyHash>;
+// A circle as the first arc of it met in the scope described it; later arcs
+// whose circle differs from it by rounding only are cut on it, so that their
+// chord vertices are the very same points.
+struct Circle {
+  double cx, cy, r;
+};
+struct CircleKey {
+  long long x, y, r;
+  bool operator==(const CircleKey& o) const { return x == o.x && y == o.y && r == o.r; }
+};
+struct CircleKeyHash {
+  std::size_t operator()(const CircleKey& k) const noexcept {
+    return std::hash<long long>{}(k.x) * 31 + std::hash<long long>{}(k.y) * 17 + std::hash<long long>{}(k.r);
+  }
+};
+
+struct ChordCache {
+  std::unordered_map<ChordKey, std::vector<ChordEntry>, ChordKeyHash> chords;
+  std::unordered_map<CircleKey, std::vector<Circle>, CircleKeyHash> circles;
+};
 
 thread_local ChordCache* current_cache = nullptr;
+
+// The circle to cut an arc's chords on.
+Circle canonical_circle(const EllipticArc& a) {
+  Circle c{a.cx, a.cy, a.semi_major};
+  if (current_cache == nullptr) return c;
+  // Buckets a power of two near 1e-9 of the radius: a difference of rounding
+  // only falls into one bucket but for a chance of about one in a million.
+  const double bucket = std::exp2(std::floor(std::log2(a.semi_major * 1e-9)));
+  const CircleKey key{std::llround(a.cx / bucket), std::llround(a.cy / bucket), std::llround(a.semi_major / bucket)};
+  auto& list = current_cache->circles[key];
+  for (const Circle& k : list)
+    if (std::fabs(k.cx - c.cx) <= 1e-12 * c.r && std::fabs(k.cy - c.cy) <= 1e-12 * c.r && std::fabs(k.r - c.r) <= 1e-12 * c.r)
+      return k;
+  list.push_back(c);
+  return c;
+}
 
 ChordKey key_of(const Vertex& a, const Vertex& b) {
   if (a.x < b.x || (a.x == b.x && a.y < b.y)) return ChordKey{a.x, a.y, b.x, b.y};
@@ -316,36 +352,65 @@ LinearizationScope::~LinearizationScope() {
   }
 }
 
-void linearize_segment(const SegmentView& s, double tolerance, std::vector<Vertex>& out) {
-  if (!(tolerance > 0) && current_cache != nullptr && !s.curve->is_line()) {
-    auto& entries = (*current_cache)[key_of(*s.start, *s.end)];
-    for (const ChordEntry& e : entries) {
-      const bool forward = e.start.x == s.start->x && e.start.y == s.start->y && e.end.x == s.end->x &&
-                           e.end.y == s.end->y;
-      const bool backward = e.start.x == s.end->x && e.start.y == s.end->y && e.end.x == s.start->x &&
-                            e.end.y == s.start->y;
-      if (!(forward && same_curve(e, s, false)) && !(backward && same_curve(e, s, true))) continue;
-      // The known chords, with this segment's own z and m along them.
-      const std::size_t n = e.inner.size() + 1;
-      for (std::size_t i = 1; i < n; ++i) {
-        Vertex v = lerp(*s.start, *s.end, static_cast<double>(i) / static_cast<double>(n));
-        const Vertex& c = forward ? e.inner[i - 1] : e.inner[n - 1 - i];
-        v.x = c.x;
-        v.y = c.y;
-        out.push_back(v);
+namespace {
+
+// Chords of circles at their own tolerance meet the circle at fixed polar
+// angles, multiples of 2 pi / kGrid whatever the arc: two arcs of one circle
+// (cut from different starts, or split differently) then share their chord
+// vertices.  kGrid keeps the chords within 1e-5 of the radius and is a
+// multiple of 8, so that the four axis points are among the vertices.
+constexpr int kGrid = 704;
+
+void circle_chords(const SegmentView& s, std::vector<Vertex>& out, std::vector<double>* params) {
+  const EllipticArc& a = s.curve->arc;
+  const Circle circle = canonical_circle(a);
+  const double g = 2 * kPi / kGrid;
+  const double s0 = a.start_param, s1 = a.start_param + a.sweep;
+  const double lo = std::min(s0, s1), hi = std::max(s0, s1);
+  long j0 = static_cast<long>(std::floor(lo / g)) + 1, j1 = static_cast<long>(std::ceil(hi / g)) - 1;
+  // No grid vertex a hair away from an end.
+  if (static_cast<double>(j0) * g - lo < 1e-9 * g) ++j0;
+  if (hi - static_cast<double>(j1) * g < 1e-9 * g) --j1;
+  auto emit = [&](double u, Vertex v) {
+    out.push_back(v);
+    if (params) params->push_back(u);
+  };
+  if (j1 < j0) {
+    // Shorter than one grid step: its middle keeps it apart from a line.
+    emit(0.5, segment_point(s, 0.5));
+  } else {
+    const long count = j1 - j0 + 1;
+    for (long k = 0; k < count; ++k) {
+      const long j = a.sweep > 0 ? j0 + k : j1 - k;
+      const long jm = ((j % kGrid) + kGrid) % kGrid;
+      double dx, dy;
+      if (jm % (kGrid / 4) == 0) {
+        static const double axis[4][2] = {{1, 0}, {0, 1}, {-1, 0}, {0, -1}};
+        dx = axis[jm / (kGrid / 4)][0];
+        dy = axis[jm / (kGrid / 4)][1];
+      } else {
+        dx = std::cos(static_cast<double>(jm) * g);
+        dy = std::sin(static_cast<double>(jm) * g);
       }
-      out.push_back(*s.end);
-      return;
+      const double u = (static_cast<double>(j) * g - s0) / a.sweep;
+      Vertex v = lerp(*s.start, *s.end, u);
+      v.x = circle.cx + circle.r * dx;
+      v.y = circle.cy + circle.r * dy;
+      emit(u, v);
     }
-    const std::size_t from = out.size();
-    linearize_segment(s, own_tolerance(s), out);
-    ChordEntry e{*s.start, *s.end, *s.curve, {}};
-    e.inner.assign(out.begin() + static_cast<std::ptrdiff_t>(from), out.end() - 1);
-    entries.push_back(std::move(e));
+  }
+  emit(1.0, *s.end);
+}
+
+void uncached_chords(const SegmentView& s, double tolerance, std::vector<Vertex>& out, std::vector<double>* params) {
+  const bool own = !(tolerance > 0);
+  if (own && s.curve->kind == SegmentKind::EllipticArc && s.curve->arc.is_circular() && s.curve->arc.semi_major > 0 &&
+      s.curve->arc.sweep != 0) {
+    circle_chords(s, out, params);
     return;
   }
   int n = 1;
-  if (!(tolerance > 0)) tolerance = own_tolerance(s);
+  if (own) tolerance = own_tolerance(s);
   if (s.curve->kind == SegmentKind::EllipticArc) {
     const EllipticArc& a = s.curve->arc;
     double step = kPi / 8;
@@ -360,8 +425,52 @@ void linearize_segment(const SegmentView& s, double tolerance, std::vector<Verte
     if (tolerance > 0) n = static_cast<int>(std::ceil(std::sqrt(0.75 * d / tolerance)));
     n = std::clamp(n, 2, 1024);
   }
-  for (int i = 1; i < n; ++i) out.push_back(segment_point(s, static_cast<double>(i) / n));
+  for (int i = 1; i < n; ++i) {
+    const double u = static_cast<double>(i) / n;
+    out.push_back(segment_point(s, u));
+    if (params) params->push_back(u);
+  }
   out.push_back(*s.end);
+  if (params) params->push_back(1.0);
+}
+
+}  // namespace
+
+void linearize_segment(const SegmentView& s, double tolerance, std::vector<Vertex>& out, std::vector<double>* params) {
+  if (!(tolerance > 0) && current_cache != nullptr && !s.curve->is_line()) {
+    auto& entries = current_cache->chords[key_of(*s.start, *s.end)];
+    for (const ChordEntry& e : entries) {
+      const bool forward = e.start.x == s.start->x && e.start.y == s.start->y && e.end.x == s.end->x &&
+                           e.end.y == s.end->y;
+      const bool backward = e.start.x == s.end->x && e.start.y == s.end->y && e.end.x == s.start->x &&
+                            e.end.y == s.start->y;
+      if (!(forward && same_curve(e, s, false)) && !(backward && same_curve(e, s, true))) continue;
+      // The known chords, with this segment's own z and m along them.
+      const std::size_t n = e.inner.size();
+      for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t k = forward ? i : n - 1 - i;
+        const double u = forward ? e.params[k] : 1 - e.params[k];
+        Vertex v = lerp(*s.start, *s.end, u);
+        v.x = e.inner[k].x;
+        v.y = e.inner[k].y;
+        out.push_back(v);
+        if (params) params->push_back(u);
+      }
+      out.push_back(*s.end);
+      if (params) params->push_back(1.0);
+      return;
+    }
+    const std::size_t from = out.size();
+    std::vector<double> us;
+    uncached_chords(s, 0, out, &us);
+    ChordEntry e{*s.start, *s.end, *s.curve, {}, {}};
+    e.inner.assign(out.begin() + static_cast<std::ptrdiff_t>(from), out.end() - 1);
+    e.params.assign(us.begin(), us.end() - 1);
+    entries.push_back(std::move(e));
+    if (params) params->insert(params->end(), us.begin(), us.end());
+    return;
+  }
+  uncached_chords(s, tolerance, out, params);
 }
 
 Part linearize_part(const Part& p, bool closed, double tolerance) {

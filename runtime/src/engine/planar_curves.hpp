@@ -37,8 +37,11 @@ void segment_tangent(const SegmentView& s, bool at_end, double& dx, double& dy);
 // Appends the vertices that replace the segment by chords no farther than
 // `tolerance` from the curve: the end vertex last, the start vertex not
 // included.  A line appends its end only.  A tolerance <= 0 is the curve's
-// own (own_tolerance), which is what GEOS is given.
-void linearize_segment(const SegmentView& s, double tolerance, std::vector<Vertex>& out);
+// own (own_tolerance; circles: vertices at fixed polar angles), which is what
+// GEOS is given.  With `params`, the curve parameter (0 to 1) of each
+// appended vertex is appended there.
+void linearize_segment(const SegmentView& s, double tolerance, std::vector<Vertex>& out,
+                       std::vector<double>* params = nullptr);
 
 // A chord tolerance that depends on the curve alone: 1e-5 of its radius (or
 // of its length, when shorter); for a Bezier of its control polygon.
