@@ -9,6 +9,13 @@
 
 namespace ostrel::py {
 
+namespace {
+thread_local unsigned long fatal_counter = 0;
+}  // namespace
+
+void note_fatal() noexcept { ++fatal_counter; }
+unsigned long fatal_count() noexcept { return fatal_counter; }
+
 PyErr PyErr::fetch() {
 #if PY_VERSION_HEX >= 0x030C0000
   Ref value = Ref::steal(PyErr_GetRaisedException());

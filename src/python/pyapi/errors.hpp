@@ -48,10 +48,16 @@ inline void check_status(int status) {
 }
 [[noreturn]] void raise(PyObject* type, std::string message);
 
+// How many fatal errors this thread has raised.  A lock guard compares it
+// before and after its scope to learn that a fatal error, and not an ordinary
+// failure, unwound through it (the exception's type is not visible there).
+unsigned long fatal_count() noexcept;
+void note_fatal() noexcept;
+
 // A broken internal invariant.  The call ends with PanicException.
 class Fatal : public std::exception {
  public:
-  explicit Fatal(std::string message) : message_(std::move(message)) {}
+  explicit Fatal(std::string message) : message_(std::move(message)) { note_fatal(); }
   const char* what() const noexcept override { return message_.c_str(); }
   const std::string& message() const { return message_; }
 
