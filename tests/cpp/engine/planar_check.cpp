@@ -7,7 +7,7 @@
 // Build against the runtime's object files (the internal geometry structs
 // are used to make inputs):
 //   g++ -std=c++20 -I runtime/src -I runtime/include tests/cpp/engine/planar_check.cpp
-//       $(find BUILD/CMakeFiles/vaskelith.dir -name '*.o') -lgeos_c -lproj -lGeographicLib -o planar_check
+//       $(find BUILD/CMakeFiles/vaskelith_objects.dir -name '*.o') -lgeos_c -lproj -lGeographicLib -o planar_check
 // (one line; BUILD is the pip build directory).
 #include <cmath>
 #include <cstdio>
