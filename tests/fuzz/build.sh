@@ -3,6 +3,8 @@
 # (default /tmp/build-fuzz), then, when a time is given as $2 (seconds),
 # runs each fuzzer that long on a copy of its seed corpus.
 #   tests/fuzz/build.sh /tmp/build-fuzz 180
+# The dictionary builders, which need the interpreter, are driven by
+# fuzz_builders.py against the installed module instead.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
