@@ -21,6 +21,10 @@
 using namespace ostrel;
 using namespace ostrel::rt;
 
+// The Python layer counts fatal errors for its lock guards; these checks run
+// without it.
+void ostrel::py::note_fatal() noexcept {}
+
 namespace {
 
 // The message of the fatal error `body` ends with, or "" when it returns.
