@@ -24,11 +24,8 @@ namespace ostrel::model {
 namespace detail {
 // Fatal errors raised on this thread so far.  A guard that sees the count
 // change while the stack unwinds knows a fatal error is passing through it.
-unsigned long fatal_epoch() noexcept;
-// Raises py::Fatal and counts it for the guards.
-[[noreturn]] void fatal(std::string message);
-// Counts a fatal error raised elsewhere that is passing through model code.
-void note_fatal() noexcept;
+inline unsigned long fatal_epoch() noexcept { return py::fatal_count(); }
+[[noreturn]] inline void fatal(std::string message) { py::fatal(std::move(message)); }
 }  // namespace detail
 
 // The poison report's debug text, appended to fatal lock messages.

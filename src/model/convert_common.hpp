@@ -9,16 +9,6 @@
 #include "model/cell.hpp"
 #include "model/geoerr.hpp"
 
-// Closes the function-try-block of a conversion.  A fatal error raised by the
-// binding is counted on its way out, so that the model locks held up the
-// stack (the caller's geometry cell, the collections) are poisoned as it
-// unwinds through their guards.
-#define OSTREL_MODEL_NOTE_FATAL            \
-  catch (const ::ostrel::py::Fatal&) {     \
-    ::ostrel::model::detail::note_fatal(); \
-    throw;                                 \
-  }
-
 namespace ostrel::model::convert {
 
 // Runs a runtime call whose Error is a model error (VaskelithLibraryError).

@@ -70,13 +70,11 @@ Kind read_multipart(Runtime geom, PushLinear push_linear, PushCurve push_curve, 
 
 // ---- point ----
 
-rt::GeometryOwned ZorvGeometryPoint::as_geometry_owned() const try { return rt::GeometryOwned(as_point()); }
-OSTREL_MODEL_NOTE_FATAL
+rt::GeometryOwned ZorvGeometryPoint::as_geometry_owned() const { return rt::GeometryOwned(as_point()); }
 
-std::string ZorvGeometryPoint::to_json() const try { return as_point().to_json(); }
-OSTREL_MODEL_NOTE_FATAL
+std::string ZorvGeometryPoint::to_json() const { return as_point().to_json(); }
 
-ZorvGeometryPoint ZorvGeometryPoint::from_immutable_point(rt::Point p) try {
+ZorvGeometryPoint ZorvGeometryPoint::from_immutable_point(rt::Point p) {
   ZorvGeometryPoint out;
   out.x = p.x();
   out.y = p.y();
@@ -85,16 +83,14 @@ ZorvGeometryPoint ZorvGeometryPoint::from_immutable_point(rt::Point p) try {
   out.spatial_reference = read_sr(p);
   return out;
 }
-OSTREL_MODEL_NOTE_FATAL
 
-ZorvGeometryPoint ZorvGeometryPoint::try_from_owned(rt::GeometryOwned g) try {
+ZorvGeometryPoint ZorvGeometryPoint::try_from_owned(rt::GeometryOwned g) {
   return from_immutable_point(downcast<rt::Point>(std::move(g)));
 }
-OSTREL_MODEL_NOTE_FATAL
 
 // ---- envelope ----
 
-rt::Envelope ZorvGeometryEnvelope::as_envelope() const try {
+rt::Envelope ZorvGeometryEnvelope::as_envelope() const {
   std::optional<rt::SpatialReference> sr = to_geom_sr(spatial_reference);
   // A lone bound of a pair does not make a range.
   std::optional<rt::Range> z_range, m_range;
@@ -103,14 +99,10 @@ rt::Envelope ZorvGeometryEnvelope::as_envelope() const try {
   if (sr) return rt::Envelope::with_x_y_z_m_spatial_reference(xmin, xmax, ymin, ymax, z_range, m_range, *sr);
   return rt::Envelope::with_x_y_z_m(xmin, xmax, ymin, ymax, z_range, m_range);
 }
-OSTREL_MODEL_NOTE_FATAL
 
-rt::GeometryOwned ZorvGeometryEnvelope::as_geometry_owned() const try {
-  return rt::GeometryOwned(as_envelope());
-}
-OSTREL_MODEL_NOTE_FATAL
+rt::GeometryOwned ZorvGeometryEnvelope::as_geometry_owned() const { return rt::GeometryOwned(as_envelope()); }
 
-ZorvGeometryEnvelope ZorvGeometryEnvelope::from_immutable_envelope(rt::Envelope e) try {
+ZorvGeometryEnvelope ZorvGeometryEnvelope::from_immutable_envelope(rt::Envelope e) {
   ZorvGeometryEnvelope out;
   out.xmin = e.x_min();
   out.xmax = e.x_max();
@@ -123,16 +115,14 @@ ZorvGeometryEnvelope ZorvGeometryEnvelope::from_immutable_envelope(rt::Envelope 
   out.spatial_reference = read_sr(e);
   return out;
 }
-OSTREL_MODEL_NOTE_FATAL
 
-ZorvGeometryEnvelope ZorvGeometryEnvelope::try_from_owned(rt::GeometryOwned g) try {
+ZorvGeometryEnvelope ZorvGeometryEnvelope::try_from_owned(rt::GeometryOwned g) {
   return from_immutable_envelope(downcast<rt::Envelope>(std::move(g)));
 }
-OSTREL_MODEL_NOTE_FATAL
 
 // ---- multipoint ----
 
-rt::MultipointBuilder ZorvGeometryMultipoint::as_mutable_multipoint() const try {
+rt::MultipointBuilder ZorvGeometryMultipoint::as_mutable_multipoint() const {
   std::optional<rt::SpatialReference> sr = to_geom_sr(spatial_reference);
   rt::MultipointBuilder builder = rt::MultipointBuilder::with_spatial_reference(ptr(sr));
   auto g = points.lock_or_fatal("Lock poisoned");
@@ -148,106 +138,84 @@ rt::MultipointBuilder ZorvGeometryMultipoint::as_mutable_multipoint() const try 
   builder.set_points(coll);
   return builder;
 }
-OSTREL_MODEL_NOTE_FATAL
 
-rt::Multipoint ZorvGeometryMultipoint::as_multipoint() const try {
+rt::Multipoint ZorvGeometryMultipoint::as_multipoint() const {
   rt::MultipointBuilder builder = as_mutable_multipoint();
   return downcast<rt::Multipoint>(builder.to_geometry());
 }
-OSTREL_MODEL_NOTE_FATAL
 
-rt::GeometryOwned ZorvGeometryMultipoint::as_geometry_owned() const try {
+rt::GeometryOwned ZorvGeometryMultipoint::as_geometry_owned() const {
   return rt::GeometryOwned(as_multipoint());
 }
-OSTREL_MODEL_NOTE_FATAL
 
-std::string ZorvGeometryMultipoint::to_json() const try { return as_multipoint().to_json(); }
-OSTREL_MODEL_NOTE_FATAL
+std::string ZorvGeometryMultipoint::to_json() const { return as_multipoint().to_json(); }
 
-ZorvGeometryMultipoint ZorvGeometryMultipoint::from_immutable_multipoint(rt::Multipoint mp) try {
+ZorvGeometryMultipoint ZorvGeometryMultipoint::from_immutable_multipoint(rt::Multipoint mp) {
   ZorvPart part(mp.has_z(), mp.has_m());
   rt::ImmutablePointIntoIter it = mp.points().into_iter();
   while (std::optional<rt::Point> p = it.next()) part.push_coord(p->x(), p->y(), p->z(), p->m());
   return ZorvGeometryMultipoint(Cell<ZorvPart>(std::move(part)), read_sr(mp));
 }
-OSTREL_MODEL_NOTE_FATAL
 
-ZorvGeometryMultipoint ZorvGeometryMultipoint::try_from_owned(rt::GeometryOwned g) try {
+ZorvGeometryMultipoint ZorvGeometryMultipoint::try_from_owned(rt::GeometryOwned g) {
   return from_immutable_multipoint(downcast<rt::Multipoint>(std::move(g)));
 }
-OSTREL_MODEL_NOTE_FATAL
 
 // ---- polyline ----
 
-rt::PolylineBuilder ZorvGeometryPolyline::as_mutable_polyline() const try {
+rt::PolylineBuilder ZorvGeometryPolyline::as_mutable_polyline() const {
   return build_multipart<rt::PolylineBuilder>(paths, curve_paths, spatial_reference);
 }
-OSTREL_MODEL_NOTE_FATAL
 
-rt::Polyline ZorvGeometryPolyline::as_polyline() const try {
+rt::Polyline ZorvGeometryPolyline::as_polyline() const {
   rt::PolylineBuilder builder = as_mutable_polyline();
   return downcast<rt::Polyline>(builder.to_geometry());
 }
-OSTREL_MODEL_NOTE_FATAL
 
-rt::GeometryOwned ZorvGeometryPolyline::as_geometry_owned() const try {
-  return rt::GeometryOwned(as_polyline());
-}
-OSTREL_MODEL_NOTE_FATAL
+rt::GeometryOwned ZorvGeometryPolyline::as_geometry_owned() const { return rt::GeometryOwned(as_polyline()); }
 
-std::string ZorvGeometryPolyline::to_json() const try { return as_polyline().to_json(); }
-OSTREL_MODEL_NOTE_FATAL
+std::string ZorvGeometryPolyline::to_json() const { return as_polyline().to_json(); }
 
-ZorvGeometryPolyline ZorvGeometryPolyline::from_immutable_polyline(rt::Polyline p) try {
+ZorvGeometryPolyline ZorvGeometryPolyline::from_immutable_polyline(rt::Polyline p) {
   return read_multipart<ZorvGeometryPolyline>(std::move(p), &ZorvGeometryPolyline::push_path,
                                               &ZorvGeometryPolyline::push_curve_path,
                                               &ZorvCurvePart::from_immutable_part);
 }
-OSTREL_MODEL_NOTE_FATAL
 
-ZorvGeometryPolyline ZorvGeometryPolyline::try_from_owned(rt::GeometryOwned g) try {
+ZorvGeometryPolyline ZorvGeometryPolyline::try_from_owned(rt::GeometryOwned g) {
   return from_immutable_polyline(downcast<rt::Polyline>(std::move(g)));
 }
-OSTREL_MODEL_NOTE_FATAL
 
 // ---- polygon ----
 
-rt::PolygonBuilder ZorvGeometryPolygon::as_mutable_polygon() const try {
+rt::PolygonBuilder ZorvGeometryPolygon::as_mutable_polygon() const {
   return build_multipart<rt::PolygonBuilder>(rings, curve_rings, spatial_reference);
 }
-OSTREL_MODEL_NOTE_FATAL
 
-rt::Polygon ZorvGeometryPolygon::as_polygon() const try {
+rt::Polygon ZorvGeometryPolygon::as_polygon() const {
   rt::PolygonBuilder builder = as_mutable_polygon();
   return downcast<rt::Polygon>(builder.to_geometry());
 }
-OSTREL_MODEL_NOTE_FATAL
 
-rt::GeometryOwned ZorvGeometryPolygon::as_geometry_owned() const try {
-  return rt::GeometryOwned(as_polygon());
-}
-OSTREL_MODEL_NOTE_FATAL
+rt::GeometryOwned ZorvGeometryPolygon::as_geometry_owned() const { return rt::GeometryOwned(as_polygon()); }
 
-std::string ZorvGeometryPolygon::to_json() const try { return as_polygon().to_json(); }
-OSTREL_MODEL_NOTE_FATAL
+std::string ZorvGeometryPolygon::to_json() const { return as_polygon().to_json(); }
 
-ZorvGeometryPolygon ZorvGeometryPolygon::from_immutable_polygon(rt::Polygon p) try {
+ZorvGeometryPolygon ZorvGeometryPolygon::from_immutable_polygon(rt::Polygon p) {
   return read_multipart<ZorvGeometryPolygon>(std::move(p), &ZorvGeometryPolygon::push_ring,
                                              &ZorvGeometryPolygon::push_curve_ring,
                                              &ZorvCurvePart::from_immutable_ring);
 }
-OSTREL_MODEL_NOTE_FATAL
 
-ZorvGeometryPolygon ZorvGeometryPolygon::try_from_owned(rt::GeometryOwned g) try {
+ZorvGeometryPolygon ZorvGeometryPolygon::try_from_owned(rt::GeometryOwned g) {
   return from_immutable_polygon(downcast<rt::Polygon>(std::move(g)));
 }
-OSTREL_MODEL_NOTE_FATAL
 
 // The runtime's polygon builder always yields a polygon, so the polyline is
 // built from the same parts with a polyline builder.  Rings are implicitly
 // closed while paths are not: each ring whose last vertex is not its first
 // gets its first vertex repeated, so the polyline traces the whole boundary.
-rt::Polyline ZorvGeometryPolygon::to_polyline() const try {
+rt::Polyline ZorvGeometryPolygon::to_polyline() const {
   std::optional<rt::SpatialReference> rsr = to_geom_sr(spatial_reference);
   rt::PolylineBuilder builder = rt::PolylineBuilder::with_spatial_reference(ptr(rsr));
   auto curve_guard = curve_rings.lock_or_fatal("Lock poisoned");
@@ -274,6 +242,5 @@ rt::Polyline ZorvGeometryPolygon::to_polyline() const try {
   builder.set_parts(parts);
   return downcast<rt::Polyline>(builder.to_geometry());
 }
-OSTREL_MODEL_NOTE_FATAL
 
 }  // namespace ostrel::model

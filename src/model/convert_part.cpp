@@ -15,7 +15,7 @@ using convert::unwrap;
 
 // ---- model to runtime ----
 
-rt::MutablePart ZorvPart::as_mutable_part(std::optional<SpatialReference> sr) const try {
+rt::MutablePart ZorvPart::as_mutable_part(std::optional<SpatialReference> sr) const {
   std::optional<rt::SpatialReference> rsr = to_geom_sr(std::move(sr));
   rt::MutablePart out = rt::MutablePart::with_spatial_reference(ptr(rsr));
   for (std::size_t i = 0; i < len(); ++i) {
@@ -24,10 +24,9 @@ rt::MutablePart ZorvPart::as_mutable_part(std::optional<SpatialReference> sr) co
   }
   return out;
 }
-OSTREL_MODEL_NOTE_FATAL
 
 rt::EllipticArcSegment CircularArc::to_elliptic_arc_segment(const ZorvCoord& start, const ZorvCoord& end,
-                                                            std::optional<SpatialReference> sr) const try {
+                                                            std::optional<SpatialReference> sr) const {
   rt::Point s = start.as_point();
   rt::Point e = end.as_point();
   rt::Point interior = rt::Point::with_x_y(interior_x, interior_y);
@@ -37,10 +36,9 @@ rt::EllipticArcSegment CircularArc::to_elliptic_arc_segment(const ZorvCoord& sta
                                                                                           ptr(rsr));
   });
 }
-OSTREL_MODEL_NOTE_FATAL
 
 rt::EllipticArcSegment EllipticArc::to_elliptic_arc_segment(const ZorvCoord& start, const ZorvCoord& end,
-                                                            std::optional<SpatialReference> sr) const try {
+                                                            std::optional<SpatialReference> sr) const {
   rt::Point s = start.as_point();
   rt::Point e = end.as_point();
   std::optional<rt::SpatialReference> rsr = to_geom_sr(std::move(sr));
@@ -49,10 +47,9 @@ rt::EllipticArcSegment EllipticArc::to_elliptic_arc_segment(const ZorvCoord& sta
                                                              axis, ratio);
   });
 }
-OSTREL_MODEL_NOTE_FATAL
 
 rt::CubicBezierSegment BezierCurve::to_bezier_segment(const ZorvCoord& start, const ZorvCoord& end,
-                                                      std::optional<SpatialReference> sr) const try {
+                                                      std::optional<SpatialReference> sr) const {
   rt::Point s = start.as_point();
   rt::Point c1 = rt::Point::with_x_y(ctrl1_x, ctrl1_y);
   rt::Point c2 = rt::Point::with_x_y(ctrl2_x, ctrl2_y);
@@ -63,10 +60,9 @@ rt::CubicBezierSegment BezierCurve::to_bezier_segment(const ZorvCoord& start, co
         s, c1, c2, e, ptr(rsr));
   });
 }
-OSTREL_MODEL_NOTE_FATAL
 
 void curve_add_to_mutable_part(const CurveData& curve, rt::MutablePart& part, const ZorvCoord& start,
-                               const ZorvCoord& end, std::optional<SpatialReference> sr) try {
+                               const ZorvCoord& end, std::optional<SpatialReference> sr) {
   struct Adder {
     rt::MutablePart& part;
     const ZorvCoord& start;
@@ -85,9 +81,8 @@ void curve_add_to_mutable_part(const CurveData& curve, rt::MutablePart& part, co
   };
   std::visit(Adder{part, start, end, sr}, curve);
 }
-OSTREL_MODEL_NOTE_FATAL
 
-rt::MutablePart ZorvCurvePart::as_mutable_part(std::optional<SpatialReference> sr) const try {
+rt::MutablePart ZorvCurvePart::as_mutable_part(std::optional<SpatialReference> sr) const {
   std::optional<rt::SpatialReference> rsr = to_geom_sr(sr);
   rt::MutablePart out = rt::MutablePart::with_spatial_reference(ptr(rsr));
   if (is_empty()) return out;
@@ -101,11 +96,10 @@ rt::MutablePart ZorvCurvePart::as_mutable_part(std::optional<SpatialReference> s
   }
   return out;
 }
-OSTREL_MODEL_NOTE_FATAL
 
 template <class P>
 rt::MutablePartCollection DimensionedCollection<P>::as_mutable_part_collection(
-    std::optional<SpatialReference> sr) const try {
+    std::optional<SpatialReference> sr) const {
   std::optional<rt::SpatialReference> rsr = to_geom_sr(sr);
   rt::MutablePartCollection out = rt::MutablePartCollection::with_spatial_reference(ptr(rsr));
   for (const PartCell& cell : lines) {
@@ -116,7 +110,6 @@ rt::MutablePartCollection DimensionedCollection<P>::as_mutable_part_collection(
   }
   return out;
 }
-OSTREL_MODEL_NOTE_FATAL
 
 template rt::MutablePartCollection DimensionedCollection<ZorvPart>::as_mutable_part_collection(
     std::optional<SpatialReference>) const;
@@ -125,15 +118,14 @@ template rt::MutablePartCollection DimensionedCollection<ZorvCurvePart>::as_muta
 
 // ---- runtime to model ----
 
-ZorvPart ZorvPart::from_immutable_part(rt::ImmutablePart part, bool has_z, bool has_m) try {
+ZorvPart ZorvPart::from_immutable_part(rt::ImmutablePart part, bool has_z, bool has_m) {
   ZorvPart out(has_z, has_m);
   rt::ImmutablePointIntoIter it = part.points().into_iter();
   while (std::optional<rt::Point> p = it.next()) out.push_coord(p->x(), p->y(), p->z(), p->m());
   return out;
 }
-OSTREL_MODEL_NOTE_FATAL
 
-CurveData curve_from_segment(const rt::SegmentOwned& segment) try {
+CurveData curve_from_segment(const rt::SegmentOwned& segment) {
   if (segment.try_downcast_ref<rt::LineSegment>()) return Linear{};
   if (auto arc = segment.try_downcast_ref<rt::EllipticArcSegment>()) {
     const rt::EllipticArcSegment& a = arc->get();
@@ -161,10 +153,8 @@ CurveData curve_from_segment(const rt::SegmentOwned& segment) try {
   }
   throw ZorvGeoErr(ZorvGeoErr::Kind::VaskelithLibraryError, "Got segment of invalid type from vaskelith");
 }
-OSTREL_MODEL_NOTE_FATAL
 
-ZorvCurvePart::Vertex ZorvCurvePart::convert_segment_helper(const rt::ImmutablePart& part,
-                                                            std::size_t i) try {
+ZorvCurvePart::Vertex ZorvCurvePart::convert_segment_helper(const rt::ImmutablePart& part, std::size_t i) {
   const auto idx = static_cast<int64_t>(i);
   rt::Point p = unwrap([&] { return part.get_point(idx); });
   ZorvCoord c = ZorvCoord::make(p.x(), p.y(), p.z(), p.m());
@@ -173,9 +163,8 @@ ZorvCurvePart::Vertex ZorvCurvePart::convert_segment_helper(const rt::ImmutableP
   rt::SegmentOwned s = lib([&] { return part.get_segment(seg); });
   return {c, curve_from_segment(s)};
 }
-OSTREL_MODEL_NOTE_FATAL
 
-ZorvCurvePart ZorvCurvePart::from_immutable_part(rt::ImmutablePart part, bool has_z, bool has_m) try {
+ZorvCurvePart ZorvCurvePart::from_immutable_part(rt::ImmutablePart part, bool has_z, bool has_m) {
   ZorvCurvePart out(has_z, has_m);
   const int64_t n = part.point_count();
   for (int64_t i = 0; i < n; ++i) {
@@ -184,9 +173,8 @@ ZorvCurvePart ZorvCurvePart::from_immutable_part(rt::ImmutablePart part, bool ha
   }
   return out;
 }
-OSTREL_MODEL_NOTE_FATAL
 
-ZorvCurvePart ZorvCurvePart::from_immutable_ring(rt::ImmutablePart part, bool has_z, bool has_m) try {
+ZorvCurvePart ZorvCurvePart::from_immutable_ring(rt::ImmutablePart part, bool has_z, bool has_m) {
   ZorvCurvePart out(has_z, has_m);
   if (part.is_empty()) return out;
   // The segment ending at vertex 0 is the ring's closing one.
@@ -202,6 +190,5 @@ ZorvCurvePart ZorvCurvePart::from_immutable_ring(rt::ImmutablePart part, bool ha
   if (!is_linear(first.second)) out.push(first.first, std::move(first.second));
   return out;
 }
-OSTREL_MODEL_NOTE_FATAL
 
 }  // namespace ostrel::model

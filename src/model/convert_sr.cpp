@@ -6,7 +6,7 @@
 
 namespace ostrel::model {
 
-std::optional<rt::SpatialReference> to_geom_sr(std::optional<SpatialReference> sr) try {
+std::optional<rt::SpatialReference> to_geom_sr(std::optional<SpatialReference> sr) {
   if (!sr) return std::nullopt;
   const std::optional<uint32_t> horizontal = sr->latest_wkid ? sr->latest_wkid : sr->wkid;
   return convert::lib([&]() -> std::optional<rt::SpatialReference> {
@@ -21,9 +21,8 @@ std::optional<rt::SpatialReference> to_geom_sr(std::optional<SpatialReference> s
     return std::nullopt;
   });
 }
-OSTREL_MODEL_NOTE_FATAL
 
-SpatialReference sr_convert(rt::SpatialReference sr) try {
+SpatialReference sr_convert(rt::SpatialReference sr) {
   SpatialReference out;
   const uint32_t id = sr.wkid();
   const uint32_t vertical = sr.vertical_wkid();
@@ -35,16 +34,13 @@ SpatialReference sr_convert(rt::SpatialReference sr) try {
   }
   return out;
 }
-OSTREL_MODEL_NOTE_FATAL
 
-rt::Point ZorvCoord::as_point() const try { return rt::Point::with_x_y_z_m(x_, y_, z(), m()); }
-OSTREL_MODEL_NOTE_FATAL
+rt::Point ZorvCoord::as_point() const { return rt::Point::with_x_y_z_m(x_, y_, z(), m()); }
 
-rt::Point ZorvGeometryPoint::as_point() const try {
+rt::Point ZorvGeometryPoint::as_point() const {
   std::optional<rt::SpatialReference> sr = to_geom_sr(spatial_reference);
   if (sr) return rt::Point::with_x_y_z_m_spatial_reference(x, y, z, m, *sr);
   return rt::Point::with_x_y_z_m(x, y, z, m);
 }
-OSTREL_MODEL_NOTE_FATAL
 
 }  // namespace ostrel::model
