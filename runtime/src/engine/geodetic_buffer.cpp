@@ -174,6 +174,13 @@ bool seam(const LonLat& a, const LonLat& b) {
   return on_cut || on_pole;
 }
 
+LonLat geodesic_mid(const Ellipsoid& e, const LonLat& a, const LonLat& b) {
+  const GeographicLib::GeodesicLine line = e.geodesic().InverseLine(a.lat, a.lon, b.lat, b.lon);
+  double lat, lon;
+  line.Position(line.Distance() / 2, lat, lon);
+  return {lon, lat};
+}
+
 struct Followed {
   std::vector<LonLat> pts;
   std::vector<char> seam;  // per point: the edge leaving it is a seam
@@ -184,7 +191,7 @@ bool e_short(const Ellipsoid& e, const LonLat& a, const LonLat& b, double step) 
 }
 
 Followed follow(const Frame& frame, CurveType type, const std::vector<Vertex>& verts, bool closed,
-                double step) {
+                double step, double deviation) {
   std::vector<std::pair<double, double>> xy;
   for (const Vertex& v : verts) xy.emplace_back(v.x, v.y);
   const std::vector<LonLat> ll = frame.to_lonlat(xy);
@@ -216,9 +223,28 @@ Followed follow(const Frame& frame, CurveType type, const std::vector<Vertex>& v
                             ? Segment(frame.ellipsoid(), type, ll[i], ll[j], &frame.plane(), xy[i].first,
                                       xy[i].second, xy[j].first, xy[j].second)
                             : Segment(frame.ellipsoid(), type, ll[i], ll[j]);
-    const double k = std::ceil(seg.length() / step);
-    if (k > 1e6) fail(kInvalidArgument, "The maximum deviation is too small for the geometry.");
-    const std::vector<LonLat> pts = seg.divide(static_cast<std::size_t>(std::max(k, 1.0)));
+    double k = std::max(1.0, std::ceil(seg.length() / step));
+    // The step suits curves bent like the earth; curves bent more (a
+    // parallel near a pole) are divided further until the geodesic pieces
+    // standing in for them stray less than a quarter of the deviation.
+    std::vector<LonLat> pts;
+    for (;;) {
+      if (k > 1e6) fail(kInvalidArgument, "The maximum deviation is too small for the geometry.");
+      if (type == CurveType::Geodesic) {
+        pts = seg.divide(static_cast<std::size_t>(k));
+        break;
+      }
+      const std::vector<LonLat> halves = seg.divide(2 * static_cast<std::size_t>(k));
+      double worst = 0;
+      for (std::size_t q = 1; q < halves.size(); q += 2)
+        worst = std::max(worst, frame.ellipsoid().distance(halves[q], geodesic_mid(frame.ellipsoid(), halves[q - 1],
+                                                                                   halves[q + 1])));
+      if (worst <= deviation / 4) {
+        for (std::size_t q = 0; q < halves.size(); q += 2) pts.push_back(halves[q]);
+        break;
+      }
+      k *= 2;
+    }
     for (std::size_t q = 1; q + 1 < pts.size(); ++q) add(pts[q], false);
   }
   if (!closed || n == 1) add(ll[n - 1], false);
@@ -243,7 +269,7 @@ Followed follow(const Frame& frame, CurveType type, const std::vector<Vertex>& v
   return out;
 }
 
-Shapes shapes_of(const Geometry& g, const Frame& frame, CurveType type, double step) {
+Shapes shapes_of(const Geometry& g, const Frame& frame, CurveType type, double step, double deviation) {
   Shapes s;
   if (g.kind == GeometryKind::Point) {
     s.points = frame.to_lonlat(std::vector<Vertex>{g.point});
@@ -252,7 +278,7 @@ Shapes shapes_of(const Geometry& g, const Frame& frame, CurveType type, double s
   } else {
     s.area = g.kind == GeometryKind::Polygon || g.kind == GeometryKind::Envelope;
     for (const FlatPart& part : flat_parts(g)) {
-      Followed f = follow(frame, type, part.vertices, part.closed, step);
+      Followed f = follow(frame, type, part.vertices, part.closed, step, deviation);
       std::vector<LonLat>& pts = f.pts;
       if (pts.size() == 1) {
         s.points.push_back(pts[0]);
@@ -354,13 +380,43 @@ std::vector<GeomPtr> pieces(const Shapes& s, const Ellipsoid& e, const Azimuthal
       if (samples > 1e6) fail(kInvalidArgument, "The maximum deviation is too small for the geometry.");
       const int m = std::max(1, static_cast<int>(samples));
       Edge& ed = edges[i];
-      for (int k = 0; k <= m; ++k) {
+      // Offsets of the point at distance s along the edge, to either side.
+      auto offsets = [&](double s, XY& left, XY& right, double* azimuth = nullptr) {
         double lat, lon, azi;
-        line.Position(len * k / m, lat, lon, azi);
-        if (k == 0) ed.azi1 = azi;
-        if (k == m) ed.azi2 = azi;
-        ed.left.push_back(offset({lon, lat}, azi - 90));
-        ed.right.push_back(offset({lon, lat}, azi + 90));
+        line.Position(s, lat, lon, azi);
+        if (azimuth) *azimuth = azi;
+        left = offset({lon, lat}, azi - 90);
+        right = offset({lon, lat}, azi + 90);
+      };
+      // The step suits offsets bent like the earth; where they bend more
+      // (around a pole, or far out in the plane) a chord between two offset
+      // points sagging by more than a quarter of the deviation is split.
+      std::function<void(double, const XY&, const XY&, double, const XY&, const XY&, int)> between =
+          [&](double s0, const XY& l0, const XY& r0, double s1, const XY& l1, const XY& r1, int depth) {
+            if (depth >= 16) return;
+            XY lm, rm;
+            offsets((s0 + s1) / 2, lm, rm);
+            const auto sag = [](const XY& p, const XY& q, const XY& mid) {
+              return std::hypot((p.first + q.first) / 2 - mid.first, (p.second + q.second) / 2 - mid.second);
+            };
+            if (sag(l0, l1, lm) <= plan.deviation / 4 && sag(r0, r1, rm) <= plan.deviation / 4) return;
+            between(s0, l0, r0, (s0 + s1) / 2, lm, rm, depth + 1);
+            ed.left.push_back(lm);
+            ed.right.push_back(rm);
+            between((s0 + s1) / 2, lm, rm, s1, l1, r1, depth + 1);
+          };
+      XY l0, r0;
+      offsets(0, l0, r0, &ed.azi1);
+      ed.left.push_back(l0);
+      ed.right.push_back(r0);
+      for (int k = 1; k <= m; ++k) {
+        XY l1, r1;
+        offsets(len * k / m, l1, r1, k == m ? &ed.azi2 : nullptr);
+        between(len * (k - 1) / m, l0, r0, len * k / m, l1, r1, 0);
+        ed.left.push_back(l1);
+        ed.right.push_back(r1);
+        l0 = l1;
+        r0 = r1;
       }
     }
     // Joints: where the direction does not turn, the next edge starts from
@@ -441,13 +497,6 @@ GeomPtr areas(const Shapes& s, const Azimuthal& az) {
   return unite(std::move(polys));
 }
 
-LonLat geodesic_mid(const Ellipsoid& e, const LonLat& a, const LonLat& b) {
-  const GeographicLib::GeodesicLine line = e.geodesic().InverseLine(a.lat, a.lon, b.lat, b.lon);
-  double lat, lon;
-  line.Position(line.Distance() / 2, lat, lon);
-  return {lon, lat};
-}
-
 // A ring of the azimuthal plane with points added wherever an edge strays
 // more than `tolerance` meters from the chord of the azimuthal plane it
 // stands for, whether the edge is read as a straight line of the output's
@@ -511,12 +560,18 @@ GeomPtr lonlat_region(const std::vector<XY>& raw, const Azimuthal& az, const Ell
   std::vector<XY> shape = ll;
   const bool around_pole = turn != 0;
   if (around_pole) {
+    // The copies shifted by whole turns below must meet exactly along the
+    // meridian that closes the ring over the pole, or their union keeps a
+    // hairline seam there.  A longitude on a grid of 2^-40 degrees (1e-7 m)
+    // survives shifts by multiples of 360 unchanged.
+    shape.front().first = std::ldexp(std::round(std::ldexp(shape.front().first, 40)), -40);
     // A ring that winds around a pole bounds the cap on the pole's side:
     // close it over the pole.
     const double pole = has_north ? 90.0 : has_south ? -90.0 : (ll.front().second >= 0 ? 90.0 : -90.0);
-    shape.emplace_back(ll.front().first + turn, ll.front().second);
-    shape.emplace_back(ll.front().first + turn, pole);
-    shape.emplace_back(ll.front().first, pole);
+    const double seam = shape.front().first;
+    shape.emplace_back(seam + turn, ll.front().second);
+    shape.emplace_back(seam + turn, pole);
+    shape.emplace_back(seam, pole);
   }
   const GeomPtr base = polygon(shape);
   if (!base) return nullptr;
@@ -796,7 +851,7 @@ GeometryPtr buffer_geodetic(const Geometry& g, CurveType type, double distance, 
       type == CurveType::Geodesic
           ? std::clamp(std::sqrt(4 * plan.distance * e.semi_major()), plan.step, 1000000.0)
           : plan.step;
-  const Shapes shapes = shapes_of(g, frame, type, follow_step);
+  const Shapes shapes = shapes_of(g, frame, type, follow_step, plan.deviation);
   const bool has_edges = !shapes.paths.empty() || !shapes.rings.empty();
   const LonLat center = center_of(shapes);
   if (fits_one_plane(shapes, e, plan, center) && !(has_edges && plan.distance > 0.45 * half_meridian(e)))
@@ -868,13 +923,19 @@ extern "C" QX_EXPORT QX_ArrayHandle QX_GeometryEngine_bufferGeodeticCollection(
     if (union_result && !buffers.empty()) {
       // Buffers in a geographic reference are already cut at the
       // antimeridian, so their union in the reference's plane is sound.
+      // Each buffer is a region on the ground: one made in another reference
+      // joins the first's after projection.
+      const SpatialReferencePtr& sr = buffers.front()->spatial_reference;
       std::vector<geos::GeomPtr> parts;
-      for (const GeometryPtr& b : buffers) parts.push_back(planar::to_geos(*b));
+      for (const GeometryPtr& b : buffers)
+        parts.push_back(planar::to_geos(same_spatial_reference(b->spatial_reference, sr)
+                                            ? *b
+                                            : *projection::project_geometry(*b, sr)));
       geos::GeomPtr all = geos::collect(GEOS_GEOMETRYCOLLECTION, std::move(parts));
       geos::GeomPtr merged = geos::take(GEOSUnaryUnion_r(geos::ctx(), all.get()), "uniting buffers");
       planar::ResultSpec spec;
       spec.kind = GeometryKind::Polygon;
-      spec.spatial_reference = buffers.front()->spatial_reference;
+      spec.spatial_reference = sr;
       out.emplace_back(planar::from_geos(merged.get(), spec));
     } else {
       for (GeometryPtr& b : buffers) out.emplace_back(std::move(b));

@@ -4,6 +4,8 @@
 #include <GeographicLib/PolygonArea.hpp>
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <utility>
 
 namespace vaskelith::geodetic {
 
@@ -51,6 +53,13 @@ Ellipsoid::Ellipsoid(double semi_major, double flattening)
       rhumb_(semi_major, flattening),
       geocentric_(semi_major, flattening) {}
 
+const Ellipsoid& Ellipsoid::shared(double semi_major, double flattening) {
+  static std::map<std::pair<double, double>, std::unique_ptr<const Ellipsoid>> made;
+  auto& slot = made[{semi_major, flattening}];
+  if (!slot) slot = std::make_unique<const Ellipsoid>(semi_major, flattening);
+  return *slot;
+}
+
 double Ellipsoid::distance(const LonLat& p, const LonLat& q) const {
   double s12 = 0;
   geodesic_.Inverse(p.lat, p.lon, q.lat, q.lon, s12);
@@ -77,42 +86,30 @@ Segment::Segment(const Ellipsoid& ellipsoid, CurveType type, const LonLat& start
       e_.rhumb().Inverse(start.lat, start.lon, end.lat, end.lon, line_length_, azimuth_);
       break;
     case CurveType::GreatElliptic: {
-      double p2[3];
-      e_.geocentric().Forward(start.lat, start.lon, 0, p1_[0], p1_[1], p1_[2]);
+      double p1[3], p2[3];
+      e_.geocentric().Forward(start.lat, start.lon, 0, p1[0], p1[1], p1[2]);
       e_.geocentric().Forward(end.lat, end.lon, 0, p2[0], p2[1], p2[2]);
-      for (int i = 0; i < 3; ++i) {
-        u1_[i] = p1_[i];
-        u2_[i] = p2[i];
-      }
-      normalize(u1_);
-      normalize(u2_);
-      omega_ = std::acos(std::clamp(dot(u1_, u2_), -1.0, 1.0));
+      double d1[3] = {p1[0], p1[1], p1[2]}, d2[3] = {p2[0], p2[1], p2[2]};
+      normalize(d1);
+      normalize(d2);
+      const double omega = std::acos(std::clamp(dot(d1, d2), -1.0, 1.0));
+      double normal[3];
+      cross(p1, p2, normal);
       // Coincident or antipodal points fix no plane: the geodesic stands in.
-      if (omega_ < 1e-15 || kPi - omega_ < 1e-9) use_geodesic();
+      if (omega < 1e-15 || kPi - omega < 1e-9 || !set_section(normal)) use_geodesic();
       break;
     }
     case CurveType::NormalSection: {
-      double p2[3];
-      e_.geocentric().Forward(start.lat, start.lon, 0, p1_[0], p1_[1], p1_[2]);
+      double p1[3], p2[3];
+      e_.geocentric().Forward(start.lat, start.lon, 0, p1[0], p1[1], p1[2]);
       e_.geocentric().Forward(end.lat, end.lon, 0, p2[0], p2[1], p2[2]);
       const double phi = start.lat * kPi / 180, lam = start.lon * kPi / 180;
-      nrm_[0] = std::cos(phi) * std::cos(lam);
-      nrm_[1] = std::cos(phi) * std::sin(lam);
-      nrm_[2] = std::sin(phi);
-      const double chord[3] = {p2[0] - p1_[0], p2[1] - p1_[1], p2[2] - p1_[2]};
-      double pn[3];
-      cross(nrm_, chord, pn);
+      const double up[3] = {std::cos(phi) * std::cos(lam), std::cos(phi) * std::sin(lam), std::sin(phi)};
+      const double chord[3] = {p2[0] - p1[0], p2[1] - p1[1], p2[2] - p1[2]};
+      double normal[3];
+      cross(up, chord, normal);
       // The end point on the start point's normal line fixes no plane.
-      if (!(norm(pn) > 1e-9 * std::max(1.0, norm(chord)))) {
-        use_geodesic();
-        break;
-      }
-      cross(pn, nrm_, tan_);
-      normalize(tan_);
-      if (dot(tan_, chord) < 0)
-        for (double& c : tan_) c = -c;
-      const double alpha = dot(chord, tan_), beta = -dot(chord, nrm_);
-      theta_end_ = std::atan2(beta, alpha);
+      if (!(norm(normal) > 1e-9 * std::max(1.0, norm(chord))) || !set_section(normal)) use_geodesic();
       break;
     }
     case CurveType::ShapePreserving:
@@ -129,6 +126,73 @@ void Segment::use_geodesic() {
                                 GeographicLib::Geodesic::LATITUDE | GeographicLib::Geodesic::LONGITUDE |
                                     GeographicLib::Geodesic::DISTANCE_IN | GeographicLib::Geodesic::DISTANCE);
   line_length_ = line_.Distance();
+}
+
+bool Segment::set_section(const double normal[3]) {
+  const double a = e_.semi_major(), b = a * (1 - e_.flattening());
+  z_scale_ = a / b;
+  double p1[3], p2[3];
+  e_.geocentric().Forward(start_.lat, start_.lon, 0, p1[0], p1[1], p1[2]);
+  e_.geocentric().Forward(end_.lat, end_.lon, 0, p2[0], p2[1], p2[2]);
+  p1[2] *= z_scale_;
+  p2[2] *= z_scale_;
+  // Normals scale by the inverse of the points' scaling.
+  double n[3] = {normal[0], normal[1], normal[2] / z_scale_};
+  if (!normalize(n)) return false;
+  const double d = dot(n, p1);
+  for (int i = 0; i < 3; ++i) {
+    c_[i] = d * n[i];
+    u_[i] = p1[i] - c_[i];
+  }
+  r_ = norm(u_);
+  if (!normalize(u_)) return false;
+  cross(n, u_, v_);
+  const double w[3] = {p2[0] - c_[0], p2[1] - c_[1], p2[2] - c_[2]};
+  w_end_ = std::atan2(dot(w, v_), dot(w, u_));
+  return std::isfinite(w_end_);
+}
+
+double Segment::section_speed(double angle) const {
+  const double cw = std::cos(angle), sw = std::sin(angle);
+  const double dx = r_ * (-sw * u_[0] + cw * v_[0]), dy = r_ * (-sw * u_[1] + cw * v_[1]),
+               dz = r_ * (-sw * u_[2] + cw * v_[2]) / z_scale_;
+  return std::sqrt(dx * dx + dy * dy + dz * dz);
+}
+
+double Segment::section_length(double from, double to) const {
+  // The speed varies with the flattening only, smoothly: 16 Gauss-Legendre
+  // nodes per sixteenth of a turn integrate it to rounding.
+  static const std::vector<std::pair<double, double>> rule = [] {
+    const int n = 16;
+    std::vector<std::pair<double, double>> out;
+    for (int i = 1; i <= n; ++i) {
+      double x = std::cos(kPi * (i - 0.25) / (n + 0.5)), dp = 1;
+      for (int it = 0; it < 100; ++it) {
+        double p0 = 1, p1 = x;
+        for (int k = 2; k <= n; ++k) {
+          const double p2 = ((2 * k - 1) * x * p1 - (k - 1) * p0) / k;
+          p0 = p1;
+          p1 = p2;
+        }
+        dp = n * (x * p1 - p0) / (x * x - 1);
+        const double dx = p1 / dp;
+        x -= dx;
+        if (std::fabs(dx) < 1e-16) break;
+      }
+      out.emplace_back(x, 2 / ((1 - x * x) * dp * dp));
+    }
+    return out;
+  }();
+  const int pieces = std::max(1, static_cast<int>(std::ceil(std::fabs(to - from) / (kPi / 8))));
+  const double h = (to - from) / pieces;
+  double total = 0;
+  for (int k = 0; k < pieces; ++k) {
+    const double mid = from + (k + 0.5) * h;
+    double sum = 0;
+    for (const auto& [x, w] : rule) sum += w * section_speed(mid + x * h / 2);
+    total += sum * h / 2;
+  }
+  return total;
 }
 
 void Segment::plane_at(double t, double& x, double& y) const {
@@ -159,30 +223,15 @@ LonLat Segment::at(double t) const {
       out = {lon, lat};
       break;
     }
-    case CurveType::GreatElliptic: {
-      const double so = std::sin(omega_);
-      const double w1 = std::sin((1 - t) * omega_) / so, w2 = std::sin(t * omega_) / so;
-      double d[3] = {w1 * u1_[0] + w2 * u2_[0], w1 * u1_[1] + w2 * u2_[1], w1 * u1_[2] + w2 * u2_[2]};
-      const double a = e_.semi_major(), b = a * (1 - e_.flattening());
-      const double s = 1.0 / std::sqrt((d[0] * d[0] + d[1] * d[1]) / (a * a) + d[2] * d[2] / (b * b));
-      double lat = 0, lon = 0, h = 0;
-      e_.geocentric().Reverse(d[0] * s, d[1] * s, d[2] * s, lat, lon, h);
-      out = {unroll(lon, start_.lon), lat};
-      break;
-    }
+    case CurveType::GreatElliptic:
     case CurveType::NormalSection: {
-      const double th = t * theta_end_;
-      const double d[3] = {std::cos(th) * tan_[0] - std::sin(th) * nrm_[0],
-                           std::cos(th) * tan_[1] - std::sin(th) * nrm_[1],
-                           std::cos(th) * tan_[2] - std::sin(th) * nrm_[2]};
-      const double a = e_.semi_major(), b = a * (1 - e_.flattening());
-      const double qa = 1 / (a * a), qb = 1 / (b * b);
-      const double pqd = p1_[0] * d[0] * qa + p1_[1] * d[1] * qa + p1_[2] * d[2] * qb;
-      const double dqd = (d[0] * d[0] + d[1] * d[1]) * qa + d[2] * d[2] * qb;
-      const double s = -2 * pqd / dqd;
-      double lat = 0, lon = 0, h = 0;
-      e_.geocentric().Reverse(p1_[0] + s * d[0], p1_[1] + s * d[1], p1_[2] + s * d[2], lat, lon, h);
-      out = {unroll(lon, start_.lon), lat};
+      const double w = t * w_end_, cw = std::cos(w), sw = std::sin(w);
+      const double x = c_[0] + r_ * (cw * u_[0] + sw * v_[0]), y = c_[1] + r_ * (cw * u_[1] + sw * v_[1]),
+                   z = (c_[2] + r_ * (cw * u_[2] + sw * v_[2])) / z_scale_;
+      // A point of the surface: its normal gives the latitude directly.
+      const double f = e_.flattening(), e2 = f * (2 - f);
+      out = {unroll(std::atan2(y, x) * 180 / kPi, start_.lon),
+             std::atan2(z, std::hypot(x, y) * (1 - e2)) * 180 / kPi};
       break;
     }
     case CurveType::ShapePreserving: {
@@ -216,6 +265,8 @@ void Segment::sample(std::size_t m, std::vector<double>& cumulative) const {
 double Segment::length() const {
   if (degenerate_) return 0;
   if (type_ == CurveType::Geodesic || type_ == CurveType::Loxodrome) return line_length_;
+  if (type_ == CurveType::GreatElliptic || type_ == CurveType::NormalSection)
+    return std::fabs(section_length(0, w_end_));
   const std::size_t n = integration_pieces(rough_length());
   std::vector<double> coarse, fine;
   sample(n, coarse);
@@ -227,6 +278,24 @@ double Segment::length() const {
 
 std::vector<double> Segment::equal_length_params(std::size_t n) const {
   std::vector<double> params(n + 1);
+  if (type_ == CurveType::GreatElliptic || type_ == CurveType::NormalSection) {
+    // Newton's method on the length along the circle, piece after piece.
+    const double total = length(), sign = w_end_ < 0 ? -1.0 : 1.0;
+    double prev = 0;
+    for (std::size_t k = 1; k < n; ++k) {
+      const double want = total / static_cast<double>(n);
+      double t = prev + want / total;
+      for (int it = 0; it < 20; ++it) {
+        const double got = sign * section_length(prev * w_end_, t * w_end_);
+        const double step = (want - got) / (section_speed(t * w_end_) * std::fabs(w_end_));
+        t += step;
+        if (std::fabs(step) < 1e-15) break;
+      }
+      params[k] = prev = t;
+    }
+    params[n] = 1;
+    return params;
+  }
   const std::size_t m = std::max<std::size_t>(integration_pieces(rough_length()), 8 * n);
   std::vector<double> cum;
   sample(m, cum);
@@ -286,7 +355,10 @@ double path_length(const Ellipsoid& e, CurveType type, const std::vector<LonLat>
   double total = 0;
   for (std::size_t i = 0; i < segs; ++i) {
     const std::size_t j = (i + 1) % n;
-    if (type == CurveType::ShapePreserving && plane && plane_xy) {
+    if (type == CurveType::Geodesic) {
+      // The distance alone: no line needs to be set up for it.
+      total += e.distance(pts[i], pts[j]);
+    } else if (type == CurveType::ShapePreserving && plane && plane_xy) {
       total += Segment(e, type, pts[i], pts[j], plane, (*plane_xy)[i].first, (*plane_xy)[i].second,
                        (*plane_xy)[j].first, (*plane_xy)[j].second)
                    .length();

@@ -18,7 +18,7 @@ const SpatialReferencePtr& require(const SpatialReferencePtr& sr) {
 }  // namespace
 
 Frame::Frame(const SpatialReferencePtr& sr)
-    : sr_(require(sr)), ellipsoid_(sr->semi_major, sr->flattening()), op_(projection::plane_to_lonlat(*sr)) {
+    : sr_(require(sr)), ellipsoid_(Ellipsoid::shared(sr->semi_major, sr->flattening())), op_(projection::plane_to_lonlat(*sr)) {
   if (sr_->geographic) deg_per_unit_ = sr_->unit_factor * 180.0 / kPi;
   plane_.angular = sr_->geographic;
   plane_.to_lonlat = [this](double x, double y) {

@@ -35,7 +35,7 @@ class Frame {
 
  private:
   SpatialReferencePtr sr_;
-  Ellipsoid ellipsoid_;
+  const Ellipsoid& ellipsoid_;
   projection::OperationPtr op_;  // plane -> lon/lat; null when geographic
   double deg_per_unit_ = 1.0;    // geographic only
   PlaneMap plane_;

@@ -85,6 +85,11 @@ std::vector<Vertex> densify_part(const Frame& frame, CurveType type, const std::
         plane_pts = seg.divide_plane(k);
       } else {
         std::vector<LonLat> pts = seg.divide(k);
+        // The curve's points come unrolled from the start's longitude; in a
+        // geographic reference whose edge ends lie within [-180, 180] they
+        // are kept there too, as the input's own vertices are.
+        if (frame.geographic() && std::fabs(ll[i].lon) <= 180 && std::fabs(ll[j].lon) <= 180)
+          for (LonLat& p : pts) p.lon = std::remainder(p.lon, 360.0);
         plane_pts = frame.from_lonlat(pts);
       }
       for (std::size_t q = 1; q < k; ++q) {

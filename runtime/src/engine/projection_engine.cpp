@@ -174,6 +174,8 @@ GeometryPtr project(const Geometry& g, const SpatialReferencePtr& target, const 
 
 }  // namespace
 
+GeometryPtr project_geometry(const Geometry& g, const SpatialReferencePtr& target) { return project(g, target); }
+
 }  // namespace vaskelith::projection
 
 using namespace vaskelith;

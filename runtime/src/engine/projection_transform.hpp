@@ -55,6 +55,10 @@ PjPtr geographic_base(const SpatialReference& sr);
 // reference (its coordinates are already angles; see SpatialReference::unit_factor).
 OperationPtr plane_to_lonlat(const SpatialReference& sr);
 
+// The geometry in the target spatial reference, through PROJ's default
+// operation (as QX_GeometryEngine_project).
+GeometryPtr project_geometry(const Geometry& g, const SpatialReferencePtr& target);
+
 // Forgets cached operations (the projection-engine directory changed).
 void clear_operation_cache();
 

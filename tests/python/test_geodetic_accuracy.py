@@ -1,0 +1,321 @@
+"""Accuracy of the geodetic engine against references computed independently
+(tests/python/geodetic_reference.py: Vincenty's formulas, quadrature of the
+meridian arc and of the area integral, loxodromes from the isometric latitude,
+plane sections of the ellipsoid in closed form), and of projections and
+datum transformations against their closed formulas."""
+
+import json
+import math
+
+import pytest
+
+import geodetic_reference as ref
+import ostrel_geometry as og
+from ostrel_geometry import projection
+
+WGS84 = {"wkid": 4326}
+CT = og.GeodeticCurveType
+METERS = og.LinearUnitId.Meters
+
+
+def line(points, sr=WGS84):
+    return og.Polyline({"paths": [points], "spatialReference": sr})
+
+
+def polygon(ring, sr=WGS84):
+    return og.Polygon({"rings": [ring], "spatialReference": sr})
+
+
+def point(x, y, sr=WGS84):
+    return og.Point({"x": x, "y": y, "spatialReference": sr})
+
+
+def as_dict(g):
+    return json.loads(str(g))
+
+
+def off_seams(rings):
+    """Vertices of buffer rings, without those the antimeridian cut and the
+    closing over a pole add (they lie on the cut, not on the offset)."""
+    return [(x, y) for r in rings for x, y in r if abs(abs(x) - 180) > 1e-9 and abs(abs(y) - 90) > 1e-9]
+
+
+# ---- lengths ----
+
+LONG_LINES = [
+    ((-74, 40.7), (139.7, 35.7)),  # New York - Tokyo, over the Arctic
+    ((0, 0), (100, 60)),
+    ((10, -80), (-170, -70)),  # close by the south pole
+    ((-179, 10), (179, -20)),  # across the antimeridian
+    ((30, 60), (60, 60)),  # along a parallel
+    ((2, 48), (2.5, 48.2)),
+]
+
+REFERENCE_LENGTH = {
+    CT.Geodesic: ref.geodesic_distance,
+    CT.Loxodrome: ref.loxodrome_length,
+    CT.GreatElliptic: lambda *p: ref.great_ellipse(*p).length(),
+    CT.NormalSection: lambda *p: ref.normal_section(*p).length(),
+}
+
+
+@pytest.mark.parametrize("a, b", LONG_LINES)
+@pytest.mark.parametrize("curve", list(REFERENCE_LENGTH))
+def test_lengths_match_independent_references(curve, a, b):
+    got = line([list(a), list(b)]).calculate_length(curve_type=curve)
+    assert got == pytest.approx(REFERENCE_LENGTH[curve](*a, *b), abs=1e-3)
+
+
+# ---- areas ----
+
+LARGE_RINGS = [
+    [(-100, 20), (-100, 50), (-60, 50), (-60, 20), (-100, 20)],
+    [(0, 0), (40, 60), (90, 10), (0, 0)],
+    [(-170, -10), (170, -10), (170, 10), (-170, 10), (-170, -10)],  # across the antimeridian
+    [(120, -75), (-150, -60), (160, -40), (120, -75)],
+]
+
+REFERENCE_KIND = {
+    CT.Geodesic: "geodesic",
+    CT.Loxodrome: "loxodrome",
+    CT.GreatElliptic: "great_elliptic",
+    CT.NormalSection: "normal_section",
+    # Straight lines of longitude and latitude themselves in 4326.
+    CT.ShapePreserving: "plate_carree",
+}
+
+
+@pytest.mark.parametrize("ring", LARGE_RINGS)
+@pytest.mark.parametrize("curve", list(REFERENCE_KIND))
+def test_areas_of_large_polygons_match_independent_references(curve, ring):
+    got = polygon([list(p) for p in ring]).calculate_area(curve_type=curve)
+    assert got == pytest.approx(abs(ref.ring_area(REFERENCE_KIND[curve], ring)), rel=1e-9)
+
+
+# ---- densified vertices ----
+
+
+@pytest.mark.parametrize("a, b", [((-74, 40.7), (139.7, 35.7)), ((-150, -30), (160, 20))])
+@pytest.mark.parametrize("curve", [CT.Geodesic, CT.Loxodrome, CT.GreatElliptic, CT.NormalSection])
+def test_densified_vertices_lie_on_the_curve_at_equal_steps(curve, a, b):
+    dense = line([list(a), list(b)]).densify(500000, METERS, curve)
+    pts = as_dict(dense)["paths"][0]
+    total = REFERENCE_LENGTH[curve](*a, *b)
+    assert len(pts) == math.ceil(total / 500000) + 1
+    assert pts[0] == list(a) and pts[-1] == list(b)
+    step = total / (len(pts) - 1)
+    inner = pts[1:-1]
+    if curve == CT.Geodesic:
+        for p in inner:
+            assert ref.geodesic_distance(*a, *p) == pytest.approx(
+                total - ref.geodesic_distance(*p, *b), abs=1e-3
+            )
+        pieces = [ref.geodesic_distance(*p, *q) for p, q in zip(pts, pts[1:])]
+    elif curve == CT.Loxodrome:
+        # Straight in the Mercator: longitude changes in proportion to the
+        # isometric latitude.
+        rate = math.remainder(b[0] - a[0], 360) / (ref.isometric(b[1]) - ref.isometric(a[1]))
+        for p in inner:
+            assert math.remainder(p[0] - a[0], 360) == pytest.approx(
+                rate * (ref.isometric(p[1]) - ref.isometric(a[1])), abs=1e-9
+            )
+        pieces = [ref.loxodrome_length(*p, *q) for p, q in zip(pts, pts[1:])]
+    else:
+        section = (ref.great_ellipse if curve == CT.GreatElliptic else ref.normal_section)(*a, *b)
+        for p in inner:
+            assert section.distance_from_plane(*p) < 1e-3
+        params = [0.0] + [section.param_of(*p) for p in inner] + [section.end]
+        pieces = [section.arc(s, t) for s, t in zip(params, params[1:])]
+    assert pieces == pytest.approx([step] * len(pieces), abs=1e-3)
+
+
+# ---- buffers near the poles and the antimeridian ----
+
+
+@pytest.mark.parametrize(
+    "cap, parallel",
+    [
+        ([[-180, 80], [-180, 90], [180, 90], [180, 80], [-180, 80]], 80),
+        ([[-180, -90], [-180, -75], [180, -75], [180, -90], [-180, -90]], -75),
+    ],
+)
+@pytest.mark.parametrize("d", [50000, -50000])
+def test_polar_cap_buffer_vertices_lie_at_the_distance(cap, parallel, d):
+    # The distance to a parallel is the meridian arc between the latitudes:
+    # no path to it is shorter than the change of latitude it makes.
+    dev = 5.0
+    buf = polygon(cap).buffer(d, METERS, dev, CT.ShapePreserving)
+    vertices = off_seams(as_dict(buf)["rings"])
+    assert len(vertices) > 100
+    for _, lat in vertices:
+        assert abs(ref.meridian_arc(lat) - ref.meridian_arc(parallel)) == pytest.approx(abs(d), abs=dev)
+
+
+@pytest.mark.parametrize("curve", [CT.Geodesic, CT.Loxodrome, CT.GreatElliptic, CT.NormalSection])
+def test_equator_segment_across_the_antimeridian_buffers_to_its_offsets(curve):
+    # These curve types follow the equator the short way, across the
+    # antimeridian (a shape-preserving line of 4326 would run the long way
+    # round); beside the segment the distance is the meridian arc, beyond its
+    # ends the distance to the end.
+    d, dev = 20000, 2.0
+    buf = line([[179.5, 0], [-179.5, 0]]).buffer(d, METERS, dev, curve)
+    rings = as_dict(buf)["rings"]
+    assert len(rings) == 2  # cut at the antimeridian
+    vertices = off_seams(rings)
+    assert len(vertices) > 50
+    for lon, lat in vertices:
+        along = math.remainder(lon - 179.5, 360)
+        if 0 <= along <= 1:
+            got = abs(ref.meridian_arc(lat))
+        else:
+            got = min(ref.geodesic_distance(179.5, 0, lon, lat), ref.geodesic_distance(-179.5, 0, lon, lat))
+        assert got == pytest.approx(d, abs=dev)
+
+
+@pytest.mark.parametrize("lon, lat", [(0, 90), (123, 90), (0, -90), (180, 0), (-180, 45)])
+def test_buffers_of_points_on_the_poles_and_the_antimeridian(lon, lat):
+    d, dev = 10000, 5.0
+    buf = point(lon, lat).buffer(d, METERS, dev, CT.Geodesic)
+    rings = as_dict(buf)["rings"]
+    assert len(rings) == (1 if abs(lat) == 90 else 2)
+    for x, y in off_seams(rings):
+        assert ref.geodesic_distance(lon, lat, x, y) == pytest.approx(d, abs=dev)
+    assert buf.calculate_area(curve_type=CT.Geodesic) == pytest.approx(math.pi * d * d, rel=1e-3)
+
+
+# ---- projections ----
+
+
+def _snyder_t(phi, e):
+    s = math.sin(phi)
+    return math.tan(math.pi / 4 - phi / 2) / ((1 - e * s) / (1 + e * s)) ** (e / 2)
+
+
+def _snyder_m(phi, e):
+    return math.cos(phi) / math.sqrt(1 - (e * math.sin(phi)) ** 2)
+
+
+def _snyder_q(phi, e):
+    s = math.sin(phi)
+    return (1 - e * e) * (s / (1 - (e * s) ** 2) - math.log((1 - e * s) / (1 + e * s)) / (2 * e))
+
+
+GRS80 = (6378137.0, 1 / 298.257222101)
+WGS84_ELLIPSOID = (6378137.0, 1 / 298.257223563)
+
+
+def polar_stereographic(lon, lat, lat_ts, lon0, ellipsoid):
+    """Polar stereographic with a standard parallel (variant B), either pole."""
+    a, f = ellipsoid
+    e = math.sqrt(f * (2 - f))
+    south = lat_ts < 0
+    if south:
+        lon, lat, lat_ts, lon0 = -lon, -lat, -lat_ts, -lon0
+    pc = math.radians(lat_ts)
+    rho = a * _snyder_m(pc, e) * _snyder_t(math.radians(lat), e) / _snyder_t(pc, e)
+    lam = math.radians(lon - lon0)
+    x, y = rho * math.sin(lam), -rho * math.cos(lam)
+    return (-x, -y) if south else (x, y)
+
+
+def lambert_azimuthal_equal_area(lon, lat, lat0, lon0, x0, y0, ellipsoid):
+    a, f = ellipsoid
+    e = math.sqrt(f * (2 - f))
+    qp = _snyder_q(math.pi / 2, e)
+    beta = math.asin(_snyder_q(math.radians(lat), e) / qp)
+    beta0 = math.asin(_snyder_q(math.radians(lat0), e) / qp)
+    rq = a * math.sqrt(qp / 2)
+    dd = a * _snyder_m(math.radians(lat0), e) / (rq * math.cos(beta0))
+    lam = math.radians(lon - lon0)
+    bb = rq * math.sqrt(2 / (1 + math.sin(beta0) * math.sin(beta) + math.cos(beta0) * math.cos(beta) * math.cos(lam)))
+    x = x0 + bb * dd * math.cos(beta) * math.sin(lam)
+    y = y0 + bb / dd * (math.cos(beta0) * math.sin(beta) - math.sin(beta0) * math.cos(beta) * math.cos(lam))
+    return x, y
+
+
+def lambert_conformal_conic(lon, lat, lat1, lat2, lat0, lon0, x0, y0, ellipsoid):
+    a, f = ellipsoid
+    e = math.sqrt(f * (2 - f))
+    p1, p2, p0, p = map(math.radians, (lat1, lat2, lat0, lat))
+    n = (math.log(_snyder_m(p1, e)) - math.log(_snyder_m(p2, e))) / (
+        math.log(_snyder_t(p1, e)) - math.log(_snyder_t(p2, e))
+    )
+    big_f = _snyder_m(p1, e) / (n * _snyder_t(p1, e) ** n)
+    rho, rho0 = a * big_f * _snyder_t(p, e) ** n, a * big_f * _snyder_t(p0, e) ** n
+    theta = n * math.radians(lon - lon0)
+    return x0 + rho * math.sin(theta), y0 + rho0 - rho * math.cos(theta)
+
+
+PROJECTIONS = [
+    # NSIDC sea-ice polar stereographic north and Antarctic polar stereographic.
+    (3413, lambda lon, lat: polar_stereographic(lon, lat, 70, -45, WGS84_ELLIPSOID), [(-45, 75), (100, 60), (10, 89)]),
+    (3031, lambda lon, lat: polar_stereographic(lon, lat, -71, 0, WGS84_ELLIPSOID), [(30, -75), (-150, -60)]),
+    # ETRS89-extended / LAEA Europe (GRS 80; ETRS89 and WGS 84 are one datum to PROJ).
+    (3035, lambda lon, lat: lambert_azimuthal_equal_area(lon, lat, 52, 10, 4321000, 3210000, GRS80), [(2, 48), (25, 65)]),
+    # RGF93 / Lambert-93.
+    (2154, lambda lon, lat: lambert_conformal_conic(lon, lat, 49, 44, 46.5, 3, 700000, 6600000, GRS80), [(2, 48), (7, 43)]),
+]
+
+
+@pytest.mark.parametrize("wkid, formula, places", PROJECTIONS)
+def test_projections_match_their_closed_formulas(wkid, formula, places):
+    for lon, lat in places:
+        got = as_dict(point(lon, lat).project({"wkid": wkid}))
+        x, y = formula(lon, lat)
+        assert (got["x"], got["y"]) == (pytest.approx(x, abs=1e-6), pytest.approx(y, abs=1e-6))
+        back = as_dict(point(got["x"], got["y"], {"wkid": wkid}).project(WGS84))
+        assert (back["x"], back["y"]) == (pytest.approx(lon, abs=1e-8), pytest.approx(lat, abs=1e-8))
+
+
+# ---- datum transformations ----
+
+CLARKE_1866 = (6378206.4, 1 / 294.978698213898)
+
+
+def geocentric(lon, lat, ellipsoid):
+    a, f = ellipsoid
+    e2 = f * (2 - f)
+    p, lam = math.radians(lat), math.radians(lon)
+    n = a / math.sqrt(1 - e2 * math.sin(p) ** 2)
+    return n * math.cos(p) * math.cos(lam), n * math.cos(p) * math.sin(lam), n * (1 - e2) * math.sin(p)
+
+
+def geodetic(x, y, z, ellipsoid):
+    a, f = ellipsoid
+    e2 = f * (2 - f)
+    p = math.hypot(x, y)
+    lat = math.atan2(z, p * (1 - e2))
+    for _ in range(30):
+        n = a / math.sqrt(1 - e2 * math.sin(lat) ** 2)
+        h = p / math.cos(lat) - n
+        lat = math.atan2(z, p * (1 - e2 * n / (n + h)))
+    return math.degrees(math.atan2(y, x)), math.degrees(lat)
+
+
+@pytest.mark.parametrize(
+    "name, shift",
+    [
+        ("NAD27 to WGS 84 (3)", (-10, 158, 187)),
+        ("NAD27 to WGS 84 (4)", (-8, 160, 176)),
+        ("NAD27 to WGS 84 (6)", (-8, 159, 175)),
+    ],
+)
+def test_nad27_transformations_apply_their_geocentric_shifts(name, shift):
+    # NAD27 positions on Clarke 1866, moved by the published geocentric
+    # translation, are WGS 84 positions (heights are not carried).
+    found = {t.name: t for t in projection.get_transformations(WGS84, {"wkid": 4267})}
+    to_nad27 = found["Inverse of " + name]
+    to_wgs84 = to_nad27.get_inverse()
+    assert to_wgs84.name == name
+    tx, ty, tz = shift
+    for lon, lat in [(-98, 38), (-120, 35), (-75, 42), (-110, 55)]:
+        x, y, z = geocentric(lon, lat, CLARKE_1866)
+        want = geodetic(x + tx, y + ty, z + tz, WGS84_ELLIPSOID)
+        got = as_dict(point(lon, lat, {"wkid": 4267}).project_with_transformation(WGS84, to_wgs84))
+        assert (got["x"], got["y"]) == (pytest.approx(want[0], abs=1e-10), pytest.approx(want[1], abs=1e-10))
+        # The datum shift moves points by tens of meters, up to about 100 m in the west.
+        assert 10 < ref.geodesic_distance(lon, lat, got["x"], got["y"]) < 130
+        x, y, z = geocentric(lon, lat, WGS84_ELLIPSOID)
+        want = geodetic(x - tx, y - ty, z - tz, CLARKE_1866)
+        got = as_dict(point(lon, lat).project_with_transformation({"wkid": 4267}, to_nad27))
+        assert (got["x"], got["y"]) == (pytest.approx(want[0], abs=1e-10), pytest.approx(want[1], abs=1e-10))
