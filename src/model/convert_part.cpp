@@ -18,9 +18,11 @@ using convert::unwrap;
 rt::MutablePart ZorvPart::as_mutable_part(std::optional<SpatialReference> sr) const {
   std::optional<rt::SpatialReference> rsr = to_geom_sr(std::move(sr));
   rt::MutablePart out = rt::MutablePart::with_spatial_reference(ptr(rsr));
+  // Vertices go in by their coordinates: the runtime part is the same as from
+  // one runtime point per vertex, without making and releasing those points.
   for (std::size_t i = 0; i < len(); ++i) {
-    rt::Point p = get_coord(i)->as_point();
-    out.add_point(p);
+    ZorvCoord c = *get_coord(i);
+    out.add_point_x_y_z_m(c.x(), c.y(), c.z(), c.m());
   }
   return out;
 }
