@@ -216,6 +216,24 @@ def test_densified_ring_keeps_its_area(curve):
     )
 
 
+@pytest.mark.parametrize(
+    "start, end, inner",
+    [
+        # Ends given within [-180, 180]: the points between stay there too.
+        ([179, 0], [-179, 0], [179.4, 179.8, -179.8, -179.4]),
+        ([-179, 0], [179, 0], [-179.4, -179.8, 179.8, 179.4]),
+        # Ends given past the antimeridian: the points follow them.
+        ([179, 0], [181, 0], [179.4, 179.8, 180.2, 180.6]),
+    ],
+)
+@pytest.mark.parametrize("curve", [CT.Geodesic, CT.Loxodrome, CT.GreatElliptic, CT.NormalSection])
+def test_densify_across_the_antimeridian_keeps_the_longitude_range(curve, start, end, inner):
+    dense = line([start, end]).densify(50, unit=og.LinearUnitId.Kilometers, curve_type=curve)
+    path = as_dict(dense)["paths"][0]
+    assert path[0] == start and path[-1] == end
+    assert [p[0] for p in path[1:-1]] == pytest.approx(inner, abs=1e-9)
+
+
 def test_densify_follows_the_loxodrome():
     dense = line([[0, 0], [10, 10]]).densify(100, unit=og.LinearUnitId.Kilometers, curve_type=CT.Loxodrome)
     pts = as_dict(dense)["paths"][0]
@@ -367,6 +385,18 @@ def test_polar_cap_buffers_along_its_parallel(d):
     assert max(y for r in rings_of(out) for _, y in r) == 90
 
 
+@pytest.mark.parametrize("lon", [-179.3, -97.123456789, -2.793185941222703, 0.1, 33.3333333, 179.9])
+def test_buffers_holding_a_pole_are_one_polygon(lon):
+    # The copies of a ring around a pole, shifted by whole turns, must meet
+    # exactly along the meridian that closes it over the pole.
+    triangle = polygon([[[lon, 80], [lon + 120, 80], [lon - 120, 80], [lon, 80]]])
+    grown = triangle.buffer(50000, unit=og.LinearUnitId.Meters, max_deviation=10, curve_type=CT.Geodesic)
+    assert len(rings_of(grown)) == 1
+    for lat, d in [(89.9, 20000), (-89.5, 80000), (85, 600000)]:
+        circle = point(lon, lat).buffer(d, unit=og.LinearUnitId.Meters, max_deviation=d / 1000, curve_type=CT.Geodesic)
+        assert len(rings_of(circle)) == 1
+
+
 def test_buffer_of_a_line_around_the_globe():
     around = line([[-179, 0], [-90, 0], [0, 0], [90, 0], [179, 0]])
     buf = around.buffer(100, unit=og.LinearUnitId.Kilometers, max_deviation=0.01, curve_type=CT.Geodesic)
@@ -383,6 +413,15 @@ def test_buffer_collection_geodetic_and_merged():
     )
     assert len(merged) == 1
     assert len(rings_of(merged[0])) == 1
+    # A buffer made in another reference joins the first's in its place on
+    # the ground, not at its coordinates read in the first's units.
+    mixed = og.buffer_collection(
+        [pts[0], pts[0].project(WEB_MERCATOR)], [1000.0], union_result=True, distance_unit=og.LinearUnitId.Meters
+    )
+    assert as_dict(mixed[0])["spatialReference"] == {"wkid": 4326}
+    assert mixed[0].calculate_area(curve_type=CT.Geodesic) == pytest.approx(
+        apart[0].calculate_area(curve_type=CT.Geodesic), rel=1e-6
+    )
 
 
 # ---- projection ----
