@@ -212,6 +212,27 @@ void check_wrappers() {
     Point c = e.center();
     EXPECT(c.x() == 5 && c.y() == 25);
 
+    // The presence of z and m picks the create function, with and without a
+    // spatial reference; absent values read back absent.
+    const std::optional<double> none;
+    const SpatialReference* const spatial_references[] = {nullptr, &sr};
+    for (const SpatialReference* with : spatial_references) {
+      for (auto [z, m] : {std::pair{none, none}, std::pair{std::optional(3.0), none}, std::pair{none, std::optional(4.0)},
+                          std::pair{std::optional(3.0), std::optional(4.0)}}) {
+        Point q = with ? Point::with_x_y_z_m_spatial_reference(1, 2, z, m, *with) : Point::with_x_y_z_m(1, 2, z, m);
+        EXPECT(q.x() == 1 && q.y() == 2 && q.z() == z && q.m() == m);
+        EXPECT(q.spatial_reference().has_value() == (with != nullptr));
+        std::optional<Range> zr = z ? std::optional(Range{*z, *z + 1}) : std::nullopt;
+        std::optional<Range> mr = m ? std::optional(Range{*m, *m + 1}) : std::nullopt;
+        Envelope b = with ? Envelope::with_x_y_z_m_spatial_reference(0, 10, 20, 30, zr, mr, *with)
+                          : Envelope::with_x_y_z_m(0, 10, 20, 30, zr, mr);
+        EXPECT(b.x_min() == 0 && b.x_max() == 10 && b.y_min() == 20 && b.y_max() == 30);
+        EXPECT(b.z_min() == z && b.z_max() == (z ? std::optional(*z + 1) : none));
+        EXPECT(b.m_min() == m && b.m_max() == (m ? std::optional(*m + 1) : none));
+        EXPECT(b.spatial_reference().has_value() == (with != nullptr));
+      }
+    }
+
     // Typed handles pass on their handle; downcast checks the kind.
     GeometryOwned g = std::move(p);
     EXPECT(p.raw() == nullptr);
