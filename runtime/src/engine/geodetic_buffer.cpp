@@ -388,12 +388,15 @@ std::vector<GeomPtr> pieces(const Shapes& s, const Ellipsoid& e, const Azimuthal
         left = offset({lon, lat}, azi - 90);
         right = offset({lon, lat}, azi + 90);
       };
-      // The step suits offsets bent like the earth; where they bend more
-      // (around a pole, or far out in the plane) a chord between two offset
-      // points sagging by more than a quarter of the deviation is split.
+      // The step suits offsets bent like the earth, as they are seen within
+      // a quarter meridian of the plane's center; farther out the plane
+      // bends them more, and a chord between two offset points sagging by
+      // more than a quarter of the deviation is split.
+      const double near = kPi / 4 * e.semi_major();
+      const auto is_near = [&](const XY& p) { return std::hypot(p.first, p.second) < near; };
       std::function<void(double, const XY&, const XY&, double, const XY&, const XY&, int)> between =
           [&](double s0, const XY& l0, const XY& r0, double s1, const XY& l1, const XY& r1, int depth) {
-            if (depth >= 16) return;
+            if (depth >= 16 || (is_near(l0) && is_near(l1) && is_near(r0) && is_near(r1))) return;
             XY lm, rm;
             offsets((s0 + s1) / 2, lm, rm);
             const auto sag = [](const XY& p, const XY& q, const XY& mid) {
@@ -576,8 +579,20 @@ GeomPtr lonlat_region(const std::vector<XY>& raw, const Azimuthal& az, const Ell
   const GeomPtr base = polygon(shape);
   if (!base) return nullptr;
   const GeomPtr world = box(-180, -90, 180, 90);
+  double west = shape.front().first, east = west;
+  for (const auto& q : shape) {
+    west = std::min(west, q.first);
+    east = std::max(east, q.first);
+  }
   std::vector<GeomPtr> copies;
   for (int k = -2; k <= 2; ++k) {
+    // Only copies that reach into [-180, 180] take part; one that lies
+    // inside it whole needs no cut.
+    if (east + 360.0 * k <= -180 || west + 360.0 * k >= 180) continue;
+    if (k == 0 && west >= -180 && east <= 180) {
+      copies.push_back(geos::take(GEOSGeom_clone_r(C(), base.get()), "copying a region"));
+      continue;
+    }
     GeomPtr moved = geos::take(GEOSGeom_clone_r(C(), base.get()), "copying a region");
     if (k != 0) {
       // Shift by whole turns: rebuild from shifted coordinates.
