@@ -132,6 +132,9 @@ def test_label_point_is_inside_and_points_along():
     assert ell.contains(label)
     holed = poly(square(0, 0, 10), square(1, 1, 8, clockwise=False))
     assert holed.contains(holed.label_point())
+    # a sliver far taller than wide still gets its point inside, at once
+    sliver = og.Polygon({"rings": [[[2, -1], [-1, -1], [1, 1e9], [3.7, 0.5]]]})
+    assert sliver.contains(sliver.label_point())
 
     half = og.Polyline({"curvePaths": [[[1, 0], {"c": [[-1, 0], [0, 1]]}]]})
     top = half.with_point_along(math.pi / 2)

@@ -126,8 +126,16 @@ GeometryPtr label_point(const Geometry& g) {
       // The center of the largest inscribed circle: well inside the
       // polygon, away from narrow parts, where a label reads best.
       const EnvelopeBounds e = extent_of(g);
-      const double tol = std::max(std::hypot(e.xmax - e.xmin, e.ymax - e.ymin) * 1e-4, 1e-12);
-      GeomPtr circle = geos::take(GEOSMaximumInscribedCircle_r(ctx(), gg.get(), tol), "label point");
+      const double w = e.xmax - e.xmin, h = e.ymax - e.ymin;
+      const double tol = std::max(std::hypot(w, h) * 1e-4, 1e-12);
+      // The circle search starts from square cells as large as the extent's
+      // short side, so an extent far longer than wide would need a cell count
+      // in proportion (and as much time and memory); such slivers take a point
+      // on their surface instead.
+      const bool sliver = !(std::max(w, h) <= 1e4 * std::min(w, h));
+      GeomPtr circle = geos::take(sliver ? GEOSPointOnSurface_r(ctx(), gg.get())
+                                         : GEOSMaximumInscribedCircle_r(ctx(), gg.get(), tol),
+                                  "label point");
       const GEOSCoordSequence* seq = GEOSGeom_getCoordSeq_r(ctx(), circle.get());
       double x = kNaN, y = kNaN;
       if (seq == nullptr || GEOSCoordSeq_getXY_r(ctx(), seq, 0, &x, &y) == 0)
