@@ -7,6 +7,7 @@
 
 #include "binding/runtime.hpp"
 #include "model/cell.hpp"
+#include "model/collection.hpp"
 #include "model/geoerr.hpp"
 
 namespace ostrel::model::convert {
@@ -35,5 +36,17 @@ decltype(auto) unwrap(F&& f) {
 inline const rt::SpatialReference* ptr(const std::optional<rt::SpatialReference>& sr) {
   return sr ? &*sr : nullptr;
 }
+
+// The conversions below take the runtime spatial reference already made: one
+// geometry's parts and segments all share the reference its conversion made
+// once, which is the same runtime value as one made afresh for each of them
+// (and making one is far dearer than anything else a part costs).
+rt::MutablePart part_to_runtime(const ZorvPart& part, const rt::SpatialReference* sr);
+rt::MutablePart curve_part_to_runtime(const ZorvCurvePart& part, const rt::SpatialReference* sr);
+// Converts every part of `parts` in order and appends it to `out`; each part is
+// locked only while it converts.
+template <class P>
+void add_parts(const DimensionedCollection<P>& parts, rt::MutablePartCollection& out,
+               const rt::SpatialReference* sr);
 
 }  // namespace ostrel::model::convert

@@ -1,4 +1,6 @@
 // The five geometry kinds across the runtime boundary.
+#include <type_traits>
+
 #include "model/convert_common.hpp"
 #include "model/envelope.hpp"
 #include "model/multipoint.hpp"
@@ -10,7 +12,6 @@ namespace ostrel::model {
 
 using convert::lib;
 using convert::ptr;
-using convert::unwrap;
 
 namespace {
 
@@ -26,7 +27,11 @@ T downcast(rt::GeometryOwned g) {
   return lib([&] { return std::move(g).downcast<T>(); });
 }
 
-// Curve parts first, then linear parts, each group in its own order.
+// Curve parts first, then linear parts, each group in its own order.  Both
+// groups go straight into one runtime collection, which holds the same parts
+// in the same order as converting the linear group on its own and appending
+// its parts afterwards; the spatial reference is made once for the builder,
+// the collection and every part and segment.
 template <class Builder>
 Builder build_multipart(const Cell<PartCollection>& linear, const Cell<CurvePartCollection>& curves,
                         const std::optional<SpatialReference>& sr) {
@@ -34,13 +39,9 @@ Builder build_multipart(const Cell<PartCollection>& linear, const Cell<CurvePart
   Builder builder = Builder::with_spatial_reference(ptr(rsr));
   auto curve_guard = curves.lock_or_fatal("Lock poisoned");
   auto linear_guard = linear.lock_or_fatal("Lock poisoned");
-  rt::MutablePartCollection parts = curve_guard->as_mutable_part_collection(sr);
-  rt::MutablePartCollection linear_parts = linear_guard->as_mutable_part_collection(sr);
-  const int64_t n = linear_parts.size();
-  for (int64_t i = 0; i < n; ++i) {
-    rt::MutablePart part = unwrap([&] { return linear_parts.get_part(i); });
-    parts.add_part(part);
-  }
+  rt::MutablePartCollection parts = rt::MutablePartCollection::with_spatial_reference(ptr(rsr));
+  convert::add_parts(*curve_guard, parts, ptr(rsr));
+  convert::add_parts(*linear_guard, parts, ptr(rsr));
   builder.set_parts(parts);
   return builder;
 }
@@ -224,8 +225,13 @@ rt::Polyline ZorvGeometryPolygon::to_polyline() const {
   auto add_closed = [&](const auto& cell, auto vertices) {
     auto share = cell;
     auto g = share.lock_or_fatal("Lock poisoned");
-    rt::MutablePart part = g->as_mutable_part(spatial_reference);
     const ZorvPart& v = vertices(*g);
+    rt::MutablePart part = [&] {
+      if constexpr (std::is_same_v<std::decay_t<decltype(*g)>, ZorvCurvePart>)
+        return convert::curve_part_to_runtime(*g, ptr(rsr));
+      else
+        return convert::part_to_runtime(*g, ptr(rsr));
+    }();
     if (v.len() >= 2) {
       const std::size_t last = v.len() - 1;
       if (v.xs[0] != v.xs[last] || v.ys[0] != v.ys[last]) {

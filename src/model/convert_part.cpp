@@ -1,7 +1,9 @@
 // Parts, curve parts and part collections across the runtime boundary.
 #include <cmath>
 #include <numbers>
+#include <type_traits>
 
+#include "binding/call.hpp"
 #include "model/collection.hpp"
 #include "model/convert_common.hpp"
 #include "model/curvepart.hpp"
@@ -15,101 +17,178 @@ using convert::unwrap;
 
 // ---- model to runtime ----
 
-rt::MutablePart ZorvPart::as_mutable_part(std::optional<SpatialReference> sr) const {
-  std::optional<rt::SpatialReference> rsr = to_geom_sr(std::move(sr));
-  rt::MutablePart out = rt::MutablePart::with_spatial_reference(ptr(rsr));
-  // Vertices go in by their coordinates: the runtime part is the same as from
-  // one runtime point per vertex, without making and releasing those points.
-  for (std::size_t i = 0; i < len(); ++i) {
-    ZorvCoord c = *get_coord(i);
-    out.add_point_x_y_z_m(c.x(), c.y(), c.z(), c.m());
+namespace {
+
+// Appends vertices [from, len) of `part` to `out` by their coordinates: the
+// runtime part is the same as from one runtime point per vertex, without
+// making and releasing those points.  The columns are looked at once per part
+// and the table entry is fetched once, not per vertex.
+void add_vertices(rt::MutablePart& out, const ZorvPart& part, std::size_t from = 0) {
+  const std::size_t n = part.len();
+  const double* xs = part.xs.data();
+  const double* ys = part.ys.data();
+  if (part.ms) {
+    // The runtime has no add with m: each vertex goes in as a point.
+    for (std::size_t i = from; i < n; ++i)
+      out.add_point_x_y_z_m(xs[i], ys[i], part.zs ? std::optional<double>((*part.zs)[i]) : std::nullopt,
+                            (*part.ms)[i]);
+    return;
   }
-  return out;
+  rt::CallError err;
+  const QX_MutablePartHandle h = out.raw();
+  if (part.zs) {
+    const double* zs = part.zs->data();
+    auto add = QX(QX_MutablePart_addPointXYZ);
+    for (std::size_t i = from; i < n; ++i) {
+      add(h, xs[i], ys[i], zs[i], err.handler());
+      if (err.failed()) rt::detail::fatal_call("QX_MutablePart_addPointXYZ", *err.slot());
+    }
+    return;
+  }
+  auto add = QX(QX_MutablePart_addPointXY);
+  for (std::size_t i = from; i < n; ++i) {
+    add(h, xs[i], ys[i], err.handler());
+    if (err.failed()) rt::detail::fatal_call("QX_MutablePart_addPointXY", *err.slot());
+  }
 }
 
-rt::EllipticArcSegment CircularArc::to_elliptic_arc_segment(const ZorvCoord& start, const ZorvCoord& end,
-                                                            std::optional<SpatialReference> sr) const {
+void add_vertex(rt::MutablePart& out, const ZorvCoord& c) { out.add_point_x_y_z_m(c.x(), c.y(), c.z(), c.m()); }
+
+// Segment construction: the segment gets the spatial reference, its points
+// none.
+rt::EllipticArcSegment circular_segment(const CircularArc& a, const ZorvCoord& start, const ZorvCoord& end,
+                                        const rt::SpatialReference* sr) {
   rt::Point s = start.as_point();
   rt::Point e = end.as_point();
-  rt::Point interior = rt::Point::with_x_y(interior_x, interior_y);
-  std::optional<rt::SpatialReference> rsr = to_geom_sr(std::move(sr));
+  rt::Point interior = rt::Point::with_x_y(a.interior_x, a.interior_y);
   return lib([&] {
-    return rt::EllipticArcSegment::with_circular_elliptic_arc_with_start_end_and_interior(s, e, interior,
-                                                                                          ptr(rsr));
+    return rt::EllipticArcSegment::with_circular_elliptic_arc_with_start_end_and_interior(s, e, interior, sr);
   });
 }
 
-rt::EllipticArcSegment EllipticArc::to_elliptic_arc_segment(const ZorvCoord& start, const ZorvCoord& end,
-                                                            std::optional<SpatialReference> sr) const {
+rt::EllipticArcSegment elliptic_segment(const EllipticArc& a, const ZorvCoord& start, const ZorvCoord& end,
+                                        const rt::SpatialReference* sr) {
   rt::Point s = start.as_point();
   rt::Point e = end.as_point();
-  std::optional<rt::SpatialReference> rsr = to_geom_sr(std::move(sr));
   return lib([&] {
-    return rt::EllipticArcSegment::with_start_and_end_points(s, e, minor, !clockwise, ptr(rsr), rotation,
-                                                             axis, ratio);
+    return rt::EllipticArcSegment::with_start_and_end_points(s, e, a.minor, !a.clockwise, sr, a.rotation,
+                                                             a.axis, a.ratio);
   });
 }
 
-rt::CubicBezierSegment BezierCurve::to_bezier_segment(const ZorvCoord& start, const ZorvCoord& end,
-                                                      std::optional<SpatialReference> sr) const {
+rt::CubicBezierSegment bezier_segment(const BezierCurve& b, const ZorvCoord& start, const ZorvCoord& end,
+                                      const rt::SpatialReference* sr) {
   rt::Point s = start.as_point();
-  rt::Point c1 = rt::Point::with_x_y(ctrl1_x, ctrl1_y);
-  rt::Point c2 = rt::Point::with_x_y(ctrl2_x, ctrl2_y);
+  rt::Point c1 = rt::Point::with_x_y(b.ctrl1_x, b.ctrl1_y);
+  rt::Point c2 = rt::Point::with_x_y(b.ctrl2_x, b.ctrl2_y);
   rt::Point e = end.as_point();
-  std::optional<rt::SpatialReference> rsr = to_geom_sr(std::move(sr));
   return lib([&] {
     return rt::CubicBezierSegment::with_start_point_control_point1_control_point2_end_point_spatial_reference(
-        s, c1, c2, e, ptr(rsr));
+        s, c1, c2, e, sr);
   });
 }
 
-void curve_add_to_mutable_part(const CurveData& curve, rt::MutablePart& part, const ZorvCoord& start,
-                               const ZorvCoord& end, std::optional<SpatialReference> sr) {
+void add_curve(const CurveData& curve, rt::MutablePart& part, const ZorvCoord& start, const ZorvCoord& end,
+               const rt::SpatialReference* sr) {
   struct Adder {
     rt::MutablePart& part;
     const ZorvCoord& start;
     const ZorvCoord& end;
-    std::optional<SpatialReference>& sr;
-    void operator()(const Linear&) const { part.add_point_x_y_z_m(end.x(), end.y(), end.z(), end.m()); }
-    void operator()(const CircularArc& a) const {
-      part.add_segment(a.to_elliptic_arc_segment(start, end, std::move(sr)));
-    }
-    void operator()(const EllipticArc& a) const {
-      part.add_segment(a.to_elliptic_arc_segment(start, end, std::move(sr)));
-    }
-    void operator()(const BezierCurve& b) const {
-      part.add_segment(b.to_bezier_segment(start, end, std::move(sr)));
-    }
+    const rt::SpatialReference* sr;
+    void operator()(const Linear&) const { add_vertex(part, end); }
+    void operator()(const CircularArc& a) const { part.add_segment(circular_segment(a, start, end, sr)); }
+    void operator()(const EllipticArc& a) const { part.add_segment(elliptic_segment(a, start, end, sr)); }
+    void operator()(const BezierCurve& b) const { part.add_segment(bezier_segment(b, start, end, sr)); }
   };
   std::visit(Adder{part, start, end, sr}, curve);
 }
 
-rt::MutablePart ZorvCurvePart::as_mutable_part(std::optional<SpatialReference> sr) const {
-  std::optional<rt::SpatialReference> rsr = to_geom_sr(sr);
-  rt::MutablePart out = rt::MutablePart::with_spatial_reference(ptr(rsr));
-  if (is_empty()) return out;
+}  // namespace
+
+rt::MutablePart convert::part_to_runtime(const ZorvPart& part, const rt::SpatialReference* sr) {
+  rt::MutablePart out = rt::MutablePart::with_spatial_reference(sr);
+  add_vertices(out, part);
+  return out;
+}
+
+rt::MutablePart convert::curve_part_to_runtime(const ZorvCurvePart& part, const rt::SpatialReference* sr) {
+  rt::MutablePart out = rt::MutablePart::with_spatial_reference(sr);
+  if (part.is_empty()) return out;
   // Vertex 0 starts the part; its curve data describes nothing.
-  ZorvCoord prev = *part.get_coord(0);
-  out.add_point_x_y_z_m(prev.x(), prev.y(), prev.z(), prev.m());
-  for (std::size_t i = 1; i < len(); ++i) {
-    std::optional<Vertex> v = get(i);
-    curve_add_to_mutable_part(v->second, out, prev, v->first, sr);
+  ZorvCoord prev = *part.part.get_coord(0);
+  add_vertex(out, prev);
+  for (std::size_t i = 1; i < part.len(); ++i) {
+    std::optional<ZorvCurvePart::Vertex> v = part.get(i);
+    add_curve(v->second, out, prev, v->first, sr);
     prev = v->first;
   }
   return out;
 }
 
 template <class P>
-rt::MutablePartCollection DimensionedCollection<P>::as_mutable_part_collection(
-    std::optional<SpatialReference> sr) const {
-  std::optional<rt::SpatialReference> rsr = to_geom_sr(sr);
-  rt::MutablePartCollection out = rt::MutablePartCollection::with_spatial_reference(ptr(rsr));
-  for (const PartCell& cell : lines) {
-    PartCell share = cell;
+void convert::add_parts(const DimensionedCollection<P>& parts, rt::MutablePartCollection& out,
+                        const rt::SpatialReference* sr) {
+  for (const Cell<P>& cell : parts.lines) {
+    Cell<P> share = cell;
     auto g = share.lock_or_fatal("Lock poisoned");
-    rt::MutablePart part = g->as_mutable_part(sr);
+    rt::MutablePart part = [&] {
+      if constexpr (std::is_same_v<P, ZorvCurvePart>)
+        return curve_part_to_runtime(*g, sr);
+      else
+        return part_to_runtime(*g, sr);
+    }();
     out.add_part(part);
   }
+}
+
+template void convert::add_parts(const PartCollection&, rt::MutablePartCollection&, const rt::SpatialReference*);
+template void convert::add_parts(const CurvePartCollection&, rt::MutablePartCollection&,
+                                 const rt::SpatialReference*);
+
+rt::MutablePart ZorvPart::as_mutable_part(std::optional<SpatialReference> sr) const {
+  std::optional<rt::SpatialReference> rsr = to_geom_sr(std::move(sr));
+  return convert::part_to_runtime(*this, ptr(rsr));
+}
+
+rt::MutablePart ZorvCurvePart::as_mutable_part(std::optional<SpatialReference> sr) const {
+  std::optional<rt::SpatialReference> rsr = to_geom_sr(std::move(sr));
+  return convert::curve_part_to_runtime(*this, ptr(rsr));
+}
+
+rt::EllipticArcSegment CircularArc::to_elliptic_arc_segment(const ZorvCoord& start, const ZorvCoord& end,
+                                                            std::optional<SpatialReference> sr) const {
+  std::optional<rt::SpatialReference> rsr = to_geom_sr(std::move(sr));
+  return circular_segment(*this, start, end, ptr(rsr));
+}
+
+rt::EllipticArcSegment EllipticArc::to_elliptic_arc_segment(const ZorvCoord& start, const ZorvCoord& end,
+                                                            std::optional<SpatialReference> sr) const {
+  std::optional<rt::SpatialReference> rsr = to_geom_sr(std::move(sr));
+  return elliptic_segment(*this, start, end, ptr(rsr));
+}
+
+rt::CubicBezierSegment BezierCurve::to_bezier_segment(const ZorvCoord& start, const ZorvCoord& end,
+                                                      std::optional<SpatialReference> sr) const {
+  std::optional<rt::SpatialReference> rsr = to_geom_sr(std::move(sr));
+  return bezier_segment(*this, start, end, ptr(rsr));
+}
+
+void curve_add_to_mutable_part(const CurveData& curve, rt::MutablePart& part, const ZorvCoord& start,
+                               const ZorvCoord& end, std::optional<SpatialReference> sr) {
+  if (is_linear(curve)) {
+    add_vertex(part, end);
+    return;
+  }
+  std::optional<rt::SpatialReference> rsr = to_geom_sr(std::move(sr));
+  add_curve(curve, part, start, end, ptr(rsr));
+}
+
+template <class P>
+rt::MutablePartCollection DimensionedCollection<P>::as_mutable_part_collection(
+    std::optional<SpatialReference> sr) const {
+  std::optional<rt::SpatialReference> rsr = to_geom_sr(std::move(sr));
+  rt::MutablePartCollection out = rt::MutablePartCollection::with_spatial_reference(ptr(rsr));
+  convert::add_parts(*this, out, ptr(rsr));
   return out;
 }
 
