@@ -212,7 +212,7 @@ PyModuleDef module_def = {
     PyModuleDef_HEAD_INIT,
     kModuleName,
     "A high-performance Python geographic geometry library for the Ostrel platform.",
-    -1,
+    0,  // no per-module state; non-negative so that every import from another interpreter reaches our check
     nullptr,
     nullptr,
     nullptr,

@@ -171,3 +171,26 @@ def test_failed_search_poisons_later_calls(python_run, tmp_path):
 def test_geometry_without_argument_uses_the_factory():
     with pytest.raises(TypeError, match="^Geometry expects 1 argument$"):
         og.Geometry()
+
+
+def test_second_interpreter_is_refused_and_reimport_gives_the_same_module(python_run):
+    code = """
+    import sys
+    import ostrel_geometry
+    try:
+        import _interpreters as si            # 3.13 and later
+    except ImportError:
+        import _xxsubinterpreters as si
+    interp = si.create()
+    try:
+        si.run_string(interp, "import ostrel_geometry")
+        print("imported")
+    except Exception as e:
+        print("ImportError" in str(e) or type(e).__name__)
+    del sys.modules["ostrel_geometry"]
+    import ostrel_geometry as again
+    print(again is ostrel_geometry)
+    """
+    r = python_run(code)
+    assert r.returncode == 0, r.stderr
+    assert r.stdout.split() == ["True", "True"]
