@@ -159,9 +159,11 @@ Registrar reg_get_transformations(
         "get_transformations",
         "get_transformations(input_spatial_reference, output_spatial_reference, area_of_interest=None, "
         "ignore_vertical=False)\n--\n\n"
-        "Return the datum transformations between two spatial references, ordered by suitability, the most "
-        "suitable first. The list is empty when no transformation is needed. Without an area of interest the "
-        "whole world is considered."));
+        "Return the datum transformations between two spatial references, ordered by\n"
+        "suitability, the most suitable first.\n\n"
+        "The list is empty when no transformation is needed. Without an area of\n"
+        "interest the whole world is considered; `ignore_vertical` leaves vertical\n"
+        "steps out of the transformations."));
 Registrar reg_project_collection(
     kModule, fastcall_def<project_collection>("project_collection",
                                               "project_collection(geometries, spatial_reference)\n--\n\n"
