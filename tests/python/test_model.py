@@ -2,6 +2,7 @@
 conversion to and from runtime geometries (through the JSON property and the
 factory, which read runtime geometries back into the model)."""
 
+import json
 import math
 
 import pytest
@@ -230,3 +231,105 @@ def test_fatal_error_during_conversion_poisons_the_geometry(python_run, tmp_path
     assert lines[0].startswith("PanicException | Failed to load vaskelith library")
     poisoned = "Exception | Lock error: 'poisoned lock: another task failed inside'"
     assert lines[1:] == [poisoned, poisoned, "ok | [[[0, 0], [1, 1]]]"]
+
+
+def _assert_same_shape(got, want, where="$"):
+    """Compares two parsed zorvjson documents: same keys in the same order,
+    same lengths, numbers equal to within rounding (NaN equal to NaN)."""
+    if isinstance(want, dict):
+        assert isinstance(got, dict) and list(got) == list(want), (where, got, want)
+        for key in want:
+            _assert_same_shape(got[key], want[key], f"{where}.{key}")
+    elif isinstance(want, list):
+        assert isinstance(got, list) and len(got) == len(want), (where, got, want)
+        for i, (g, w) in enumerate(zip(got, want)):
+            _assert_same_shape(g, w, f"{where}[{i}]")
+    elif isinstance(want, float) and math.isnan(want):
+        assert isinstance(got, float) and math.isnan(got), (where, got)
+    elif isinstance(want, (int, float)) and not isinstance(want, bool):
+        assert got == pytest.approx(want, rel=1e-12, abs=1e-12), (where, got, want)
+    else:
+        assert got == want, (where, got, want)
+
+
+_H = math.sqrt(0.5)
+_SR_ALL = {"wkid": 102100, "latestWkid": 3857, "vcsWkid": 5773, "latestVcsWkid": 5703, "wkt": "unused", "wkt2": "lost"}
+_WKT = (
+    'GEOGCS["GCS_WGS_1984",DATUM["D_WGS_1984",SPHEROID["WGS_1984",6378137.0,298.257223563]],'
+    'PRIMEM["Greenwich",0.0],UNIT["Degree",0.0174532925199433]]'
+)
+# The quarter of the ellipse centred at the origin with semi-major axis 2 along
+# x and ratio 0.5 from (2, 0) to (0, 1): the runtime derives the same centre
+# from the end points and the shape.
+_ELLIPSE_CCW = {"a": [[0, 1], [0, 0], 1, 0, 0, 2, 0.5]}
+
+
+@pytest.mark.parametrize(
+    "kind, given, expected",
+    [
+        # Spatial references: the latest ids are the ones that cross, and come
+        # back as wkid and vcsWkid; wkt beside an id and wkt2 are dropped.
+        (og.Point, {"x": 1, "y": 2, "z": 3, "m": 4, "spatialReference": _SR_ALL},
+         {"spatialReference": {"wkid": 3857, "vcsWkid": 5703}, "x": 1, "y": 2, "z": 3, "m": 4}),
+        (og.Point, {"x": math.nan, "y": 2, "z": 3}, {"x": None, "y": None, "z": None}),
+        (og.Polyline, {"paths": [[[0, 0], [1, 1]]], "spatialReference": {"wkt": _WKT}},
+         {"spatialReference": {"wkt": _WKT}, "paths": [[[0, 0], [1, 1]]]}),
+        (og.Polyline, {"paths": [[[0, 0], [1, 1]]], "spatialReference": {}}, {"paths": [[[0, 0], [1, 1]]]}),
+        (og.MultiPoint, {"hasZ": True, "hasM": True, "points": [[1, 2, 3, 4], [5, 6, 7, 8]],
+                         "spatialReference": {"wkid": 102100, "latestWkid": 3857}},
+         {"hasZ": True, "hasM": True, "spatialReference": {"wkid": 3857}, "points": [[1, 2, 3, 4], [5, 6, 7, 8]]}),
+        # The runtime takes z and m from the vertices: an empty geometry comes
+        # back without them.
+        (og.MultiPoint, {"hasM": True, "points": []}, {"points": []}),
+        (og.Polyline, {"hasZ": True, "paths": [[]]}, {"paths": [[]]}),
+        # Every curve kind in a path with z, between straight segments; paths
+        # of one and no vertex.  A circular arc comes back through the middle
+        # of the arc, whichever point of it was given.
+        (og.Polyline,
+         {"hasZ": True, "paths": [[[9, 9, 9]], []], "curvePaths": [[
+             [2, 0, 1], {"a": [[0, 1, 2]] + _ELLIPSE_CCW["a"][1:]}, {"c": [[-2, 1, 3], [-1, 2]]},
+             {"c": [[0, 1, 4], [-1 + _H, 1 + _H]]}, {"b": [[3, 3, 5], [1, 1], [2, 2]]}, [4, 4, 6]]]},
+         {"hasZ": True, "curvePaths": [[
+             [2, 0, 1], {"a": [[0, 1, 2]] + _ELLIPSE_CCW["a"][1:]}, {"c": [[-2, 1, 3], [-1, 2]]},
+             {"c": [[0, 1, 4], [-1, 2]]}, {"b": [[3, 3, 5], [1, 1], [2, 2]]}, [4, 4, 6]]],
+          "paths": [[[9, 9, 9]], []]}),
+        # Curved closing segments of each kind repeat vertex 0 with the curve; a
+        # straight one stays implied, and an explicit straight closing vertex
+        # is dropped (the runtime keeps rings closed by themselves).
+        (og.Polygon, {"hasZ": True, "hasM": True, "curveRings": [[
+            [2, 0, 1, 1], [2, 1, 2, 2], [0, 1, 3, 3], {"a": [[2, 0, 1, 1], [0, 0], 1, 1, 0, 2, 0.5]}]],
+            "rings": [[[10, 10, 1, 1], [11, 10, 1, 1], [11, 11, 1, 1]]]},
+         {"hasZ": True, "hasM": True, "curveRings": [[
+             [2, 0, 1, 1], [2, 1, 2, 2], [0, 1, 3, 3], {"a": [[2, 0, 1, 1], [0, 0], 1, 1, 0, 2, 0.5]}]],
+          "rings": [[[10, 10, 1, 1], [11, 10, 1, 1], [11, 11, 1, 1]]]}),
+        (og.Polygon, {"curveRings": [[[0, 0], [2, 0], {"c": [[0, 0], [1, -1]]}]]},
+         {"curveRings": [[[0, 0], [2, 0], {"c": [[0, 0], [1, -1]]}]], "rings": []}),
+        (og.Polygon, {"hasM": True, "curveRings": [[[0, 0, 1], {"b": [[0, 0, 1], [1, 1], [-1, 1]]}]]},
+         {"hasM": True, "curveRings": [[[0, 0, 1], {"b": [[0, 0, 1], [1, 1], [-1, 1]]}]], "rings": []}),
+        (og.Polygon, {"curveRings": [[[0, 0], {"c": [[2, 0], [1, 1]]}]]},
+         {"curveRings": [[[0, 0], {"c": [[2, 0], [1, 1]]}]], "rings": []}),
+        (og.Polygon, {"curveRings": [[[0, 0], {"c": [[2, 0], [1, 1]]}, [2, -2]]],
+                      "rings": [[[5, 5], [5, 6], [6, 6], [5, 5]]], "spatialReference": {"wkid": 3857}},
+         {"spatialReference": {"wkid": 3857}, "curveRings": [[[0, 0], {"c": [[2, 0], [1, 1]]}, [2, -2]]],
+          "rings": [[[5, 5], [5, 6], [6, 6]]]}),
+        (og.Polygon, {"curveRings": [[[0, 0], {"c": [[2, 0], [1, 1]]}, [2, -2], [0, 0]]]},
+         {"curveRings": [[[0, 0], {"c": [[2, 0], [1, 1]]}, [2, -2]]], "rings": []}),
+        # Envelopes: a range crosses only whole, ids never.
+        (og.Envelope, {"xmin": 1, "ymin": 2, "xmax": 3, "ymax": 4, "zmin": 5, "zmax": 6, "mmin": 7, "idmin": 1,
+                       "idmax": 2, "spatialReference": {"wkid": 4326, "latestWkid": 4326, "wkt2": "x"}},
+         {"spatialReference": {"wkid": 4326}, "xmin": 1, "ymin": 2, "xmax": 3, "ymax": 4, "zmin": 5, "zmax": 6}),
+        (og.Envelope, {"xmin": 1, "ymin": 2, "xmax": 3, "ymax": 4, "mmin": 7, "mmax": 8},
+         {"xmin": 1, "ymin": 2, "xmax": 3, "ymax": 4, "mmin": 7, "mmax": 8}),
+        (og.Envelope, {"xmin": math.nan, "ymin": 2, "xmax": 3, "ymax": 4},
+         {"xmin": None, "ymin": None, "xmax": None, "ymax": None}),
+    ],
+)
+def test_model_runtime_model_round_trip(kind, given, expected):
+    geometry = kind(given)
+    # Straight through the conversions (an operation that changes nothing),
+    # and through the runtime's own JSON text and the factory.
+    results = [geometry.move_relative(0, 0)]
+    results.append(geometry.envelope if kind is og.Envelope else G(geometry.JSON))
+    for result in results:
+        assert type(result) is kind
+        _assert_same_shape(json.loads(str(result)), expected)
