@@ -487,3 +487,37 @@ def test_normalize_central_meridian():
     assert folded.calculate_area() == pytest.approx(200.0) and folded.extent == (-180.0, 0.0, 180.0, 10.0)
     assert pt(190, 10).normalize_central_meridian() is None  # nothing to normalise against
     assert pt(190, 10, spatialReference={"wkid": 3857}).normalize_central_meridian().x == 190.0
+
+
+# ---- hostile coordinates ----
+
+
+def test_normalize_central_meridian_gives_none_for_what_cannot_be_folded():
+    # Reported failures of this operation are fatal, so the engine answers None.
+    wgs = {"wkid": 4326}
+    assert line((-1e6, 0), (1e6, 1), spatialReference=wgs).normalize_central_meridian() is None
+    assert og.normalize_central_meridian_collection([line((-1e6, 0), (1e6, 1), spatialReference=wgs)]) == []
+
+
+@pytest.mark.parametrize(
+    "geometry, distance",
+    [
+        (poly([(0, 0), (0, 1), (1e300, 1), (1e300, 0)]), 1e9),
+        (env(1e300, 9.2e18, -42, -17), 1e9),
+        (poly([(0, 0), (0, 1), (1, 1), (1, 0)]), 1e280),
+    ],
+)
+def test_buffers_too_large_for_the_double_range_fail_cleanly(geometry, distance):
+    # GEOS crashed once coordinate times distance overflowed.
+    with pytest.raises(Exception, match="too large to buffer"):
+        geometry.buffer(distance)
+    with pytest.raises(Exception, match="too large to buffer"):
+        og.buffer_collection([geometry, pt(0, 0)], [1.0, distance], True)
+
+
+def test_curve_lengths_with_infinite_coordinates_end():
+    # The adaptive integration used to split non-finite pieces 2^40 times.
+    inf = float("inf")
+    bent = og.Polygon({"curveRings": [[[-25.0, inf], {"b": [[18.0, -28.9], [-48.1, 41.9], [39.9, 9.4]]}, [-25.0, inf]]]})
+    assert math.isinf(bent.length) or math.isnan(bent.length)
+    assert not math.isfinite(og.length_collection([bent, bent]))

@@ -19,6 +19,7 @@ std::vector<GeometryPtr> buffer_collection(const std::vector<GeometryPtr>& gs, c
   if (distances.empty()) fail(kInvalidArgument, "At least one buffer distance is needed.");
   for (double d : distances)
     if (!std::isfinite(d)) fail(kInvalidArgument, "The buffer distances must be finite numbers.");
+  for (std::size_t i = 0; i < gs.size(); ++i) check_buffer_range(*gs[i], distances[std::min(i, distances.size() - 1)]);
   if (!union_result) {
     for (std::size_t i = 0; i < gs.size(); ++i)
       out.push_back(buffer(*gs[i], distances[std::min(i, distances.size() - 1)]));

@@ -52,12 +52,17 @@ double integrate_adaptive(F&& f, double a, double b, int pieces) {
     const double lo = a + p * h, hi = p + 1 == pieces ? b : lo + h;
     work.push_back({lo, hi, gl(lo, hi), 0});
   }
+  // Non-finite speeds (infinite or NaN coordinates) never agree, and
+  // rounding can keep a piece from agreeing too: both would otherwise split
+  // every piece down to the depth limit, 2^40 times over.
+  long budget = 1L << 20;
   while (!work.empty()) {
     const Job j = work.back();
     work.pop_back();
     const double mid = 0.5 * (j.lo + j.hi);
     const double left = gl(j.lo, mid), right = gl(mid, j.hi);
-    if (j.depth >= 40 || std::fabs(left + right - j.whole) <= 1e-15 * std::fabs(left + right) + 1e-300) {
+    if (j.depth >= 40 || --budget <= 0 || !std::isfinite(left + right) ||
+        std::fabs(left + right - j.whole) <= 1e-15 * std::fabs(left + right) + 1e-300) {
       total += left + right;
     } else {
       work.push_back({j.lo, mid, left, j.depth + 1});

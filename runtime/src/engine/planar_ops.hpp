@@ -26,6 +26,10 @@ GeometryPtr overlay(const Geometry& a, const Geometry& b, Overlay op);
 std::vector<GeometryPtr> intersections(const Geometry& a, const Geometry& b);
 GeometryPtr clip(const Geometry& g, const Geometry& envelope);
 GeometryPtr buffer(const Geometry& g, double distance);
+// Fails unless GEOS can buffer `g` at `distance` without overflowing: it
+// multiplies coordinates by the distance, and GEOS 3.11 crashes instead of
+// failing once those products leave the double range.
+void check_buffer_range(const Geometry& g, double distance);
 GeometryPtr convex_hull(const Geometry& g);
 GeometryPtr boundary(const Geometry& g);
 GeometryPtr simplify(const Geometry& g);

@@ -142,8 +142,22 @@ GeometryPtr clip(const Geometry& g, const Geometry& envelope) {
   return from_geos(r.get(), ResultSpec{g.kind, g.has_z, g.has_m, g.spatial_reference, &index});
 }
 
-GeometryPtr buffer(const Geometry& g, double distance) {
+void check_buffer_range(const Geometry& g, double distance) {
   if (!std::isfinite(distance)) fail(kInvalidArgument, "The buffer distance must be a finite number.");
+  // Products of two values up to 1e150 stay finite.
+  constexpr double kLimit = 1e150;
+  double largest = std::fabs(distance);
+  if (!g.is_empty()) {
+    const EnvelopeBounds e = extent_of(g);
+    for (double v : {e.xmin, e.xmax, e.ymin, e.ymax})
+      if (!std::isnan(v)) largest = std::max(largest, std::fabs(v));
+  }
+  if (!(largest <= kLimit))
+    fail(kInvalidArgument, "The coordinates or the buffer distance are too large to buffer.");
+}
+
+GeometryPtr buffer(const Geometry& g, double distance) {
+  check_buffer_range(g, distance);
   GeomPtr gg = to_geos(g);
   // 64 segments per quarter circle keep the polygon within 1e-4 of the
   // distance from the true buffer.

@@ -371,11 +371,16 @@ GeometryPtr normalize_central_meridian(const Geometry& g) {
   }
   const EnvelopeBounds e = extent_of(g);
   const double kmin = std::floor((e.xmin + half) / period), kmax = std::floor((e.xmax + half) / period);
+  // Callers treat any reported failure of this operation as a broken
+  // invariant, so a geometry that cannot be folded (non-finite or absurdly
+  // wide) gets no result instead of an error.
+  if (!std::isfinite(kmin) || !std::isfinite(kmax) || !std::isfinite(e.ymin) || !std::isfinite(e.ymax)) return nullptr;
   if (kmin == kmax) return move(g, -kmin * period, 0);
-  if (kmax - kmin > 64) fail(kInvalidArgument, "The geometry spans too many turns of the globe to normalize.");
+  if (kmax - kmin > 64) return nullptr;
   // Cut the geometry into strips one period wide, bring each strip home,
   // and put the pieces together again.
   GeometryPtr acc;
+  try {
   for (double k = kmin; k <= kmax; k += 1) {
     Geometry strip;
     strip.kind = GeometryKind::Envelope;
@@ -394,6 +399,10 @@ GeometryPtr normalize_central_meridian(const Geometry& g) {
       joined.parts.insert(joined.parts.end(), piece->parts.begin(), piece->parts.end());
       acc = std::make_shared<Geometry>(std::move(joined));
     }
+  }
+  } catch (const Failure&) {
+    // An overlay that GEOS cannot node leaves the geometry unfolded.
+    return nullptr;
   }
   return acc ? acc : std::make_shared<Geometry>(g);
 }
