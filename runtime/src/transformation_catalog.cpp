@@ -87,10 +87,24 @@ bool area_of_interest(const Geometry& g, const SpatialReferencePtr& fallback, do
     outline.emplace_back(e.xmin, e.ymin + (e.ymax - e.ymin) * t);
     outline.emplace_back(e.xmax, e.ymin + (e.ymax - e.ymin) * t);
   }
-  const std::vector<geodetic::LonLat> ll = frame.to_lonlat(outline);
+  // The search reports no error to its callers, so outline points outside
+  // the projection's domain are left out rather than failing it; with no
+  // point left the area of interest is not used.
+  std::vector<geodetic::LonLat> ll;
+  try {
+    ll = frame.to_lonlat(outline);
+  } catch (const Failure&) {
+    for (const auto& q : outline) {
+      try {
+        ll.push_back(frame.to_lonlat(std::vector<std::pair<double, double>>{q}).front());
+      } catch (const Failure&) {
+      }
+    }
+  }
   west = south = HUGE_VAL;
   east = north = -HUGE_VAL;
   for (const auto& p : ll) {
+    if (!std::isfinite(p.lon) || !std::isfinite(p.lat)) continue;
     west = std::min(west, p.lon);
     east = std::max(east, p.lon);
     south = std::min(south, p.lat);

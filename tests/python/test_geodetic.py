@@ -353,6 +353,22 @@ def test_polygon_buffers_grow_and_shrink():
     assert rings_of(gone) == []
 
 
+@pytest.mark.parametrize("curve", [CT.ShapePreserving, CT.Loxodrome])
+def test_buffers_far_thinner_than_their_deviation(curve):
+    # A deviation clamped to half a vanishing distance used to keep halving
+    # the followed edges until the sample limit failed the buffer.
+    line_m = line([[17.0, 31.6], [10.8, -43.4]], sr={"wkid": 102100})
+    buf = line_m.buffer(1e-300, unit=og.LinearUnitId.Kilometers, max_deviation=4.18, curve_type=curve)
+    assert isinstance(buf, og.Polygon)
+
+
+def test_transformations_with_an_area_of_interest_outside_the_projection():
+    # Outline points outside the projection's domain used to fail the search,
+    # and its failures are fatal.
+    aoi = og.Envelope({"xmin": -46.2, "ymin": 22.3, "xmax": 1.2e21, "ymax": 0.0})
+    assert isinstance(projection.get_transformations({"wkid": 27700}, WGS84, area_of_interest=aoi), list)
+
+
 @pytest.mark.parametrize("d", [10000, -10000, -100000])
 def test_polygon_cut_at_the_antimeridian_buffers_as_one(d):
     # The edges along the antimeridian only cut the polygon: they do not
