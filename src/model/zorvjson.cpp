@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <string_view>
 
 #include "model/spatial_reference.hpp"
 
@@ -16,12 +17,38 @@ void write_f64(std::string& out, double v) {
     out.append(v < 0 ? "-inf" : "inf");
     return;
   }
-  // Fixed notation without a precision is the shortest round-trip form in
-  // positional digits; the longest double (the smallest subnormal) needs
-  // fewer than 330 characters.
-  char buf[400];
-  auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
-  out.append(buf, r.ptr);
+  // The shortest digits that read back to the same double, laid out without
+  // an exponent.  (Fixed notation would spell out the exact binary value of a
+  // large number instead: 1e23 as 99999999999999991611392.)
+  char buf[32];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
+  const std::string_view sci(buf, static_cast<std::size_t>(r.ptr - buf));
+  const std::size_t e = sci.find('e');
+  std::string_view mantissa = sci.substr(0, e);
+  if (mantissa.front() == '-') {
+    out.push_back('-');
+    mantissa.remove_prefix(1);
+  }
+  char digits[24];
+  std::size_t n = 0;
+  for (char c : mantissa)
+    if (c != '.') digits[n++] = c;
+  int exponent = 0;
+  std::from_chars(sci.data() + e + (sci[e + 1] == '+' ? 2 : 1), sci.data() + sci.size(), exponent);
+  // Number of digits before the decimal point.
+  const long point = static_cast<long>(exponent) + 1;
+  if (point <= 0) {
+    out.append("0.");
+    out.append(static_cast<std::size_t>(-point), '0');
+    out.append(digits, n);
+  } else if (static_cast<std::size_t>(point) >= n) {
+    out.append(digits, n);
+    out.append(static_cast<std::size_t>(point) - n, '0');
+  } else {
+    out.append(digits, static_cast<std::size_t>(point));
+    out.push_back('.');
+    out.append(digits + point, n - static_cast<std::size_t>(point));
+  }
 }
 
 void write_u32(std::string& out, uint32_t v) {

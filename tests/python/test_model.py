@@ -62,6 +62,9 @@ def test_zorvjson_text(geometry, text):
         (math.inf, "inf"),
         (-math.inf, "-inf"),
         (-2.5, "-2.5"),
+        # Shortest digits padded with zeros, not the exact binary value.
+        (1e23, "100000000000000000000000"),
+        (-1.5e300, "-15" + "0" * 299),
     ],
 )
 def test_number_forms(value, text):

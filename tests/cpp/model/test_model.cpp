@@ -59,7 +59,7 @@ std::string text(const T& v) {
 void numbers() {
   struct Case {
     double v;
-    const char* want;
+    std::string want;
   } cases[] = {
       {1.0, "1"},
       {-0.0, "-0"},
@@ -69,6 +69,11 @@ void numbers() {
       {1e-7, "0.0000001"},
       {0.1 + 0.2, "0.30000000000000004"},
       {-123.456, "-123.456"},
+      // Large numbers keep their shortest digits, padded with zeros, not the
+      // exact binary value (99999999999999991611392 for 1e23).
+      {1e23, "100000000000000000000000"},
+      {-1e25, "-10000000000000000000000000"},
+      {1.5e-300, "0." + std::string(299, '0') + "15"},
       {std::numeric_limits<double>::quiet_NaN(), "NaN"},
       {std::numeric_limits<double>::infinity(), "inf"},
       {-std::numeric_limits<double>::infinity(), "-inf"},
