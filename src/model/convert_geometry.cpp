@@ -152,9 +152,13 @@ rt::GeometryOwned ZorvGeometryMultipoint::as_geometry_owned() const {
 std::string ZorvGeometryMultipoint::to_json() const { return as_multipoint().to_json(); }
 
 ZorvGeometryMultipoint ZorvGeometryMultipoint::from_immutable_multipoint(rt::Multipoint mp) {
-  ZorvPart part(mp.has_z(), mp.has_m());
+  const bool has_z = mp.has_z();
+  const bool has_m = mp.has_m();
+  ZorvPart part(has_z, has_m);
   rt::ImmutablePointIntoIter it = mp.points().into_iter();
-  while (std::optional<rt::Point> p = it.next()) part.push_coord(p->x(), p->y(), p->z(), p->m());
+  // A z or m without its column would be dropped, so it is not asked for.
+  while (std::optional<rt::Point> p = it.next())
+    part.push_coord(p->x(), p->y(), has_z ? p->z() : std::nullopt, has_m ? p->m() : std::nullopt);
   return ZorvGeometryMultipoint(Cell<ZorvPart>(std::move(part)), read_sr(mp));
 }
 

@@ -1,6 +1,7 @@
 #include "model/part.hpp"
 
 #include "model/cell.hpp"
+#include "model/zorvjson.hpp"
 
 namespace ostrel::model {
 
@@ -86,10 +87,22 @@ void ZorvPart::clear() {
 }
 
 void ZorvPart::write_zorvjson(std::string& out) const {
+  // Straight from the columns; the text is that of each vertex's coordinate.
   out.push_back('[');
   for (std::size_t i = 0; i < xs.size(); ++i) {
-    if (i) out.append(", ");
-    get_coord(i)->write_zorvjson(out);
+    out.append(i ? ", [" : "[");
+    zorvjson::write_f64(out, xs[i]);
+    out.append(", ");
+    zorvjson::write_f64(out, ys[i]);
+    if (zs) {
+      out.append(", ");
+      zorvjson::write_f64(out, (*zs)[i]);
+    }
+    if (ms) {
+      out.append(", ");
+      zorvjson::write_f64(out, (*ms)[i]);
+    }
+    out.push_back(']');
   }
   out.push_back(']');
 }

@@ -17,9 +17,16 @@ void write_f64(std::string& out, double v) {
     out.append(v < 0 ? "-inf" : "inf");
     return;
   }
-  // The shortest digits that read back to the same double, laid out without
-  // an exponent.  (Fixed notation would spell out the exact binary value of a
-  // large number instead: 1e23 as 99999999999999991611392.)
+  // Below 1e16 every digit before the point is needed to read back the same
+  // double, so the shortest fixed form is the shortest digits laid out.
+  if (std::fabs(v) < 1e16) {
+    char buf[400];  // the smallest subnormal needs fewer than 330 characters
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
+    out.append(buf, r.ptr);
+    return;
+  }
+  // Above, the fixed form would spell out the exact binary value (1e23 as
+  // 99999999999999991611392): take the shortest digits and pad them with zeros.
   char buf[32];
   const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
   const std::string_view sci(buf, static_cast<std::size_t>(r.ptr - buf));
@@ -35,20 +42,10 @@ void write_f64(std::string& out, double v) {
     if (c != '.') digits[n++] = c;
   int exponent = 0;
   std::from_chars(sci.data() + e + (sci[e + 1] == '+' ? 2 : 1), sci.data() + sci.size(), exponent);
-  // Number of digits before the decimal point.
-  const long point = static_cast<long>(exponent) + 1;
-  if (point <= 0) {
-    out.append("0.");
-    out.append(static_cast<std::size_t>(-point), '0');
-    out.append(digits, n);
-  } else if (static_cast<std::size_t>(point) >= n) {
-    out.append(digits, n);
-    out.append(static_cast<std::size_t>(point) - n, '0');
-  } else {
-    out.append(digits, static_cast<std::size_t>(point));
-    out.push_back('.');
-    out.append(digits + point, n - static_cast<std::size_t>(point));
-  }
+  // At most 17 digits, all before the point (there are at least 17 digits
+  // before it): the rest are zeros.
+  out.append(digits, n);
+  out.append(static_cast<std::size_t>(exponent) + 1 - n, '0');
 }
 
 void write_u32(std::string& out, uint32_t v) {
