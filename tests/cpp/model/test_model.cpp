@@ -8,28 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "common/check.hpp"
 #include "model/model.hpp"
 
 using namespace ostrel::model;
 
 namespace {
-
-int failures = 0;
-
-void expect_eq(const std::string& got, const std::string& want, const char* what, int line) {
-  if (got != want) {
-    std::fprintf(stderr, "line %d: %s\n  got:  %s\n  want: %s\n", line, what, got.c_str(), want.c_str());
-    ++failures;
-  }
-}
-#define EXPECT_EQ(got, want) expect_eq((got), (want), #got, __LINE__)
-#define EXPECT(cond)                                                   \
-  do {                                                                 \
-    if (!(cond)) {                                                     \
-      std::fprintf(stderr, "line %d: expected %s\n", __LINE__, #cond); \
-      ++failures;                                                      \
-    }                                                                  \
-  } while (0)
 
 template <class F>
 std::string error_of(F&& f) {
@@ -73,6 +57,9 @@ void numbers() {
       // exact binary value (99999999999999991611392 for 1e23).
       {1e23, "100000000000000000000000"},
       {-1e25, "-10000000000000000000000000"},
+      {9999999999999998.0, "9999999999999998"},
+      {1e16, "10000000000000000"},
+      {12345678901234567890.0, "12345678901234567000"},
       {1.5e-300, "0." + std::string(299, '0') + "15"},
       {std::numeric_limits<double>::quiet_NaN(), "NaN"},
       {std::numeric_limits<double>::infinity(), "inf"},
@@ -369,10 +356,5 @@ int main() {
   kinds();
   poisoning();
   errors();
-  if (failures) {
-    std::fprintf(stderr, "%d failure(s)\n", failures);
-    return 1;
-  }
-  std::puts("model checks passed");
-  return 0;
+  return check::report("model checks passed");
 }
