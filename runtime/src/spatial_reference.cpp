@@ -2,6 +2,8 @@
 #include "spatial_reference.hpp"
 
 #include <cmath>
+#include <map>
+#include <mutex>
 #include <numbers>
 #include <string>
 
@@ -110,9 +112,50 @@ std::string wkt_of(PJ* crs) {
   return text ? std::string(text) : std::string();
 }
 
+// Spatial references are immutable once made, and resolving one through PROJ's
+// database costs far more than any geometry operation on it; every conversion
+// of a geometry makes its reference anew, so the ones made are kept here, a
+// bounded number of each kind.
+template <class Key>
+class MadeReferences {
+ public:
+  template <class Make>
+  SpatialReferencePtr get(const Key& key, Make make) {
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      if (auto it = made_.find(key); it != made_.end()) return it->second;
+    }
+    SpatialReferencePtr sr = make();  // may throw: failures are not kept
+    std::lock_guard<std::mutex> lock(mu_);
+    if (made_.size() >= kMaxKept) made_.clear();
+    made_.emplace(key, sr);
+    return sr;
+  }
+
+ private:
+  static constexpr std::size_t kMaxKept = 256;
+  std::mutex mu_;
+  std::map<Key, SpatialReferencePtr> made_;
+};
+
+SpatialReferencePtr make_from_wkid(int32_t wkid, int32_t vertical_wkid);
+SpatialReferencePtr make_from_wkt(const std::string& wkt);
+
 }  // namespace
 
 SpatialReferencePtr spatial_reference_from_wkid(int32_t wkid, int32_t vertical_wkid) {
+  static MadeReferences<std::pair<int32_t, int32_t>> made;
+  return made.get({wkid, vertical_wkid}, [&] { return make_from_wkid(wkid, vertical_wkid); });
+}
+
+SpatialReferencePtr spatial_reference_from_wkt(const std::string& wkt) {
+  static MadeReferences<std::string> made;
+  return made.get(wkt, [&] { return make_from_wkt(wkt); });
+}
+
+namespace {
+
+SpatialReferencePtr make_from_wkid(int32_t wkid, int32_t vertical_wkid) {
   if (wkid <= 0) fail(kInvalidArgument, "Invalid well-known id.", "Id " + std::to_string(wkid) + ".");
   PJ* crs = crs_from_code(wkid);
   if (crs == nullptr || !is_horizontal_type(proj_get_type(crs))) {
@@ -139,7 +182,7 @@ SpatialReferencePtr spatial_reference_from_wkid(int32_t wkid, int32_t vertical_w
   return sr;
 }
 
-SpatialReferencePtr spatial_reference_from_wkt(const std::string& wkt) {
+SpatialReferencePtr make_from_wkt(const std::string& wkt) {
   PJ_CONTEXT* ctx = proj_context();
   if (wkt.empty()) fail(kInvalidArgument, "Invalid well-known text.", "The text is empty.");
   PROJ_STRING_LIST warnings = nullptr, errors = nullptr;
@@ -159,6 +202,8 @@ SpatialReferencePtr spatial_reference_from_wkt(const std::string& wkt) {
   sr->wkt = wkt;  // handed back as given, so that it survives a round trip
   return sr;
 }
+
+}  // namespace
 
 }  // namespace vaskelith
 
