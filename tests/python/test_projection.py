@@ -122,3 +122,13 @@ def test_datum_transformation_cannot_be_made_from_python():
     with pytest.raises(TypeError):
         pj.DatumTransformation()
     assert pj.DatumTransformation.__module__ == "ostrel_geometry.projection"
+
+
+def test_spatial_references_are_resolved_alike_every_time():
+    p = og.Point({"x": 10, "y": 50, "spatialReference": WGS84})
+    first, second = (p.project({"wkid": 3857}) for _ in range(2))
+    assert (first.x, first.y) == (second.x, second.y)
+    # a refused id stays refused: failures are not remembered as references
+    for _ in range(2):
+        with pytest.raises(Exception, match="Vaskelith library error"):
+            p.project({"wkid": 999999})
