@@ -180,6 +180,9 @@ Ref relate(PyObject* self, Args args, Py_ssize_t nargs, PyObject* kw) {
   auto [other, relation] = match<2>(kRelate, args, nargs, kw);
   geometry_arg(other, "other");
   std::string text = arg_str(relation, "relation");
+  // The pattern crosses to the runtime as a C string; a NUL inside it is the
+  // caller's mistake, not a broken invariant.
+  if (text.find('\0') != std::string::npos) raise(PyExc_ValueError, "relation contains an embedded null character");
   return pair_to_bool(self, other, [&](auto& a, auto& b) { return eng::relate(a, b, text); });
 }
 
