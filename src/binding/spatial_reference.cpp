@@ -18,7 +18,12 @@ SpatialReference SpatialReference::with_wkid_vertical_wkid(uint32_t wkid, uint32
 
 SpatialReference SpatialReference::with_wktext(std::string_view text) {
   environment::init();
-  std::string c_text = to_c_string(text, "Failed to convert string to CString");
+  // The text comes from the user: a NUL inside it is refused like any other
+  // unreadable text, not treated as a broken invariant.
+  if (text.find('\0') != std::string_view::npos) {
+    throw Error(2, "Invalid well-known text.", "The text contains a NUL character.");
+  }
+  std::string c_text(text);
   return from_handle(OSTREL_RT_CALL(QX_SpatialReference_createFromWKText, c_text.c_str()));
 }
 
