@@ -132,3 +132,19 @@ def test_spatial_references_are_resolved_alike_every_time():
     for _ in range(2):
         with pytest.raises(Exception, match="Vaskelith library error"):
             p.project({"wkid": 999999})
+
+
+@pytest.mark.parametrize(
+    "lon, lat, wkid, x, y",
+    [
+        (-117, 34, 3857, -13024380.42, 4028802.03),  # Web Mercator
+        (9, 0, 32632, 500000.0, 0.0),  # UTM 32N: the central meridian on the equator
+        (3, 0, 32631, 500000.0, 0.0),
+    ],
+)
+def test_known_projected_coordinates_and_round_trip(lon, lat, wkid, x, y):
+    p = og.Point({"x": lon, "y": lat, "spatialReference": WGS84})
+    q = p.project({"wkid": wkid})
+    assert (q.x, q.y) == pytest.approx((x, y), abs=0.01)
+    back = q.project(WGS84)
+    assert (back.x, back.y) == pytest.approx((lon, lat), abs=1e-9)
