@@ -215,16 +215,16 @@ Ref unit_from_square_meters(PyObject* self, PyObject* const* args, Py_ssize_t na
 }
 
 PyMethodDef unit_methods[] = {
-    {"area_unit_id", OSTREL_NOARGS(unit_area_unit_id), METH_NOARGS, "area_unit_id($self)\n--\n\n"},
-    {"try_clone", OSTREL_NOARGS(unit_try_clone), METH_NOARGS, "try_clone($self)\n--\n\n"},
+    {"area_unit_id", OSTREL_NOARGS(unit_area_unit_id), METH_NOARGS, "area_unit_id($self)\n--\n\nThe AreaUnitId of this unit."},
+    {"try_clone", OSTREL_NOARGS(unit_try_clone), METH_NOARGS, "try_clone($self)\n--\n\nA new AreaUnit for the same unit."},
     {"convert_from", OSTREL_METH_FASTCALL(unit_convert_from), METH_FASTCALL | METH_KEYWORDS,
-     "convert_from($self, from_unit, area)\n--\n\n"},
+     "convert_from($self, from_unit, area)\n--\n\nConvert `area`, given in the AreaUnit `from_unit`, into this unit."},
     {"convert_to", OSTREL_METH_FASTCALL(unit_convert_to), METH_FASTCALL | METH_KEYWORDS,
-     "convert_to($self, to_unit, area)\n--\n\n"},
+     "convert_to($self, to_unit, area)\n--\n\nConvert `area`, given in this unit, into the AreaUnit `to_unit`."},
     {"to_square_meters", OSTREL_METH_FASTCALL(unit_to_square_meters), METH_FASTCALL | METH_KEYWORDS,
-     "to_square_meters($self, area)\n--\n\n"},
+     "to_square_meters($self, area)\n--\n\nConvert `area`, given in this unit, into square meters."},
     {"from_square_meters", OSTREL_METH_FASTCALL(unit_from_square_meters), METH_FASTCALL | METH_KEYWORDS,
-     "from_square_meters($self, area)\n--\n\n"},
+     "from_square_meters($self, area)\n--\n\nConvert `area`, given in square meters, into this unit."},
     {nullptr, nullptr, 0, nullptr},
 };
 

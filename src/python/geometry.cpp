@@ -82,7 +82,8 @@ PyTypeObject* build() {
   static std::vector<PyMethodDef> methods = [] {
     std::vector<PyMethodDef> v = {
         {"__qxc_geo", OSTREL_NOARGS(uninitialized_qxc_geo), METH_NOARGS, nullptr},
-        {"to_dict", OSTREL_NOARGS(to_dict), METH_NOARGS, nullptr},
+        {"to_dict", OSTREL_NOARGS(to_dict), METH_NOARGS,
+         "to_dict($self)\n--\n\nThe geometry's runtime JSON (its `JSON` property) parsed into a dict."},
     };
     for (const PyMethodDef& m : extra_members().methods) v.push_back(m);
     v.push_back({nullptr, nullptr, 0, nullptr});

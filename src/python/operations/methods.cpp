@@ -546,8 +546,9 @@ const Geometry::Members kMembers{
                                    DOC("distance_to($self, other)", "The planar distance to `other`.")),
         fastcall_def<&buffer>(
             "buffer", DOC("buffer($self, distance, unit=None, max_deviation=None, curve_type=None)",
-                          "The buffer polygon at `distance`.  Planar with `distance` alone; geodetic when\n"
-                          "`unit`, `max_deviation` and `curve_type` are all given.")),
+                          "The buffer polygon at `distance`.  Planar with `distance` alone, in the\n"
+                          "units of the spatial reference; geodetic when `unit`, `max_deviation` and\n"
+                          "`curve_type` are all given, with `distance` and `max_deviation` in `unit`.")),
         fastcall_def<&buffer_planar_method>("_buffer",
                                             DOC("_buffer($self, distance)", "The planar buffer polygon.")),
         fastcall_def<&buffer_geodetic_method>(
@@ -565,7 +566,8 @@ const Geometry::Members kMembers{
         fastcall_def<&calculate_area>(
             "calculate_area",
             DOC("calculate_area($self, curve_type=None, unit=None)",
-                "The area: geodetic when `curve_type` is given, else planar (`unit` is then not used).")),
+                "The area: geodetic when `curve_type` is given (in square meters when no\n"
+                "unit is given), else planar (`unit` is then not used).")),
         noargs_def<&area_planar_method>("_area_planear", DOC("_area_planear($self)", "The planar area.")),
         fastcall_def<&area_geodetic_method>(
             "_area_geodetic", DOC("_area_geodetic($self, curve_type, unit)", "The geodetic area.")),
