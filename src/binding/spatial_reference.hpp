@@ -20,7 +20,7 @@ class SpatialReference
   // Constructors run the environment initialisation; runtime errors throw Error.
   static SpatialReference with_wkid(uint32_t wkid);
   static SpatialReference with_wkid_vertical_wkid(uint32_t wkid, uint32_t vertical_wkid);
-  // A NUL byte in the text is fatal ("Failed to convert string to CString").
+  // A NUL byte in the text is refused like other unreadable text (Error code 2).
   static SpatialReference with_wktext(std::string_view text);
 
   // 0 means absent.  Runtime errors are fatal.
