@@ -521,3 +521,29 @@ def test_curve_lengths_with_infinite_coordinates_end():
     bent = og.Polygon({"curveRings": [[[-25.0, inf], {"b": [[18.0, -28.9], [-48.1, 41.9], [39.9, 9.4]]}, [-25.0, inf]]]})
     assert math.isinf(bent.length) or math.isnan(bent.length)
     assert not math.isfinite(og.length_collection([bent, bent]))
+
+
+HUGE_LINE = {"paths": [[[-1, 1.79e308], [-1e300, 0.67]], [[-15.9, 20.9], [8, -23.6], [1e300, 14.9], [-11.5, 32.1], [30.0, 1e300]]]}
+
+
+@pytest.mark.parametrize(
+    "call",
+    [
+        lambda: og.Polyline(HUGE_LINE).simplify(),
+        lambda: og.Polyline(HUGE_LINE).union(line((0, 0), (1, 1))),
+        lambda: poly([(0, 0), (0, 10), (1e300, 10), (5, 0)]).label_point(),
+        lambda: poly([(-1e300, 0), (0, 1e300), (1e300, 10), (5, -1e300)]).intersect(poly([(0, 0), (0, 1), (1, 1)])),
+    ],
+)
+def test_coordinates_beyond_the_engine_range_fail_cleanly(call):
+    # GEOS looped for ever (noding) or crashed once products of coordinates overflowed.
+    with pytest.raises(Exception, match="too large for the geometry engine"):
+        call()
+
+
+def test_is_simple_scales_huge_geometries_into_range():
+    # is_simple may not fail (its failures are fatal), so huge geometries are scaled exactly instead.
+    assert line((0, 0), (1e300, 1)).is_simple() is True
+    assert line((0, 0), (1e300, 1e300), (1e300, 0), (0, 1e300)).is_simple() is False
+    bowtie = line((0, 0), (1e300, 1e300), (1e300, 0), (0, 1e300))
+    assert og.is_simple_collection([bowtie, og.Polyline(HUGE_LINE), poly([(0, 0), (0, 1), (1e300, 1)])]) == [False, True, True]

@@ -67,6 +67,17 @@ GeomPtr make_polygon(const std::vector<const Part*>& rings) {
 
 bool valid_vertex(const Vertex& v) { return std::isfinite(v.x) && std::isfinite(v.y); }
 
+// GEOS nodes segments with products of coordinates; beyond about 1e154 they
+// overflow, and GEOS 3.11 then loops for ever or crashes.  1e150 leaves room
+// for the sums around those products.
+constexpr double kLargestCoordinate = 1e150;
+
+void check_magnitudes(const std::vector<Vertex>& vs) {
+  for (const Vertex& v : vs)
+    if (std::fabs(v.x) > kLargestCoordinate || std::fabs(v.y) > kLargestCoordinate)
+      fail(kInvalidArgument, "The coordinates are too large for the geometry engine.");
+}
+
 // Consecutive equal vertices removed (a ring also loses a last vertex equal
 // to its first).
 std::vector<Vertex> without_repeats(const std::vector<Vertex>& vs, bool closed) {
@@ -221,6 +232,7 @@ GeomPtr to_geos(const Geometry& g, double tolerance, bool repair) {
       for (const Part& p : g.parts) {
         std::vector<Vertex> vs =
             without_repeats(p.has_curves() ? linearize_part(p, false, tolerance).vertices : p.vertices, false);
+        check_magnitudes(vs);
         if (vs.size() == 1 && !p.empty()) vs.push_back(vs[0]);  // a degenerate part still has a place
         if (vs.size() >= 2) lines.push_back(make_line(vs));
       }
@@ -231,6 +243,7 @@ GeomPtr to_geos(const Geometry& g, double tolerance, bool repair) {
       const EnvelopeBounds& e = g.envelope;
       Part ring;
       ring.vertices = {Vertex{e.xmin, e.ymin}, Vertex{e.xmin, e.ymax}, Vertex{e.xmax, e.ymax}, Vertex{e.xmax, e.ymin}};
+      check_magnitudes(ring.vertices);
       GeomPtr poly = make_polygon({&ring});
       return poly;
     }
@@ -239,6 +252,7 @@ GeomPtr to_geos(const Geometry& g, double tolerance, bool repair) {
       for (const Part& p : g.parts) {
         Part r;
         r.vertices = without_repeats(p.has_curves() ? linearize_part(p, true, tolerance).vertices : p.vertices, true);
+        check_magnitudes(r.vertices);
         if (r.vertices.size() >= 3) rings.push_back(std::move(r));
       }
       std::vector<GeomPtr> polys;

@@ -125,14 +125,20 @@ GeometryPtr label_point(const Geometry& g) {
       if (GEOSisEmpty_r(ctx(), gg.get())) return result;
       // The center of the largest inscribed circle: well inside the
       // polygon, away from narrow parts, where a label reads best.
-      const EnvelopeBounds e = extent_of(g);
-      const double w = e.xmax - e.xmin, h = e.ymax - e.ymin;
+      // The extent of what GEOS sees: repairing an invalid polygon may
+      // leave far less (or more) than the input's own vertices span.
+      double xmin = kNaN, ymin = kNaN, xmax = kNaN, ymax = kNaN;
+      GEOSGeom_getXMin_r(ctx(), gg.get(), &xmin);
+      GEOSGeom_getYMin_r(ctx(), gg.get(), &ymin);
+      GEOSGeom_getXMax_r(ctx(), gg.get(), &xmax);
+      GEOSGeom_getYMax_r(ctx(), gg.get(), &ymax);
+      const double w = xmax - xmin, h = ymax - ymin;
       const double tol = std::max(std::hypot(w, h) * 1e-4, 1e-12);
       // The circle search starts from square cells as large as the extent's
       // short side, so an extent far longer than wide would need a cell count
       // in proportion (and as much time and memory); such slivers take a point
       // on their surface instead.
-      const bool sliver = !(std::max(w, h) <= 1e4 * std::min(w, h));
+      const bool sliver = !(std::max(w, h) <= 1e4 * std::min(w, h)) || !std::isfinite(std::hypot(w, h));
       GeomPtr circle = geos::take(sliver ? GEOSPointOnSurface_r(ctx(), gg.get())
                                          : GEOSMaximumInscribedCircle_r(ctx(), gg.get(), tol),
                                   "label point");

@@ -379,7 +379,43 @@ GeometryPtr simplify(const Geometry& g) {
   fail(kInvalidArgument, "The geometry is of an unknown kind.");
 }
 
+namespace {
+
+bool is_simple_in_range(const Geometry& g);
+
+// Largest finite |x| or |y| among the vertices.
+double largest_coordinate(const Geometry& g) {
+  double largest = 0;
+  for (const Part& p : g.parts)
+    for (const Vertex& v : p.vertices)
+      for (double c : {v.x, v.y})
+        if (std::isfinite(c)) largest = std::max(largest, std::fabs(c));
+  return largest;
+}
+
+}  // namespace
+
 bool is_simple(const Geometry& g) {
+  // Callers treat a reported failure here as a broken invariant.  GEOS
+  // refuses coordinates past 1e150, but simplicity does not change under
+  // scaling by a power of two, which is exact: such geometries are scaled
+  // into range first.
+  const double largest = g.kind == GeometryKind::Polyline || g.kind == GeometryKind::Polygon ? largest_coordinate(g) : 0;
+  try {
+    if (largest <= 1e140) return is_simple_in_range(g);
+    Geometry origin;
+    origin.kind = GeometryKind::Point;
+    origin.point = Vertex{0, 0};
+    const double f = std::ldexp(1.0, -(std::ilogb(largest) - std::ilogb(1e140)));
+    return is_simple_in_range(*scale(g, &origin, f, f));
+  } catch (const Failure&) {
+    return false;  // what the engine cannot examine is not known to be simple
+  }
+}
+
+namespace {
+
+bool is_simple_in_range(const Geometry& g) {
   switch (g.kind) {
     case GeometryKind::Point: return true;
     case GeometryKind::Envelope: return g.envelope.empty() || (g.envelope.xmin <= g.envelope.xmax && g.envelope.ymin <= g.envelope.ymax);
@@ -411,6 +447,8 @@ bool is_simple(const Geometry& g) {
   }
   return false;
 }
+
+}  // namespace
 
 GeometryPtr combine_extents(const std::vector<const Geometry*>& gs) {
   Geometry out;
