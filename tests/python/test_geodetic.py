@@ -353,13 +353,25 @@ def test_polygon_buffers_grow_and_shrink():
     assert rings_of(gone) == []
 
 
-@pytest.mark.parametrize("curve", [CT.ShapePreserving, CT.Loxodrome])
-def test_buffers_far_thinner_than_their_deviation(curve):
-    # A deviation clamped to half a vanishing distance used to keep halving
-    # the followed edges until the sample limit failed the buffer.
-    line_m = line([[17.0, 31.6], [10.8, -43.4]], sr={"wkid": 102100})
-    buf = line_m.buffer(1e-300, unit=og.LinearUnitId.Kilometers, max_deviation=4.18, curve_type=curve)
+@pytest.mark.parametrize(
+    "geometry, distance, curve",
+    [
+        (line([[17.0, 31.6], [10.8, -43.4]], sr={"wkid": 102100}), 1e-300, CT.ShapePreserving),
+        (line([[17.0, 31.6], [10.8, -43.4]], sr={"wkid": 102100}), 1e-300, CT.Loxodrome),
+        (point(0.6727, 62.137, sr={"wkid": 4267}), 8.95e-10, CT.Geodesic),
+    ],
+)
+def test_buffers_far_thinner_than_rounding(geometry, distance, curve):
+    # Deviations clamped below the geodesic rounding used to be chased by
+    # halving edges and chords (2^20 times per chord for a point).
+    buf = geometry.buffer(distance, unit=og.LinearUnitId.Kilometers, max_deviation=1e-300, curve_type=curve)
     assert isinstance(buf, og.Polygon)
+
+
+def test_buffers_with_a_hopeless_deviation_give_up():
+    wide = og.Envelope({"spatialReference": WEB_MERCATOR, "xmin": -9, "ymin": -49.1, "xmax": 1e300, "ymax": -32.58})
+    with pytest.raises(Exception, match="maximum deviation is too small"):
+        wide.buffer(-1.0, unit=og.LinearUnitId.Meters, max_deviation=9.9e-7, curve_type=CT.Geodesic)
 
 
 def test_transformations_with_an_area_of_interest_outside_the_projection():

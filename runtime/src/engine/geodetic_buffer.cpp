@@ -33,6 +33,14 @@ namespace vaskelith::geodetic {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
+
+// Below a tenth of a micrometer the geodesic computations only measure their
+// own rounding: tolerances are never taken finer than this.
+constexpr double kRoundingFloor = 1e-7;
+
+// Offset points one buffer may compute before it gives up: a deviation far
+// too fine for the geometry's size would otherwise run for hours.
+constexpr long kOffsetBudget = 3'000'000;
 using XY = std::pair<double, double>;
 using geos::GeomPtr;
 
@@ -239,9 +247,7 @@ Followed follow(const Frame& frame, CurveType type, const std::vector<Vertex>& v
       for (std::size_t q = 1; q < halves.size(); q += 2)
         worst = std::max(worst, frame.ellipsoid().distance(halves[q], geodesic_mid(frame.ellipsoid(), halves[q - 1],
                                                                                    halves[q + 1])));
-      // Below a tenth of a micrometer the geodesic computations only
-      // measure their own rounding; halving further would never get there.
-      if (worst <= std::max(deviation / 4, 1e-7)) {
+      if (worst <= std::max(deviation / 4, kRoundingFloor)) {
         for (std::size_t q = 0; q < halves.size(); q += 2) pts.push_back(halves[q]);
         break;
       }
@@ -349,7 +355,9 @@ std::vector<GeomPtr> pieces(const Shapes& s, const Ellipsoid& e, const Azimuthal
   std::vector<GeomPtr> out;
   const GeographicLib::Geodesic& geod = e.geodesic();
   const double arc_step = 360.0 / plan.circle;
+  long budget = kOffsetBudget;
   auto offset = [&](const LonLat& c, double azimuth) {
+    if (--budget < 0) fail(kInvalidArgument, "The maximum deviation is too small for the geometry.");
     double lat, lon;
     geod.Direct(c.lat, c.lon, azimuth, plan.distance, lat, lon);
     return az.forward({lon, lat});
@@ -404,7 +412,8 @@ std::vector<GeomPtr> pieces(const Shapes& s, const Ellipsoid& e, const Azimuthal
             const auto sag = [](const XY& p, const XY& q, const XY& mid) {
               return std::hypot((p.first + q.first) / 2 - mid.first, (p.second + q.second) / 2 - mid.second);
             };
-            if (sag(l0, l1, lm) <= plan.deviation / 4 && sag(r0, r1, rm) <= plan.deviation / 4) return;
+            const double allowed = std::max(plan.deviation / 4, kRoundingFloor);
+            if (sag(l0, l1, lm) <= allowed && sag(r0, r1, rm) <= allowed) return;
             between(s0, l0, r0, (s0 + s1) / 2, lm, rm, depth + 1);
             ed.left.push_back(lm);
             ed.right.push_back(rm);
@@ -510,6 +519,7 @@ GeomPtr areas(const Shapes& s, const Azimuthal& az) {
 std::vector<XY> refine(const std::vector<XY>& ring, const Azimuthal& az, const Ellipsoid& e, double tolerance,
                        const std::function<LonLat(const LonLat&, const LonLat&)>& plane_mid) {
   if (ring.size() < 2) return ring;
+  tolerance = std::max(tolerance, kRoundingFloor);
   std::vector<XY> out;
   out.reserve(ring.size());
   std::function<void(const XY&, const LonLat&, const XY&, const LonLat&, int)> split =
