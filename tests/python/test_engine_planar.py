@@ -547,3 +547,18 @@ def test_is_simple_scales_huge_geometries_into_range():
     assert line((0, 0), (1e300, 1e300), (1e300, 0), (0, 1e300)).is_simple() is False
     bowtie = line((0, 0), (1e300, 1e300), (1e300, 0), (0, 1e300))
     assert og.is_simple_collection([bowtie, og.Polyline(HUGE_LINE), poly([(0, 0), (0, 1), (1e300, 1)])]) == [False, True, True]
+
+
+@pytest.mark.parametrize(
+    "path, areas",
+    [
+        ([(5, 12), (5, 3), (7, 6), (3, 6)], [3.0, 97.0]),  # a loop closed inside, no way out
+        ([(-1, 5), (6, 5), (6, 2), (4, 8)], [1.5, 98.5]),
+        ([(1, 1), (9, 1), (9, 9), (1, 9), (1, 0.5)], [36.0, 64.0]),
+    ],
+)
+def test_cut_loops_inside_the_area_are_pieces_of_their_own(path, areas):
+    # The face closed by the loop used to be written into its neighbour as a
+    # ring, so the hole counted twice and the piece was lost.
+    pieces = poly(square(0, 0, 10)).cut(line(*path))
+    assert sorted(p.area for p in pieces) == pytest.approx(areas)

@@ -148,11 +148,37 @@ std::vector<GeometryPtr> cut(const Geometry& g, const Geometry& cutter) {
   const std::size_t parts_before = geos::components(gg.get()).size();
   if (kept <= parts_before) return {};
   // The faces of one side stay apart: two of them meet only along a cut
-  // (a cutter of several paths), which dissolving them would undo.
+  // (a cutter of several paths), which dissolving them would undo.  A face
+  // lying in a hole of another face of its side (where the cutter closes a
+  // loop inside the area) is a piece of its own: in one polygon with that
+  // face its ring would read as a second hole over the first.
+  auto nested_in = [&](const GEOSGeometry* face, const GEOSGeometry* other) {
+    double x, y;
+    point_on_surface(face, x, y);
+    GeomPtr probe = geos::take(GEOSGeom_createPointFromXY_r(ctx(), x, y), "cut");
+    GeomPtr ring = geos::take(GEOSGeom_clone_r(ctx(), GEOSGetExteriorRing_r(ctx(), other)), "cut");
+    GeomPtr shell = geos::take(GEOSGeom_createPolygon_r(ctx(), ring.get(), nullptr, 0), "cut");
+    (void)ring.release();  // owned by the shell now
+    return geos::truth(GEOSContains_r(ctx(), shell.get(), probe.get()), "cut");
+  };
   for (auto* group : {&left, &right}) {
-    if (group->empty()) continue;
-    GeomPtr set = geos::collect(GEOS_GEOMETRYCOLLECTION, std::move(*group));
-    out.push_back(from_geos(set.get(), ResultSpec{GeometryKind::Polygon, g.has_z, g.has_m, g.spatial_reference, &index}));
+    std::vector<GeomPtr> rest = std::move(*group);
+    while (!rest.empty()) {
+      std::vector<char> nested(rest.size(), 0);
+      for (std::size_t i = 0; i < rest.size(); ++i)
+        for (std::size_t j = 0; j < rest.size() && !nested[i]; ++j)
+          nested[i] = i != j && nested_in(rest[i].get(), rest[j].get());
+      std::vector<GeomPtr> level, deeper;
+      for (std::size_t i = 0; i < rest.size(); ++i) (nested[i] ? deeper : level).push_back(std::move(rest[i]));
+      if (level.empty()) {  // no outermost face: rounding; keep them together
+        level = std::move(deeper);
+        deeper.clear();
+      }
+      GeomPtr set = geos::collect(GEOS_GEOMETRYCOLLECTION, std::move(level));
+      out.push_back(
+          from_geos(set.get(), ResultSpec{GeometryKind::Polygon, g.has_z, g.has_m, g.spatial_reference, &index}));
+      rest = std::move(deeper);
+    }
   }
   return out;
 }
