@@ -43,7 +43,12 @@ std::string GeometryBase::to_json() const {
 
 GeometryOwned GeometryOwned::from_json(std::string_view json) {
   environment::init();
-  std::string text = to_c_string(json, "Text is always valid UTF-8");
+  // The text comes from the user: a NUL inside it makes it unreadable JSON
+  // like any other stray character, not a broken invariant.
+  if (const auto at = json.find('\0'); at != std::string_view::npos) {
+    throw Error(2, "Invalid JSON text.", "At offset " + std::to_string(at) + ": a NUL character.");
+  }
+  std::string text(json);
   return from_handle(OSTREL_RT_CALL(QX_Geometry_fromJSON, text.c_str()));
 }
 

@@ -105,6 +105,14 @@ def test_nul_byte_in_user_text_is_an_ordinary_error():
             "Vaskelith library error: 'Invalid well-known text: The text contains a NUL character'"
         )
     assert str(point).startswith("{")
+    # runtime JSON text given as a geometry, alone or as a collection item
+    message = "Vaskelith library error: 'Invalid JSON text: At offset 2: a NUL character'"
+    with pytest.raises(Exception) as info:
+        og.Geometry('{"\0x": 1}')
+    assert type(info.value) is Exception and str(info.value) == message
+    with pytest.raises(Exception) as info:
+        og.length_collection([b'{"\0x": 1}'])
+    assert type(info.value) is Exception and str(info.value) == message
 
 
 @needs_runtime
