@@ -40,7 +40,7 @@ constexpr double kRoundingFloor = 1e-7;
 
 // Offset points one buffer may compute before it gives up: a deviation far
 // too fine for the geometry's size would otherwise run for hours.
-constexpr long kOffsetBudget = 3'000'000;
+constexpr long kOffsetBudget = 1'000'000;
 using XY = std::pair<double, double>;
 using geos::GeomPtr;
 
@@ -120,6 +120,8 @@ struct Plan {
   double deviation = 0;  // meters
   double step = 0;       // spacing of samples along edges and offset curves, meters
   int circle = 8;        // vertices of a vertex circle
+  // Offset points still allowed, shared by every piece of one buffer.
+  mutable long budget = kOffsetBudget;
 };
 
 Plan plan_for(double distance, double max_deviation, double radius) {
@@ -355,9 +357,8 @@ std::vector<GeomPtr> pieces(const Shapes& s, const Ellipsoid& e, const Azimuthal
   std::vector<GeomPtr> out;
   const GeographicLib::Geodesic& geod = e.geodesic();
   const double arc_step = 360.0 / plan.circle;
-  long budget = kOffsetBudget;
   auto offset = [&](const LonLat& c, double azimuth) {
-    if (--budget < 0) fail(kInvalidArgument, "The maximum deviation is too small for the geometry.");
+    if (--plan.budget < 0) fail(kInvalidArgument, "The maximum deviation is too small for the geometry.");
     double lat, lon;
     geod.Direct(c.lat, c.lon, azimuth, plan.distance, lat, lon);
     return az.forward({lon, lat});
