@@ -126,6 +126,58 @@ def test_densify_places_points_on_the_curve():
     assert zm.densify(1.0).to_dict()["paths"][0][2] == [2, 0, 4, 15]
 
 
+def bezier_point(p, u):
+    s = 1 - u
+    w = (s * s * s, 3 * s * s * u, 3 * s * u * u, u * u * u)
+    return tuple(math.fsum(wi * c[i] for wi, c in zip(w, p)) for i in range(2))
+
+
+def polyline_length(p, turn, scale, n):
+    # Chords of the curve sampled at u = turn + scale * sinh(v), v even: the
+    # samples crowd at the turn, where the curve almost stops and turns back,
+    # so that the chord sum converges like n^-2 and extrapolates.
+    v0, v1 = math.asinh(-turn / scale), math.asinh((1 - turn) / scale)
+    us = [0.0] + [turn + scale * math.sinh(v0 + (v1 - v0) * i / n) for i in range(1, n)] + [1.0]
+    pts = [bezier_point(p, u) for u in us]
+    return math.fsum(math.dist(a, b) for a, b in zip(pts, pts[1:]))
+
+
+@pytest.mark.parametrize("c", [1.0, 100.0, 1e3, 1e6, 1e9])
+def test_length_of_a_bezier_that_turns_back(c):
+    # Up to about (0, c) and back: the speed almost vanishes near u = 1/3,
+    # which the length integration once never converged on (and densify
+    # multiplied into a hang).
+    p = [(0.0, 0.0), (-2.0, c), (1.0, 0.0), (1.0, 0.0)]
+    curve = og.Polyline({"curvePaths": [[list(p[0]), {"b": [list(p[3]), list(p[1]), list(p[2])]}]]})
+    coarse, fine = (polyline_length(p, 1 / 3, 1e-3 / c, n) for n in (20000, 40000))
+    assert curve.length == pytest.approx((4 * fine - coarse) / 3, rel=1e-9)
+
+
+def test_densify_of_long_turning_curves_is_prompt_or_refused():
+    ring = og.Polygon({"curveRings": [[
+        [0.5, 1e-9],
+        {"b": [[1, -1], [-2.196655775378864, 1e9], [1, 1e-9]]},
+        {"b": [[2, 0.1615193354528781], [-1, 1], [1e9, -1]]},
+    ]]})
+    length = ring.length
+    dense = ring.densify(1000.0)
+    assert not dense.has_curves
+    assert len(dense.rings[0]) == pytest.approx(length / 1000, rel=1e-4)
+    coarse = ring.densify(length / 100).to_dict()["rings"][0]
+    chords = [math.dist(a, b) for a, b in zip(coarse, coarse[1:])]
+    assert max(chords) <= length / 100 and math.fsum(chords) < length
+    with pytest.raises(Exception, match="The maximum segment length is too small for this geometry."):
+        ring.densify(1e-3)
+
+
+def test_densify_caps_the_vertices_of_the_whole_result():
+    # Each segment alone stays under the cap of ten million vertices; together they do not.
+    path = line((0, 0), (4e6, 0), (4e6, 4e6), (0, 4e6))
+    with pytest.raises(Exception, match="The maximum segment length is too small for this geometry."):
+        path.densify(1.0)
+    assert len(path.densify(4.0).paths[0]) == 3_000_001
+
+
 def test_label_point_is_inside_and_points_along():
     ell = poly([(0, 0), (0, 10), (2, 10), (2, 2), (10, 2), (10, 0)])
     label = ell.label_point()

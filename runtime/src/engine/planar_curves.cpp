@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numbers>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace vaskelith::planar {
 
@@ -26,48 +28,6 @@ double integrate(F&& f, double a, double b, int pieces) {
     double s = 0;
     for (int i = 0; i < 8; ++i) s += kGLw[i] * f(mid + half * kGLx[i]);
     total += s * half;
-  }
-  return total;
-}
-
-// Adaptive: a piece is halved until its two halves agree with it to
-// rounding, so that thin ellipses (whose speed changes sharply near the ends
-// of the minor axis) are measured as well as round ones.
-template <class F>
-double integrate_adaptive(F&& f, double a, double b, int pieces) {
-  auto gl = [&](double lo, double hi) {
-    const double mid = 0.5 * (lo + hi), half = 0.5 * (hi - lo);
-    double s = 0;
-    for (int i = 0; i < 8; ++i) s += kGLw[i] * f(mid + half * kGLx[i]);
-    return s * half;
-  };
-  double total = 0;
-  const double h = (b - a) / pieces;
-  struct Job {
-    double lo, hi, whole;
-    int depth;
-  };
-  std::vector<Job> work;
-  for (int p = 0; p < pieces; ++p) {
-    const double lo = a + p * h, hi = p + 1 == pieces ? b : lo + h;
-    work.push_back({lo, hi, gl(lo, hi), 0});
-  }
-  // Non-finite speeds (infinite or NaN coordinates) never agree, and
-  // rounding can keep a piece from agreeing too: both would otherwise split
-  // every piece down to the depth limit, 2^40 times over.
-  long budget = 1L << 20;
-  while (!work.empty()) {
-    const Job j = work.back();
-    work.pop_back();
-    const double mid = 0.5 * (j.lo + j.hi);
-    const double left = gl(j.lo, mid), right = gl(mid, j.hi);
-    if (j.depth >= 40 || --budget <= 0 || !std::isfinite(left + right) ||
-        std::fabs(left + right - j.whole) <= 1e-15 * std::fabs(left + right) + 1e-300) {
-      total += left + right;
-    } else {
-      work.push_back({j.lo, mid, left, j.depth + 1});
-      work.push_back({mid, j.hi, right, j.depth + 1});
-    }
   }
   return total;
 }
@@ -95,35 +55,96 @@ Bez bez_of(const SegmentView& s) {
   return Bez{s.start->x, s.start->y, b.c1x, b.c1y, b.c2x, b.c2y, s.end->x, s.end->y};
 }
 
-// Arc speed |p'(t)| of an elliptic arc.
-double arc_speed(const EllipticArc& a, double t) {
-  const double b = a.semi_major * a.ratio;
-  return hypot2(a.semi_major * std::sin(t), b * std::cos(t));
+// |(x, y)|: a square root where the squares cannot overflow or lose
+// precision to underflow, which is several times faster than hypot.
+double norm2(double x, double y) {
+  const double q = x * x + y * y;
+  if (q > 1e-280 && q < 1e280) return std::sqrt(q);
+  return std::hypot(x, y);
 }
 
-int arc_pieces(const EllipticArc& a) { return std::max(1, static_cast<int>(std::ceil(std::fabs(a.sweep) / (kPi / 8)))); }
+// Gauss-Legendre nodes and weights on [-1, 1], 16 points, found once by
+// Newton's method on the Legendre polynomial.
+struct Gauss16 {
+  static constexpr int n = 16;
+  double x[n], w[n];
+  Gauss16() {
+    for (int i = 0; i < n; ++i) {
+      double z = std::cos(kPi * (i + 0.75) / (n + 0.5)), dp = 1;
+      for (int iter = 0; iter < 100; ++iter) {
+        double p0 = 1, p1 = z;
+        for (int k = 2; k <= n; ++k) {
+          const double p2 = ((2 * k - 1) * z * p1 - (k - 1) * p0) / k;
+          p0 = p1;
+          p1 = p2;
+        }
+        dp = n * (z * p1 - p0) / (z * z - 1);
+        const double step = p1 / dp;
+        z -= step;
+        if (std::fabs(step) <= 1e-17) break;
+      }
+      x[i] = -z;
+      w[i] = 2 / ((1 - z * z) * dp * dp);
+    }
+  }
+};
 
-// Length from the start of the segment to curve parameter u in [0, 1].
-double partial_length(const SegmentView& s, double u) {
-  switch (s.curve->kind) {
-    case SegmentKind::EllipticArc: {
-      const EllipticArc& a = s.curve->arc;
-      if (a.is_circular()) return a.semi_major * std::fabs(a.sweep) * u;
-      const double t0 = a.start_param, t1 = a.start_param + a.sweep * u;
-      return std::fabs(integrate_adaptive([&](double t) { return arc_speed(a, t); }, t0, t1, arc_pieces(a)));
+const Gauss16& gauss16() {
+  static const Gauss16 g;
+  return g;
+}
+
+template <class F>
+double gauss(F&& f, double lo, double hi) {
+  const Gauss16& g = gauss16();
+  const double mid = 0.5 * (lo + hi), half = 0.5 * (hi - lo);
+  double s = 0;
+  for (int i = 0; i < Gauss16::n; ++i) s += g.w[i] * f(mid + half * g.x[i]);
+  return s * half;
+}
+
+// Roots in (0, 1) of the cubic c3 u^3 + c2 u^2 + c1 u + c0: the interval is
+// cut where the derivative vanishes, and each monotone stretch whose ends
+// differ in sign is bisected.
+void cubic_roots_in_unit(double c3, double c2, double c1, double c0, std::vector<double>& out) {
+  auto p = [&](double u) { return ((c3 * u + c2) * u + c1) * u + c0; };
+  double cuts[4] = {0, 0, 0, 1};
+  int nc = 1;
+  // 3 c3 u^2 + 2 c2 u + c1 = 0, without cancellation.
+  const double a = 3 * c3, b = 2 * c2, c = c1;
+  if (a != 0) {
+    const double disc = b * b - 4 * a * c;
+    if (disc >= 0) {
+      const double q = -0.5 * (b + std::copysign(std::sqrt(disc), b));
+      for (double r : {q / a, q != 0 ? c / q : 0.0})
+        if (r > 0 && r < 1) cuts[nc++] = r;
     }
-    case SegmentKind::CubicBezier: {
-      const Bez b = bez_of(s);
-      return integrate_adaptive(
-          [&](double t) {
-            double dx, dy;
-            b.deriv(t, dx, dy);
-            return hypot2(dx, dy);
-          },
-          0.0, u, 8);
+  } else if (b != 0) {
+    const double r = -c / b;
+    if (r > 0 && r < 1) cuts[nc++] = r;
+  }
+  if (nc == 3 && cuts[2] < cuts[1]) std::swap(cuts[1], cuts[2]);
+  cuts[nc++] = 1;
+  for (int i = 0; i + 1 < nc; ++i) {
+    double lo = cuts[i], hi = cuts[i + 1];
+    double plo = p(lo), phi = p(hi);
+    if (!(plo < 0 && phi > 0) && !(plo > 0 && phi < 0)) continue;
+    for (int k = 0; k < 200; ++k) {
+      const double mid = 0.5 * (lo + hi);
+      if (!(mid > lo && mid < hi)) break;
+      const double pm = p(mid);
+      if (pm == 0) {
+        lo = hi = mid;
+        break;
+      }
+      if ((pm < 0) == (plo < 0)) {
+        lo = mid;
+        plo = pm;
+      } else {
+        hi = mid;
+      }
     }
-    default:
-      return hypot2(s.end->x - s.start->x, s.end->y - s.start->y) * u;
+    out.push_back(0.5 * (lo + hi));
   }
 }
 
@@ -160,7 +181,198 @@ Vertex lerp(const Vertex& a, const Vertex& b, double u) {
   return Vertex{a.x + (b.x - a.x) * u, a.y + (b.y - a.y) * u, a.z + (b.z - a.z) * u, a.m + (b.m - a.m) * u};
 }
 
-double segment_length(const SegmentView& s) { return partial_length(s, 1.0); }
+ArcLength::ArcLength(const SegmentView& s)
+    : s_(s), exact_(s.curve->is_line() || (s.curve->kind == SegmentKind::EllipticArc && s.curve->arc.is_circular())) {
+  if (s.curve->is_line()) {
+    total_ = hypot2(s.end->x - s.start->x, s.end->y - s.start->y);
+    return;
+  }
+  if (exact_) {
+    total_ = s.curve->arc.semi_major * std::fabs(s.curve->arc.sweep);
+    return;
+  }
+  // Where the pieces start: an even grid (eight pieces for a Bezier, one
+  // per eighth of a half turn for an arc), the ends, and the parameters
+  // where the speed is least or greatest (`turns`).
+  std::vector<double> turns{0.0, 1.0};
+  int grid = 8;
+  if (s.curve->kind == SegmentKind::EllipticArc) {
+    const EllipticArc& a = s.curve->arc;
+    if (!std::isfinite(a.sweep) || !std::isfinite(a.start_param)) {
+      total_ = kNaN;
+      return;
+    }
+    grid = static_cast<int>(std::clamp(std::ceil(std::fabs(a.sweep) / (kPi / 8)), 1.0, 64.0));
+    // The speed of an ellipse is least and greatest at the ends of its axes
+    // (a bounded count: a sweep is at most a turn).
+    const double q = kPi / 2, t0 = a.start_param;
+    const double first = std::floor(std::min(t0, t0 + a.sweep) / q) + 1;
+    for (int i = 0; i < 8; ++i) {
+      const double u = ((first + i) * q - t0) / a.sweep;
+      if (u > 0 && u < 1) turns.push_back(u);
+    }
+  } else {
+    // |B'|^2 is least or greatest where B' . B'' = 0, a cubic in u.
+    const Bez b = bez_of(s);
+    const double cx = 3 * (b.x1 - b.x0), cy = 3 * (b.y1 - b.y0);
+    const double bx = 6 * (b.x2 - 2 * b.x1 + b.x0), by = 6 * (b.y2 - 2 * b.y1 + b.y0);
+    const double ax = 3 * (b.x3 - 3 * b.x2 + 3 * b.x1 - b.x0), ay = 3 * (b.y3 - 3 * b.y2 + 3 * b.y1 - b.y0);
+    cubic_roots_in_unit(2 * (ax * ax + ay * ay), 3 * (ax * bx + ay * by), bx * bx + by * by + 2 * (ax * cx + ay * cy),
+                        bx * cx + by * cy, turns);
+  }
+  std::vector<double> cuts = turns;
+  for (int i = 1; i < grid; ++i) cuts.push_back(static_cast<double>(i) / grid);
+  auto tidy = [](std::vector<double>& v) {
+    v.erase(std::remove_if(v.begin(), v.end(), [](double u) { return !(u >= 0 && u <= 1); }), v.end());
+    std::sort(v.begin(), v.end());
+    v.erase(std::unique(v.begin(), v.end()), v.end());
+  };
+  tidy(cuts);
+  // Where the curve almost stops, the speed behaves like sqrt(a^2 t^2 + e^2)
+  // about the turn: smooth, but only within e / a of it, and a quadrature
+  // over a piece that ends at the turn keeps an error of about a (e/a)^2
+  // that halving the piece does not reveal (both halves share it).  Cuts at
+  // e/a, 2 e/a, 4 e/a, ... from the turn make every piece smooth at its own
+  // scale.  e/a is the speed over the acceleration there.
+  const std::size_t plain = cuts.size();
+  for (double c : turns) {
+    const double v = speed(c), acc = acceleration(c);
+    if (!(v > 0) || !(acc > 0) || !std::isfinite(v / acc)) continue;
+    const double d = std::max(v / acc, 1e-17);
+    const auto at = std::lower_bound(cuts.begin(), cuts.begin() + static_cast<std::ptrdiff_t>(plain), c);
+    const double below = at == cuts.begin() ? c : *(at - 1);
+    const double above = at + 1 >= cuts.begin() + static_cast<std::ptrdiff_t>(plain) ? c : *(at + 1);
+    for (double x = d; c + x < above; x *= 2) cuts.push_back(c + x);
+    for (double x = d; c - x > below; x *= 2) cuts.push_back(c - x);
+  }
+  tidy(cuts);
+
+  auto f = [this](double u) { return speed(u); };
+  struct Job {
+    double lo, hi, whole;
+    int depth;
+  };
+  std::vector<Job> work;
+  double estimate = 0;
+  for (std::size_t i = cuts.size() - 1; i-- > 0;) {
+    const double whole = gauss(f, cuts[i], cuts[i + 1]);
+    work.push_back({cuts[i], cuts[i + 1], whole, 0});
+    estimate += whole;
+  }
+  if (!std::isfinite(estimate)) {
+    // Infinite or NaN coordinates: nothing to place along the curve.
+    total_ = estimate;
+    return;
+  }
+  // Each piece is refined until it agrees with its halves to 1e-14 of the
+  // whole length; near a point where the curve almost stops the pieces
+  // shrink geometrically towards it, so this takes a few dozen halvings.
+  // The budget only guards against a curve that rounding keeps from
+  // agreeing anywhere.
+  const double tolerance = 1e-14 * estimate;
+  int budget = 1 << 14;
+  while (!work.empty()) {
+    const Job j = work.back();
+    work.pop_back();
+    const double mid = 0.5 * (j.lo + j.hi);
+    const double left = gauss(f, j.lo, mid), right = gauss(f, mid, j.hi);
+    // Speeds that overflow never agree: such a piece is kept as it is.
+    if (j.depth >= 60 || --budget <= 0 || !(mid > j.lo && mid < j.hi) || !std::isfinite(left + right) ||
+        std::fabs(left + right - j.whole) <= tolerance) {
+      // Kept as two pieces: the length up to a point inside either half is
+      // then measured by one quadrature over part of a half, which is at
+      // least as good as that of the half.
+      pieces_.push_back({j.lo, mid, total_, left});
+      total_ += left;
+      pieces_.push_back({mid, j.hi, total_, right});
+      total_ += right;
+    } else {
+      work.push_back({mid, j.hi, right, j.depth + 1});
+      work.push_back({j.lo, mid, left, j.depth + 1});
+    }
+  }
+}
+
+double ArcLength::speed(double u) const {
+  if (s_.curve->kind == SegmentKind::CubicBezier) {
+    const Bez b = bez_of(s_);
+    double dx, dy;
+    b.deriv(u, dx, dy);
+    return norm2(dx, dy);
+  }
+  const EllipticArc& a = s_.curve->arc;
+  const double t = a.start_param + a.sweep * u;
+  return std::fabs(a.sweep) * norm2(a.semi_major * std::sin(t), a.semi_major * a.ratio * std::cos(t));
+}
+
+double ArcLength::acceleration(double u) const {
+  if (s_.curve->kind == SegmentKind::CubicBezier) {
+    const Bez b = bez_of(s_);
+    const double v = 1 - u;
+    return 6 * norm2(v * (b.x2 - 2 * b.x1 + b.x0) + u * (b.x3 - 2 * b.x2 + b.x1),
+                     v * (b.y2 - 2 * b.y1 + b.y0) + u * (b.y3 - 2 * b.y2 + b.y1));
+  }
+  const EllipticArc& a = s_.curve->arc;
+  const double t = a.start_param + a.sweep * u;
+  return a.sweep * a.sweep * norm2(a.semi_major * std::cos(t), a.semi_major * a.ratio * std::sin(t));
+}
+
+double ArcLength::length_within(const Piece& p, double u) const {
+  if (u <= p.lo) return p.before;
+  if (u >= p.hi) return p.before + p.length;
+  return p.before + gauss([this](double v) { return speed(v); }, p.lo, u);
+}
+
+double ArcLength::param_at(double distance) {
+  if (!(total_ > 0) || !std::isfinite(total_) || !(distance > 0)) return 0;
+  if (distance >= total_) return 1;
+  if (exact_) return distance / total_;
+  // The piece holding the distance: the one used last or a later one when
+  // the distances increase, else found by bisection.
+  std::size_t k = last_piece_;
+  if (k >= pieces_.size() || distance < pieces_[k].before) {
+    k = static_cast<std::size_t>(
+        std::upper_bound(pieces_.begin(), pieces_.end(), distance,
+                         [](double d, const Piece& p) { return d < p.before; }) -
+        pieces_.begin());
+    k = k == 0 ? 0 : k - 1;
+  }
+  while (k + 1 < pieces_.size() && distance >= pieces_[k + 1].before) ++k;
+  const Piece& p = pieces_[k];
+  // First guess: on from the last answer along its tangent when in the same
+  // piece, else in proportion within the piece.
+  double u;
+  if (k == last_piece_ && last_u_ >= p.lo && last_u_ <= p.hi && distance >= last_distance_ && speed(last_u_) > 0)
+    u = last_u_ + (distance - last_distance_) / speed(last_u_);
+  else
+    u = p.length > 0 ? p.lo + (p.hi - p.lo) * (distance - p.before) / p.length : p.lo;
+  // Newton's method, kept inside a shrinking bracket (bisection when a step
+  // would leave it, as next to a point where the curve stops).
+  double lo = p.lo, hi = p.hi;
+  if (!(u > lo && u < hi)) u = 0.5 * (lo + hi);
+  for (int iter = 0; iter < 60; ++iter) {
+    const double g = length_within(p, u) - distance;
+    if (g == 0) break;
+    if (g < 0)
+      lo = u;
+    else
+      hi = u;
+    const double v = speed(u);
+    double next = v > 0 ? u - g / v : 0.5 * (lo + hi);
+    if (!(next > lo && next < hi)) next = 0.5 * (lo + hi);
+    const double step = std::fabs(next - u);
+    u = next;
+    // Newton's error squares at each step, and the speed changes little
+    // across a piece: a step this small leaves an error at rounding.
+    if (step <= 1e-9 * (p.hi - p.lo) || !(hi > lo)) break;
+  }
+  last_piece_ = k;
+  last_u_ = u;
+  last_distance_ = distance;
+  return u;
+}
+
+double segment_length(const SegmentView& s) { return ArcLength(s).total(); }
 
 double segment_area_term(const SegmentView& s) {
   const Vertex& p = *s.start;
@@ -207,21 +419,11 @@ Vertex segment_point(const SegmentView& s, double u) {
 }
 
 Vertex segment_point_at_length(const SegmentView& s, double distance) {
-  const double total = segment_length(s);
-  if (!(total > 0) || distance <= 0) return *s.start;
-  if (distance >= total) return *s.end;
-  if (s.curve->is_line() || (s.curve->kind == SegmentKind::EllipticArc && s.curve->arc.is_circular()))
-    return segment_point(s, distance / total);
-  // Invert the arc length by bisection; 60 halvings reach rounding.
-  double lo = 0, hi = 1;
-  for (int i = 0; i < 60; ++i) {
-    const double mid = 0.5 * (lo + hi);
-    if (partial_length(s, mid) < distance)
-      lo = mid;
-    else
-      hi = mid;
-  }
-  return segment_point(s, 0.5 * (lo + hi));
+  if (distance <= 0) return *s.start;
+  ArcLength walk(s);
+  if (!(walk.total() > 0) || !std::isfinite(walk.total())) return *s.start;
+  if (distance >= walk.total()) return *s.end;
+  return walk.point_at(distance);
 }
 
 void segment_tangent(const SegmentView& s, bool at_end, double& dx, double& dy) {

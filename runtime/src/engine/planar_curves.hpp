@@ -31,6 +31,41 @@ Vertex segment_point(const SegmentView& s, double u);
 // The point at arc length `distance` from the segment's start (clamped).
 Vertex segment_point_at_length(const SegmentView& s, double distance);
 
+// Arc length along one segment, measured once: its total, and the point at
+// any distance from its start found from a table of lengths rather than by
+// measuring the segment again.  Curves are cut where their speed has a
+// minimum or maximum (a Bezier that turns back on itself nearly stops there),
+// and each piece is refined until its quadrature agrees with that of its
+// halves to about 1e-14 of the whole length.
+class ArcLength {
+ public:
+  explicit ArcLength(const SegmentView& s);
+
+  double total() const { return total_; }
+  // The curve parameter (0 to 1) at arc length `distance` from the start,
+  // clamped.  Calls with increasing distances (as when densifying) start
+  // from the previous answer and need fewer steps.
+  double param_at(double distance);
+  Vertex point_at(double distance) { return segment_point(s_, param_at(distance)); }
+
+ private:
+  struct Piece {
+    double lo, hi;  // curve parameters
+    double before;  // the length from the segment's start to lo
+    double length;  // of the piece
+  };
+  double speed(double u) const;         // |d point / du|
+  double acceleration(double u) const;  // |d^2 point / du^2|
+  double length_within(const Piece& p, double u) const;
+
+  SegmentView s_;
+  bool exact_;  // lines and circular arcs: length in proportion to the parameter
+  double total_ = 0;
+  std::vector<Piece> pieces_;
+  std::size_t last_piece_ = 0;
+  double last_u_ = 0, last_distance_ = 0;
+};
+
 // Unit tangent direction at the start (at_end false) or end of the segment.
 void segment_tangent(const SegmentView& s, bool at_end, double& dx, double& dy);
 

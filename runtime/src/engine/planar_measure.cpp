@@ -81,6 +81,26 @@ GeometryPtr densify(const Geometry& g, double max_segment_length) {
   if (g.kind == GeometryKind::Envelope && !g.envelope.empty()) envelope_parts.push_back(envelope_ring(g.envelope));
   const std::vector<Part>& parts = g.kind == GeometryKind::Envelope ? envelope_parts : g.parts;
   const bool closed = out.kind == GeometryKind::Polygon;
+  // The pieces of every segment are counted before any vertex is made: a
+  // length too small for the whole geometry (however its segments share
+  // the count) is a mistake of the caller, not a request to exhaust memory
+  // or time.
+  constexpr double kMaxVertices = 1e7;
+  std::vector<double> lengths;
+  double count = 0;
+  for (const Part& p : parts) {
+    if (p.empty()) continue;
+    count += 1;
+    const std::size_t n = p.segment_count(closed);
+    for (std::size_t i = 0; i < n; ++i) {
+      const double len = segment_length(p.segment(i, closed));
+      lengths.push_back(len);
+      // Nothing can be placed along a segment without a finite length.
+      count += std::isfinite(len) ? std::max(1.0, std::ceil(len / max_segment_length)) : 1.0;
+    }
+    if (count > kMaxVertices) fail(kInvalidArgument, "The maximum segment length is too small for this geometry.");
+  }
+  std::size_t at_segment = 0;
   for (const Part& p : parts) {
     Part q;
     if (p.empty()) continue;
@@ -88,20 +108,18 @@ GeometryPtr densify(const Geometry& g, double max_segment_length) {
     const std::size_t n = p.segment_count(closed);
     for (std::size_t i = 0; i < n; ++i) {
       const SegmentView s = p.segment(i, closed);
-      const double len = segment_length(s);
-      if (!std::isfinite(len)) {
-        // Nothing can be placed along a segment without a finite length.
-        q.vertices.push_back(*s.end);
-        continue;
-      }
-      const double pieces = std::ceil(len / max_segment_length);
-      // A segment needing more than ten million pieces is a mistake of the
-      // caller, not a request to exhaust memory.
-      if (pieces > 1e7) fail(kInvalidArgument, "The maximum segment length is too small for this geometry.");
-      const std::size_t k = std::max<std::size_t>(1, static_cast<std::size_t>(pieces));
-      for (std::size_t j = 1; j < k; ++j) {
-        const double at = len * static_cast<double>(j) / static_cast<double>(k);
-        q.vertices.push_back(s.curve->is_line() ? lerp(*s.start, *s.end, at / len) : segment_point_at_length(s, at));
+      const double len = lengths[at_segment++];
+      const std::size_t k =
+          std::isfinite(len) ? std::max<std::size_t>(1, static_cast<std::size_t>(std::ceil(len / max_segment_length))) : 1;
+      if (k > 1) {
+        if (s.curve->is_line()) {
+          for (std::size_t j = 1; j < k; ++j) q.vertices.push_back(lerp(*s.start, *s.end, static_cast<double>(j) / static_cast<double>(k)));
+        } else {
+          // One table of lengths for the whole curve, walked forwards.
+          ArcLength walk(s);
+          for (std::size_t j = 1; j < k; ++j)
+            q.vertices.push_back(walk.point_at(walk.total() * static_cast<double>(j) / static_cast<double>(k)));
+        }
       }
       q.vertices.push_back(*s.end);
     }
