@@ -368,10 +368,19 @@ def test_buffers_far_thinner_than_rounding(geometry, distance, curve):
     assert isinstance(buf, og.Polygon)
 
 
-def test_buffers_with_a_hopeless_deviation_give_up():
-    wide = og.Envelope({"spatialReference": WEB_MERCATOR, "xmin": -9, "ymin": -49.1, "xmax": 1e300, "ymax": -32.58})
-    with pytest.raises(Exception, match="maximum deviation is too small"):
-        wide.buffer(-1.0, unit=og.LinearUnitId.Meters, max_deviation=9.9e-7, curve_type=CT.Geodesic)
+@pytest.mark.parametrize(
+    "geometry, distance, deviation, message",
+    [
+        (og.Envelope({"spatialReference": WEB_MERCATOR, "xmin": -9, "ymin": -49.1, "xmax": 1e300, "ymax": -32.58}),
+         -1.0, 9.9e-7, "maximum deviation is too small"),
+        (polygon([[[1e300, -3.35], [-66.2, 17.6], [1e300, -3.35]]], sr={"wkid": 4267}),
+         0.45, 0.0, "far outside the range of the geographic"),
+    ],
+)
+def test_hopeless_buffers_give_up(geometry, distance, deviation, message):
+    # These ran for minutes (offset points without end, outlines of wrapped noise).
+    with pytest.raises(Exception, match=message):
+        geometry.buffer(distance, unit=og.LinearUnitId.Meters, max_deviation=deviation, curve_type=CT.Loxodrome)
 
 
 def test_transformations_with_an_area_of_interest_outside_the_projection():
