@@ -14,11 +14,11 @@ that conversion, as an application's would.
 import argparse
 import math
 import random
-import time
 
 import shapely
 
 import ostrel_geometry as og
+from timing import best
 
 
 def ring(rng, cx, cy, r, n):
@@ -29,15 +29,6 @@ def ring(rng, cx, cy, r, n):
         pts.append([cx + rr * math.cos(a), cy + rr * math.sin(a)])
     pts.append(pts[0])
     return pts
-
-
-def best(fn, repeat):
-    times = []
-    for _ in range(repeat):
-        t0 = time.perf_counter()
-        fn()
-        times.append(time.perf_counter() - t0)
-    return min(times)
 
 
 def main():

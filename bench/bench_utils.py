@@ -12,12 +12,12 @@ would; Shapely's vectorised parse of the whole batch is shown as well.
 import argparse
 import math
 import random
-import time
 
 import shapely
 from shapely.geometry import mapping
 
 from ostrel_geometry import utils
+from timing import best
 
 
 def ring(rng, cx, cy, r, n, clockwise=False):
@@ -68,15 +68,6 @@ def make_dataset(seed=7):
         for _ in range(500)
     ]
     return sets
-
-
-def best(fn, repeat):
-    times = []
-    for _ in range(repeat):
-        t0 = time.perf_counter()
-        fn()
-        times.append(time.perf_counter() - t0)
-    return min(times)
 
 
 def main():
