@@ -8,11 +8,7 @@ void ZorvGeometryPoint::write_zorvjson(std::string& out) const {
   using zorvjson::write_num_if_not_empty;
   const bool empty = is_empty();
   out.push_back('{');
-  if (spatial_reference) {
-    out.append("\"spatialReference\": ");
-    spatial_reference->write_zorvjson(out);
-    out.append(", ");
-  }
+  write_leading_sr_member(out, spatial_reference);
   out.append("\"x\": ");
   write_num_if_not_empty(out, empty, x);
   out.append(", \"y\": ");

@@ -25,6 +25,15 @@ struct SpatialReference {
   void write_zorvjson(std::string& out) const;
 };
 
+// `"spatialReference": {...}, ` when there is one: the first member of a
+// point's or an envelope's text.
+inline void write_leading_sr_member(std::string& out, const std::optional<SpatialReference>& sr) {
+  if (!sr) return;
+  out.append("\"spatialReference\": ");
+  sr->write_zorvjson(out);
+  out.append(", ");
+}
+
 // Model to runtime: by latest_wkid or wkid (with latest_vcs_wkid or vcs_wkid),
 // else by wkt; none when neither is there.  Throws ZorvGeoErr
 // (VaskelithLibraryError) when the runtime refuses.
