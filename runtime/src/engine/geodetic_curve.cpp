@@ -1,5 +1,7 @@
 #include "engine/geodetic_curve.hpp"
 
+#include "engine/gauss_legendre.hpp"
+
 #include <GeographicLib/GeodesicLine.hpp>
 #include <GeographicLib/PolygonArea.hpp>
 #include <algorithm>
@@ -162,35 +164,11 @@ double Segment::section_speed(double angle) const {
 double Segment::section_length(double from, double to) const {
   // The speed varies with the flattening only, smoothly: 16 Gauss-Legendre
   // nodes per sixteenth of a turn integrate it to rounding.
-  static const std::vector<std::pair<double, double>> rule = [] {
-    const int n = 16;
-    std::vector<std::pair<double, double>> out;
-    for (int i = 1; i <= n; ++i) {
-      double x = std::cos(kPi * (i - 0.25) / (n + 0.5)), dp = 1;
-      for (int it = 0; it < 100; ++it) {
-        double p0 = 1, p1 = x;
-        for (int k = 2; k <= n; ++k) {
-          const double p2 = ((2 * k - 1) * x * p1 - (k - 1) * p0) / k;
-          p0 = p1;
-          p1 = p2;
-        }
-        dp = n * (x * p1 - p0) / (x * x - 1);
-        const double dx = p1 / dp;
-        x -= dx;
-        if (std::fabs(dx) < 1e-16) break;
-      }
-      out.emplace_back(x, 2 / ((1 - x * x) * dp * dp));
-    }
-    return out;
-  }();
   const int pieces = std::max(1, static_cast<int>(std::ceil(std::fabs(to - from) / (kPi / 8))));
   const double h = (to - from) / pieces;
   double total = 0;
   for (int k = 0; k < pieces; ++k) {
-    const double mid = from + (k + 0.5) * h;
-    double sum = 0;
-    for (const auto& [x, w] : rule) sum += w * section_speed(mid + x * h / 2);
-    total += sum * h / 2;
+    total += quadrature::gauss([this](double t) { return section_speed(t); }, from + k * h, from + (k + 1) * h);
   }
   return total;
 }

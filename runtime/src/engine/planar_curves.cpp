@@ -1,5 +1,7 @@
 #include "engine/planar_curves.hpp"
 
+#include "engine/gauss_legendre.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -63,45 +65,7 @@ double norm2(double x, double y) {
   return std::hypot(x, y);
 }
 
-// Gauss-Legendre nodes and weights on [-1, 1], 16 points, found once by
-// Newton's method on the Legendre polynomial.
-struct Gauss16 {
-  static constexpr int n = 16;
-  double x[n], w[n];
-  Gauss16() {
-    for (int i = 0; i < n; ++i) {
-      double z = std::cos(kPi * (i + 0.75) / (n + 0.5)), dp = 1;
-      for (int iter = 0; iter < 100; ++iter) {
-        double p0 = 1, p1 = z;
-        for (int k = 2; k <= n; ++k) {
-          const double p2 = ((2 * k - 1) * z * p1 - (k - 1) * p0) / k;
-          p0 = p1;
-          p1 = p2;
-        }
-        dp = n * (z * p1 - p0) / (z * z - 1);
-        const double step = p1 / dp;
-        z -= step;
-        if (std::fabs(step) <= 1e-17) break;
-      }
-      x[i] = -z;
-      w[i] = 2 / ((1 - z * z) * dp * dp);
-    }
-  }
-};
-
-const Gauss16& gauss16() {
-  static const Gauss16 g;
-  return g;
-}
-
-template <class F>
-double gauss(F&& f, double lo, double hi) {
-  const Gauss16& g = gauss16();
-  const double mid = 0.5 * (lo + hi), half = 0.5 * (hi - lo);
-  double s = 0;
-  for (int i = 0; i < Gauss16::n; ++i) s += g.w[i] * f(mid + half * g.x[i]);
-  return s * half;
-}
+using quadrature::gauss;
 
 // Roots in (0, 1) of the cubic c3 u^3 + c2 u^2 + c1 u + c0: the interval is
 // cut where the derivative vanishes, and each monotone stretch whose ends
