@@ -10,7 +10,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 out=${1:-/tmp/build-fuzz}
 mkdir -p "$out"
-srcs="$root/src/python/utils/events.cpp $root/src/python/utils/wkt_reader.cpp $root/src/python/utils/wkb_reader.cpp"
+srcs="$root/src/geomio/events.cpp $root/src/geomio/wkt_reader.cpp $root/src/geomio/wkb_reader.cpp"
 flags="-std=c++20 -g -O1 -Wall -Wextra -I$root/src -I$here"
 san="-fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined"
 for name in fuzz_wkt fuzz_wkb; do

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "python/utils/events.hpp"
+#include "geomio/events.hpp"
 
 namespace ostrel::geomio {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "check_sink.hpp"
-#include "python/utils/wkb_reader.hpp"
-#include "python/utils/wkt_reader.hpp"
+#include "geomio/wkb_reader.hpp"
+#include "geomio/wkt_reader.hpp"
 
 using namespace ostrel::geomio;
 

@@ -5,7 +5,7 @@
 #include <span>
 
 #include "check_sink.hpp"
-#include "python/utils/wkb_reader.hpp"
+#include "geomio/wkb_reader.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   ostrel::geomio::CheckSink sink;

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "check_sink.hpp"
-#include "python/utils/wkt_reader.hpp"
+#include "geomio/wkt_reader.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   ostrel::geomio::CheckSink sink;

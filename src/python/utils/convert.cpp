@@ -6,8 +6,8 @@
 #include "python/pyapi/trampoline.hpp"
 #include "python/pyapi/types.hpp"
 #include "python/utils/dict_builder.hpp"
-#include "python/utils/wkb_reader.hpp"
-#include "python/utils/wkt_reader.hpp"
+#include "geomio/wkb_reader.hpp"
+#include "geomio/wkt_reader.hpp"
 
 namespace ostrel::py::utils {
 

@@ -14,7 +14,7 @@
 
 #include "python/pyapi/errors.hpp"
 #include "python/pyapi/ref.hpp"
-#include "python/utils/events.hpp"
+#include "geomio/events.hpp"
 
 namespace ostrel::py::utils {
 

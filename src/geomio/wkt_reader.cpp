@@ -1,4 +1,4 @@
-#include "python/utils/wkt_reader.hpp"
+#include "geomio/wkt_reader.hpp"
 
 #include <array>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "python/utils/wkb_reader.hpp"
+#include "geomio/wkb_reader.hpp"
 
 #include <bit>
 #include <cmath>

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-#include "python/utils/events.hpp"
+#include "geomio/events.hpp"
 
 namespace ostrel::geomio {
 

@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "python/utils/events.hpp"
+#include "geomio/events.hpp"
 
 namespace ostrel::geomio {
 

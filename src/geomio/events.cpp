@@ -1,4 +1,4 @@
-#include "python/utils/events.hpp"
+#include "geomio/events.hpp"
 
 namespace ostrel::geomio {
 
