@@ -6,6 +6,7 @@
 #include <mutex>
 #include <numbers>
 #include <string>
+#include <vector>
 
 #include "errors.hpp"
 #include "handles.hpp"
@@ -50,12 +51,27 @@ bool is_horizontal_type(PJ_TYPE t) {
          t == PJ_TYPE_ENGINEERING_CRS;
 }
 
-// Looks an id up as an EPSG code, then as an ESRI one.
+// The authorities an id is looked up in: EPSG first, then every other one
+// PROJ's database holds, in the database's order. Asked once: the database
+// does not change while the process runs.
+const std::vector<std::string>& authorities() {
+  static const std::vector<std::string> names = [] {
+    std::vector<std::string> list{"EPSG"};
+    if (PROJ_STRING_LIST all = proj_get_authorities_from_database(proj_context())) {
+      for (PROJ_STRING_LIST p = all; *p != nullptr; ++p)
+        if (list.front() != *p) list.emplace_back(*p);
+      proj_string_list_destroy(all);
+    }
+    return list;
+  }();
+  return names;
+}
+
 PJ* crs_from_code(int32_t code) {
   PJ_CONTEXT* ctx = proj_context();
   const std::string c = std::to_string(code);
-  for (const char* auth : {"EPSG", "ESRI"}) {
-    PJ* obj = proj_create_from_database(ctx, auth, c.c_str(), PJ_CATEGORY_CRS, 0, nullptr);
+  for (const std::string& auth : authorities()) {
+    PJ* obj = proj_create_from_database(ctx, auth.c_str(), c.c_str(), PJ_CATEGORY_CRS, 0, nullptr);
     if (obj != nullptr) return obj;
   }
   return nullptr;

@@ -337,6 +337,30 @@ def test_spatial_references(rt, owned):
             bad()
 
 
+@pytest.mark.parametrize("wkid, name, geographic", [
+    (54030, "World_Robinson", False),
+    (102003, "USA_Contiguous_Albers_Equal_Area_Conic", False),
+    (102008, "North_America_Albers_Equal_Area_Conic", False),
+    (30100, "Moon", True),
+])
+def test_ids_outside_epsg_resolve(rt, owned, wkid, name, geographic):
+    # None of these ids is an EPSG code: each is found in a later authority of
+    # PROJ's database, and keeps the id it was asked for.
+    sr = owned("SpatialReference_destroy", rt.SpatialReference_create(wkid))
+    assert rt.SpatialReference_getWKID(sr) == wkid
+    wkt = rt.string(rt.SpatialReference_getWKText(sr))
+    assert name in wkt
+    assert wkt.startswith("GEOGCS") is geographic
+
+
+def test_an_epsg_id_wins_over_the_same_id_elsewhere(rt, owned):
+    # 4812 is a projected system in EPSG and a geographic one in a later
+    # authority: the EPSG meaning is the one kept.
+    sr = owned("SpatialReference_destroy", rt.SpatialReference_create(4812))
+    wkt = rt.string(rt.SpatialReference_getWKText(sr))
+    assert wkt.startswith("PROJCS") and "Beijing" in wkt and "Voirol" not in wkt
+
+
 def test_point_keeps_its_spatial_reference(rt, owned):
     g = from_json(rt, owned, {"x": 1, "y": 2, "spatialReference": {"wkid": 4326}})
     sr = owned("SpatialReference_destroy", rt.Geometry_getSpatialReference(g))
