@@ -177,7 +177,7 @@ void try_set_vaskelith_load_path() {
 
 const std::string& version_text() {
   static const std::string version = [] {
-    std::string v = "1.0.284";
+    std::string v = OSTREL_VERSION;
     auto replace_all = [&v](const std::string& from, const std::string& to) {
       for (size_t at = v.find(from); at != std::string::npos; at = v.find(from, at + to.size())) {
         v.replace(at, from.size(), to);
