@@ -54,7 +54,9 @@ PyGetSetDef polygon_getset[] = {
 };
 
 PyMethodDef polygon_methods[] = {
-    {"label_point", OSTREL_NOARGS(label_point), METH_NOARGS, nullptr},
+    {"label_point", OSTREL_NOARGS(label_point), METH_NOARGS,
+     "label_point($self)\n--\n\nA Point well inside the polygon, where a label reads best (unlike the\n"
+     "extent's center, it is never in a hole or outside the rings)."},
     {"is_polygon", is_polygon, METH_NOARGS, nullptr},
     {"__qxc_geo", gc::qxc_geo<ZorvGeometryPolygon>, METH_NOARGS, nullptr},
     {nullptr, nullptr, 0, nullptr},
