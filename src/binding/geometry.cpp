@@ -1,5 +1,8 @@
 #include "binding/geometry.hpp"
 
+#include <cstdio>
+#include <exception>
+
 #include "binding/call.hpp"
 #include "binding/environment.hpp"
 #include "binding/parts.hpp"
@@ -12,6 +15,16 @@ GeometryType geometry_type_try_from(int32_t code) {
                                             GeometryType::Polyline, GeometryType::Polygon,
                                             GeometryType::Multipoint, GeometryType::Unknown};
   return detail::enum_try_from(code, kTypes, "bindings::QX_GeometryType", "GeometryType");
+}
+
+KeptGeometry keep(GeometryOwned geometry) {
+  return KeptGeometry(new GeometryOwned(std::move(geometry)), [](const GeometryOwned* g) {
+    try {
+      delete g;
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "%s\n", e.what());
+    }
+  });
 }
 
 // ---- the Geometry interface ----

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -170,6 +171,35 @@ class GeometryOwned : public GeometryHandle<GeometryOwned>, public DowncastRef<G
   // Kind code for downcast / downcast_ref (each with its own fatal message).
   int32_t kind_for_downcast() const;
   int32_t kind_for_downcast_ref() const;
+};
+
+// A runtime geometry kept for later operations.  Runtime geometries never
+// change, so one handle serves every holder; it is released with the last.
+using KeptGeometry = std::shared_ptr<const GeometryOwned>;
+// Takes the handle over.  A failed release at the end is reported on
+// standard error, since no caller is left to receive it.
+KeptGeometry keep(GeometryOwned geometry);
+
+// A runtime geometry lent to one operation: either made for it, and released
+// with the lease, or kept by its Python geometry, which the lease shares
+// until the operation is done (so a change to that geometry meanwhile cannot
+// release it under the operation).
+class GeometryLease {
+ public:
+  GeometryLease(GeometryOwned made) noexcept : made_(std::move(made)) {}
+  explicit GeometryLease(KeptGeometry kept) noexcept : made_(adopt, nullptr), kept_(std::move(kept)) {}
+
+  const GeometryOwned& get() const noexcept { return kept_ ? *kept_ : made_; }
+  operator const GeometryOwned&() const noexcept { return get(); }
+  const GeometryOwned* operator->() const noexcept { return &get(); }
+
+  // The geometry for a holder of its own: the kept one shared, or the made
+  // one taken over.
+  KeptGeometry into_kept() && { return kept_ ? std::move(kept_) : keep(std::move(made_)); }
+
+ private:
+  GeometryOwned made_;
+  KeptGeometry kept_;
 };
 
 template <class T>

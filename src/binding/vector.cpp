@@ -12,9 +12,7 @@ void Element::clear() { OSTREL_RT_CALL(QX_Element_clear, raw()); }
 
 void Element::set_f64(double value) { OSTREL_RT_CALL(QX_Element_setValueFromFloat64, raw(), value); }
 
-void Element::set_geometry(GeometryOwned geometry) {
-  // `geometry` is released when this returns or throws: the element keeps
-  // the value on the runtime side.
+void Element::set_geometry(const GeometryBase& geometry) {
   OSTREL_RT_CALL(QX_Element_setValueFromGeometry, raw(), geometry.raw());
 }
 
@@ -42,8 +40,8 @@ Vector Vector::try_from_f64s(const F64Source& values) {
 Vector Vector::try_from_geometries(const GeometrySource& geometries) {
   Vector vector = create(kGeometry);
   Element element = Element::create();
-  while (std::optional<GeometryOwned> geometry = geometries()) {
-    element.set_geometry(std::move(*geometry));
+  while (std::optional<GeometryLease> geometry = geometries()) {
+    element.set_geometry(geometry->get());
     vector.add(element);
     element.clear();
   }

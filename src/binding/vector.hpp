@@ -17,7 +17,7 @@ namespace ostrel::rt {
 // A sequence read once, front to back: each call gives the next item, or
 // absent at the end.  It may throw (a Python error while reading, say); the
 // conversion then cleans up and lets the exception through.
-using GeometrySource = std::function<std::optional<GeometryOwned>()>;
+using GeometrySource = std::function<std::optional<GeometryLease>()>;
 using F64Source = std::function<std::optional<double>()>;
 
 class Element : public Handle<Element, QX_ElementHandle, fn::QX_Element_destroy> {
@@ -31,9 +31,9 @@ class Element : public Handle<Element, QX_ElementHandle, fn::QX_Element_destroy>
   static Element create();
   void clear();
   void set_f64(double value);
-  // Consumes the geometry: its handle is released after the call, on success
-  // and on failure alike.
-  void set_geometry(GeometryOwned geometry);
+  // The element shares the geometry on the runtime side; the handle stays
+  // with its owner.
+  void set_geometry(const GeometryBase& geometry);
 };
 
 class Vector : public Handle<Vector, QX_VectorHandle, fn::QX_Vector_destroy> {

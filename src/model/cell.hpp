@@ -6,9 +6,16 @@
 // guards the value.  A guard that is unwound by a fatal error poisons the
 // cell: the value may be half-changed, so every later lock reports the poison
 // instead of handing it out.
+//
+// Every cell counts the times it was locked for writing (its version), and
+// the process counts all such locks (the write epoch).  What is derived from
+// a value and kept (a runtime geometry built from a model) records the
+// versions it saw and is current while they are unchanged.  Readers lock
+// with read() so that looking does not age what others keep.
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -26,6 +33,11 @@ namespace detail {
 // change while the stack unwinds knows a fatal error is passing through it.
 inline unsigned long fatal_epoch() noexcept { return py::fatal_count(); }
 [[noreturn]] inline void fatal(std::string message) { py::fatal(std::move(message)); }
+// Write locks taken so far by every cell of the process.
+inline std::atomic<uint64_t>& write_epoch() noexcept {
+  static std::atomic<uint64_t> epoch{0};
+  return epoch;
+}
 }  // namespace detail
 
 // The poison report's debug text, appended to fatal lock messages.
@@ -39,8 +51,14 @@ class Cell {
     std::mutex mu;
     std::atomic<bool> poisoned{false};
     std::atomic<std::thread::id> owner{};
+    std::atomic<uint64_t> version{0};
     T value;
   };
+
+  static void bump(Inner& inner) noexcept {
+    inner.version.fetch_add(1, std::memory_order_relaxed);
+    detail::write_epoch().fetch_add(1, std::memory_order_relaxed);
+  }
 
  public:
   // Exclusive access to the value for as long as the guard lives.
@@ -67,8 +85,12 @@ class Cell {
 
     void release() noexcept {
       if (!inner_) return;
-      if (std::uncaught_exceptions() > uncaught_ && detail::fatal_epoch() != epoch_)
+      if (std::uncaught_exceptions() > uncaught_ && detail::fatal_epoch() != epoch_) {
+        // Even a reader's poison ages what was kept: the next use must lock
+        // and meet the poison.
         inner_->poisoned.store(true);
+        bump(*inner_);
+      }
       inner_->owner.store(std::thread::id{});
       inner_->mu.unlock();
       inner_.reset();
@@ -77,6 +99,20 @@ class Cell {
     std::shared_ptr<Inner> inner_;
     int uncaught_;
     unsigned long epoch_;
+  };
+
+  // Shared reading: the value cannot be changed through it and the version
+  // stays as it is.
+  class ReadGuard {
+   public:
+    explicit ReadGuard(Guard g) noexcept : g_(std::move(g)) {}
+    const T& operator*() const { return *g_; }
+    const T* operator->() const { return &*g_; }
+    const T& get() const { return *g_; }
+    void unlock() { g_.unlock(); }
+
+   private:
+    Guard g_;
   };
 
   explicit Cell(T value) : p_(std::make_shared<Inner>(std::move(value))) {}
@@ -97,27 +133,27 @@ class Cell {
   // "Lock error: 'poisoned lock: another task failed inside'" (thrown as
   // ZorvGeoErr); the mutex is released again and the cell stays poisoned.
   Guard lock() const {
-    Guard g = acquire();
-    if (p_->poisoned.load()) {
-      g.inner_->owner.store(std::thread::id{});
-      g.inner_->mu.unlock();
-      g.inner_.reset();
-      throw ZorvGeoErr::poisoned_lock();
-    }
+    Guard g = checked();
+    bump(*p_);
     return g;
   }
+  // The same for reading.
+  ReadGuard read() const { return ReadGuard(checked()); }
 
   // Locks inside the model: a poisoned cell is a fatal error whose message is
   // `site`, ": " and the poison report ("Rings lock poisoned: PoisonError { .. }").
   Guard lock_or_fatal(const char* site) const {
-    Guard g = acquire();
-    if (p_->poisoned.load()) {
-      g.inner_->owner.store(std::thread::id{});
-      g.inner_->mu.unlock();
-      g.inner_.reset();
-      detail::fatal(std::string(site) + ": " + kPoisonDebug);
-    }
+    Guard g = checked_or_fatal(site);
+    bump(*p_);
     return g;
+  }
+  ReadGuard read_or_fatal(const char* site) const { return ReadGuard(checked_or_fatal(site)); }
+
+  // The write count of this cell, and a reference to it that keeps the cell's
+  // storage (not its holders' view of it) alive.
+  uint64_t version() const noexcept { return p_->version.load(std::memory_order_relaxed); }
+  std::shared_ptr<const std::atomic<uint64_t>> version_ref() const noexcept {
+    return std::shared_ptr<const std::atomic<uint64_t>>(p_, &p_->version);
   }
 
   bool is_poisoned() const { return p_->poisoned.load(); }
@@ -131,6 +167,28 @@ class Cell {
 
  private:
   explicit Cell(std::shared_ptr<Inner> p) : p_(std::move(p)) {}
+
+  Guard checked() const {
+    Guard g = acquire();
+    if (p_->poisoned.load()) {
+      g.inner_->owner.store(std::thread::id{});
+      g.inner_->mu.unlock();
+      g.inner_.reset();
+      throw ZorvGeoErr::poisoned_lock();
+    }
+    return g;
+  }
+
+  Guard checked_or_fatal(const char* site) const {
+    Guard g = acquire();
+    if (p_->poisoned.load()) {
+      g.inner_->owner.store(std::thread::id{});
+      g.inner_->mu.unlock();
+      g.inner_.reset();
+      detail::fatal(std::string(site) + ": " + kPoisonDebug);
+    }
+    return g;
+  }
 
   Guard acquire() const {
     // The interpreter lock serialises every caller, so a mutex already held by

@@ -69,7 +69,7 @@ class DimensionedCollection {
       if (!first) out.append(", ");
       first = false;
       PartCell share = cell;
-      auto g = share.lock_or_fatal("Lock poisoned");
+      auto g = share.read_or_fatal("Lock poisoned");
       g->write_zorvjson(out);
     }
     out.push_back(']');
@@ -83,7 +83,7 @@ class DimensionedCollection {
   void check_dims(const PartCell& part) const {
     CoordDims got;
     {
-      auto g = part.lock_or_fatal("Lock poisoned");
+      auto g = part.read_or_fatal("Lock poisoned");
       got = g->dims();
     }
     if (got != dims()) throw ZorvGeoErr::mismatching_dimensions(dims(), got);

@@ -37,8 +37,8 @@ Builder build_multipart(const Cell<PartCollection>& linear, const Cell<CurvePart
                         const std::optional<SpatialReference>& sr) {
   std::optional<rt::SpatialReference> rsr = to_geom_sr(sr);
   Builder builder = Builder::with_spatial_reference(ptr(rsr));
-  auto curve_guard = curves.lock_or_fatal("Lock poisoned");
-  auto linear_guard = linear.lock_or_fatal("Lock poisoned");
+  auto curve_guard = curves.read_or_fatal("Lock poisoned");
+  auto linear_guard = linear.read_or_fatal("Lock poisoned");
   rt::MutablePartCollection parts = rt::MutablePartCollection::with_spatial_reference(ptr(rsr));
   convert::add_parts(*curve_guard, parts, ptr(rsr));
   convert::add_parts(*linear_guard, parts, ptr(rsr));
@@ -48,7 +48,7 @@ Builder build_multipart(const Cell<PartCollection>& linear, const Cell<CurvePart
 
 // Reads a runtime polyline or polygon back, applying the kind's entry rules.
 template <class Kind, class Runtime, class PushLinear, class PushCurve, class ReadCurve>
-Kind read_multipart(Runtime geom, PushLinear push_linear, PushCurve push_curve, ReadCurve read_curve) {
+Kind read_multipart(const Runtime& geom, PushLinear push_linear, PushCurve push_curve, ReadCurve read_curve) {
   const bool has_z = geom.has_z();
   const bool has_m = geom.has_m();
   std::vector<Cell<ZorvPart>> linear;
@@ -67,6 +67,59 @@ Kind read_multipart(Runtime geom, PushLinear push_linear, PushCurve push_curve, 
   return out;
 }
 
+// A borrowed view of a geometry whose kind is known, as that kind.
+template <class T>
+rt::Borrowed<T> view_as(const rt::GeometryOwned& g) {
+  return rt::Borrowed<T>(g.raw());
+}
+
+ZorvGeometryPoint read_point(const rt::Point& p) {
+  ZorvGeometryPoint out;
+  out.x = p.x();
+  out.y = p.y();
+  out.z = p.z();
+  out.m = p.m();
+  out.spatial_reference = read_sr(p);
+  return out;
+}
+
+ZorvGeometryEnvelope read_envelope(const rt::Envelope& e) {
+  ZorvGeometryEnvelope out;
+  out.xmin = e.x_min();
+  out.xmax = e.x_max();
+  out.ymin = e.y_min();
+  out.ymax = e.y_max();
+  out.zmin = e.z_min();
+  out.zmax = e.z_max();
+  out.mmin = e.m_min();
+  out.mmax = e.m_max();
+  out.spatial_reference = read_sr(e);
+  return out;
+}
+
+ZorvGeometryMultipoint read_multipoint(const rt::Multipoint& mp) {
+  const bool has_z = mp.has_z();
+  const bool has_m = mp.has_m();
+  ZorvPart part(has_z, has_m);
+  rt::ImmutablePointIntoIter it = mp.points().into_iter();
+  // A z or m without its column would be dropped, so it is not asked for.
+  while (std::optional<rt::Point> p = it.next())
+    part.push_coord(p->x(), p->y(), has_z ? p->z() : std::nullopt, has_m ? p->m() : std::nullopt);
+  return ZorvGeometryMultipoint(Cell<ZorvPart>(std::move(part)), read_sr(mp));
+}
+
+ZorvGeometryPolyline read_polyline(const rt::Polyline& p) {
+  return read_multipart<ZorvGeometryPolyline>(p, &ZorvGeometryPolyline::push_path,
+                                              &ZorvGeometryPolyline::push_curve_path,
+                                              &ZorvCurvePart::from_immutable_part);
+}
+
+ZorvGeometryPolygon read_polygon(const rt::Polygon& p) {
+  return read_multipart<ZorvGeometryPolygon>(p, &ZorvGeometryPolygon::push_ring,
+                                             &ZorvGeometryPolygon::push_curve_ring,
+                                             &ZorvCurvePart::from_immutable_ring);
+}
+
 }  // namespace
 
 // ---- point ----
@@ -75,14 +128,10 @@ rt::GeometryOwned ZorvGeometryPoint::as_geometry_owned() const { return rt::Geom
 
 std::string ZorvGeometryPoint::to_json() const { return as_point().to_json(); }
 
-ZorvGeometryPoint ZorvGeometryPoint::from_immutable_point(rt::Point p) {
-  ZorvGeometryPoint out;
-  out.x = p.x();
-  out.y = p.y();
-  out.z = p.z();
-  out.m = p.m();
-  out.spatial_reference = read_sr(p);
-  return out;
+ZorvGeometryPoint ZorvGeometryPoint::from_immutable_point(rt::Point p) { return read_point(p); }
+
+ZorvGeometryPoint ZorvGeometryPoint::read_back(const rt::GeometryOwned& g) {
+  return read_point(view_as<rt::Point>(g));
 }
 
 ZorvGeometryPoint ZorvGeometryPoint::try_from_owned(rt::GeometryOwned g) {
@@ -104,17 +153,11 @@ rt::Envelope ZorvGeometryEnvelope::as_envelope() const {
 rt::GeometryOwned ZorvGeometryEnvelope::as_geometry_owned() const { return rt::GeometryOwned(as_envelope()); }
 
 ZorvGeometryEnvelope ZorvGeometryEnvelope::from_immutable_envelope(rt::Envelope e) {
-  ZorvGeometryEnvelope out;
-  out.xmin = e.x_min();
-  out.xmax = e.x_max();
-  out.ymin = e.y_min();
-  out.ymax = e.y_max();
-  out.zmin = e.z_min();
-  out.zmax = e.z_max();
-  out.mmin = e.m_min();
-  out.mmax = e.m_max();
-  out.spatial_reference = read_sr(e);
-  return out;
+  return read_envelope(e);
+}
+
+ZorvGeometryEnvelope ZorvGeometryEnvelope::read_back(const rt::GeometryOwned& g) {
+  return read_envelope(view_as<rt::Envelope>(g));
 }
 
 ZorvGeometryEnvelope ZorvGeometryEnvelope::try_from_owned(rt::GeometryOwned g) {
@@ -126,7 +169,7 @@ ZorvGeometryEnvelope ZorvGeometryEnvelope::try_from_owned(rt::GeometryOwned g) {
 rt::MultipointBuilder ZorvGeometryMultipoint::as_mutable_multipoint() const {
   std::optional<rt::SpatialReference> sr = to_geom_sr(spatial_reference);
   rt::MultipointBuilder builder = rt::MultipointBuilder::with_spatial_reference(ptr(sr));
-  auto g = points.lock_or_fatal("Lock poisoned");
+  auto g = points.read_or_fatal("Lock poisoned");
   rt::MutablePointCollection coll = rt::MutablePointCollection::with_spatial_reference(ptr(sr));
   const ZorvPart& part = *g;
   for (std::size_t i = 0; i < part.len(); ++i) {
@@ -152,14 +195,11 @@ rt::GeometryOwned ZorvGeometryMultipoint::as_geometry_owned() const {
 std::string ZorvGeometryMultipoint::to_json() const { return as_multipoint().to_json(); }
 
 ZorvGeometryMultipoint ZorvGeometryMultipoint::from_immutable_multipoint(rt::Multipoint mp) {
-  const bool has_z = mp.has_z();
-  const bool has_m = mp.has_m();
-  ZorvPart part(has_z, has_m);
-  rt::ImmutablePointIntoIter it = mp.points().into_iter();
-  // A z or m without its column would be dropped, so it is not asked for.
-  while (std::optional<rt::Point> p = it.next())
-    part.push_coord(p->x(), p->y(), has_z ? p->z() : std::nullopt, has_m ? p->m() : std::nullopt);
-  return ZorvGeometryMultipoint(Cell<ZorvPart>(std::move(part)), read_sr(mp));
+  return read_multipoint(mp);
+}
+
+ZorvGeometryMultipoint ZorvGeometryMultipoint::read_back(const rt::GeometryOwned& g) {
+  return read_multipoint(view_as<rt::Multipoint>(g));
 }
 
 ZorvGeometryMultipoint ZorvGeometryMultipoint::try_from_owned(rt::GeometryOwned g) {
@@ -182,9 +222,11 @@ rt::GeometryOwned ZorvGeometryPolyline::as_geometry_owned() const { return rt::G
 std::string ZorvGeometryPolyline::to_json() const { return as_polyline().to_json(); }
 
 ZorvGeometryPolyline ZorvGeometryPolyline::from_immutable_polyline(rt::Polyline p) {
-  return read_multipart<ZorvGeometryPolyline>(std::move(p), &ZorvGeometryPolyline::push_path,
-                                              &ZorvGeometryPolyline::push_curve_path,
-                                              &ZorvCurvePart::from_immutable_part);
+  return read_polyline(p);
+}
+
+ZorvGeometryPolyline ZorvGeometryPolyline::read_back(const rt::GeometryOwned& g) {
+  return read_polyline(view_as<rt::Polyline>(g));
 }
 
 ZorvGeometryPolyline ZorvGeometryPolyline::try_from_owned(rt::GeometryOwned g) {
@@ -206,10 +248,10 @@ rt::GeometryOwned ZorvGeometryPolygon::as_geometry_owned() const { return rt::Ge
 
 std::string ZorvGeometryPolygon::to_json() const { return as_polygon().to_json(); }
 
-ZorvGeometryPolygon ZorvGeometryPolygon::from_immutable_polygon(rt::Polygon p) {
-  return read_multipart<ZorvGeometryPolygon>(std::move(p), &ZorvGeometryPolygon::push_ring,
-                                             &ZorvGeometryPolygon::push_curve_ring,
-                                             &ZorvCurvePart::from_immutable_ring);
+ZorvGeometryPolygon ZorvGeometryPolygon::from_immutable_polygon(rt::Polygon p) { return read_polygon(p); }
+
+ZorvGeometryPolygon ZorvGeometryPolygon::read_back(const rt::GeometryOwned& g) {
+  return read_polygon(view_as<rt::Polygon>(g));
 }
 
 ZorvGeometryPolygon ZorvGeometryPolygon::try_from_owned(rt::GeometryOwned g) {
@@ -223,12 +265,12 @@ ZorvGeometryPolygon ZorvGeometryPolygon::try_from_owned(rt::GeometryOwned g) {
 rt::Polyline ZorvGeometryPolygon::to_polyline() const {
   std::optional<rt::SpatialReference> rsr = to_geom_sr(spatial_reference);
   rt::PolylineBuilder builder = rt::PolylineBuilder::with_spatial_reference(ptr(rsr));
-  auto curve_guard = curve_rings.lock_or_fatal("Lock poisoned");
-  auto linear_guard = rings.lock_or_fatal("Lock poisoned");
+  auto curve_guard = curve_rings.read_or_fatal("Lock poisoned");
+  auto linear_guard = rings.read_or_fatal("Lock poisoned");
   rt::MutablePartCollection parts = rt::MutablePartCollection::with_spatial_reference(ptr(rsr));
   auto add_closed = [&](const auto& cell, auto vertices) {
     auto share = cell;
-    auto g = share.lock_or_fatal("Lock poisoned");
+    auto g = share.read_or_fatal("Lock poisoned");
     const ZorvPart& v = vertices(*g);
     rt::MutablePart part = [&] {
       if constexpr (std::is_same_v<std::decay_t<decltype(*g)>, ZorvCurvePart>)

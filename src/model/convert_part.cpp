@@ -130,7 +130,7 @@ void convert::add_parts(const DimensionedCollection<P>& parts, rt::MutablePartCo
                         const rt::SpatialReference* sr) {
   for (const Cell<P>& cell : parts.lines) {
     Cell<P> share = cell;
-    auto g = share.lock_or_fatal("Lock poisoned");
+    auto g = share.read_or_fatal("Lock poisoned");
     rt::MutablePart part = [&] {
       if constexpr (std::is_same_v<P, ZorvCurvePart>)
         return curve_part_to_runtime(*g, sr);

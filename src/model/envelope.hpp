@@ -9,6 +9,7 @@
 #include "model/coord.hpp"
 #include "model/rt_fwd.hpp"
 #include "model/spatial_reference.hpp"
+#include "model/stamp.hpp"
 
 namespace ostrel::model {
 
@@ -33,6 +34,11 @@ struct ZorvGeometryEnvelope {
   rt::GeometryOwned as_geometry_owned() const;
   static ZorvGeometryEnvelope from_immutable_envelope(rt::Envelope e);
   static ZorvGeometryEnvelope try_from_owned(rt::GeometryOwned g);
+  // The model of a runtime geometry of this kind, which stays with its owner.
+  static ZorvGeometryEnvelope read_back(const rt::GeometryOwned& g);
+  // A runtime geometry built from this model depends on nothing beyond the
+  // geometry's own cell.
+  void watch(Stamp&) const {}
 };
 
 }  // namespace ostrel::model

@@ -8,23 +8,34 @@
 #include "model/cell.hpp"
 #include "model/collection.hpp"
 #include "model/geoerr.hpp"
+#include "model/stamp.hpp"
 #include "model/zorvjson.hpp"
 
 namespace ostrel::model::multipart {
 
 inline CoordDims dimensions(const Cell<PartCollection>& linear) {
-  auto g = linear.lock_or_fatal("Rings lock poisoned");
+  auto g = linear.read_or_fatal("Rings lock poisoned");
   return g->dims();
 }
 
 inline bool is_empty(const Cell<PartCollection>& linear, const Cell<CurvePartCollection>& curves) {
   std::size_t n;
   {
-    auto g = linear.lock_or_fatal("Lock poisoned");
+    auto g = linear.read_or_fatal("Lock poisoned");
     n = g->len();
   }
-  auto g = curves.lock_or_fatal("Lock poisoned");
+  auto g = curves.read_or_fatal("Lock poisoned");
   return n == 0 && g->len() == 0;
+}
+
+// The collections and every part in them, as they are now.
+inline void watch(const Cell<PartCollection>& linear, const Cell<CurvePartCollection>& curves, Stamp& stamp) {
+  stamp.watch(curves);
+  stamp.watch(linear);
+  auto curve_guard = curves.read_or_fatal("Lock poisoned");
+  auto linear_guard = linear.read_or_fatal("Lock poisoned");
+  for (const auto& part : curve_guard->lines) stamp.watch(part);
+  for (const auto& part : linear_guard->lines) stamp.watch(part);
 }
 
 template <class P>
@@ -38,7 +49,7 @@ template <class C>
 void replace(Cell<C>& slot, Cell<C> incoming, CoordDims expected) {
   CoordDims got;
   {
-    auto g = incoming.lock_or_fatal("Lock poisoned");
+    auto g = incoming.read_or_fatal("Lock poisoned");
     got = g->dims();
   }
   if (got != expected) throw ZorvGeoErr::mismatching_dimensions(expected, got);
@@ -63,7 +74,7 @@ inline void write(const Cell<PartCollection>& linear, const Cell<CurvePartCollec
     out.append("\"spatialReference\": ");
     sr->write_zorvjson(out);
   }
-  auto curve_guard = curves.lock_or_fatal(names.curve_lock);
+  auto curve_guard = curves.read_or_fatal(names.curve_lock);
   if (curve_guard->len() > 0) {
     zorvjson::cond_comma(out, first);
     out.append(names.curve_key);
@@ -73,7 +84,7 @@ inline void write(const Cell<PartCollection>& linear, const Cell<CurvePartCollec
   out.append(names.linear_key);
   {
     Cell<PartCollection> share = linear;
-    auto g = share.lock_or_fatal("Rings lock poisoned");
+    auto g = share.read_or_fatal("Rings lock poisoned");
     g->write_zorvjson(out);
   }
   out.push_back('}');

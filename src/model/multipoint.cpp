@@ -6,12 +6,12 @@
 namespace ostrel::model {
 
 CoordDims ZorvGeometryMultipoint::dimensions() const {
-  auto g = points.lock_or_fatal("Rings lock poisoned");
+  auto g = points.read_or_fatal("Rings lock poisoned");
   return g->dims();
 }
 
 bool ZorvGeometryMultipoint::is_empty() const {
-  auto g = points.lock_or_fatal("Lock poisoned");
+  auto g = points.read_or_fatal("Lock poisoned");
   return g->is_empty();
 }
 
@@ -19,12 +19,14 @@ void ZorvGeometryMultipoint::set_points(Cell<ZorvPart> part) {
   CoordDims expected = dimensions();
   CoordDims got;
   {
-    auto g = part.lock_or_fatal("Lock poisoned");
+    auto g = part.read_or_fatal("Lock poisoned");
     got = g->dims();
   }
   if (expected != got) throw ZorvGeoErr::mismatching_dimensions(expected, got);
   points = std::move(part);
 }
+
+void ZorvGeometryMultipoint::watch(Stamp& stamp) const { stamp.watch(points); }
 
 void ZorvGeometryMultipoint::write_zorvjson(std::string& out) const {
   out.push_back('{');
@@ -39,7 +41,7 @@ void ZorvGeometryMultipoint::write_zorvjson(std::string& out) const {
   out.append("\"points\": ");
   {
     Cell<ZorvPart> share = points;
-    auto g = share.lock_or_fatal("Points lock poisoned");
+    auto g = share.read_or_fatal("Points lock poisoned");
     g->write_zorvjson(out);
   }
   out.push_back('}');

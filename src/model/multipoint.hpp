@@ -8,6 +8,7 @@
 #include "model/part.hpp"
 #include "model/rt_fwd.hpp"
 #include "model/spatial_reference.hpp"
+#include "model/stamp.hpp"
 
 namespace ostrel::model {
 
@@ -39,6 +40,11 @@ struct ZorvGeometryMultipoint {
   std::string to_json() const;
   static ZorvGeometryMultipoint from_immutable_multipoint(rt::Multipoint mp);
   static ZorvGeometryMultipoint try_from_owned(rt::GeometryOwned g);
+  // The model of a runtime geometry of this kind, which stays with its owner.
+  static ZorvGeometryMultipoint read_back(const rt::GeometryOwned& g);
+  // Records the cells a runtime geometry built from this model depends on
+  // (beyond the geometry's own cell).
+  void watch(Stamp& stamp) const;
 };
 
 }  // namespace ostrel::model

@@ -9,6 +9,7 @@
 #include "model/coord.hpp"
 #include "model/rt_fwd.hpp"
 #include "model/spatial_reference.hpp"
+#include "model/stamp.hpp"
 
 namespace ostrel::model {
 
@@ -32,6 +33,11 @@ struct ZorvGeometryPoint {
   std::string to_json() const;
   static ZorvGeometryPoint from_immutable_point(rt::Point p);
   static ZorvGeometryPoint try_from_owned(rt::GeometryOwned g);
+  // The model of a runtime geometry of this kind, which stays with its owner.
+  static ZorvGeometryPoint read_back(const rt::GeometryOwned& g);
+  // A runtime geometry built from this model depends on nothing beyond the
+  // geometry's own cell.
+  void watch(Stamp&) const {}
 };
 
 }  // namespace ostrel::model

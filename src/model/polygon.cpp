@@ -27,10 +27,12 @@ CoordDims ZorvGeometryPolygon::dimensions() const { return multipart::dimensions
 
 bool ZorvGeometryPolygon::is_empty() const { return multipart::is_empty(rings, curve_rings); }
 
+void ZorvGeometryPolygon::watch(Stamp& stamp) const { multipart::watch(rings, curve_rings, stamp); }
+
 void ZorvGeometryPolygon::push_ring(Cell<ZorvPart> part) {
   std::size_t n;
   {
-    auto g = part.lock_or_fatal("Lock poisoned");
+    auto g = part.read_or_fatal("Lock poisoned");
     n = g->len();
   }
   if (n <= 2) insufficient("Linear ring requires len >= 3, but got: " + std::to_string(n));
@@ -39,7 +41,7 @@ void ZorvGeometryPolygon::push_ring(Cell<ZorvPart> part) {
 
 void ZorvGeometryPolygon::push_curve_ring(Cell<ZorvCurvePart> part) {
   {
-    auto g = part.lock_or_fatal("Lock poisoned");
+    auto g = part.read_or_fatal("Lock poisoned");
     const std::size_t n = g->len();
     if (n < 2) insufficient("Curved ring requires at least 2 vertices, but got: " + std::to_string(n));
     if (n == 2) {

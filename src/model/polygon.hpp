@@ -9,6 +9,7 @@
 #include "model/collection.hpp"
 #include "model/rt_fwd.hpp"
 #include "model/spatial_reference.hpp"
+#include "model/stamp.hpp"
 
 namespace ostrel::model {
 
@@ -56,6 +57,11 @@ struct ZorvGeometryPolygon {
   std::string to_json() const;
   static ZorvGeometryPolygon from_immutable_polygon(rt::Polygon p);
   static ZorvGeometryPolygon try_from_owned(rt::GeometryOwned g);
+  // The model of a runtime geometry of this kind, which stays with its owner.
+  static ZorvGeometryPolygon read_back(const rt::GeometryOwned& g);
+  // Records the cells a runtime geometry built from this model depends on
+  // (beyond the geometry's own cell).
+  void watch(Stamp& stamp) const;
   // The polygon's parts and spatial reference as a runtime polyline.
   rt::Polyline to_polyline() const;
 };

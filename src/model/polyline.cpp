@@ -19,6 +19,8 @@ CoordDims ZorvGeometryPolyline::dimensions() const { return multipart::dimension
 
 bool ZorvGeometryPolyline::is_empty() const { return multipart::is_empty(paths, curve_paths); }
 
+void ZorvGeometryPolyline::watch(Stamp& stamp) const { multipart::watch(paths, curve_paths, stamp); }
+
 void ZorvGeometryPolyline::push_path(Cell<ZorvPart> part) {
   multipart::push(paths, std::move(part), "Rings lock poisoned");
 }

@@ -9,6 +9,7 @@
 #include "model/collection.hpp"
 #include "model/rt_fwd.hpp"
 #include "model/spatial_reference.hpp"
+#include "model/stamp.hpp"
 
 namespace ostrel::model {
 
@@ -54,6 +55,11 @@ struct ZorvGeometryPolyline {
   std::string to_json() const;
   static ZorvGeometryPolyline from_immutable_polyline(rt::Polyline p);
   static ZorvGeometryPolyline try_from_owned(rt::GeometryOwned g);
+  // The model of a runtime geometry of this kind, which stays with its owner.
+  static ZorvGeometryPolyline read_back(const rt::GeometryOwned& g);
+  // Records the cells a runtime geometry built from this model depends on
+  // (beyond the geometry's own cell).
+  void watch(Stamp& stamp) const;
 };
 
 }  // namespace ostrel::model

@@ -8,21 +8,27 @@
 #include <vector>
 
 #include "model/cell.hpp"
+#include "python/geometry_state.hpp"
 #include "python/pyapi/args.hpp"
 #include "python/pyapi/trampoline.hpp"
 #include "python/pyapi/types.hpp"
 
 namespace ostrel::py::cell_object {
 
+// The cell a view holds, or a geometry's model (read from its runtime
+// geometry first when an operation made it).
 template <class M>
 model::Cell<M>& cell_of(PyObject* self) {
-  return unbox<model::Cell<M>>(self);
+  if constexpr (geometry_state::kGeometryKind<M>)
+    return geometry_state::model_cell<M>(self);
+  else
+    return unbox<model::Cell<M>>(self);
 }
 
 // The element count, read under the lock.
 template <class M>
 uint64_t locked_len(const model::Cell<M>& cell) {
-  auto g = cell.lock();
+  auto g = cell.read();
   return g->len();
 }
 
@@ -43,7 +49,7 @@ PyObject* zorvjson_str(PyObject* self) {
   return trampoline([&] {
     std::string out;
     {
-      auto g = cell_of<M>(self).lock();
+      auto g = cell_of<M>(self).read();
       g->write_zorvjson(out);
     }
     return to_py(out);
@@ -92,7 +98,7 @@ struct LiveIterator {
     return trampoline([&]() -> Ref {
       State& it = unbox<State>(self);
       auto item = [&] {
-        auto g = it.cell.lock_or_fatal("Lock poisoned");
+        auto g = it.cell.read_or_fatal("Lock poisoned");
         return Traits::read(*g, it.position);
       }();
       if (!item) return Ref();  // the end, without an exception

@@ -113,11 +113,11 @@ Ref Envelope::from_model(model::ZorvGeometryEnvelope envelope) {
 }
 
 Ref Envelope::from_geom(rt::Envelope envelope) {
-  return from_model(ZorvGeometryEnvelope::from_immutable_envelope(std::move(envelope)));
+  return from_kept(rt::keep(rt::GeometryOwned(std::move(envelope))));
 }
 
-Ref Envelope::try_from_owned(rt::GeometryOwned geometry) {
-  return from_model(ZorvGeometryEnvelope::try_from_owned(std::move(geometry)));
+Ref Envelope::from_kept(rt::KeptGeometry geometry) {
+  return gc::from_result<ZorvGeometryEnvelope>(type(), std::move(geometry), rt::GeometryType::Envelope);
 }
 
 rt::Envelope Envelope::get_geom(PyObject* envelope) { return get_geom(gc::cell_of<ZorvGeometryEnvelope>(envelope)); }

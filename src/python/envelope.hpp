@@ -19,7 +19,9 @@ struct Envelope {
   static CellT from_dict(PyObject* dict);
   static Ref from_model(model::ZorvGeometryEnvelope envelope);
   static Ref from_geom(rt::Envelope envelope);
-  static Ref try_from_owned(rt::GeometryOwned geometry);
+  // A new object for a runtime geometry of this kind (shared with its other
+  // holders); its model is read from it at first need.
+  static Ref from_kept(rt::KeptGeometry geometry);
   // A fresh runtime envelope from an Envelope object's model.
   static rt::Envelope get_geom(PyObject* envelope);
   // The same from a cell.

@@ -48,15 +48,24 @@ Ref factory::geometry(PyObject* value) {
 }
 
 Ref factory::from_geometry_owned(rt::GeometryOwned geometry) {
-  switch (geometry.object_type()) {
-    case rt::GeometryType::Point: return Point::try_from_owned(std::move(geometry));
-    case rt::GeometryType::Envelope: return Envelope::try_from_owned(std::move(geometry));
-    case rt::GeometryType::Polyline: return Polyline::try_from_owned(std::move(geometry));
-    case rt::GeometryType::Polygon: return Polygon::try_from_owned(std::move(geometry));
-    case rt::GeometryType::Multipoint: return MultiPoint::try_from_owned(std::move(geometry));
+  return from_kept(rt::keep(std::move(geometry)));
+}
+
+Ref factory::from_kept(rt::KeptGeometry geometry) {
+  switch (geometry->object_type()) {
+    case rt::GeometryType::Point:
+      return Point::from_kept(std::move(geometry));
+    case rt::GeometryType::Envelope:
+      return Envelope::from_kept(std::move(geometry));
+    case rt::GeometryType::Polyline:
+      return Polyline::from_kept(std::move(geometry));
+    case rt::GeometryType::Polygon:
+      return Polygon::from_kept(std::move(geometry));
+    case rt::GeometryType::Multipoint:
+      return MultiPoint::from_kept(std::move(geometry));
     case rt::GeometryType::Unknown: break;
   }
-  { rt::GeometryOwned released = std::move(geometry); }
+  geometry.reset();
   throw model::ZorvGeoErr(model::ZorvGeoErr::Kind::VaskelithLibraryError,
                           "Tried to convert geometry of unknown type into a python geometry");
 }

@@ -14,6 +14,8 @@ namespace factory {
 Ref geometry(PyObject* value);
 // A runtime geometry of any kind as a new Python geometry; always consumes it.
 Ref from_geometry_owned(rt::GeometryOwned geometry);
+// The same for a runtime geometry that other holders may share.
+Ref from_kept(rt::KeptGeometry geometry);
 
 }  // namespace factory
 

@@ -145,7 +145,7 @@ void Geometry::register_direct(PyTypeObject* type, PyCFunction method, DirectCon
   direct_entries().push_back({type, method, convert});
 }
 
-rt::GeometryOwned Geometry::geom_from_pyobj(PyObject* value) {
+rt::GeometryLease Geometry::geom_from_pyobj(PyObject* value) {
   static PyObject* qxc_name = interned("__qxc_geo");
   for (const DirectEntry& e : direct_entries()) {
     if (Py_TYPE(value) != e.type) continue;
@@ -182,7 +182,7 @@ std::vector<rt::GeometryOwned> walk(PyObject* iterable, Op op) {
       if (PyErr_Occurred()) throw_py();
       break;
     }
-    rt::GeometryOwned geometry = Geometry::geom_from_pyobj(item.get());
+    rt::GeometryLease geometry = Geometry::geom_from_pyobj(item.get());
     results.push_back(op(geometry));
   }
   return results;

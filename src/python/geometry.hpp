@@ -1,4 +1,4 @@
-// The base class Geometry and the bridge from any Python value to a fresh
+// The base class Geometry and the bridge from any Python value to its
 // runtime geometry.
 #pragma once
 
@@ -22,16 +22,18 @@ struct Geometry {
     Members(std::initializer_list<PyMethodDef> methods, std::initializer_list<PyGetSetDef> getsets = {});
   };
 
-  // A fresh runtime geometry for one operation: a Geometry instance is asked
-  // through its `__qxc_geo()`, anything else goes through the factory first.
-  static rt::GeometryOwned geom_from_pyobj(PyObject* value);
+  // The runtime geometry of a value for one operation: a Geometry instance is
+  // asked through its `__qxc_geo()`, anything else goes through the factory
+  // first.
+  static rt::GeometryLease geom_from_pyobj(PyObject* value);
 
-  // Lets geom_from_pyobj build the geometry of an object whose class is
-  // exactly `type` straight from its model, skipping the `__qxc_geo()` call and
-  // its carrier, as long as the class still holds its own `__qxc_geo`
+  // Lets geom_from_pyobj take the geometry of an object whose class is
+  // exactly `type` from the object itself (the runtime geometry of its model
+  // as it is now, kept between operations), skipping the `__qxc_geo()` call
+  // and its carrier, as long as the class still holds its own `__qxc_geo`
   // (`method`); the result is the same.  Subclasses and patched classes keep
   // the Python call.
-  using DirectConversion = rt::GeometryOwned (*)(PyObject*);
+  using DirectConversion = rt::GeometryLease (*)(PyObject*);
   static void register_direct(PyTypeObject* type, PyCFunction method, DirectConversion convert);
 
   // Projects every item of an iterable; the first failure releases the

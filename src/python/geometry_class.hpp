@@ -1,5 +1,7 @@
 // Members that the five geometry classes share: each object holds one shared
-// model cell, and these read and write it under its lock.
+// model cell (geometry_state.hpp), and these read and write it under its
+// lock.  Every write through the object lets go of the runtime geometry it
+// kept.
 #pragma once
 
 #include <string>
@@ -24,7 +26,18 @@ using cell_object::zorvjson_str;
 // A new object of `type` on the given cell.
 template <class M>
 Ref wrap(PyTypeObject* type, model::Cell<M> cell) {
-  return make_boxed<model::Cell<M>>(type, std::move(cell));
+  return make_boxed<geometry_state::State<M>>(type, std::move(cell));
+}
+
+// A new object of `type` for a runtime geometry of the class's kind (an
+// operation's result): it holds the geometry and reads its model at first
+// need, or, where that model would not build the same geometry again, it
+// holds the model read now.
+template <class M>
+Ref from_result(PyTypeObject* type, rt::KeptGeometry geometry, rt::GeometryType kind) {
+  if (geometry_state::reads_back_exactly(*geometry, kind))
+    return make_boxed<geometry_state::State<M>>(type, std::move(geometry));
+  return wrap<M>(type, model::Cell<M>(M::read_back(*geometry)));
 }
 
 // The constructor: one argument, an object of the class (shared) or a dict.
@@ -46,7 +59,7 @@ PyObject* get_spatial_reference(PyObject* self, void*) {
   return trampoline([&] {
     std::optional<model::SpatialReference> sr;
     {
-      auto g = cell_of<M>(self).lock();
+      auto g = cell_of<M>(self).read();
       sr = g->spatial_reference;
     }
     return SpatialReference::new_or_none(sr);
@@ -66,14 +79,16 @@ int set_spatial_reference(PyObject* self, PyObject* value, void*) {
     model::SpatialReference sr = common::sr_from_dict(value);
     auto g = cell.lock();
     g->set_sr(std::move(sr));
+    geometry_state::drop_kept<M>(self);
     return 0;
   });
 }
 
-// A fresh runtime geometry from the object's model.
+// A fresh runtime geometry from the object's model (for `__qxc_geo()`, whose
+// carrier takes it away).
 template <class M>
 rt::GeometryOwned geometry_of(PyObject* self) {
-  auto g = cell_of<M>(self).lock();
+  auto g = cell_of<M>(self).read();
   return g->as_geometry_owned();
 }
 
@@ -85,11 +100,7 @@ PyObject* qxc_geo(PyObject* self, PyObject*) {
 template <class M>
 PyObject* get_json(PyObject* self, void*) {
   return trampoline([&] {
-    std::string text;
-    {
-      auto g = cell_of<M>(self).lock();
-      text = g->to_json();
-    }
+    std::string text = geometry_state::kept_geometry<M>(self)->to_json();
     return to_py(text);
   });
 }
@@ -99,7 +110,7 @@ PyObject* get_json(PyObject* self, void*) {
 template <class M, class Read>
 Ref read_locked(PyObject* self, Read read) {
   auto value = [&] {
-    auto g = cell_of<M>(self).lock();
+    auto g = cell_of<M>(self).read();
     return read(*g);
   }();
   if constexpr (std::is_same_v<decltype(value), bool>) {
@@ -140,6 +151,7 @@ int set_number(PyObject* self, PyObject* value, void* closure) {
     } else {
       (*g).*Field = v;
     }
+    geometry_state::drop_kept<M>(self);
     return 0;
   });
 }
@@ -188,7 +200,7 @@ PyObject* get_flag(PyObject* self, void* closure) {
 
 template <class M>
 bool read_flag(PyObject* self, Flag f) {
-  auto g = cell_of<M>(self).lock();
+  auto g = cell_of<M>(self).read();
   return f == kHasZ ? has_z(*g) : has_m(*g);
 }
 
@@ -200,7 +212,7 @@ template <class M, auto Member, class View>
 PyObject* get_parts(PyObject* self, void*) {
   return trampoline([&] {
     auto parts = [&] {
-      auto g = cell_of<M>(self).lock();
+      auto g = cell_of<M>(self).read();
       return (*g).*Member;
     }();
     return View::wrap(std::move(parts));
@@ -220,6 +232,7 @@ int set_parts(PyObject* self, PyObject* value, void*) {
     auto parts = View::from_py(value, z, m);
     auto g = cell_of<M>(self).lock();
     ((*g).*Set)(std::move(parts));
+    geometry_state::drop_kept<M>(self);
     return 0;
   });
 }
@@ -241,7 +254,7 @@ template <class M>
 PyTypeObject* build_type_of(const GeometryClass& c) {
   PyType_Slot slots[] = {
       {Py_tp_new, reinterpret_cast<void*>(c.tp_new)},
-      {Py_tp_dealloc, reinterpret_cast<void*>(boxed_dealloc<model::Cell<M>>)},
+      {Py_tp_dealloc, reinterpret_cast<void*>(boxed_dealloc<geometry_state::State<M>>)},
       {Py_tp_doc, const_cast<char*>(c.doc)},
       {Py_tp_getset, c.getset},
       {Py_tp_methods, c.methods},
@@ -249,9 +262,10 @@ PyTypeObject* build_type_of(const GeometryClass& c) {
       {Py_tp_repr, reinterpret_cast<void*>(zorvjson_str<M>)},
       {0, nullptr},
   };
-  PyType_Spec spec = {c.name, sizeof(Boxed<model::Cell<M>>), 0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE, slots};
+  PyType_Spec spec = {c.name, sizeof(Boxed<geometry_state::State<M>>), 0,
+                      Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE, slots};
   PyTypeObject* type = build_type(&spec, Geometry::type());
-  Geometry::register_direct(type, &qxc_geo<M>, &geometry_of<M>);
+  Geometry::register_direct(type, &qxc_geo<M>, &geometry_state::kept_geometry<M>);
   return type;
 }
 

@@ -65,8 +65,8 @@ Ref MultiPoint::from_model(model::ZorvGeometryMultipoint multipoint) {
   return gc::wrap(type(), CellT(std::move(multipoint)));
 }
 
-Ref MultiPoint::try_from_owned(rt::GeometryOwned geometry) {
-  return from_model(ZorvGeometryMultipoint::try_from_owned(std::move(geometry)));
+Ref MultiPoint::from_kept(rt::KeptGeometry geometry) {
+  return gc::from_result<ZorvGeometryMultipoint>(type(), std::move(geometry), rt::GeometryType::Multipoint);
 }
 
 }  // namespace ostrel::py

@@ -15,7 +15,9 @@ struct MultiPoint {
   static Ref wrap(CellT cell);
   static CellT from_dict(PyObject* dict);
   static Ref from_model(model::ZorvGeometryMultipoint multipoint);
-  static Ref try_from_owned(rt::GeometryOwned geometry);
+  // A new object for a runtime geometry of this kind (shared with its other
+  // holders); its model is read from it at first need.
+  static Ref from_kept(rt::KeptGeometry geometry);
 };
 
 }  // namespace ostrel::py

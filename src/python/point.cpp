@@ -65,10 +65,10 @@ Point::CellT Point::from_dict(PyObject* dict) {
 
 Ref Point::from_model(model::ZorvGeometryPoint point) { return gc::wrap(type(), CellT(std::move(point))); }
 
-Ref Point::from_geom(rt::Point point) { return from_model(ZorvGeometryPoint::from_immutable_point(std::move(point))); }
+Ref Point::from_geom(rt::Point point) { return from_kept(rt::keep(rt::GeometryOwned(std::move(point)))); }
 
-Ref Point::try_from_owned(rt::GeometryOwned geometry) {
-  return from_model(ZorvGeometryPoint::try_from_owned(std::move(geometry)));
+Ref Point::from_kept(rt::KeptGeometry geometry) {
+  return gc::from_result<ZorvGeometryPoint>(type(), std::move(geometry), rt::GeometryType::Point);
 }
 
 rt::Point Point::get_geom(PyObject* point) {

@@ -16,9 +16,11 @@ struct Point {
   static CellT from_dict(PyObject* dict);
   // A new Point object holding the model in a new cell.
   static Ref from_model(model::ZorvGeometryPoint point);
-  // Reads a runtime point back (consumed) into a new Point object.
+  // A new object for a runtime point (taken over).
   static Ref from_geom(rt::Point point);
-  static Ref try_from_owned(rt::GeometryOwned geometry);
+  // A new object for a runtime geometry of this kind (shared with its other
+  // holders); its model is read from it at first need.
+  static Ref from_kept(rt::KeptGeometry geometry);
   // A fresh runtime point from a Point object's model.
   static rt::Point get_geom(PyObject* point);
 };

@@ -94,11 +94,11 @@ Polygon::CellT Polygon::from_dict(PyObject* dict) {
 Ref Polygon::from_model(model::ZorvGeometryPolygon polygon) { return gc::wrap(type(), CellT(std::move(polygon))); }
 
 Ref Polygon::from_geom(rt::Polygon polygon) {
-  return from_model(ZorvGeometryPolygon::from_immutable_polygon(std::move(polygon)));
+  return from_kept(rt::keep(rt::GeometryOwned(std::move(polygon))));
 }
 
-Ref Polygon::try_from_owned(rt::GeometryOwned geometry) {
-  return from_model(ZorvGeometryPolygon::try_from_owned(std::move(geometry)));
+Ref Polygon::from_kept(rt::KeptGeometry geometry) {
+  return gc::from_result<ZorvGeometryPolygon>(type(), std::move(geometry), rt::GeometryType::Polygon);
 }
 
 rt::Polygon Polygon::get_geom(PyObject* polygon) {

@@ -15,9 +15,11 @@ struct Polygon {
   static Ref wrap(CellT cell);
   static CellT from_dict(PyObject* dict);
   static Ref from_model(model::ZorvGeometryPolygon polygon);
-  // Reads a runtime polygon back into a new Polygon object.
+  // A new object for a runtime polygon (taken over).
   static Ref from_geom(rt::Polygon polygon);
-  static Ref try_from_owned(rt::GeometryOwned geometry);
+  // A new object for a runtime geometry of this kind (shared with its other
+  // holders); its model is read from it at first need.
+  static Ref from_kept(rt::KeptGeometry geometry);
   // A fresh runtime polygon from a Polygon object's model.
   static rt::Polygon get_geom(PyObject* polygon);
 };

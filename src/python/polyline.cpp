@@ -131,11 +131,11 @@ Ref Polyline::from_model(model::ZorvGeometryPolyline polyline) {
 }
 
 Ref Polyline::from_geom(rt::Polyline polyline) {
-  return from_model(ZorvGeometryPolyline::from_immutable_polyline(std::move(polyline)));
+  return from_kept(rt::keep(rt::GeometryOwned(std::move(polyline))));
 }
 
-Ref Polyline::try_from_owned(rt::GeometryOwned geometry) {
-  return from_model(ZorvGeometryPolyline::try_from_owned(std::move(geometry)));
+Ref Polyline::from_kept(rt::KeptGeometry geometry) {
+  return gc::from_result<ZorvGeometryPolyline>(type(), std::move(geometry), rt::GeometryType::Polyline);
 }
 
 rt::Polyline Polyline::get_geom(PyObject* polyline) {

@@ -15,9 +15,11 @@ struct Polyline {
   static Ref wrap(CellT cell);
   static CellT from_dict(PyObject* dict);
   static Ref from_model(model::ZorvGeometryPolyline polyline);
-  // Reads a runtime polyline back into a new Polyline object.
+  // A new object for a runtime polyline (taken over).
   static Ref from_geom(rt::Polyline polyline);
-  static Ref try_from_owned(rt::GeometryOwned geometry);
+  // A new object for a runtime geometry of this kind (shared with its other
+  // holders); its model is read from it at first need.
+  static Ref from_kept(rt::KeptGeometry geometry);
   // A fresh runtime polyline from a Polyline object's model.
   static rt::Polyline get_geom(PyObject* polyline);
 };

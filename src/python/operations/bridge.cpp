@@ -21,7 +21,7 @@ PyTypeObject* polygon_type() { return Polygon::type(); }
 PyTypeObject* envelope_type() { return Envelope::type(); }
 PyTypeObject* datum_transformation_type() { return DatumTransformation::type(); }
 
-rt::GeometryOwned to_runtime(PyObject* obj) { return Geometry::geom_from_pyobj(obj); }
+rt::GeometryLease to_runtime(PyObject* obj) { return Geometry::geom_from_pyobj(obj); }
 rt::Envelope envelope_geom(PyObject* env) { return Envelope::get_geom(env); }
 rt::Point point_geom(PyObject* point) { return Point::get_geom(point); }
 rt::Polyline polyline_geom(PyObject* polyline) { return Polyline::get_geom(polyline); }
@@ -49,7 +49,7 @@ rt::AreaUnit new_area_unit(int32_t code) { return AreaUnit::new_from_unit_id(cod
 rt::AreaUnit clone_area_unit(PyObject* area_unit) { return AreaUnit::try_clone(area_unit); }
 rt::LinearUnit new_linear_unit(int32_t code) { return LinearUnitId::to_runtime_linear_unit(code); }
 
-Ref geometry_to_py(rt::GeometryOwned g) { return factory::from_geometry_owned(std::move(g)); }
+Ref geometry_to_py(rt::GeometryLease g) { return factory::from_kept(std::move(g).into_kept()); }
 Ref geometries_to_py(std::vector<rt::GeometryOwned> gs) {
   return Geometry::iterable_geos_to_py(std::move(gs));
 }

@@ -27,9 +27,9 @@ PyTypeObject* envelope_type();
 PyTypeObject* datum_transformation_type();
 
 // ---- Python objects into runtime objects (all throw) ----
-// A fresh runtime geometry of any object the bridge accepts (geometries,
+// The runtime geometry of any object the bridge accepts (geometries,
 // zorvjson dictionaries, runtime JSON text).
-rt::GeometryOwned to_runtime(PyObject* obj);
+rt::GeometryLease to_runtime(PyObject* obj);
 // Typed operands, read from their own model (the object's class was checked).
 rt::Envelope envelope_geom(PyObject* env);
 rt::Polyline polyline_geom(PyObject* polyline);
@@ -56,7 +56,7 @@ rt::AreaUnit clone_area_unit(PyObject* area_unit);
 rt::LinearUnit new_linear_unit(int32_t code);
 
 // ---- runtime results into Python objects ----
-Ref geometry_to_py(rt::GeometryOwned g);                  // class by runtime kind
+Ref geometry_to_py(rt::GeometryLease g);                  // class by runtime kind
 Ref geometries_to_py(std::vector<rt::GeometryOwned> gs);  // a list, class by runtime kind
 Ref polygon_to_py(rt::Polygon p);
 Ref envelope_to_py(rt::Envelope e);

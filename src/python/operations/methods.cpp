@@ -152,7 +152,7 @@ Ref normalize_central_meridian(PyObject* self) {
   return geometry_to_py(std::move(*r));
 }
 Ref has_curves(PyObject* self) {
-  return to_py(with_self(self, [](auto& g) { return g.has_curves(); }));
+  return to_py(with_self(self, [](auto& g) { return g->has_curves(); }));
 }
 
 // ---- relations and distance ----
@@ -354,7 +354,7 @@ Ref length_property(PyObject* self) {
 // ---- the extent family ----
 
 rt::Envelope runtime_extent(PyObject* self) {
-  return with_self(self, [](auto& g) { return g.extent(); });
+  return with_self(self, [](auto& g) { return g->extent(); });
 }
 
 Ref extent(PyObject* self) {

@@ -52,7 +52,7 @@ bool reduce(const rt::GeometryOwned& primary, Iter& items, Reduce how, Op op) {
   Ref name(PyObject*, Args args, Py_ssize_t nargs, PyObject* kw) {                            \
     auto [p, c] = match<2>(k_##name, args, nargs, kw);                                        \
     geometry_arg(p, #first);                                                                  \
-    rt::GeometryOwned primary = Geometry::geom_from_pyobj(p);                                 \
+    rt::GeometryLease primary = Geometry::geom_from_pyobj(p);                                 \
     Iter items(c);                                                                            \
     return to_py(reduce(primary, items, Reduce::how, [](auto& a, auto& b) { return call; })); \
   }
@@ -72,7 +72,7 @@ Ref intersects_collection(PyObject*, Args args, Py_ssize_t nargs, PyObject* kw) 
   auto [p, c] = match<2>(kIntersectsCollection, args, nargs, kw);
   geometry_arg(p, "primary");
   Iter items(c);
-  rt::GeometryOwned primary = Geometry::geom_from_pyobj(p);
+  rt::GeometryLease primary = Geometry::geom_from_pyobj(p);
   return to_py(reduce(primary, items, Reduce::Any, [](auto& a, auto& b) { return eng::intersects(b, a); }));
 }
 
@@ -80,7 +80,7 @@ const Signature kDistancesFromCollection{"distances_from_collection()", {"primar
 Ref distances_from_collection(PyObject*, Args args, Py_ssize_t nargs, PyObject* kw) {
   auto [p, c] = match<2>(kDistancesFromCollection, args, nargs, kw);
   geometry_arg(p, "primary");
-  rt::GeometryOwned primary = Geometry::geom_from_pyobj(p);
+  rt::GeometryLease primary = Geometry::geom_from_pyobj(p);
   Iter items(c);
   std::vector<double> distances;
   for_each_geometry(items, [&](const rt::GeometryOwned& item) {
@@ -114,8 +114,8 @@ Ref area_collection(PyObject*, Args args, Py_ssize_t nargs, PyObject* kw) {
     Iter items(gs);
     ErrorSlot slot;
     GeometryItems next(items, slot);
-    while (std::optional<rt::GeometryOwned> item = next()) {
-      total += eng::area(*item);
+    while (std::optional<rt::GeometryLease> item = next()) {
+      total += eng::area(item->get());
     }
     slot.raise_if_filled();
   }
@@ -329,7 +329,7 @@ const Signature kIntersectionCollection{"intersection_collection()", {"primary",
 Ref intersection_collection(PyObject*, Args args, Py_ssize_t nargs, PyObject* kw) {
   auto [p, gs] = match<2>(kIntersectionCollection, args, nargs, kw);
   geometry_arg(p, "primary");
-  rt::GeometryOwned primary = Geometry::geom_from_pyobj(p);
+  rt::GeometryLease primary = Geometry::geom_from_pyobj(p);
   return map_geometries(gs, [&](const rt::GeometryOwned& g) { return eng::intersection(primary, g); });
 }
 
@@ -338,7 +338,7 @@ const Signature kDifferenceCollectionMinusGeom{
 Ref difference_collection_minus_geom(PyObject*, Args args, Py_ssize_t nargs, PyObject* kw) {
   auto [c, r] = match<2>(kDifferenceCollectionMinusGeom, args, nargs, kw);
   geometry_arg(r, "rhs");
-  rt::GeometryOwned rhs = Geometry::geom_from_pyobj(r);
+  rt::GeometryLease rhs = Geometry::geom_from_pyobj(r);
   return map_geometries(c, [&](const rt::GeometryOwned& g) { return eng::difference(g, rhs); });
 }
 
@@ -369,7 +369,7 @@ const Signature kIntersectionsCollection{"intersections_collection()", {"primary
 Ref intersections_collection(PyObject*, Args args, Py_ssize_t nargs, PyObject* kw) {
   auto [p, gs] = match<2>(kIntersectionsCollection, args, nargs, kw);
   geometry_arg(p, "primary");
-  rt::GeometryOwned primary = Geometry::geom_from_pyobj(p);
+  rt::GeometryLease primary = Geometry::geom_from_pyobj(p);
   return flatten_geometries(gs, [&](const rt::GeometryOwned& g) { return eng::intersections(primary, g); });
 }
 
@@ -380,7 +380,7 @@ const Signature kDifferenceGeomMinusCollection{
 Ref difference_geom_minus_collection(PyObject*, Args args, Py_ssize_t nargs, PyObject* kw) {
   auto [p, c] = match<2>(kDifferenceGeomMinusCollection, args, nargs, kw);
   geometry_arg(p, "primary");
-  rt::GeometryOwned accumulator = Geometry::geom_from_pyobj(p);
+  rt::GeometryLease accumulator = Geometry::geom_from_pyobj(p);
   {
     Iter items(c);
     for_each_geometry(items, [&](const rt::GeometryOwned& item) {

@@ -65,12 +65,12 @@ PyErr current_as_python() {
   }
 }
 
-std::optional<rt::GeometryOwned> GeometryItems::operator()() {
+std::optional<rt::GeometryLease> GeometryItems::operator()() {
   if (slot_.filled()) return std::nullopt;
   try {
     Ref item = items_.next();
     if (!item) return std::nullopt;
-    rt::GeometryOwned g = to_runtime(item.get());
+    rt::GeometryLease g = to_runtime(item.get());
     item = Ref();
     return g;
   } catch (PyErr&) {

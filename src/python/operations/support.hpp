@@ -56,7 +56,7 @@ void for_each_geometry(Iter& items, F&& f) {
   for (;;) {
     Ref item = items.next();
     if (!item) return;
-    rt::GeometryOwned g = to_runtime(item.get());
+    rt::GeometryLease g = to_runtime(item.get());
     item = Ref();
     if (!f(g)) return;
   }
@@ -83,7 +83,7 @@ class ErrorSlot {
 class GeometryItems {
  public:
   GeometryItems(Iter& items, ErrorSlot& slot) : items_(items), slot_(slot) {}
-  std::optional<rt::GeometryOwned> operator()();
+  std::optional<rt::GeometryLease> operator()();
 
  private:
   Iter& items_;
