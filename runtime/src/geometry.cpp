@@ -41,7 +41,36 @@ void open_ring(Part& ring) {
   if (!ring.has_curves()) ring.curves.clear();
 }
 
+Derived& DerivedSlot::get() const {
+  if (Derived* d = slot_.load(std::memory_order_acquire)) return *d;
+  auto* fresh = new Derived;
+  Derived* expected = nullptr;
+  if (slot_.compare_exchange_strong(expected, fresh, std::memory_order_acq_rel)) return *fresh;
+  delete fresh;  // another thread was first
+  return *expected;
+}
+
+namespace {
+EnvelopeBounds compute_extent(const Geometry& g);
+}  // namespace
+
 EnvelopeBounds extent_of(const Geometry& g) {
+  // Points and envelopes hold their extent already; the rest measure their
+  // vertices and curves once.
+  if (g.kind == GeometryKind::Envelope) return g.envelope;
+  if (g.kind == GeometryKind::Point) return compute_extent(g);
+  Derived& d = g.derived.get();
+  std::lock_guard<std::recursive_mutex> lock(d.mutex);
+  if (!d.has_extent) {
+    d.extent = compute_extent(g);
+    d.has_extent = true;
+  }
+  return d.extent;
+}
+
+namespace {
+
+EnvelopeBounds compute_extent(const Geometry& g) {
   EnvelopeBounds e;
   if (g.kind == GeometryKind::Envelope) return g.envelope;
   double xmin = INFINITY, xmax = -INFINITY, ymin = INFINITY, ymax = -INFINITY;
@@ -80,6 +109,8 @@ EnvelopeBounds extent_of(const Geometry& g) {
   if (!g.has_m) e.mmin = e.mmax = kNaN;
   return e;
 }
+
+}  // namespace
 
 }  // namespace vaskelith
 

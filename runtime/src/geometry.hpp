@@ -28,11 +28,13 @@
 // equals vertices.size().  Use Part::segment() rather than indexing by hand.
 #pragma once
 
+#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace vaskelith {
@@ -167,6 +169,39 @@ struct EnvelopeBounds {
   bool empty() const { return std::isnan(xmin) || std::isnan(ymin) || std::isnan(xmax) || std::isnan(ymax); }
 };
 
+// What is derived from a geometry at first need and kept with it: its
+// extent, and the engines' own forms of it.  A shared geometry never
+// changes, so what was derived from it stays true of it.
+struct Derived {
+  // Held while something is derived or a kept form is used: the caller's
+  // interpreter lock serialises calls today, and this keeps two threads from
+  // making the same form at once should they ever meet here.
+  std::recursive_mutex mutex;
+  bool has_extent = false;
+  EnvelopeBounds extent;
+  std::shared_ptr<void> engine;  // the planar engine's forms (engine/engine_form.hpp)
+};
+
+// A geometry's slot for what is derived from it.  A copy starts empty:
+// geometries are copied to be edited, and what held for the original need
+// not hold for the copy.
+class DerivedSlot {
+ public:
+  DerivedSlot() = default;
+  DerivedSlot(const DerivedSlot&) noexcept {}
+  DerivedSlot& operator=(const DerivedSlot&) noexcept {
+    reset();
+    return *this;
+  }
+  ~DerivedSlot() { reset(); }
+  // Made at first call.
+  Derived& get() const;
+
+ private:
+  void reset() noexcept { delete slot_.exchange(nullptr, std::memory_order_acq_rel); }
+  mutable std::atomic<Derived*> slot_{nullptr};
+};
+
 struct Geometry {
   GeometryKind kind = GeometryKind::Point;
   bool has_z = false;
@@ -177,6 +212,7 @@ struct Geometry {
   EnvelopeBounds envelope;     // kind Envelope
   std::vector<Vertex> points;  // kind Multipoint
   std::vector<Part> parts;     // kinds Polyline, Polygon
+  DerivedSlot derived;         // see Derived; fill only once the geometry is shared
 
   bool is_multipart() const { return kind == GeometryKind::Polyline || kind == GeometryKind::Polygon; }
   // Whether parts are rings (closed) rather than paths.

@@ -7,6 +7,7 @@
 #include <map>
 #include <utility>
 
+#include "engine/box_index.hpp"
 #include "engine/planar_curves.hpp"
 #include "errors.hpp"
 
@@ -94,25 +95,9 @@ std::vector<Vertex> without_repeats(const std::vector<Vertex>& vs, bool closed) 
 }
 
 GeomPtr repair_area(GeomPtr g) {
-  if (GEOSisValid_r(ctx(), g.get()) == 1) return g;
-  GEOSMakeValidParams* params = GEOSMakeValidParams_create_r(ctx());
-  GEOSMakeValidParams_setMethod_r(ctx(), params, GEOS_MAKE_VALID_STRUCTURE);
-  GEOSMakeValidParams_setKeepCollapsed_r(ctx(), params, 0);
-  GEOSGeometry* fixed = GEOSMakeValidWithParams_r(ctx(), g.get(), params);
-  GEOSMakeValidParams_destroy_r(ctx(), params);
-  return geos::take(fixed, "repairing a polygon");
+  GeomPtr fixed = repaired_area(g.get());
+  return fixed ? std::move(fixed) : std::move(g);
 }
-
-struct Box {
-  double xmin = INFINITY, ymin = INFINITY, xmax = -INFINITY, ymax = -INFINITY;
-  void add(double x, double y) {
-    xmin = std::min(xmin, x);
-    ymin = std::min(ymin, y);
-    xmax = std::max(xmax, x);
-    ymax = std::max(ymax, y);
-  }
-  bool covers(const Box& o) const { return o.xmin >= xmin && o.xmax <= xmax && o.ymin >= ymin && o.ymax <= ymax; }
-};
 
 Box box_of(const Part& p) {
   Box b;
@@ -121,6 +106,16 @@ Box box_of(const Part& p) {
 }
 
 }  // namespace
+
+GeomPtr repaired_area(const GEOSGeometry* g) {
+  if (GEOSisValid_r(ctx(), g) == 1) return nullptr;
+  GEOSMakeValidParams* params = GEOSMakeValidParams_create_r(ctx());
+  GEOSMakeValidParams_setMethod_r(ctx(), params, GEOS_MAKE_VALID_STRUCTURE);
+  GEOSMakeValidParams_setKeepCollapsed_r(ctx(), params, 0);
+  GEOSGeometry* fixed = GEOSMakeValidWithParams_r(ctx(), g, params);
+  GEOSMakeValidParams_destroy_r(ctx(), params);
+  return geos::take(fixed, "repairing a polygon");
+}
 
 int locate_in_ring(const Part& ring, double x, double y) {
   const auto& vs = ring.vertices;
@@ -156,14 +151,23 @@ std::vector<std::vector<std::size_t>> nest_rings(const std::vector<Part>& rings)
   for (std::size_t i = 0; i < n; ++i) order[i] = i;
   std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return area[a] > area[b]; });
 
+  std::vector<std::size_t> rank(n);
+  for (std::size_t k = 0; k < n; ++k) rank[order[k]] = k;
+  // Only rings whose boxes cover a ring's box can hold it; the index finds
+  // them without looking at every larger ring.
+  const BoxIndex index(boxes);
+  std::vector<std::size_t> holders;
   std::vector<int> depth(n, 0);
   std::vector<std::ptrdiff_t> parent(n, -1);
   for (std::size_t k = 0; k < n; ++k) {
     const std::size_t i = order[k];
+    holders.clear();
+    index.query(boxes[i], [&](std::size_t j) {
+      if (rank[j] < k && boxes[j].covers(boxes[i])) holders.push_back(j);
+    });
     // The smallest larger ring that holds this one.
-    for (std::size_t kk = k; kk-- > 0;) {
-      const std::size_t j = order[kk];
-      if (!boxes[j].covers(boxes[i])) continue;
+    std::sort(holders.begin(), holders.end(), [&](std::size_t a, std::size_t b) { return rank[a] > rank[b]; });
+    for (const std::size_t j : holders) {
       int where = -1;
       for (const Vertex& v : rings[i].vertices) {
         where = locate_in_ring(rings[j], v.x, v.y);

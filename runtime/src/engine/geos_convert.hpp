@@ -28,6 +28,10 @@ int dimension(GeometryKind kind);
 // valid first, so that overlays do not fail on self-intersecting rings.
 geos::GeomPtr to_geos(const Geometry& g, double tolerance = 0, bool repair = true);
 
+// A valid copy of a GEOS area that is not valid (made so as to_geos repairs
+// areas); null when it is valid already.
+geos::GeomPtr repaired_area(const GEOSGeometry* g);
+
 // Groups rings (already linear) into polygons: each group lists the
 // exterior ring's index first, then its holes.
 std::vector<std::vector<std::size_t>> nest_rings(const std::vector<Part>& rings);

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "engine/box_index.hpp"
 #include "engine/planar_curves.hpp"
 
 namespace vaskelith::planar {
@@ -16,16 +17,6 @@ namespace vaskelith::planar {
 namespace {
 
 bool valid_vertex(const Vertex& v) { return std::isfinite(v.x) && std::isfinite(v.y); }
-
-struct Box {
-  double xmin = INFINITY, ymin = INFINITY, xmax = -INFINITY, ymax = -INFINITY;
-  void add(double x, double y) {
-    xmin = std::min(xmin, x);
-    ymin = std::min(ymin, y);
-    xmax = std::max(xmax, x);
-    ymax = std::max(ymax, y);
-  }
-};
 
 }  // namespace
 

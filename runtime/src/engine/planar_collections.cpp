@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/engine_form.hpp"
 #include "engine/geos_context.hpp"
 #include "engine/geos_convert.hpp"
 #include "engine/planar_ops.hpp"
@@ -28,14 +29,14 @@ std::vector<GeometryPtr> buffer_collection(const std::vector<GeometryPtr>& gs, c
   // The buffers stay in GEOS and are dissolved in one pass.
   std::vector<GeomPtr> buffers;
   for (std::size_t i = 0; i < gs.size(); ++i) {
-    GeomPtr g = to_geos(*gs[i]);
+    GeosForm g = geos_form(*gs[i]);
     buffers.push_back(
         geos::take(GEOSBuffer_r(ctx(), g.get(), distances[std::min(i, distances.size() - 1)], 64), "buffer"));
   }
   GeomPtr set = geos::collect(GEOS_GEOMETRYCOLLECTION, std::move(buffers));
   GeomPtr merged = geos::take(GEOSUnaryUnion_r(ctx(), set.get()), "union");
   out.push_back(
-      from_geos(merged.get(), ResultSpec{GeometryKind::Polygon, false, false, gs[0]->spatial_reference, nullptr}));
+      read_result(std::move(merged), ResultSpec{GeometryKind::Polygon, false, false, gs[0]->spatial_reference, nullptr}));
   return out;
 }
 
@@ -50,7 +51,7 @@ GeometryPtr union_collection(const std::vector<GeometryPtr>& gs) {
   bool has_z = false, has_m = false;
   for (const auto& g : gs) {
     if (dimension(g->kind) != top) continue;
-    members.push_back(to_geos(*g));
+    members.push_back(geos_form(*g).take());
     index.add(*g);
     has_z = has_z || g->has_z;
     has_m = has_m || g->has_m;
@@ -58,7 +59,7 @@ GeometryPtr union_collection(const std::vector<GeometryPtr>& gs) {
   GeomPtr set = geos::collect(GEOS_GEOMETRYCOLLECTION, std::move(members));
   GeomPtr merged = geos::take(GEOSUnaryUnion_r(ctx(), set.get()), "union");
   const GeometryKind kind = top == 0 ? GeometryKind::Multipoint : (top == 1 ? GeometryKind::Polyline : GeometryKind::Polygon);
-  return from_geos(merged.get(), ResultSpec{kind, has_z, has_m, gs[0]->spatial_reference, &index});
+  return read_result(std::move(merged), ResultSpec{kind, has_z, has_m, gs[0]->spatial_reference, &index});
 }
 
 std::vector<GeometryPtr> convex_hull_collection(const std::vector<GeometryPtr>& gs, bool merge) {
@@ -72,7 +73,7 @@ std::vector<GeometryPtr> convex_hull_collection(const std::vector<GeometryPtr>& 
   SourceIndex index;
   bool has_z = false, has_m = false;
   for (const auto& g : gs) {
-    members.push_back(to_geos(*g, 0, false));
+    members.push_back(geos_form(*g, false).take());
     index.add(*g);
     has_z = has_z || g->has_z;
     has_m = has_m || g->has_m;

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/engine_form.hpp"
 #include "engine/geos_context.hpp"
 #include "engine/geos_convert.hpp"
 #include "engine/planar_curves.hpp"
@@ -41,7 +42,10 @@ double area(const Geometry& g) {
       // polygon given with its rings the other way round still measures
       // positive; the areas themselves are exact for curves.
       double total = 0;
-      for (const auto& group : nest_rings(linear_rings(g))) {
+      const bool kept = keeps_forms(g);
+      std::vector<std::vector<std::size_t>> made;
+      if (!kept) made = nest_rings(linear_rings(g));
+      for (const auto& group : kept ? kept_nesting(g) : made) {
         for (std::size_t k = 0; k < group.size(); ++k) {
           const double a = std::fabs(ring_signed_area(g.parts[group[k]]));
           total += k == 0 ? a : -a;

@@ -4,6 +4,8 @@
 #include <map>
 #include <utility>
 
+#include "engine/dissolve.hpp"
+#include "engine/engine_form.hpp"
 #include "engine/geos_context.hpp"
 #include "engine/geos_convert.hpp"
 #include "engine/planar_curves.hpp"
@@ -58,13 +60,13 @@ GeometryPtr overlay(const Geometry& a, const Geometry& b, Overlay op) {
     // Only the operand of the higher dimension can shape the result; an
     // overlay with the other would merely node it at every crossing.
     const Geometry& top = da > db ? a : b;
-    GeomPtr gt = to_geos(top);
+    GeosForm gt = geos_form(top);
     GeomPtr result = geos::take(GEOSUnaryUnion_r(ctx(), gt.get()), "union");
     SourceIndex index;
     index.add(top);
-    return from_geos(result.get(), ResultSpec{kind, top.has_z, top.has_m, a.spatial_reference, &index});
+    return read_result(std::move(result), ResultSpec{kind, top.has_z, top.has_m, a.spatial_reference, &index});
   }
-  GeomPtr ga = to_geos(a), gb = to_geos(b);
+  GeosForm ga = geos_form(a), gb = geos_form(b);
   GEOSGeometry* r = nullptr;
   const char* name = "";
   switch (op) {
@@ -95,11 +97,11 @@ GeometryPtr overlay(const Geometry& a, const Geometry& b, Overlay op) {
   SourceIndex index;
   index.add(a);
   index.add(b);
-  return from_geos(result.get(), ResultSpec{kind, has_z, has_m, a.spatial_reference, &index});
+  return read_result(std::move(result), ResultSpec{kind, has_z, has_m, a.spatial_reference, &index});
 }
 
 std::vector<GeometryPtr> intersections(const Geometry& a, const Geometry& b) {
-  GeomPtr ga = to_geos(a), gb = to_geos(b);
+  GeosForm ga = geos_form(a), gb = geos_form(b);
   GeomPtr result = geos::take(GEOSIntersection_r(ctx(), ga.get(), gb.get()), "intersection");
   SourceIndex index;
   index.add(a);
@@ -132,14 +134,14 @@ GeometryPtr clip(const Geometry& g, const Geometry& envelope) {
     return std::make_shared<Geometry>(std::move(out));
   }
   if (e.empty() || g.is_empty()) return empty_geometry(g.kind, g.has_z, g.has_m, g.spatial_reference);
-  GeomPtr gg = to_geos(g);
+  GeosForm gg = geos_form(g);
   GeomPtr r = geos::take(GEOSClipByRect_r(ctx(), gg.get(), std::min(e.xmin, e.xmax), std::min(e.ymin, e.ymax),
                                           std::max(e.xmin, e.xmax), std::max(e.ymin, e.ymax)),
                          "clip");
   SourceIndex index;
   index.add(g);
   index.add(envelope);
-  return from_geos(r.get(), ResultSpec{g.kind, g.has_z, g.has_m, g.spatial_reference, &index});
+  return read_result(std::move(r), ResultSpec{g.kind, g.has_z, g.has_m, g.spatial_reference, &index});
 }
 
 void check_buffer_range(const Geometry& g, double distance) {
@@ -158,18 +160,31 @@ void check_buffer_range(const Geometry& g, double distance) {
 
 GeometryPtr buffer(const Geometry& g, double distance) {
   check_buffer_range(g, distance);
-  GeomPtr gg = to_geos(g);
+  GeosForm gg = geos_form(g);
   // 64 segments per quarter circle keep the polygon within 1e-4 of the
   // distance from the true buffer.
-  GeomPtr r = geos::take(GEOSBuffer_r(ctx(), gg.get(), distance, 64), "buffer");
-  return from_geos(r.get(), ResultSpec{GeometryKind::Polygon, false, false, g.spatial_reference, nullptr});
+  constexpr int kQuadrantSegments = 64;
+  // GEOS places each piece of a buffer against every piece before it, which
+  // grows with the square of their number: a geometry of many parts is
+  // buffered part by part and the buffers united instead, the same region
+  // for distances that do not shrink.
+  constexpr int kManyParts = 256;
+  if (distance >= 0 && GEOSGetNumGeometries_r(ctx(), gg.get()) >= kManyParts) {
+    std::vector<GeomPtr> pieces;
+    for (const GEOSGeometry* c : geos::components(gg.get()))
+      pieces.push_back(geos::take(GEOSBuffer_r(ctx(), c, distance, kQuadrantSegments), "buffer"));
+    return read_result(dissolve(std::move(pieces)),
+                       ResultSpec{GeometryKind::Polygon, false, false, g.spatial_reference, nullptr});
+  }
+  GeomPtr r = geos::take(GEOSBuffer_r(ctx(), gg.get(), distance, kQuadrantSegments), "buffer");
+  return read_result(std::move(r), ResultSpec{GeometryKind::Polygon, false, false, g.spatial_reference, nullptr});
 }
 
 GeometryPtr convex_hull(const Geometry& g) {
   if (g.is_empty())
     return empty_geometry(g.kind == GeometryKind::Envelope ? GeometryKind::Polygon : g.kind, g.has_z, g.has_m,
                           g.spatial_reference);
-  GeomPtr gg = to_geos(g, 0, false);
+  GeosForm gg = geos_form(g, false);
   GeomPtr r = geos::take(GEOSConvexHull_r(ctx(), gg.get()), "convex hull");
   GeometryKind kind;
   switch (GEOSGeomTypeId_r(ctx(), r.get())) {
@@ -181,7 +196,7 @@ GeometryPtr convex_hull(const Geometry& g) {
   index.add(g);
   ResultSpec spec{kind, g.has_z, g.has_m, g.spatial_reference, &index};
   spec.merge_lines = false;
-  return from_geos(r.get(), spec);
+  return read_result(std::move(r), spec);
 }
 
 GeometryPtr boundary(const Geometry& g) {
@@ -366,14 +381,17 @@ GeometryPtr simplify(const Geometry& g) {
         if (q.size() >= 3 || (!q.empty() && q.has_curves())) cleaned.parts.push_back(std::move(q));
       }
       GeomPtr gg = to_geos(cleaned, 0, false);
-      if (GEOSisValid_r(ctx(), gg.get()) == 1) {
+      GeomPtr fixed = repaired_area(gg.get());
+      if (!fixed) {
         orient_rings(cleaned.parts, true);
-        return std::make_shared<Geometry>(std::move(cleaned));
+        auto out = std::make_shared<Geometry>(std::move(cleaned));
+        keep_result_form(*out, std::move(gg));
+        return out;
       }
-      GeomPtr fixed = to_geos(cleaned, 0, true);
       SourceIndex index;
       index.add(g);
-      return from_geos(fixed.get(), ResultSpec{GeometryKind::Polygon, g.has_z, g.has_m, g.spatial_reference, &index});
+      return read_result(std::move(fixed),
+                         ResultSpec{GeometryKind::Polygon, g.has_z, g.has_m, g.spatial_reference, &index});
     }
   }
   fail(kInvalidArgument, "The geometry is of an unknown kind.");

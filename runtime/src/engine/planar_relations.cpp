@@ -5,6 +5,7 @@
 #include <limits>
 #include <numbers>
 
+#include "engine/engine_form.hpp"
 #include "engine/geos_context.hpp"
 #include "engine/geos_convert.hpp"
 #include "engine/planar_curves.hpp"
@@ -475,16 +476,28 @@ bool meet_on_curves(const Geometry& a, const Geometry& b) { return distance(a, b
 
 // A GEOS predicate on the operands as given; only when GEOS cannot decide
 // on them (self-intersecting rings) are they made valid first.  Checking
-// validity up front would cost more than most predicates.
-template <class F>
-bool predicate(const Geometry& a, const Geometry& b, F&& test) {
+// validity up front would cost more than most predicates.  The operand with
+// more vertices answers through its prepared form when it keeps one:
+// `prepared_test(p, other, swapped)` asks the predicate of the prepared
+// geometry p against the other operand, with the operands swapped when p
+// is b's; it answers -1 where GEOS has no prepared form of the predicate.
+template <class F, class P>
+bool predicate(const Geometry& a, const Geometry& b, F&& test, P&& prepared_test) {
   {
-    GeomPtr ga = to_geos(a, 0, false), gb = to_geos(b, 0, false);
-    const char answer = test(ga.get(), gb.get());
+    GeosForm ga = geos_form(a, false), gb = geos_form(b, false);
+    const bool swapped = vertex_count(b) > vertex_count(a);
+    const PreparedUse use = prepared_form(swapped ? b : a);
+    int answer = use.prepared ? prepared_test(use.prepared, swapped ? ga.get() : gb.get(), swapped) : -1;
+    if (answer < 0) answer = test(ga.get(), gb.get());
     if (answer != 2) return answer == 1;
   }
-  GeomPtr ga = to_geos(a), gb = to_geos(b);
+  GeosForm ga = geos_form(a), gb = geos_form(b);
   return geos::truth(test(ga.get(), gb.get()), "a spatial relation");
+}
+
+template <class F>
+bool predicate(const Geometry& a, const Geometry& b, F&& test) {
+  return predicate(a, b, test, [](const GEOSPreparedGeometry*, const GEOSGeometry*, bool) { return -1; });
 }
 
 bool matches(const std::string& matrix, const char* pattern) {
@@ -603,6 +616,23 @@ bool relation(const Geometry& a, const Geometry& b, Relation r) {
       case Relation::Within: return GEOSWithin_r(ctx(), x, y);
     }
     return 2;
+  }, [r](const GEOSPreparedGeometry* p, const GEOSGeometry* y, bool swapped) -> int {
+    // Asked of b, a relation is its converse (contains and within trade
+    // places; the others are symmetric).
+    Relation q = r;
+    if (swapped && r == Relation::Contains) q = Relation::Within;
+    else if (swapped && r == Relation::Within) q = Relation::Contains;
+    switch (q) {
+      case Relation::Contains: return GEOSPreparedContains_r(ctx(), p, y);
+      case Relation::Crosses: return GEOSPreparedCrosses_r(ctx(), p, y);
+      case Relation::Disjoint: return GEOSPreparedDisjoint_r(ctx(), p, y);
+      case Relation::Intersects: return GEOSPreparedIntersects_r(ctx(), p, y);
+      case Relation::Overlaps: return GEOSPreparedOverlaps_r(ctx(), p, y);
+      case Relation::Touches: return GEOSPreparedTouches_r(ctx(), p, y);
+      case Relation::Within: return GEOSPreparedWithin_r(ctx(), p, y);
+      case Relation::Equals: return -1;
+    }
+    return -1;
   });
   // Chords lie inside convex arcs: two curved shapes that touch (tangent
   // circles) look apart on their chords.  When GEOS finds the chords apart,
@@ -633,9 +663,20 @@ bool relate(const Geometry& a, const Geometry& b, const std::string& pattern) {
   const std::string m = exact_matrix(a, b);
   if (!m.empty()) return matches(m, normal.c_str());
   if (curved_areas(a, b)) return matches(curved_area_matrix(a, b), normal.c_str());
-  return predicate(a, b, [&normal](const GEOSGeometry* x, const GEOSGeometry* y) {
-    return GEOSRelatePattern_r(ctx(), x, y, normal.c_str());
-  });
+  return predicate(
+      a, b,
+      [&normal](const GEOSGeometry* x, const GEOSGeometry* y) {
+        return GEOSRelatePattern_r(ctx(), x, y, normal.c_str());
+      },
+      [&normal](const GEOSPreparedGeometry* p, const GEOSGeometry* y, bool swapped) -> int {
+#if GEOS_VERSION_MAJOR > 3 || (GEOS_VERSION_MAJOR == 3 && GEOS_VERSION_MINOR >= 13)
+        const std::string asked = swapped ? transposed(normal) : normal;
+        return GEOSPreparedRelatePattern_r(ctx(), p, y, asked.c_str());
+#else
+        (void)p, (void)y, (void)swapped;
+        return -1;  // prepared relate came with GEOS 3.13
+#endif
+      });
 }
 
 double distance(const Geometry& a, const Geometry& b) {
@@ -643,9 +684,16 @@ double distance(const Geometry& a, const Geometry& b) {
   if (a.is_empty() || b.is_empty()) return kNaN;
   if (a.kind == GeometryKind::Point && b.kind == GeometryKind::Point)
     return std::hypot(a.point.x - b.point.x, a.point.y - b.point.y);
-  GeomPtr ga = to_geos(a), gb = to_geos(b);
+  GeosForm ga = geos_form(a), gb = geos_form(b);
   double d = 0;
-  geos::check(GEOSDistance_r(ctx(), ga.get(), gb.get(), &d), "distance");
+  {
+    const bool swapped = vertex_count(b) > vertex_count(a);
+    const PreparedUse use = prepared_form(swapped ? b : a, true);
+    if (use.prepared)
+      geos::check(GEOSPreparedDistance_r(ctx(), use.prepared, swapped ? ga.get() : gb.get(), &d), "distance");
+    else
+      geos::check(GEOSDistance_r(ctx(), ga.get(), gb.get(), &d), "distance");
+  }
   if (d == 0 || !(a.has_curves() || b.has_curves())) return d;
   // GEOS measured between chords, and found the operands apart (neither
   // inside the other): the distance is that of their boundaries, measured

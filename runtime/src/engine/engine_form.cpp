@@ -1,0 +1,125 @@
+#include "engine/engine_form.hpp"
+
+#include "engine/geos_convert.hpp"
+#include "engine/planar_curves.hpp"
+
+namespace vaskelith::planar {
+
+using geos::ctx;
+using geos::GeomPtr;
+
+namespace {
+
+// Below this many vertices a plain predicate costs about what building the
+// prepared geometry's indexes would.
+constexpr std::size_t kPrepareFrom = 32;
+
+struct EngineForm {
+  GeomPtr raw;       // rings nested, not repaired
+  int valid = -1;    // whether raw is a valid area: -1 not yet known
+  GeomPtr repaired;  // raw made valid, when it is not
+  geos::PreparedPtr prepared;
+  int predicate_uses = 0;
+  bool has_nesting = false;
+  std::vector<std::vector<std::size_t>> nesting;
+};
+
+// Callers hold d.mutex.
+EngineForm& form_of(Derived& d) {
+  if (!d.engine) d.engine = std::make_shared<EngineForm>();
+  return *static_cast<EngineForm*>(d.engine.get());
+}
+
+const GEOSGeometry* raw_of(const Geometry& g, EngineForm& f) {
+  if (!f.raw) f.raw = to_geos(g, 0, false);
+  return f.raw.get();
+}
+
+}  // namespace
+
+GeomPtr GeosForm::take() {
+  if (owned_) return std::move(owned_);
+  return geos::take(GEOSGeom_clone_r(ctx(), lent_), "a copy");
+}
+
+bool keeps_forms(const Geometry& g) { return g.kind != GeometryKind::Point && !g.has_curves(); }
+
+std::size_t vertex_count(const Geometry& g) {
+  switch (g.kind) {
+    case GeometryKind::Point: return 1;
+    case GeometryKind::Envelope: return 4;
+    case GeometryKind::Multipoint: return g.points.size();
+    default: {
+      std::size_t n = 0;
+      for (const Part& p : g.parts) n += p.size();
+      return n;
+    }
+  }
+}
+
+GeosForm geos_form(const Geometry& g, bool repair) {
+  if (!keeps_forms(g)) return GeosForm(to_geos(g, 0, repair));
+  Derived& d = g.derived.get();
+  std::lock_guard<std::recursive_mutex> lock(d.mutex);
+  EngineForm& f = form_of(d);
+  const GEOSGeometry* raw = raw_of(g, f);
+  // Only areas are repaired (as to_geos does).
+  if (!repair || g.kind != GeometryKind::Polygon) return GeosForm(raw);
+  if (f.valid < 0) {
+    f.repaired = repaired_area(raw);
+    f.valid = f.repaired ? 0 : 1;
+  }
+  return GeosForm(f.valid ? raw : f.repaired.get());
+}
+
+PreparedUse prepared_form(const Geometry& g, bool valid_only) {
+  PreparedUse use;
+  if (!keeps_forms(g) || vertex_count(g) < kPrepareFrom) return use;
+  if (valid_only && g.kind == GeometryKind::Polygon) {
+    GeosForm repaired = geos_form(g, true);
+    Derived& d = g.derived.get();
+    std::lock_guard<std::recursive_mutex> lock(d.mutex);
+    if (form_of(d).valid != 1) return use;
+  }
+  Derived& d = g.derived.get();
+  use.lock = std::unique_lock<std::recursive_mutex>(d.mutex);
+  EngineForm& f = form_of(d);
+  if (!f.prepared) {
+    if (++f.predicate_uses < 2) return use;
+    const GEOSGeometry* raw = raw_of(g, f);
+    const GEOSPreparedGeometry* p = GEOSPrepare_r(ctx(), raw);
+    if (p == nullptr) return use;  // the plain predicates will say why
+    f.prepared.reset(p);
+  }
+  use.prepared = f.prepared.get();
+  return use;
+}
+
+void keep_result_form(const Geometry& g, GeomPtr form) {
+  if (!form || g.kind != GeometryKind::Polygon || !keeps_forms(g)) return;
+  const int type = GEOSGeomTypeId_r(ctx(), form.get());
+  if (type != GEOS_POLYGON && type != GEOS_MULTIPOLYGON) return;
+  Derived& d = g.derived.get();
+  std::lock_guard<std::recursive_mutex> lock(d.mutex);
+  EngineForm& f = form_of(d);
+  if (!f.raw) f.raw = std::move(form);
+}
+
+GeometryPtr read_result(GeomPtr result, const ResultSpec& spec) {
+  GeometryPtr g = from_geos(result.get(), spec);
+  keep_result_form(*g, std::move(result));
+  return g;
+}
+
+const std::vector<std::vector<std::size_t>>& kept_nesting(const Geometry& g) {
+  Derived& d = g.derived.get();
+  std::lock_guard<std::recursive_mutex> lock(d.mutex);
+  EngineForm& f = form_of(d);
+  if (!f.has_nesting) {
+    f.nesting = nest_rings(g.parts);  // linear already
+    f.has_nesting = true;
+  }
+  return f.nesting;  // never changes once made
+}
+
+}  // namespace vaskelith::planar

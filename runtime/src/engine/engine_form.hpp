@@ -1,0 +1,74 @@
+// The planar engine's forms of a geometry, made at first need and kept with
+// the geometry (Derived::engine): its GEOS geometry (rings nested once,
+// validity checked and repaired once), a prepared geometry once predicates
+// ask about it repeatedly, and the nesting of its rings.
+//
+// Geometries with true curves keep nothing: their chords depend on the
+// linearisation scope of the call (planar_curves.hpp), so that operands
+// sharing a curve see one set of chords.  Points keep nothing either: their
+// GEOS form costs less than looking it up.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "engine/geos_context.hpp"
+#include "geometry.hpp"
+
+namespace vaskelith::planar {
+
+// A GEOS geometry for one use: lent by the geometry it stands for, which
+// keeps it, or made for this use alone.
+class GeosForm {
+ public:
+  explicit GeosForm(geos::GeomPtr owned) : owned_(std::move(owned)), lent_(owned_.get()) {}
+  explicit GeosForm(const GEOSGeometry* lent) : lent_(lent) {}
+
+  const GEOSGeometry* get() const { return lent_; }
+  // An owned geometry: this one when it was made for this use, else a copy.
+  geos::GeomPtr take();
+
+ private:
+  geos::GeomPtr owned_;
+  const GEOSGeometry* lent_;
+};
+
+// The GEOS form of `g`, as to_geos(g, 0, repair) would make it.
+GeosForm geos_form(const Geometry& g, bool repair = true);
+
+// The prepared form of `g`, with the lock that must be held while it is
+// used (GEOS builds a prepared geometry's indexes on first use).  Null when
+// `g` keeps no forms, is small, or has been asked about only once: preparing
+// costs more than one plain predicate.  The prepared form is made from the
+// unrepaired form; with `valid_only` it is given only where that is valid,
+// for questions whose answer must come from the repaired form.
+struct PreparedUse {
+  const GEOSPreparedGeometry* prepared = nullptr;
+  std::unique_lock<std::recursive_mutex> lock;
+};
+PreparedUse prepared_form(const Geometry& g, bool valid_only = false);
+
+// The number of vertices of `g` (curves count one).
+std::size_t vertex_count(const Geometry& g);
+
+// Keeps `form`, the GEOS result that `g` was read from, as the GEOS form of
+// `g` when it stands for `g` exactly: an area without curves read from
+// GEOS polygons.  Otherwise `form` is simply released.
+void keep_result_form(const Geometry& g, geos::GeomPtr form);
+
+struct ResultSpec;  // geos_convert.hpp
+
+// The geometry read from a GEOS result (from_geos), keeping the result as
+// its GEOS form where it stands for it exactly.
+GeometryPtr read_result(geos::GeomPtr result, const ResultSpec& spec);
+
+// The nesting of the rings of a polygon that keeps forms (nest_rings of
+// its parts), made once.
+const std::vector<std::vector<std::size_t>>& kept_nesting(const Geometry& g);
+
+// Whether the engine keeps forms of `g` at all.
+bool keeps_forms(const Geometry& g);
+
+}  // namespace vaskelith::planar
