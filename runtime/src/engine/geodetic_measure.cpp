@@ -32,14 +32,50 @@ double length_of(const Geometry& g, CurveType type) {
   return total;
 }
 
+// Twice the signed area of a ring in the picture its own coordinates draw,
+// clockwise positive.  Longitudes are taken the short way round, as the
+// edges take them, so that a ring across the antimeridian given in wrapped
+// longitudes draws what it bounds; a ring of longitudes that winds round a
+// pole draws no inside at all (zero).
+double picture_turn(const Frame& frame, const std::vector<std::pair<double, double>>& xy,
+                    const std::vector<LonLat>& ll) {
+  double sum = 0, winding = 0;
+  for (std::size_t i = 0, n = xy.size(); i < n; ++i) {
+    const std::size_t j = (i + 1) % n;
+    if (frame.geographic()) {
+      const double dx = std::remainder(ll[j].lon - ll[i].lon, 360.0);
+      winding += dx;
+      sum += dx * (ll[j].lat + ll[i].lat);
+    } else {
+      sum += (xy[j].first - xy[i].first) * (xy[j].second + xy[i].second);
+    }
+  }
+  return std::fabs(winding) > 180 ? 0 : sum;
+}
+
+// The area of the region a ring bounds, from its signed area on the
+// ellipsoid (clockwise positive).  Every ring parts the ellipsoid in two;
+// the measures give the smaller side with a sign that tells on which hand
+// it lies.  A ring bounds the larger side when it runs round it the model's
+// way, exterior rings clockwise and holes counter-clockwise, both on the
+// ellipsoid and in the picture of its own coordinates; otherwise the
+// smaller side, so that a ring smaller than a hemisphere measures what it
+// encloses whichever way round it runs, and so does a ring round a pole.
+// Shape-preserving areas are those of the plane's own region already.
+double ring_region(const Ellipsoid& e, CurveType type, double signed_area, double turn, bool exterior) {
+  if (type == CurveType::ShapePreserving) return std::fabs(signed_area);
+  const bool larger = exterior ? signed_area < 0 && turn > 0 : signed_area > 0 && turn < 0;
+  return larger ? e.geodesic().EllipsoidArea() - std::fabs(signed_area) : std::fabs(signed_area);
+}
+
 double area_of(const Geometry& g, CurveType type) {
   if (g.kind != GeometryKind::Polygon && g.kind != GeometryKind::Envelope) return 0;
   if (g.is_empty()) return 0;
   const Frame frame(g.spatial_reference);
   const std::vector<FlatPart> flat = flat_parts(g);
   // Rings are told apart by nesting, as the planar engine does: exterior
-  // rings add their area and holes take theirs away, whichever way round
-  // they run.
+  // rings add their area and holes take theirs away; which side of a ring
+  // that area lies on is ring_region's question.
   std::vector<Part> rings;
   for (const FlatPart& part : flat) {
     Part p;
@@ -51,7 +87,8 @@ double area_of(const Geometry& g, CurveType type) {
     for (std::size_t k = 0; k < group.size(); ++k) {
       const auto xy = xy_of(flat[group[k]].vertices);
       const auto ll = frame.to_lonlat(xy);
-      const double a = std::fabs(ring_area(frame.ellipsoid(), type, ll, &frame.plane(), &xy));
+      const double signed_area = ring_area(frame.ellipsoid(), type, ll, &frame.plane(), &xy);
+      const double a = ring_region(frame.ellipsoid(), type, signed_area, picture_turn(frame, xy, ll), k == 0);
       total += k == 0 ? a : -a;
     }
   }
