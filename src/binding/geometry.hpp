@@ -202,6 +202,21 @@ class GeometryLease {
   KeptGeometry kept_;
 };
 
+// A lease of a geometry known to be of kind T, seen as T.
+template <TypedGeometry T>
+class TypedLease {
+ public:
+  explicit TypedLease(GeometryLease lease) noexcept : lease_(std::move(lease)), view_(lease_.get().raw()) {}
+
+  const T& get() const noexcept { return view_.get(); }
+  operator const T&() const noexcept { return get(); }
+  const T* operator->() const noexcept { return &get(); }
+
+ private:
+  GeometryLease lease_;
+  Borrowed<T> view_;
+};
+
 template <class T>
 T GeometryOwned::downcast() && {
   GeometryOwned owned(std::move(*this));  // released on every path that does not hand it on

@@ -37,7 +37,7 @@ struct View {
   static PartCell interpret_part(const CollCell& cell, PyObject* value) {
     bool has_z, has_m;
     {
-      auto g = cell.lock_or_fatal("Lock poisoned");
+      auto g = cell.read_or_fatal("Lock poisoned");
       has_z = g->has_z;
       has_m = g->has_m;
     }
@@ -70,7 +70,7 @@ struct View {
     uint64_t n = common::py_index(i, len, kName, 0);
     std::optional<PartCell> part;
     {
-      auto g = cell.lock();
+      auto g = cell.read();
       part = part_at(*g, n);
     }
     if (!part) common::gen_py_idx_err(i, len, kName);

@@ -24,7 +24,7 @@ PyObject* get_id(PyObject* self, void*) {
   return trampoline([&] {
     std::optional<uint32_t> v;
     {
-      auto g = gc::cell_of<ZorvGeometryEnvelope>(self).lock();
+      auto g = gc::cell_of<ZorvGeometryEnvelope>(self).read();
       v = (*g).*Field;
     }
     return v ? check(PyLong_FromUnsignedLong(*v)) : none();
@@ -120,10 +120,12 @@ Ref Envelope::from_kept(rt::KeptGeometry geometry) {
   return gc::from_result<ZorvGeometryEnvelope>(type(), std::move(geometry), rt::GeometryType::Envelope);
 }
 
-rt::Envelope Envelope::get_geom(PyObject* envelope) { return get_geom(gc::cell_of<ZorvGeometryEnvelope>(envelope)); }
+rt::TypedLease<rt::Envelope> Envelope::get_geom(PyObject* envelope) {
+  return rt::TypedLease<rt::Envelope>(geometry_state::kept_geometry<ZorvGeometryEnvelope>(envelope));
+}
 
 rt::Envelope Envelope::get_geom(const CellT& cell) {
-  auto g = cell.lock();
+  auto g = cell.read();
   return g->as_envelope();
 }
 

@@ -22,8 +22,9 @@ struct Envelope {
   // A new object for a runtime geometry of this kind (shared with its other
   // holders); its model is read from it at first need.
   static Ref from_kept(rt::KeptGeometry geometry);
-  // A fresh runtime envelope from an Envelope object's model.
-  static rt::Envelope get_geom(PyObject* envelope);
+  // The runtime envelope of an object of this class (a subclass too) as its
+  // model is now, kept between operations; `__qxc_geo` is not asked.
+  static rt::TypedLease<rt::Envelope> get_geom(PyObject* envelope);
   // The same from a cell.
   static rt::Envelope get_geom(const CellT& cell);
 };

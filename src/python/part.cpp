@@ -111,7 +111,7 @@ Part::PartCell Part::from_list(PyObject* list, bool has_z, bool has_m) {
 model::ZorvCoord Part::interpret_coord(const PartCell& cell, PyObject* value) {
   bool has_z, has_m;
   {
-    auto g = cell.lock_or_fatal("Lock poisoned");
+    auto g = cell.read_or_fatal("Lock poisoned");
     has_z = g->has_z();
     has_m = g->has_m();
   }

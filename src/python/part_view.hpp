@@ -33,7 +33,7 @@ struct PartView {
     uint64_t n = common::py_index(i, len, Traits::kName, 0);
     std::optional<Item> item;
     {
-      auto g = c.lock();
+      auto g = c.read();
       item = Traits::read(*g, n);
     }
     if (!item) common::gen_py_idx_err(i, len, Traits::kName);

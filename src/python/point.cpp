@@ -71,9 +71,8 @@ Ref Point::from_kept(rt::KeptGeometry geometry) {
   return gc::from_result<ZorvGeometryPoint>(type(), std::move(geometry), rt::GeometryType::Point);
 }
 
-rt::Point Point::get_geom(PyObject* point) {
-  auto g = gc::cell_of<ZorvGeometryPoint>(point).lock();
-  return g->as_point();
+rt::TypedLease<rt::Point> Point::get_geom(PyObject* point) {
+  return rt::TypedLease<rt::Point>(geometry_state::kept_geometry<ZorvGeometryPoint>(point));
 }
 
 }  // namespace ostrel::py

@@ -21,8 +21,9 @@ struct Point {
   // A new object for a runtime geometry of this kind (shared with its other
   // holders); its model is read from it at first need.
   static Ref from_kept(rt::KeptGeometry geometry);
-  // A fresh runtime point from a Point object's model.
-  static rt::Point get_geom(PyObject* point);
+  // The runtime point of an object of this class (a subclass too) as its
+  // model is now, kept between operations; `__qxc_geo` is not asked.
+  static rt::TypedLease<rt::Point> get_geom(PyObject* point);
 };
 
 }  // namespace ostrel::py

@@ -22,7 +22,7 @@ PyObject* polygon_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
 PyObject* get_polyline(PyObject* self, void*) {
   return trampoline([&] {
     rt::Polyline polyline = [&] {
-      auto g = gc::cell_of<ZorvGeometryPolygon>(self).lock();
+      auto g = gc::cell_of<ZorvGeometryPolygon>(self).read();
       return g->to_polyline();
     }();
     return Polyline::from_geom(std::move(polyline));
@@ -30,7 +30,7 @@ PyObject* get_polyline(PyObject* self, void*) {
 }
 
 Ref label_point(PyObject* self) {
-  rt::Polygon polygon = Polygon::get_geom(self);
+  auto polygon = Polygon::get_geom(self);
   return Point::from_geom(rt::geometry_engine::label_point(polygon));
 }
 
@@ -101,9 +101,8 @@ Ref Polygon::from_kept(rt::KeptGeometry geometry) {
   return gc::from_result<ZorvGeometryPolygon>(type(), std::move(geometry), rt::GeometryType::Polygon);
 }
 
-rt::Polygon Polygon::get_geom(PyObject* polygon) {
-  auto g = gc::cell_of<ZorvGeometryPolygon>(polygon).lock();
-  return g->as_polygon();
+rt::TypedLease<rt::Polygon> Polygon::get_geom(PyObject* polygon) {
+  return rt::TypedLease<rt::Polygon>(geometry_state::kept_geometry<ZorvGeometryPolygon>(polygon));
 }
 
 }  // namespace ostrel::py

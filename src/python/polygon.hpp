@@ -20,8 +20,9 @@ struct Polygon {
   // A new object for a runtime geometry of this kind (shared with its other
   // holders); its model is read from it at first need.
   static Ref from_kept(rt::KeptGeometry geometry);
-  // A fresh runtime polygon from a Polygon object's model.
-  static rt::Polygon get_geom(PyObject* polygon);
+  // The runtime polygon of an object of this class (a subclass too) as its
+  // model is now, kept between operations; `__qxc_geo` is not asked.
+  static rt::TypedLease<rt::Polygon> get_geom(PyObject* polygon);
 };
 
 }  // namespace ostrel::py

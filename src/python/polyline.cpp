@@ -24,8 +24,8 @@ Ref extend(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kw
   auto a = match<2>({"Polyline.extend()", {"extender", "extend_options"}, 1}, args, nargs, kwnames);
   PyObject* extender = expect_instance(a[0], Polyline::type(), "Polyline", "extender");
   uint32_t flags = a[1] ? GeometryExtendOptions::extract(a[1], "extend_options") : 0;
-  rt::Polyline line = Polyline::get_geom(self);
-  rt::Polyline other = Polyline::get_geom(extender);
+  auto line = Polyline::get_geom(self);
+  auto other = Polyline::get_geom(extender);
   std::optional<rt::Polyline> result = rt::geometry_engine::extend(line, other, rt::GeometryExtendOptions{flags});
   if (!result) return none();
   return Polyline::from_geom(std::move(*result));
@@ -35,8 +35,8 @@ Ref fraction_along(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyOb
   auto a = match<2>({"Polyline.fraction_along()", {"point", "tolerance"}, 2}, args, nargs, kwnames);
   PyObject* point = expect_instance(a[0], Point::type(), "Point", "point");
   double tolerance = arg_f64(a[1], "tolerance");
-  rt::Point p = Point::get_geom(point);
-  rt::Polyline line = Polyline::get_geom(self);
+  auto p = Point::get_geom(point);
+  auto line = Polyline::get_geom(self);
   try {
     return to_py(rt::geometry_engine::fraction_along(line, p, tolerance));
   } catch (rt::Error& e) {
@@ -47,7 +47,7 @@ Ref fraction_along(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyOb
 Ref with_point_along(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   auto a = match<1>({"Polyline.with_point_along()", {"distance"}, 1}, args, nargs, kwnames);
   double distance = arg_f64(a[0], "distance");
-  rt::Polyline line = Polyline::get_geom(self);
+  auto line = Polyline::get_geom(self);
   return Point::from_geom(rt::geometry_engine::with_point_along(line, distance));
 }
 
@@ -138,9 +138,8 @@ Ref Polyline::from_kept(rt::KeptGeometry geometry) {
   return gc::from_result<ZorvGeometryPolyline>(type(), std::move(geometry), rt::GeometryType::Polyline);
 }
 
-rt::Polyline Polyline::get_geom(PyObject* polyline) {
-  auto g = gc::cell_of<ZorvGeometryPolyline>(polyline).lock();
-  return g->as_polyline();
+rt::TypedLease<rt::Polyline> Polyline::get_geom(PyObject* polyline) {
+  return rt::TypedLease<rt::Polyline>(geometry_state::kept_geometry<ZorvGeometryPolyline>(polyline));
 }
 
 }  // namespace ostrel::py

@@ -20,8 +20,9 @@ struct Polyline {
   // A new object for a runtime geometry of this kind (shared with its other
   // holders); its model is read from it at first need.
   static Ref from_kept(rt::KeptGeometry geometry);
-  // A fresh runtime polyline from a Polyline object's model.
-  static rt::Polyline get_geom(PyObject* polyline);
+  // The runtime polyline of an object of this class (a subclass too) as its
+  // model is now, kept between operations; `__qxc_geo` is not asked.
+  static rt::TypedLease<rt::Polyline> get_geom(PyObject* polyline);
 };
 
 }  // namespace ostrel::py

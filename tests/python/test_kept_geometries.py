@@ -357,3 +357,38 @@ def test_a_full_collection_lets_go_of_built_geometries():
     assert _COUNTER() == start + 1  # the result's geometry is its only form yet
     assert a.area == 100.0  # built again
     assert _COUNTER() == start + 2
+
+
+def test_typed_operands_see_changes():
+    g = polygon(square(0, 0, 10))
+    env = og.Envelope({"xmin": 0, "ymin": 0, "xmax": 5, "ymax": 5})
+    assert g.clip(env).area == 25.0
+    env.xmax = 2
+    assert g.clip(env).area == 10.0
+    assert [r.area for r in og.clip_collection([g], env)] == [10.0]
+
+    cutter = line((4, -1), (4, 11))
+    assert sorted(p.area for p in g.cut(cutter)) == [40.0, 60.0]
+    cutter.paths[0][0].x = 2.0
+    cutter.paths[0][1].x = 2.0
+    assert sorted(p.area for p in g.cut(cutter)) == [20.0, 80.0]
+
+    origin = og.Point({"x": 0, "y": 0})
+    assert g.rotate(180, origin).extent == pytest.approx((-10.0, -10.0, 0.0, 0.0))
+    origin.x = 10.0
+    assert g.rotate(180, origin).extent == pytest.approx((10.0, -10.0, 20.0, 0.0))
+    assert og.rotate_collection([g], 180, origin)[0].extent == pytest.approx((10.0, -10.0, 20.0, 0.0))
+
+    label = g.label_point()
+    g.rings[0].clear()
+    for p in square(100, 100, 2):
+        g.rings[0].append(p)
+    moved = g.label_point()
+    assert 0 <= label.x <= 10 and 100 <= moved.x <= 102
+
+    pl = line((0, 0), (10, 0))
+    assert pl.with_point_along(2.5).x == 2.5
+    assert pl.fraction_along(og.Point({"x": 5, "y": 0}), 0.1) == pytest.approx(0.5)
+    pl.paths[0][1] = [20, 0]
+    assert pl.with_point_along(15).x == 15.0
+    assert pl.fraction_along(og.Point({"x": 5, "y": 0}), 0.1) == pytest.approx(0.25)

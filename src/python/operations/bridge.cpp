@@ -22,9 +22,9 @@ PyTypeObject* envelope_type() { return Envelope::type(); }
 PyTypeObject* datum_transformation_type() { return DatumTransformation::type(); }
 
 rt::GeometryLease to_runtime(PyObject* obj) { return Geometry::geom_from_pyobj(obj); }
-rt::Envelope envelope_geom(PyObject* env) { return Envelope::get_geom(env); }
-rt::Point point_geom(PyObject* point) { return Point::get_geom(point); }
-rt::Polyline polyline_geom(PyObject* polyline) { return Polyline::get_geom(polyline); }
+rt::TypedLease<rt::Envelope> envelope_geom(PyObject* env) { return Envelope::get_geom(env); }
+rt::TypedLease<rt::Point> point_geom(PyObject* point) { return Point::get_geom(point); }
+rt::TypedLease<rt::Polyline> polyline_geom(PyObject* polyline) { return Polyline::get_geom(polyline); }
 rt::SpatialReference spatial_reference_geom(PyObject* obj) { return SpatialReference::geom_sr_from_py(obj); }
 const rt::DatumTransformationOwned& datum_transformation_of(PyObject* transformation) {
   return DatumTransformation::inner(transformation);

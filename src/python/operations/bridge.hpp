@@ -30,10 +30,11 @@ PyTypeObject* datum_transformation_type();
 // The runtime geometry of any object the bridge accepts (geometries,
 // zorvjson dictionaries, runtime JSON text).
 rt::GeometryLease to_runtime(PyObject* obj);
-// Typed operands, read from their own model (the object's class was checked).
-rt::Envelope envelope_geom(PyObject* env);
-rt::Polyline polyline_geom(PyObject* polyline);
-rt::Point point_geom(PyObject* point);
+// Typed operands: the runtime geometry of their own model, never through
+// `__qxc_geo` (the object's class was checked).
+rt::TypedLease<rt::Envelope> envelope_geom(PyObject* env);
+rt::TypedLease<rt::Polyline> polyline_geom(PyObject* polyline);
+rt::TypedLease<rt::Point> point_geom(PyObject* point);
 // A SpatialReference object or a spatial-reference dictionary.
 rt::SpatialReference spatial_reference_geom(PyObject* obj);
 // The runtime transformation a DatumTransformation object owns (lent).

@@ -410,8 +410,8 @@ Ref rotate(PyObject* self, Args args, Py_ssize_t nargs, PyObject* kw) {
   PyObject* origin = origin_arg(o, "origin");
   return self_to_geometry(self, [&](auto& g) {
     if (!origin) return eng::rotate(g, nullptr, angle);
-    rt::Point p = point_geom(origin);
-    return eng::rotate(g, &p, angle);
+    auto p = point_geom(origin);
+    return eng::rotate(g, &p.get(), angle);
   });
 }
 
@@ -423,8 +423,8 @@ Ref scale(PyObject* self, Args args, Py_ssize_t nargs, PyObject* kw) {
   PyObject* origin = origin_arg(o, "origin");
   return self_to_geometry(self, [&](auto& g) {
     if (!origin) return eng::scale(g, nullptr, scale_x, scale_y);
-    rt::Point p = point_geom(origin);
-    return eng::scale(g, &p, scale_x, scale_y);
+    auto p = point_geom(origin);
+    return eng::scale(g, &p.get(), scale_x, scale_y);
   });
 }
 

@@ -250,8 +250,8 @@ Ref move_relative_collection(PyObject*, Args args, Py_ssize_t nargs, PyObject* k
                         [&](const rt::GeometryOwned& g) { return eng::move_relative(g, delta_x, delta_y); });
 }
 
-// The one runtime point made from `origin` serves every item.
-std::optional<rt::Point> origin_geom(PyObject* origin) {
+// The one runtime point of `origin` serves every item.
+std::optional<rt::TypedLease<rt::Point>> origin_geom(PyObject* origin) {
   if (!origin) return std::nullopt;
   return point_geom(origin);
 }
@@ -260,8 +260,8 @@ const Signature kRotateCollection{"rotate_collection()", {"geometries", "angle",
 Ref rotate_collection(PyObject*, Args args, Py_ssize_t nargs, PyObject* kw) {
   auto [gs, a, o] = match<3>(kRotateCollection, args, nargs, kw);
   double angle = arg_f64(a, "angle");
-  std::optional<rt::Point> origin = origin_geom(origin_arg(o, "origin"));
-  const rt::Point* op = origin ? &*origin : nullptr;
+  std::optional<rt::TypedLease<rt::Point>> origin = origin_geom(origin_arg(o, "origin"));
+  const rt::Point* op = origin ? &origin->get() : nullptr;
   return map_geometries(gs, [&](const rt::GeometryOwned& g) { return eng::rotate(g, op, angle); });
 }
 
@@ -270,8 +270,8 @@ Ref scale_collection(PyObject*, Args args, Py_ssize_t nargs, PyObject* kw) {
   auto [gs, sx, sy, o] = match<4>(kScaleCollection, args, nargs, kw);
   double scale_x = arg_f64(sx, "scale_x");
   double scale_y = arg_f64(sy, "scale_y");
-  std::optional<rt::Point> origin = origin_geom(origin_arg(o, "origin"));
-  const rt::Point* op = origin ? &*origin : nullptr;
+  std::optional<rt::TypedLease<rt::Point>> origin = origin_geom(origin_arg(o, "origin"));
+  const rt::Point* op = origin ? &origin->get() : nullptr;
   return map_geometries(gs, [&](const rt::GeometryOwned& g) { return eng::scale(g, op, scale_x, scale_y); });
 }
 
@@ -301,7 +301,7 @@ const Signature kClipCollection{"clip_collection()", {"geometries", "envelope"},
 Ref clip_collection(PyObject*, Args args, Py_ssize_t nargs, PyObject* kw) {
   auto [gs, ev] = match<2>(kClipCollection, args, nargs, kw);
   expect_instance(ev, envelope_type(), "Envelope", "envelope");
-  rt::Envelope envelope = envelope_geom(ev);
+  auto envelope = envelope_geom(ev);
   return map_geometries(gs, [&](const rt::GeometryOwned& g) { return eng::clip(g, envelope); });
 }
 
@@ -361,7 +361,7 @@ const Signature kCutCollection{"cut_collection()", {"geometries", "cutter"}, 2};
 Ref cut_collection(PyObject*, Args args, Py_ssize_t nargs, PyObject* kw) {
   auto [gs, cv] = match<2>(kCutCollection, args, nargs, kw);
   expect_instance(cv, polyline_type(), "Polyline", "cutter");
-  rt::Polyline cutter = polyline_geom(cv);
+  auto cutter = polyline_geom(cv);
   return flatten_geometries(gs, [&](const rt::GeometryOwned& g) { return eng::cut(g, cutter); });
 }
 
