@@ -465,17 +465,27 @@ struct ChordCache {
   std::unordered_map<CircleKey, std::vector<Circle>, CircleKeyHash> circles;
 };
 
+// The cache of the outermost live scope, made when a curve first needs it:
+// most engine calls meet no curve at all.
+thread_local bool in_scope = false;
 thread_local ChordCache* current_cache = nullptr;
+
+ChordCache* scope_cache() {
+  if (!in_scope) return nullptr;
+  if (current_cache == nullptr) current_cache = new ChordCache;
+  return current_cache;
+}
 
 // The circle to cut an arc's chords on.
 Circle canonical_circle(const EllipticArc& a) {
   Circle c{a.cx, a.cy, a.semi_major};
-  if (current_cache == nullptr) return c;
+  ChordCache* cache = scope_cache();
+  if (cache == nullptr) return c;
   // Buckets a power of two near 1e-9 of the radius: a difference of rounding
   // only falls into one bucket but for a chance of about one in a million.
   const double bucket = std::exp2(std::floor(std::log2(a.semi_major * 1e-9)));
   const CircleKey key{std::llround(a.cx / bucket), std::llround(a.cy / bucket), std::llround(a.semi_major / bucket)};
-  auto& list = current_cache->circles[key];
+  auto& list = cache->circles[key];
   for (const Circle& k : list)
     if (std::fabs(k.cx - c.cx) <= 1e-12 * c.r && std::fabs(k.cy - c.cy) <= 1e-12 * c.r && std::fabs(k.r - c.r) <= 1e-12 * c.r)
       return k;
@@ -512,14 +522,15 @@ bool same_curve(const ChordEntry& e, const SegmentView& s, bool reversed) {
 
 }  // namespace
 
-LinearizationScope::LinearizationScope() : owner_(current_cache == nullptr) {
-  if (owner_) current_cache = new ChordCache;
+LinearizationScope::LinearizationScope() : owner_(!in_scope) {
+  in_scope = true;
 }
 
 LinearizationScope::~LinearizationScope() {
   if (owner_) {
     delete current_cache;
     current_cache = nullptr;
+    in_scope = false;
   }
 }
 
@@ -608,8 +619,9 @@ void uncached_chords(const SegmentView& s, double tolerance, std::vector<Vertex>
 }  // namespace
 
 void linearize_segment(const SegmentView& s, double tolerance, std::vector<Vertex>& out, std::vector<double>* params) {
-  if (!(tolerance > 0) && current_cache != nullptr && !s.curve->is_line()) {
-    auto& entries = current_cache->chords[key_of(*s.start, *s.end)];
+  ChordCache* cache = !(tolerance > 0) && !s.curve->is_line() ? scope_cache() : nullptr;
+  if (cache != nullptr) {
+    auto& entries = cache->chords[key_of(*s.start, *s.end)];
     for (const ChordEntry& e : entries) {
       const bool forward = e.start.x == s.start->x && e.start.y == s.start->y && e.end.x == s.end->x &&
                            e.end.y == s.end->y;
@@ -705,6 +717,19 @@ double ring_signed_area(const Part& ring) {
 double part_length(const Part& p, bool closed) {
   double total = 0;
   const std::size_t n = p.segment_count(closed);
+  if (p.curves.empty()) {
+    // Straight segments only, measured directly.  The square root of the
+    // sum of squares is as good as hypot wherever the squares neither
+    // overflow nor lose digits to underflow, and several times faster.
+    const auto& vs = p.vertices;
+    for (std::size_t i = 0; i < n; ++i) {
+      const Vertex& a = vs[i];
+      const Vertex& b = vs[i + 1 == vs.size() ? 0 : i + 1];
+      const double dx = b.x - a.x, dy = b.y - a.y, d2 = dx * dx + dy * dy;
+      total += d2 < 1e290 && (d2 > 1e-290 || (dx == 0 && dy == 0)) ? std::sqrt(d2) : hypot2(dx, dy);
+    }
+    return total;
+  }
   for (std::size_t i = 0; i < n; ++i) total += segment_length(p.segment(i, closed));
   return total;
 }
