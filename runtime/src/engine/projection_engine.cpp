@@ -54,6 +54,29 @@ std::vector<Vertex> outline(const EnvelopeBounds& e) {
   return out;
 }
 
+// Transforms the vertices of every part in one batch: a call to PROJ costs
+// far more than the few points most parts hold.
+void transform_parts(const std::vector<Step>& steps, std::vector<Part>& parts) {
+  std::size_t total = 0;
+  for (const Part& p : parts) total += p.vertices.size();
+  std::vector<double> x, y;
+  x.reserve(total);
+  y.reserve(total);
+  for (const Part& p : parts)
+    for (const Vertex& v : p.vertices) {
+      x.push_back(v.x);
+      y.push_back(v.y);
+    }
+  run(steps, x, y);
+  std::size_t k = 0;
+  for (Part& p : parts)
+    for (Vertex& v : p.vertices) {
+      v.x = x[k];
+      v.y = y[k];
+      ++k;
+    }
+}
+
 GeometryPtr project_with(const Geometry& g, const SpatialReferencePtr& target,
                          const std::vector<Step>& steps) {
   auto out = std::make_shared<Geometry>(g);
@@ -87,10 +110,10 @@ GeometryPtr project_with(const Geometry& g, const SpatialReferencePtr& target,
     case GeometryKind::Polyline:
     case GeometryKind::Polygon:
       for (Part& p : out->parts) {
-        p.vertices = flatten_part(p, g.closed());
+        if (!p.curves.empty()) p.vertices = flatten_part(p, g.closed());
         p.curves.clear();
-        transform_vertices(steps, p.vertices);
       }
+      transform_parts(steps, out->parts);
       // A target whose axes run west or south mirrors the rings; they are
       // turned back to the engine's orientation.
       if (g.kind == GeometryKind::Polygon) planar::orient_rings(out->parts);

@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <map>
+#include <string_view>
+#include <tuple>
 #include <utility>
 
 #include "errors.hpp"
@@ -75,17 +77,29 @@ OperationPtr default_operation(const PJ* from, const PJ* to) {
 }
 
 namespace {
-// Spatial references carry their text already: keys from it cost nothing
-// to make, where writing a CRS out afresh costs a good part of a projection.
+
+// Spatial references carry their id and text already: they key the
+// operations between them without writing a CRS out afresh (which costs a
+// good part of a projection), and are looked up without copying the text.
+using PairKey = std::tuple<int32_t, std::string, int32_t, std::string>;
+using PairView = std::tuple<int32_t, std::string_view, int32_t, std::string_view>;
+
+std::map<PairKey, OperationPtr, std::less<>>& pair_cache() {
+  static std::map<PairKey, OperationPtr, std::less<>> cache;
+  return cache;
+}
+
 std::string key_of(const SpatialReference& sr) { return std::to_string(sr.wkid) + "\n" + sr.wkt; }
+
 }  // namespace
 
 OperationPtr default_operation(const SpatialReference& from, const SpatialReference& to) {
-  auto key = std::make_pair("sr\n" + key_of(from), key_of(to));
-  auto& cache = operation_cache();
-  if (auto it = cache.find(key); it != cache.end()) return it->second;
+  auto& cache = pair_cache();
+  const PairView view{from.wkid, from.wkt, to.wkid, to.wkt};
+  if (auto it = cache.find(view); it != cache.end()) return it->second;
   OperationPtr op = default_operation(from.crs, to.crs);
-  cache.emplace(std::move(key), op);
+  if (cache.size() > 256) cache.clear();
+  cache.emplace(PairKey{from.wkid, from.wkt, to.wkid, to.wkt}, op);
   return op;
 }
 
@@ -107,7 +121,10 @@ OperationPtr plane_to_lonlat(const SpatialReference& sr) {
   return op;
 }
 
-void clear_operation_cache() { operation_cache().clear(); }
+void clear_operation_cache() {
+  operation_cache().clear();
+  pair_cache().clear();
+}
 
 namespace {
 
