@@ -1,4 +1,6 @@
-"""The timing rule the benchmarks share: the best of several runs."""
+"""The timing rules the benchmarks share: the best of several runs, and
+interleaved medians for side-by-side ratios."""
+import statistics
 import time
 
 
@@ -10,3 +12,27 @@ def best(fn, repeat):
         fn()
         times.append(time.perf_counter() - t0)
     return min(times)
+
+
+def interleaved_medians(fns, rounds=7, sample_seconds=0.02):
+    """The median time per call, in seconds, of each of `fns`.
+
+    The functions run in turn, round after round, so that a slow spell of the
+    machine falls on all of them alike; each sample repeats its function
+    often enough to last about `sample_seconds`.  A first call of each (not
+    counted) sets that count and warms whatever it keeps.
+    """
+    loops = []
+    for fn in fns:
+        t0 = time.perf_counter()
+        fn()
+        elapsed = time.perf_counter() - t0
+        loops.append(max(1, int(sample_seconds / max(elapsed, 1e-7))))
+    samples = [[] for _ in fns]
+    for _ in range(rounds):
+        for fn, count, out in zip(fns, loops, samples):
+            t0 = time.perf_counter()
+            for _ in range(count):
+                fn()
+            out.append((time.perf_counter() - t0) / count)
+    return [statistics.median(s) for s in samples]

@@ -1,0 +1,291 @@
+"""One side-by-side table: ostrel_geometry against Shapely 2 and pyproj.
+
+Every row does the same work on both sides over the same data, one Python
+call per operation as an application makes them, at n = 4, 100, 10 000 and
+200 000 vertices; the collection rows hand 10 000 small polygons (2 000
+points for projection) to one call on our side and to Shapely's vectorised
+functions or pyproj's array transforms on the other.  A figure is the ratio
+of the median time per call, ours over the peer's, the two timed in turn in
+one process (below 1: ours is faster).  Repeated calls on the same geometry
+are what is timed, so what either side keeps between calls counts.
+
+The memory line builds a 200 000-vertex polygon in a child process and
+reports what the Python model costs, what asking `intersects` twice adds
+(the runtime geometry, its GEOS and prepared forms) and the peak resident
+size.
+
+    pip install shapely pyproj   # benchmark-only dependencies
+    python bench/bench_table.py [--sizes 4,100,10000,200000] [--rounds 7] [--write bench/RESULTS.md]
+"""
+
+import argparse
+import math
+import os
+import platform
+import random
+import subprocess
+import sys
+import time
+
+import numpy as np
+import pyproj
+import shapely
+import shapely.geometry
+
+import ostrel_geometry as og
+from ostrel_geometry import projection
+from timing import interleaved_medians
+
+WGS84 = {"wkid": 4326}
+CT = og.GeodeticCurveType
+
+
+# ---- data ----
+
+
+def star(n, cx=0.0, cy=0.0, r=100.0, seed=1):
+    """A star-shaped (so simple) clockwise ring of n vertices, closed."""
+    rng = random.Random(seed)
+    pts = []
+    for i in range(n):
+        a = -2 * math.pi * i / n
+        rr = r * (0.9 + 0.1 * rng.random())
+        pts.append([cx + rr * math.cos(a), cy + rr * math.sin(a)])
+    pts.append(pts[0])
+    return pts
+
+
+def walk(n, seed=2, step=1.0, x=0.0, y=0.0, bound=None):
+    rng = random.Random(seed)
+    pts = []
+    for _ in range(n):
+        pts.append([x, y])
+        x += rng.uniform(-step, step)
+        y += rng.uniform(-step, step)
+        if bound:
+            x = max(-bound, min(bound, x))
+            y = max(-bound, min(bound, y))
+    return pts
+
+
+def square(x, y, size):
+    return [[x, y], [x, y + size], [x + size, y + size], [x + size, y], [x, y]]
+
+
+# ---- rows ----
+
+
+def single_rows(n):
+    """(name, ours, peer) for one size."""
+    ring, other_ring = star(n), star(n, cx=50.0, seed=3)
+    path = walk(n)
+    poly, other = og.Polygon({"rings": [ring]}), og.Polygon({"rings": [other_ring]})
+    spoly, sother = shapely.Polygon(ring), shapely.Polygon(other_ring)
+    line, sline = og.Polyline({"paths": [path]}), shapely.LineString(path)
+    box = og.Polygon({"rings": [square(80.0, -10.0, 40.0)]})
+    sbox = shapely.Polygon(square(80.0, -10.0, 40.0))
+    inside, sinside = og.Point({"x": 1.0, "y": 2.0}), shapely.Point(1.0, 2.0)
+    outside, soutside = og.Point({"x": 300.0, "y": 7.0}), shapely.Point(300.0, 7.0)
+    pattern = "T*T***T**"
+    # Geographic data: a path over a few degrees, a ring of 1 degree.
+    lonlat = walk(n, seed=4, step=0.01, x=10.0, y=45.0)
+    geo_ring = [[10 + x / 100.0, 45 + y / 100.0] for x, y in star(n)]
+    geo_line = og.Polyline({"paths": [lonlat], "spatialReference": WGS84})
+    geo_poly = og.Polygon({"rings": [geo_ring], "spatialReference": WGS84})
+    lons, lats = np.array([p[0] for p in lonlat]), np.array([p[1] for p in lonlat])
+    rlons, rlats = np.array([p[0] for p in geo_ring]), np.array([p[1] for p in geo_ring])
+    merc = og.SpatialReference({"wkid": 3857})
+    transformer = pyproj.Transformer.from_crs(4326, 3857, always_xy=True)
+    geod = pyproj.Geod(ellps="WGS84")
+    return [
+        ("area", lambda: poly.area, lambda: spoly.area),
+        ("length (polyline)", lambda: line.length, lambda: sline.length),
+        ("intersects", lambda: poly.intersects(box), lambda: spoly.intersects(sbox)),
+        ("contains (point)", lambda: poly.contains(inside), lambda: spoly.contains(sinside)),
+        ("relate (pattern)", lambda: poly.relate(box, pattern), lambda: spoly.relate_pattern(sbox, pattern)),
+        ("distance (point)", lambda: poly.distance_to(outside), lambda: spoly.distance(soutside)),
+        ("intersection", lambda: poly.intersect(other), lambda: spoly.intersection(sother)),
+        ("union", lambda: poly.union(other), lambda: spoly.union(sother)),
+        ("difference", lambda: poly.difference(other), lambda: spoly.difference(sother)),
+        ("buffer", lambda: poly.buffer(1.0), lambda: spoly.buffer(1.0, quad_segs=64)),
+        ("convex hull", lambda: poly.convex_hull(), lambda: spoly.convex_hull),
+        ("simplify (vs make_valid)", lambda: poly.simplify(), lambda: shapely.make_valid(spoly)),
+        ("project to 3857 (vs Transformer)", lambda: geo_line.project(merc),
+         lambda: transformer.transform(lons, lats)),
+        ("geodesic length (vs Geod)", lambda: geo_line.calculate_length(curve_type=CT.Geodesic),
+         lambda: geod.line_length(lons, lats)),
+        ("geodesic area (vs Geod)", lambda: geo_poly.calculate_area(curve_type=CT.Geodesic),
+         lambda: geod.polygon_area_perimeter(rlons, rlats)),
+    ]
+
+
+def collection_rows():
+    rng = random.Random(9)
+    rings = [star(16, rng.uniform(0, 1000), rng.uniform(0, 1000), rng.uniform(2, 8), seed=i) for i in range(10000)]
+    ours = [og.Polygon({"rings": [r]}) for r in rings]
+    theirs = shapely.polygons(rings)
+    # The probe meets the last polygon only, so that neither side stops early.
+    last = rings[-1][0]
+    probe = og.Point({"x": last[0], "y": last[1]})
+    sprobe = shapely.Point(last[0], last[1])
+    origin, sorigin = og.Point({"x": 500.0, "y": 500.0}), shapely.Point(500.0, 500.0)
+    xy = [(rng.uniform(5, 15), rng.uniform(40, 50)) for _ in range(2000)]
+    points = [og.Point({"x": x, "y": y, "spatialReference": WGS84}) for x, y in xy]
+    xs, ys = np.array([p[0] for p in xy]), np.array([p[1] for p in xy])
+    merc = og.SpatialReference({"wkid": 3857})
+    transformer = pyproj.Transformer.from_crs(4326, 3857, always_xy=True)
+    one = points[0]
+    d100 = {"rings": [star(100)]}
+    g100 = {"type": "Polygon", "coordinates": [star(100)]}
+    d10k = {"rings": [star(10000)]}
+    g10k = {"type": "Polygon", "coordinates": [star(10000)]}
+    return [
+        ("area_collection, 10 000 polygons", lambda: og.area_collection(ours), lambda: shapely.area(theirs).sum()),
+        ("length_collection, 10 000 polygons", lambda: og.length_collection(ours),
+         lambda: shapely.length(theirs).sum()),
+        ("intersects_collection, 10 000 polygons", lambda: og.intersects_collection(probe, ours),
+         lambda: shapely.intersects(sprobe, theirs).any()),
+        ("distances_from_collection, 10 000 polygons", lambda: og.distances_from_collection(origin, ours),
+         lambda: shapely.distance(sorigin, theirs)),
+        ("buffer_collection, 10 000 polygons", lambda: og.buffer_collection(ours, [1.0]),
+         lambda: shapely.buffer(theirs, 1.0, quad_segs=64)),
+        ("project_collection, 2 000 points (vs arrays)", lambda: projection.project_collection(points, merc),
+         lambda: transformer.transform(xs, ys)),
+        ("project one point (vs scalar Transformer)", lambda: one.project(merc),
+         lambda: transformer.transform(xy[0][0], xy[0][1])),
+        ("construction from a dict, n = 100", lambda: og.Polygon(d100), lambda: shapely.geometry.shape(g100)),
+        ("construction from a dict, n = 10 000", lambda: og.Polygon(d10k), lambda: shapely.geometry.shape(g10k)),
+    ]
+
+
+def nesting_rows():
+    """Areas of fresh polygons of many disjoint rings: ring nesting at work."""
+    rings = [square((i % 300) * 3.0, (i // 300) * 3.0, 1.0) for i in range(100000)]
+    boxes = [shapely.Polygon(r) for r in rings]
+    d = {"rings": rings}
+    part = {"rings": rings[:40000]}
+    return [
+        ("area of a fresh polygon of 10^5 rings (build + area)", lambda: og.Polygon(d).area,
+         lambda: shapely.MultiPolygon(boxes).area),
+        ("buffer(0) of a fresh polygon of 40 000 rings (build + buffer)", lambda: og.Polygon(part).buffer(0), None),
+    ]
+
+
+# ---- memory ----
+
+MEMORY_CHILD = r"""
+import gc, math, random, resource, sys
+sys.path.insert(0, sys.argv[1])
+from bench_table import star, square
+import ostrel_geometry as og
+
+def rss():
+    with open("/proc/self/statm") as f:
+        return int(f.read().split()[1]) * 4096
+ring = star(200000)
+d = {"rings": [ring]}
+gc.collect()
+r0 = rss()
+p = og.Polygon(d)
+gc.collect()
+r1 = rss()
+box = og.Polygon({"rings": [square(80.0, -10.0, 40.0)]})
+p.intersects(box)
+p.intersects(box)
+r2 = rss()
+peak = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss * 1024
+print(r1 - r0, r2 - r1, peak)
+"""
+
+
+def memory_line():
+    out = subprocess.run([sys.executable, "-c", MEMORY_CHILD, os.path.dirname(os.path.abspath(__file__))],
+                         capture_output=True, text=True, check=True).stdout.split()
+    model, kept, peak = (int(v) for v in out)
+    mb = 1 << 20
+    return (f"200 000-vertex polygon: Python model {model / mb:.1f} MB; kept state after intersects "
+            f"(runtime geometry, GEOS and prepared forms) {kept / mb:.1f} MB = {kept / max(model, 1):.1f}x "
+            f"the model; peak resident {peak / mb:.0f} MB")
+
+
+# ---- output ----
+
+
+def machine():
+    cpu = "unknown CPU"
+    try:
+        with open("/proc/cpuinfo") as f:
+            for line in f:
+                if line.startswith("model name"):
+                    cpu = line.split(":", 1)[1].strip()
+                    break
+    except OSError:
+        pass
+    return (f"{cpu}, {os.cpu_count()} logical CPUs, {platform.system()} {platform.release()}; "
+            f"Python {platform.python_version()}; Shapely {shapely.__version__} "
+            f"(GEOS {'.'.join(map(str, shapely.geos_version))}); pyproj {pyproj.__version__} "
+            f"(PROJ {pyproj.proj_version_str}); ostrel_geometry {og.__version__}")
+
+
+def fmt_ratio(r):
+    return f"{r:.2f}" if r == r else "-"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--sizes", default="4,100,10000,200000")
+    parser.add_argument("--rounds", type=int, default=7)
+    parser.add_argument("--write", help="also write the tables to this Markdown file")
+    args = parser.parse_args()
+    sizes = [int(s) for s in args.sizes.split(",")]
+    lines = []
+
+    def emit(text=""):
+        print(text, flush=True)
+        lines.append(text)
+
+    emit(f"Machine: {machine()}")
+    emit()
+    emit("Ratio of median times per call, ours / peer (below 1: ours is faster).")
+    emit()
+    table = {}
+    names = []
+    for n in sizes:
+        for name, ours, peer in single_rows(n):
+            if name not in names:
+                names.append(name)
+            rounds = args.rounds if n < 200000 else max(3, args.rounds // 2)
+            t_ours, t_peer = interleaved_medians([ours, peer], rounds=rounds)
+            table[name, n] = (t_ours, t_peer)
+    emit("| operation | " + " | ".join(f"n = {n:,}".replace(",", " ") for n in sizes) + " |")
+    emit("|---|" + "---|" * len(sizes))
+    for name in names:
+        emit(f"| {name} | " + " | ".join(fmt_ratio(table[name, n][0] / table[name, n][1]) for n in sizes) + " |")
+    emit()
+    emit("| collection operation | ours (ms) | peer (ms) | ratio |")
+    emit("|---|---|---|---|")
+    for name, ours, peer in collection_rows():
+        t_ours, t_peer = interleaved_medians([ours, peer], rounds=args.rounds)
+        emit(f"| {name} | {t_ours * 1e3:.3f} | {t_peer * 1e3:.3f} | {fmt_ratio(t_ours / t_peer)} |")
+    emit()
+    emit("| ring nesting | ours (ms) | peer (ms) | ratio |")
+    emit("|---|---|---|---|")
+    for name, ours, peer in nesting_rows():
+        if peer is None:
+            (t_ours,) = interleaved_medians([ours], rounds=3, sample_seconds=0)
+            emit(f"| {name} | {t_ours * 1e3:.0f} | - | - |")
+        else:
+            t_ours, t_peer = interleaved_medians([ours, peer], rounds=3, sample_seconds=0)
+            emit(f"| {name} | {t_ours * 1e3:.0f} | {t_peer * 1e3:.0f} | {fmt_ratio(t_ours / t_peer)} |")
+    emit()
+    emit(f"Memory: {memory_line()}")
+    if args.write:
+        with open(args.write, "w") as f:
+            f.write("# Benchmark results\n\n")
+            f.write("Made by `python bench/bench_table.py --write bench/RESULTS.md`; what the rows time is "
+                    "described at the top of `bench/bench_table.py`.\n\n")
+            f.write("\n".join(lines) + "\n")
+
+
+if __name__ == "__main__":
+    main()
