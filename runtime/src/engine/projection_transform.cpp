@@ -33,7 +33,8 @@ void PjDeleter::operator()(PJ* p) const {
 }
 
 Operation::~Operation() {
-  if (op_) proj_destroy(op_);
+  for (const auto& [op, direction] : steps_)
+    if (op) proj_destroy(op);
 }
 
 std::string last_proj_error() {
@@ -44,14 +45,24 @@ std::string last_proj_error() {
 
 void Operation::apply(std::vector<double>& x, std::vector<double>& y, PJ_DIRECTION direction,
                       std::vector<double>* z) const {
+  if (direction == PJ_INV) {
+    for (auto it = steps_.rbegin(); it != steps_.rend(); ++it)
+      apply_step(it->first, x, y, it->second == PJ_FWD ? PJ_INV : PJ_FWD, z);
+  } else {
+    for (const auto& [op, dir] : steps_) apply_step(op, x, y, direction == PJ_IDENT ? PJ_IDENT : dir, z);
+  }
+}
+
+void Operation::apply_step(PJ* op, std::vector<double>& x, std::vector<double>& y, PJ_DIRECTION direction,
+                           std::vector<double>* z) const {
   const std::size_t n = x.size();
   if (n == 0) return;
-  proj_errno_reset(op_);
-  proj_trans_generic(op_, direction, x.data(), sizeof(double), n, y.data(), sizeof(double), n,
+  proj_errno_reset(op);
+  proj_trans_generic(op, direction, x.data(), sizeof(double), n, y.data(), sizeof(double), n,
                      z ? z->data() : nullptr, z ? sizeof(double) : 0, z ? n : 0, nullptr, 0, 0);
   for (std::size_t i = 0; i < n; ++i) {
     if (!std::isfinite(x[i]) || !std::isfinite(y[i]) || std::fabs(x[i]) == HUGE_VAL) {
-      const int err = proj_errno(op_);
+      const int err = proj_errno(op);
       const char* why = err ? proj_context_errno_string(proj_context(), err) : nullptr;
       fail(kProjection, "The coordinates cannot be projected.",
            why ? why : "point outside the projection's domain");
@@ -59,18 +70,23 @@ void Operation::apply(std::vector<double>& x, std::vector<double>& y, PJ_DIRECTI
   }
 }
 
-OperationPtr default_operation(const PJ* from, const PJ* to) {
-  auto key = std::make_pair(key_of(from), key_of(to));
-  auto& cache = operation_cache();
-  if (auto it = cache.find(key); it != cache.end()) return it->second;
+PjPtr create_default_operation(const PJ* from, const PJ* to) {
   PJ_CONTEXT* ctx = proj_context();
   PjPtr raw(proj_create_crs_to_crs_from_pj(ctx, from, to, nullptr, nullptr));
   if (!raw)
     fail(kProjection, "No transformation between the spatial references is known.", last_proj_error());
-  PJ* norm = proj_normalize_for_visualization(ctx, raw.get());
+  PjPtr norm(proj_normalize_for_visualization(ctx, raw.get()));
   if (!norm)
     fail(kProjection, "No transformation between the spatial references is known.", last_proj_error());
-  auto op = std::make_shared<const Operation>(norm);
+  return norm;
+}
+
+OperationPtr default_operation(const PJ* from, const PJ* to) {
+  auto key = std::make_pair(key_of(from), key_of(to));
+  auto& cache = operation_cache();
+  if (auto it = cache.find(key); it != cache.end()) return it->second;
+  OperationPtr op = spherical_equal_area_operation(from, to);
+  if (!op) op = std::make_shared<const Operation>(create_default_operation(from, to).release());
   if (cache.size() > 256) cache.clear();
   cache.emplace(std::move(key), op);
   return op;

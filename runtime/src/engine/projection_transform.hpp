@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "geometry.hpp"
@@ -17,22 +18,29 @@
 
 namespace vaskelith::projection {
 
-// One PROJ coordinate operation, owned.
+// One PROJ coordinate operation, owned; or a chain of them run one after
+// the other, each in its own direction (where the runtime stands in for
+// PROJ in one step).
 class Operation {
  public:
-  explicit Operation(PJ* op) : op_(op) {}
+  explicit Operation(PJ* op) : steps_{{op, PJ_FWD}} {}
+  explicit Operation(std::vector<std::pair<PJ*, PJ_DIRECTION>> steps) : steps_(std::move(steps)) {}
   ~Operation();
   Operation(const Operation&) = delete;
   Operation& operator=(const Operation&) = delete;
 
-  PJ* get() const { return op_; }
+  // The operation itself (the first step of a chain).
+  PJ* get() const { return steps_.front().first; }
   // Transforms x/y (and z when given) in place.  A point PROJ cannot
   // transform is a kProjection failure.
   void apply(std::vector<double>& x, std::vector<double>& y, PJ_DIRECTION direction = PJ_FWD,
              std::vector<double>* z = nullptr) const;
 
  private:
-  PJ* op_;
+  void apply_step(PJ* op, std::vector<double>& x, std::vector<double>& y, PJ_DIRECTION direction,
+                  std::vector<double>* z) const;
+
+  std::vector<std::pair<PJ*, PJ_DIRECTION>> steps_;
 };
 using OperationPtr = std::shared_ptr<const Operation>;
 
@@ -44,6 +52,17 @@ using PjPtr = std::unique_ptr<PJ, PjDeleter>;
 
 // PROJ's default operation from one CRS to another (cached).
 OperationPtr default_operation(const PJ* from, const PJ* to);
+
+// The same, made afresh: a new PJ, normalised for visualisation.
+PjPtr create_default_operation(const PJ* from, const PJ* to);
+
+// PROJ before 9.2 projects the spherical forms of the Lambert azimuthal and
+// cylindrical equal-area methods (EPSG methods 1027 and 9834) on the
+// ellipsoid, up to tens of kilometers from where their formulas put a
+// point.  With such a PROJ, the operation between two CRSs of which one uses
+// those methods, its projection step on the ellipsoid's authalic sphere as
+// the formulas have it; null where PROJ needs no help.
+OperationPtr spherical_equal_area_operation(const PJ* from, const PJ* to);
 OperationPtr default_operation(const SpatialReference& from, const SpatialReference& to);
 
 // The geographic CRS a spatial reference is based on (itself for a
