@@ -132,11 +132,33 @@ struct DirectEntry {
   PyTypeObject* type;
   PyCFunction method;
   Geometry::DirectConversion convert;
+  // The type's version tag when `method` was last found in place; the
+  // interpreter gives a type a new tag whenever its attributes change.
+  unsigned int checked_tag = 0;
 };
 
 std::vector<DirectEntry>& direct_entries() {
   static std::vector<DirectEntry> entries;
   return entries;
+}
+
+// Whether the class of `e` still holds its own `__qxc_geo`.  Looking the
+// method up on the class (not only in its dictionary, which gives the same
+// answer for the class itself) lets the interpreter tag the class, so that
+// later calls only compare tags.
+bool holds_own_method(DirectEntry& e, PyObject* name) {
+  PyTypeObject* t = e.type;
+  if (e.checked_tag != 0 && (t->tp_flags & Py_TPFLAGS_VALID_VERSION_TAG) && t->tp_version_tag == e.checked_tag)
+    return true;
+  Ref attr = Ref::steal(PyObject_GetAttr(reinterpret_cast<PyObject*>(t), name));
+  if (!attr) {
+    if (!PyErr_ExceptionMatches(PyExc_AttributeError)) throw_py();
+    PyErr_Clear();
+  }
+  const bool own = attr && Py_IS_TYPE(attr.get(), &PyMethodDescr_Type) &&
+                   reinterpret_cast<PyMethodDescrObject*>(attr.get())->d_method->ml_meth == e.method;
+  e.checked_tag = own && (t->tp_flags & Py_TPFLAGS_VALID_VERSION_TAG) ? t->tp_version_tag : 0;
+  return own;
 }
 
 }  // namespace
@@ -147,14 +169,9 @@ void Geometry::register_direct(PyTypeObject* type, PyCFunction method, DirectCon
 
 rt::GeometryLease Geometry::geom_from_pyobj(PyObject* value) {
   static PyObject* qxc_name = interned("__qxc_geo");
-  for (const DirectEntry& e : direct_entries()) {
+  for (DirectEntry& e : direct_entries()) {
     if (Py_TYPE(value) != e.type) continue;
-    PyObject* attr = PyDict_GetItemWithError(e.type->tp_dict, qxc_name);
-    if (attr && Py_IS_TYPE(attr, &PyMethodDescr_Type) &&
-        reinterpret_cast<PyMethodDescrObject*>(attr)->d_method->ml_meth == e.method) {
-      return e.convert(value);
-    }
-    if (PyErr_Occurred()) throw_py();
+    if (holds_own_method(e, qxc_name)) return e.convert(value);
     break;
   }
   Ref made;  // a geometry made by the factory lives only for this call
