@@ -149,8 +149,8 @@ class Cell {
   }
   ReadGuard read_or_fatal(const char* site) const { return ReadGuard(checked_or_fatal(site)); }
 
-  // The write count of this cell, and a reference to it that keeps the cell's
-  // storage (not its holders' view of it) alive.
+  // The write count of this cell, and a pointer to it that shares the cell's
+  // ownership (a stamp holds it weakly).
   uint64_t version() const noexcept { return p_->version.load(std::memory_order_relaxed); }
   std::shared_ptr<const std::atomic<uint64_t>> version_ref() const noexcept {
     return std::shared_ptr<const std::atomic<uint64_t>>(p_, &p_->version);

@@ -6,7 +6,6 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <utility>
 #include <vector>
 
 #include "model/cell.hpp"
@@ -18,24 +17,33 @@ class Stamp {
   // Starts a record at the present moment.
   Stamp() : epoch_(detail::write_epoch().load(std::memory_order_relaxed)) {}
 
+  // The stamp does not keep the cell's value alive: a cell that has gone
+  // counts as changed.
   template <class T>
   void watch(const Cell<T>& cell) {
-    seen_.emplace_back(cell.version_ref(), cell.version());
+    std::shared_ptr<const std::atomic<uint64_t>> version = cell.version_ref();
+    seen_.push_back({version, version.get(), cell.version()});
   }
 
   // Whether no watched cell was written since it was watched.  No write
-  // anywhere since the last check answers at once.
+  // anywhere since the last check answers at once.  Callers hold the
+  // interpreter lock, so a cell seen alive stays alive while it is read.
   bool current() {
     const uint64_t now = detail::write_epoch().load(std::memory_order_relaxed);
     if (now == epoch_) return true;
-    for (const auto& [version, seen] : seen_)
-      if (version->load(std::memory_order_relaxed) != seen) return false;
+    for (const Seen& s : seen_)
+      if (s.owner.expired() || s.version->load(std::memory_order_relaxed) != s.seen) return false;
     epoch_ = now;
     return true;
   }
 
  private:
-  std::vector<std::pair<std::shared_ptr<const std::atomic<uint64_t>>, uint64_t>> seen_;
+  struct Seen {
+    std::weak_ptr<const std::atomic<uint64_t>> owner;
+    const std::atomic<uint64_t>* version;
+    uint64_t seen;
+  };
+  std::vector<Seen> seen_;
   uint64_t epoch_;
 };
 
