@@ -1,6 +1,7 @@
 #include "python/geometry_state.hpp"
 
 #include "binding/parts.hpp"
+#include "python/pyapi/ref.hpp"
 
 namespace ostrel::py::geometry_state {
 
@@ -20,29 +21,19 @@ PyObject* on_collection(PyObject*, PyObject* args) {
   Py_RETURN_NONE;
 }
 
-// Enters on_collection in gc.callbacks, once.  Without it kept geometries
-// simply stay until their objects go.
-void watch_collections() {
-  static bool done = [] {
-    static PyMethodDef def = {"_release_kept_geometries", on_collection, METH_VARARGS, nullptr};
-    PyObject* gc = PyImport_ImportModule("gc");
-    PyObject* callbacks = gc ? PyObject_GetAttrString(gc, "callbacks") : nullptr;
-    PyObject* fn = callbacks ? PyCFunction_New(&def, nullptr) : nullptr;
-    if (fn && PyList_Check(callbacks)) (void)PyList_Append(callbacks, fn);
-    Py_XDECREF(fn);
-    Py_XDECREF(callbacks);
-    Py_XDECREF(gc);
-    PyErr_Clear();
-    return true;
-  }();
-  (void)done;
-}
-
 }  // namespace
+
+void watch_collections() {
+  static PyMethodDef def = {"_release_kept_geometries", on_collection, METH_VARARGS, nullptr};
+  Ref gc = Ref::steal(PyImport_ImportModule("gc"));
+  Ref callbacks = gc ? Ref::steal(PyObject_GetAttrString(gc.get(), "callbacks")) : Ref();
+  Ref fn = callbacks ? Ref::steal(PyCFunction_New(&def, nullptr)) : Ref();
+  if (fn && PyList_Check(callbacks.get())) (void)PyList_Append(callbacks.get(), fn.get());
+  PyErr_Clear();
+}
 
 void Kept::keep_built(rt::KeptGeometry built) {
   let_go();
-  watch_collections();
   geometry_ = std::move(built);
   next_ = g_built;
   if (g_built) g_built->prev_ = this;

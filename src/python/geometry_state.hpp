@@ -136,4 +136,9 @@ void drop_kept(PyObject* self) {
 // fails the read-back, whose error must come when the result is made.
 bool reads_back_exactly(const rt::GeometryOwned& g, rt::GeometryType kind);
 
+// Enters the hook that lets go of kept geometries built from models on full
+// garbage collections (see Kept); run once, at import.  Without it they
+// simply stay until their objects go.
+void watch_collections();
+
 }  // namespace ostrel::py::geometry_state

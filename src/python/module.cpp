@@ -7,6 +7,7 @@
 
 #include "binding/loader.hpp"
 #include "python/factory.hpp"
+#include "python/geometry_state.hpp"
 #include "python/pyapi/trampoline.hpp"
 #include "python/pyapi/types.hpp"
 
@@ -198,6 +199,7 @@ void module_init(PyObject* module) {
   Ref geometry = check(PyObject_GetAttrString(module, "Geometry"));
   reinterpret_cast<PyTypeObject*>(geometry.get())->tp_new = &geom_factory_new;
   PyType_Modified(reinterpret_cast<PyTypeObject*>(geometry.get()));
+  geometry_state::watch_collections();
 }
 
 void module_body(PyObject* module) {
