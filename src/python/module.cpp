@@ -6,8 +6,8 @@
 #include <string>
 
 #include "binding/loader.hpp"
-#include "python/factory.hpp"
-#include "python/geometry_state.hpp"
+#include "python/classes/factory.hpp"
+#include "python/classes/geometry_state.hpp"
 #include "python/pyapi/trampoline.hpp"
 #include "python/pyapi/types.hpp"
 

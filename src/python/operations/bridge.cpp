@@ -1,16 +1,16 @@
 #include "python/operations/bridge.hpp"
 
-#include "python/enums.hpp"
-#include "python/envelope.hpp"
-#include "python/factory.hpp"
-#include "python/geometry.hpp"
-#include "python/point.hpp"
-#include "python/polygon.hpp"
-#include "python/polyline.hpp"
-#include "python/projection.hpp"
+#include "python/classes/enums.hpp"
+#include "python/classes/envelope.hpp"
+#include "python/classes/factory.hpp"
+#include "python/classes/geometry.hpp"
+#include "python/classes/point.hpp"
+#include "python/classes/polygon.hpp"
+#include "python/classes/polyline.hpp"
+#include "python/projection/projection.hpp"
 #include "python/pyapi/args.hpp"
 #include "python/pyapi/errors.hpp"
-#include "python/spatial_reference.hpp"
+#include "python/classes/spatial_reference.hpp"
 
 namespace ostrel::py::ops {
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "binding/geometry_engine.hpp"
-#include "python/geometry.hpp"
+#include "python/classes/geometry.hpp"
 #include "python/operations/support.hpp"
 #include "python/pyapi/trampoline.hpp"
 

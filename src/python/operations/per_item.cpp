@@ -12,7 +12,7 @@
 
 #include "binding/geometry_engine.hpp"
 #include "model/point.hpp"
-#include "python/geometry.hpp"
+#include "python/classes/geometry.hpp"
 #include "python/operations/support.hpp"
 #include "python/pyapi/trampoline.hpp"
 #include "python/pyapi/types.hpp"

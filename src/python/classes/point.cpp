@@ -1,10 +1,10 @@
-#include "python/point.hpp"
+#include "python/classes/point.hpp"
 
 #include <cmath>
 
 #include "binding/geometry.hpp"
-#include "python/geometry.hpp"
-#include "python/geometry_class.hpp"
+#include "python/classes/geometry.hpp"
+#include "python/classes/geometry_class.hpp"
 
 namespace ostrel::py {
 

@@ -1,4 +1,4 @@
-#include "python/geometry_state.hpp"
+#include "python/classes/geometry_state.hpp"
 
 #include "binding/parts.hpp"
 #include "python/pyapi/ref.hpp"

@@ -1,9 +1,9 @@
-#include "python/enums.hpp"
+#include "python/classes/enums.hpp"
 
 #include <functional>
 #include <string>
 
-#include "python/common.hpp"
+#include "python/classes/common.hpp"
 #include "python/pyapi/args.hpp"
 #include "python/pyapi/trampoline.hpp"
 #include "python/pyapi/types.hpp"

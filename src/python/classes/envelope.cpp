@@ -1,7 +1,7 @@
-#include "python/envelope.hpp"
+#include "python/classes/envelope.hpp"
 
-#include "python/geometry.hpp"
-#include "python/geometry_class.hpp"
+#include "python/classes/geometry.hpp"
+#include "python/classes/geometry_class.hpp"
 
 namespace ostrel::py {
 

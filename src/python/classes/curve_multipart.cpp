@@ -1,6 +1,6 @@
-#include "python/collection_view.hpp"
-#include "python/curvepart.hpp"
-#include "python/multipart.hpp"
+#include "python/classes/collection_view.hpp"
+#include "python/classes/curvepart.hpp"
+#include "python/classes/multipart.hpp"
 
 namespace ostrel::py {
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "model/model.hpp"
-#include "python/cell_object.hpp"
-#include "python/common.hpp"
+#include "python/classes/cell_object.hpp"
+#include "python/classes/common.hpp"
 
 namespace ostrel::py::collection_view {
 

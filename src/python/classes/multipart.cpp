@@ -1,7 +1,7 @@
-#include "python/multipart.hpp"
+#include "python/classes/multipart.hpp"
 
-#include "python/collection_view.hpp"
-#include "python/part.hpp"
+#include "python/classes/collection_view.hpp"
+#include "python/classes/part.hpp"
 
 namespace ostrel::py {
 

@@ -6,8 +6,8 @@
 
 #include <optional>
 
-#include "python/cell_object.hpp"
-#include "python/common.hpp"
+#include "python/classes/cell_object.hpp"
+#include "python/classes/common.hpp"
 
 namespace ostrel::py::part_view {
 

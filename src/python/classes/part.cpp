@@ -1,11 +1,11 @@
-#include "python/part.hpp"
+#include "python/classes/part.hpp"
 
-#include "python/common.hpp"
-#include "python/part_view.hpp"
+#include "python/classes/common.hpp"
+#include "python/classes/part_view.hpp"
 #include "python/pyapi/args.hpp"
 #include "python/pyapi/trampoline.hpp"
 #include "python/pyapi/types.hpp"
-#include "python/segment.hpp"
+#include "python/classes/segment.hpp"
 
 namespace ostrel::py {
 

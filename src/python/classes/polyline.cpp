@@ -1,11 +1,11 @@
-#include "python/polyline.hpp"
+#include "python/classes/polyline.hpp"
 
 #include "binding/geometry_engine.hpp"
-#include "python/enums.hpp"
-#include "python/geometry.hpp"
-#include "python/geometry_class.hpp"
-#include "python/multipart.hpp"
-#include "python/point.hpp"
+#include "python/classes/enums.hpp"
+#include "python/classes/geometry.hpp"
+#include "python/classes/geometry_class.hpp"
+#include "python/classes/multipart.hpp"
+#include "python/classes/point.hpp"
 
 namespace ostrel::py {
 

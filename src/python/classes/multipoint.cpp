@@ -1,8 +1,8 @@
-#include "python/multipoint.hpp"
+#include "python/classes/multipoint.hpp"
 
-#include "python/geometry.hpp"
-#include "python/geometry_class.hpp"
-#include "python/part.hpp"
+#include "python/classes/geometry.hpp"
+#include "python/classes/geometry_class.hpp"
+#include "python/classes/part.hpp"
 
 namespace ostrel::py {
 

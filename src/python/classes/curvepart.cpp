@@ -1,15 +1,15 @@
-#include "python/curvepart.hpp"
+#include "python/classes/curvepart.hpp"
 
 #include <cstring>
 #include <string>
 
-#include "python/common.hpp"
-#include "python/curve_input.hpp"
-#include "python/part_view.hpp"
+#include "python/classes/common.hpp"
+#include "python/classes/curve_input.hpp"
+#include "python/classes/part_view.hpp"
 #include "python/pyapi/args.hpp"
 #include "python/pyapi/trampoline.hpp"
 #include "python/pyapi/types.hpp"
-#include "python/segment.hpp"
+#include "python/classes/segment.hpp"
 
 namespace ostrel::py {
 

@@ -1,14 +1,14 @@
-#include "python/geometry.hpp"
+#include "python/classes/geometry.hpp"
 
 #include <deque>
 #include <vector>
 
 #include "binding/geometry_engine.hpp"
-#include "python/factory.hpp"
+#include "python/classes/factory.hpp"
 #include "python/pyapi/args.hpp"
 #include "python/pyapi/trampoline.hpp"
 #include "python/pyapi/types.hpp"
-#include "python/qxcgeo.hpp"
+#include "python/classes/qxcgeo.hpp"
 
 namespace ostrel::py {
 

@@ -1,6 +1,6 @@
-#include "python/spatial_reference.hpp"
+#include "python/classes/spatial_reference.hpp"
 
-#include "python/common.hpp"
+#include "python/classes/common.hpp"
 #include "python/pyapi/args.hpp"
 #include "python/pyapi/trampoline.hpp"
 #include "python/pyapi/types.hpp"

@@ -1,16 +1,16 @@
-#include "python/factory.hpp"
+#include "python/classes/factory.hpp"
 
 #include <string>
 
-#include "python/common.hpp"
-#include "python/envelope.hpp"
-#include "python/multipoint.hpp"
-#include "python/point.hpp"
-#include "python/polygon.hpp"
-#include "python/polyline.hpp"
+#include "python/classes/common.hpp"
+#include "python/classes/envelope.hpp"
+#include "python/classes/multipoint.hpp"
+#include "python/classes/point.hpp"
+#include "python/classes/polygon.hpp"
+#include "python/classes/polyline.hpp"
 #include "python/pyapi/args.hpp"
 #include "python/pyapi/trampoline.hpp"
-#include "python/spatial_reference.hpp"
+#include "python/classes/spatial_reference.hpp"
 
 namespace ostrel::py {
 

@@ -1,8 +1,8 @@
-#include "python/segment.hpp"
+#include "python/classes/segment.hpp"
 
 #include <string>
 
-#include "python/common.hpp"
+#include "python/classes/common.hpp"
 #include "python/pyapi/args.hpp"
 #include "python/pyapi/trampoline.hpp"
 #include "python/pyapi/types.hpp"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "model/cell.hpp"
-#include "python/geometry_state.hpp"
+#include "python/classes/geometry_state.hpp"
 #include "python/pyapi/args.hpp"
 #include "python/pyapi/trampoline.hpp"
 #include "python/pyapi/types.hpp"

@@ -9,14 +9,14 @@
 #include <utility>
 
 #include "model/model.hpp"
-#include "python/cell_object.hpp"
-#include "python/common.hpp"
-#include "python/geometry.hpp"
+#include "python/classes/cell_object.hpp"
+#include "python/classes/common.hpp"
+#include "python/classes/geometry.hpp"
 #include "python/pyapi/args.hpp"
 #include "python/pyapi/trampoline.hpp"
 #include "python/pyapi/types.hpp"
-#include "python/qxcgeo.hpp"
-#include "python/spatial_reference.hpp"
+#include "python/classes/qxcgeo.hpp"
+#include "python/classes/spatial_reference.hpp"
 
 namespace ostrel::py::geometry_class {
 

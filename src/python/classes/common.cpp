@@ -1,4 +1,4 @@
-#include "python/common.hpp"
+#include "python/classes/common.hpp"
 
 #include <cstring>
 

@@ -1,14 +1,14 @@
-#include "python/projection.hpp"
+#include "python/projection/projection.hpp"
 
 #include "binding/environment.hpp"
 #include "binding/transformation_catalog.hpp"
 #include "model/spatial_reference.hpp"
-#include "python/envelope.hpp"
-#include "python/geometry.hpp"
+#include "python/classes/envelope.hpp"
+#include "python/classes/geometry.hpp"
 #include "python/pyapi/args.hpp"
 #include "python/pyapi/trampoline.hpp"
 #include "python/pyapi/types.hpp"
-#include "python/spatial_reference.hpp"
+#include "python/classes/spatial_reference.hpp"
 
 namespace ostrel::py {
 

@@ -1,4 +1,4 @@
-#include "python/qxcgeo.hpp"
+#include "python/classes/qxcgeo.hpp"
 
 #include <mutex>
 

@@ -1,8 +1,8 @@
-#include "python/curve_input.hpp"
+#include "python/classes/curve_input.hpp"
 
 #include "binding/geometry.hpp"
 #include "binding/segments.hpp"
-#include "python/common.hpp"
+#include "python/classes/common.hpp"
 
 namespace ostrel::py {
 
