@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "binding/loader.hpp"
 #include "python/classes/factory.hpp"
@@ -17,8 +19,11 @@ namespace {
 
 constexpr const char* kModuleName = "ostrel_geometry";
 
-// Registration order: the names are listed here, the definitions live with
-// their subsystems and are found in the registry.
+// The module's names, in registration order, which is the order of each
+// `__all__`.  These arrays are the one list: the definitions register
+// themselves with their subsystems (pyapi/types.hpp), start-up refuses a
+// listed name without a definition and a definition that is not listed, and
+// the start-up tests read the arrays from this file.
 constexpr const char* kFunctions[] = {
     "area_collection",
     "boundary_collection",
@@ -62,30 +67,70 @@ constexpr const char* kClasses[] = {
     "Point", "Polygon", "Polyline", "Segment", "SpatialReference",
 };
 
+constexpr const char* kProjectionFunctions[] = {
+    "get_projection_engine_dir", "get_transformations", "project_collection",
+    "project_collection_with_transformation", "set_projection_engine_dir",
+};
+
+constexpr const char* kProjectionClasses[] = {"DatumTransformation"};
+
+constexpr const char* kUtilsFunctions[] = {
+    "is_clockwise", "wkb_to_zorvjson_dict", "wkb_to_geojson_dict", "wkt_to_zorvjson_dict", "wkt_to_geojson_dict",
+};
+
+using Names = std::span<const char* const>;
+
+// The top-level names are in byte-wise ascending order, and stay so.
+constexpr bool ascending(Names names) {
+  for (size_t i = 1; i < names.size(); ++i) {
+    if (std::string_view(names[i - 1]) >= std::string_view(names[i])) return false;
+  }
+  return true;
+}
+static_assert(ascending(kFunctions) && ascending(kClasses));
+
 struct Submodule {
   const char* name;
   const char* qualified;
   const char* doc;
-  std::initializer_list<const char*> functions;
-  std::initializer_list<const char*> classes;
+  Names functions;
+  Names classes;
 };
 
-const Submodule kProjection{
-    "projection",
-    "ostrel_geometry.projection",
-    "Projection and datum transformation utilities for Ostrel geometries",
-    {"get_projection_engine_dir", "get_transformations", "project_collection",
-     "project_collection_with_transformation", "set_projection_engine_dir"},
-    {"DatumTransformation"},
+const Submodule kSubmodules[] = {
+    {"projection", "ostrel_geometry.projection", "Projection and datum transformation utilities for Ostrel geometries",
+     kProjectionFunctions, kProjectionClasses},
+    {"utils", "ostrel_geometry.utils", "Utility functions for Ostrel geometries", kUtilsFunctions, {}},
 };
 
-const Submodule kUtils{
-    "utils",
-    "ostrel_geometry.utils",
-    "Utility functions for Ostrel geometries",
-    {"is_clockwise", "wkb_to_zorvjson_dict", "wkb_to_geojson_dict", "wkt_to_zorvjson_dict", "wkt_to_geojson_dict"},
-    {},
-};
+bool contains(Names names, std::string_view name) {
+  for (const char* n : names) {
+    if (name == n) return true;
+  }
+  return false;
+}
+
+// Whether the list has `name` among the functions (or classes) of `module`.
+bool listed(std::string_view module, std::string_view name, bool function) {
+  if (module == kModuleName) return contains(function ? Names(kFunctions) : Names(kClasses), name);
+  for (const Submodule& sub : kSubmodules) {
+    if (module == sub.qualified) return contains(function ? sub.functions : sub.classes, name);
+  }
+  return false;
+}
+
+// A definition that is not listed would silently be missing from the module.
+void check_every_definition_listed() {
+  auto refuse = [](const char* module, const char* name) {
+    fatal(std::string(module) + "." + name + " is defined but not listed in the module");
+  };
+  for (const FunctionEntry& f : registered_functions()) {
+    if (!listed(f.module, f.def.ml_name, true)) refuse(f.module, f.def.ml_name);
+  }
+  for (const ClassEntry& c : registered_classes()) {
+    if (!listed(c.module, c.name, false)) refuse(c.module, c.name);
+  }
+}
 
 // Appends `name` to the module's __all__, creating the list on first use.
 void add_to_all(PyObject* module, const char* name) {
@@ -106,17 +151,14 @@ void add_object(PyObject* module, const char* name, PyObject* obj) {
 }
 
 void add_function(PyObject* module, const char* qualified, const char* name) {
-  const FunctionEntry* entry = find_function(qualified, name);
-  if (!entry) return;  // not part of this build
+  const FunctionEntry& entry = registered_function(qualified, name);
   Ref modname = check(PyUnicode_FromString(qualified));
-  Ref fn = check(PyCFunction_NewEx(const_cast<PyMethodDef*>(&entry->def), nullptr, modname.get()));
+  Ref fn = check(PyCFunction_NewEx(const_cast<PyMethodDef*>(&entry.def), nullptr, modname.get()));
   add_object(module, name, fn.get());
 }
 
 void add_class(PyObject* module, const char* qualified, const char* name) {
-  const ClassEntry* entry = find_class(qualified, name);
-  if (!entry) return;
-  PyTypeObject* type = entry->build();
+  PyTypeObject* type = registered_class(qualified, name).build();
   add_object(module, name, (PyObject*)type);
 }
 
@@ -203,10 +245,10 @@ void module_init(PyObject* module) {
 }
 
 void module_body(PyObject* module) {
+  check_every_definition_listed();
   for (const char* f : kFunctions) add_function(module, kModuleName, f);
   for (const char* c : kClasses) add_class(module, kModuleName, c);
-  register_submodule(module, kProjection);
-  register_submodule(module, kUtils);
+  for (const Submodule& sub : kSubmodules) register_submodule(module, sub);
   module_init(module);
 }
 

@@ -1,6 +1,8 @@
 """Import-time behaviour: finding the runtime, warnings, module attributes."""
 import importlib.metadata
 import os
+import pathlib
+import re
 import sys
 
 import pytest
@@ -10,28 +12,25 @@ import ostrel_geometry as og
 # The version is set once, in pyproject.toml; the installed metadata carries it.
 VERSION = importlib.metadata.version("ostrel_geometry")
 
-FUNCTIONS = [
-    "area_collection", "boundary_collection", "buffer_collection", "clip_collection",
-    "contains_collection", "crosses_collection", "cut_collection", "densify_collection",
-    "difference_collection_minus_geom", "difference_geom_minus_collection",
-    "disjoint_from_collection", "distances_from_collection", "generalize_collection",
-    "intersection_collection", "intersections_collection", "intersects_collection",
-    "is_simple_collection", "label_point_collection", "length_collection",
-    "move_relative_collection", "normalize_central_meridian_collection", "overlaps_collection",
-    "remove_m_collection", "remove_z_and_m_collection", "remove_z_collection",
-    "rotate_collection", "scale_collection", "set_m_collection", "set_z_and_m_collection",
-    "set_z_collection", "simplify_collection", "touches_collection", "within_collection",
-]
-CLASSES = [
-    "AreaUnit", "AreaUnitId", "BezierCurve", "CircularArc", "Coord", "CurveMultipart",
-    "CurvePart", "CurveSegment", "EllipticArc", "Envelope", "GeodeticCurveType", "Geometry",
-    "GeometryExtendOptions", "Linear", "LinearUnitId", "MultiPoint", "Multipart", "Part",
-    "Point", "Polygon", "Polyline", "Segment", "SpatialReference",
-]
+# The module's names are listed once, in module.cpp, which start-up holds the
+# registered definitions against; the tests read that list.
+MODULE_SOURCE = pathlib.Path(__file__).resolve().parents[2] / "src" / "python" / "module.cpp"
+LISTED = {
+    m.group(1): re.findall(r'"([^"]*)"', m.group(2))
+    for m in re.finditer(r"constexpr const char\* k(\w+)\[\] = \{(.*?)\};", MODULE_SOURCE.read_text(), re.S)
+}
+FUNCTIONS = LISTED["Functions"]
+CLASSES = LISTED["Classes"]
 
 
 def test_all_lists_everything_in_registration_order():
+    assert (len(FUNCTIONS), len(CLASSES)) == (33, 23)
+    # Byte-wise ascending: "remove_z_and_m_collection" before "remove_z_collection".
+    for names in (FUNCTIONS, CLASSES):
+        assert names == sorted(names, key=str.encode)
     assert og.__all__ == FUNCTIONS + CLASSES + ["projection", "utils", "__version__"]
+    assert all(type(getattr(og, n)).__name__ == "builtin_function_or_method" for n in FUNCTIONS)
+    assert all(isinstance(getattr(og, n), type) for n in CLASSES)
 
 
 def test_version():
@@ -45,15 +44,9 @@ def test_submodules_are_importable_by_dotted_name():
 
     assert projection is og.projection and utils is og.utils is utils2
     assert sys.modules["ostrel_geometry.utils"] is og.utils
-    assert og.utils.__all__ == [
-        "is_clockwise", "wkb_to_zorvjson_dict", "wkb_to_geojson_dict",
-        "wkt_to_zorvjson_dict", "wkt_to_geojson_dict",
-    ]
-    assert og.projection.__all__ == [
-        "get_projection_engine_dir", "get_transformations", "project_collection",
-        "project_collection_with_transformation", "set_projection_engine_dir",
-        "DatumTransformation",
-    ]
+    assert og.utils.__all__ == LISTED["UtilsFunctions"]
+    assert og.projection.__all__ == LISTED["ProjectionFunctions"] + LISTED["ProjectionClasses"]
+    assert (len(og.utils.__all__), len(og.projection.__all__)) == (5, 6)
     assert og.utils.__doc__ == "Utility functions for Ostrel geometries"
 
 

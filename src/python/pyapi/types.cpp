@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <deque>
+#include <string>
 
 namespace ostrel::py {
 
@@ -17,6 +18,19 @@ Registry& registry() {
   return r;
 }
 
+// The one entry of `entries` for `module` and `name`.
+template <class Entry, class Name>
+const Entry& registered(const std::deque<Entry>& entries, const char* module, const char* name, Name name_of) {
+  const Entry* found = nullptr;
+  for (const Entry& e : entries) {
+    if (std::strcmp(e.module, module) != 0 || std::strcmp(name_of(e), name) != 0) continue;
+    if (found) fatal(std::string(module) + "." + name + " is defined twice");
+    found = &e;
+  }
+  if (!found) fatal(std::string(module) + "." + name + " is listed in the module but has no definition");
+  return *found;
+}
+
 }  // namespace
 
 Registrar::Registrar(const char* module, PyMethodDef def) { registry().functions.push_back({module, def}); }
@@ -25,19 +39,16 @@ Registrar::Registrar(const char* module, const char* name, TypeBuilder build) {
   registry().classes.push_back({module, name, build});
 }
 
-const FunctionEntry* find_function(const char* module, const char* name) {
-  for (const auto& f : registry().functions) {
-    if (std::strcmp(f.module, module) == 0 && std::strcmp(f.def.ml_name, name) == 0) return &f;
-  }
-  return nullptr;
+const FunctionEntry& registered_function(const char* module, const char* name) {
+  return registered(registry().functions, module, name, [](const FunctionEntry& e) { return e.def.ml_name; });
 }
 
-const ClassEntry* find_class(const char* module, const char* name) {
-  for (const auto& c : registry().classes) {
-    if (std::strcmp(c.module, module) == 0 && std::strcmp(c.name, name) == 0) return &c;
-  }
-  return nullptr;
+const ClassEntry& registered_class(const char* module, const char* name) {
+  return registered(registry().classes, module, name, [](const ClassEntry& e) { return e.name; });
 }
+
+const std::deque<FunctionEntry>& registered_functions() { return registry().functions; }
+const std::deque<ClassEntry>& registered_classes() { return registry().classes; }
 
 PyTypeObject* build_type(PyType_Spec* spec, PyTypeObject* base) {
   PyObject* type = base ? PyType_FromSpecWithBases(spec, (PyObject*)base) : PyType_FromSpec(spec);

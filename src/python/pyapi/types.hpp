@@ -1,6 +1,7 @@
 // Heap types and the module's registry of functions and classes.
 #pragma once
 
+#include <deque>
 #include <new>
 #include <string>
 #include <vector>
@@ -62,7 +63,8 @@ PyObject* no_constructor_new(PyTypeObject* type, PyObject* args, PyObject* kwarg
 // ---- registry ----
 // Each source file that defines module-level functions or classes registers
 // them at static-initialisation time; module start-up then adds them to the
-// module in its fixed order.
+// module in the order of its one list of names (module.cpp), and refuses to
+// start when a listed name has no definition or a definition is not listed.
 using TypeBuilder = PyTypeObject* (*)();
 
 struct FunctionEntry {
@@ -80,7 +82,13 @@ struct Registrar {
   Registrar(const char* module, const char* name, TypeBuilder build);
 };
 
-const FunctionEntry* find_function(const char* module, const char* name);
-const ClassEntry* find_class(const char* module, const char* name);
+// The one definition registered for `name` in `module`.  None, or more than
+// one, is a fatal error: the list and the definitions disagree.
+const FunctionEntry& registered_function(const char* module, const char* name);
+const ClassEntry& registered_class(const char* module, const char* name);
+
+// Every registered definition, for start-up to check against its list.
+const std::deque<FunctionEntry>& registered_functions();
+const std::deque<ClassEntry>& registered_classes();
 
 }  // namespace ostrel::py
