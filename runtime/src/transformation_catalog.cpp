@@ -114,6 +114,9 @@ bool area_of_interest(const Geometry& g, const SpatialReferencePtr& fallback, do
   east = std::min(east, 180.0);
   south = std::max(south, -90.0);
   north = std::min(north, 90.0);
+  // An area that starts on the antimeridian starts at -180: PROJ recurses
+  // without end (and overflows the stack) on a western bound of +180.
+  if (west == 180) west = east = -180;
   return west <= east && south <= north;
 }
 
@@ -160,10 +163,11 @@ std::vector<Value> transformations(const SpatialReference& in, const SpatialRefe
   if (aoi_geometry && area_of_interest(*aoi_geometry, in_ptr, west, south, east, north))
     proj_operation_factory_context_set_area_of_interest(ctx, factory.ptr, west, south, east, north);
 
+  // PROJ refuses to search between systems it cannot relate at all (those
+  // of different celestial bodies, above all): between them there is no
+  // transformation, which is an answer and not a failure.
   ObjList ops{proj_create_operations(ctx, src.get(), dst.get(), factory.ptr)};
-  if (!ops.ptr)
-    fail(kProjection, "The projection engine cannot search for transformations.",
-         projection::last_proj_error());
+  if (!ops.ptr) return {};
   const int count = proj_list_get_count(ops.ptr);
   std::vector<Value> out_list;
   for (int i = 0; i < count; ++i) {
