@@ -34,11 +34,15 @@ static_assert(kReleases<decltype(&::QX_Array_destroy)> && kReleases<decltype(&::
 void fatal(std::string message) { py::fatal(std::move(message)); }
 
 void fatal_call(std::string_view name, const Error& e) {
+  throw_if_out_of_memory(e);
   fatal("Internal error: Unexpected error returned from internal function " + std::string(name) + ": " +
         e.debug());
 }
 
-void fatal_with(std::string_view message, const Error& e) { fatal(std::string(message) + ": " + e.debug()); }
+void fatal_with(std::string_view message, const Error& e) {
+  throw_if_out_of_memory(e);
+  fatal(std::string(message) + ": " + e.debug());
+}
 
 void fatal_transform(const Error& e) {
   fatal_with("Internal error: Unexpected failure to transform return value", e);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <new>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -23,6 +24,13 @@ namespace ostrel::rt::detail {
 // "Internal error: Unexpected failure to transform return value: {debug}"
 [[noreturn]] void fatal_transform(const Error& e);
 
+// Throws std::bad_alloc when the runtime reported that it ran out of memory:
+// whatever the call's policy, that is MemoryError, never a panic (which
+// would poison the model locks held around it).
+inline void throw_if_out_of_memory(const Error& e) {
+  if (e.is_out_of_memory()) throw std::bad_alloc();
+}
+
 // Calls `f(args..., handler)`; a reported error goes to `on_error`, which
 // does not return.
 template <class OnError, class F, class... A>
@@ -30,10 +38,16 @@ auto call_checked(OnError&& on_error, F f, A... args) {
   CallError err;
   if constexpr (std::is_void_v<decltype(f(args..., err.handler()))>) {
     f(args..., err.handler());
-    if (err.failed()) on_error(*err.slot());
+    if (err.failed()) {
+      throw_if_out_of_memory(*err.slot());
+      on_error(*err.slot());
+    }
   } else {
     auto r = f(args..., err.handler());
-    if (err.failed()) on_error(*err.slot());
+    if (err.failed()) {
+      throw_if_out_of_memory(*err.slot());
+      on_error(*err.slot());
+    }
     return r;
   }
 }

@@ -23,6 +23,10 @@ class Error : public std::exception {
   // "Error { code: 1, msg: \"...\", additional_msg: \"...\" }"
   std::string debug() const;
   const char* what() const noexcept override { return msg.c_str(); }
+  // Whether the runtime ran out of memory: no broken invariant, but the
+  // interpreter's MemoryError (thrown as std::bad_alloc by the callers).
+  bool is_out_of_memory() const { return code == kOutOfMemoryCode; }
+  static constexpr int32_t kOutOfMemoryCode = 7;
 
   int32_t code;
   std::string msg;

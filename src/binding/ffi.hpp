@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <new>
 #include <optional>
 #include <string>
 
@@ -40,6 +41,7 @@ class CallError {
   // Throws the reported error, if any.
   void check() {
     if (slot_) {
+      if (slot_->is_out_of_memory()) throw std::bad_alloc();
       Error e = std::move(*slot_);
       slot_.reset();
       throw e;

@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <new>
 
 #include "errors.hpp"
 
@@ -43,6 +44,8 @@ void PreparedDeleter::operator()(const GEOSPreparedGeometry* g) const noexcept {
 [[noreturn]] static void geos_failure(const char* operation) {
   std::string detail = error_text();
   error_text().clear();
+  // GEOS reports its own failed allocations as text; they stay what they are.
+  if (detail == "std::bad_alloc") throw std::bad_alloc();
   fail(kGeometryEngine, std::string("The geometry engine failed in ") + operation + ".", detail);
 }
 
