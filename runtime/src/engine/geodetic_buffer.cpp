@@ -25,6 +25,7 @@
 #include "engine/geodetic_shapes.hpp"
 #include "engine/geos_context.hpp"
 #include "engine/geos_convert.hpp"
+#include "engine/input_limits.hpp"
 #include "errors.hpp"
 #include "handles.hpp"
 
@@ -854,16 +855,7 @@ GeometryPtr buffer_geodetic(const Geometry& g, CurveType type, double distance, 
   if (g.is_empty()) return empty_polygon(sr);
   const Frame frame(sr);
   const Ellipsoid& e = frame.ellipsoid();
-  {
-    // Angles of a billion units and more wrap to noise, and planar
-    // coordinates a billion times the earth's size project to noise; the
-    // outlines built from either ran for minutes.
-    const double limit = frame.geographic() ? 1e9 : 1e16;
-    const EnvelopeBounds box = extent_of(g);
-    for (double v : {box.xmin, box.xmax, box.ymin, box.ymax})
-      if (std::fabs(v) > limit)
-        fail(kInvalidArgument, "The coordinates lie far outside the range of the coordinate system.");
-  }
+  limits::check_geodetic_range(g, frame.geographic());
   const bool is_area = g.kind == GeometryKind::Polygon || g.kind == GeometryKind::Envelope;
   if (distance == 0 || (distance < 0 && !is_area)) {
     if (distance == 0 && is_area) {

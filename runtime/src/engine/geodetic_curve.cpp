@@ -1,6 +1,7 @@
 #include "engine/geodetic_curve.hpp"
 
 #include "engine/gauss_legendre.hpp"
+#include "engine/input_limits.hpp"
 
 #include <GeographicLib/GeodesicLine.hpp>
 #include <GeographicLib/PolygonArea.hpp>
@@ -240,12 +241,17 @@ void Segment::sample(std::size_t m, std::vector<double>& cumulative) const {
   }
 }
 
-double Segment::length() const {
+std::size_t Segment::pieces_for_length() const {
+  if (degenerate_ || type_ != CurveType::ShapePreserving) return 0;
+  return integration_pieces(rough_length());
+}
+
+double Segment::length(std::size_t pieces) const {
   if (degenerate_) return 0;
   if (type_ == CurveType::Geodesic || type_ == CurveType::Loxodrome) return line_length_;
   if (type_ == CurveType::GreatElliptic || type_ == CurveType::NormalSection)
     return std::fabs(section_length(0, w_end_));
-  const std::size_t n = integration_pieces(rough_length());
+  const std::size_t n = pieces ? pieces : integration_pieces(rough_length());
   std::vector<double> coarse, fine;
   sample(n, coarse);
   sample(2 * n, fine);
@@ -325,21 +331,57 @@ std::vector<std::pair<double, double>> Segment::divide_plane(std::size_t n) cons
   return out;
 }
 
+namespace {
+
+// The first `count` edges of a path (the last one closing it when count is
+// the number of points), straight in the plane when shape preserving.
+std::vector<Segment> edges_of(const Ellipsoid& e, CurveType type, const std::vector<LonLat>& pts,
+                              std::size_t count, const PlaneMap* plane,
+                              const std::vector<std::pair<double, double>>* plane_xy) {
+  const std::size_t n = pts.size();
+  std::vector<Segment> out;
+  out.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t j = (i + 1) % n;
+    if (type == CurveType::ShapePreserving && plane && plane_xy)
+      out.emplace_back(e, type, pts[i], pts[j], plane, (*plane_xy)[i].first, (*plane_xy)[i].second,
+                       (*plane_xy)[j].first, (*plane_xy)[j].second);
+    else
+      out.emplace_back(e, type, pts[i], pts[j]);
+  }
+  return out;
+}
+
+}  // namespace
+
 double path_length(const Ellipsoid& e, CurveType type, const std::vector<LonLat>& pts, bool closed,
                    const PlaneMap* plane, const std::vector<std::pair<double, double>>* plane_xy) {
   const std::size_t n = pts.size();
   if (n < 2) return 0;
   const std::size_t segs = closed ? n : n - 1;
   double total = 0;
+  if (type == CurveType::ShapePreserving && plane && plane_xy) {
+    // Edges straight in the plane are integrated piece by piece, as many as
+    // their length asks for, unless the path would need more than the
+    // budget of them (edges that wind round the globe many times over):
+    // then fewer, in proportion.
+    const std::vector<Segment> edges = edges_of(e, type, pts, segs, plane, plane_xy);
+    std::vector<double> pieces;
+    double count = 0;
+    for (const Segment& edge : edges) {
+      pieces.push_back(static_cast<double>(edge.pieces_for_length()));
+      count += pieces.back();
+    }
+    const double thin = count > limits::kMaxLengthPieces ? limits::kMaxLengthPieces / count : 1.0;
+    for (std::size_t i = 0; i < segs; ++i)
+      total += edges[i].length(pieces[i] == 0 ? 0 : static_cast<std::size_t>(std::max(16.0, pieces[i] * thin)));
+    return total;
+  }
   for (std::size_t i = 0; i < segs; ++i) {
     const std::size_t j = (i + 1) % n;
     if (type == CurveType::Geodesic) {
       // The distance alone: no line needs to be set up for it.
       total += e.distance(pts[i], pts[j]);
-    } else if (type == CurveType::ShapePreserving && plane && plane_xy) {
-      total += Segment(e, type, pts[i], pts[j], plane, (*plane_xy)[i].first, (*plane_xy)[i].second,
-                       (*plane_xy)[j].first, (*plane_xy)[j].second)
-                   .length();
     } else {
       total += Segment(e, type, pts[i], pts[j]).length();
     }
@@ -431,15 +473,22 @@ double ring_area(const Ellipsoid& e, CurveType type, const std::vector<LonLat>& 
     // with the square of the piece length, so Richardson extrapolation of
     // the two areas leaves far less than a square meter.
     GeographicLib::PolygonArea coarse(e.geodesic(), false), fine(e.geodesic(), false);
-    for (std::size_t i = 0; i < n; ++i) {
-      const std::size_t j = (i + 1) % n;
-      const Segment seg = (type == CurveType::ShapePreserving)
-                              ? Segment(e, type, pts[i], pts[j], plane, (*plane_xy)[i].first,
-                                        (*plane_xy)[i].second, (*plane_xy)[j].first, (*plane_xy)[j].second)
-                              : Segment(e, type, pts[i], pts[j]);
+    const std::vector<Segment> segs = edges_of(e, type, pts, n, plane, plane_xy);
+    std::vector<double> pieces;
+    double total = 0;
+    for (const Segment& seg : segs) {
       const double len = seg.length();
-      const std::size_t pieces = static_cast<std::size_t>(std::clamp(std::ceil(len / 5000.0), 1.0, 10000.0));
-      const std::vector<LonLat> div = seg.divide(2 * pieces);
+      pieces.push_back(std::isfinite(len) ? std::clamp(std::ceil(len / 5000.0), 1.0, 10000.0) : 1.0);
+      total += pieces.back();
+    }
+    // Pieces of 5 km, unless the ring would need more than the budget of
+    // them (edges that wind round the globe many times over): then longer
+    // pieces, in proportion, still at least one per edge.
+    const double thin = total > limits::kMaxAreaPieces ? limits::kMaxAreaPieces / total : 1.0;
+    for (std::size_t i = 0; i < n; ++i) {
+      const Segment& seg = segs[i];
+      const std::size_t count = static_cast<std::size_t>(std::max(1.0, std::floor(pieces[i] * thin)));
+      const std::vector<LonLat> div = seg.divide(2 * count);
       for (std::size_t k = 0; k + 1 < div.size(); ++k) {
         fine.AddPoint(div[k].lat, div[k].lon);
         if (k % 2 == 0) coarse.AddPoint(div[k].lat, div[k].lon);

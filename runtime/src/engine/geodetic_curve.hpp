@@ -93,8 +93,12 @@ class Segment {
   Segment(const Ellipsoid& ellipsoid, CurveType type, const LonLat& start, const LonLat& end,
           const PlaneMap* plane = nullptr, double sx = 0, double sy = 0, double ex = 0, double ey = 0);
 
-  // Length in meters.
-  double length() const;
+  // Length in meters.  Edges straight in the plane (shape preserving) are
+  // integrated in `pieces` pieces, or, with 0, in as many as their length
+  // asks for (pieces_for_length).
+  double length(std::size_t pieces = 0) const;
+  // The pieces length() integrates this segment in by default.
+  std::size_t pieces_for_length() const;
 
   // Points dividing the segment into n pieces of equal length: n + 1 points,
   // the first and the last being start and end.  Longitudes run on from the

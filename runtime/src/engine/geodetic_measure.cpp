@@ -6,6 +6,7 @@
 #include "engine/geodetic_frame.hpp"
 #include "engine/geodetic_shapes.hpp"
 #include "engine/geos_convert.hpp"
+#include "engine/input_limits.hpp"
 #include "errors.hpp"
 #include "handles.hpp"
 
@@ -23,6 +24,7 @@ std::vector<std::pair<double, double>> xy_of(const std::vector<Vertex>& v) {
 double length_of(const Geometry& g, CurveType type) {
   if (g.is_empty()) return 0;
   const Frame frame(g.spatial_reference);
+  limits::check_geodetic_range(g, frame.geographic());
   double total = 0;
   for (const FlatPart& part : flat_parts(g)) {
     const auto xy = xy_of(part.vertices);
@@ -72,6 +74,7 @@ double area_of(const Geometry& g, CurveType type) {
   if (g.kind != GeometryKind::Polygon && g.kind != GeometryKind::Envelope) return 0;
   if (g.is_empty()) return 0;
   const Frame frame(g.spatial_reference);
+  limits::check_geodetic_range(g, frame.geographic());
   const std::vector<FlatPart> flat = flat_parts(g);
   // Rings are told apart by nesting, as the planar engine does: exterior
   // rings add their area and holes take theirs away; which side of a ring
@@ -95,28 +98,62 @@ double area_of(const Geometry& g, CurveType type) {
   return total;
 }
 
+// One edge of a flattened part, as densification follows it.
+Segment edge(const Frame& frame, CurveType type, const std::vector<LonLat>& ll,
+             const std::vector<std::pair<double, double>>& xy, std::size_t i, std::size_t j) {
+  return type == CurveType::ShapePreserving
+             ? Segment(frame.ellipsoid(), type, ll[i], ll[j], &frame.plane(), xy[i].first, xy[i].second,
+                       xy[j].first, xy[j].second)
+             : Segment(frame.ellipsoid(), type, ll[i], ll[j]);
+}
+
+// A flattened part ready for densification: its vertices in both forms and
+// the number of pieces each edge is cut into.
+struct DensifyPlan {
+  std::vector<std::pair<double, double>> xy;
+  std::vector<LonLat> ll;
+  std::vector<std::size_t> pieces;
+};
+
+DensifyPlan plan_part(const Frame& frame, CurveType type, const std::vector<Vertex>& verts, bool closed,
+                      double max_len, double& count) {
+  DensifyPlan plan;
+  const std::size_t n = verts.size();
+  count += static_cast<double>(n);
+  if (n < 2) return plan;
+  plan.xy = xy_of(verts);
+  plan.ll = frame.to_lonlat(plan.xy);
+  const std::size_t segs = closed ? n : n - 1;
+  for (std::size_t i = 0; i < segs; ++i) {
+    const double len = edge(frame, type, plan.ll, plan.xy, i, (i + 1) % n).length();
+    // Nothing can be placed along an edge without a finite length.
+    const double pieces = std::isfinite(len) ? std::max(std::ceil(len / max_len), 1.0) : 1.0;
+    // The pieces of every edge are counted before any vertex is made, as
+    // the planar densification does: a length too small for the whole
+    // geometry is refused, however its edges share the count.
+    count += pieces - 1;
+    if (!(count <= limits::kMaxDensifiedVertices))
+      fail(kInvalidArgument, "The maximum segment length is too small for the geometry.");
+    plan.pieces.push_back(static_cast<std::size_t>(pieces));
+  }
+  return plan;
+}
+
 // The vertices of one flattened part with points inserted so that no piece
 // is longer than max_len meters along the curve.
 std::vector<Vertex> densify_part(const Frame& frame, CurveType type, const std::vector<Vertex>& verts,
-                                 bool closed, double max_len) {
+                                 bool closed, const DensifyPlan& plan) {
   const std::size_t n = verts.size();
   if (n < 2) return verts;
-  const auto xy = xy_of(verts);
-  const auto ll = frame.to_lonlat(xy);
+  const auto& xy = plan.xy;
+  const auto& ll = plan.ll;
   std::vector<Vertex> out;
   out.push_back(verts[0]);
-  const std::size_t segs = closed ? n : n - 1;
-  for (std::size_t i = 0; i < segs; ++i) {
+  for (std::size_t i = 0; i < plan.pieces.size(); ++i) {
     const std::size_t j = (i + 1) % n;
-    const Segment seg = (type == CurveType::ShapePreserving)
-                            ? Segment(frame.ellipsoid(), type, ll[i], ll[j], &frame.plane(), xy[i].first,
-                                      xy[i].second, xy[j].first, xy[j].second)
-                            : Segment(frame.ellipsoid(), type, ll[i], ll[j]);
-    const double len = seg.length();
-    const double pieces = std::ceil(len / max_len);
-    if (pieces > 1e7) fail(kInvalidArgument, "The maximum segment length is too small for the geometry.");
-    const std::size_t k = static_cast<std::size_t>(std::max(pieces, 1.0));
+    const std::size_t k = plan.pieces[i];
     if (k > 1) {
+      const Segment seg = edge(frame, type, ll, xy, i, j);
       std::vector<std::pair<double, double>> plane_pts;
       if (type == CurveType::ShapePreserving) {
         plane_pts = seg.divide_plane(k);
@@ -150,14 +187,19 @@ GeometryPtr densify(const Geometry& g, CurveType type, double max_len) {
   if (g.kind == GeometryKind::Point || g.kind == GeometryKind::Multipoint || g.is_empty())
     return std::make_shared<const Geometry>(g);
   const Frame frame(g.spatial_reference);
+  limits::check_geodetic_range(g, frame.geographic());
   auto out = std::make_shared<Geometry>();
   out->kind = g.kind == GeometryKind::Envelope ? GeometryKind::Polygon : g.kind;
   out->has_z = g.has_z;
   out->has_m = g.has_m;
   out->spatial_reference = g.spatial_reference;
-  for (const FlatPart& part : flat_parts(g)) {
+  const std::vector<FlatPart> flat = flat_parts(g);
+  std::vector<DensifyPlan> plans;
+  double count = 0;
+  for (const FlatPart& part : flat) plans.push_back(plan_part(frame, type, part.vertices, part.closed, max_len, count));
+  for (std::size_t i = 0; i < flat.size(); ++i) {
     Part p;
-    p.vertices = densify_part(frame, type, part.vertices, part.closed, max_len);
+    p.vertices = densify_part(frame, type, flat[i].vertices, flat[i].closed, plans[i]);
     out->parts.push_back(std::move(p));
   }
   return out;

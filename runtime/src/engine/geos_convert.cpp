@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "engine/box_index.hpp"
+#include "engine/input_limits.hpp"
 #include "engine/planar_curves.hpp"
 #include "errors.hpp"
 
@@ -67,17 +68,6 @@ GeomPtr make_polygon(const std::vector<const Part*>& rings) {
 }
 
 bool valid_vertex(const Vertex& v) { return std::isfinite(v.x) && std::isfinite(v.y); }
-
-// GEOS nodes segments with products of coordinates; beyond about 1e154 they
-// overflow, and GEOS 3.11 then loops for ever or crashes.  1e150 leaves room
-// for the sums around those products.
-constexpr double kLargestCoordinate = 1e150;
-
-void check_magnitudes(const std::vector<Vertex>& vs) {
-  for (const Vertex& v : vs)
-    if (std::fabs(v.x) > kLargestCoordinate || std::fabs(v.y) > kLargestCoordinate)
-      fail(kInvalidArgument, "The coordinates are too large for the geometry engine.");
-}
 
 // Consecutive equal vertices removed (a ring also loses a last vertex equal
 // to its first).
@@ -224,11 +214,15 @@ GeomPtr to_geos(const Geometry& g, double tolerance, bool repair) {
   switch (g.kind) {
     case GeometryKind::Point:
       if (!valid_vertex(g.point)) return geos::take(GEOSGeom_createEmptyPoint_r(ctx()), "a point");
+      limits::check_engine_range({g.point});
       return geos::take(GEOSGeom_createPointFromXY_r(ctx(), g.point.x, g.point.y), "a point");
     case GeometryKind::Multipoint: {
       std::vector<GeomPtr> pts;
       for (const Vertex& v : g.points)
-        if (valid_vertex(v)) pts.push_back(geos::take(GEOSGeom_createPointFromXY_r(ctx(), v.x, v.y), "a point"));
+        if (valid_vertex(v)) {
+          limits::check_engine_range({v});
+          pts.push_back(geos::take(GEOSGeom_createPointFromXY_r(ctx(), v.x, v.y), "a point"));
+        }
       return geos::collect(GEOS_MULTIPOINT, std::move(pts));
     }
     case GeometryKind::Polyline: {
@@ -236,7 +230,7 @@ GeomPtr to_geos(const Geometry& g, double tolerance, bool repair) {
       for (const Part& p : g.parts) {
         std::vector<Vertex> vs =
             without_repeats(p.has_curves() ? linearize_part(p, false, tolerance).vertices : p.vertices, false);
-        check_magnitudes(vs);
+        limits::check_engine_range(vs);
         if (vs.size() == 1 && !p.empty()) vs.push_back(vs[0]);  // a degenerate part still has a place
         if (vs.size() >= 2) lines.push_back(make_line(vs));
       }
@@ -247,7 +241,7 @@ GeomPtr to_geos(const Geometry& g, double tolerance, bool repair) {
       const EnvelopeBounds& e = g.envelope;
       Part ring;
       ring.vertices = {Vertex{e.xmin, e.ymin}, Vertex{e.xmin, e.ymax}, Vertex{e.xmax, e.ymax}, Vertex{e.xmax, e.ymin}};
-      check_magnitudes(ring.vertices);
+      limits::check_engine_range(ring.vertices);
       GeomPtr poly = make_polygon({&ring});
       return poly;
     }
@@ -256,7 +250,7 @@ GeomPtr to_geos(const Geometry& g, double tolerance, bool repair) {
       for (const Part& p : g.parts) {
         Part r;
         r.vertices = without_repeats(p.has_curves() ? linearize_part(p, true, tolerance).vertices : p.vertices, true);
-        check_magnitudes(r.vertices);
+        limits::check_engine_range(r.vertices);
         if (r.vertices.size() >= 3) rings.push_back(std::move(r));
       }
       std::vector<GeomPtr> polys;

@@ -5,6 +5,7 @@
 #include "engine/engine_form.hpp"
 #include "engine/geos_context.hpp"
 #include "engine/geos_convert.hpp"
+#include "engine/input_limits.hpp"
 #include "engine/planar_ops.hpp"
 #include "errors.hpp"
 
@@ -20,7 +21,7 @@ std::vector<GeometryPtr> buffer_collection(const std::vector<GeometryPtr>& gs, c
   if (distances.empty()) fail(kInvalidArgument, "At least one buffer distance is needed.");
   for (double d : distances)
     if (!std::isfinite(d)) fail(kInvalidArgument, "The buffer distances must be finite numbers.");
-  for (std::size_t i = 0; i < gs.size(); ++i) check_buffer_range(*gs[i], distances[std::min(i, distances.size() - 1)]);
+  for (std::size_t i = 0; i < gs.size(); ++i) limits::check_buffer_range(*gs[i], distances[std::min(i, distances.size() - 1)]);
   if (!union_result) {
     for (std::size_t i = 0; i < gs.size(); ++i)
       out.push_back(buffer(*gs[i], distances[std::min(i, distances.size() - 1)]));

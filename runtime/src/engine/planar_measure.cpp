@@ -5,6 +5,7 @@
 #include "engine/engine_form.hpp"
 #include "engine/geos_context.hpp"
 #include "engine/geos_convert.hpp"
+#include "engine/input_limits.hpp"
 #include "engine/planar_curves.hpp"
 #include "engine/planar_ops.hpp"
 #include "errors.hpp"
@@ -133,7 +134,32 @@ GeometryPtr densify(const Geometry& g, double max_segment_length) {
   return std::make_shared<Geometry>(std::move(out));
 }
 
+namespace {
+GeometryPtr label_point_in_range(const Geometry& g);
+}  // namespace
+
 GeometryPtr label_point(const Geometry& g) {
+  // Callers treat a reported failure here as a broken invariant: a polygon
+  // beyond GEOS's range, or so small that its area underflows (where the
+  // circle search finds no cell to start from), is scaled by a power of two
+  // into range and its label point scaled back, both exact.
+  if (g.kind == GeometryKind::Polygon) {
+    const double f = limits::range_scale(g);
+    if (f != 1) {
+      GeometryPtr p = label_point_in_range(*scaled(g, f));
+      auto back = std::make_shared<Geometry>(*p);
+      back->point.x /= f;
+      back->point.y /= f;
+      back->spatial_reference = g.spatial_reference;
+      return back;
+    }
+  }
+  return label_point_in_range(g);
+}
+
+namespace {
+
+GeometryPtr label_point_in_range(const Geometry& g) {
   auto result = std::make_shared<Geometry>();
   result->kind = GeometryKind::Point;
   result->spatial_reference = g.spatial_reference;
@@ -174,6 +200,8 @@ GeometryPtr label_point(const Geometry& g) {
     default: fail(kInvalidArgument, "A label point needs a polygon.");
   }
 }
+
+}  // namespace
 
 GeometryPtr point_along(const Geometry& g, double distance) {
   if (std::isnan(distance)) fail(kInvalidArgument, "The distance must be a number.");

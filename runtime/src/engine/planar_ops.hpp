@@ -26,10 +26,6 @@ GeometryPtr overlay(const Geometry& a, const Geometry& b, Overlay op);
 std::vector<GeometryPtr> intersections(const Geometry& a, const Geometry& b);
 GeometryPtr clip(const Geometry& g, const Geometry& envelope);
 GeometryPtr buffer(const Geometry& g, double distance);
-// Fails unless GEOS can buffer `g` at `distance` without overflowing: it
-// multiplies coordinates by the distance, and GEOS 3.11 crashes instead of
-// failing once those products leave the double range.
-void check_buffer_range(const Geometry& g, double distance);
 GeometryPtr convex_hull(const Geometry& g);
 GeometryPtr boundary(const Geometry& g);
 GeometryPtr simplify(const Geometry& g);
@@ -52,6 +48,9 @@ GeometryPtr affine(const Geometry& g, const double m[6]);
 GeometryPtr move(const Geometry& g, double dx, double dy);
 GeometryPtr rotate(const Geometry& g, const Geometry* origin, double degrees);
 GeometryPtr scale(const Geometry& g, const Geometry* origin, double sx, double sy);
+// Scaled by `f` about (0, 0): exact for a power of two, as the operations
+// that bring coordinates into GEOS's range use it.
+GeometryPtr scaled(const Geometry& g, double f);
 // Sets (or, with the value absent, removes) z and m.
 GeometryPtr set_z_m(const Geometry& g, bool change_z, bool keep_z, double z, bool change_m, bool keep_m, double m);
 GeometryPtr generalize(const Geometry& g, double max_deviation, bool remove_degenerate_parts);

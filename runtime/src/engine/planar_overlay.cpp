@@ -8,6 +8,7 @@
 #include "engine/engine_form.hpp"
 #include "engine/geos_context.hpp"
 #include "engine/geos_convert.hpp"
+#include "engine/input_limits.hpp"
 #include "engine/planar_curves.hpp"
 #include "engine/planar_ops.hpp"
 #include "errors.hpp"
@@ -144,22 +145,8 @@ GeometryPtr clip(const Geometry& g, const Geometry& envelope) {
   return read_result(std::move(r), ResultSpec{g.kind, g.has_z, g.has_m, g.spatial_reference, &index});
 }
 
-void check_buffer_range(const Geometry& g, double distance) {
-  if (!std::isfinite(distance)) fail(kInvalidArgument, "The buffer distance must be a finite number.");
-  // Products of two values up to 1e150 stay finite.
-  constexpr double kLimit = 1e150;
-  double largest = std::fabs(distance);
-  if (!g.is_empty()) {
-    const EnvelopeBounds e = extent_of(g);
-    for (double v : {e.xmin, e.xmax, e.ymin, e.ymax})
-      if (!std::isnan(v)) largest = std::max(largest, std::fabs(v));
-  }
-  if (!(largest <= kLimit))
-    fail(kInvalidArgument, "The coordinates or the buffer distance are too large to buffer.");
-}
-
 GeometryPtr buffer(const Geometry& g, double distance) {
-  check_buffer_range(g, distance);
+  limits::check_buffer_range(g, distance);
   GeosForm gg = geos_form(g);
   // 64 segments per quarter circle keep the polygon within 1e-4 of the
   // distance from the true buffer.
@@ -401,31 +388,16 @@ namespace {
 
 bool is_simple_in_range(const Geometry& g);
 
-// Largest finite |x| or |y| among the vertices.
-double largest_coordinate(const Geometry& g) {
-  double largest = 0;
-  for (const Part& p : g.parts)
-    for (const Vertex& v : p.vertices)
-      for (double c : {v.x, v.y})
-        if (std::isfinite(c)) largest = std::max(largest, std::fabs(c));
-  return largest;
-}
-
 }  // namespace
 
 bool is_simple(const Geometry& g) {
   // Callers treat a reported failure here as a broken invariant.  GEOS
   // refuses coordinates past 1e150, but simplicity does not change under
-  // scaling by a power of two, which is exact: such geometries are scaled
-  // into range first.
-  const double largest = g.kind == GeometryKind::Polyline || g.kind == GeometryKind::Polygon ? largest_coordinate(g) : 0;
+  // scaling by a power of two, which is exact: such geometries (and those
+  // whose products underflow) are scaled into range first.
+  const double f = g.kind == GeometryKind::Polyline || g.kind == GeometryKind::Polygon ? limits::range_scale(g) : 1;
   try {
-    if (largest <= 1e140) return is_simple_in_range(g);
-    Geometry origin;
-    origin.kind = GeometryKind::Point;
-    origin.point = Vertex{0, 0};
-    const double f = std::ldexp(1.0, -(std::ilogb(largest) - std::ilogb(1e140)));
-    return is_simple_in_range(*scale(g, &origin, f, f));
+    return is_simple_in_range(f == 1 ? g : *scaled(g, f));
   } catch (const Failure&) {
     return false;  // what the engine cannot examine is not known to be simple
   }

@@ -195,6 +195,13 @@ GeometryPtr scale(const Geometry& g, const Geometry* origin, double sx, double s
   return affine(g, m);
 }
 
+GeometryPtr scaled(const Geometry& g, double f) {
+  Geometry origin;
+  origin.kind = GeometryKind::Point;
+  origin.point = Vertex{0, 0};
+  return scale(g, &origin, f, f);
+}
+
 GeometryPtr set_z_m(const Geometry& g, bool change_z, bool keep_z, double z, bool change_m, bool keep_m, double m) {
   Geometry out = g;
   if (change_z) out.has_z = keep_z;

@@ -1,0 +1,153 @@
+"""Hostile inputs: nothing a caller passes brings the process down, fails as
+a broken invariant, or runs without bound."""
+
+import math
+
+import pytest
+
+import ostrel_geometry as og
+
+# Each of these once killed the interpreter (or raised PanicException); each
+# runs in a child process so that a crash fails its case instead of the run.
+HULL_POINTS = [
+    [1e308, -1e308], [-1e308, 1e308], [1.70525e202, 1.08851e202], [8.25622e200, 8.21545e201],
+    [3.87515e201, -4.68162e201], [-1.97909e202, 9.22337e18], [-5.43535e201, 1.99185e202], [6.15277e201, 1e200],
+    [1.42312e202, -1.4201e202], [5e-324, -8.19095e201], [1e201, 0.0], [-7.99659e201, -1.70343e202],
+    [2.79968e201, 1e201], [-1.0, 0.0], [-1.0, 1.0], [1.16214e201, 1.9568e202], [1e201, 1e202], [5e-324, 0.0],
+    [2e200, -3.87558e200], [180.0, 1e-300], [1e200, -1e308], [0.0, -1e308],
+]
+TINY = "[[[0, 0], [0, 1e-170], [1e-170, 1e-170], [1e-170, 0], [0, 0]]]"
+CRASHES = {
+    "hull of extreme points": (
+        f"og.MultiPoint({{'points': {HULL_POINTS!r}}}).convex_hull()",
+        "too large for the geometry engine",
+    ),
+    "hull collection of extreme points": (
+        f"og.Geometry.convex_hull_collection([og.MultiPoint({{'points': {HULL_POINTS!r}}})], True)",
+        "too large for the geometry engine",
+    ),
+    "relation of an extreme point": (
+        "og.Point({'x': 1e300, 'y': 1}).within(og.Polygon({'rings': [[[0, 0], [0, 1], [1, 1]]]}))",
+        "too large for the geometry engine",
+    ),
+    "label point of a denormal curved ring": (
+        "og.Polygon({'curveRings': [[[0, 0], {'a': [[0.0, 0], [5e-324, 0], 0, 1]},"
+        " {'b': [[0, 0], [0.0, 5e-324], [5e-324, 0.0]]}, [0, 0]]]}).label_point()",
+        None,
+    ),
+    "label point of an underflowing area": (f"og.Polygon({{'rings': {TINY}}}).label_point()", None),
+    "label points of an underflowing area": (f"og.label_point_collection([og.Polygon({{'rings': {TINY}}})])", None),
+    "transformations to another body": (
+        "assert og.projection.get_transformations({'wkid': 4326}, {'wkid': 104971}) == []",
+        None,
+    ),
+    "transformations within an area on the antimeridian": (
+        "og.projection.get_transformations({'wkid': 4326, 'vcsWkid': 5773}, {'wkid': 4326},"
+        " og.Envelope({'spatialReference': {'wkid': 4326}, 'xmin': 180, 'ymin': 0, 'xmax': 181, 'ymax': 1}))",
+        None,
+    ),
+}
+
+
+@pytest.mark.parametrize("name", list(CRASHES))
+def test_hostile_inputs_end_in_an_answer_or_an_ordinary_error(name, python_run):
+    call, error = CRASHES[name]
+    proc = python_run(
+        f"""
+        import ostrel_geometry as og
+        try:
+            {call}
+            print("answered")
+        except Exception as e:
+            print(f"error: {{type(e).__name__}}: {{e}}")
+        """
+    )
+    assert proc.returncode == 0, proc.stderr[-2000:]
+    assert proc.stdout.startswith("error:" if error else "answered"), proc.stdout
+    if error:
+        assert proc.stdout.startswith("error: Exception: ") and error in proc.stdout
+
+
+def test_every_other_body_has_no_transformation_from_the_earth():
+    for wkid in range(104872, 105000):
+        for a, b in (({"wkid": 4326}, {"wkid": wkid}), ({"wkid": wkid}, {"wkid": 4326})):
+            try:
+                og.projection.get_transformations(a, b)
+            except Exception:
+                pass  # an unknown wkid: refused as a spatial reference, not a panic
+
+
+def square(s, x0=0.0, y0=0.0):
+    return og.Polygon({"rings": [[[x0, y0], [x0, y0 + s], [x0 + s, y0 + s], [x0 + s, y0], [x0, y0]]]})
+
+
+@pytest.mark.parametrize("s", [1e-170, 1e-310, 1e200, 1e300])
+def test_label_points_of_polygons_beyond_the_engine_range_scale_exactly(s):
+    # Scaling by a power of two is exact, so the label point is the one of the
+    # unit square scaled back.
+    unit = square(1.0).label_point()
+    p = square(s).label_point()
+    assert (p.x, p.y) == pytest.approx((unit.x * s, unit.y * s), rel=1e-9)
+    assert og.label_point_collection([square(s)])[0].x == p.x
+
+
+LINE_4326 = {"paths": [[[(-40 if i % 2 else 40), 0] for i in range(51)]], "spatialReference": {"wkid": 4326}}
+
+
+@pytest.mark.parametrize(
+    "call, text",
+    [
+        # Each segment stays under the per-segment count, the whole line does not.
+        (lambda: og.Polyline(LINE_4326).densify(1.0, og.LinearUnitId.Meters, og.GeodeticCurveType.Geodesic),
+         "The maximum segment length is too small for the geometry"),
+        (lambda: og.densify_collection([og.Polyline(LINE_4326)], 1.0, og.LinearUnitId.Meters,
+                                       og.GeodeticCurveType.Loxodrome),
+         "The maximum segment length is too small for the geometry"),
+        # The limit of the projected range is itself outside it.
+        (lambda: og.Polygon({"rings": [[[0, 0], [0, 1e16], [1, 1e16], [1, 0]]], "spatialReference": {"wkid": 3857}})
+         .buffer(10, og.LinearUnitId.Meters, 1.0, og.GeodeticCurveType.Geodesic),
+         "The coordinates lie far outside the range of the coordinate system"),
+        (lambda: og.Polyline({"paths": [[[0, 0], [2e9, 0]]], "spatialReference": {"wkid": 4326}})
+         .calculate_length(og.GeodeticCurveType.Geodesic, og.LinearUnitId.Meters),
+         "The coordinates lie far outside the range of the coordinate system"),
+        (lambda: og.Polyline({"paths": [[[0, 0], [0, 1e16]]], "spatialReference": {"wkid": 3857}})
+         .densify(1e6, og.LinearUnitId.Meters, og.GeodeticCurveType.ShapePreserving),
+         "The coordinates lie far outside the range of the coordinate system"),
+    ],
+)
+def test_geodetic_work_is_bounded_by_a_stated_budget(call, text):
+    with pytest.raises(Exception, match=text) as info:
+        call()
+    assert type(info.value) is Exception
+
+
+def test_geodetic_area_of_edges_winding_round_the_globe_follows_a_budget():
+    # The Bezier's far control point makes edges that wind round the globe many
+    # times: the area follows them with a bounded number of geodesic pieces.
+    p = og.Polygon({"curveRings": [[[-52.57, -123.81], {"b": [[0, 1e-300], [1, 107.34], [9007199254740992, 147.90]]}]],
+                    "spatialReference": {"wkid": 102100}})
+    for curve in (og.GeodeticCurveType.NormalSection, og.GeodeticCurveType.GreatElliptic):
+        assert math.isfinite(og.area_collection([p], curve))
+
+
+def test_running_out_of_memory_is_a_memory_error_that_leaves_the_geometry_usable(python_run):
+    proc = python_run(
+        """
+        import resource
+        import ostrel_geometry as og
+        line = og.Polyline({"paths": [[[float(i), float(i % 7)] for i in range(4_000_000)]]})
+        used = int(open("/proc/self/statm").read().split()[0]) * resource.getpagesize()
+        soft, hard = resource.getrlimit(resource.RLIMIT_AS)
+        resource.setrlimit(resource.RLIMIT_AS, (used + 50_000_000, hard))
+        try:
+            line.length
+            print("no failure")
+        except MemoryError:
+            print("memory error")
+        finally:
+            resource.setrlimit(resource.RLIMIT_AS, (soft, hard))
+        print(str(line).startswith('{"paths": [[[0, 0], [1, 1]'), line.length > 0)
+        """
+    )
+    assert proc.returncode == 0, proc.stderr[-2000:]
+    assert proc.stdout.splitlines() == ["memory error", "True True"]
