@@ -1,0 +1,724 @@
+"""Random hostile calls against every public entry point of ostrel_geometry.
+
+Not part of the normal suite.  A supervisor starts worker processes; each
+worker runs short episodes, every one from a fresh pool of geometries and a
+seeded generator, and calls methods, properties, module functions and the
+submodules with hostile arguments: extreme, denormal and non-finite
+coordinates, empty and large geometries, every curve kind, objects whose
+__float__, __index__ or __iter__ change the geometry being read, and live
+containers changed while they are iterated.
+
+The supervisor watches each worker through a small shared counter file.  A
+worker that dies by a signal is a crash, one whose current call runs past
+the ceiling is a hang, and a PanicException is a panic; each is written with
+its (seed, episode, call) so that `driver.py replay SEED EPISODE CALL`
+repeats it alone.  The summary line reads "calls N crashes N hangs N panics N".
+"""
+
+import argparse
+import math
+import mmap
+import os
+import random
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import traceback
+
+CALLS_PER_EPISODE = 200
+# Counter file layout: episode, call index in it, total calls, heartbeat.
+LAYOUT = struct.Struct("<qqqd")
+
+# ---------------------------------------------------------------------------
+# hostile values
+
+SPECIAL = [
+    0.0, -0.0, 1.0, -1.0, 0.5, 90.0, -90.0, 180.0, -180.0, 360.0, 1e-300, -1e-300, 5e-324, -5e-324,
+    2.2250738585072014e-308, 1e-170, 1e-150, 1e9, 1e15, 1e16, -1e16, 9007199254740992.0, 1e100, 1e140,
+    1e150, 1.0000000000000002e150, 1e154, 1e155, 1e200, 1e300, 1e308, -1e308, 1.7976931348623157e308,
+    -1.7976931348623157e308, math.inf, -math.inf, math.nan,
+]
+
+
+def number(r):
+    k = r.random()
+    if k < 0.35:
+        return r.choice(SPECIAL)
+    if k < 0.7:
+        return r.uniform(-200, 200)
+    if k < 0.85:
+        return r.uniform(-1, 1) * 10.0 ** r.randint(-320, 308)
+    return float(r.randint(-10, 10))
+
+
+def small_number(r):
+    return r.choice([0.0, 1.0, 0.1, 10.0, 1000.0, -1.0, 1e-9, 1e6, 1e-300]) if r.random() < 0.7 else number(r)
+
+
+# Scales at which a whole part is drawn: its products and areas underflow or
+# overflow together.
+SCALES = [1e-320, 1e-310, 1e-200, 1e-170, 1e-160, 1e-100, 1e100, 1e150, 1e154, 1e160, 1e200, 1e300, 1e308]
+
+
+class Base(list):
+    """The centre a part is drawn around, and the spread of its vertices."""
+
+    def __init__(self, xy_, spread=None):
+        super().__init__(xy_)
+        self.spread = spread
+
+
+def xy(r, base=None):
+    if base is not None and r.random() < 0.6:
+        s = getattr(base, "spread", None) or 10.0 ** r.randint(-3, 3)
+        return [base[0] + r.uniform(-s, s), base[1] + r.uniform(-s, s)]
+    return [number(r), number(r)]
+
+
+def base_point(r):
+    k = r.random()
+    if k < 0.2:
+        return Base([0.0, 0.0], r.choice(SCALES))
+    if k < 0.6:
+        return Base(xy(r))
+    return Base([r.uniform(-100, 100), r.uniform(-60, 60)])
+
+
+def coord(r, has_z, has_m, base=None):
+    c = xy(r, base)
+    if has_z:
+        c.append(number(r))
+    if has_m:
+        c.append(number(r))
+    return c
+
+
+def curve_item(r, has_z, has_m, base):
+    end = coord(r, has_z, has_m, base)
+    k = r.randrange(4)
+    if k == 0:
+        return {"c": [end, xy(r, base)]}
+    if k == 1:
+        return {"a": [end, xy(r, base), r.randint(0, 1), r.randint(0, 1)]}
+    if k == 2:
+        return {"a": [end, xy(r, base), r.randint(0, 1), r.randint(0, 1), number(r), number(r), r.uniform(-0.5, 1.5)]}
+    return {"b": [end, xy(r, base), xy(r, base)]}
+
+
+def orderly_path(r, has_z, has_m, size):
+    """A large part that is not a tangle: a star-shaped ring or a random
+    walk (a tangle of n random vertices has about n^2 crossings, which any
+    overlay must produce, however long that takes)."""
+    base = base_point(r)
+    spread = base.spread or 10.0 ** r.randint(-3, 3)
+    out = []
+    if r.random() < 0.5:
+        for k in range(size):
+            a = 2 * math.pi * k / size
+            rad = spread * r.uniform(0.5, 1.0)
+            out.append([base[0] + rad * math.cos(a), base[1] + rad * math.sin(a)])
+    else:
+        x, y = base
+        for _ in range(size):
+            x += r.uniform(-spread, spread) / 100
+            y += r.uniform(0, spread) / 100
+            out.append([x, y])
+    for c in out:
+        if has_z:
+            c.append(number(r))
+        if has_m:
+            c.append(number(r))
+    return out
+
+
+def path(r, has_z, has_m, curves, size):
+    if size > 100:
+        return orderly_path(r, has_z, has_m, size)
+    base = base_point(r)
+    out = [coord(r, has_z, has_m, base)]
+    for _ in range(size):
+        if curves and r.random() < 0.4:
+            out.append(curve_item(r, has_z, has_m, base))
+        else:
+            out.append(coord(r, has_z, has_m, base))
+    if r.random() < 0.5 and isinstance(out[0], list):
+        out.append(list(out[0]))
+    return out
+
+
+def size(r):
+    k = r.random()
+    if k < 0.05:
+        return 0
+    if k < 0.85:
+        return r.randint(1, 8)
+    if k < 0.98:
+        return r.randint(9, 200)
+    return r.randint(1000, 20000)
+
+
+SR = [None, {"wkid": 4326}, {"wkid": 3857}, {"wkid": 102100}, {"wkid": 32633}, {"wkid": 4269}, {"wkid": 104971},
+      {"wkid": 104905}, {"wkid": 2154}, {"wkid": 0}, {"wkid": 5555555}, {"wkid": 4326, "vcsWkid": 5773},
+      {"wkt": 'GEOGCS["x",DATUM["y",SPHEROID["z",1,0]],PRIMEM["G",0],UNIT["d",0.0174532925199433]]'},
+      {"wkt": "nonsense"}]
+
+
+def geometry_dict(r, kind=None):
+    kind = kind or r.choice(["point", "multipoint", "polyline", "polygon", "envelope"])
+    has_z, has_m = r.random() < 0.3, r.random() < 0.2
+    d = {}
+    if has_z:
+        d["hasZ"] = True
+    if has_m:
+        d["hasM"] = True
+    sr = r.choice(SR)
+    if sr is not None:
+        d["spatialReference"] = sr
+    if kind == "point":
+        if r.random() < 0.9:
+            d.update({"x": number(r), "y": number(r)})
+        if has_z:
+            d["z"] = number(r)
+        if has_m:
+            d["m"] = number(r)
+    elif kind == "multipoint":
+        base = base_point(r)
+        d["points"] = [coord(r, has_z, has_m, base) for _ in range(size(r))]
+    elif kind == "envelope":
+        if r.random() < 0.9:
+            d.update({"xmin": number(r), "ymin": number(r), "xmax": number(r), "ymax": number(r)})
+    else:
+        curves = r.random() < 0.4
+        key = ("curvePaths" if curves else "paths") if kind == "polyline" else ("curveRings" if curves else "rings")
+        parts = r.choice([0, 1, 1, 1, 2, 3, 40])
+        d[key] = [path(r, has_z, has_m, curves, size(r) if parts < 40 else r.randint(0, 8)) for _ in range(parts)]
+    return d
+
+
+def geometry(r, og, kind=None):
+    d = geometry_dict(r, kind)
+    cls = {"point": og.Point, "multipoint": og.MultiPoint, "polyline": og.Polyline, "polygon": og.Polygon,
+           "envelope": og.Envelope}
+    if kind is None:
+        return og.Geometry(d)
+    return cls[kind](d)
+
+
+# ---------------------------------------------------------------------------
+# re-entrant argument objects
+
+
+class Mutator:
+    """A number or an index whose conversion changes a geometry of the pool."""
+
+    def __init__(self, r, pool, og, value):
+        self.r, self.pool, self.og, self.value = r, pool, og, value
+
+    def mutate(self):
+        mutate_something(self.r, self.pool, self.og)
+
+    def __float__(self):
+        self.mutate()
+        return float(self.value)
+
+    def __index__(self):
+        self.mutate()
+        return int(self.value) if math.isfinite(self.value) else 0
+
+    def __int__(self):
+        return self.__index__()
+
+
+class MutatingIterable:
+    """An iterable that changes the pool while it is walked."""
+
+    def __init__(self, r, pool, og, items):
+        self.r, self.pool, self.og, self.items = r, pool, og, items
+
+    def __repr__(self):
+        return f"MutatingIterable({self.items!r})"
+
+    def __iter__(self):
+        for item in self.items:
+            if self.r.random() < 0.3:
+                mutate_something(self.r, self.pool, self.og)
+            yield item
+
+
+def mutate_something(r, pool, og):
+    if not pool:
+        return
+    g = r.choice(pool)
+    try:
+        k = r.randrange(8)
+        if k == 0 and hasattr(g, "paths"):
+            g.paths = [path(r, False, False, False, r.randint(0, 5))]
+        elif k == 1 and hasattr(g, "rings"):
+            rings = g.rings
+            if len(rings):
+                rings[0].append(xy(r))
+            else:
+                rings.append([[0, 0], [1, 0], [1, 1]])
+        elif k == 2 and hasattr(g, "points"):
+            pts = g.points
+            if len(pts):
+                pts.pop()
+            else:
+                pts.append(xy(r))
+        elif k == 3 and hasattr(g, "x"):
+            g.x = number(r)
+        elif k == 4:
+            g.spatial_reference = r.choice(SR)
+        elif k == 5 and hasattr(g, "curve_rings"):
+            g.curve_rings = [path(r, g.has_z, g.has_m, True, 3)]
+        elif k == 6 and hasattr(g, "xmin"):
+            g.xmin = number(r)
+        else:
+            g.has_z = not g.has_z
+    except Exception:
+        pass
+
+
+# ---------------------------------------------------------------------------
+# arguments by parameter name
+
+RELATIONS = ["T********", "FF*FF****", "****T****", "", "x", "TTTTTTTTT", "T*F**F***", "\u00e9" * 9, "*" * 9,
+             "012FT*012", "T" * 100]
+
+
+def enum_value(r, og, enum):
+    names = [n for n in dir(enum) if not n.startswith("_")]
+    return getattr(enum, r.choice(names))
+
+
+def scalar(r, pool, og):
+    v = small_number(r)
+    k = r.random()
+    if k < 0.05:
+        return Mutator(r, pool, og, v)
+    if k < 0.08:
+        return r.choice([None, "1", [], 2 ** 70, -(2 ** 70), True])
+    return v
+
+
+def some_geometry(r, pool, og):
+    if pool and r.random() < 0.7:
+        return r.choice(pool)
+    return geometry(r, og)
+
+
+def collection(r, pool, og, kinds=None):
+    items = [some_geometry(r, pool, og) if kinds is None else geometry(r, og, r.choice(kinds))
+             for _ in range(r.choice([0, 1, 2, 3, 5, 20]))]
+    if r.random() < 0.2:
+        items.append(geometry_dict(r))
+    k = r.random()
+    if k < 0.15:
+        return MutatingIterable(r, pool, og, items)
+    if k < 0.25:
+        return tuple(items)
+    if k < 0.3:
+        return (g for g in items)
+    return items
+
+
+def spatial_reference(r, og):
+    sr = r.choice(SR)
+    if sr is None:
+        return None if r.random() < 0.3 else {"wkid": 4326}
+    return og.SpatialReference(sr) if r.random() < 0.5 else sr
+
+
+def transformation(r, og):
+    try:
+        ts = og.projection.get_transformations({"wkid": 4326}, r.choice([{"wkid": 4269}, {"wkid": 4267}, {"wkid": 4230}]))
+        return r.choice(ts) if ts else None
+    except Exception:
+        return None
+
+
+def argument(r, pool, og, name):
+    if r.random() < 0.02:
+        return r.choice([None, 1, "x", {}, [], object(), 1.5])
+    if name in ("rhs", "other", "primary", "container", "polygon", "geometry"):
+        return some_geometry(r, pool, og)
+    if name in ("env", "envelope", "area_of_interest"):
+        return geometry(r, og, "envelope")
+    if name in ("cutter", "extender"):
+        return geometry(r, og, "polyline")
+    if name == "point":
+        return geometry(r, og, "point")
+    if name == "origin":
+        return None if r.random() < 0.3 else geometry(r, og, "point")
+    if name in ("geometries", "collection", "existing_boundaries", "new_boundaries"):
+        return collection(r, pool, og)
+    if name == "distances":
+        return [small_number(r) for _ in range(r.choice([0, 1, 2, 5]))]
+    if name in ("unit", "distance_unit"):
+        return r.choice([None, enum_value(r, og, og.LinearUnitId), enum_value(r, og, og.AreaUnitId)])
+    if name == "curve_type":
+        return None if r.random() < 0.1 else enum_value(r, og, og.GeodeticCurveType)
+    if name == "extend_options":
+        return enum_value(r, og, og.GeometryExtendOptions)
+    if name == "relation":
+        return r.choice(RELATIONS)
+    if name in ("spatial_reference", "input_spatial_reference", "output_spatial_reference"):
+        return spatial_reference(r, og)
+    if name in ("transformation", "datum_transformation"):
+        return transformation(r, og)
+    if name in ("remove_degenerate_parts", "union_result", "merge", "ignore_vertical"):
+        return r.random() < 0.5
+    if name in ("from_unit", "to_unit", "unit_id"):
+        return enum_value(r, og, og.AreaUnitId)
+    if name == "index":
+        return r.choice([0, 1, -1, 5, 2 ** 63, Mutator(r, pool, og, 0)])
+    if name == "value":
+        return r.choice([xy(r), [number(r), number(r), number(r)], curve_item(r, False, False, None),
+                         path(r, False, False, True, 3), [], {}])
+    return scalar(r, pool, og)
+
+
+def signature_names(fn):
+    sig = getattr(fn, "__text_signature__", None)
+    if not sig:
+        return None
+    inner = sig.strip()[1:-1]
+    names = []
+    for p in inner.split(","):
+        p = p.strip()
+        if not p or p.startswith("$") or p in ("/", "*"):
+            continue
+        names.append(p.split("=")[0].strip())
+    return names
+
+
+VERBOSE = False
+
+
+def source(a):
+    """Python text that rebuilds `a` (geometries through their zorvjson)."""
+    import json
+
+    import ostrel_geometry as og
+
+    if isinstance(a, og.Geometry):
+        return f"og.Geometry(json.loads({str(a)!r}))"
+    if isinstance(a, MutatingIterable):
+        a = a.items
+    if isinstance(a, (list, tuple)):
+        return "[" + ", ".join(source(x) for x in a) + "]"
+    if isinstance(a, dict):
+        return f"json.loads({json.dumps(a)!r})"
+    if isinstance(a, float) and not math.isfinite(a):
+        return f"float({str(a)!r})"
+    if isinstance(a, Mutator):
+        return source(a.value)
+    if type(a).__module__ == "ostrel_geometry" and "." in repr(a) and " " not in repr(a):
+        return "og." + repr(a)
+    return repr(a)
+
+
+def show(what, *args):
+    if VERBOSE:
+        text = ", ".join(source(a) for a in args)
+        print(f"# {what}\nimport json, ostrel_geometry as og\nargs = [{text}]", file=sys.stderr)
+
+
+def call_with(r, pool, og, fn):
+    names = signature_names(fn)
+    if names is None:
+        show(getattr(fn, "__qualname__", fn), getattr(fn, "__self__", None))
+        return fn()
+    args = [argument(r, pool, og, n) for n in names]
+    if r.random() < 0.05 and args:
+        args.pop()  # a missing argument
+    show(getattr(fn, "__qualname__", fn), getattr(fn, "__self__", None), *args)
+    return fn(*args)
+
+
+# ---------------------------------------------------------------------------
+# one call
+
+SKIP = {"set_projection_engine_dir"}
+
+
+def module_functions(og):
+    out = []
+    for mod in (og, og.projection, og.utils):
+        for n in dir(mod):
+            f = getattr(mod, n)
+            if n.startswith("_") or isinstance(f, type) or not callable(f) or n in SKIP:
+                continue
+            out.append((n, f))
+    return out
+
+
+def hostile_text(r):
+    k = r.randrange(4)
+    if k == 0:
+        return r.choice(["POINT (1 2)", "LINESTRING (0 0, 1e308 1e308)", "POLYGON ((0 0, 1 0, 1 1, 0 0))",
+                         "CIRCULARSTRING (0 0, 1 1, 2 0)", "POINT (nan inf)", "GEOMETRYCOLLECTION (POINT (1 2))",
+                         "MULTIPOLYGON (((0 0, 1e-320 0, 0 1e-320, 0 0)))"])
+    if k == 1:
+        return "".join(r.choice("POINTLINESRG (),.0123456789e-+ZM") for _ in range(r.randint(0, 60)))
+    if k == 2:
+        return bytes(r.randrange(256) for _ in range(r.randint(0, 60)))
+    return bytes.fromhex("0101000000") + struct.pack("<dd", number(r), number(r))
+
+
+def one_call(r, pool, og, functions):
+    k = r.random()
+    if k < 0.45:
+        g = r.choice(pool)
+        names = [n for n in dir(g) if not n.startswith("_") or n in ("_area_geodetic", "_area_planear", "_buffer",
+                 "_buffer_geodetic", "_densify", "_densify_geodetic")]
+        n = r.choice(names)
+        attr = getattr(type(g), n, None)
+        if isinstance(attr, property) or type(attr).__name__ == "getset_descriptor":
+            if r.random() < 0.25:
+                value = r.choice([number(r), None, r.choice(SR), [path(r, g.has_z, g.has_m, False, 3)], True,
+                                  Mutator(r, pool, og, number(r))])
+                show(f"setattr {n}", g, value)
+                setattr(g, n, value)
+                return None
+            show(f"getattr {n}", g)
+            return getattr(g, n)
+        return call_with(r, pool, og, getattr(g, n))
+    if k < 0.75:
+        n, f = r.choice(functions)
+        if n.startswith("wk"):
+            text = hostile_text(r)
+            show(n, text)
+            return f(text)
+        if n == "is_clockwise":
+            coords = path(r, False, False, False, size(r))
+            show(n, coords)
+            return f(coords)
+        return call_with(r, pool, og, f)
+    if k < 0.9:
+        return containers(r, pool, og)
+    if k < 0.95:
+        g = r.choice(pool)
+        return (str(g), repr(g), g == r.choice(pool), g.to_dict() if r.random() < 0.3 else None)
+    pool[r.randrange(len(pool))] = geometry(r, og)
+    return None
+
+
+def containers(r, pool, og):
+    g = r.choice(pool)
+    views = [getattr(g, n) for n in ("paths", "rings", "curve_paths", "curve_rings", "points") if hasattr(g, n)]
+    if not views:
+        return g.to_dict() if r.random() < 0.5 else None
+    v = r.choice(views)
+    k = r.randrange(7)
+    if k == 0:
+        for item in v:  # changed while walked
+            mutate_something(r, [g], og)
+            if r.random() < 0.5 and len(v):
+                v.pop()
+            str(item)
+    elif k == 1 and len(v):
+        part = v[r.randrange(len(v))] if r.random() < 0.8 else v[-1]
+        for c in part:
+            if r.random() < 0.3:
+                part.append(r.choice([xy(r), curve_item(r, False, False, None)]))
+            if r.random() < 0.2 and len(part):
+                part.pop()
+            str(c)
+            for attr in ("x", "y", "z", "m"):
+                try:
+                    setattr(c, attr, Mutator(r, pool, og, number(r)))
+                except Exception:
+                    pass
+    elif k == 2:
+        v.append(r.choice([path(r, g.has_z, g.has_m, True, size(r)), r.choice(pool), xy(r), []]))
+    elif k == 3 and len(v):
+        v.insert(Mutator(r, pool, og, r.randint(-3, 3)), path(r, g.has_z, g.has_m, False, 3))
+    elif k == 4:
+        v[r.randint(-3, 3)] = path(r, g.has_z, g.has_m, r.random() < 0.5, 3)
+    elif k == 5:
+        v.remove(r.randint(-3, 3))
+    else:
+        v.clear()
+    return None
+
+
+def episode(seed, ep, counter=None, only=None):
+    import ostrel_geometry as og
+
+    r = random.Random(seed * 1_000_003 + ep)
+    pool = []
+    for _ in range(6):
+        try:
+            pool.append(geometry(r, og))
+        except Exception:
+            pool.append(og.Point({"x": 1, "y": 2}))
+    functions = module_functions(og)
+    done = 0
+    for i in range(CALLS_PER_EPISODE):
+        if counter is not None:
+            counter(ep, i)
+        if only is not None and i == only:
+            # Replaying: the state is rebuilt by the calls before; show this one.
+            global VERBOSE
+            VERBOSE = True
+            print(f"replaying call {i} of episode {ep}; pool:", file=sys.stderr)
+            for g in pool:
+                print("  " + repr(g)[:2000], file=sys.stderr)
+        try:
+            one_call(r, pool, og, functions)
+        except Exception:
+            pass
+        except BaseException as e:
+            # PanicException: a broken invariant reached from the outside.
+            if counter is None or type(e).__name__ != "PanicException":
+                raise
+            return done + 1, traceback.format_exc()
+        done += 1
+        if only is not None and i == only:
+            break
+    return done, None
+
+
+# ---------------------------------------------------------------------------
+# worker and supervisor
+
+
+def worker(seed, counter_path, first_episode, memory_limit):
+    if memory_limit:
+        import resource
+
+        resource.setrlimit(resource.RLIMIT_AS, (memory_limit, memory_limit))
+    fd = os.open(counter_path, os.O_RDWR)
+    mm = mmap.mmap(fd, LAYOUT.size)
+    total = 0
+
+    def counter(ep, i):
+        LAYOUT.pack_into(mm, 0, ep, i, total + i, time.monotonic())
+
+    ep = first_episode
+    while True:
+        done, panic = episode(seed, ep, counter)
+        total += done
+        if panic:
+            LAYOUT.pack_into(mm, 0, ep, done - 1, total, time.monotonic())
+            sys.stderr.write(panic)
+            sys.stderr.flush()
+            os._exit(3)
+        ep += 1
+
+
+def supervise(args):
+    deadline = time.monotonic() + args.seconds
+    calls = crashes = hangs = panics = 0
+    findings = []
+    slots = []
+
+    def start(slot_seed, first_episode):
+        fd, path_ = tempfile.mkstemp(prefix="ostrel-stress-")
+        os.write(fd, b"\0" * LAYOUT.size)
+        os.close(fd)
+        env = dict(os.environ)
+        cmd = [sys.executable, os.path.abspath(__file__), "worker", str(slot_seed), path_, str(first_episode),
+               str(args.memory_limit)]
+        # stderr goes to a file: a full pipe would stall the worker.
+        err = tempfile.TemporaryFile()
+        proc = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=err, env=env, start_new_session=True)
+        return {"proc": proc, "path": path_, "seed": slot_seed, "last": (first_episode, -1, 0),
+                "seen": time.monotonic(), "err": err}
+
+    def read(slot):
+        with open(slot["path"], "rb") as f:
+            return LAYOUT.unpack(f.read(LAYOUT.size))
+
+    for w in range(args.workers):
+        slots.append(start(args.seed + w * 7919, 0))
+
+    def finish(slot, kind, detail):
+        nonlocal calls
+        ep, i, total, _ = read(slot)
+        calls += total
+        finding = f"{kind}: replay with `driver.py replay {slot['seed']} {ep} {i}`\n{detail}"
+        findings.append(finding)
+        print(finding, file=sys.stderr, flush=True)
+        os.unlink(slot["path"])
+        return ep
+
+    next_report = time.monotonic() + args.report
+    try:
+        while time.monotonic() < deadline:
+            time.sleep(0.2)
+            if time.monotonic() >= next_report:
+                next_report += args.report
+                running = sum(read(slot)[2] for slot in slots)
+                print(f"progress: calls {calls + running} crashes {crashes} hangs {hangs} panics {panics}",
+                      flush=True)
+            for n, slot in enumerate(slots):
+                ep, i, total, beat = read(slot)
+                now = time.monotonic()
+                if (ep, i, total) != slot["last"]:
+                    slot["last"], slot["seen"] = (ep, i, total), now
+                rc = slot["proc"].poll()
+                if rc is not None:
+                    slot["err"].seek(0)
+                    err = slot["err"].read().decode(errors="replace")[-3000:]
+                    if rc == 3:
+                        panics += 1
+                        kind = "panic"
+                    else:
+                        crashes += 1
+                        kind = f"crash (exit {rc})"
+                    last_ep = finish(slot, kind, err)
+                    slots[n] = start(slot["seed"], last_ep + 1)
+                elif now - slot["seen"] > args.ceiling:
+                    os.killpg(slot["proc"].pid, signal.SIGKILL)
+                    slot["proc"].wait()
+                    hangs += 1
+                    last_ep = finish(slot, f"hang (> {args.ceiling} s)", "")
+                    slots[n] = start(slot["seed"], last_ep + 1)
+    finally:
+        for slot in slots:
+            try:
+                os.killpg(slot["proc"].pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+            slot["proc"].wait()
+            calls += read(slot)[2]
+            os.unlink(slot["path"])
+    print(f"calls {calls} crashes {crashes} hangs {hangs} panics {panics}", flush=True)
+    return 1 if crashes or hangs or panics else 0
+
+
+def main():
+    p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    sub = p.add_subparsers(dest="mode", required=True)
+    s = sub.add_parser("run", help="supervise workers for SECONDS")
+    s.add_argument("seconds", type=float)
+    s.add_argument("--workers", type=int, default=2)
+    s.add_argument("--seed", type=int, default=int(time.time()) % 100000)
+    s.add_argument("--ceiling", type=float, default=10.0, help="seconds one call may take")
+    s.add_argument("--memory-limit", type=int, default=0, help="address-space limit of a worker, bytes")
+    s.add_argument("--report", type=float, default=60.0, help="seconds between progress lines")
+    w = sub.add_parser("worker")
+    w.add_argument("seed", type=int)
+    w.add_argument("counter")
+    w.add_argument("episode", type=int)
+    w.add_argument("memory_limit", type=int)
+    rp = sub.add_parser("replay", help="repeat one episode up to one call")
+    rp.add_argument("seed", type=int)
+    rp.add_argument("episode", type=int)
+    rp.add_argument("call", type=int)
+    a = p.parse_args()
+    if a.mode == "run":
+        sys.exit(supervise(a))
+    if a.mode == "worker":
+        worker(a.seed, a.counter, a.episode, a.memory_limit)
+    else:
+        episode(a.seed, a.episode, None, a.call)
+
+
+if __name__ == "__main__":
+    main()
