@@ -17,14 +17,30 @@ GeometryType geometry_type_try_from(int32_t code) {
   return detail::enum_try_from(code, kTypes, "bindings::QX_GeometryType", "GeometryType");
 }
 
-KeptGeometry keep(GeometryOwned geometry) {
-  return KeptGeometry(new GeometryOwned(std::move(geometry)), [](const GeometryOwned* g) {
+namespace {
+
+// The handle and its count in one allocation (an operation on many kept
+// geometries touches each once).
+struct KeptHandle {
+  explicit KeptHandle(GeometryOwned g) noexcept : geometry(std::move(g)) {}
+  KeptHandle(const KeptHandle&) = delete;
+  KeptHandle& operator=(const KeptHandle&) = delete;
+  ~KeptHandle() {
     try {
-      delete g;
+      GeometryOwned released = std::move(geometry);
     } catch (const std::exception& e) {
       std::fprintf(stderr, "%s\n", e.what());
+    } catch (...) {
     }
-  });
+  }
+  GeometryOwned geometry;
+};
+
+}  // namespace
+
+KeptGeometry keep(GeometryOwned geometry) {
+  auto kept = std::make_shared<KeptHandle>(std::move(geometry));
+  return KeptGeometry(kept, &kept->geometry);
 }
 
 // ---- the Geometry interface ----
