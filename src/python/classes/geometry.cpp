@@ -167,13 +167,23 @@ void Geometry::register_direct(PyTypeObject* type, PyCFunction method, DirectCon
   direct_entries().push_back({type, method, convert});
 }
 
+namespace {
+
+// The direct conversion for an object of exactly a registered class that
+// still holds its own `__qxc_geo`, or null.
+Geometry::DirectConversion direct_conversion(PyObject* obj, PyObject* qxc_name) {
+  for (DirectEntry& e : direct_entries()) {
+    if (Py_TYPE(obj) != e.type) continue;
+    return holds_own_method(e, qxc_name) ? e.convert : nullptr;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 rt::GeometryLease Geometry::geom_from_pyobj(PyObject* value) {
   static PyObject* qxc_name = interned("__qxc_geo");
-  for (DirectEntry& e : direct_entries()) {
-    if (Py_TYPE(value) != e.type) continue;
-    if (holds_own_method(e, qxc_name)) return e.convert(value);
-    break;
-  }
+  if (DirectConversion convert = direct_conversion(value, qxc_name)) return convert(value);
   Ref made;  // a geometry made by the factory lives only for this call
   PyObject* obj = value;
   int is_geometry = PyObject_IsInstance(value, reinterpret_cast<PyObject*>(type()));
@@ -181,6 +191,7 @@ rt::GeometryLease Geometry::geom_from_pyobj(PyObject* value) {
   if (!is_geometry) {
     made = factory::geometry(value);
     obj = made.get();
+    if (DirectConversion convert = direct_conversion(obj, qxc_name)) return convert(obj);
   }
   Ref carrier = check(PyObject_CallMethodNoArgs(obj, qxc_name));
   if (Py_TYPE(carrier.get()) != QXCGeo::type()) raise(PyExc_TypeError, cast_text(carrier.get(), "QXCGeo"));
