@@ -392,3 +392,23 @@ def test_typed_operands_see_changes():
     pl.paths[0][1] = [20, 0]
     assert pl.with_point_along(15).x == 15.0
     assert pl.fraction_along(og.Point({"x": 5, "y": 0}), 0.1) == pytest.approx(0.25)
+
+
+def test_operations_run_while_a_write_reads_its_value():
+    """Reading the new value of a setter may run Python code that uses the
+    geometry: that operation sees the geometry as it still is, the next one
+    sees the change."""
+    g = polygon(square(0, 0, 10))
+    seen = []
+
+    class Sneaky:
+        def __float__(self):
+            seen.append(g.area)
+            return 10.0
+
+    g.rings = [[[0, 0], [0, Sneaky()], [20, 10], [20, 0]]]
+    assert seen == [100.0] and g.area == 200.0
+    g.rings[0][1] = [0, Sneaky()]
+    assert seen == [100.0, 200.0] and g.area == 200.0
+    g.rings[0][2].x = Sneaky()
+    assert seen == [100.0, 200.0, 200.0] and g.area == 150.0
