@@ -412,3 +412,45 @@ def test_operations_run_while_a_write_reads_its_value():
     assert seen == [100.0, 200.0] and g.area == 200.0
     g.rings[0][2].x = Sneaky()
     assert seen == [100.0, 200.0, 200.0] and g.area == 150.0
+
+
+@pytest.mark.parametrize("seed", [1, 2, 3])
+def test_random_writes_through_shared_parts(seed):
+    """Writes through every path, on geometries and results that share parts,
+    each followed by operations on all of them, which must answer as
+    geometries made afresh from their models do."""
+    import random
+
+    rng = random.Random(seed)
+
+    def pt():
+        return [rng.randint(-20, 20), rng.randint(-20, 20)]
+
+    def ring():
+        return [pt() for _ in range(rng.randint(3, 6))]
+
+    geoms = [polygon(ring()) for _ in range(3)]
+    results, parts = [], []
+
+    def keep_result(r):
+        if isinstance(r, og.Polygon):  # a hull of points in a line is not
+            results.append(r)
+    writes = [
+        lambda g: g.rings[0].__setitem__(rng.randrange(len(g.rings[0])), pt()),
+        lambda g: g.rings[0].append(pt()),
+        lambda g: len(g.rings[0]) > 3 and g.rings[0].pop(),
+        lambda g: setattr(g.rings[0][rng.randrange(len(g.rings[0]))], "x", rng.randint(-20, 20)),
+        lambda g: parts.append(g.rings[0]),
+        lambda g: parts and g.rings.append(rng.choice(parts)),
+        lambda g: parts and rng.choice(parts).append(pt()),
+        lambda g: setattr(g, "rings", [ring()]),
+        lambda g: len(results) < 4 and keep_result(g.buffer(0.5) if rng.random() < 0.5 else g.convex_hull()),
+        lambda g: setattr(g, "spatial_reference", {"wkid": rng.choice([3857, 4326])}),
+        lambda g: results and results.pop(rng.randrange(len(results))),
+    ]
+    for _ in range(200):
+        rng.choice(writes)(rng.choice(geoms + results))
+        for g in geoms + results:
+            again = og.Polygon(json.loads(str(g)))
+            assert g.area == pytest.approx(again.area, rel=1e-12, abs=1e-12)
+            assert g.JSON == again.JSON
