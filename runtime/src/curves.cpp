@@ -38,10 +38,14 @@ EllipticArc circular_arc_through(double sx, double sy, double ex, double ey, dou
   EllipticArc a;
   if (sx == ex && sy == ey) {
     if (ix == sx && iy == sy) fail(kInvalidArgument, "The points of a circular arc coincide.");
-    a.cx = (sx + ix) / 2;
-    a.cy = (sy + iy) / 2;
-    a.semi_major = std::hypot(sx - a.cx, sy - a.cy);
-    a.start_param = std::atan2(sy - a.cy, sx - a.cx);
+    // Radius and angles from the points' differences: the center's own
+    // coordinates are rounded to their magnitude, which far from the origin
+    // is a good part of a small radius.
+    const double hx = (ix - sx) / 2, hy = (iy - sy) / 2;
+    a.cx = sx + hx;
+    a.cy = sy + hy;
+    a.semi_major = std::hypot(hx, hy);
+    a.start_param = std::atan2(-hy, -hx);
     a.sweep = kTwoPi;
     return a;
   }
@@ -61,7 +65,7 @@ EllipticArc circular_arc_through(double sx, double sy, double ex, double ey, dou
   a.cy = sy + uy;
   a.semi_major = std::hypot(ux, uy);
   a.start_param = std::atan2(-uy, -ux);
-  const double end_angle = std::atan2(ey - a.cy, ex - a.cx);
+  const double end_angle = std::atan2(qy - uy, qx - ux);
   // start, interior, end run counter-clockwise around the circle exactly when
   // they form a counter-clockwise triangle.
   const bool ccw = cross > 0;

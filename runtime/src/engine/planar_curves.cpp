@@ -343,9 +343,13 @@ double segment_area_term(const SegmentView& s) {
   const Vertex& q = *s.end;
   switch (s.curve->kind) {
     case SegmentKind::EllipticArc: {
+      // The chord's term and the area between chord and arc, ab/2 (t - sin t)
+      // for a parameter sweep t.  The center does not enter: found from the
+      // end points, it carries the rounding of its absolute coordinates,
+      // which at 5e6 is a good part of an arc of radius 0.01.
       const EllipticArc& a = s.curve->arc;
       const double b = a.semi_major * a.ratio;
-      return 0.5 * (a.cx * (q.y - p.y) - a.cy * (q.x - p.x) + a.semi_major * b * a.sweep);
+      return 0.5 * (p.x * q.y - q.x * p.y + a.semi_major * b * (a.sweep - std::sin(a.sweep)));
     }
     case SegmentKind::CubicBezier: {
       const Bez bz = bez_of(s);
