@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 #include "errors.hpp"
@@ -110,17 +111,26 @@ EllipticArc elliptic_arc_from_endpoints(double sx, double sy, double ex, double 
   const double x1 = cphi * hx + sphi * hy;
   const double y1 = -sphi * hx + cphi * hy;
   double rx = semi_major, ry = semi_major * ratio;
+  // In the frame where the ellipse is a unit circle, the half chord has
+  // length sqrt(lambda), and the center lies sqrt(1/lambda - 1) half chords
+  // off its midpoint.  Near a half ellipse that square root turns the
+  // rounding of the end points (about `noise` in lambda) into an offset of
+  // its square root, 1e-8 of the axis: there the arc is taken as a half
+  // ellipse about the midpoint, its axes stretched or shrunk by no more than
+  // rounding to reach the points.
   const double lambda = (x1 * x1) / (rx * rx) + (y1 * y1) / (ry * ry);
-  if (lambda > 1) {
+  const double reach = std::max({std::fabs(sx), std::fabs(sy), std::fabs(ex), std::fabs(ey)});
+  const double noise = 16 * std::numeric_limits<double>::epsilon() * (1 + reach / std::hypot(hx, hy));
+  double coef = 0;
+  if (lambda > 1 - noise) {
     if (lambda > 1 + 1e-6)
       fail(kInvalidArgument, "The semi-major axis of an elliptic arc is too short to reach its end point.");
     const double s = std::sqrt(lambda);
     rx *= s;
     ry *= s;
+  } else {
+    coef = std::sqrt((1 - lambda) / lambda);
   }
-  const double num = rx * rx * ry * ry - rx * rx * y1 * y1 - ry * ry * x1 * x1;
-  const double den = rx * rx * y1 * y1 + ry * ry * x1 * x1;
-  double coef = std::sqrt(std::max(0.0, num / den));
   // Which side of the chord the center lies on depends on whether the arc
   // is the major one and on its direction.
   if (minor != counter_clockwise) coef = -coef;
@@ -138,6 +148,41 @@ EllipticArc elliptic_arc_from_endpoints(double sx, double sy, double ex, double 
   a.sweep = directed_sweep(t0, t1, counter_clockwise);
   if (ratio == 1) {
     // A circle has no axis direction: keep its parameter the polar angle.
+    a.start_param = std::remainder(t0 + rotation, kTwoPi);
+    a.rotation = 0;
+  }
+  return a;
+}
+
+EllipticArc elliptic_arc_with_center(double sx, double sy, double ex, double ey, double cx, double cy,
+                                     bool minor, bool counter_clockwise, double rotation, double semi_major,
+                                     double ratio) {
+  EllipticArc a =
+      elliptic_arc_from_endpoints(sx, sy, ex, ey, minor, counter_clockwise, rotation, semi_major, ratio);
+  if (!finite({cx, cy})) return a;
+  const double cphi = std::cos(rotation), sphi = std::sin(rotation);
+  const double rx = semi_major, ry = semi_major * ratio;
+  // The parameter of a point about the center, and how far off the ellipse
+  // it lies (in units of the axes).
+  auto param = [&](double x, double y, double& off) {
+    const double u = (cphi * (x - cx) + sphi * (y - cy)) / rx, v = (-sphi * (x - cx) + cphi * (y - cy)) / ry;
+    off = std::fabs(std::hypot(u, v) - 1);
+    return std::atan2(v, u);
+  };
+  double off0, off1;
+  const double t0 = param(sx, sy, off0), t1 = param(ex, ey, off1);
+  const double sweep = directed_sweep(t0, t1, counter_clockwise);
+  const bool fits = off0 <= 1e-9 && off1 <= 1e-9 &&
+                    (minor ? std::fabs(sweep) <= kPi + 1e-9 : std::fabs(sweep) >= kPi - 1e-9);
+  if (!fits) return a;
+  a.cx = cx;
+  a.cy = cy;
+  a.semi_major = semi_major;
+  a.ratio = ratio;
+  a.rotation = rotation;
+  a.start_param = t0;
+  a.sweep = sweep;
+  if (ratio == 1) {
     a.start_param = std::remainder(t0 + rotation, kTwoPi);
     a.rotation = 0;
   }

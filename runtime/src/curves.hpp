@@ -26,6 +26,15 @@ EllipticArc elliptic_arc_from_endpoints(double sx, double sy, double ex, double 
                                         bool counter_clockwise, double rotation, double semi_major,
                                         double ratio);
 
+// The same arc where its center is known as well: the arc about that center
+// when both points lie on the ellipse of the given shape about it (to 1e-9
+// of the axis) and the flags agree with it, which is better conditioned
+// than one found from the end points; otherwise the arc the end points and
+// flags give.
+EllipticArc elliptic_arc_with_center(double sx, double sy, double ex, double ey, double cx, double cy,
+                                     bool minor, bool counter_clockwise, double rotation, double semi_major,
+                                     double ratio);
+
 // Angles of an arc as reported through the segment getters: the start and end
 // angles are the polar angles (from the x axis, about the center) of the end
 // points, with end = start + central; the central angle is signed like the

@@ -270,8 +270,8 @@ void read_curve_item(Part& part, const json::Value& item, Dims d) {
       c.arc = circular_arc_with_center(start.x, start.y, end.x, end.y, cx, cy, !clockwise);
     } else {
       if (a.size() < 7) bad("\"a\" needs rotation, axis and ratio after its flags.");
-      c.arc = elliptic_arc_from_endpoints(start.x, start.y, end.x, end.y, minor, !clockwise,
-                                          number_or_nan(a[4]), number_or_nan(a[5]), number_or_nan(a[6]));
+      c.arc = elliptic_arc_with_center(start.x, start.y, end.x, end.y, cx, cy, minor, !clockwise,
+                                       number_or_nan(a[4]), number_or_nan(a[5]), number_or_nan(a[6]));
     }
   } else if (const json::Value* bv = item.find("b")) {
     if (!bv->is_array() || bv->array.size() < 3) bad("\"b\" needs an end point and two control points.");
