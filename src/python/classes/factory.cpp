@@ -8,9 +8,9 @@
 #include "python/classes/point.hpp"
 #include "python/classes/polygon.hpp"
 #include "python/classes/polyline.hpp"
+#include "python/classes/spatial_reference.hpp"
 #include "python/pyapi/args.hpp"
 #include "python/pyapi/trampoline.hpp"
-#include "python/classes/spatial_reference.hpp"
 
 namespace ostrel::py {
 

@@ -5,10 +5,10 @@
 
 #include "binding/geometry_engine.hpp"
 #include "python/classes/factory.hpp"
+#include "python/classes/qxcgeo.hpp"
 #include "python/pyapi/args.hpp"
 #include "python/pyapi/trampoline.hpp"
 #include "python/pyapi/types.hpp"
-#include "python/classes/qxcgeo.hpp"
 
 namespace ostrel::py {
 

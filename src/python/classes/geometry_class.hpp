@@ -12,11 +12,11 @@
 #include "python/classes/cell_object.hpp"
 #include "python/classes/common.hpp"
 #include "python/classes/geometry.hpp"
+#include "python/classes/qxcgeo.hpp"
+#include "python/classes/spatial_reference.hpp"
 #include "python/pyapi/args.hpp"
 #include "python/pyapi/trampoline.hpp"
 #include "python/pyapi/types.hpp"
-#include "python/classes/qxcgeo.hpp"
-#include "python/classes/spatial_reference.hpp"
 
 namespace ostrel::py::geometry_class {
 

@@ -2,10 +2,10 @@
 
 #include "python/classes/common.hpp"
 #include "python/classes/part_view.hpp"
+#include "python/classes/segment.hpp"
 #include "python/pyapi/args.hpp"
 #include "python/pyapi/trampoline.hpp"
 #include "python/pyapi/types.hpp"
-#include "python/classes/segment.hpp"
 
 namespace ostrel::py {
 

@@ -7,10 +7,10 @@
 #include "python/classes/point.hpp"
 #include "python/classes/polygon.hpp"
 #include "python/classes/polyline.hpp"
+#include "python/classes/spatial_reference.hpp"
 #include "python/projection/projection.hpp"
 #include "python/pyapi/args.hpp"
 #include "python/pyapi/errors.hpp"
-#include "python/classes/spatial_reference.hpp"
 
 namespace ostrel::py::ops {
 

@@ -5,10 +5,10 @@
 #include "model/spatial_reference.hpp"
 #include "python/classes/envelope.hpp"
 #include "python/classes/geometry.hpp"
+#include "python/classes/spatial_reference.hpp"
 #include "python/pyapi/args.hpp"
 #include "python/pyapi/trampoline.hpp"
 #include "python/pyapi/types.hpp"
-#include "python/classes/spatial_reference.hpp"
 
 namespace ostrel::py {
 

@@ -2,12 +2,12 @@
 #include <span>
 #include <string_view>
 
+#include "geomio/wkb_reader.hpp"
+#include "geomio/wkt_reader.hpp"
 #include "python/pyapi/args.hpp"
 #include "python/pyapi/trampoline.hpp"
 #include "python/pyapi/types.hpp"
 #include "python/utils/dict_builder.hpp"
-#include "geomio/wkb_reader.hpp"
-#include "geomio/wkt_reader.hpp"
 
 namespace ostrel::py::utils {
 

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "geomio/events.hpp"
 #include "python/pyapi/errors.hpp"
 #include "python/pyapi/ref.hpp"
-#include "geomio/events.hpp"
 
 namespace ostrel::py::utils {
 
