@@ -508,7 +508,7 @@ bool matches(const std::string& matrix, const char* pattern) {
 // are made valid only when GEOS cannot relate them as given.
 std::string chord_matrix(const Geometry& a, const Geometry& b) {
   auto relate_geos = [&](bool repair) -> std::string {
-    GeomPtr ga = to_geos(a, 0, repair), gb = to_geos(b, 0, repair);
+    const GeosForm ga = geos_form(a, repair), gb = geos_form(b, repair);
     char* m = GEOSRelate_r(ctx(), ga.get(), gb.get());
     if (m == nullptr) return {};
     std::string out = m;
@@ -560,7 +560,7 @@ double shared_boundary(const GEOSGeometry* ga, const GEOSGeometry* gb) {
 std::string curved_area_matrix(const Geometry& a, const Geometry& b) {
   std::string m = chord_matrix(a, b);
   if (m[0] == '2') {
-    const GeomPtr ga = to_geos(a), gb = to_geos(b);
+    const GeosForm ga = geos_form(a), gb = geos_form(b);
     const double sliver = rounding_sliver(ga.get(), gb.get(), scale_of(a, b));
     if (sliver < 0) return m;
     if (m[4] == '1' && shared_boundary(ga.get(), gb.get()) <= sliver) m[4] = '0';
