@@ -187,6 +187,10 @@ template <class M>
 PyObject* get_flag(PyObject* self, void* closure) {
   return trampoline([&] {
     auto f = static_cast<Flag>(reinterpret_cast<intptr_t>(closure));
+    if (const rt::GeometryOwned* unread = geometry_state::unread<M>(self)) {
+      geometry_state::Flags flags = geometry_state::read_back_flags(*unread, geometry_state::kind_of<M>());
+      return to_py(f == kHasZ ? flags.has_z : f == kHasM ? flags.has_m : flags.is_empty);
+    }
     return read_locked<M>(self, [f](const M& g) {
       switch (f) {
         case kHasZ: return has_z(g);

@@ -1,5 +1,7 @@
 #include "python/classes/geometry_state.hpp"
 
+#include <cmath>
+
 #include "binding/parts.hpp"
 #include "python/pyapi/ref.hpp"
 
@@ -22,6 +24,34 @@ PyObject* on_collection(PyObject*, PyObject* args) {
 }
 
 }  // namespace
+
+Flags read_back_flags(const rt::GeometryOwned& g, rt::GeometryType kind) {
+  // The read-back takes each flag from the same getters: a point's or an
+  // envelope's z and m are present exactly when it has them, and a polyline
+  // or polygon gets one model part per runtime part.
+  switch (kind) {
+    case rt::GeometryType::Point: {
+      rt::Borrowed<rt::Point> p(g.raw());
+      return {p->z().has_value(), p->m().has_value(), std::isnan(p->x())};
+    }
+    case rt::GeometryType::Envelope: {
+      rt::Borrowed<rt::Envelope> e(g.raw());
+      return {e->z_min().has_value(), e->m_min().has_value(), std::isnan(e->x_min())};
+    }
+    case rt::GeometryType::Multipoint: {
+      rt::Borrowed<rt::Multipoint> mp(g.raw());
+      return {g.has_z(), g.has_m(), mp->points().size() == 0};
+    }
+    case rt::GeometryType::Polyline: {
+      rt::Borrowed<rt::Polyline> polyline(g.raw());
+      return {g.has_z(), g.has_m(), polyline->parts().size() == 0};
+    }
+    default: {
+      rt::Borrowed<rt::Polygon> polygon(g.raw());
+      return {g.has_z(), g.has_m(), polygon->parts().size() == 0};
+    }
+  }
+}
 
 void watch_collections() {
   static PyMethodDef def = {"_release_kept_geometries", on_collection, METH_VARARGS, nullptr};

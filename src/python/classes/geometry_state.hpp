@@ -120,6 +120,33 @@ rt::GeometryLease kept_geometry(PyObject* self) {
   return rt::GeometryLease(s.kept.geometry());
 }
 
+// The runtime geometry of an object made by an operation whose model has not
+// been read yet, or null.
+template <class M>
+const rt::GeometryOwned* unread(PyObject* self) {
+  State<M>& s = state_of<M>(self);
+  return s.cell ? nullptr : s.kept.geometry().get();
+}
+
+// What the model read back from `g` will answer to has_z, has_m and
+// is_empty, asked of `g` itself (so a result checked before the next
+// operation is not read back for it).
+struct Flags {
+  bool has_z;
+  bool has_m;
+  bool is_empty;
+};
+Flags read_back_flags(const rt::GeometryOwned& g, rt::GeometryType kind);
+
+template <class M>
+constexpr rt::GeometryType kind_of() {
+  if constexpr (std::is_same_v<M, model::ZorvGeometryPoint>) return rt::GeometryType::Point;
+  if constexpr (std::is_same_v<M, model::ZorvGeometryEnvelope>) return rt::GeometryType::Envelope;
+  if constexpr (std::is_same_v<M, model::ZorvGeometryPolyline>) return rt::GeometryType::Polyline;
+  if constexpr (std::is_same_v<M, model::ZorvGeometryPolygon>) return rt::GeometryType::Polygon;
+  return rt::GeometryType::Multipoint;
+}
+
 // Lets go of the kept runtime geometry once the model has been changed
 // through the object itself (a change through a shared cell is caught by the
 // stamp instead).
