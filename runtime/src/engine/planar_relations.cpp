@@ -550,6 +550,34 @@ double shared_boundary(const GEOSGeometry* ga, const GEOSGeometry* gb) {
   return length;
 }
 
+// How far inside the area g the point lies (to its true curves); negative
+// when it lies on or outside it.
+double depth_inside(const Geometry& g, double x, double y) {
+  if (g.kind == GeometryKind::Envelope) {
+    const EnvelopeBounds& e = g.envelope;
+    return std::min({x - e.xmin, e.xmax - x, y - e.ymin, e.ymax - y});
+  }
+  if (locate(g, x, y) != Where::Interior) return -1;
+  double bx = x, by = y;
+  nearest_on(g, x, y, bx, by);
+  return std::hypot(bx - x, by - y);
+}
+
+// Whether a point lies well inside both areas: then their interiors surely
+// meet, and no sliver need be looked for.  The centers of the extents and
+// of their overlap are tried, which finds one for most shapes that overlap
+// by more than a sliver, at the cost of a walk along each boundary.
+bool deep_in_both(const Geometry& a, const Geometry& b, double scale) {
+  const EnvelopeBounds ea = extent_of(a), eb = extent_of(b);
+  const double ox = (std::max(ea.xmin, eb.xmin) + std::min(ea.xmax, eb.xmax)) / 2;
+  const double oy = (std::max(ea.ymin, eb.ymin) + std::min(ea.ymax, eb.ymax)) / 2;
+  const double deep = 1e-9 * scale;
+  for (const auto& [x, y] : {std::pair{ox, oy}, std::pair{(ea.xmin + ea.xmax) / 2, (ea.ymin + ea.ymax) / 2},
+                             std::pair{(eb.xmin + eb.xmax) / 2, (eb.ymin + eb.ymax) / 2}})
+    if (depth_inside(a, x, y) > deep && depth_inside(b, x, y) > deep) return true;
+  return false;
+}
+
 // The matrix of two areas, one of them curved, where the chords and the
 // curves tell different stories: chords that are apart while the curves
 // touch, and chords that overlap by a rounding sliver where the curves
@@ -560,8 +588,10 @@ double shared_boundary(const GEOSGeometry* ga, const GEOSGeometry* gb) {
 std::string curved_area_matrix(const Geometry& a, const Geometry& b) {
   std::string m = chord_matrix(a, b);
   if (m[0] == '2') {
+    const double scale = scale_of(a, b);
+    if (deep_in_both(a, b, scale)) return m;
     const GeosForm ga = geos_form(a), gb = geos_form(b);
-    const double sliver = rounding_sliver(ga.get(), gb.get(), scale_of(a, b));
+    const double sliver = rounding_sliver(ga.get(), gb.get(), scale);
     if (sliver < 0) return m;
     if (m[4] == '1' && shared_boundary(ga.get(), gb.get()) <= sliver) m[4] = '0';
   } else if (m[1] != 'F' || m[3] != 'F' || m[4] != 'F' || !meet_on_curves(a, b)) {
