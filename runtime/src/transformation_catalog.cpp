@@ -3,6 +3,7 @@
 #include <proj.h>
 #include <proj_experimental.h>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <string>
@@ -114,9 +115,15 @@ bool area_of_interest(const Geometry& g, const SpatialReferencePtr& fallback, do
   east = std::min(east, 180.0);
   south = std::max(south, -90.0);
   north = std::min(north, 90.0);
-  // An area that starts on the antimeridian starts at -180: PROJ recurses
-  // without end (and overflows the stack) on a western bound of +180.
-  if (west == 180) west = east = -180;
+  // PROJ recurses without end (and overflows the stack) on an area of no
+  // width on the antimeridian: an area that narrow becomes a sliver of some
+  // width within the range.
+  constexpr double kSliver = 1e-7;
+  if (west <= east && east - west < kSliver) {
+    const double mid = std::clamp((west + east) / 2, -180 + kSliver, 180 - kSliver);
+    west = mid - kSliver / 2;
+    east = mid + kSliver / 2;
+  }
   return west <= east && south <= north;
 }
 
