@@ -104,12 +104,18 @@ LINE_4326 = {"paths": [[[(-40 if i % 2 else 40), 0] for i in range(51)]], "spati
                                        og.GeodeticCurveType.Loxodrome),
          "The maximum segment length is too small for the geometry"),
         # The limit of the projected range is itself outside it.
-        (lambda: og.Polygon({"rings": [[[0, 0], [0, 1e16], [1, 1e16], [1, 0]]], "spatialReference": {"wkid": 3857}})
+        (lambda: og.Polygon({"rings": [[[0, 0], [0, 1e10], [1, 1e10], [1, 0]]], "spatialReference": {"wkid": 3857}})
          .buffer(10, og.LinearUnitId.Meters, 1.0, og.GeodeticCurveType.Geodesic),
          "The coordinates lie far outside the range of the coordinate system"),
         (lambda: og.Polyline({"paths": [[[0, 0], [2e9, 0]]], "spatialReference": {"wkid": 4326}})
          .calculate_length(og.GeodeticCurveType.Geodesic, og.LinearUnitId.Meters),
          "The coordinates lie far outside the range of the coordinate system"),
+        # A buffer far thinner than rounding along 70 km of edges: offset
+        # points beyond the budget (it ran for minutes).
+        (lambda: og.Polyline({"paths": [[[-19.5955, -1.5735], [-20.2059, -1.6163], [-19.5955, -1.5735]]],
+                              "spatialReference": {"wkid": 4269}})
+         .buffer(1e-9, og.LinearUnitId.Inches, 1.0, og.GeodeticCurveType.GreatElliptic),
+         "The maximum deviation is too small for the geometry"),
         (lambda: og.Polyline({"paths": [[[0, 0], [0, 1e16]]], "spatialReference": {"wkid": 3857}})
          .densify(1e6, og.LinearUnitId.Meters, og.GeodeticCurveType.ShapePreserving),
          "The coordinates lie far outside the range of the coordinate system"),
@@ -121,13 +127,20 @@ def test_geodetic_work_is_bounded_by_a_stated_budget(call, text):
     assert type(info.value) is Exception
 
 
-def test_geodetic_area_of_edges_winding_round_the_globe_follows_a_budget():
-    # The Bezier's far control point makes edges that wind round the globe many
-    # times: the area follows them with a bounded number of geodesic pieces.
-    p = og.Polygon({"curveRings": [[[-52.57, -123.81], {"b": [[0, 1e-300], [1, 107.34], [9007199254740992, 147.90]]}]],
+def test_geodetic_measures_of_edges_winding_round_the_globe_follow_a_budget():
+    # The Bezier's far control point makes edges that wind round the globe
+    # hundreds of times: areas and lengths follow them with a bounded number
+    # of pieces (with the control point at 9e15 the area took 22 s).
+    p = og.Polygon({"curveRings": [[[-52.57, -123.81], {"b": [[0, 1e-300], [1, 107.34], [9e9, 147.90]]}]],
                     "spatialReference": {"wkid": 102100}})
-    for curve in (og.GeodeticCurveType.NormalSection, og.GeodeticCurveType.GreatElliptic):
+    CT = og.GeodeticCurveType
+    for curve in (CT.NormalSection, CT.GreatElliptic, CT.ShapePreserving):
         assert math.isfinite(og.area_collection([p], curve))
+        assert p.calculate_length(curve, og.LinearUnitId.Meters) > 4e9
+    far = og.Polygon({"curveRings": [[[-52.57, -123.81], {"b": [[0, 1e-300], [1, 107.34], [9007199254740992, 147.90]]}]],
+                      "spatialReference": {"wkid": 102100}})
+    with pytest.raises(Exception, match="far outside the range of the coordinate system"):
+        og.area_collection([far], CT.NormalSection)
 
 
 def test_running_out_of_memory_is_a_memory_error_that_leaves_the_geometry_usable(python_run):

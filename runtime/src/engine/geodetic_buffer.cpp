@@ -41,7 +41,7 @@ constexpr double kRoundingFloor = 1e-7;
 
 // Offset points one buffer may compute before it gives up: a deviation far
 // too fine for the geometry's size would otherwise run for hours.
-constexpr long kOffsetBudget = 1'000'000;
+constexpr long kOffsetBudget = 250'000;
 using XY = std::pair<double, double>;
 using geos::GeomPtr;
 
@@ -250,10 +250,16 @@ Followed follow(const Frame& frame, CurveType type, const std::vector<Vertex>& v
       for (std::size_t q = 1; q < halves.size(); q += 2)
         worst = std::max(worst, frame.ellipsoid().distance(halves[q], geodesic_mid(frame.ellipsoid(), halves[q - 1],
                                                                                    halves[q + 1])));
-      if (worst <= std::max(deviation / 4, kRoundingFloor)) {
+      const double allowed = std::max(deviation / 4, kRoundingFloor);
+      if (worst <= allowed) {
         for (std::size_t q = 0; q < halves.size(); q += 2) pts.push_back(halves[q]);
         break;
       }
+      // The strays fall with the square of the piece length: pieces that
+      // would have to be far more than the cap allows are given up on now
+      // rather than after dividing the edge ever finer up to it.
+      if (k * std::sqrt(worst / allowed) > 4e6)
+        fail(kInvalidArgument, "The maximum deviation is too small for the geometry.");
       k *= 2;
     }
     for (std::size_t q = 1; q + 1 < pts.size(); ++q) add(pts[q], false);

@@ -41,10 +41,11 @@ inline constexpr double kMaxAreaPieces = 1 << 18;
 inline constexpr double kMaxLengthPieces = 1 << 18;
 
 // Coordinates of geodetic operations: angles of a billion units and more
-// wrap to noise, and planar coordinates a billion times the earth's size
-// project to noise; outlines built from either ran for minutes.
+// wrap to noise, and so do planar coordinates hundreds of times the earth's
+// size (an edge straight in the plane that long winds round the globe
+// hundreds of times); outlines built from either ran for minutes.
 inline constexpr double kLargestGeographic = 1e9;
-inline constexpr double kLargestProjected = 1e16;
+inline constexpr double kLargestProjected = 1e10;
 
 // The largest |x| or |y| among the finite vertices and the curve data
 // (control points, centres and radii) of `g`; infinite when any curve datum
