@@ -58,7 +58,11 @@ template <class M>
 PyObject* get_spatial_reference(PyObject* self, void*) {
   return trampoline([&] {
     std::optional<model::SpatialReference> sr;
-    {
+    if (const rt::GeometryOwned* unread = geometry_state::unread<M>(self)) {
+      // As the read-back would give it.
+      if (std::optional<rt::SpatialReference> runtime = unread->spatial_reference())
+        sr = model::sr_convert(std::move(*runtime));
+    } else {
       auto g = cell_of<M>(self).read();
       sr = g->spatial_reference;
     }
