@@ -42,7 +42,7 @@ GeomPtr GeosForm::take() {
   return geos::take(GEOSGeom_clone_r(ctx(), lent_), "a copy");
 }
 
-bool keeps_forms(const Geometry& g) { return g.kind != GeometryKind::Point && !g.has_curves(); }
+bool keeps_forms(const Geometry& g) { return !g.has_curves(); }
 
 std::size_t vertex_count(const Geometry& g) {
   switch (g.kind) {
@@ -72,15 +72,17 @@ GeosForm geos_form(const Geometry& g, bool repair) {
   return GeosForm(f.valid ? raw : f.repaired.get());
 }
 
+bool valid_as_is(const Geometry& g) {
+  (void)geos_form(g, true);  // settles validity once
+  Derived& d = g.derived.get();
+  std::lock_guard<std::recursive_mutex> lock(d.mutex);
+  return form_of(d).valid == 1;
+}
+
 PreparedUse prepared_form(const Geometry& g, bool valid_only) {
   PreparedUse use;
   if (!keeps_forms(g) || vertex_count(g) < kPrepareFrom) return use;
-  if (valid_only && g.kind == GeometryKind::Polygon) {
-    GeosForm repaired = geos_form(g, true);
-    Derived& d = g.derived.get();
-    std::lock_guard<std::recursive_mutex> lock(d.mutex);
-    if (form_of(d).valid != 1) return use;
-  }
+  if (valid_only && g.kind == GeometryKind::Polygon && !valid_as_is(g)) return use;
   Derived& d = g.derived.get();
   use.lock = std::unique_lock<std::recursive_mutex>(d.mutex);
   EngineForm& f = form_of(d);

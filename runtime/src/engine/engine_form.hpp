@@ -5,8 +5,7 @@
 //
 // Geometries with true curves keep nothing: their chords depend on the
 // linearisation scope of the call (planar_curves.hpp), so that operands
-// sharing a curve see one set of chords.  Points keep nothing either: their
-// GEOS form costs less than looking it up.
+// sharing a curve see one set of chords.
 #pragma once
 
 #include <cstddef>
@@ -67,6 +66,10 @@ GeometryPtr read_result(geos::GeomPtr result, const ResultSpec& spec);
 // The nesting of the rings of a polygon that keeps forms (nest_rings of
 // its parts), made once.
 const std::vector<std::vector<std::size_t>>& kept_nesting(const Geometry& g);
+
+// Whether the GEOS form of a polygon that keeps forms is valid as it stands
+// (checked once).
+bool valid_as_is(const Geometry& g);
 
 // Whether the engine keeps forms of `g` at all.
 bool keeps_forms(const Geometry& g);

@@ -155,7 +155,7 @@ QX_EXPORT QX_GeometryHandle QX_GeometryEngine_convexHull(QX_GeometryHandle geome
 
 QX_EXPORT QX_GeometryHandle QX_GeometryEngine_simplify(QX_GeometryHandle geometry, const QX_ErrorHandler* handler) {
   return engine_call(handler, "QX_GeometryEngine_simplify", QX_GeometryHandle{},
-                 [&] { return make_handle(planar::simplify(geometry_of(geometry))); });
+                 [&] { return make_handle(planar::simplify(geometry_ptr_of(geometry))); });
 }
 
 QX_EXPORT bool QX_GeometryEngine_isSimple(QX_GeometryHandle geometry, const QX_ErrorHandler* handler) {

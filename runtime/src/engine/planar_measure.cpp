@@ -42,6 +42,7 @@ double area(const Geometry& g) {
       // Rings are told apart by nesting, not by orientation, so that a
       // polygon given with its rings the other way round still measures
       // positive; the areas themselves are exact for curves.
+      if (g.parts.size() == 1) return std::fabs(ring_signed_area(g.parts[0]));
       double total = 0;
       const bool kept = keeps_forms(g);
       std::vector<std::vector<std::size_t>> made;

@@ -29,6 +29,8 @@ GeometryPtr buffer(const Geometry& g, double distance);
 GeometryPtr convex_hull(const Geometry& g);
 GeometryPtr boundary(const Geometry& g);
 GeometryPtr simplify(const Geometry& g);
+// The same, giving `g` itself back when it is simple already.
+GeometryPtr simplify(const GeometryPtr& g);
 bool is_simple(const Geometry& g);
 GeometryPtr combine_extents(const std::vector<const Geometry*>& gs);
 

@@ -324,6 +324,31 @@ bool paths_are_simple(const Geometry& g) {
 
 }  // namespace
 
+namespace {
+
+// Whether simplify would give the polygon back as it is: no degenerate
+// segment or part, valid for GEOS, its rings already grouped (each exterior
+// followed by its holes) and turned the engine's way.
+bool simple_as_is(const Geometry& g) {
+  if (g.kind != GeometryKind::Polygon || !keeps_forms(g)) return false;
+  for (const Part& p : g.parts)
+    if (p.size() < 3 || has_zero_length_segment(p, true)) return false;
+  if (!valid_as_is(g)) return false;
+  std::size_t next = 0;
+  for (const auto& members : kept_nesting(g)) {
+    for (std::size_t k = 0; k < members.size(); ++k) {
+      if (members[k] != next++) return false;
+      const double a = ring_signed_area(g.parts[members[k]]);
+      if ((k == 0 && a > 0) || (k > 0 && a < 0)) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+GeometryPtr simplify(const GeometryPtr& g) { return simple_as_is(*g) ? g : simplify(*g); }
+
 GeometryPtr simplify(const Geometry& g) {
   switch (g.kind) {
     case GeometryKind::Point: return std::make_shared<Geometry>(g);
