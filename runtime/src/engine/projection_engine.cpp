@@ -23,7 +23,7 @@ namespace {
 using Step = std::function<void(std::vector<double>&, std::vector<double>&, std::vector<double>&)>;
 
 void run(const std::vector<Step>& steps, std::vector<double>& x, std::vector<double>& y) {
-  std::vector<double> z(x.size(), 0.0);
+  std::vector<double> z;  // no step carries heights
   for (const Step& s : steps) s(x, y, z);
 }
 
