@@ -281,11 +281,18 @@ def main():
     emit()
     emit(f"Memory: {memory_line()}")
     if args.write:
+        # The hand-written notes at the end of an earlier file are kept.
+        notes = ""
+        if os.path.exists(args.write):
+            with open(args.write) as f:
+                text = f.read()
+            if "\n## Notes" in text:
+                notes = text[text.index("\n## Notes"):]
         with open(args.write, "w") as f:
             f.write("# Benchmark results\n\n")
             f.write("Made by `python bench/bench_table.py --write bench/RESULTS.md`; what the rows time is "
                     "described at the top of `bench/bench_table.py`.\n\n")
-            f.write("\n".join(lines) + "\n")
+            f.write("\n".join(lines) + "\n" + notes)
 
 
 if __name__ == "__main__":

@@ -180,6 +180,7 @@ struct Derived {
   bool has_extent = false;
   EnvelopeBounds extent;
   std::shared_ptr<void> engine;  // the planar engine's forms (engine/engine_form.hpp)
+  std::atomic<void*> engine_ready{nullptr};  // engine.get(), published once it is set
 };
 
 // A geometry's slot for what is derived from it.  A copy starts empty:

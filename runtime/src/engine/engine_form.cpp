@@ -1,5 +1,7 @@
 #include "engine/engine_form.hpp"
 
+#include <atomic>
+
 #include "engine/geos_convert.hpp"
 #include "engine/planar_curves.hpp"
 
@@ -14,10 +16,14 @@ namespace {
 // prepared geometry's indexes would.
 constexpr std::size_t kPrepareFrom = 32;
 
+// Everything is made under the geometry's Derived::mutex.  The GEOS forms,
+// once made, are also published through atomics, so that the calls that
+// find them made (nearly all) read them without taking the lock.
 struct EngineForm {
   GeomPtr raw;       // rings nested, not repaired
-  int valid = -1;    // whether raw is a valid area: -1 not yet known
   GeomPtr repaired;  // raw made valid, when it is not
+  std::atomic<const GEOSGeometry*> raw_ready{nullptr};
+  std::atomic<int> valid{-1};  // whether raw is a valid area: -1 not yet known
   geos::PreparedPtr prepared;
   int predicate_uses = 0;
   bool has_nesting = false;
@@ -26,13 +32,25 @@ struct EngineForm {
 
 // Callers hold d.mutex.
 EngineForm& form_of(Derived& d) {
-  if (!d.engine) d.engine = std::make_shared<EngineForm>();
+  if (!d.engine) {
+    d.engine = std::make_shared<EngineForm>();
+    d.engine_ready.store(d.engine.get(), std::memory_order_release);
+  }
   return *static_cast<EngineForm*>(d.engine.get());
 }
 
+// Callers hold d.mutex.
 const GEOSGeometry* raw_of(const Geometry& g, EngineForm& f) {
-  if (!f.raw) f.raw = to_geos(g, 0, false);
+  if (!f.raw) {
+    f.raw = to_geos(g, 0, false);
+    f.raw_ready.store(f.raw.get(), std::memory_order_release);
+  }
   return f.raw.get();
+}
+
+// The form as far as it is made, without the lock; null before.
+const EngineForm* made_form(const Geometry& g) {
+  return static_cast<const EngineForm*>(g.derived.get().engine_ready.load(std::memory_order_acquire));
 }
 
 }  // namespace
@@ -59,24 +77,30 @@ std::size_t vertex_count(const Geometry& g) {
 
 GeosForm geos_form(const Geometry& g, bool repair) {
   if (!keeps_forms(g)) return GeosForm(to_geos(g, 0, repair));
+  if (const EngineForm* made = made_form(g)) {
+    if (const GEOSGeometry* raw = made->raw_ready.load(std::memory_order_acquire)) {
+      if (!repair || g.kind != GeometryKind::Polygon) return GeosForm(raw);
+      const int valid = made->valid.load(std::memory_order_acquire);
+      if (valid == 1) return GeosForm(raw);
+      if (valid == 0) return GeosForm(made->repaired.get());  // set before valid was
+    }
+  }
   Derived& d = g.derived.get();
   std::lock_guard<std::recursive_mutex> lock(d.mutex);
   EngineForm& f = form_of(d);
   const GEOSGeometry* raw = raw_of(g, f);
   // Only areas are repaired (as to_geos does).
   if (!repair || g.kind != GeometryKind::Polygon) return GeosForm(raw);
-  if (f.valid < 0) {
+  if (f.valid.load(std::memory_order_relaxed) < 0) {
     f.repaired = repaired_area(raw);
-    f.valid = f.repaired ? 0 : 1;
+    f.valid.store(f.repaired ? 0 : 1, std::memory_order_release);
   }
-  return GeosForm(f.valid ? raw : f.repaired.get());
+  return GeosForm(f.valid.load(std::memory_order_relaxed) == 1 ? raw : f.repaired.get());
 }
 
 bool valid_as_is(const Geometry& g) {
   (void)geos_form(g, true);  // settles validity once
-  Derived& d = g.derived.get();
-  std::lock_guard<std::recursive_mutex> lock(d.mutex);
-  return form_of(d).valid == 1;
+  return made_form(g)->valid.load(std::memory_order_acquire) == 1;
 }
 
 PreparedUse prepared_form(const Geometry& g, bool valid_only) {
@@ -104,7 +128,10 @@ void keep_result_form(const Geometry& g, GeomPtr form) {
   Derived& d = g.derived.get();
   std::lock_guard<std::recursive_mutex> lock(d.mutex);
   EngineForm& f = form_of(d);
-  if (!f.raw) f.raw = std::move(form);
+  if (!f.raw) {
+    f.raw = std::move(form);
+    f.raw_ready.store(f.raw.get(), std::memory_order_release);
+  }
 }
 
 GeometryPtr read_result(GeomPtr result, const ResultSpec& spec) {
