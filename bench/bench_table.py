@@ -10,9 +10,9 @@ one process (below 1: ours is faster).  Repeated calls on the same geometry
 are what is timed, so what either side keeps between calls counts.
 
 The memory line builds a 200 000-vertex polygon in a child process and
-reports what the Python model costs, what asking `intersects` twice adds
-(the runtime geometry, its GEOS and prepared forms) and the peak resident
-size.
+reports the bytes in use for its Python model and what asking `intersects`
+adds (the runtime geometry, its GEOS form, the prepared geometry and the
+indexes GEOS builds for it), and the peak resident size.
 
     pip install shapely pyproj   # benchmark-only dependencies
     python bench/bench_table.py [--sizes 4,100,10000,200000] [--rounds 7] [--write bench/RESULTS.md]
@@ -175,38 +175,50 @@ def nesting_rows():
 # ---- memory ----
 
 MEMORY_CHILD = r"""
-import gc, math, random, resource, sys
+import ctypes, gc, resource, sys
 sys.path.insert(0, sys.argv[1])
 from bench_table import star, square
 import ostrel_geometry as og
 
-def rss():
-    with open("/proc/self/statm") as f:
-        return int(f.read().split()[1]) * 4096
-ring = star(200000)
-d = {"rings": [ring]}
+libc = ctypes.CDLL("libc.so.6")
+class Info(ctypes.Structure):
+    _fields_ = [(n, ctypes.c_size_t) for n in
+                "arena ordblks smblks hblks hblkhd usmblks fsmblks uordblks fordblks keepcost".split()]
+libc.mallinfo2.restype = Info
+def in_use():
+    # Bytes the allocator has handed out and not taken back; resident size
+    # would also count what was freed but kept by the allocator.
+    m = libc.mallinfo2()
+    return m.uordblks + m.hblkhd
+d = {"rings": [star(200000)]}
+box = og.Polygon({"rings": [square(80.0, -10.0, 40.0)]})
 gc.collect()
-r0 = rss()
+marks = [in_use()]
 p = og.Polygon(d)
 gc.collect()
-r1 = rss()
-box = og.Polygon({"rings": [square(80.0, -10.0, 40.0)]})
-p.intersects(box)
-p.intersects(box)
-r2 = rss()
-peak = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss * 1024
-print(r1 - r0, r2 - r1, peak)
+marks.append(in_use())
+p.area  # builds the runtime geometry
+marks.append(in_use())
+p.intersects(box)  # the GEOS form
+marks.append(in_use())
+p.intersects(box)  # prepared from the second predicate on;
+p.intersects(box)  # GEOS builds its indexes at first use
+marks.append(in_use())
+deltas = [b - a for a, b in zip(marks, marks[1:])]
+print(*deltas, resource.getrusage(resource.RUSAGE_SELF).ru_maxrss * 1024)
 """
 
 
 def memory_line():
     out = subprocess.run([sys.executable, "-c", MEMORY_CHILD, os.path.dirname(os.path.abspath(__file__))],
                          capture_output=True, text=True, check=True).stdout.split()
-    model, kept, peak = (int(v) for v in out)
+    model, runtime, geos, prepared, peak = (int(v) for v in out)
+    kept = runtime + geos + prepared
     mb = 1 << 20
-    return (f"200 000-vertex polygon: Python model {model / mb:.1f} MB; kept state after intersects "
-            f"(runtime geometry, GEOS and prepared forms) {kept / mb:.1f} MB = {kept / max(model, 1):.1f}x "
-            f"the model; peak resident {peak / mb:.0f} MB")
+    return (f"200 000-vertex polygon: Python model {model / mb:.1f} MB; kept after intersects "
+            f"{kept / mb:.1f} MB = {kept / max(model, 1):.1f}x the model (runtime geometry {runtime / mb:.1f} MB, "
+            f"GEOS form {geos / mb:.1f} MB, prepared geometry and its indexes {prepared / mb:.1f} MB); "
+            f"peak resident size of the process {peak / mb:.0f} MB")
 
 
 # ---- output ----
