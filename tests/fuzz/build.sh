@@ -9,22 +9,22 @@ set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 out=${1:-/tmp/build-fuzz}
-mkdir -p "$out"
-srcs="$root/src/geomio/events.cpp $root/src/geomio/wkt_reader.cpp $root/src/geomio/wkb_reader.cpp"
-flags="-std=c++20 -g -O1 -Wall -Wextra -I$root/src -I$here"
-san="-fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined"
-for name in fuzz_wkt fuzz_wkb; do
-  clang++ $flags $san "$here/$name.cpp" $srcs -o "$out/$name"
-done
-clang++ $flags -fsanitize=address,undefined "$here/dump_events.cpp" $srcs -o "$out/dump_events"
+generator=""
+command -v ninja >/dev/null 2>&1 && [ ! -f "$out/CMakeCache.txt" ] && generator="-G Ninja"
+cmake -S "$root" -B "$out" $generator -DOSTREL_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER="${CC:-clang}" -DCMAKE_CXX_COMPILER="${CXX:-clang++}" >/dev/null
+cmake --build "$out" --target fuzzers
+bin="$out/tests/fuzz"
 
 if [ "${2:-}" != "" ]; then
   for kind in wkt wkb; do
-    mkdir -p "$out/corpus-$kind"
-    cp "$here/corpus/$kind/"* "$out/corpus-$kind/"
+    mkdir -p "$bin/corpus-$kind"
+    cp "$here/corpus/$kind/"* "$bin/corpus-$kind/"
     dict=""
     [ $kind = wkt ] && dict="-dict=$here/wkt.dict"
-    (cd "$out" && ./fuzz_$kind -max_total_time="$2" -max_len=4096 -timeout=10 $dict \
-        corpus-$kind 2>&1 | tail -n 5)
+    # A finding makes the harness exit non-zero, which stops this script.
+    (cd "$bin" && ./fuzz_$kind -max_total_time="$2" -max_len=4096 -timeout=10 $dict \
+        corpus-$kind >fuzz_$kind.log 2>&1) || { tail -n 40 "$bin/fuzz_$kind.log"; exit 1; }
+    echo "fuzz_$kind: $(grep -E '^#[0-9]+[[:space:]]+DONE' "$bin/fuzz_$kind.log" | tail -n 1)"
   done
 fi

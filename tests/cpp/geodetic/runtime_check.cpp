@@ -1,10 +1,8 @@
 // Checks of the geodetic and projection engine calls through the runtime's C
 // interface, with values a person can verify by hand or from tables.
 //
-// Build against the runtime's object files (the internal geometry structs
-// are used to make inputs):
-//   g++ -std=c++20 -I runtime/src -I runtime/include tests/cpp/geodetic/runtime_check.cpp \
-//       $(find BUILD/CMakeFiles/vaskelith.dir -name '*.o') -lgeos_c -lproj -lGeographicLib -o runtime_check
+// Linked with the runtime's objects (the internal geometry structs are used
+// to make inputs); built by the `checks` target and run by ctest.
 #include <GeographicLib/Geodesic.hpp>
 #include <GeographicLib/PolygonArea.hpp>
 #include <cmath>
