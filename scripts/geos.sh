@@ -8,12 +8,12 @@
 # system's sources stay untouched, and built once into a prefix keyed by its
 # version: a second run finds it there and builds nothing.
 #
-#   OSTREL_GEOS_HOME   where the kept prefixes live (default: build/ in the repository)
+#   OSTREL_GEOS_HOME   where the kept prefixes live (default: ~/.cache/ostrel_geometry,
+#                      so that every clone and a cleaned tree find it)
 #   OSTREL_GEOS_SUITE  the suite to take the source from (default: trixie)
 set -euo pipefail
-repo="$(cd "$(dirname "$0")/.." && pwd)"
 need=3.13
-home="${OSTREL_GEOS_HOME:-$repo/build}"
+home="${OSTREL_GEOS_HOME:-${XDG_CACHE_HOME:-$HOME/.cache}/ostrel_geometry}"
 suite="${OSTREL_GEOS_SUITE:-trixie}"
 
 newer_or_equal() { [ "$(printf '%s\n%s\n' "$2" "$1" | sort -V | head -n1)" = "$2" ]; }
@@ -46,9 +46,11 @@ fi
 SUDO=""
 if [ "$(id -u)" != 0 ]; then SUDO=sudo; fi
 tools=""
-for p in dpkg-dev cmake xz-utils bzip2 g++ debian-archive-keyring; do
+for p in dpkg-dev xz-utils bzip2 g++ debian-archive-keyring; do
   dpkg -s "$p" >/dev/null 2>&1 || tools="$tools $p"
 done
+# CMake from pip (in the virtualenv) serves as well as the distribution's.
+command -v cmake >/dev/null 2>&1 || tools="$tools cmake"
 if [ -n "$tools" ]; then
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq $tools >/dev/null
@@ -68,11 +70,16 @@ version="$(basename "$orig" | sed -E 's/^geos_([0-9.]+)\.orig.*/\1/')"
 mkdir -p "$work/src"
 tar -xf "$orig" -C "$work/src" --strip-components=1
 prefix="$home/geos-$version"
-cmake -S "$work/src" -B "$work/build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+generator=()
+if command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi
+# The caller's compiler flags (-Werror in CI) are meant for this project only.
+unset CFLAGS CXXFLAGS
+mkdir -p "$home"
+cmake -S "$work/src" -B "$work/build" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
   -DBUILD_BENCHMARKS=OFF -DBUILD_DOCUMENTATION=OFF -DCMAKE_INSTALL_PREFIX="$prefix.partial" \
   -DCMAKE_INSTALL_RPATH='$ORIGIN' \
   -DCMAKE_INSTALL_LIBDIR=lib >/dev/null
-cmake --build "$work/build" --parallel "$(nproc)" >/dev/null
+cmake --build "$work/build" --parallel "${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}" >/dev/null
 rm -rf "$prefix.partial"
 cmake --install "$work/build" >/dev/null
 # The pkg-config file names the prefix it was installed to.
