@@ -24,12 +24,24 @@ if [ -n "$system_version" ] && newer_or_equal "$system_version" "$need"; then
 fi
 
 # A kept build of any version at or above the one needed serves.
-for kept in $(ls -d "$home"/geos-* 2>/dev/null | sort -rV); do
-  if [ -f "$kept/lib/pkgconfig/geos.pc" ] && newer_or_equal "${kept##*/geos-}" "$need"; then
-    echo "$kept"
-    exit 0
-  fi
-done
+find_kept() {
+  local kept
+  for kept in $(ls -d "$home"/geos-* 2>/dev/null | grep -v '\.partial$' | sort -rV); do
+    if [ -f "$kept/lib/pkgconfig/geos.pc" ] && newer_or_equal "${kept##*/geos-}" "$need"; then
+      echo "$kept"
+      return 0
+    fi
+  done
+  return 1
+}
+find_kept && exit 0
+
+# One build at a time: a second set-up started meanwhile waits for it and
+# then finds it kept.
+mkdir -p "$home"
+exec 9>"$home/.lock"
+flock 9
+find_kept && exit 0
 
 # The archive's address, as this machine's apt sources give it (deb822 first,
 # then the one-line format).
@@ -74,7 +86,6 @@ generator=()
 if command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi
 # The caller's compiler flags (-Werror in CI) are meant for this project only.
 unset CFLAGS CXXFLAGS
-mkdir -p "$home"
 cmake -S "$work/src" -B "$work/build" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
   -DBUILD_BENCHMARKS=OFF -DBUILD_DOCUMENTATION=OFF -DCMAKE_INSTALL_PREFIX="$prefix.partial" \
   -DCMAKE_INSTALL_RPATH='$ORIGIN' \

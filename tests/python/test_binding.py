@@ -46,7 +46,9 @@ def _shared_library(compiler, tmp_path, name, source):
     src = tmp_path / f"{name}.c"
     src.write_text(source)
     out = tmp_path / f"lib{name}.so"
-    subprocess.run([compiler, "-shared", "-fPIC", "-o", str(out), str(src)], check=True)
+    # A sanitizer runtime preloaded for the interpreter is not meant for the compiler.
+    env = {k: v for k, v in os.environ.items() if k != "LD_PRELOAD"}
+    subprocess.run([compiler, "-shared", "-fPIC", "-o", str(out), str(src)], check=True, env=env)
     return out
 
 
