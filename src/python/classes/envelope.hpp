@@ -20,12 +20,13 @@ struct Envelope {
   static Ref from_model(model::ZorvGeometryEnvelope envelope);
   static Ref from_geom(rt::Envelope envelope);
   // A new object for a runtime geometry of this kind (shared with its other
-  // holders); its model is read from it at first need.
+  // holders); its model is read from it at first need, or at once where the
+  // model would not build the same geometry again.
   static Ref from_kept(rt::KeptGeometry geometry);
   // The runtime envelope of an object of this class (a subclass too) as its
   // model is now, kept between operations; `__qxc_geo` is not asked.
   static rt::TypedLease<rt::Envelope> get_geom(PyObject* envelope);
-  // The same from a cell.
+  // A fresh runtime envelope from a cell's model.
   static rt::Envelope get_geom(const CellT& cell);
 };
 

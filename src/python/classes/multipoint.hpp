@@ -16,7 +16,8 @@ struct MultiPoint {
   static CellT from_dict(PyObject* dict);
   static Ref from_model(model::ZorvGeometryMultipoint multipoint);
   // A new object for a runtime geometry of this kind (shared with its other
-  // holders); its model is read from it at first need.
+  // holders); its model is read from it at first need, or at once where the
+  // model would not build the same geometry again.
   static Ref from_kept(rt::KeptGeometry geometry);
 };
 

@@ -19,7 +19,8 @@ struct Point {
   // A new object for a runtime point (taken over).
   static Ref from_geom(rt::Point point);
   // A new object for a runtime geometry of this kind (shared with its other
-  // holders); its model is read from it at first need.
+  // holders); its model is read from it at first need, or at once where the
+  // model would not build the same geometry again.
   static Ref from_kept(rt::KeptGeometry geometry);
   // The runtime point of an object of this class (a subclass too) as its
   // model is now, kept between operations; `__qxc_geo` is not asked.
