@@ -108,10 +108,12 @@ def curve_item(r, has_z, has_m, base):
     return {"b": [end, xy(r, base), xy(r, base)]}
 
 
-def orderly_path(r, has_z, has_m, size):
-    """A large part that is not a tangle: a star-shaped ring or a random
-    walk (a tangle of n random vertices has about n^2 crossings, which any
-    overlay must produce, however long that takes)."""
+def orderly_path(r, has_z, has_m, size, closed):
+    """A large part that is not a tangle: a star-shaped ring or a meander
+    that turns slowly (a tangle of n random vertices has about n^2
+    crossings, which any overlay must produce, and so do the offset curves
+    of a dense zigzag buffered far wider than itself, however long that
+    takes)."""
     # Drawn at one scale about a centre of like size: far from its centre a
     # part rounds into collinear runs whose crossings grow with the square
     # of its size, whatever the engine.
@@ -122,16 +124,18 @@ def orderly_path(r, has_z, has_m, size):
         base = Base([r.uniform(-100, 100), r.uniform(-60, 60)])
         spread = 10.0 ** r.randint(-3, 3)
     out = []
-    if r.random() < 0.5:
+    if closed or r.random() < 0.5:
         for k in range(size):
             a = 2 * math.pi * k / size
-            rad = spread * r.uniform(0.5, 1.0)
+            rad = spread * r.uniform(0.9, 1.0)
             out.append([base[0] + rad * math.cos(a), base[1] + rad * math.sin(a)])
     else:
         x, y = base
+        heading = r.uniform(0, 2 * math.pi)
         for _ in range(size):
-            x += r.uniform(-spread, spread) / 100
-            y += r.uniform(0, spread) / 100
+            heading += r.uniform(-0.05, 0.05)
+            x += spread / 100 * math.cos(heading)
+            y += spread / 100 * math.sin(heading)
             out.append([x, y])
     for c in out:
         if has_z:
@@ -141,9 +145,9 @@ def orderly_path(r, has_z, has_m, size):
     return out
 
 
-def path(r, has_z, has_m, curves, size):
+def path(r, has_z, has_m, curves, size, closed=False):
     if size > 100:
-        return orderly_path(r, has_z, has_m, size)
+        return orderly_path(r, has_z, has_m, size, closed)
     base = base_point(r)
     out = [coord(r, has_z, has_m, base)]
     for _ in range(size):
@@ -201,7 +205,8 @@ def geometry_dict(r, kind=None):
         curves = r.random() < 0.4
         key = ("curvePaths" if curves else "paths") if kind == "polyline" else ("curveRings" if curves else "rings")
         parts = r.choice([0, 1, 1, 1, 2, 3, 40])
-        d[key] = [path(r, has_z, has_m, curves, size(r) if parts < 40 else r.randint(0, 8)) for _ in range(parts)]
+        d[key] = [path(r, has_z, has_m, curves, size(r) if parts < 40 else r.randint(0, 8), kind == "polygon")
+                  for _ in range(parts)]
     return d
 
 
