@@ -4,7 +4,7 @@
 #include <exception>
 
 #include "binding/handle.hpp"
-#include "python/pyapi/errors.hpp"
+#include "core/fatal.hpp"
 
 namespace ostrel::rt::detail {
 namespace {
@@ -31,17 +31,15 @@ static_assert(kReleases<decltype(&::QX_Array_destroy)> && kReleases<decltype(&::
 
 }  // namespace
 
-void fatal(std::string message) { py::fatal(std::move(message)); }
-
 void fatal_call(std::string_view name, const Error& e) {
   throw_if_out_of_memory(e);
-  fatal("Internal error: Unexpected error returned from internal function " + std::string(name) + ": " +
-        e.debug());
+  core::fatal("Internal error: Unexpected error returned from internal function " + std::string(name) + ": " +
+              e.debug());
 }
 
 void fatal_with(std::string_view message, const Error& e) {
   throw_if_out_of_memory(e);
-  fatal(std::string(message) + ": " + e.debug());
+  core::fatal(std::string(message) + ": " + e.debug());
 }
 
 void fatal_transform(const Error& e) {
@@ -55,7 +53,7 @@ void fatal_from_release(std::string message) {
     std::fprintf(stderr, "%s\n", message.c_str());
     return;
   }
-  fatal(std::move(message));
+  core::fatal(std::move(message));
 }
 
 }  // namespace ostrel::rt::detail

@@ -11,12 +11,10 @@
 
 #include "binding/error.hpp"
 #include "binding/ffi.hpp"
+#include "core/fatal.hpp"
 
 namespace ostrel::rt::detail {
 
-// Thrown as py::Fatal (kept out of this header so the binding's users need no
-// Python headers).
-[[noreturn]] void fatal(std::string message);
 // "Internal error: Unexpected error returned from internal function {name}: {debug}"
 [[noreturn]] void fatal_call(std::string_view name, const Error& e);
 // "{message}: {debug}"

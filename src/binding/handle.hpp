@@ -14,6 +14,7 @@
 
 #include "binding/error.hpp"
 #include "binding/ffi.hpp"
+#include "core/fatal.hpp"
 
 namespace ostrel::rt {
 
@@ -113,13 +114,9 @@ class Handle : public Base {
   [[noreturn]] static void py_fatal_null();
 };
 
-namespace detail {
-[[noreturn]] void fatal(std::string message);
-}
-
 template <class Derived, class H, fn::Index Destroy, FixedName Family, class Base>
 void Handle<Derived, H, Destroy, Family, Base>::py_fatal_null() {
-  detail::fatal(Derived::null_message());
+  core::fatal(Derived::null_message());
 }
 
 // What a typed handle stands for: the runtime's kind code and its full type

@@ -18,6 +18,7 @@
 #include "binding/ffi.hpp"
 #include "binding/once.hpp"
 #include "binding/strings.hpp"
+#include "core/fatal.hpp"
 
 #ifndef OSTREL_SOURCE_DIR
 #define OSTREL_SOURCE_DIR "."
@@ -55,7 +56,7 @@ auto with_stored_path(F&& body) {
   StoredPath& s = stored_path();
   std::lock_guard lock(s.mutex);
   if (s.poisoned)
-    detail::fatal("Failed to acquire lock on GEOMETRY_LIB_PATH: poisoned lock: another task failed inside");
+    core::fatal("Failed to acquire lock on GEOMETRY_LIB_PATH: poisoned lock: another task failed inside");
   try {
     return body(s.path);
   } catch (...) {
@@ -129,7 +130,7 @@ std::optional<std::string> executable_path() {
 // ---- the one-time load ----
 
 [[noreturn]] void load_failed(const std::string& path, const std::string& reason) {
-  detail::fatal("Failed to load vaskelith library at " + path + ": " + reason);
+  core::fatal("Failed to load vaskelith library at " + path + ": " + reason);
 }
 
 void load_into(VaskelithFFI& table) {
@@ -147,7 +148,7 @@ void load_into(VaskelithFFI& table) {
       const char* msg = ::dlerror();
       std::string reason = msg ? std::string("Could not obtain symbol from the library: ") + msg
                                : std::string("The symbol is NULL");
-      if (::dlclose(library) != 0) detail::fatal("Call to dlclose() failed");
+      if (::dlclose(library) != 0) core::fatal("Call to dlclose() failed");
       load_failed(path, reason);
     }
     table.entries[i] = entry;

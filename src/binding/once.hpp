@@ -7,11 +7,9 @@
 #include <string>
 #include <utility>
 
-namespace ostrel::rt {
+#include "core/fatal.hpp"
 
-namespace detail {
-[[noreturn]] void fatal(std::string message);
-}
+namespace ostrel::rt {
 
 class PoisoningOnce {
  public:
@@ -24,7 +22,7 @@ class PoisoningOnce {
     if (done_.load(std::memory_order_acquire)) return;
     std::lock_guard lock(mutex_);
     if (done_.load(std::memory_order_relaxed)) return;
-    if (failed_) detail::fatal(poisoned_message);
+    if (failed_) core::fatal(poisoned_message);
     try {
       std::forward<F>(init)();
     } catch (...) {

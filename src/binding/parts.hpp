@@ -92,7 +92,7 @@ class IntoIter {
       ++index_;
       return item;
     } catch (const Error& e) {
-      detail::fatal(std::string(Collection::kIndexMessage) + ": " + e.debug());
+      core::fatal(std::string(Collection::kIndexMessage) + ": " + e.debug());
     }
   }
   uint64_t size() const { return size_; }

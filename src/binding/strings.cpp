@@ -3,6 +3,7 @@
 #include "binding/call.hpp"
 #include "binding/ffi.hpp"
 #include "binding/unicode.hpp"
+#include "core/fatal.hpp"
 
 namespace ostrel::rt {
 namespace {
@@ -85,7 +86,7 @@ std::string nul_error_debug(std::string_view text, std::size_t nul_index) {
 std::string to_c_string(std::string_view text, std::string_view fatal_message) {
   std::size_t nul = text.find('\0');
   if (nul != std::string_view::npos)
-    detail::fatal(std::string(fatal_message) + ": " + nul_error_debug(text, nul));
+    core::fatal(std::string(fatal_message) + ": " + nul_error_debug(text, nul));
   return std::string(text);
 }
 

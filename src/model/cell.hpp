@@ -23,16 +23,12 @@
 #include <thread>
 #include <utility>
 
+#include "core/fatal.hpp"
 #include "model/geoerr.hpp"
-#include "python/pyapi/errors.hpp"
 
 namespace ostrel::model {
 
 namespace detail {
-// Fatal errors raised on this thread so far.  A guard that sees the count
-// change while the stack unwinds knows a fatal error is passing through it.
-inline unsigned long fatal_epoch() noexcept { return py::fatal_count(); }
-[[noreturn]] inline void fatal(std::string message) { py::fatal(std::move(message)); }
 // Write locks taken so far by every cell of the process.
 inline std::atomic<uint64_t>& write_epoch() noexcept {
   static std::atomic<uint64_t> epoch{0};
@@ -81,11 +77,11 @@ class Cell {
    private:
     friend class Cell;
     explicit Guard(std::shared_ptr<Inner> inner)
-        : inner_(std::move(inner)), uncaught_(std::uncaught_exceptions()), epoch_(detail::fatal_epoch()) {}
+        : inner_(std::move(inner)), uncaught_(std::uncaught_exceptions()), epoch_(core::fatal_count()) {}
 
     void release() noexcept {
       if (!inner_) return;
-      if (std::uncaught_exceptions() > uncaught_ && detail::fatal_epoch() != epoch_) {
+      if (std::uncaught_exceptions() > uncaught_ && core::fatal_count() != epoch_) {
         // Even a reader's poison ages what was kept: the next use must lock
         // and meet the poison.
         inner_->poisoned.store(true);
@@ -185,7 +181,7 @@ class Cell {
       g.inner_->owner.store(std::thread::id{});
       g.inner_->mu.unlock();
       g.inner_.reset();
-      detail::fatal(std::string(site) + ": " + kPoisonDebug);
+      core::fatal(std::string(site) + ": " + kPoisonDebug);
     }
     return g;
   }
@@ -194,7 +190,7 @@ class Cell {
     // The interpreter lock serialises every caller, so a mutex already held by
     // this thread would never be released: report it instead of hanging.
     if (p_->owner.load() == std::this_thread::get_id())
-      detail::fatal("Internal error: model lock taken twice by the same thread");
+      core::fatal("Internal error: model lock taken twice by the same thread");
     p_->mu.lock();
     p_->owner.store(std::this_thread::get_id());
     return Guard(p_);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/fatal.hpp"
 #include "model/cell.hpp"
 #include "model/curvepart.hpp"
 #include "model/geoerr.hpp"
@@ -42,7 +43,7 @@ class DimensionedCollection {
   // idx <= len().
   void insert_line(std::size_t idx, PartCell part) {
     check_dims(part);
-    if (idx > lines.size()) detail::fatal("Internal error: part insertion past the end of a collection");
+    if (idx > lines.size()) core::fatal("Internal error: part insertion past the end of a collection");
     lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(idx), std::move(part));
   }
   // Puts the part at idx and returns the one it replaces; past the end the

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "binding/runtime.hpp"
+#include "core/fatal.hpp"
 #include "model/cell.hpp"
 #include "model/collection.hpp"
 #include "model/geoerr.hpp"
@@ -29,7 +30,7 @@ decltype(auto) unwrap(F&& f) {
   try {
     return std::forward<F>(f)();
   } catch (const rt::Error& e) {
-    detail::fatal("called `Result::unwrap()` on an `Err` value: " + e.debug());
+    core::fatal("called `Result::unwrap()` on an `Err` value: " + e.debug());
   }
 }
 

@@ -1,12 +1,13 @@
 #include "model/curve.hpp"
 
+#include "core/fatal.hpp"
 #include "model/cell.hpp"
 
 namespace ostrel::model {
 
 namespace {
 
-[[noreturn]] void broken_index() { detail::fatal("Internal error: curve index entry names no stored curve"); }
+[[noreturn]] void broken_index() { core::fatal("Internal error: curve index entry names no stored curve"); }
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "core/fatal.hpp"
 #include "model/cell.hpp"
 #include "model/geoerr.hpp"
 #include "model/zorvjson.hpp"
@@ -15,7 +16,7 @@ namespace {
 }
 
 [[noreturn]] void missing_curve() {
-  detail::fatal("Internal error: curve part holds a vertex without curve data");
+  core::fatal("Internal error: curve part holds a vertex without curve data");
 }
 
 void write_xy(std::string& out, double x, double y) {

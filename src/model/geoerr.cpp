@@ -122,9 +122,9 @@ ZorvGeoErr ZorvGeoErr::mismatch(Kind kind, std::string expected, std::string got
   return ZorvGeoErr(kind, fill(tmpl, {expected, got}), 0);
 }
 
-ZorvGeoErr ZorvGeoErr::python(py::PyErr err) {
+ZorvGeoErr ZorvGeoErr::foreign(std::shared_ptr<core::ForeignError> payload) {
   ZorvGeoErr e(Kind::PythonError, std::string(), 0);
-  e.py_ = std::make_shared<py::PyErr>(std::move(err));
+  e.foreign_ = std::move(payload);
   return e;
 }
 
@@ -136,24 +136,8 @@ ZorvGeoErr ZorvGeoErr::from_runtime(const rt::Error& err) {
   return ZorvGeoErr(Kind::VaskelithLibraryError, err.text());
 }
 
-ZorvGeoErr ZorvGeoErr::cast_error(PyObject* obj, const char* to) {
-  std::string type_name;
-  PyTypeObject* tp = Py_TYPE(obj);
-  // The qualified name, as Python shows it ("int", "Point").
-  py::Ref qual = py::Ref::steal(PyType_GetQualName(tp));
-  const char* utf8 = qual ? PyUnicode_AsUTF8(qual.get()) : nullptr;
-  if (utf8) {
-    type_name = utf8;
-  } else {
-    PyErr_Clear();
-    type_name = tp->tp_name;
-  }
-  return ZorvGeoErr(Kind::PythonCastError, fill("'{}' object cannot be cast as '{}'", {type_name, to}));
-}
-
-py::PyErr ZorvGeoErr::into_python() && {
-  if (kind_ == Kind::PythonError && py_) return std::move(*py_);
-  return py::PyErr(PyExc_Exception, std::move(message_));
+ZorvGeoErr ZorvGeoErr::cast_error(std::string_view from, std::string_view to) {
+  return ZorvGeoErr(Kind::PythonCastError, fill("'{}' object cannot be cast as '{}'", {from, to}));
 }
 
 }  // namespace ostrel::model

@@ -4,10 +4,11 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "core/foreign_error.hpp"
 #include "model/dims.hpp"
-#include "python/pyapi/errors.hpp"
 
 namespace ostrel::rt {
 class Error;
@@ -43,29 +44,28 @@ class ZorvGeoErr : public std::exception {
   static ZorvGeoErr short_coord_list(std::vector<double> values);
   // Two fixed texts: MismatchingFeatureType, MismatchingAttrType.
   static ZorvGeoErr mismatch(Kind kind, std::string expected, std::string got);
-  // A Python exception, given back unchanged at the boundary.
-  static ZorvGeoErr python(py::PyErr err);
+  // A failure of a floor above (a Python exception raised by a conversion),
+  // carried through the model and given back unchanged at that floor.
+  static ZorvGeoErr foreign(std::shared_ptr<core::ForeignError> payload);
   // The poisoned-lock report.
   static ZorvGeoErr poisoned_lock();
   // A runtime error, with the error's text form.
   static ZorvGeoErr from_runtime(const rt::Error& err);
-  // A failed cast of `obj` to the type named `to`.
-  static ZorvGeoErr cast_error(PyObject* obj, const char* to);
+  // A failed cast of a value of the type named `from` to the type named `to`.
+  static ZorvGeoErr cast_error(std::string_view from, std::string_view to);
 
   Kind kind() const { return kind_; }
   // The message text (empty for PythonError).
   const std::string& message() const { return message_; }
   const char* what() const noexcept override { return message_.c_str(); }
-
-  // The Python exception this error is raised as: the wrapped one, or a plain
-  // Exception carrying the message.
-  py::PyErr into_python() &&;
+  // The carried failure of PythonError, else null.
+  const std::shared_ptr<core::ForeignError>& foreign() const { return foreign_; }
 
  private:
   ZorvGeoErr(Kind kind, std::string message, int) : kind_(kind), message_(std::move(message)) {}
   Kind kind_;
   std::string message_;
-  std::shared_ptr<py::PyErr> py_;
+  std::shared_ptr<core::ForeignError> foreign_;
 };
 
 }  // namespace ostrel::model

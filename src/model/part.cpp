@@ -1,5 +1,6 @@
 #include "model/part.hpp"
 
+#include "core/fatal.hpp"
 #include "model/cell.hpp"
 #include "model/zorvjson.hpp"
 
@@ -41,7 +42,7 @@ void ZorvPart::push_slice_coord(std::span<const double> values) {
 
 void ZorvPart::insert_coord(std::size_t idx, const ZorvCoord& c) {
   // Callers check the position first; a bad one must not write out of bounds.
-  if (idx > xs.size()) detail::fatal("Internal error: vertex insertion past the end of a part");
+  if (idx > xs.size()) core::fatal("Internal error: vertex insertion past the end of a part");
   insert_at(xs, idx, c.x());
   insert_at(ys, idx, c.y());
   if (zs) insert_at(*zs, idx, c.z_or_nan());

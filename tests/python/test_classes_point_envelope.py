@@ -8,6 +8,16 @@ import ostrel_geometry as og
 BOX = {"xmin": 0, "ymin": 1, "xmax": 2, "ymax": 3}
 
 
+class KeyFailingComparison:
+    """A dictionary key that collides with "x" and fails the lookup's comparison."""
+
+    def __hash__(self):
+        return hash("x")
+
+    def __eq__(self, other):
+        raise ZeroDivisionError("key comparison")
+
+
 def test_point_from_dict_defaults():
     p = og.Point({"x": 1, "y": 2})
     assert (p.x, p.y, p.z, p.m, p.id, p.spatial_reference) == (1.0, 2.0, None, None, None, None)
@@ -26,6 +36,8 @@ def test_point_from_dict_defaults():
         ({"x": 1, "y": 2, "spatialReference": {"wkid": -1}}, OverflowError, None),
         ({"x": 1, "y": 2, "spatialReference": {"wkid": 4326.0}}, TypeError, None),
         ({"x": 1, "y": 2, "spatialReference": {"wkt": b"x"}}, TypeError, None),
+        # A failing lookup reaches the caller as it was raised.
+        ({KeyFailingComparison(): 1, "y": 2}, ZeroDivisionError, "key comparison"),
         ([1, 2], TypeError, "Point from_py expects a Point object or a dict"),
         (og.Envelope(BOX), TypeError, "Point from_py expects a Point object or a dict"),
     ],

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "python/pyapi/args.hpp"
+#include "python/pyapi/failure.hpp"
 
 namespace ostrel::py::common {
 
@@ -85,7 +86,7 @@ std::string get_py_str(PyObject* obj) {
 PyObject* dict_get(PyObject* dict, const char* key) {
   Ref k = check(PyUnicode_FromString(key));
   PyObject* v = PyDict_GetItemWithError(dict, k.get());
-  if (!v && PyErr_Occurred()) throw model::ZorvGeoErr::python(PyErr::fetch());
+  if (!v && PyErr_Occurred()) throw carried(PyErr::fetch());
   return v;
 }
 
@@ -150,7 +151,7 @@ model::SpatialReference sr_from_dict(PyObject* dict) {
 std::optional<model::SpatialReference> dict_sr(PyObject* dict) {
   PyObject* v = dict_get(dict, "spatialReference");
   if (!v) return std::nullopt;
-  if (!PyDict_Check(v)) throw model::ZorvGeoErr::cast_error(v, "dict");
+  if (!PyDict_Check(v)) throw cast_failure(v, "dict");
   Ref keep = Ref::borrow(v);
   return sr_from_dict(v);
 }

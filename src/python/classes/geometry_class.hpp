@@ -15,6 +15,7 @@
 #include "python/classes/qxcgeo.hpp"
 #include "python/classes/spatial_reference.hpp"
 #include "python/pyapi/args.hpp"
+#include "python/pyapi/failure.hpp"
 #include "python/pyapi/trampoline.hpp"
 #include "python/pyapi/types.hpp"
 
@@ -79,7 +80,7 @@ int set_spatial_reference(PyObject* self, PyObject* value, void*) {
     if (!value) refuse_delete();
     model::Cell<M>& cell = cell_of<M>(self);
     if (cell.is_poisoned()) throw model::ZorvGeoErr::poisoned_lock();
-    if (!PyDict_Check(value)) throw model::ZorvGeoErr::cast_error(value, "dict");
+    if (!PyDict_Check(value)) throw cast_failure(value, "dict");
     model::SpatialReference sr = common::sr_from_dict(value);
     auto g = cell.lock();
     g->set_sr(std::move(sr));

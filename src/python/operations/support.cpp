@@ -2,6 +2,7 @@
 
 #include "binding/ffi.hpp"
 #include "model/geoerr.hpp"
+#include "python/pyapi/failure.hpp"
 
 namespace ostrel::py::ops {
 
@@ -50,18 +51,6 @@ void ErrorSlot::raise_if_filled() {
     PyErr e = std::move(*err_);
     err_.reset();
     throw e;
-  }
-}
-
-PyErr current_as_python() {
-  try {
-    throw;
-  } catch (PyErr& e) {
-    return std::move(e);
-  } catch (model::ZorvGeoErr& e) {
-    return std::move(e).into_python();
-  } catch (rt::Error& e) {
-    return model::ZorvGeoErr::from_runtime(e).into_python();
   }
 }
 

@@ -100,8 +100,4 @@ class F64Items {
   ErrorSlot& slot_;
 };
 
-// Turns the exception in flight (PyErr, model or runtime error) into the
-// Python exception it would be raised as.
-PyErr current_as_python();
-
 }  // namespace ostrel::py::ops

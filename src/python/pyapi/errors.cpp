@@ -4,17 +4,9 @@
 
 #include <new>
 
-#include "binding/error.hpp"
-#include "model/geoerr.hpp"
+#include "python/pyapi/failure.hpp"
 
 namespace ostrel::py {
-
-namespace {
-thread_local unsigned long fatal_counter = 0;
-}  // namespace
-
-void note_fatal() noexcept { ++fatal_counter; }
-unsigned long fatal_count() noexcept { return fatal_counter; }
 
 PyErr PyErr::fetch() {
 #if PY_VERSION_HEX >= 0x030C0000
@@ -120,13 +112,7 @@ void raise_panic(const std::string& message) {
 void set_python_error_from_current() noexcept {
   try {
     try {
-      throw;
-    } catch (PyErr& e) {
-      e.restore();
-    } catch (model::ZorvGeoErr& e) {
-      std::move(e).into_python().restore();
-    } catch (rt::Error& e) {
-      model::ZorvGeoErr::from_runtime(e).into_python().restore();
+      current_as_python().restore();
     } catch (Fatal& f) {
       raise_panic(f.message());
     } catch (std::bad_alloc&) {

@@ -4,13 +4,15 @@
 //  - PyErr: a Python exception, either fetched after a failing C-API call or
 //    made by our code with a type and a message;
 //  - model::ZorvGeoErr and rt::Error: model and runtime error values;
-//  - Fatal: a broken invariant, raised to Python as PanicException.
+//  - Fatal (core/fatal.hpp): a broken invariant, raised to Python as
+//    PanicException.
 // Only the trampoline (trampoline.hpp) turns them into a set Python error.
 #pragma once
 
 #include <exception>
 #include <string>
 
+#include "core/fatal.hpp"
 #include "python/pyapi/ref.hpp"
 
 namespace ostrel::py {
@@ -48,24 +50,8 @@ inline void check_status(int status) {
 }
 [[noreturn]] void raise(PyObject* type, std::string message);
 
-// How many fatal errors this thread has raised.  A lock guard compares it
-// before and after its scope to learn that a fatal error, and not an ordinary
-// failure, unwound through it (the exception's type is not visible there).
-unsigned long fatal_count() noexcept;
-void note_fatal() noexcept;
-
-// A broken internal invariant.  The call ends with PanicException.
-class Fatal : public std::exception {
- public:
-  explicit Fatal(std::string message) : message_(std::move(message)) { note_fatal(); }
-  const char* what() const noexcept override { return message_.c_str(); }
-  const std::string& message() const { return message_; }
-
- private:
-  std::string message_;
-};
-
-[[noreturn]] inline void fatal(std::string message) { throw Fatal(std::move(message)); }
+using core::Fatal;
+using core::fatal;
 
 // The PanicException type, created on first use (a direct subclass of BaseException).
 PyObject* panic_exception_type();

@@ -16,14 +16,10 @@
 #include "binding/call.hpp"
 #include "binding/runtime.hpp"
 #include "common/check.hpp"
-#include "python/pyapi/errors.hpp"
+#include "core/fatal.hpp"
 
 using namespace ostrel;
 using namespace ostrel::rt;
-
-// The Python layer counts fatal errors for its lock guards; these checks run
-// without it.
-void ostrel::py::note_fatal() noexcept {}
 
 namespace {
 
@@ -31,7 +27,7 @@ namespace {
 std::string fatal_of(const std::function<void()>& body) {
   try {
     body();
-  } catch (const py::Fatal& f) {
+  } catch (const core::Fatal& f) {
     return f.message();
   }
   return "";

@@ -21,7 +21,7 @@ std::string error_of(F&& f) {
     f();
   } catch (const ZorvGeoErr& e) {
     return e.message();
-  } catch (const ostrel::py::Fatal& e) {
+  } catch (const ostrel::core::Fatal& e) {
     return "FATAL " + e.message();
   }
   return "<no error>";
@@ -323,7 +323,7 @@ void poisoning() {
   // A fatal error poisons it.
   error_of([&] {
     auto g = part.lock();
-    detail::fatal("boom");
+    ostrel::core::fatal("boom");
   });
   EXPECT(part.is_poisoned());
   EXPECT_EQ(error_of([&] { part.lock(); }), "Lock error: 'poisoned lock: another task failed inside'");
