@@ -116,6 +116,10 @@ LINE_4326 = {"paths": [[[(-40 if i % 2 else 40), 0] for i in range(51)]], "spati
                               "spatialReference": {"wkid": 4269}})
          .buffer(1e-9, og.LinearUnitId.Inches, 1.0, og.GeodeticCurveType.GreatElliptic),
          "The maximum deviation is too small for the geometry"),
+        # An edge straight in the plane winding round the globe 25 times.
+        (lambda: og.Envelope({"spatialReference": {"wkid": 3857}, "xmin": 0, "ymin": 179.4, "xmax": 1e9, "ymax": 180})
+         .buffer(1.0, og.LinearUnitId.Meters, 1e9, og.GeodeticCurveType.ShapePreserving),
+         "The maximum deviation is too small for the geometry"),
         (lambda: og.Polyline({"paths": [[[0, 0], [0, 1e16]]], "spatialReference": {"wkid": 3857}})
          .densify(1e6, og.LinearUnitId.Meters, og.GeodeticCurveType.ShapePreserving),
          "The coordinates lie far outside the range of the coordinate system"),

@@ -241,6 +241,11 @@ Followed follow(const Frame& frame, CurveType type, const std::vector<Vertex>& v
     std::vector<LonLat> pts;
     for (;;) {
       if (k > 1e6) fail(kInvalidArgument, "The maximum deviation is too small for the geometry.");
+      // Dividing an edge straight in the plane samples it eight times over
+      // for every point (and projects each sample): that work has a cap of
+      // its own.
+      if (type == CurveType::ShapePreserving && 16 * k > 4e6)
+        fail(kInvalidArgument, "The maximum deviation is too small for the geometry.");
       if (type == CurveType::Geodesic) {
         pts = seg.divide(static_cast<std::size_t>(k));
         break;
