@@ -29,15 +29,6 @@ PROJECT_FOLDERS = set(MAY_INCLUDE) | {"vaskelith"}
 PYTHON_HEADERS = {"Python.h"}
 ENGINE_HEADER = re.compile(r"^(geos_c\.h|geos/|proj\.h|proj/|GeographicLib/)")
 
-# Arrows that run up the floors today and are on their way out: the fatal
-# failure vocabulary still lives on the Python floor.  Remove an entry as
-# soon as its include is gone; nothing may be added here.
-LEAVING = {
-    ("src/model/cell.hpp", "python/pyapi/errors.hpp"),
-    ("src/model/geoerr.hpp", "python/pyapi/errors.hpp"),
-    ("src/binding/call.cpp", "python/pyapi/errors.hpp"),
-}
-
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.M)
 
 
@@ -51,8 +42,7 @@ def sources(folder):
 
 def test_the_floors_are_where_they_are_said_to_be():
     floors = {p.name for p in SRC.iterdir() if p.is_dir()}
-    assert floors <= set(MAY_INCLUDE), f"a folder of src/ that is no floor: {sorted(floors - set(MAY_INCLUDE))}"
-    assert {"binding", "model", "python"} <= floors
+    assert floors == set(MAY_INCLUDE)
 
 
 @pytest.mark.parametrize("floor", sorted(MAY_INCLUDE))
@@ -63,8 +53,7 @@ def test_each_floor_includes_only_floors_below_it(floor):
         for bracket, target in includes(path):
             top = target.split("/", 1)[0] if "/" in target else None
             if bracket == '"' and top in PROJECT_FOLDERS and top not in MAY_INCLUDE[floor]:
-                if (rel, target) not in LEAVING:
-                    wrong.append(f"{rel} includes {target}")
+                wrong.append(f"{rel} includes {target}")
             if target in PYTHON_HEADERS and floor != "python":
                 wrong.append(f"{rel} includes <{target}>")
             if ENGINE_HEADER.match(target):
