@@ -553,14 +553,20 @@ void circle_chords(const SegmentView& s, std::vector<Vertex>& out, std::vector<d
   const double g = 2 * kPi / kGrid;
   const double s0 = a.start_param, s1 = a.start_param + a.sweep;
   const double lo = std::min(s0, s1), hi = std::max(s0, s1);
-  long j0 = static_cast<long>(std::floor(lo / g)) + 1, j1 = static_cast<long>(std::ceil(hi / g)) - 1;
-  // No grid vertex a hair away from an end.
-  if (static_cast<double>(j0) * g - lo < 1e-9 * g) ++j0;
-  if (hi - static_cast<double>(j1) * g < 1e-9 * g) --j1;
   auto emit = [&](double u, Vertex v) {
     out.push_back(v);
     if (params) params->push_back(u);
   };
+  // Parameters that are not finite, or so large that their grid index would
+  // not fit a long (arcs built from absurd coordinates), place no grid vertex.
+  if (!(std::fabs(lo / g) < 1e15 && std::fabs(hi / g) < 1e15)) {
+    emit(0.5, segment_point(s, 0.5));
+    return;
+  }
+  long j0 = static_cast<long>(std::floor(lo / g)) + 1, j1 = static_cast<long>(std::ceil(hi / g)) - 1;
+  // No grid vertex a hair away from an end.
+  if (static_cast<double>(j0) * g - lo < 1e-9 * g) ++j0;
+  if (hi - static_cast<double>(j1) * g < 1e-9 * g) --j1;
   if (j1 < j0) {
     // Shorter than one grid step: its middle keeps it apart from a line.
     emit(0.5, segment_point(s, 0.5));
