@@ -140,9 +140,10 @@ DensifyPlan plan_part(const Frame& frame, CurveType type, const std::vector<Vert
 }
 
 // The vertices of one flattened part with points inserted so that no piece
-// is longer than max_len meters along the curve.
+// is longer than max_len meters along the curve (the plan counts the pieces
+// of every edge, a ring's closing edge included).
 std::vector<Vertex> densify_part(const Frame& frame, CurveType type, const std::vector<Vertex>& verts,
-                                 bool closed, const DensifyPlan& plan) {
+                                 const DensifyPlan& plan) {
   const std::size_t n = verts.size();
   if (n < 2) return verts;
   const auto& xy = plan.xy;
@@ -199,7 +200,7 @@ GeometryPtr densify(const Geometry& g, CurveType type, double max_len) {
   for (const FlatPart& part : flat) plans.push_back(plan_part(frame, type, part.vertices, part.closed, max_len, count));
   for (std::size_t i = 0; i < flat.size(); ++i) {
     Part p;
-    p.vertices = densify_part(frame, type, flat[i].vertices, flat[i].closed, plans[i]);
+    p.vertices = densify_part(frame, type, flat[i].vertices, plans[i]);
     out->parts.push_back(std::move(p));
   }
   return out;
