@@ -46,14 +46,12 @@ void fatal_transform(const Error& e) {
   fatal_with("Internal error: Unexpected failure to transform return value", e);
 }
 
-void fatal_from_release(std::string message) {
+void release_failed(std::string message) noexcept {
   if (std::uncaught_exceptions() > 0) {
-    // Already unwinding from another failure: a second exception would end
-    // the process, so this one is only reported.
     std::fprintf(stderr, "%s\n", message.c_str());
     return;
   }
-  core::fatal(std::move(message));
+  core::defer_fatal(std::move(message));
 }
 
 }  // namespace ostrel::rt::detail

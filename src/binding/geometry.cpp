@@ -1,8 +1,5 @@
 #include "binding/geometry.hpp"
 
-#include <cstdio>
-#include <exception>
-
 #include "binding/call.hpp"
 #include "binding/environment.hpp"
 #include "binding/parts.hpp"
@@ -25,14 +22,6 @@ struct KeptHandle {
   explicit KeptHandle(GeometryOwned g) noexcept : geometry(std::move(g)) {}
   KeptHandle(const KeptHandle&) = delete;
   KeptHandle& operator=(const KeptHandle&) = delete;
-  ~KeptHandle() {
-    try {
-      GeometryOwned released = std::move(geometry);
-    } catch (const std::exception& e) {
-      std::fprintf(stderr, "%s\n", e.what());
-    } catch (...) {
-    }
-  }
   GeometryOwned geometry;
 };
 

@@ -27,10 +27,11 @@ inline constexpr adopt_t adopt{};
 
 namespace detail {
 
-// Ends the call with a fatal error; when a failure is already unwinding (a
-// release inside a destructor) the message goes to stderr instead, because a
-// second exception would terminate the process.
-void fatal_from_release(std::string message);
+// A failed release.  Releases run in destructors, often of many handles at
+// once (a vector of them), where no exception may leave: the fatal error is
+// deferred to the end of the call (core::defer_fatal).  When a failure is
+// already unwinding, that failure is raised and this one only goes to stderr.
+void release_failed(std::string message) noexcept;
 
 // Holds the raw handle.  The typed classes add operations on top of it
 // (GeometryBase, SegmentBase) and Handle adds ownership.
@@ -70,14 +71,14 @@ class Handle : public Base {
   Handle(const Handle&) = delete;
   Handle& operator=(const Handle&) = delete;
   Handle(Handle&& o) noexcept : Base(std::exchange(o.h_, nullptr)) {}
-  Handle& operator=(Handle&& o) {
+  Handle& operator=(Handle&& o) noexcept {
     if (this != &o) {
       reset();
       this->h_ = std::exchange(o.h_, nullptr);
     }
     return *this;
   }
-  ~Handle() noexcept(false) { reset(); }
+  ~Handle() { reset(); }
 
   // Takes over a handle that the runtime returned; null is fatal.
   static Derived from_handle(H h) {
@@ -102,11 +103,16 @@ class Handle : public Base {
   }
 
  protected:
-  void reset() {
+  void reset() noexcept {
     if (H h = std::exchange(this->h_, nullptr)) {
       CallError err;
       Derived::destroy(h, err.handler());
-      if (err.failed()) detail::fatal_from_release(Derived::release_message() + ": " + err.slot()->debug());
+      if (!err.failed()) return;
+      try {
+        detail::release_failed(Derived::release_message() + ": " + err.slot()->debug());
+      } catch (...) {
+        detail::release_failed(std::string());  // out of memory for the text; the failure still counts
+      }
     }
   }
 

@@ -74,7 +74,9 @@ PyObject* geom_factory_new(PyTypeObject*, PyObject* args, PyObject*) {
   return trampoline([&] {
     try {
       if (PyTuple_GET_SIZE(args) != 1) raise(PyExc_TypeError, "Geometry expects 1 argument");
-      return factory::geometry(PyTuple_GET_ITEM(args, 0));
+      Ref geometry = factory::geometry(PyTuple_GET_ITEM(args, 0));
+      core::raise_deferred_fatal();
+      return geometry;
     } catch (Fatal&) {
       // Reported as every fatal error is (its report goes to standard error),
       // but this constructor raises an ordinary RuntimeError instead of the panic.

@@ -112,6 +112,8 @@ void raise_panic(const std::string& message) {
 void set_python_error_from_current() noexcept {
   try {
     try {
+      // A fatal error deferred earlier in the call outranks what followed it.
+      core::raise_deferred_fatal();
       current_as_python().restore();
     } catch (Fatal& f) {
       raise_panic(f.message());

@@ -57,7 +57,8 @@ using core::fatal;
 PyObject* panic_exception_type();
 
 // Converts the exception in flight (inside a catch block) into a set Python
-// error.  Fatal errors are written to stderr and raised as PanicException.
+// error.  Fatal errors, and a deferred one first of all, are written to
+// stderr and raised as PanicException.
 void set_python_error_from_current() noexcept;
 
 }  // namespace ostrel::py

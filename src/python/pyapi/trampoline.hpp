@@ -2,17 +2,20 @@
 // `trampoline`, the one place where C++ failures become Python exceptions.
 #pragma once
 
+#include "core/fatal.hpp"
 #include "python/pyapi/errors.hpp"
 #include "python/pyapi/ref.hpp"
 
 namespace ostrel::py {
 
 // Runs `body` (returning Ref) and hands its result to the interpreter; on
-// failure sets the Python error and returns null.
+// failure sets the Python error and returns null.  A fatal error deferred
+// during the call (a failed release) ends it here.
 template <class F>
 PyObject* trampoline(F&& body) noexcept {
   try {
     Ref r = body();
+    core::raise_deferred_fatal();
     return r.release();
   } catch (...) {
     set_python_error_from_current();
@@ -24,7 +27,9 @@ PyObject* trampoline(F&& body) noexcept {
 template <class F>
 int trampoline_int(F&& body) noexcept {
   try {
-    return body();
+    int r = body();
+    core::raise_deferred_fatal();
+    return r;
   } catch (...) {
     set_python_error_from_current();
     return -1;

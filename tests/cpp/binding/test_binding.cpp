@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -470,6 +471,44 @@ void check_search(const char* self) {
 
 }  // namespace
 
+// A handle whose release the runtime refuses: its destroy asks about a null
+// geometry, which the runtime reports as an error.
+class Refused : public Handle<Refused, QX_GeometryHandle, fn::QX_Geometry_destroy> {
+ public:
+  using Handle::Handle;
+  static constexpr std::string_view kName = "Refused";
+  static void destroy(QX_GeometryHandle, const QX_ErrorHandler* eh) {
+    (void)QX(QX_Geometry_getHasZ)(nullptr, eh);
+  }
+};
+
+QX_GeometryHandle fake_handle(std::uintptr_t n) { return reinterpret_cast<QX_GeometryHandle>(n); }
+
+void check_failed_releases() {
+  const std::string message = Refused::release_message() + ": ";
+  {
+    // Releases inside a container's destructor, where an exception would end
+    // the process: the first failure is kept for the end of the call.
+    std::vector<Refused> handles;
+    for (std::uintptr_t n = 1; n <= 3; ++n) handles.emplace_back(adopt, fake_handle(n));
+    Refused moved_over(adopt, fake_handle(4));
+    moved_over = std::move(handles.back());
+  }
+  EXPECT(core::fatal_deferred());
+  std::string raised = fatal_of([] { core::raise_deferred_fatal(); });
+  EXPECT_EQ(raised.substr(0, message.size()), message);
+  EXPECT(!core::fatal_deferred());
+  EXPECT_EQ(fatal_of([] { core::raise_deferred_fatal(); }), "");
+
+  // While another failure unwinds, that failure is the one raised.
+  try {
+    Refused r(adopt, fake_handle(5));
+    throw Error(1, "first", "");
+  } catch (const Error&) {
+  }
+  EXPECT(!core::fatal_deferred());
+}
+
 int main(int argc, char** argv) {
   if (argc == 3 && std::string(argv[1]) == "search") return search_mode(argv[2]);
   if (argc < 4) {
@@ -483,5 +522,6 @@ int main(int argc, char** argv) {
   check_search(argv[0]);
   set_library_path(argv[1]);
   check_wrappers();
+  check_failed_releases();
   return check::report("binding checks passed");
 }
