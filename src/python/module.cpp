@@ -191,12 +191,10 @@ void write_stdout(const std::string& text) {
 void try_set_vaskelith_load_path() {
   std::string prefix;
   {
-    PyObject* sys = PyImport_ImportModule("sys");
-    PyObject* value = sys ? PyObject_GetAttrString(sys, "prefix") : nullptr;
-    const char* text = value && PyUnicode_Check(value) ? PyUnicode_AsUTF8(value) : nullptr;
+    Ref sys = Ref::steal(PyImport_ImportModule("sys"));
+    Ref value = sys ? Ref::steal(PyObject_GetAttrString(sys.get(), "prefix")) : Ref();
+    const char* text = value && PyUnicode_Check(value.get()) ? PyUnicode_AsUTF8(value.get()) : nullptr;
     if (text) prefix = text;
-    Py_XDECREF(value);
-    Py_XDECREF(sys);
     if (!text) {
       PyErr_Clear();
       write_stdout("Warning: could not find sys prefix while loading ostrelmod module\n");

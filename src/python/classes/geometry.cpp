@@ -43,13 +43,6 @@ PyObject* geometry_plain_new(PyTypeObject* type, PyObject* args, PyObject* kwarg
   });
 }
 
-void geometry_dealloc(PyObject* self) {
-  PyTypeObject* tp = Py_TYPE(self);
-  if (tp->tp_flags & Py_TPFLAGS_HAVE_GC) PyObject_GC_UnTrack(self);
-  tp->tp_free(self);
-  Py_DECREF(tp);
-}
-
 Ref uninitialized_qxc_geo(PyObject*) {
   raise(PyExc_Exception, "Uninitialized ostrel_geometry.Geometry cannot be used for geometry operations");
 }
@@ -100,7 +93,7 @@ PyTypeObject* build() {
   }();
   static PyType_Slot slots[] = {
       {Py_tp_new, reinterpret_cast<void*>(geometry_plain_new)},
-      {Py_tp_dealloc, reinterpret_cast<void*>(geometry_dealloc)},
+      {Py_tp_dealloc, reinterpret_cast<void*>(free_instance)},
       {Py_tp_doc, const_cast<char*>("Geometry()\n--\n\n")},
       {Py_tp_methods, methods.data()},
       {Py_tp_getset, getsets.data()},

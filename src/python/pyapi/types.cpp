@@ -61,6 +61,13 @@ PyObject* no_constructor_new(PyTypeObject* type, PyObject*, PyObject*) {
   return nullptr;
 }
 
+void free_instance(PyObject* self) noexcept {
+  PyTypeObject* tp = Py_TYPE(self);
+  if (tp->tp_flags & Py_TPFLAGS_HAVE_GC) PyObject_GC_UnTrack(self);
+  tp->tp_free(self);
+  Py_DECREF(tp);
+}
+
 void report_unraisable_from_current() noexcept {
   PyObject *type, *value, *tb;
   PyErr_Fetch(&type, &value, &tb);  // keep an error already set by the caller

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/fatal.hpp"
 #include "python/pyapi/errors.hpp"
 #include "python/pyapi/ref.hpp"
 
@@ -24,12 +25,23 @@ T& unbox(PyObject* self) {
   return reinterpret_cast<Boxed<T>*>(self)->value;
 }
 
-// Allocates an instance of `type` and constructs its value in place.
+// Frees an instance whose value is not there (never made, or destroyed).
+void free_instance(PyObject* self) noexcept;
+
+// Allocates an instance of `type` and makes its value in place.  The object
+// is handed out (and its deallocator, which destroys the value, may run) only
+// once the value exists: when making it fails, the bare instance is freed.
 template <class T, class... A>
 Ref make_boxed(PyTypeObject* type, A&&... a) {
-  Ref obj = check(type->tp_alloc(type, 0));
-  new (&unbox<T>(obj.get())) T(std::forward<A>(a)...);
-  return obj;
+  PyObject* obj = type->tp_alloc(type, 0);
+  if (!obj) throw_py();
+  try {
+    new (&unbox<T>(obj)) T(std::forward<A>(a)...);
+  } catch (...) {
+    free_instance(obj);
+    throw;
+  }
+  return Ref::steal(obj);
 }
 
 // Reports the exception in flight as unraisable (used where no caller can
@@ -40,14 +52,16 @@ template <class T>
 void boxed_dealloc(PyObject* self) {
   PyTypeObject* tp = Py_TYPE(self);
   if (tp->tp_flags & Py_TPFLAGS_HAVE_GC) PyObject_GC_UnTrack(self);
+  // A failed release has nowhere to go from a deallocator: it is reported
+  // here, not at the end of a call that may be running.
+  bool deferred_before = core::fatal_deferred();
   try {
     unbox<T>(self).~T();
+    if (!deferred_before) core::raise_deferred_fatal();
   } catch (...) {
-    // A failed release has nowhere to go from a deallocator.
     report_unraisable_from_current();
   }
-  tp->tp_free(self);
-  Py_DECREF(tp);
+  free_instance(self);
 }
 
 // Builds a heap type from a spec, with `base` as its base class (may be null).
