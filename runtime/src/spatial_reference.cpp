@@ -23,15 +23,11 @@ PJ_CONTEXT* proj_context() {
   return ctx;
 }
 
-SpatialReference::~SpatialReference() {
-  if (crs != nullptr) proj_destroy(crs);
-}
-
 bool SpatialReference::same_as(const SpatialReference& other) const {
   if (this == &other) return true;
   if (vertical_wkid != other.vertical_wkid) return false;
   if (wkid != 0 || other.wkid != 0) return wkid == other.wkid;
-  return proj_is_equivalent_to_with_ctx(proj_context(), crs, other.crs, PJ_COMP_EQUIVALENT) != 0;
+  return proj_is_equivalent_to_with_ctx(proj_context(), crs.get(), other.crs.get(), PJ_COMP_EQUIVALENT) != 0;
 }
 
 bool same_spatial_reference(const SpatialReferencePtr& a, const SpatialReferencePtr& b) {
@@ -57,22 +53,21 @@ bool is_horizontal_type(PJ_TYPE t) {
 const std::vector<std::string>& authorities() {
   static const std::vector<std::string> names = [] {
     std::vector<std::string> list{"EPSG"};
-    if (PROJ_STRING_LIST all = proj_get_authorities_from_database(proj_context())) {
-      for (PROJ_STRING_LIST p = all; *p != nullptr; ++p)
+    if (const StringListPtr all{proj_get_authorities_from_database(proj_context())}) {
+      for (PROJ_STRING_LIST p = all.get(); *p != nullptr; ++p)
         if (list.front() != *p) list.emplace_back(*p);
-      proj_string_list_destroy(all);
     }
     return list;
   }();
   return names;
 }
 
-PJ* crs_from_code(int32_t code) {
+PjPtr crs_from_code(int32_t code) {
   PJ_CONTEXT* ctx = proj_context();
   const std::string c = std::to_string(code);
   for (const std::string& auth : authorities()) {
-    PJ* obj = proj_create_from_database(ctx, auth.c_str(), c.c_str(), PJ_CATEGORY_CRS, 0, nullptr);
-    if (obj != nullptr) return obj;
+    PjPtr obj(proj_create_from_database(ctx, auth.c_str(), c.c_str(), PJ_CATEGORY_CRS, 0, nullptr));
+    if (obj) return obj;
   }
   return nullptr;
 }
@@ -80,43 +75,39 @@ PJ* crs_from_code(int32_t code) {
 // Reads the ellipsoid, the kind and the coordinate unit of a horizontal CRS.
 void describe(SpatialReference& sr) {
   PJ_CONTEXT* ctx = proj_context();
-  PJ* horizontal = sr.crs;
-  PJ* owned = nullptr;
+  PJ* horizontal = sr.crs.get();
+  PjPtr owned;
   PJ_TYPE type = proj_get_type(horizontal);
   if (type == PJ_TYPE_BOUND_CRS) {
-    owned = proj_get_source_crs(ctx, horizontal);
-    if (owned) horizontal = owned, type = proj_get_type(horizontal);
+    owned.reset(proj_get_source_crs(ctx, horizontal));
+    if (owned) horizontal = owned.get(), type = proj_get_type(horizontal);
   }
   if (type == PJ_TYPE_COMPOUND_CRS) {
-    PJ* sub = proj_crs_get_sub_crs(ctx, horizontal, 0);
-    if (sub) {
-      if (owned) proj_destroy(owned);
-      owned = sub;
-      horizontal = sub;
+    if (PjPtr sub{proj_crs_get_sub_crs(ctx, horizontal, 0)}) {
+      owned = std::move(sub);
+      horizontal = owned.get();
       type = proj_get_type(horizontal);
     }
   }
   sr.geographic = is_geographic_type(type);
-  if (PJ* ellipsoid = proj_get_ellipsoid(ctx, horizontal)) {
+  if (PjPtr ellipsoid{proj_get_ellipsoid(ctx, horizontal)}) {
     double a = 0, b = 0, inv_f = 0;
     int computed = 0;
-    if (proj_ellipsoid_get_parameters(ctx, ellipsoid, &a, &b, &computed, &inv_f)) {
+    if (proj_ellipsoid_get_parameters(ctx, ellipsoid.get(), &a, &b, &computed, &inv_f)) {
       sr.semi_major = a;
       sr.inverse_flattening = (a == b) ? 0.0 : inv_f;
     }
-    proj_destroy(ellipsoid);
   }
-  if (PJ* cs = proj_crs_get_coordinate_system(ctx, horizontal)) {
+  if (PjPtr cs{proj_crs_get_coordinate_system(ctx, horizontal)}) {
     double factor = 0;
-    if (proj_cs_get_axis_count(ctx, cs) > 0 &&
-        proj_cs_get_axis_info(ctx, cs, 0, nullptr, nullptr, nullptr, &factor, nullptr, nullptr, nullptr) &&
+    if (proj_cs_get_axis_count(ctx, cs.get()) > 0 &&
+        proj_cs_get_axis_info(ctx, cs.get(), 0, nullptr, nullptr, nullptr, &factor, nullptr, nullptr,
+                              nullptr) &&
         factor > 0)
       sr.unit_factor = factor;
-    proj_destroy(cs);
   } else if (sr.geographic) {
     sr.unit_factor = std::numbers::pi / 180;
   }
-  if (owned) proj_destroy(owned);
 }
 
 std::string wkt_of(PJ* crs) {
@@ -173,28 +164,24 @@ namespace {
 
 SpatialReferencePtr make_from_wkid(int32_t wkid, int32_t vertical_wkid) {
   if (wkid <= 0) fail(kInvalidArgument, "Invalid well-known id.", "Id " + std::to_string(wkid) + ".");
-  PJ* crs = crs_from_code(wkid);
-  if (crs == nullptr || !is_horizontal_type(proj_get_type(crs))) {
-    if (crs) proj_destroy(crs);
+  PjPtr crs = crs_from_code(wkid);
+  if (!crs || !is_horizontal_type(proj_get_type(crs.get()))) {
     fail(kProjection, "Invalid well-known id.",
          "No horizontal coordinate system has the id " + std::to_string(wkid) + ".");
   }
   if (vertical_wkid != 0) {
-    PJ* vertical = crs_from_code(vertical_wkid);
-    const bool ok = vertical != nullptr && proj_get_type(vertical) == PJ_TYPE_VERTICAL_CRS;
-    if (vertical) proj_destroy(vertical);
-    if (!ok) {
-      proj_destroy(crs);
+    PjPtr vertical = crs_from_code(vertical_wkid);
+    if (!vertical || proj_get_type(vertical.get()) != PJ_TYPE_VERTICAL_CRS) {
       fail(kProjection, "Invalid vertical well-known id.",
            "No vertical coordinate system has the id " + std::to_string(vertical_wkid) + ".");
     }
   }
   auto sr = std::make_shared<SpatialReference>();
-  sr->crs = crs;
+  sr->crs = std::move(crs);
   sr->wkid = wkid;
   sr->vertical_wkid = vertical_wkid;
   describe(*sr);
-  sr->wkt = wkt_of(crs);
+  sr->wkt = wkt_of(sr->crs.get());
   return sr;
 }
 
@@ -202,18 +189,16 @@ SpatialReferencePtr make_from_wkt(const std::string& wkt) {
   PJ_CONTEXT* ctx = proj_context();
   if (wkt.empty()) fail(kInvalidArgument, "Invalid well-known text.", "The text is empty.");
   PROJ_STRING_LIST warnings = nullptr, errors = nullptr;
-  PJ* crs = proj_create_from_wkt(ctx, wkt.c_str(), nullptr, &warnings, &errors);
+  PjPtr crs(proj_create_from_wkt(ctx, wkt.c_str(), nullptr, &warnings, &errors));
+  const StringListPtr owned_warnings(warnings), owned_errors(errors);
   std::string detail;
   if (errors != nullptr && errors[0] != nullptr) detail = errors[0];
-  proj_string_list_destroy(warnings);
-  proj_string_list_destroy(errors);
-  if (crs == nullptr || !is_horizontal_type(proj_get_type(crs))) {
-    if (crs) proj_destroy(crs);
+  if (!crs || !is_horizontal_type(proj_get_type(crs.get()))) {
     fail(kProjection, "Invalid well-known text.",
          detail.empty() ? "The text names no coordinate system." : detail);
   }
   auto sr = std::make_shared<SpatialReference>();
-  sr->crs = crs;
+  sr->crs = std::move(crs);
   describe(*sr);
   sr->wkt = wkt;  // handed back as given, so that it survives a round trip
   return sr;

@@ -19,6 +19,22 @@ namespace vaskelith {
 // interpreter lock).
 PJ_CONTEXT* proj_context();
 
+// An owned PROJ object, released by its destructor with PROJ's `Release`
+// for its kind: one pointer type for every object PROJ hands out.
+template <auto Release>
+struct ProjRelease {
+  template <class T>
+  void operator()(T* p) const {
+    if (p) Release(p);
+  }
+};
+template <class T, auto Release>
+using ProjPtr = std::unique_ptr<T, ProjRelease<Release>>;
+// A CRS or a coordinate operation.
+using PjPtr = ProjPtr<PJ, &proj_destroy>;
+// A list of texts (PROJ_STRING_LIST).
+using StringListPtr = ProjPtr<char*, &proj_string_list_destroy>;
+
 struct SpatialReference {
   int32_t wkid = 0;           // horizontal id, 0 when made from text without one
   int32_t vertical_wkid = 0;  // 0 when there is none
@@ -32,12 +48,11 @@ struct SpatialReference {
   double unit_factor = 1.0;
 
   // The PROJ object of the horizontal system (owned; never null).
-  PJ* crs = nullptr;
+  PjPtr crs;
 
   SpatialReference() = default;
   SpatialReference(const SpatialReference&) = delete;
   SpatialReference& operator=(const SpatialReference&) = delete;
-  ~SpatialReference();
 
   bool same_as(const SpatialReference& other) const;
   double flattening() const { return inverse_flattening == 0 ? 0.0 : 1.0 / inverse_flattening; }

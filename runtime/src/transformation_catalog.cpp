@@ -127,24 +127,8 @@ bool area_of_interest(const Geometry& g, const SpatialReferencePtr& fallback, do
   return west <= east && south <= north;
 }
 
-struct FactoryContext {
-  PJ_OPERATION_FACTORY_CONTEXT* ptr;
-  FactoryContext() : ptr(proj_create_operation_factory_context(proj_context(), nullptr)) {
-    if (!ptr)
-      fail(kProjection, "The projection engine cannot search for transformations.",
-           projection::last_proj_error());
-  }
-  ~FactoryContext() { proj_operation_factory_context_destroy(ptr); }
-  FactoryContext(const FactoryContext&) = delete;
-  FactoryContext& operator=(const FactoryContext&) = delete;
-};
-
-struct ObjList {
-  PJ_OBJ_LIST* ptr;
-  ~ObjList() {
-    if (ptr) proj_list_destroy(ptr);
-  }
-};
+using FactoryContextPtr = ProjPtr<PJ_OPERATION_FACTORY_CONTEXT, &proj_operation_factory_context_destroy>;
+using ObjListPtr = ProjPtr<PJ_OBJ_LIST, &proj_list_destroy>;
 
 std::vector<Value> transformations(const SpatialReference& in, const SpatialReference& out,
                                    const Geometry* aoi_geometry, const SpatialReferencePtr& in_ptr,
@@ -158,35 +142,38 @@ std::vector<Value> transformations(const SpatialReference& in, const SpatialRefe
   if (!vertical && same_crs(src.get(), dst.get())) return {};
   if (vertical && in_vertical && out_vertical && same_crs(src.get(), dst.get())) return {};
 
-  FactoryContext factory;
-  proj_operation_factory_context_set_spatial_criterion(ctx, factory.ptr,
+  const FactoryContextPtr factory(proj_create_operation_factory_context(ctx, nullptr));
+  if (!factory)
+    fail(kProjection, "The projection engine cannot search for transformations.",
+         projection::last_proj_error());
+  proj_operation_factory_context_set_spatial_criterion(ctx, factory.get(),
                                                        PROJ_SPATIAL_CRITERION_PARTIAL_INTERSECTION);
   // Operations whose grids are missing stay in the list (after the others)
   // and report the missing files.
-  proj_operation_factory_context_set_grid_availability_use(ctx, factory.ptr,
+  proj_operation_factory_context_set_grid_availability_use(ctx, factory.get(),
                                                            PROJ_GRID_AVAILABILITY_USED_FOR_SORTING);
-  proj_operation_factory_context_set_allow_ballpark_transformations(ctx, factory.ptr, 0);
+  proj_operation_factory_context_set_allow_ballpark_transformations(ctx, factory.get(), 0);
   double west, south, east, north;
   if (aoi_geometry && area_of_interest(*aoi_geometry, in_ptr, west, south, east, north))
-    proj_operation_factory_context_set_area_of_interest(ctx, factory.ptr, west, south, east, north);
+    proj_operation_factory_context_set_area_of_interest(ctx, factory.get(), west, south, east, north);
 
   // PROJ refuses to search between systems it cannot relate at all (those
   // of different celestial bodies, above all): between them there is no
   // transformation, which is an answer and not a failure.
-  ObjList ops{proj_create_operations(ctx, src.get(), dst.get(), factory.ptr)};
-  if (!ops.ptr) return {};
-  const int count = proj_list_get_count(ops.ptr);
+  const ObjListPtr ops(proj_create_operations(ctx, src.get(), dst.get(), factory.get()));
+  if (!ops) return {};
+  const int count = proj_list_get_count(ops.get());
   std::vector<Value> out_list;
   for (int i = 0; i < count; ++i) {
-    PJ* op = proj_list_get(ctx, ops.ptr, i);
+    PjPtr op(proj_list_get(ctx, ops.get(), i));
     if (!op) continue;
     // A bare conversion (axis swap, unit change) changes no datum.
-    if (proj_get_type(op) == PJ_TYPE_CONVERSION || proj_coordoperation_has_ballpark_transformation(ctx, op)) {
-      proj_destroy(op);
+    if (proj_get_type(op.get()) == PJ_TYPE_CONVERSION ||
+        proj_coordoperation_has_ballpark_transformation(ctx, op.get()))
       continue;
-    }
-    out_list.emplace_back(datum_transformation_from(
-        op, vertical ? DatumTransformationKind::HorizontalVertical : DatumTransformationKind::Geographic));
+    out_list.emplace_back(
+        datum_transformation_from(op.release(), vertical ? DatumTransformationKind::HorizontalVertical
+                                                         : DatumTransformationKind::Geographic));
   }
   return out_list;
 }

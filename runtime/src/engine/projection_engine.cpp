@@ -181,9 +181,9 @@ GeometryPtr project(const Geometry& g, const SpatialReferencePtr& target, const 
          "geometry.");
   }
   std::vector<Step> steps;
-  steps.push_back(operation_step(default_operation(g.spatial_reference->crs, enter), PJ_FWD));
+  steps.push_back(operation_step(default_operation(g.spatial_reference->crs.get(), enter), PJ_FWD));
   steps.push_back(operation_step(t.operation, dir));
-  steps.push_back(operation_step(default_operation(leave, target->crs), PJ_FWD));
+  steps.push_back(operation_step(default_operation(leave, target->crs.get()), PJ_FWD));
   try {
     return project_with(g, target, steps);
   } catch (const Failure& f) {

@@ -28,10 +28,6 @@ std::string key_of(const PJ* crs) {
 
 }  // namespace
 
-void PjDeleter::operator()(PJ* p) const {
-  if (p) proj_destroy(p);
-}
-
 Operation::~Operation() {
   for (const auto& [op, direction] : steps_)
     if (op) proj_destroy(op);
@@ -113,14 +109,14 @@ OperationPtr default_operation(const SpatialReference& from, const SpatialRefere
   auto& cache = pair_cache();
   const PairView view{from.wkid, from.wkt, to.wkid, to.wkt};
   if (auto it = cache.find(view); it != cache.end()) return it->second;
-  OperationPtr op = default_operation(from.crs, to.crs);
+  OperationPtr op = default_operation(from.crs.get(), to.crs.get());
   if (cache.size() > 256) cache.clear();
   cache.emplace(PairKey{from.wkid, from.wkt, to.wkid, to.wkt}, op);
   return op;
 }
 
 PjPtr geographic_base(const SpatialReference& sr) {
-  PjPtr base(proj_crs_get_geodetic_crs(proj_context(), sr.crs));
+  PjPtr base(proj_crs_get_geodetic_crs(proj_context(), sr.crs.get()));
   if (!base)
     fail(kProjection, "The spatial reference has no geographic coordinate system.", last_proj_error());
   return base;
@@ -132,7 +128,7 @@ OperationPtr plane_to_lonlat(const SpatialReference& sr) {
   auto& cache = operation_cache();
   if (auto it = cache.find(key); it != cache.end()) return it->second;
   PjPtr base = geographic_base(sr);
-  OperationPtr op = default_operation(sr.crs, base.get());
+  OperationPtr op = default_operation(sr.crs.get(), base.get());
   cache.emplace(std::move(key), op);
   return op;
 }

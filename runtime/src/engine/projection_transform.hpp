@@ -44,11 +44,7 @@ class Operation {
 };
 using OperationPtr = std::shared_ptr<const Operation>;
 
-// An owned PJ object (CRS or operation), released by its destructor.
-struct PjDeleter {
-  void operator()(PJ* p) const;
-};
-using PjPtr = std::unique_ptr<PJ, PjDeleter>;
+using vaskelith::PjPtr;
 
 // PROJ's default operation from one CRS to another (cached).
 OperationPtr default_operation(const PJ* from, const PJ* to);
