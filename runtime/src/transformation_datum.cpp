@@ -65,7 +65,7 @@ SpatialReferencePtr spatial_reference_for(const PJ* crs) {
 }
 
 DatumTransformationPtr datum_transformation_from(PJ* op, DatumTransformationKind kind) {
-  auto listed = std::make_shared<const projection::Operation>(op);
+  auto listed = std::make_shared<const projection::Operation>(PjPtr(op));
   PJ_CONTEXT* ctx = proj_context();
   auto t = std::make_shared<DatumTransformation>();
   const char* name = proj_get_name(op);
@@ -76,18 +76,20 @@ DatumTransformationPtr datum_transformation_from(PJ* op, DatumTransformationKind
   projection::PjPtr target(proj_get_target_crs(ctx, op));
   t->input = spatial_reference_for(source.get());
   t->output = spatial_reference_for(target.get());
-  PJ* norm = proj_normalize_for_visualization(ctx, op);
+  PjPtr norm(proj_normalize_for_visualization(ctx, op));
   if (!norm) fail(kProjection, "The datum transformation cannot be used.", projection::last_proj_error());
-  t->operation = std::make_shared<const projection::Operation>(norm);
+  t->operation = std::make_shared<const projection::Operation>(std::move(norm));
   t->listed = std::move(listed);
   return t;
 }
 
 DatumTransformationPtr inverse_of(const DatumTransformation& t) {
   PJ_CONTEXT* ctx = proj_context();
-  PJ* inv = proj_coordoperation_create_inverse(ctx, t.listed->get());
-  if (!inv) fail(kProjection, "The datum transformation has no inverse.", projection::last_proj_error());
-  auto listed = std::make_shared<const projection::Operation>(inv);
+  PjPtr owned_inv(proj_coordoperation_create_inverse(ctx, t.listed->get()));
+  if (!owned_inv)
+    fail(kProjection, "The datum transformation has no inverse.", projection::last_proj_error());
+  PJ* inv = owned_inv.get();
+  auto listed = std::make_shared<const projection::Operation>(std::move(owned_inv));
   auto out = std::make_shared<DatumTransformation>();
   const char* name = proj_get_name(inv);
   out->name = name ? name : ("Inverse of " + t.name);
@@ -95,9 +97,9 @@ DatumTransformationPtr inverse_of(const DatumTransformation& t) {
   out->missing_files = t.missing_files;
   out->input = t.output;
   out->output = t.input;
-  PJ* norm = proj_normalize_for_visualization(ctx, inv);
+  PjPtr norm(proj_normalize_for_visualization(ctx, inv));
   if (!norm) fail(kProjection, "The datum transformation has no inverse.", projection::last_proj_error());
-  out->operation = std::make_shared<const projection::Operation>(norm);
+  out->operation = std::make_shared<const projection::Operation>(std::move(norm));
   out->listed = std::move(listed);
   return out;
 }

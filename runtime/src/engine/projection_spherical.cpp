@@ -92,10 +92,10 @@ OperationPtr spherical_equal_area_operation(const PJ* from, const PJ* to) {
   PjPtr between;
   if (!proj_is_equivalent_to(start, finish, PJ_COMP_EQUIVALENT))
     between = create_default_operation(start, finish);
-  std::vector<std::pair<PJ*, PJ_DIRECTION>> steps;
-  if (leave) steps.emplace_back(leave.release(), PJ_INV);
-  if (between) steps.emplace_back(between.release(), PJ_FWD);
-  if (enter) steps.emplace_back(enter.release(), PJ_FWD);
+  std::vector<std::pair<PjPtr, PJ_DIRECTION>> steps;
+  if (leave) steps.emplace_back(std::move(leave), PJ_INV);
+  if (between) steps.emplace_back(std::move(between), PJ_FWD);
+  if (enter) steps.emplace_back(std::move(enter), PJ_FWD);
   return std::make_shared<const Operation>(std::move(steps));
 }
 

@@ -28,11 +28,6 @@ std::string key_of(const PJ* crs) {
 
 }  // namespace
 
-Operation::~Operation() {
-  for (const auto& [op, direction] : steps_)
-    if (op) proj_destroy(op);
-}
-
 std::string last_proj_error() {
   const int err = proj_context_errno(proj_context());
   const char* text = err ? proj_context_errno_string(proj_context(), err) : nullptr;
@@ -43,9 +38,10 @@ void Operation::apply(std::vector<double>& x, std::vector<double>& y, PJ_DIRECTI
                       std::vector<double>* z) const {
   if (direction == PJ_INV) {
     for (auto it = steps_.rbegin(); it != steps_.rend(); ++it)
-      apply_step(it->first, x, y, it->second == PJ_FWD ? PJ_INV : PJ_FWD, z);
+      apply_step(it->first.get(), x, y, it->second == PJ_FWD ? PJ_INV : PJ_FWD, z);
   } else {
-    for (const auto& [op, dir] : steps_) apply_step(op, x, y, direction == PJ_IDENT ? PJ_IDENT : dir, z);
+    for (const auto& [op, dir] : steps_)
+      apply_step(op.get(), x, y, direction == PJ_IDENT ? PJ_IDENT : dir, z);
   }
 }
 
@@ -82,7 +78,7 @@ OperationPtr default_operation(const PJ* from, const PJ* to) {
   auto& cache = operation_cache();
   if (auto it = cache.find(key); it != cache.end()) return it->second;
   OperationPtr op = spherical_equal_area_operation(from, to);
-  if (!op) op = std::make_shared<const Operation>(create_default_operation(from, to).release());
+  if (!op) op = std::make_shared<const Operation>(create_default_operation(from, to));
   if (cache.size() > 256) cache.clear();
   cache.emplace(std::move(key), op);
   return op;

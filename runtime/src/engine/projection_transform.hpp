@@ -21,16 +21,17 @@ namespace vaskelith::projection {
 // One PROJ coordinate operation, owned; or a chain of them run one after
 // the other, each in its own direction (where the runtime stands in for
 // PROJ in one step).
+using vaskelith::PjPtr;
+
 class Operation {
  public:
-  explicit Operation(PJ* op) : steps_{{op, PJ_FWD}} {}
-  explicit Operation(std::vector<std::pair<PJ*, PJ_DIRECTION>> steps) : steps_(std::move(steps)) {}
-  ~Operation();
+  explicit Operation(PjPtr op) { steps_.emplace_back(std::move(op), PJ_FWD); }
+  explicit Operation(std::vector<std::pair<PjPtr, PJ_DIRECTION>> steps) : steps_(std::move(steps)) {}
   Operation(const Operation&) = delete;
   Operation& operator=(const Operation&) = delete;
 
   // The operation itself (the first step of a chain).
-  PJ* get() const { return steps_.front().first; }
+  PJ* get() const { return steps_.front().first.get(); }
   // Transforms x/y (and z when given) in place.  A point PROJ cannot
   // transform is a kProjection failure.
   void apply(std::vector<double>& x, std::vector<double>& y, PJ_DIRECTION direction = PJ_FWD,
@@ -40,11 +41,9 @@ class Operation {
   void apply_step(PJ* op, std::vector<double>& x, std::vector<double>& y, PJ_DIRECTION direction,
                   std::vector<double>* z) const;
 
-  std::vector<std::pair<PJ*, PJ_DIRECTION>> steps_;
+  std::vector<std::pair<PjPtr, PJ_DIRECTION>> steps_;
 };
 using OperationPtr = std::shared_ptr<const Operation>;
-
-using vaskelith::PjPtr;
 
 // PROJ's default operation from one CRS to another (cached).
 OperationPtr default_operation(const PJ* from, const PJ* to);
