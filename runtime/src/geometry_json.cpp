@@ -420,21 +420,3 @@ GeometryPtr geometry_from_json(std::string_view text) {
 }
 
 }  // namespace vaskelith
-
-using namespace vaskelith;
-
-extern "C" {
-
-QX_EXPORT QX_GeometryHandle QX_Geometry_fromJSON(const char* json, const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_Geometry_fromJSON", QX_GeometryHandle{}, [&] {
-    if (json == nullptr) fail(kNullHandle, "The JSON text is null.");
-    return make_handle(geometry_from_json(json));
-  });
-}
-
-QX_EXPORT QX_StringHandle QX_Geometry_toJSON(QX_GeometryHandle geometry, const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_Geometry_toJSON", QX_StringHandle{},
-                 [&] { return make_string(geometry_to_json(geometry_of(geometry))); });
-}
-
-}  // extern "C"

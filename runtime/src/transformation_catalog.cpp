@@ -13,6 +13,7 @@
 #include "engine/projection_transform.hpp"
 #include "errors.hpp"
 #include "handles.hpp"
+#include "transformation_catalog.hpp"
 #include "transformation_datum.hpp"
 
 namespace vaskelith {
@@ -178,49 +179,23 @@ std::vector<Value> transformations(const SpatialReference& in, const SpatialRefe
   return out_list;
 }
 
-// Code of the arrays the catalog hands out: their items are datum
-// transformations.
-constexpr uint32_t kDatumTransformationArray = 44;
-
 }  // namespace
 
+const std::optional<std::string>& projection_engine_directory() { return engine_directory(); }
+
+void set_projection_engine_directory(const char* path) {
+  default_search_paths();  // read before the first change
+  if (path == nullptr || *path == '\0')
+    engine_directory().reset();
+  else
+    engine_directory() = std::string(path);
+  apply_search_paths();
+}
+
+std::vector<Value> transformations_between(const SpatialReference& in, const SpatialReference& out,
+                                           const Geometry* aoi_geometry, const SpatialReferencePtr& in_ptr,
+                                           bool ignore_vertical) {
+  return transformations(in, out, aoi_geometry, in_ptr, ignore_vertical);
+}
+
 }  // namespace vaskelith
-
-using namespace vaskelith;
-
-extern "C" QX_EXPORT QX_StringHandle
-QX_TransformationCatalog_getProjectionEngineDirectory(const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_TransformationCatalog_getProjectionEngineDirectory", QX_StringHandle{},
-                 [&]() -> QX_StringHandle {
-                   if (!engine_directory()) return nullptr;
-                   return make_string(*engine_directory());
-                 });
-}
-
-extern "C" QX_EXPORT void QX_TransformationCatalog_setProjectionEngineDirectory(
-    const char* path, const QX_ErrorHandler* handler) {
-  guarded_void(handler, "QX_TransformationCatalog_setProjectionEngineDirectory", [&] {
-    default_search_paths();  // read before the first change
-    if (path == nullptr || *path == '\0')
-      engine_directory().reset();
-    else
-      engine_directory() = std::string(path);
-    apply_search_paths();
-  });
-}
-
-extern "C" QX_EXPORT QX_ArrayHandle
-QX_TransformationCatalog_getTransformationsBySuitabilityWithAreaOfInterestAndIgnoreVertical(
-    QX_SpatialReferenceHandle input_spatial_reference, QX_SpatialReferenceHandle output_spatial_reference,
-    QX_GeometryHandle area_of_interest, bool ignore_vertical, const QX_ErrorHandler* handler) {
-  return guarded(
-      handler, "QX_TransformationCatalog_getTransformationsBySuitabilityWithAreaOfInterestAndIgnoreVertical",
-      QX_ArrayHandle{}, [&] {
-        const SpatialReferencePtr& in =
-            deref(input_spatial_reference, "input spatial reference").spatial_reference;
-        const SpatialReferencePtr& out =
-            deref(output_spatial_reference, "output spatial reference").spatial_reference;
-        const Geometry* aoi = area_of_interest ? &geometry_of(area_of_interest, "area of interest") : nullptr;
-        return make_array(kDatumTransformationArray, transformations(*in, *out, aoi, in, ignore_vertical));
-      });
-}

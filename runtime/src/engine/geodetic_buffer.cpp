@@ -915,72 +915,23 @@ GeometryPtr buffer_geodetic(const Geometry& g, CurveType type, double distance, 
   return buffer_in_pieces(shapes, frame, plan);
 }
 
+GeometryPtr unite_buffers(const std::vector<GeometryPtr>& buffers) {
+  // Buffers in a geographic reference are already cut at the antimeridian, so
+  // their union in the reference's plane is sound.  Each buffer is a region
+  // on the ground: one made in another reference joins the first's after
+  // projection.
+  const SpatialReferencePtr& sr = buffers.front()->spatial_reference;
+  std::vector<geos::GeomPtr> parts;
+  for (const GeometryPtr& b : buffers)
+    parts.push_back(planar::to_geos(same_spatial_reference(b->spatial_reference, sr)
+                                        ? *b
+                                        : *projection::project_geometry(*b, sr)));
+  geos::GeomPtr all = geos::collect(GEOS_GEOMETRYCOLLECTION, std::move(parts));
+  geos::GeomPtr merged = geos::take(GEOSUnaryUnion_r(geos::ctx(), all.get()), "uniting buffers");
+  planar::ResultSpec spec;
+  spec.kind = GeometryKind::Polygon;
+  spec.spatial_reference = sr;
+  return planar::from_geos(merged.get(), spec);
+}
+
 }  // namespace vaskelith::geodetic
-
-using namespace vaskelith;
-
-namespace {
-
-// The distances of a collection call, paired with the geometries: when there
-// are fewer distances than geometries, the last serves the rest.
-double distance_at(const std::vector<Value>& distances, std::size_t i) {
-  if (distances.empty()) fail(kInvalidArgument, "No buffer distance was given.");
-  const Value& v = distances[std::min(i, distances.size() - 1)];
-  if (const double* d = std::get_if<double>(&v)) return *d;
-  fail(kWrongType, "A buffer distance is not a number.");
-}
-
-}  // namespace
-
-extern "C" QX_EXPORT QX_GeometryHandle QX_GeometryEngine_bufferGeodetic(QX_GeometryHandle geometry,
-                                                                        QX_UnitHandle distance_unit,
-                                                                        int32_t curve_type, double distance,
-                                                                        double max_deviation,
-                                                                        const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_bufferGeodetic", QX_GeometryHandle{}, [&] {
-    const Geometry& g = geometry_of(geometry);
-    const geodetic::CurveType type = geodetic::curve_type_from(curve_type);
-    const double factor = geodetic::linear_unit_factor(distance_unit);
-    return make_handle(geodetic::buffer_geodetic(g, type, distance * factor, max_deviation * factor));
-  });
-}
-
-extern "C" QX_EXPORT QX_ArrayHandle QX_GeometryEngine_bufferGeodeticCollection(
-    QX_VectorHandle geometries, QX_VectorHandle distances, QX_UnitHandle distance_unit, int32_t curve_type,
-    bool union_result, double max_deviation, const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_bufferGeodeticCollection", QX_ArrayHandle{}, [&] {
-    const auto& items = deref(geometries, "geometries").items;
-    const auto& dists = deref(distances, "distances").items;
-    const geodetic::CurveType type = geodetic::curve_type_from(curve_type);
-    const double factor = geodetic::linear_unit_factor(distance_unit);
-    std::vector<GeometryPtr> buffers;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-      const GeometryPtr* g = std::get_if<GeometryPtr>(&items[i]);
-      if (!g || !*g) fail(kWrongType, "A geometry of the collection is missing.");
-      buffers.push_back(
-          geodetic::buffer_geodetic(**g, type, distance_at(dists, i) * factor, max_deviation * factor));
-    }
-    std::vector<Value> out;
-    if (union_result && !buffers.empty()) {
-      // Buffers in a geographic reference are already cut at the
-      // antimeridian, so their union in the reference's plane is sound.
-      // Each buffer is a region on the ground: one made in another reference
-      // joins the first's after projection.
-      const SpatialReferencePtr& sr = buffers.front()->spatial_reference;
-      std::vector<geos::GeomPtr> parts;
-      for (const GeometryPtr& b : buffers)
-        parts.push_back(planar::to_geos(same_spatial_reference(b->spatial_reference, sr)
-                                            ? *b
-                                            : *projection::project_geometry(*b, sr)));
-      geos::GeomPtr all = geos::collect(GEOS_GEOMETRYCOLLECTION, std::move(parts));
-      geos::GeomPtr merged = geos::take(GEOSUnaryUnion_r(geos::ctx(), all.get()), "uniting buffers");
-      planar::ResultSpec spec;
-      spec.kind = GeometryKind::Polygon;
-      spec.spatial_reference = sr;
-      out.emplace_back(planar::from_geos(merged.get(), spec));
-    } else {
-      for (GeometryPtr& b : buffers) out.emplace_back(std::move(b));
-    }
-    return make_array(QX_ELEMENT_TYPE_GEOMETRY, std::move(out));
-  });
-}

@@ -87,19 +87,4 @@ CurveType curve_type_from(int32_t code) {
   return static_cast<CurveType>(code);
 }
 
-double linear_unit_factor(QX_UnitHandle unit) {
-  if (unit == nullptr) return 1.0;
-  const Unit& u = *unit->unit;
-  if (u.kind != UnitKind::Linear) fail(kInvalidArgument, "A linear unit is expected.");
-  return u.factor;
-}
-
-double area_unit_factor(QX_UnitHandle unit) {
-  if (unit == nullptr) return 1.0;
-  const Unit& u = *unit->unit;
-  if (u.kind == UnitKind::Linear) return u.factor * u.factor;
-  if (u.kind != UnitKind::Area) fail(kInvalidArgument, "An area unit is expected.");
-  return u.factor;
-}
-
 }  // namespace vaskelith::geodetic

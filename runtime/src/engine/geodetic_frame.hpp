@@ -9,7 +9,6 @@
 #include "engine/geodetic_curve.hpp"
 #include "engine/projection_transform.hpp"
 #include "geometry.hpp"
-#include "handles.hpp"
 #include "spatial_reference.hpp"
 
 namespace vaskelith::geodetic {
@@ -43,10 +42,5 @@ class Frame {
 
 // Curve type from its code; kInvalidArgument for an unknown code.
 CurveType curve_type_from(int32_t code);
-
-// Meters (or square meters) per unit of an optional unit handle; 1 when
-// absent.  A unit of the wrong kind fails with kInvalidArgument.
-double linear_unit_factor(QX_UnitHandle unit);
-double area_unit_factor(QX_UnitHandle unit);
 
 }  // namespace vaskelith::geodetic

@@ -21,6 +21,8 @@ std::vector<std::pair<double, double>> xy_of(const std::vector<Vertex>& v) {
   return out;
 }
 
+}  // namespace
+
 double length_of(const Geometry& g, CurveType type) {
   if (g.is_empty()) return 0;
   const Frame frame(g.spatial_reference);
@@ -55,6 +57,8 @@ double picture_turn(const Frame& frame, const std::vector<std::pair<double, doub
   return std::fabs(winding) > 180 ? 0 : sum;
 }
 
+namespace {
+
 // The area of the region a ring bounds, from its signed area on the
 // ellipsoid (clockwise positive).  Every ring parts the ellipsoid in two;
 // the measures give the smaller side with a sign that tells on which hand
@@ -69,6 +73,8 @@ double ring_region(const Ellipsoid& e, CurveType type, double signed_area, doubl
   const bool larger = exterior ? signed_area < 0 && turn > 0 : signed_area > 0 && turn < 0;
   return larger ? e.geodesic().EllipsoidArea() - std::fabs(signed_area) : std::fabs(signed_area);
 }
+
+}  // namespace
 
 double area_of(const Geometry& g, CurveType type) {
   if (g.kind != GeometryKind::Polygon && g.kind != GeometryKind::Envelope) return 0;
@@ -109,6 +115,8 @@ Segment edge(const Frame& frame, CurveType type, const std::vector<LonLat>& ll,
 
 // A flattened part ready for densification: its vertices in both forms and
 // the number of pieces each edge is cut into.
+namespace {
+
 struct DensifyPlan {
   std::vector<std::pair<double, double>> xy;
   std::vector<LonLat> ll;
@@ -182,6 +190,8 @@ std::vector<Vertex> densify_part(const Frame& frame, CurveType type, const std::
   return out;
 }
 
+}  // namespace
+
 GeometryPtr densify(const Geometry& g, CurveType type, double max_len) {
   if (!(max_len > 0) || !std::isfinite(max_len))
     fail(kInvalidArgument, "The maximum segment length must be a positive number.");
@@ -206,43 +216,4 @@ GeometryPtr densify(const Geometry& g, CurveType type, double max_len) {
   return out;
 }
 
-}  // namespace
-
 }  // namespace vaskelith::geodetic
-
-using namespace vaskelith;
-
-extern "C" QX_EXPORT double QX_GeometryEngine_lengthGeodetic(QX_GeometryHandle geometry,
-                                                             QX_UnitHandle length_unit, int32_t curve_type,
-                                                             const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_lengthGeodetic", 0.0, [&] {
-    const Geometry& g = geometry_of(geometry);
-    const geodetic::CurveType type = geodetic::curve_type_from(curve_type);
-    const double factor = geodetic::linear_unit_factor(length_unit);
-    return geodetic::length_of(g, type) / factor;
-  });
-}
-
-extern "C" QX_EXPORT double QX_GeometryEngine_areaGeodetic(QX_GeometryHandle geometry,
-                                                           QX_UnitHandle area_unit, int32_t curve_type,
-                                                           const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_areaGeodetic", 0.0, [&] {
-    const Geometry& g = geometry_of(geometry);
-    const geodetic::CurveType type = geodetic::curve_type_from(curve_type);
-    const double factor = geodetic::area_unit_factor(area_unit);
-    return geodetic::area_of(g, type) / factor;
-  });
-}
-
-extern "C" QX_EXPORT QX_GeometryHandle QX_GeometryEngine_densifyGeodetic(QX_GeometryHandle geometry,
-                                                                         QX_UnitHandle length_unit,
-                                                                         int32_t curve_type,
-                                                                         double max_segment_length,
-                                                                         const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_densifyGeodetic", static_cast<QX_GeometryHandle>(nullptr), [&] {
-    const Geometry& g = geometry_of(geometry);
-    const geodetic::CurveType type = geodetic::curve_type_from(curve_type);
-    const double factor = geodetic::linear_unit_factor(length_unit);
-    return make_handle(geodetic::densify(g, type, max_segment_length * factor));
-  });
-}

@@ -199,27 +199,9 @@ GeometryPtr project(const Geometry& g, const SpatialReferencePtr& target, const 
 
 GeometryPtr project_geometry(const Geometry& g, const SpatialReferencePtr& target) { return project(g, target); }
 
+GeometryPtr project_geometry(const Geometry& g, const SpatialReferencePtr& target,
+                             const DatumTransformation& t) {
+  return project(g, target, t);
+}
+
 }  // namespace vaskelith::projection
-
-using namespace vaskelith;
-
-extern "C" QX_EXPORT QX_GeometryHandle QX_GeometryEngine_project(QX_GeometryHandle geometry,
-                                                                 QX_SpatialReferenceHandle spatial_reference,
-                                                                 const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_project", QX_GeometryHandle{}, [&] {
-    const Geometry& g = geometry_of(geometry);
-    const SpatialReferencePtr& sr = deref(spatial_reference, "spatial reference").spatial_reference;
-    return make_handle(projection::project(g, sr));
-  });
-}
-
-extern "C" QX_EXPORT QX_GeometryHandle QX_GeometryEngine_projectWithTransformation(
-    QX_GeometryHandle geometry, QX_SpatialReferenceHandle spatial_reference,
-    QX_DatumTransformationHandle transformation, const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_projectWithTransformation", QX_GeometryHandle{}, [&] {
-    const Geometry& g = geometry_of(geometry);
-    const SpatialReferencePtr& sr = deref(spatial_reference, "spatial reference").spatial_reference;
-    const DatumTransformation& t = *deref(transformation, "transformation").transformation;
-    return make_handle(projection::project(g, sr, t));
-  });
-}

@@ -16,6 +16,10 @@
 #include "geometry.hpp"
 #include "spatial_reference.hpp"
 
+namespace vaskelith {
+struct DatumTransformation;
+}  // namespace vaskelith
+
 namespace vaskelith::projection {
 
 // One PROJ coordinate operation, owned; or a chain of them run one after
@@ -70,8 +74,10 @@ PjPtr geographic_base(const SpatialReference& sr);
 OperationPtr plane_to_lonlat(const SpatialReference& sr);
 
 // The geometry in the target spatial reference, through PROJ's default
-// operation (as QX_GeometryEngine_project).
+// operation or through the given datum transformation.
 GeometryPtr project_geometry(const Geometry& g, const SpatialReferencePtr& target);
+GeometryPtr project_geometry(const Geometry& g, const SpatialReferencePtr& target,
+                             const DatumTransformation& t);
 
 // Forgets cached operations (the projection-engine directory changed).
 void clear_operation_cache();
