@@ -10,7 +10,6 @@
 namespace vaskelith {
 namespace {
 
-constexpr double kPi = std::numbers::pi;
 constexpr double kTwoPi = 2 * std::numbers::pi;
 
 bool finite(std::initializer_list<double> values) {

@@ -33,6 +33,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <numbers>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -43,6 +44,7 @@ struct SpatialReference;  // spatial_reference.hpp
 using SpatialReferencePtr = std::shared_ptr<const SpatialReference>;
 
 inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+inline constexpr double kPi = std::numbers::pi;
 
 // The kind codes reported through QX_Geometry_getObjectType.
 enum class GeometryKind : int32_t { Point = 1, Envelope = 2, Polyline = 3, Polygon = 4, Multipoint = 5 };
@@ -240,6 +242,17 @@ struct Geometry {
 };
 
 using GeometryPtr = std::shared_ptr<const Geometry>;
+
+// A geometry of the given kind with no coordinates yet, carrying g's z and m
+// flags and spatial reference: the start of every result made from g.
+inline Geometry header_of(const Geometry& g, GeometryKind kind) {
+  Geometry out;
+  out.kind = kind;
+  out.has_z = g.has_z;
+  out.has_m = g.has_m;
+  out.spatial_reference = g.spatial_reference;
+  return out;
+}
 
 // A free-standing segment, as handed out by QX_ImmutablePart_getSegment and
 // made by the segment constructors.

@@ -33,8 +33,6 @@ namespace vaskelith::geodetic {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-
 // Below a tenth of a micrometer the geodesic computations only measure their
 // own rounding: tolerances are never taken finer than this.
 constexpr double kRoundingFloor = 1e-7;

@@ -14,8 +14,6 @@ namespace vaskelith::geodetic {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-
 double dot(const double a[3], const double b[3]) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
 void cross(const double a[3], const double b[3], double out[3]) {
   out[0] = a[1] * b[2] - a[2] * b[1];

@@ -8,8 +8,6 @@ namespace vaskelith::geodetic {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-
 const SpatialReferencePtr& require(const SpatialReferencePtr& sr) {
   if (!sr) fail(kInvalidArgument, "A geodetic operation needs a geometry with a spatial reference.");
   return sr;

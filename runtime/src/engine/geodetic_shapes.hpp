@@ -34,7 +34,7 @@ inline std::vector<FlatPart> flat_parts(const Geometry& g) {
     // Chords of a tenth of a degree of arc: lengths and areas measured on
     // them fall short of the arc's by about 1e-7.
     out.push_back(
-        FlatPart{projection::flatten_part(p, g.closed(), 3.14159265358979323846 / 1800), g.closed()});
+        FlatPart{projection::flatten_part(p, g.closed(), kPi / 1800), g.closed()});
   }
   return out;
 }

@@ -13,8 +13,6 @@ namespace vaskelith::planar {
 
 namespace {
 
-constexpr double kPi = std::numbers::pi;
-
 // Gauss-Legendre nodes and weights on [-1, 1], 8 points.
 constexpr double kGLx[8] = {-0.9602898564975363, -0.7966664774136267, -0.5255324099163290, -0.1834346424956498,
                             0.1834346424956498,  0.5255324099163290,  0.7966664774136267,  0.9602898564975363};

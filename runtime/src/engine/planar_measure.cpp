@@ -78,11 +78,8 @@ GeometryPtr densify(const Geometry& g, double max_segment_length) {
   if (!(max_segment_length > 0) || !std::isfinite(max_segment_length))
     fail(kInvalidArgument, "The maximum segment length must be a positive number.");
   if (g.kind == GeometryKind::Point || g.kind == GeometryKind::Multipoint) return std::make_shared<Geometry>(g);
-  Geometry out;
-  out.kind = g.kind == GeometryKind::Polyline ? GeometryKind::Polyline : GeometryKind::Polygon;
-  out.has_z = g.has_z;
-  out.has_m = g.has_m;
-  out.spatial_reference = g.spatial_reference;
+  const GeometryKind kind = g.kind == GeometryKind::Polyline ? GeometryKind::Polyline : GeometryKind::Polygon;
+  Geometry out = header_of(g, kind);
   std::vector<Part> envelope_parts;
   if (g.kind == GeometryKind::Envelope && !g.envelope.empty()) envelope_parts.push_back(envelope_ring(g.envelope));
   const std::vector<Part>& parts = g.kind == GeometryKind::Envelope ? envelope_parts : g.parts;

@@ -4,6 +4,7 @@
 #include <map>
 #include <utility>
 
+#include "engine/box_index.hpp"
 #include "engine/dissolve.hpp"
 #include "engine/engine_form.hpp"
 #include "engine/geos_context.hpp"
@@ -26,15 +27,6 @@ GeometryKind kind_of_dimension(int dim, bool single_point) {
     case 1: return GeometryKind::Polyline;
     default: return GeometryKind::Polygon;
   }
-}
-
-Geometry copy_header(const Geometry& g, GeometryKind kind) {
-  Geometry out;
-  out.kind = kind;
-  out.has_z = g.has_z;
-  out.has_m = g.has_m;
-  out.spatial_reference = g.spatial_reference;
-  return out;
 }
 
 }  // namespace
@@ -122,7 +114,7 @@ GeometryPtr clip(const Geometry& g, const Geometry& envelope) {
   if (envelope.kind != GeometryKind::Envelope) fail(kInvalidArgument, "The clipping geometry must be an envelope.");
   const EnvelopeBounds& e = envelope.envelope;
   if (g.kind == GeometryKind::Envelope) {
-    Geometry out = copy_header(g, GeometryKind::Envelope);
+    Geometry out = header_of(g, GeometryKind::Envelope);
     const EnvelopeBounds& s = g.envelope;
     if (!s.empty() && !e.empty()) {
       EnvelopeBounds c = s;
@@ -191,7 +183,7 @@ GeometryPtr boundary(const Geometry& g) {
     case GeometryKind::Point:
     case GeometryKind::Multipoint: return empty_geometry(g.kind, g.has_z, g.has_m, g.spatial_reference);
     case GeometryKind::Envelope: {
-      Geometry out = copy_header(g, GeometryKind::Polyline);
+      Geometry out = header_of(g, GeometryKind::Polyline);
       const EnvelopeBounds& e = g.envelope;
       if (!e.empty()) {
         Part p;
@@ -203,7 +195,7 @@ GeometryPtr boundary(const Geometry& g) {
       return std::make_shared<Geometry>(std::move(out));
     }
     case GeometryKind::Polygon: {
-      Geometry out = copy_header(g, GeometryKind::Polyline);
+      Geometry out = header_of(g, GeometryKind::Polyline);
       for (const Part& ring : g.parts) {
         if (ring.empty()) continue;
         Part p;
@@ -221,7 +213,7 @@ GeometryPtr boundary(const Geometry& g) {
     case GeometryKind::Polyline: {
       // The end points, each counted once per part end that lies on it: an
       // even count (a closed path, or two paths meeting) is no boundary.
-      Geometry out = copy_header(g, GeometryKind::Multipoint);
+      Geometry out = header_of(g, GeometryKind::Multipoint);
       std::vector<Vertex> ends;
       std::map<std::pair<double, double>, int> count;
       for (const Part& p : g.parts) {
@@ -282,17 +274,14 @@ bool has_zero_length_segment(const Part& p, bool closed) {
 bool paths_are_simple(const Geometry& g) {
   GeomPtr all = to_geos(g, 0, false);
   const auto lines = geos::components(all.get());
-  struct Box {
-    double x0, y0, x1, y1;
-  };
   std::vector<Box> boxes;
   for (const GEOSGeometry* l : lines) {
     if (!geos::truth(GEOSisSimple_r(ctx(), l), "is simple")) return false;
     Box b{};
-    geos::check(GEOSGeom_getXMin_r(ctx(), l, &b.x0), "is simple");
-    geos::check(GEOSGeom_getYMin_r(ctx(), l, &b.y0), "is simple");
-    geos::check(GEOSGeom_getXMax_r(ctx(), l, &b.x1), "is simple");
-    geos::check(GEOSGeom_getYMax_r(ctx(), l, &b.y1), "is simple");
+    geos::check(GEOSGeom_getXMin_r(ctx(), l, &b.xmin), "is simple");
+    geos::check(GEOSGeom_getYMin_r(ctx(), l, &b.ymin), "is simple");
+    geos::check(GEOSGeom_getXMax_r(ctx(), l, &b.xmax), "is simple");
+    geos::check(GEOSGeom_getYMax_r(ctx(), l, &b.ymax), "is simple");
     boxes.push_back(b);
   }
   auto is_end = [](const GEOSGeometry* l, double x, double y) {
@@ -307,7 +296,7 @@ bool paths_are_simple(const Geometry& g) {
   for (std::size_t i = 0; i < lines.size(); ++i) {
     for (std::size_t j = i + 1; j < lines.size(); ++j) {
       const Box &a = boxes[i], &b = boxes[j];
-      if (a.x1 < b.x0 || b.x1 < a.x0 || a.y1 < b.y0 || b.y1 < a.y0) continue;
+      if (a.xmax < b.xmin || b.xmax < a.xmin || a.ymax < b.ymin || b.ymax < a.ymin) continue;
       GeomPtr meet = geos::take(GEOSIntersection_r(ctx(), lines[i], lines[j]), "is simple");
       for (const GEOSGeometry* c : geos::components(meet.get())) {
         if (GEOSisEmpty_r(ctx(), c)) continue;
@@ -362,7 +351,7 @@ GeometryPtr simplify(const Geometry& g) {
       return std::make_shared<Geometry>(std::move(out));
     }
     case GeometryKind::Multipoint: {
-      Geometry out = copy_header(g, GeometryKind::Multipoint);
+      Geometry out = header_of(g, GeometryKind::Multipoint);
       std::map<std::pair<double, double>, bool> seen;
       for (const Vertex& v : g.points) {
         if (!std::isfinite(v.x) || !std::isfinite(v.y)) continue;
@@ -371,7 +360,7 @@ GeometryPtr simplify(const Geometry& g) {
       return std::make_shared<Geometry>(std::move(out));
     }
     case GeometryKind::Polyline: {
-      Geometry out = copy_header(g, GeometryKind::Polyline);
+      Geometry out = header_of(g, GeometryKind::Polyline);
       for (const Part& p : g.parts) {
         Part q = without_degenerate_segments(p, false);
         if (q.size() >= 2) out.parts.push_back(std::move(q));
@@ -387,7 +376,7 @@ GeometryPtr simplify(const Geometry& g) {
     case GeometryKind::Polygon: {
       // Already valid rings keep their curves; only their orientation and
       // degenerate segments change.
-      Geometry cleaned = copy_header(g, GeometryKind::Polygon);
+      Geometry cleaned = header_of(g, GeometryKind::Polygon);
       for (const Part& p : g.parts) {
         Part q = without_degenerate_segments(p, true);
         if (q.size() >= 3 || (!q.empty() && q.has_curves())) cleaned.parts.push_back(std::move(q));

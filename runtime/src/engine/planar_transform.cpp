@@ -16,8 +16,6 @@ namespace vaskelith::planar {
 
 namespace {
 
-constexpr double kPi = std::numbers::pi;
-
 void apply(const double m[6], double& x, double& y) {
   const double nx = m[0] * x + m[1] * y + m[2];
   const double ny = m[3] * x + m[4] * y + m[5];
@@ -75,15 +73,6 @@ Part transform_part(const Part& p, const double m[6]) {
     }
   }
   return q;
-}
-
-Geometry header_of(const Geometry& g, GeometryKind kind) {
-  Geometry out;
-  out.kind = kind;
-  out.has_z = g.has_z;
-  out.has_m = g.has_m;
-  out.spatial_reference = g.spatial_reference;
-  return out;
 }
 
 void origin_of(const Geometry& g, const Geometry* origin, double& ox, double& oy) {

@@ -12,8 +12,6 @@ namespace vaskelith::projection {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-
 // Operations are costly to create (a database search each time) and cheap to
 // reuse; a geometry call transforms its vertices in one batch through one.
 std::map<std::pair<std::string, std::string>, OperationPtr>& operation_cache() {

@@ -91,6 +91,6 @@ std::string last_proj_error();
 // ring stays open.  Arcs get a chord per `arc_step` radians of sweep (at
 // least four); Bezier curves as many chords as a half circle would.
 std::vector<Vertex> flatten_part(const Part& part, bool closed,
-                                 double arc_step = 3.14159265358979323846 / 180);
+                                 double arc_step = kPi / 180);
 
 }  // namespace vaskelith::projection
