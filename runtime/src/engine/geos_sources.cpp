@@ -16,6 +16,32 @@ namespace vaskelith::planar {
 
 namespace {
 
+// Tolerances of curve restoration.  GEOS works on the chords of the input
+// curves, so its vertices lie on a chord or a curve only to rounding; these
+// bound how far "to rounding" reaches.  Distances are relative to the
+// magnitude of the coordinates involved, parameters to a curve's [0, 1].
+//
+// A point lies on a chord, on a straight segment's line, or at a chord's
+// parameter; two runs of one curve meet; two arcs are of one ellipse.
+constexpr double kOnChord = 1e-9;
+// A closed arc whose sweep is a full turn within this many radians loops.
+constexpr double kFullTurn = 1e-9;
+// Where two curves (or a curve and a line) are taken to meet once Newton
+// steps have converged, and how little a piece of curve may bulge from its
+// chord before it stays a straight edge: a few units of rounding.
+constexpr double kConverged = 1e-12;
+// How far a point may move when put on a curve: beyond this GEOS placed it
+// by something else than rounding (a crossing it made), so it stays.
+constexpr double kSnapReach = 1e-3;
+// Newton steps for the meeting of two curves or of a curve and a line:
+// quadratic convergence from a start within rounding needs far fewer.
+constexpr int kNewtonSteps = 20;
+// Keeps a relative scale positive at the origin.
+constexpr double kScaleFloor = 1e-300;
+// The least width or height of the grid over the segments, so that a grid
+// over a single point or a vertical or horizontal set still has cells.
+constexpr double kLeastGridSpan = 1e-12;
+
 bool valid_vertex(const Vertex& v) { return std::isfinite(v.x) && std::isfinite(v.y); }
 
 }  // namespace
@@ -80,7 +106,7 @@ struct SourceIndex::Impl {
       b.add(s.b.x, s.b.y);
     }
     if (segs.empty()) return;
-    const double w = std::max(b.xmax - b.xmin, 1e-12), h = std::max(b.ymax - b.ymin, 1e-12);
+    const double w = std::max(b.xmax - b.xmin, kLeastGridSpan), h = std::max(b.ymax - b.ymin, kLeastGridSpan);
     const double target = std::clamp(std::sqrt(static_cast<double>(segs.size())), 1.0, 1024.0);
     cell = std::max(w, h) / target;
     nx = std::clamp(static_cast<int>(std::ceil(w / cell)), 1, 2048);
@@ -151,7 +177,7 @@ void SourceIndex::add(const Geometry& g) {
         // A single chord is the curve to the tolerance: nothing to restore.
         if (c.points.size() < 3) continue;
         c.loop = c.curve.kind == SegmentKind::EllipticArc && c.start.x == c.end.x && c.start.y == c.end.y &&
-                 std::fabs(std::fabs(c.curve.arc.sweep) - 2 * std::numbers::pi) < 1e-9;
+                 std::fabs(std::fabs(c.curve.arc.sweep) - 2 * std::numbers::pi) < kFullTurn;
         const auto id = static_cast<uint32_t>(impl_->curves.size());
         for (uint32_t k = 0; k < c.points.size(); ++k)
           impl_->on_curve[Key{c.points[k].x, c.points[k].y}].push_back({id, k});
@@ -323,7 +349,7 @@ void SourceIndex::restore_curves(Part& part, bool closed) const {
     const double t = ((b.x - p.x) * dx + (b.y - p.y) * dy) / len2;
     const double off = std::fabs((b.x - p.x) * dy - (b.y - p.y) * dx) / std::sqrt(len2);
     const double scale = std::fabs(p.x) + std::fabs(p.y) + std::sqrt(len2);
-    if (t < 0 || t > 1 || off > 1e-9 * scale) return kNaN;
+    if (t < 0 || t > 1 || off > kOnChord * scale) return kNaN;
     return u_of(c, k) + t * (u_of(c, static_cast<uint32_t>(k2)) - u_of(c, k));
   };
 
@@ -373,10 +399,10 @@ void SourceIndex::restore_curves(Part& part, bool closed) const {
     shift = 0;
     if (a.curve < 0 || a.curve != b.curve) return false;
     if ((a.ub > a.ua) != (b.ub > b.ua)) return false;
-    if (std::fabs(a.ub - b.ua) <= 1e-9) return true;
+    if (std::fabs(a.ub - b.ua) <= kOnChord) return true;
     if (curves[static_cast<std::size_t>(a.curve)].loop) {
-      if (std::fabs(a.ub - 1 - b.ua) <= 1e-9) return shift = 1, true;
-      if (std::fabs(a.ub + 1 - b.ua) <= 1e-9) return shift = -1, true;
+      if (std::fabs(a.ub - 1 - b.ua) <= kOnChord) return shift = 1, true;
+      if (std::fabs(a.ub + 1 - b.ua) <= kOnChord) return shift = -1, true;
     }
     return false;
   };
@@ -437,7 +463,7 @@ void SourceIndex::restore_curves(Part& part, bool closed) const {
     const bool left_curve = left && left->curve >= 0, right_curve = right && right->curve >= 0;
     if (left_curve && is_point_of(v, left->curve)) return;
     if (right_curve && is_point_of(v, right->curve)) return;
-    const double scale = std::fabs(v.x) + std::fabs(v.y) + 1e-300;
+    const double scale = std::fabs(v.x) + std::fabs(v.y) + kScaleFloor;
     if (left_curve && right_curve) {
       const SourceCurve& c1 = curves[static_cast<std::size_t>(left->curve)];
       const SourceCurve& c2 = curves[static_cast<std::size_t>(right->curve)];
@@ -445,12 +471,13 @@ void SourceIndex::restore_curves(Part& part, bool closed) const {
         // Two arcs of one ellipse (to rounding) do not cross: they coincide.
         const EllipticArc &e1 = c1.curve.arc, &e2 = c2.curve.arc;
         const double r = e1.semi_major;
-        if (std::hypot(e1.cx - e2.cx, e1.cy - e2.cy) <= 1e-9 * r && std::fabs(e1.semi_major - e2.semi_major) <= 1e-9 * r &&
-            std::fabs(e1.ratio - e2.ratio) <= 1e-9 && (e1.ratio == 1.0 || std::fabs(e1.rotation - e2.rotation) <= 1e-9))
+        if (std::hypot(e1.cx - e2.cx, e1.cy - e2.cy) <= kOnChord * r &&
+            std::fabs(e1.semi_major - e2.semi_major) <= kOnChord * r && std::fabs(e1.ratio - e2.ratio) <= kOnChord &&
+            (e1.ratio == 1.0 || std::fabs(e1.rotation - e2.rotation) <= kOnChord))
           return;
       }
       double u1 = left->ub, u2 = right->ua;
-      for (int it = 0; it < 20; ++it) {
+      for (int it = 0; it < kNewtonSteps; ++it) {
         double x1, y1, dx1, dy1, x2, y2, dx2, dy2;
         curve_eval(c1, u1, x1, y1, dx1, dy1);
         curve_eval(c2, u2, x2, y2, dx2, dy2);
@@ -464,7 +491,8 @@ void SourceIndex::restore_curves(Part& part, bool closed) const {
       double x1, y1, dx1, dy1, x2, y2, dx2, dy2;
       curve_eval(c1, u1, x1, y1, dx1, dy1);
       curve_eval(c2, u2, x2, y2, dx2, dy2);
-      if (std::hypot(x1 - x2, y1 - y2) > 1e-12 * scale || std::hypot(x1 - v.x, y1 - v.y) > 1e-3 * scale) return;
+      if (std::hypot(x1 - x2, y1 - y2) > kConverged * scale || std::hypot(x1 - v.x, y1 - v.y) > kSnapReach * scale)
+        return;
       left->ub = u1;
       right->ua = u2;
       v.x = x1;
@@ -482,7 +510,7 @@ void SourceIndex::restore_curves(Part& part, bool closed) const {
     if (std::hypot(lx, ly) == 0) return;
     const SourceCurve& c = curves[static_cast<std::size_t>(run->curve)];
     double u = curve_on_left ? run->ub : run->ua;
-    for (int it = 0; it < 20; ++it) {
+    for (int it = 0; it < kNewtonSteps; ++it) {
       double x, y, dx, dy;
       curve_eval(c, u, x, y, dx, dy);
       const double f = lx * (y - q.y) - ly * (x - q.x);
@@ -492,7 +520,7 @@ void SourceIndex::restore_curves(Part& part, bool closed) const {
     }
     double x, y, dx, dy;
     curve_eval(c, u, x, y, dx, dy);
-    if (std::hypot(x - v.x, y - v.y) > 1e-3 * scale) return;
+    if (std::hypot(x - v.x, y - v.y) > kSnapReach * scale) return;
     (curve_on_left ? run->ub : run->ua) = u;
     v.x = x;
     v.y = y;
@@ -511,16 +539,16 @@ void SourceIndex::restore_curves(Part& part, bool closed) const {
   auto end_on_line = [&](Piece& r, bool at_start) {
     Vertex& v = walk[at_start ? r.from : r.to];
     if (is_point_of(v, r.curve)) return;
-    const double scale = std::fabs(v.x) + std::fabs(v.y) + 1e-300;
+    const double scale = std::fabs(v.x) + std::fabs(v.y) + kScaleFloor;
     auto try_line = [&](const Vertex& a, const Vertex& b) {
       const double lx = b.x - a.x, ly = b.y - a.y, len = std::hypot(lx, ly);
       if (len == 0) return false;
       const double t = ((v.x - a.x) * lx + (v.y - a.y) * ly) / (len * len);
-      if (t < -1e-9 || t > 1 + 1e-9) return false;
-      if (std::fabs((v.x - a.x) * ly - (v.y - a.y) * lx) / len > 1e-9 * scale) return false;
+      if (t < -kOnChord || t > 1 + kOnChord) return false;
+      if (std::fabs((v.x - a.x) * ly - (v.y - a.y) * lx) / len > kOnChord * scale) return false;
       const SourceCurve& c = curves[static_cast<std::size_t>(r.curve)];
       double u = at_start ? r.ua : r.ub;
-      for (int it = 0; it < 20; ++it) {
+      for (int it = 0; it < kNewtonSteps; ++it) {
         double x, y, dx, dy;
         curve_eval(c, u, x, y, dx, dy);
         const double df = lx * dy - ly * dx;
@@ -529,7 +557,7 @@ void SourceIndex::restore_curves(Part& part, bool closed) const {
       }
       double x, y, dx, dy;
       curve_eval(c, u, x, y, dx, dy);
-      if (std::hypot(x - v.x, y - v.y) > 1e-3 * scale) return false;
+      if (std::hypot(x - v.x, y - v.y) > kSnapReach * scale) return false;
       (at_start ? r.ua : r.ub) = u;
       v.x = x;
       v.y = y;
@@ -569,13 +597,13 @@ void SourceIndex::restore_curves(Part& part, bool closed) const {
   auto flat = [&](const Piece& r) {
     const SourceCurve& c = curves[static_cast<std::size_t>(r.curve)];
     const Vertex &a = walk[r.from], &b = walk[r.to];
-    const double scale = std::fabs(a.x) + std::fabs(a.y) + std::fabs(b.x) + std::fabs(b.y) + 1e-300;
+    const double scale = std::fabs(a.x) + std::fabs(a.y) + std::fabs(b.x) + std::fabs(b.y) + kScaleFloor;
     double mx, my, dx, dy;
     curve_eval(c, 0.5 * (r.ua + r.ub), mx, my, dx, dy);
     const double len = std::hypot(b.x - a.x, b.y - a.y);
     const double bulge = len > 0 ? std::fabs((b.x - a.x) * (my - a.y) - (b.y - a.y) * (mx - a.x)) / len
                                  : std::hypot(mx - a.x, my - a.y);
-    return bulge <= 1e-12 * scale;
+    return bulge <= kConverged * scale;
   };
   Part out;
   out.push(walk[0]);
