@@ -13,6 +13,38 @@ namespace vaskelith::planar {
 
 namespace {
 
+// Tolerances of the curve engine, each relative to the size it names.
+//
+// The arc-length integrator refines a piece until it agrees with its halves
+// to this fraction of the whole length: a few units of rounding of the sum.
+constexpr double kLengthAgreement = 1e-14;
+// The least parameter distance of the cuts placed near a point where a
+// curve almost stops, so that a speed of zero still gives a finite cut.
+constexpr double kLeastTurnCut = 1e-17;
+// A Newton step on the length this small, relative to its piece, leaves an
+// error at rounding (the error squares at each step).
+constexpr double kNewtonSettled = 1e-9;
+// Circles are bucketed on a power of two near this fraction of the radius:
+// two circles a rounding apart fall into one bucket but for a chance of
+// about one in a million.
+constexpr double kCircleBucket = 1e-9;
+// Two circles within this fraction of the radius (centre and radius) are one.
+constexpr double kSameCircle = 1e-12;
+// Two Bezier curves are one when their control points agree to this
+// fraction of their magnitude; two elliptic arcs when centre and semi-major
+// axis agree to this fraction of the axis, and the axis ratio to it.
+constexpr double kSameControlPoint = 1e-12;
+constexpr double kSameArc = 1e-9;
+// A grid vertex this fraction of a grid step from an arc's end is left out:
+// it would make a chord of no length.
+constexpr double kGridHair = 1e-9;
+// The chord tolerance of a geometry: this fraction of its extent's
+// diagonal, or kChordOfPoint for an extent of no size.
+constexpr double kChordOfExtent = 1e-6;
+constexpr double kChordOfPoint = 1e-9;
+// Keeps a relative scale positive at the origin.
+constexpr double kScaleFloor = 1e-300;
+
 // Gauss-Legendre nodes and weights on [-1, 1], 8 points.
 constexpr double kGLx[8] = {-0.9602898564975363, -0.7966664774136267, -0.5255324099163290, -0.1834346424956498,
                             0.1834346424956498,  0.5255324099163290,  0.7966664774136267,  0.9602898564975363};
@@ -200,7 +232,7 @@ ArcLength::ArcLength(const SegmentView& s)
   for (double c : turns) {
     const double v = speed(c), acc = acceleration(c);
     if (!(v > 0) || !(acc > 0) || !std::isfinite(v / acc)) continue;
-    const double d = std::max(v / acc, 1e-17);
+    const double d = std::max(v / acc, kLeastTurnCut);
     const auto at = std::lower_bound(cuts.begin(), cuts.begin() + static_cast<std::ptrdiff_t>(plain), c);
     const double below = at == cuts.begin() ? c : *(at - 1);
     const double above = at + 1 >= cuts.begin() + static_cast<std::ptrdiff_t>(plain) ? c : *(at + 1);
@@ -226,12 +258,12 @@ ArcLength::ArcLength(const SegmentView& s)
     total_ = estimate;
     return;
   }
-  // Each piece is refined until it agrees with its halves to 1e-14 of the
-  // whole length; near a point where the curve almost stops the pieces
+  // Each piece is refined until it agrees with its halves to
+  // kLengthAgreement of the whole length; near a point where the curve almost stops the pieces
   // shrink geometrically towards it, so this takes a few dozen halvings.
   // The budget only guards against a curve that rounding keeps from
   // agreeing anywhere.
-  const double tolerance = 1e-14 * estimate;
+  const double tolerance = kLengthAgreement * estimate;
   int budget = 1 << 14;
   while (!work.empty()) {
     const Job j = work.back();
@@ -326,7 +358,7 @@ double ArcLength::param_at(double distance) {
     u = next;
     // Newton's error squares at each step, and the speed changes little
     // across a piece: a step this small leaves an error at rounding.
-    if (step <= 1e-9 * (p.hi - p.lo) || !(hi > lo)) break;
+    if (step <= kNewtonSettled * (p.hi - p.lo) || !(hi > lo)) break;
   }
   last_piece_ = k;
   last_u_ = u;
@@ -483,13 +515,12 @@ Circle canonical_circle(const EllipticArc& a) {
   Circle c{a.cx, a.cy, a.semi_major};
   ChordCache* cache = scope_cache();
   if (cache == nullptr) return c;
-  // Buckets a power of two near 1e-9 of the radius: a difference of rounding
-  // only falls into one bucket but for a chance of about one in a million.
-  const double bucket = std::exp2(std::floor(std::log2(a.semi_major * 1e-9)));
+  const double bucket = std::exp2(std::floor(std::log2(a.semi_major * kCircleBucket)));
   const CircleKey key{std::llround(a.cx / bucket), std::llround(a.cy / bucket), std::llround(a.semi_major / bucket)};
   auto& list = cache->circles[key];
   for (const Circle& k : list)
-    if (std::fabs(k.cx - c.cx) <= 1e-12 * c.r && std::fabs(k.cy - c.cy) <= 1e-12 * c.r && std::fabs(k.r - c.r) <= 1e-12 * c.r)
+    if (std::fabs(k.cx - c.cx) <= kSameCircle * c.r && std::fabs(k.cy - c.cy) <= kSameCircle * c.r &&
+        std::fabs(k.r - c.r) <= kSameCircle * c.r)
       return k;
   list.push_back(c);
   return c;
@@ -506,14 +537,17 @@ bool same_curve(const ChordEntry& e, const SegmentView& s, bool reversed) {
   if (e.curve.kind != s.curve->kind) return false;
   if (e.curve.kind == SegmentKind::CubicBezier) {
     const BezierCurve &a = e.curve.bezier, &b = s.curve->bezier;
-    const double scale = std::fabs(a.c1x) + std::fabs(a.c1y) + std::fabs(a.c2x) + std::fabs(a.c2y) + 1e-300;
-    auto near = [&](double x0, double y0, double x1, double y1) { return hypot2(x0 - x1, y0 - y1) <= 1e-12 * scale; };
+    const double scale =
+        std::fabs(a.c1x) + std::fabs(a.c1y) + std::fabs(a.c2x) + std::fabs(a.c2y) + kScaleFloor;
+    auto near = [&](double x0, double y0, double x1, double y1) {
+      return hypot2(x0 - x1, y0 - y1) <= kSameControlPoint * scale;
+    };
     return reversed ? near(a.c1x, a.c1y, b.c2x, b.c2y) && near(a.c2x, a.c2y, b.c1x, b.c1y)
                     : near(a.c1x, a.c1y, b.c1x, b.c1y) && near(a.c2x, a.c2y, b.c2x, b.c2y);
   }
   const EllipticArc &a = e.curve.arc, &b = s.curve->arc;
-  const double r = a.semi_major, tol = 1e-9 * r;
-  if (std::fabs(a.semi_major - b.semi_major) > tol || std::fabs(a.ratio - b.ratio) > 1e-9) return false;
+  const double r = a.semi_major, tol = kSameArc * r;
+  if (std::fabs(a.semi_major - b.semi_major) > tol || std::fabs(a.ratio - b.ratio) > kSameArc) return false;
   if (hypot2(a.cx - b.cx, a.cy - b.cy) > tol) return false;
   // The same side of the ellipse: the middles agree.
   double ax, ay, bx, by;
@@ -563,8 +597,8 @@ void circle_chords(const SegmentView& s, std::vector<Vertex>& out, std::vector<d
   }
   long j0 = static_cast<long>(std::floor(lo / g)) + 1, j1 = static_cast<long>(std::ceil(hi / g)) - 1;
   // No grid vertex a hair away from an end.
-  if (static_cast<double>(j0) * g - lo < 1e-9 * g) ++j0;
-  if (hi - static_cast<double>(j1) * g < 1e-9 * g) --j1;
+  if (static_cast<double>(j0) * g - lo < kGridHair * g) ++j0;
+  if (hi - static_cast<double>(j1) * g < kGridHair * g) --j1;
   if (j1 < j0) {
     // Shorter than one grid step: its middle keeps it apart from a line.
     emit(0.5, segment_point(s, 0.5));
@@ -683,8 +717,8 @@ Part linearize_part(const Part& p, bool closed, double tolerance) {
 double chord_tolerance(const Geometry& g) {
   const EnvelopeBounds e = extent_of(g);
   const double diag = hypot2(e.xmax - e.xmin, e.ymax - e.ymin);
-  if (!(diag > 0) || !std::isfinite(diag)) return 1e-9;
-  return diag * 1e-6;
+  if (!(diag > 0) || !std::isfinite(diag)) return kChordOfPoint;
+  return diag * kChordOfExtent;
 }
 
 double ring_signed_area(const Part& ring) {
