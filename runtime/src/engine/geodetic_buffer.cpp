@@ -40,6 +40,31 @@ constexpr double kRoundingFloor = 1e-7;
 // Offset points one buffer may compute before it gives up: a deviation far
 // too fine for the geometry's size would otherwise run for hours.
 constexpr long kOffsetBudget = 250'000;
+
+// The deviation when none usable is given, and the range it is held to, as
+// fractions of the buffer distance: finer costs points without showing,
+// coarser than half the distance is no longer a buffer.
+constexpr double kDefaultDeviation = 1e-3;
+constexpr double kFinestDeviation = 1e-6;
+constexpr double kCoarsestDeviation = 0.5;
+
+// Degrees within which a longitude is on the antimeridian or a latitude at
+// a pole (and two of them equal): where the readers and PROJ put those
+// lines, to rounding.
+constexpr double kSeamDegrees = 1e-9;
+
+// The length of a sum of unit vectors below which the points have no mean
+// direction (they are spread round the globe).
+constexpr double kNoMeanDirection = 1e-9;
+
+// Degrees of turn below which consecutive edges continue straight on, so
+// the next edge starts from the very offset points the last one ended at.
+constexpr double kStraightJoint = 1e-7;
+
+// Polygons that cutting at the antimeridian and the poles leaves smaller
+// than this fraction of a square of the deviation's side (in degrees) are
+// slivers along the cut lines, not area of the buffer.
+constexpr double kSliverArea = 1e-3;
 using XY = std::pair<double, double>;
 using geos::GeomPtr;
 
@@ -129,8 +154,8 @@ Plan plan_for(double distance, double max_deviation, double radius) {
   p.negative = distance < 0;
   double dev = max_deviation;
   // No usable deviation given: a thousandth of the distance.
-  if (!(dev > 0) || !std::isfinite(dev)) dev = p.distance * 1e-3;
-  dev = std::clamp(dev, p.distance * 1e-6, p.distance * 0.5);
+  if (!(dev > 0) || !std::isfinite(dev)) dev = p.distance * kDefaultDeviation;
+  dev = std::clamp(dev, p.distance * kFinestDeviation, p.distance * kCoarsestDeviation);
   p.deviation = dev;
   // A chord of a circle of radius r sagging by s spans 2 acos(1 - s/r); half
   // the deviation goes to the chords, a quarter to the clean-up below.
@@ -178,8 +203,10 @@ struct Shapes {
 // geographic reference such edges only cut a polygon that goes on beyond
 // them, so they bound nothing.
 bool seam(const LonLat& a, const LonLat& b) {
-  const bool on_cut = std::fabs(a.lon - b.lon) < 1e-9 && std::fabs(std::fabs(a.lon) - 180) < 1e-9;
-  const bool on_pole = std::fabs(std::fabs(a.lat) - 90) < 1e-9 && std::fabs(a.lat - b.lat) < 1e-9;
+  const bool on_cut =
+      std::fabs(a.lon - b.lon) < kSeamDegrees && std::fabs(std::fabs(a.lon) - 180) < kSeamDegrees;
+  const bool on_pole =
+      std::fabs(std::fabs(a.lat) - 90) < kSeamDegrees && std::fabs(a.lat - b.lat) < kSeamDegrees;
   return on_cut || on_pole;
 }
 
@@ -353,7 +380,7 @@ LonLat center_of(const Shapes& s) {
   for (const auto& ring : s.rings)
     for (const auto& p : ring) add(p);
   const double n = std::sqrt(sx * sx + sy * sy + sz * sz);
-  if (!(n > 1e-9)) return first;
+  if (!(n > kNoMeanDirection)) return first;
   return {std::atan2(sy, sx) * 180 / kPi, std::asin(std::clamp(sz / n, -1.0, 1.0)) * 180 / kPi};
 }
 
@@ -448,7 +475,7 @@ std::vector<GeomPtr> pieces(const Shapes& s, const Ellipsoid& e, const Azimuthal
     // the very points the previous one ended at.
     auto joint = [&](const LonLat& c, Edge& in, Edge& next) {
       const double turn = std::remainder(next.azi1 - in.azi2, 360.0);
-      if (std::fabs(turn) < 1e-7) {
+      if (std::fabs(turn) < kStraightJoint) {
         next.left.front() = in.left.back();
         next.right.front() = in.right.back();
         return;
@@ -758,7 +785,7 @@ GeometryPtr buffer_in_one_plane(const Shapes& shapes, const Frame& frame, const 
 
   const double dev_deg = plan.deviation / 111320.0;
   const GeomPtr world =
-      without_slivers(to_lonlat_world(result, az, e, plan.deviation / 4), 1e-3 * dev_deg * dev_deg);
+      without_slivers(to_lonlat_world(result, az, e, plan.deviation / 4), kSliverArea * dev_deg * dev_deg);
   planar::ResultSpec spec;
   spec.kind = GeometryKind::Polygon;
   spec.spatial_reference = sr;
