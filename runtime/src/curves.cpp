@@ -12,6 +12,26 @@ namespace {
 
 constexpr double kTwoPi = 2 * std::numbers::pi;
 
+// Three points whose cross product is within this fraction of the product
+// of their distances are collinear: no circle of any use passes through
+// them.
+constexpr double kCollinear = 1e-12;
+// The end points of an arc about a given center may differ in radius by
+// this fraction and still lie on one circle: a center given to fewer
+// digits than the points is still accepted.
+constexpr double kSameRadius = 1e-6;
+// An elliptic arc's axis may fall short of its end points by this fraction
+// (in lambda, the squared reach in units of the axes) and still be
+// stretched to fit; beyond it the axis is too short.
+constexpr double kAxisShortfall = 1e-6;
+// A known center is used when both end points lie on its ellipse to this
+// fraction of the axes and the sweep agrees with the flags to this many
+// radians.
+constexpr double kOnKnownEllipse = 1e-9;
+// A Bezier derivative coefficient this small is zero: the quadratic for
+// the extrema degenerates to a line (or to nothing).
+constexpr double kVanishingCoefficient = 1e-15;
+
 bool finite(std::initializer_list<double> values) {
   for (double v : values)
     if (!std::isfinite(v)) return false;
@@ -54,7 +74,7 @@ EllipticArc circular_arc_through(double sx, double sy, double ex, double ey, dou
   const double qx = ex - sx, qy = ey - sy;  // end
   const double cross = bx * qy - by * qx;
   const double nb = std::hypot(bx, by), nq = std::hypot(qx, qy);
-  if (nb == 0 || nq == 0 || (ix == ex && iy == ey) || std::fabs(cross) <= 1e-12 * nb * nq)
+  if (nb == 0 || nq == 0 || (ix == ex && iy == ey) || std::fabs(cross) <= kCollinear * nb * nq)
     fail(kInvalidArgument, "The points of a circular arc are collinear.",
          "A circular arc needs an interior point off the line from its start to its end.");
   const double b2 = bx * bx + by * by, q2 = qx * qx + qy * qy;
@@ -79,7 +99,7 @@ EllipticArc circular_arc_with_center(double sx, double sy, double ex, double ey,
     fail(kInvalidArgument, "The points of a circular arc must be finite.");
   const double r0 = std::hypot(sx - cx, sy - cy), r1 = std::hypot(ex - cx, ey - cy);
   if (r0 == 0 || r1 == 0) fail(kInvalidArgument, "The center of a circular arc coincides with an end point.");
-  if (std::fabs(r0 - r1) > 1e-6 * std::max(r0, r1))
+  if (std::fabs(r0 - r1) > kSameRadius * std::max(r0, r1))
     fail(kInvalidArgument, "The end points of a circular arc are not at the same distance from its center.");
   EllipticArc a;
   a.cx = cx;
@@ -122,7 +142,7 @@ EllipticArc elliptic_arc_from_endpoints(double sx, double sy, double ex, double 
   const double noise = 16 * std::numeric_limits<double>::epsilon() * (1 + reach / std::hypot(hx, hy));
   double coef = 0;
   if (lambda > 1 - noise) {
-    if (lambda > 1 + 1e-6)
+    if (lambda > 1 + kAxisShortfall)
       fail(kInvalidArgument, "The semi-major axis of an elliptic arc is too short to reach its end point.");
     const double s = std::sqrt(lambda);
     rx *= s;
@@ -171,8 +191,9 @@ EllipticArc elliptic_arc_with_center(double sx, double sy, double ex, double ey,
   double off0, off1;
   const double t0 = param(sx, sy, off0), t1 = param(ex, ey, off1);
   const double sweep = directed_sweep(t0, t1, counter_clockwise);
-  const bool fits = off0 <= 1e-9 && off1 <= 1e-9 &&
-                    (minor ? std::fabs(sweep) <= kPi + 1e-9 : std::fabs(sweep) >= kPi - 1e-9);
+  const bool fits = off0 <= kOnKnownEllipse && off1 <= kOnKnownEllipse &&
+                    (minor ? std::fabs(sweep) <= kPi + kOnKnownEllipse
+                           : std::fabs(sweep) >= kPi - kOnKnownEllipse);
   if (!fits) return a;
   a.cx = cx;
   a.cy = cy;
@@ -235,8 +256,8 @@ int bezier_extrema(double p0, double p1, double p2, double p3, double out[2]) {
   auto keep = [&](double t) {
     if (t > 0 && t < 1) out[n++] = t;
   };
-  if (std::fabs(a) < 1e-15) {
-    if (std::fabs(b) > 1e-15) keep(-c / b);
+  if (std::fabs(a) < kVanishingCoefficient) {
+    if (std::fabs(b) > kVanishingCoefficient) keep(-c / b);
   } else {
     const double disc = b * b - 4 * a * c;
     if (disc >= 0) {
