@@ -15,6 +15,14 @@ using geos::GeomPtr;
 
 namespace {
 
+// An extension ray meets a segment only beyond this fraction of the
+// geometry's scale from its start, and within the segment's ends widened by
+// this fraction of its length: rounding of the crossing stays below both.
+constexpr double kCastSlack = 1e-12;
+// A segment whose cross product with the ray is below this fraction of its
+// length runs parallel to it.
+constexpr double kParallel = 1e-15;
+
 std::vector<Part> linear_parts(const Geometry& g) {
   std::vector<Part> out;
   if (!g.is_multipart()) return out;
@@ -196,7 +204,7 @@ struct Hit {
 // beyond p itself.
 Hit cast(const std::vector<Part>& extender, const Vertex& p, double dx, double dy, double scale) {
   Hit hit;
-  const double eps = 1e-12 * scale;
+  const double eps = kCastSlack * scale;
   for (const Part& part : extender) {
     const auto& vs = part.vertices;
     for (std::size_t i = 0; i + 1 < vs.size(); ++i) {
@@ -204,10 +212,10 @@ Hit cast(const std::vector<Part>& extender, const Vertex& p, double dx, double d
       const Vertex& b = vs[i + 1];
       const double ex = b.x - a.x, ey = b.y - a.y;
       const double denom = cross(dx, dy, ex, ey);
-      if (std::fabs(denom) <= 1e-15 * std::hypot(ex, ey)) continue;  // parallel
+      if (std::fabs(denom) <= kParallel * std::hypot(ex, ey)) continue;  // parallel
       const double t = cross(a.x - p.x, a.y - p.y, ex, ey) / denom;
       const double s = cross(a.x - p.x, a.y - p.y, dx, dy) / denom;
-      if (t <= eps || s < -1e-12 || s > 1 + 1e-12) continue;
+      if (t <= eps || s < -kCastSlack || s > 1 + kCastSlack) continue;
       if (t < hit.t) {
         hit.t = t;
         const double u = std::clamp(s, 0.0, 1.0);

@@ -17,6 +17,18 @@ using geos::GeomPtr;
 
 namespace {
 
+// The label point's search stops within this fraction of the extent's
+// diagonal (never below kLeastLabelTolerance): finer moves the label by
+// nothing a reader sees.
+constexpr double kLabelTolerance = 1e-4;
+constexpr double kLeastLabelTolerance = 1e-12;
+// A point is found along a curved geometry to this fraction of its chord
+// tolerance: the chords stand in for the curves no closer than that.
+constexpr double kAlongChords = 1e-3;
+// A point computed on the line may lie this fraction of the coordinates'
+// magnitude and the geometry's size away from it: rounding.
+constexpr double kAlongRounding = 1e-12;
+
 std::vector<Part> linear_rings(const Geometry& g) {
   std::vector<Part> out;
   out.reserve(g.parts.size());
@@ -179,7 +191,7 @@ GeometryPtr label_point_in_range(const Geometry& g) {
       GEOSGeom_getXMax_r(ctx(), gg.get(), &xmax);
       GEOSGeom_getYMax_r(ctx(), gg.get(), &ymax);
       const double w = xmax - xmin, h = ymax - ymin;
-      const double tol = std::max(std::hypot(w, h) * 1e-4, 1e-12);
+      const double tol = std::max(std::hypot(w, h) * kLabelTolerance, kLeastLabelTolerance);
       // The circle search starts from square cells as large as the extent's
       // short side, so an extent far longer than wide would need a cell count
       // in proportion (and as much time and memory); such slivers take a point
@@ -239,7 +251,7 @@ double fraction_along(const Geometry& g, const Geometry& point, double tolerance
   if (point.kind != GeometryKind::Point) fail(kInvalidArgument, "A fraction along needs a point.");
   if (point.is_empty() || g.is_empty()) return kNaN;
   const double x = point.point.x, y = point.point.y;
-  const double tol = g.has_curves() ? chord_tolerance(g) * 1e-3 : 0;
+  const double tol = g.has_curves() ? chord_tolerance(g) * kAlongChords : 0;
   // Each segment is searched on its chords; the distance walked is then
   // taken on the segment itself, so that arcs measure exactly.
   double best = INFINITY, best_at = 0, total = 0;
@@ -280,7 +292,8 @@ double fraction_along(const Geometry& g, const Geometry& point, double tolerance
   // Rounding (and the chords that stand in for curves) may keep a point
   // that was computed on the line a hair away from it.
   const EnvelopeBounds e = extent_of(g);
-  const double slack = tol + 1e-12 * (std::fabs(x) + std::fabs(y) + std::hypot(e.xmax - e.xmin, e.ymax - e.ymin));
+  const double slack =
+      tol + kAlongRounding * (std::fabs(x) + std::fabs(y) + std::hypot(e.xmax - e.xmin, e.ymax - e.ymin));
   if (!(best <= std::max(tolerance, 0.0) + slack)) return kNaN;
   return total > 0 ? best_at / total : 0.0;
 }

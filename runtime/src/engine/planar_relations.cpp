@@ -20,6 +20,16 @@ using geos::GeomPtr;
 
 namespace {
 
+// Rounding slack of the relations, relative to the size it names: a point
+// this near a curve or boundary (a fraction of the coordinates' magnitude
+// and the geometry's size), or an arc parameter this near its range, is on
+// it; geometries this near on their curves meet.
+constexpr double kOnRelative = 1e-12;
+// A vertex within this fraction of the sizes involved from the other
+// geometry lies on it, and a point this far inside both areas is surely
+// inside: rounding of the chords that stand in for curves stays below it.
+constexpr double kOnChords = 1e-9;
+
 // The point of the segment nearest to (x, y), exactly for lines and circular
 // arcs, by a search over the parameter for other curves.
 void nearest_on_segment(const SegmentView& s, double x, double y, double& bx, double& by) {
@@ -101,7 +111,7 @@ bool on_circle_arc(const EllipticArc& a, double angle) {
   double u = (angle - a.start_param) / a.sweep;
   const double turn = 2 * std::numbers::pi / std::fabs(a.sweep);
   u -= std::floor(u / turn) * turn;
-  return u <= 1 + 1e-12 || u >= turn - 1e-12;
+  return u <= 1 + kOnRelative || u >= turn - kOnRelative;
 }
 
 bool is_circle(const SegmentView& s) {
@@ -346,7 +356,8 @@ Where locate(const Geometry& g, double x, double y) {
   double bx = x, by = y;
   nearest_on(g, x, y, bx, by);
   const EnvelopeBounds e = extent_of(g);
-  const double eps = 1e-12 * (std::fabs(x) + std::fabs(y) + std::hypot(e.xmax - e.xmin, e.ymax - e.ymin));
+  const double eps =
+      kOnRelative * (std::fabs(x) + std::fabs(y) + std::hypot(e.xmax - e.xmin, e.ymax - e.ymin));
   const bool on = std::hypot(bx - x, by - y) <= eps;
   if (g.kind == GeometryKind::Polyline) {
     if (!on) return Where::Exterior;
@@ -442,7 +453,7 @@ bool lies_on(const Geometry& g, const Geometry& h) {
   auto on = [&](const Vertex& v) {
     double bx = v.x, by = v.y;
     nearest_on(h, v.x, v.y, bx, by);
-    return std::hypot(bx - v.x, by - v.y) <= 1e-9 * (size + std::fabs(v.x) + std::fabs(v.y));
+    return std::hypot(bx - v.x, by - v.y) <= kOnChords * (size + std::fabs(v.x) + std::fabs(v.y));
   };
   std::vector<Vertex> chords;
   for (const Part& p : g.parts) {
@@ -472,7 +483,9 @@ double scale_of(const Geometry& a, const Geometry& b) {
 // Whether two geometries that GEOS found apart on their chords meet on
 // their curves.  Only an answer for chords that are disjoint: a distance of
 // zero holds for overlapping shapes too.
-bool meet_on_curves(const Geometry& a, const Geometry& b) { return distance(a, b) <= 1e-12 * scale_of(a, b); }
+bool meet_on_curves(const Geometry& a, const Geometry& b) {
+  return distance(a, b) <= kOnRelative * scale_of(a, b);
+}
 
 // A GEOS predicate on the operands as given; only when GEOS cannot decide
 // on them (self-intersecting rings) are they made valid first.  Checking
@@ -571,7 +584,7 @@ bool deep_in_both(const Geometry& a, const Geometry& b, double scale) {
   const EnvelopeBounds ea = extent_of(a), eb = extent_of(b);
   const double ox = (std::max(ea.xmin, eb.xmin) + std::min(ea.xmax, eb.xmax)) / 2;
   const double oy = (std::max(ea.ymin, eb.ymin) + std::min(ea.ymax, eb.ymax)) / 2;
-  const double deep = 1e-9 * scale;
+  const double deep = kOnChords * scale;
   for (const auto& [x, y] : {std::pair{ox, oy}, std::pair{(ea.xmin + ea.xmax) / 2, (ea.ymin + ea.ymax) / 2},
                              std::pair{(eb.xmin + eb.xmax) / 2, (eb.ymin + eb.ymax) / 2}})
     if (depth_inside(a, x, y) > deep && depth_inside(b, x, y) > deep) return true;
