@@ -14,6 +14,19 @@ namespace vaskelith::geodetic {
 
 namespace {
 
+// Central angles (radians) below which two points coincide, and within
+// which of a half turn they are antipodal: either way they fix no plane of
+// a section, and the geodesic stands in.
+constexpr double kCoincident = 1e-15;
+constexpr double kAntipodal = 1e-9;
+// A normal of the section plane shorter than this fraction of the chord
+// (or of 1 for a shorter chord) is no normal: the end lies on the start's
+// normal line.
+constexpr double kNoNormal = 1e-9;
+// A Newton step on a section's parameter this small has settled at
+// rounding.
+constexpr double kSectionSettled = 1e-15;
+
 double dot(const double a[3], const double b[3]) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
 void cross(const double a[3], const double b[3], double out[3]) {
   out[0] = a[1] * b[2] - a[2] * b[1];
@@ -97,7 +110,7 @@ Segment::Segment(const Ellipsoid& ellipsoid, CurveType type, const LonLat& start
       double normal[3];
       cross(p1, p2, normal);
       // Coincident or antipodal points fix no plane: the geodesic stands in.
-      if (omega < 1e-15 || kPi - omega < 1e-9 || !set_section(normal)) use_geodesic();
+      if (omega < kCoincident || kPi - omega < kAntipodal || !set_section(normal)) use_geodesic();
       break;
     }
     case CurveType::NormalSection: {
@@ -110,7 +123,7 @@ Segment::Segment(const Ellipsoid& ellipsoid, CurveType type, const LonLat& start
       double normal[3];
       cross(up, chord, normal);
       // The end point on the start point's normal line fixes no plane.
-      if (!(norm(normal) > 1e-9 * std::max(1.0, norm(chord))) || !set_section(normal)) use_geodesic();
+      if (!(norm(normal) > kNoNormal * std::max(1.0, norm(chord))) || !set_section(normal)) use_geodesic();
       break;
     }
     case CurveType::ShapePreserving:
@@ -271,7 +284,7 @@ std::vector<double> Segment::equal_length_params(std::size_t n) const {
         const double got = sign * section_length(prev * w_end_, t * w_end_);
         const double step = (want - got) / (section_speed(t * w_end_) * std::fabs(w_end_));
         t += step;
-        if (std::fabs(step) < 1e-15) break;
+        if (std::fabs(step) < kSectionSettled) break;
       }
       params[k] = prev = t;
     }

@@ -21,6 +21,11 @@ using geos::GeomPtr;
 
 namespace {
 
+// The precision grid of an overlay GEOS could not node at full precision,
+// as a fraction of the largest coordinate: a few units of rounding, far
+// below any size that shows in the result.
+constexpr double kFallbackGrid = 1e-12;
+
 GeometryKind kind_of_dimension(int dim, bool single_point) {
   switch (dim) {
     case 0: return single_point ? GeometryKind::Point : GeometryKind::Multipoint;
@@ -76,7 +81,7 @@ GeometryPtr overlay(const Geometry& a, const Geometry& b, Overlay op) {
     const EnvelopeBounds ea = extent_of(a), eb = extent_of(b);
     const double size = std::max({std::fabs(ea.xmin), std::fabs(ea.xmax), std::fabs(ea.ymin), std::fabs(ea.ymax),
                                   std::fabs(eb.xmin), std::fabs(eb.xmax), std::fabs(eb.ymin), std::fabs(eb.ymax)});
-    const double grid = size * 1e-12;
+    const double grid = size * kFallbackGrid;
     if (std::isfinite(grid) && grid > 0) {
       switch (op) {
         case Overlay::Union: r = GEOSUnionPrec_r(ctx(), ga.get(), gb.get(), grid); break;
