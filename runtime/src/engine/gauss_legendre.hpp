@@ -7,6 +7,10 @@
 
 namespace vaskelith::quadrature {
 
+// A Newton step on a node this small is below the rounding of a number
+// of size one: the node is exact to the last digit.
+inline constexpr double kNodeSettled = 1e-17;
+
 // Nodes and weights on [-1, 1], found once by Newton's method on the
 // Legendre polynomial.
 struct Gauss16 {
@@ -25,7 +29,7 @@ struct Gauss16 {
         dp = n * (z * p1 - p0) / (z * z - 1);
         const double step = p1 / dp;
         z -= step;
-        if (std::fabs(step) <= 1e-17) break;
+        if (std::fabs(step) <= kNodeSettled) break;
       }
       x[i] = -z;
       w[i] = 2 / ((1 - z * z) * dp * dp);

@@ -8,6 +8,10 @@ namespace vaskelith::geodetic {
 
 namespace {
 
+// Degrees a latitude may pass a pole by and still be the pole: the rounding
+// of a reference's unit conversion.
+constexpr double kBeyondPole = 1e-9;
+
 const SpatialReferencePtr& require(const SpatialReferencePtr& sr) {
   if (!sr) fail(kInvalidArgument, "A geodetic operation needs a geometry with a spatial reference.");
   return sr;
@@ -46,7 +50,7 @@ std::vector<LonLat> Frame::to_lonlat(const std::vector<std::pair<double, double>
     for (std::size_t i = 0; i < pts.size(); ++i) {
       out[i].lon = pts[i].first * deg_per_unit_;
       out[i].lat = pts[i].second * deg_per_unit_;
-      if (std::fabs(out[i].lat) > 90.0 + 1e-9)
+      if (std::fabs(out[i].lat) > 90.0 + kBeyondPole)
         fail(kInvalidArgument, "The geometry holds a latitude beyond the poles.");
       out[i].lat = std::clamp(out[i].lat, -90.0, 90.0);
     }

@@ -16,6 +16,10 @@ namespace vaskelith::planar {
 
 namespace {
 
+// An ellipse whose axis ratio is this near 1 after a transformation is a
+// circle: the difference is rounding of the transformation.
+constexpr double kStillCircle = 1e-12;
+
 void apply(const double m[6], double& x, double& y) {
   const double nx = m[0] * x + m[1] * y + m[2];
   const double ny = m[3] * x + m[4] * y + m[5];
@@ -51,7 +55,7 @@ EllipticArc transform_arc(const EllipticArc& arc, const double m[6]) {
     out.start_param = -arc.start_param - theta;
     out.sweep = -arc.sweep;
   }
-  if (std::fabs(1.0 - out.ratio) <= 1e-12) {
+  if (std::fabs(1.0 - out.ratio) <= kStillCircle) {
     // A circle keeps rotation 0, its parameter being the polar angle.
     out.ratio = 1.0;
     out.start_param += out.rotation;
