@@ -8,7 +8,6 @@
 #include "engine/geos_convert.hpp"
 #include "engine/input_limits.hpp"
 #include "errors.hpp"
-#include "handles.hpp"
 
 namespace vaskelith::geodetic {
 

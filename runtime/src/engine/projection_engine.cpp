@@ -12,7 +12,6 @@
 #include "engine/geos_convert.hpp"
 #include "engine/projection_transform.hpp"
 #include "errors.hpp"
-#include "handles.hpp"
 #include "transformation_datum.hpp"
 
 namespace vaskelith::projection {
