@@ -347,100 +347,131 @@ GeometryPtr empty_geometry(GeometryKind kind, bool has_z, bool has_m, SpatialRef
   return g;
 }
 
+namespace {
+
+using Components = std::vector<const GEOSGeometry*>;
+
+// GEOS returns x and y only: z and m come from the inputs, and stay NaN
+// where the result does not carry them.
+void attach(Vertex& v, const ResultSpec& spec) {
+  if (spec.attributes)
+    spec.attributes->fill(v);
+  else
+    v.z = v.m = kNaN;
+  if (!spec.has_z) v.z = kNaN;
+  if (!spec.has_m) v.m = kNaN;
+}
+
+// The points of the result; a Point keeps the first one only.
+void read_points(const Components& comps, const ResultSpec& spec, Geometry& g) {
+  for (const GEOSGeometry* c : comps) {
+    if (GEOSGeomTypeId_r(ctx(), c) != GEOS_POINT || GEOSisEmpty_r(ctx(), c)) continue;
+    std::vector<Vertex> vs = read_coords(c);
+    if (vs.empty()) continue;
+    attach(vs[0], spec);
+    if (spec.kind == GeometryKind::Point) {
+      g.point = vs[0];
+      return;
+    }
+    g.points.push_back(vs[0]);
+  }
+}
+
+// The lines of the result as paths.  Pieces are joined before z, m and
+// curves are put back, so that a curve cut by GEOS at a node comes back
+// whole.
+void read_lines(const Components& comps, const ResultSpec& spec, Geometry& g) {
+  for (const GEOSGeometry* c : comps) {
+    const int t = GEOSGeomTypeId_r(ctx(), c);
+    if ((t != GEOS_LINESTRING && t != GEOS_LINEARRING) || GEOSisEmpty_r(ctx(), c)) continue;
+    Part p;
+    p.vertices = read_coords(c);
+    if (p.vertices.size() >= 2) g.parts.push_back(std::move(p));
+  }
+  if (spec.merge_lines) merge_lines(g.parts);
+  for (Part& p : g.parts) {
+    for (Vertex& v : p.vertices) attach(v, spec);
+    if (spec.attributes) spec.attributes->restore_curves(p, false);
+  }
+}
+
+// One GEOS ring as an open ring of the engine, turned the engine's way
+// (exteriors clockwise, holes counter-clockwise); false when it collapsed.
+bool read_ring(const GEOSGeometry* r, bool exterior, const ResultSpec& spec, Part& p) {
+  p.vertices = read_coords(r);
+  if (p.vertices.size() > 1 && p.vertices.front().x == p.vertices.back().x &&
+      p.vertices.front().y == p.vertices.back().y)
+    p.vertices.pop_back();
+  if (p.vertices.size() < 3) return false;
+  const double a = ring_signed_area(p);
+  if ((exterior && a > 0) || (!exterior && a < 0)) p = reverse_part(p, true);
+  for (Vertex& v : p.vertices) attach(v, spec);
+  if (spec.attributes) spec.attributes->restore_curves(p, true);
+  return true;
+}
+
+// The rings of the result's polygons, each exterior followed by its holes.
+void read_polygons(const Components& comps, const ResultSpec& spec, Geometry& g) {
+  for (const GEOSGeometry* c : comps) {
+    if (GEOSGeomTypeId_r(ctx(), c) != GEOS_POLYGON || GEOSisEmpty_r(ctx(), c)) continue;
+    const int holes = GEOSGetNumInteriorRings_r(ctx(), c);
+    for (int k = -1; k < holes; ++k) {
+      const GEOSGeometry* r = k < 0 ? GEOSGetExteriorRing_r(ctx(), c) : GEOSGetInteriorRingN_r(ctx(), c, k);
+      Part p;
+      if (read_ring(r, k < 0, spec, p)) g.parts.push_back(std::move(p));
+    }
+  }
+}
+
+// The range of z and m over the result's vertices, as the inputs give them
+// (NaN when no vertex has one).
+void read_extent_z_m(const Components& comps, const ResultSpec& spec, EnvelopeBounds& e) {
+  e.zmin = e.mmin = INFINITY;
+  e.zmax = e.mmax = -INFINITY;
+  for (const GEOSGeometry* c : comps) {
+    GeomPtr pts = geos::take(GEOSGeom_extractUniquePoints_r(ctx(), c), "an extent");
+    for (const GEOSGeometry* p : geos::components(pts.get())) {
+      for (Vertex v : read_coords(p)) {
+        attach(v, spec);
+        if (!std::isnan(v.z)) e.zmin = std::min(e.zmin, v.z), e.zmax = std::max(e.zmax, v.z);
+        if (!std::isnan(v.m)) e.mmin = std::min(e.mmin, v.m), e.mmax = std::max(e.mmax, v.m);
+      }
+    }
+  }
+  if (!std::isfinite(e.zmin)) e.zmin = e.zmax = kNaN;
+  if (!std::isfinite(e.mmin)) e.mmin = e.mmax = kNaN;
+}
+
+// The extent of everything in the result.
+void read_extent(const GEOSGeometry* src, const Components& comps, const ResultSpec& spec, Geometry& g) {
+  if (GEOSisEmpty_r(ctx(), src)) return;
+  double x0, y0, x1, y1;
+  geos::check(GEOSGeom_getXMin_r(ctx(), src, &x0), "an extent");
+  geos::check(GEOSGeom_getYMin_r(ctx(), src, &y0), "an extent");
+  geos::check(GEOSGeom_getXMax_r(ctx(), src, &x1), "an extent");
+  geos::check(GEOSGeom_getYMax_r(ctx(), src, &y1), "an extent");
+  g.envelope.xmin = x0;
+  g.envelope.ymin = y0;
+  g.envelope.xmax = x1;
+  g.envelope.ymax = y1;
+  if (spec.attributes && (spec.has_z || spec.has_m)) read_extent_z_m(comps, spec, g.envelope);
+}
+
+}  // namespace
+
 GeometryPtr from_geos(const GEOSGeometry* src, const ResultSpec& spec) {
   auto g = std::make_shared<Geometry>();
   g->kind = spec.kind;
   g->has_z = spec.has_z;
   g->has_m = spec.has_m;
   g->spatial_reference = spec.spatial_reference;
-  auto attach = [&](Vertex& v) {
-    if (spec.attributes)
-      spec.attributes->fill(v);
-    else
-      v.z = v.m = kNaN;
-    if (!spec.has_z) v.z = kNaN;
-    if (!spec.has_m) v.m = kNaN;
-  };
-  const auto comps = geos::components(src);
+  const Components comps = geos::components(src);
   switch (spec.kind) {
     case GeometryKind::Point:
-    case GeometryKind::Multipoint:
-      for (const GEOSGeometry* c : comps) {
-        if (GEOSGeomTypeId_r(ctx(), c) != GEOS_POINT || GEOSisEmpty_r(ctx(), c)) continue;
-        std::vector<Vertex> vs = read_coords(c);
-        if (vs.empty()) continue;
-        attach(vs[0]);
-        if (spec.kind == GeometryKind::Point) {
-          g->point = vs[0];
-          break;
-        }
-        g->points.push_back(vs[0]);
-      }
-      break;
-    case GeometryKind::Polyline:
-      for (const GEOSGeometry* c : comps) {
-        const int t = GEOSGeomTypeId_r(ctx(), c);
-        if ((t != GEOS_LINESTRING && t != GEOS_LINEARRING) || GEOSisEmpty_r(ctx(), c)) continue;
-        Part p;
-        p.vertices = read_coords(c);
-        if (p.vertices.size() >= 2) g->parts.push_back(std::move(p));
-      }
-      if (spec.merge_lines) merge_lines(g->parts);
-      for (Part& p : g->parts) {
-        for (Vertex& v : p.vertices) attach(v);
-        if (spec.attributes) spec.attributes->restore_curves(p, false);
-      }
-      break;
-    case GeometryKind::Polygon:
-      for (const GEOSGeometry* c : comps) {
-        if (GEOSGeomTypeId_r(ctx(), c) != GEOS_POLYGON || GEOSisEmpty_r(ctx(), c)) continue;
-        const int holes = GEOSGetNumInteriorRings_r(ctx(), c);
-        for (int k = -1; k < holes; ++k) {
-          const GEOSGeometry* r = k < 0 ? GEOSGetExteriorRing_r(ctx(), c) : GEOSGetInteriorRingN_r(ctx(), c, k);
-          Part p;
-          p.vertices = read_coords(r);
-          if (p.vertices.size() > 1 && p.vertices.front().x == p.vertices.back().x &&
-              p.vertices.front().y == p.vertices.back().y)
-            p.vertices.pop_back();
-          if (p.vertices.size() < 3) continue;
-          const double a = ring_signed_area(p);
-          if ((k < 0 && a > 0) || (k >= 0 && a < 0)) p = reverse_part(p, true);
-          for (Vertex& v : p.vertices) attach(v);
-          if (spec.attributes) spec.attributes->restore_curves(p, true);
-          g->parts.push_back(std::move(p));
-        }
-      }
-      break;
-    case GeometryKind::Envelope:
-      if (!GEOSisEmpty_r(ctx(), src)) {
-        double x0, y0, x1, y1;
-        geos::check(GEOSGeom_getXMin_r(ctx(), src, &x0), "an extent");
-        geos::check(GEOSGeom_getYMin_r(ctx(), src, &y0), "an extent");
-        geos::check(GEOSGeom_getXMax_r(ctx(), src, &x1), "an extent");
-        geos::check(GEOSGeom_getYMax_r(ctx(), src, &y1), "an extent");
-        g->envelope.xmin = x0;
-        g->envelope.ymin = y0;
-        g->envelope.xmax = x1;
-        g->envelope.ymax = y1;
-        if (spec.attributes && (spec.has_z || spec.has_m)) {
-          EnvelopeBounds& e = g->envelope;
-          e.zmin = e.mmin = INFINITY;
-          e.zmax = e.mmax = -INFINITY;
-          for (const GEOSGeometry* c : comps) {
-            GeomPtr pts = geos::take(GEOSGeom_extractUniquePoints_r(ctx(), c), "an extent");
-            for (const GEOSGeometry* p : geos::components(pts.get())) {
-              for (Vertex v : read_coords(p)) {
-                attach(v);
-                if (!std::isnan(v.z)) e.zmin = std::min(e.zmin, v.z), e.zmax = std::max(e.zmax, v.z);
-                if (!std::isnan(v.m)) e.mmin = std::min(e.mmin, v.m), e.mmax = std::max(e.mmax, v.m);
-              }
-            }
-          }
-          if (!std::isfinite(e.zmin)) e.zmin = e.zmax = kNaN;
-          if (!std::isfinite(e.mmin)) e.mmin = e.mmax = kNaN;
-        }
-      }
-      break;
+    case GeometryKind::Multipoint: read_points(comps, spec, *g); break;
+    case GeometryKind::Polyline: read_lines(comps, spec, *g); break;
+    case GeometryKind::Polygon: read_polygons(comps, spec, *g); break;
+    case GeometryKind::Envelope: read_extent(src, comps, spec, *g); break;
   }
   return g;
 }
