@@ -92,58 +92,60 @@ double half_way_x_y(const GEOSGeometry* line, double& x, double& y) {
 
 }  // namespace
 
-std::vector<GeometryPtr> cut(const Geometry& g, const Geometry& cutter) {
-  if (cutter.kind != GeometryKind::Polyline) fail(kInvalidArgument, "The cutter must be a polyline.");
+namespace {
+
+// Pieces of a polyline cut by the blade, as two polylines: the pieces
+// left of the cutter and those right of it.  Nothing when the cutter
+// crosses no part.
+std::vector<GeometryPtr> cut_polyline(const Geometry& g, const GEOSGeometry* gc, const std::vector<Part>& blade,
+                                      const SourceIndex& index) {
   std::vector<GeometryPtr> out;
-  if (g.is_empty() || cutter.is_empty()) return out;
-  if (g.kind == GeometryKind::Point || g.kind == GeometryKind::Multipoint) return out;
-  const std::vector<Part> blade = linear_parts(cutter);
-  GeomPtr gc = to_geos(cutter);
-  SourceIndex index;
-  index.add(g);
-  index.add(cutter);
-
-  if (g.kind == GeometryKind::Polyline) {
-    GeomPtr gg = to_geos(g);
-    GeomPtr pieces = geos::take(GEOSDifference_r(ctx(), gg.get(), gc.get()), "cut");
-    const auto comps = geos::components(pieces.get());
-    if (comps.size() <= static_cast<std::size_t>(GEOSGetNumGeometries_r(ctx(), gg.get()))) return out;
-    std::vector<GeomPtr> left, right;
-    for (const GEOSGeometry* c : comps) {
-      if (GEOSGeomTypeId_r(ctx(), c) != GEOS_LINESTRING || GEOSisEmpty_r(ctx(), c)) continue;
-      double x, y;
-      half_way_x_y(c, x, y);
-      const int side = side_of(blade, x, y);
-      if (side == 0) continue;
-      (side > 0 ? left : right).push_back(geos::take(GEOSGeom_clone_r(ctx(), c), "cut"));
-    }
-    for (auto* group : {&left, &right}) {
-      if (group->empty()) continue;
-      GeomPtr lines = geos::collect(GEOS_MULTILINESTRING, std::move(*group));
-      ResultSpec spec{GeometryKind::Polyline, g.has_z, g.has_m, g.spatial_reference, &index};
-      spec.merge_lines = false;
-      out.push_back(from_geos(lines.get(), spec));
-    }
-    return out;
-  }
-
-  // Areas: the faces made by the rings and the part of the cutter inside
-  // them.
   GeomPtr gg = to_geos(g);
-  GeomPtr rings = geos::take(GEOSBoundary_r(ctx(), gg.get()), "cut");
-  GeomPtr inside = geos::take(GEOSIntersection_r(ctx(), gc.get(), gg.get()), "cut");
+  GeomPtr pieces = geos::take(GEOSDifference_r(ctx(), gg.get(), gc), "cut");
+  const auto comps = geos::components(pieces.get());
+  if (comps.size() <= static_cast<std::size_t>(GEOSGetNumGeometries_r(ctx(), gg.get()))) return out;
+  std::vector<GeomPtr> left, right;
+  for (const GEOSGeometry* c : comps) {
+    if (GEOSGeomTypeId_r(ctx(), c) != GEOS_LINESTRING || GEOSisEmpty_r(ctx(), c)) continue;
+    double x, y;
+    half_way_x_y(c, x, y);
+    const int side = side_of(blade, x, y);
+    if (side == 0) continue;
+    (side > 0 ? left : right).push_back(geos::take(GEOSGeom_clone_r(ctx(), c), "cut"));
+  }
+  for (auto* group : {&left, &right}) {
+    if (group->empty()) continue;
+    GeomPtr lines = geos::collect(GEOS_MULTILINESTRING, std::move(*group));
+    ResultSpec spec{GeometryKind::Polyline, g.has_z, g.has_m, g.spatial_reference, &index};
+    spec.merge_lines = false;
+    out.push_back(from_geos(lines.get(), spec));
+  }
+  return out;
+}
+
+// The faces made by an area's rings and the part of the cutter inside it:
+// both noded together, then polygonised.
+GeomPtr faces_of_cut(const GEOSGeometry* gg, const GEOSGeometry* gc) {
+  GeomPtr rings = geos::take(GEOSBoundary_r(ctx(), gg), "cut");
+  GeomPtr inside = geos::take(GEOSIntersection_r(ctx(), gc, gg), "cut");
   std::vector<GeomPtr> all;
   all.push_back(std::move(rings));
   all.push_back(std::move(inside));
   GeomPtr both = geos::collect(GEOS_GEOMETRYCOLLECTION, std::move(all));
   GeomPtr noded = geos::take(GEOSUnaryUnion_r(ctx(), both.get()), "cut");
   const GEOSGeometry* noded_raw = noded.get();
-  GeomPtr faces = geos::take(GEOSPolygonize_r(ctx(), &noded_raw, 1), "cut");
-  const GEOSPreparedGeometry* prepared = GEOSPrepare_r(ctx(), gg.get());
+  return geos::take(GEOSPolygonize_r(ctx(), &noded_raw, 1), "cut");
+}
+
+// Sorts the faces that lie inside the area (polygonising also fills its
+// holes) by their side of the cutter, faces on it going left.  Returns how
+// many were kept.
+std::size_t sort_faces(const GEOSGeometry* faces, const GEOSGeometry* gg, const std::vector<Part>& blade,
+                       std::vector<GeomPtr>& left, std::vector<GeomPtr>& right) {
+  const GEOSPreparedGeometry* prepared = GEOSPrepare_r(ctx(), gg);
   geos::PreparedPtr hold(prepared);
-  std::vector<GeomPtr> left, right;
   std::size_t kept = 0;
-  for (const GEOSGeometry* f : geos::components(faces.get())) {
+  for (const GEOSGeometry* f : geos::components(faces)) {
     if (GEOSGeomTypeId_r(ctx(), f) != GEOS_POLYGON || GEOSisEmpty_r(ctx(), f)) continue;
     double x, y;
     point_on_surface(f, x, y);
@@ -153,42 +155,76 @@ std::vector<GeometryPtr> cut(const Geometry& g, const Geometry& cutter) {
     const int side = side_of(blade, x, y);
     (side >= 0 ? left : right).push_back(geos::take(GEOSGeom_clone_r(ctx(), f), "cut"));
   }
+  return kept;
+}
+
+// Whether a face lies inside the exterior ring of another (in one of its
+// holes, as the faces of one side never overlap).
+bool nested_in(const GEOSGeometry* face, const GEOSGeometry* other) {
+  double x, y;
+  point_on_surface(face, x, y);
+  GeomPtr probe = geos::take(GEOSGeom_createPointFromXY_r(ctx(), x, y), "cut");
+  GeomPtr ring = geos::take(GEOSGeom_clone_r(ctx(), GEOSGetExteriorRing_r(ctx(), other)), "cut");
+  GeomPtr shell = geos::take(GEOSGeom_createPolygon_r(ctx(), ring.get(), nullptr, 0), "cut");
+  (void)ring.release();  // owned by the shell now
+  return geos::truth(GEOSContains_r(ctx(), shell.get(), probe.get()), "cut");
+}
+
+// The faces of one side as polygons.  They stay apart: two of them meet
+// only along a cut (a cutter of several paths), which dissolving them
+// would undo.  A face lying in a hole of another face of its side (where
+// the cutter closes a loop inside the area) is a piece of its own: in one
+// polygon with that face its ring would read as a second hole over the
+// first.  So each level of nesting becomes one polygon, outermost first.
+void append_side(std::vector<GeomPtr> rest, const Geometry& g, const SourceIndex& index,
+                 std::vector<GeometryPtr>& out) {
+  while (!rest.empty()) {
+    std::vector<char> nested(rest.size(), 0);
+    for (std::size_t i = 0; i < rest.size(); ++i)
+      for (std::size_t j = 0; j < rest.size() && !nested[i]; ++j)
+        nested[i] = i != j && nested_in(rest[i].get(), rest[j].get());
+    std::vector<GeomPtr> level, deeper;
+    for (std::size_t i = 0; i < rest.size(); ++i) (nested[i] ? deeper : level).push_back(std::move(rest[i]));
+    if (level.empty()) {  // no outermost face: rounding; keep them together
+      level = std::move(deeper);
+      deeper.clear();
+    }
+    GeomPtr set = geos::collect(GEOS_GEOMETRYCOLLECTION, std::move(level));
+    out.push_back(
+        from_geos(set.get(), ResultSpec{GeometryKind::Polygon, g.has_z, g.has_m, g.spatial_reference, &index}));
+    rest = std::move(deeper);
+  }
+}
+
+// An area cut by the blade: the faces left of it, then those right of it.
+// Nothing when the cutter makes no face beyond the area's own parts.
+std::vector<GeometryPtr> cut_area(const Geometry& g, const GEOSGeometry* gc, const std::vector<Part>& blade,
+                                  const SourceIndex& index) {
+  GeomPtr gg = to_geos(g);
+  GeomPtr faces = faces_of_cut(gg.get(), gc);
+  std::vector<GeomPtr> left, right;
+  const std::size_t kept = sort_faces(faces.get(), gg.get(), blade, left, right);
   const std::size_t parts_before = geos::components(gg.get()).size();
   if (kept <= parts_before) return {};
-  // The faces of one side stay apart: two of them meet only along a cut
-  // (a cutter of several paths), which dissolving them would undo.  A face
-  // lying in a hole of another face of its side (where the cutter closes a
-  // loop inside the area) is a piece of its own: in one polygon with that
-  // face its ring would read as a second hole over the first.
-  auto nested_in = [&](const GEOSGeometry* face, const GEOSGeometry* other) {
-    double x, y;
-    point_on_surface(face, x, y);
-    GeomPtr probe = geos::take(GEOSGeom_createPointFromXY_r(ctx(), x, y), "cut");
-    GeomPtr ring = geos::take(GEOSGeom_clone_r(ctx(), GEOSGetExteriorRing_r(ctx(), other)), "cut");
-    GeomPtr shell = geos::take(GEOSGeom_createPolygon_r(ctx(), ring.get(), nullptr, 0), "cut");
-    (void)ring.release();  // owned by the shell now
-    return geos::truth(GEOSContains_r(ctx(), shell.get(), probe.get()), "cut");
-  };
-  for (auto* group : {&left, &right}) {
-    std::vector<GeomPtr> rest = std::move(*group);
-    while (!rest.empty()) {
-      std::vector<char> nested(rest.size(), 0);
-      for (std::size_t i = 0; i < rest.size(); ++i)
-        for (std::size_t j = 0; j < rest.size() && !nested[i]; ++j)
-          nested[i] = i != j && nested_in(rest[i].get(), rest[j].get());
-      std::vector<GeomPtr> level, deeper;
-      for (std::size_t i = 0; i < rest.size(); ++i) (nested[i] ? deeper : level).push_back(std::move(rest[i]));
-      if (level.empty()) {  // no outermost face: rounding; keep them together
-        level = std::move(deeper);
-        deeper.clear();
-      }
-      GeomPtr set = geos::collect(GEOS_GEOMETRYCOLLECTION, std::move(level));
-      out.push_back(
-          from_geos(set.get(), ResultSpec{GeometryKind::Polygon, g.has_z, g.has_m, g.spatial_reference, &index}));
-      rest = std::move(deeper);
-    }
-  }
+  std::vector<GeometryPtr> out;
+  append_side(std::move(left), g, index, out);
+  append_side(std::move(right), g, index, out);
   return out;
+}
+
+}  // namespace
+
+std::vector<GeometryPtr> cut(const Geometry& g, const Geometry& cutter) {
+  if (cutter.kind != GeometryKind::Polyline) fail(kInvalidArgument, "The cutter must be a polyline.");
+  if (g.is_empty() || cutter.is_empty()) return {};
+  if (g.kind == GeometryKind::Point || g.kind == GeometryKind::Multipoint) return {};
+  const std::vector<Part> blade = linear_parts(cutter);
+  GeomPtr gc = to_geos(cutter);
+  SourceIndex index;
+  index.add(g);
+  index.add(cutter);
+  if (g.kind == GeometryKind::Polyline) return cut_polyline(g, gc.get(), blade, index);
+  return cut_area(g, gc.get(), blade, index);
 }
 
 // ---- extend ----
