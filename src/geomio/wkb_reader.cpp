@@ -5,27 +5,13 @@
 #include <cstring>
 #include <string>
 
+#include "geomio/geometry_kind.hpp"
+
 namespace ostrel::geomio {
 
 namespace {
 
-enum GeomType : std::uint32_t {
-  kPoint = 1,
-  kLineString = 2,
-  kPolygon = 3,
-  kMultiPoint = 4,
-  kMultiLineString = 5,
-  kMultiPolygon = 6,
-  kGeometryCollection = 7,
-  kCircularString = 8,
-  kCompoundCurve = 9,
-  kCurvePolygon = 10,
-  kMultiCurve = 11,
-  kMultiSurface = 12,
-  kPolyhedralSurface = 15,
-  kTin = 16,
-  kTriangle = 17,
-};
+using Kind = GeometryKind;
 
 constexpr std::uint32_t kFlagZ = 0x80000000u;
 constexpr std::uint32_t kFlagM = 0x40000000u;
@@ -34,7 +20,7 @@ constexpr std::uint32_t kCodeMask = 0x1FFFFFFFu;
 
 struct Header {
   bool little;
-  std::uint32_t type;
+  Kind type;
   bool z;
   bool m;
   std::size_t coord_size() const { return 8 * (2 + std::size_t(z) + std::size_t(m)); }
@@ -86,12 +72,12 @@ class Reader {
     need(1);
     std::uint8_t order = *p_++;
     if (order > 1) fail_format();
-    Header h{order == 1, 0, false, false};
+    Header h{order == 1, Kind{}, false, false};
     std::uint32_t word = u32(h.little);
     std::uint32_t code = word & kCodeMask;
     std::uint32_t dims = code / 1000;
     if (dims > 3) fail_format();
-    h.type = code % 1000;
+    h.type = static_cast<Kind>(code % 1000);
     h.z = (word & kFlagZ) || dims == 1 || dims == 3;
     h.m = (word & kFlagM) || dims == 2 || dims == 3;
     if (word & kFlagSrid) {
@@ -101,7 +87,7 @@ class Reader {
     return h;
   }
 
-  Header member_header(std::uint32_t expected) {
+  Header member_header(Kind expected) {
     Header h = header(false);
     if (h.type != expected) fail_format();
     return h;
@@ -182,11 +168,11 @@ class Reader {
   void curve_member(std::size_t j, bool compound_allowed) {
     Header mh = header(false);
     switch (mh.type) {
-      case kLineString:
+      case Kind::LineString:
         return linestring(mh, false, j);
-      case kCircularString:
+      case Kind::CircularString:
         return circularstring(mh, j);
-      case kCompoundCurve:
+      case Kind::CompoundCurve:
         if (compound_allowed) return compoundcurve(mh, j);
         [[fallthrough]];
       default:
@@ -206,53 +192,53 @@ class Reader {
 
   void geometry(const Header& h, bool tagged, std::size_t idx, int depth) {
     switch (h.type) {
-      case kPoint:
+      case Kind::Point:
         return point(h, idx);
-      case kLineString:
+      case Kind::LineString:
         return linestring(h, tagged, idx);
-      case kPolygon:
+      case Kind::Polygon:
         return polygon(h, tagged, idx);
-      case kMultiPoint:
+      case Kind::MultiPoint:
         // A member's coordinates are passed as they are, NaN included.
         return list(h, idx, &GeomSink::multipoint_begin, &GeomSink::multipoint_end,
-                    [&](std::size_t i) { emit(coord(member_header(kPoint)), i); });
-      case kMultiLineString:
+                    [&](std::size_t i) { emit(coord(member_header(Kind::Point)), i); });
+      case Kind::MultiLineString:
         return list(h, idx, &GeomSink::multilinestring_begin, &GeomSink::multilinestring_end,
-                    [&](std::size_t i) { linestring(member_header(kLineString), false, i); });
-      case kMultiPolygon:
+                    [&](std::size_t i) { linestring(member_header(Kind::LineString), false, i); });
+      case Kind::MultiPolygon:
         return list(h, idx, &GeomSink::multipolygon_begin, &GeomSink::multipolygon_end,
-                    [&](std::size_t i) { polygon(member_header(kPolygon), false, i); });
-      case kGeometryCollection:
+                    [&](std::size_t i) { polygon(member_header(Kind::Polygon), false, i); });
+      case Kind::GeometryCollection:
         if (depth >= kMaxNesting)
           fail_format("geometry collections nested deeper than " + std::to_string(kMaxNesting) + " levels");
         return list(h, idx, &GeomSink::geometrycollection_begin, &GeomSink::geometrycollection_end,
                     [&](std::size_t i) { geometry(header(false), true, i, depth + 1); });
-      case kCircularString:
+      case Kind::CircularString:
         return circularstring(h, idx);
-      case kCompoundCurve:
+      case Kind::CompoundCurve:
         return compoundcurve(h, idx);
-      case kCurvePolygon:
+      case Kind::CurvePolygon:
         return curvepolygon(h, idx);
-      case kMultiCurve:
+      case Kind::MultiCurve:
         return list(h, idx, &GeomSink::multicurve_begin, &GeomSink::multicurve_end,
                     [&](std::size_t i) { curve_member(i, true); });
-      case kMultiSurface:
+      case Kind::MultiSurface:
         return list(h, idx, &GeomSink::multisurface_begin, &GeomSink::multisurface_end, [&](std::size_t i) {
           Header mh = header(false);
-          if (mh.type == kPolygon)
+          if (mh.type == Kind::Polygon)
             polygon(mh, false, i);
-          else if (mh.type == kCurvePolygon)
+          else if (mh.type == Kind::CurvePolygon)
             curvepolygon(mh, i);
           else
             fail_format();
         });
-      case kPolyhedralSurface:
+      case Kind::PolyhedralSurface:
         return list(h, idx, &GeomSink::polyhedralsurface_begin, &GeomSink::polyhedralsurface_end,
-                    [&](std::size_t i) { polygon(member_header(kPolygon), false, i); });
-      case kTin:
+                    [&](std::size_t i) { polygon(member_header(Kind::Polygon), false, i); });
+      case Kind::Tin:
         return list(h, idx, &GeomSink::tin_begin, &GeomSink::tin_end,
-                    [&](std::size_t i) { triangle(member_header(kTriangle), false, i); });
-      case kTriangle:
+                    [&](std::size_t i) { triangle(member_header(Kind::Triangle), false, i); });
+      case Kind::Triangle:
         return triangle(h, tagged, idx);
       default:
         fail_format();

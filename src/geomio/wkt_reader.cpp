@@ -6,19 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "geomio/geometry_kind.hpp"
+
 namespace ostrel::geomio {
 
 namespace {
 
-enum class Kind {
-  Point,
-  LineString,
-  Polygon,
-  MultiPoint,
-  MultiLineString,
-  MultiPolygon,
-  GeometryCollection,
-};
+using Kind = GeometryKind;
 
 struct KeywordEntry {
   std::string_view name;
@@ -445,6 +439,9 @@ class Parser {
         });
         return;
       }
+      default:
+        // No keyword names any other kind.
+        return;
     }
   }
 
