@@ -23,22 +23,20 @@ namespace {
 
 [[noreturn]] void out_of_range() { raise(PyExc_OverflowError, "out of range integral type conversion attempted"); }
 
-long long to_long(PyObject* obj) {
-  long long v = PyLong_AsLongLong(obj);
-  if (v == -1 && PyErr_Occurred()) throw_py();
-  return v;
-}
-
 }  // namespace
 
 uint32_t to_u32(PyObject* obj) {
-  long long v = to_long(obj);
+  int64_t v = to_i64(obj);
   if (v < 0 || v > 0xFFFFFFFFLL) out_of_range();
   return static_cast<uint32_t>(v);
 }
 
+uint32_t arg_u32(PyObject* obj, const char* arg) {
+  return convert_arg(arg, [&] { return to_u32(obj); });
+}
+
 uint8_t to_u8(PyObject* obj) {
-  long long v = to_long(obj);
+  int64_t v = to_i64(obj);
   if (v < 0 || v > 255) out_of_range();
   return static_cast<uint8_t>(v);
 }
@@ -100,25 +98,28 @@ double dict_extract_f64(PyObject* dict, const char* key) {
   return to_f64(v);
 }
 
-std::optional<double> dict_extract_opt_f64(PyObject* dict, const char* key) {
+namespace {
+
+template <class T>
+std::optional<T> dict_extract_opt(PyObject* dict, const char* key, T (*convert)(PyObject*)) {
   PyObject* v = dict_get(dict, key);
   if (!v || v == Py_None) return std::nullopt;
   Ref keep = Ref::borrow(v);
-  return to_f64(v);
+  return convert(v);
+}
+
+}  // namespace
+
+std::optional<double> dict_extract_opt_f64(PyObject* dict, const char* key) {
+  return dict_extract_opt(dict, key, to_f64);
 }
 
 std::optional<uint32_t> dict_extract_opt_u32(PyObject* dict, const char* key) {
-  PyObject* v = dict_get(dict, key);
-  if (!v || v == Py_None) return std::nullopt;
-  Ref keep = Ref::borrow(v);
-  return to_u32(v);
+  return dict_extract_opt(dict, key, to_u32);
 }
 
 std::optional<std::string> dict_extract_opt_str(PyObject* dict, const char* key) {
-  PyObject* v = dict_get(dict, key);
-  if (!v || v == Py_None) return std::nullopt;
-  Ref keep = Ref::borrow(v);
-  return to_str(v);
+  return dict_extract_opt(dict, key, to_str);
 }
 
 PyObject* list_item(PyObject* list, Py_ssize_t i) {

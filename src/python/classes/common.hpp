@@ -46,6 +46,8 @@ auto py_index(int64_t index, uint64_t len, const char* name, uint64_t extra, F&&
 uint32_t to_u32(PyObject* obj);
 uint8_t to_u8(PyObject* obj);
 uint64_t to_u64(PyObject* obj);
+// to_u32 for the argument `arg` (its TypeError names the argument).
+uint32_t arg_u32(PyObject* obj, const char* arg);
 // Python bool (or a NumPy boolean) only; TypeError cast text otherwise.
 bool to_bool(PyObject* obj);
 bool is_numpy_bool(PyObject* obj);

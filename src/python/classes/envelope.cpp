@@ -35,10 +35,7 @@ template <std::optional<uint32_t> ZorvGeometryEnvelope::*Field>
 int set_id(PyObject* self, PyObject* value, void* closure) {
   return trampoline_int([&] {
     if (!value) refuse_delete();
-    std::optional<uint32_t> v;
-    if (value != Py_None) {
-      v = convert_arg(static_cast<const char*>(closure), [&] { return common::to_u32(value); });
-    }
+    std::optional<uint32_t> v = arg_or_none(value, static_cast<const char*>(closure), common::arg_u32);
     auto g = gc::cell_of<ZorvGeometryEnvelope>(self).lock();
     (*g).*Field = v;
     return 0;

@@ -148,8 +148,7 @@ template <class M, auto Field>
 int set_number(PyObject* self, PyObject* value, void* closure) {
   return trampoline_int([&] {
     if (!value) refuse_delete();
-    std::optional<double> v;
-    if (value != Py_None) v = arg_f64(value, static_cast<const char*>(closure));
+    std::optional<double> v = arg_or_none(value, static_cast<const char*>(closure), arg_f64);
     auto g = cell_of<M>(self).lock();
     if constexpr (std::is_same_v<std::remove_cvref_t<decltype((*g).*Field)>, double>) {
       (*g).*Field = v.value_or(model::kNaN);

@@ -56,13 +56,9 @@ int set_field(PyObject* self, PyObject* value, void* closure) {
     const char* name = kFieldNames[f];
     ModelSR& sr = sr_of(self);
     if (auto* id = id_field(sr, f)) {
-      std::optional<uint32_t> v;
-      if (value != Py_None) v = convert_arg(name, [&] { return common::to_u32(value); });
-      *id = v;
+      *id = arg_or_none(value, name, common::arg_u32);
     } else {
-      std::optional<std::string> v;
-      if (value != Py_None) v = arg_str(value, name);
-      text_field(sr, f) = std::move(v);
+      text_field(sr, f) = arg_or_none(value, name, arg_str);
     }
     return 0;
   });

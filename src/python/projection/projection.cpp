@@ -144,8 +144,7 @@ Ref get_projection_engine_dir(PyObject*, PyObject* const* args, Py_ssize_t nargs
 
 Ref set_projection_engine_dir(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   auto [value] = match<1>({"set_projection_engine_dir()", {"value"}, 1}, args, nargs, kwnames);
-  std::optional<std::string> dir;
-  if (value != Py_None) dir = arg_str(value, "value");
+  std::optional<std::string> dir = arg_or_none(value, "value", arg_str);
   rt::environment::init();
   rt::transformation_catalog::set_projection_engine_directory(dir ? std::optional<std::string_view>(*dir)
                                                                   : std::nullopt);

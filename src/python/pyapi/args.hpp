@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <string>
 
 #include "python/pyapi/errors.hpp"
@@ -51,6 +52,13 @@ double arg_f64(PyObject* obj, const char* arg);
 bool arg_bool(PyObject* obj, const char* arg);
 int64_t arg_i64(PyObject* obj, const char* arg);
 std::string arg_str(PyObject* obj, const char* arg);
+// A value that None leaves absent: None gives nothing, anything else what the
+// extraction makes of it (raising as it raises).
+template <class T>
+std::optional<T> arg_or_none(PyObject* obj, const char* arg, T (*extract)(PyObject*, const char*)) {
+  if (obj == Py_None) return std::nullopt;
+  return extract(obj, arg);
+}
 
 // Plain conversions that throw PyErr without the argument prefix.
 double to_f64(PyObject* obj);
