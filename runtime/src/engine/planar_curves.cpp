@@ -44,6 +44,15 @@ constexpr double kChordOfExtent = 1e-6;
 constexpr double kChordOfPoint = 1e-9;
 // Keeps a relative scale positive at the origin.
 constexpr double kScaleFloor = 1e-300;
+// The square root of x^2 + y^2 is as good as hypot, and several times
+// faster, while the sum lies between a floor and a ceiling: above the
+// ceiling the squares may have overflowed, below the floor they may have
+// lost digits to underflow.  Outside, hypot is used.  Speeds along a curve
+// keep to the narrower range, the edges of a straight path to the wider.
+constexpr double kSpeedSquaresFloor = 1e-280;
+constexpr double kSpeedSquaresCeiling = 1e280;
+constexpr double kEdgeSquaresFloor = 1e-290;
+constexpr double kEdgeSquaresCeiling = 1e290;
 
 // Gauss-Legendre nodes and weights on [-1, 1], 8 points.
 constexpr double kGLx[8] = {-0.9602898564975363, -0.7966664774136267, -0.5255324099163290, -0.1834346424956498,
@@ -91,7 +100,7 @@ Bez bez_of(const SegmentView& s) {
 // precision to underflow, which is several times faster than hypot.
 double norm2(double x, double y) {
   const double q = x * x + y * y;
-  if (q > 1e-280 && q < 1e280) return std::sqrt(q);
+  if (q > kSpeedSquaresFloor && q < kSpeedSquaresCeiling) return std::sqrt(q);
   return std::hypot(x, y);
 }
 
@@ -578,6 +587,9 @@ namespace {
 // vertices.  kGrid keeps the chords within 1e-5 of the radius and is a
 // multiple of 8, so that the four axis points are among the vertices.
 constexpr int kGrid = 704;
+// Grid indices are counted in a long: beyond this many grid steps from
+// parameter 0 (arcs built from absurd coordinates) the index would not fit.
+constexpr double kGreatestGridIndex = 1e15;
 
 void circle_chords(const SegmentView& s, std::vector<Vertex>& out, std::vector<double>* params) {
   const EllipticArc& a = s.curve->arc;
@@ -590,8 +602,8 @@ void circle_chords(const SegmentView& s, std::vector<Vertex>& out, std::vector<d
     if (params) params->push_back(u);
   };
   // Parameters that are not finite, or so large that their grid index would
-  // not fit a long (arcs built from absurd coordinates), place no grid vertex.
-  if (!(std::fabs(lo / g) < 1e15 && std::fabs(hi / g) < 1e15)) {
+  // not fit, place no grid vertex.
+  if (!(std::fabs(lo / g) < kGreatestGridIndex && std::fabs(hi / g) < kGreatestGridIndex)) {
     emit(0.5, segment_point(s, 0.5));
     return;
   }
@@ -760,15 +772,15 @@ double part_length(const Part& p, bool closed) {
   double total = 0;
   const std::size_t n = p.segment_count(closed);
   if (p.curves.empty()) {
-    // Straight segments only, measured directly.  The square root of the
-    // sum of squares is as good as hypot wherever the squares neither
-    // overflow nor lose digits to underflow, and several times faster.
+    // Straight segments only, measured directly; a square root where the
+    // squares are safe (an edge of no length is exact too).
     const auto& vs = p.vertices;
     for (std::size_t i = 0; i < n; ++i) {
       const Vertex& a = vs[i];
       const Vertex& b = vs[i + 1 == vs.size() ? 0 : i + 1];
       const double dx = b.x - a.x, dy = b.y - a.y, d2 = dx * dx + dy * dy;
-      total += d2 < 1e290 && (d2 > 1e-290 || (dx == 0 && dy == 0)) ? std::sqrt(d2) : hypot2(dx, dy);
+      const bool plain = d2 < kEdgeSquaresCeiling && (d2 > kEdgeSquaresFloor || (dx == 0 && dy == 0));
+      total += plain ? std::sqrt(d2) : hypot2(dx, dy);
     }
     return total;
   }
