@@ -184,6 +184,41 @@ Vertex lerp(const Vertex& a, const Vertex& b, double u) {
   return Vertex{a.x + (b.x - a.x) * u, a.y + (b.y - a.y) * u, a.z + (b.z - a.z) * u, a.m + (b.m - a.m) * u};
 }
 
+namespace {
+
+// Sorted, without repeats, and inside [0, 1].
+void tidy(std::vector<double>& v) {
+  v.erase(std::remove_if(v.begin(), v.end(), [](double u) { return !(u >= 0 && u <= 1); }), v.end());
+  std::sort(v.begin(), v.end());
+  v.erase(std::unique(v.begin(), v.end()), v.end());
+}
+
+// The speed of an ellipse is least and greatest at the ends of its axes:
+// adds their parameters within the arc (a bounded count: a sweep is at most
+// a turn).  Returns the arc's even grid: a piece per eighth of a half turn.
+int arc_turns(const EllipticArc& a, std::vector<double>& turns) {
+  const int grid = static_cast<int>(std::clamp(std::ceil(std::fabs(a.sweep) / (kPi / 8)), 1.0, 64.0));
+  const double q = kPi / 2, t0 = a.start_param;
+  const double first = std::floor(std::min(t0, t0 + a.sweep) / q) + 1;
+  for (int i = 0; i < 8; ++i) {
+    const double u = ((first + i) * q - t0) / a.sweep;
+    if (u > 0 && u < 1) turns.push_back(u);
+  }
+  return grid;
+}
+
+// |B'|^2 is least or greatest where B' . B'' = 0, a cubic in u: adds its
+// roots.
+void bezier_turns(const Bez& b, std::vector<double>& turns) {
+  const double cx = 3 * (b.x1 - b.x0), cy = 3 * (b.y1 - b.y0);
+  const double bx = 6 * (b.x2 - 2 * b.x1 + b.x0), by = 6 * (b.y2 - 2 * b.y1 + b.y0);
+  const double ax = 3 * (b.x3 - 3 * b.x2 + 3 * b.x1 - b.x0), ay = 3 * (b.y3 - 3 * b.y2 + 3 * b.y1 - b.y0);
+  cubic_roots_in_unit(2 * (ax * ax + ay * ay), 3 * (ax * bx + ay * by), bx * bx + by * by + 2 * (ax * cx + ay * cy),
+                      bx * cx + by * cy, turns);
+}
+
+}  // namespace
+
 ArcLength::ArcLength(const SegmentView& s)
     : s_(s), exact_(s.curve->is_line() || (s.curve->kind == SegmentKind::EllipticArc && s.curve->arc.is_circular())) {
   if (s.curve->is_line()) {
@@ -205,38 +240,24 @@ ArcLength::ArcLength(const SegmentView& s)
       total_ = kNaN;
       return;
     }
-    grid = static_cast<int>(std::clamp(std::ceil(std::fabs(a.sweep) / (kPi / 8)), 1.0, 64.0));
-    // The speed of an ellipse is least and greatest at the ends of its axes
-    // (a bounded count: a sweep is at most a turn).
-    const double q = kPi / 2, t0 = a.start_param;
-    const double first = std::floor(std::min(t0, t0 + a.sweep) / q) + 1;
-    for (int i = 0; i < 8; ++i) {
-      const double u = ((first + i) * q - t0) / a.sweep;
-      if (u > 0 && u < 1) turns.push_back(u);
-    }
+    grid = arc_turns(a, turns);
   } else {
-    // |B'|^2 is least or greatest where B' . B'' = 0, a cubic in u.
-    const Bez b = bez_of(s);
-    const double cx = 3 * (b.x1 - b.x0), cy = 3 * (b.y1 - b.y0);
-    const double bx = 6 * (b.x2 - 2 * b.x1 + b.x0), by = 6 * (b.y2 - 2 * b.y1 + b.y0);
-    const double ax = 3 * (b.x3 - 3 * b.x2 + 3 * b.x1 - b.x0), ay = 3 * (b.y3 - 3 * b.y2 + 3 * b.y1 - b.y0);
-    cubic_roots_in_unit(2 * (ax * ax + ay * ay), 3 * (ax * bx + ay * by), bx * bx + by * by + 2 * (ax * cx + ay * cy),
-                        bx * cx + by * cy, turns);
+    bezier_turns(bez_of(s), turns);
   }
   std::vector<double> cuts = turns;
   for (int i = 1; i < grid; ++i) cuts.push_back(static_cast<double>(i) / grid);
-  auto tidy = [](std::vector<double>& v) {
-    v.erase(std::remove_if(v.begin(), v.end(), [](double u) { return !(u >= 0 && u <= 1); }), v.end());
-    std::sort(v.begin(), v.end());
-    v.erase(std::unique(v.begin(), v.end()), v.end());
-  };
   tidy(cuts);
-  // Where the curve almost stops, the speed behaves like sqrt(a^2 t^2 + e^2)
-  // about the turn: smooth, but only within e / a of it, and a quadrature
-  // over a piece that ends at the turn keeps an error of about a (e/a)^2
-  // that halving the piece does not reveal (both halves share it).  Cuts at
-  // e/a, 2 e/a, 4 e/a, ... from the turn make every piece smooth at its own
-  // scale.  e/a is the speed over the acceleration there.
+  add_cuts_near_turns(cuts, turns);
+  measure(cuts);
+}
+
+// Where the curve almost stops, the speed behaves like sqrt(a^2 t^2 + e^2)
+// about the turn: smooth, but only within e / a of it, and a quadrature
+// over a piece that ends at the turn keeps an error of about a (e/a)^2
+// that halving the piece does not reveal (both halves share it).  Cuts at
+// e/a, 2 e/a, 4 e/a, ... from the turn make every piece smooth at its own
+// scale.  e/a is the speed over the acceleration there.
+void ArcLength::add_cuts_near_turns(std::vector<double>& cuts, const std::vector<double>& turns) const {
   const std::size_t plain = cuts.size();
   for (double c : turns) {
     const double v = speed(c), acc = acceleration(c);
@@ -249,12 +270,12 @@ ArcLength::ArcLength(const SegmentView& s)
     for (double x = d; c - x > below; x *= 2) cuts.push_back(c - x);
   }
   tidy(cuts);
+}
 
+// One quadrature over each piece between the cuts: a first estimate of the
+// length, which sets the scale the refinement works to.
+void ArcLength::measure(const std::vector<double>& cuts) {
   auto f = [this](double u) { return speed(u); };
-  struct Job {
-    double lo, hi, whole;
-    int depth;
-  };
   std::vector<Job> work;
   double estimate = 0;
   for (std::size_t i = cuts.size() - 1; i-- > 0;) {
@@ -267,12 +288,17 @@ ArcLength::ArcLength(const SegmentView& s)
     total_ = estimate;
     return;
   }
-  // Each piece is refined until it agrees with its halves to
-  // kLengthAgreement of the whole length; near a point where the curve almost stops the pieces
-  // shrink geometrically towards it, so this takes a few dozen halvings.
-  // The budget only guards against a curve that rounding keeps from
-  // agreeing anywhere.
-  const double tolerance = kLengthAgreement * estimate;
+  refine(work, kLengthAgreement * estimate);
+}
+
+// Each piece is refined until it agrees with its halves to `tolerance`;
+// near a point where the curve almost stops the pieces shrink geometrically
+// towards it, so this takes a few dozen halvings.  The budget only guards
+// against a curve that rounding keeps from agreeing anywhere.  Pieces are
+// taken from the back of `work`, which holds them last to first, so the
+// table of pieces is made in the order of the curve.
+void ArcLength::refine(std::vector<Job>& work, double tolerance) {
+  auto f = [this](double u) { return speed(u); };
   int budget = 1 << 14;
   while (!work.empty()) {
     const Job j = work.back();
@@ -330,8 +356,25 @@ double ArcLength::param_at(double distance) {
   if (!(total_ > 0) || !std::isfinite(total_) || !(distance > 0)) return 0;
   if (distance >= total_) return 1;
   if (exact_) return distance / total_;
-  // The piece holding the distance: the one used last or a later one when
-  // the distances increase, else found by bisection.
+  const std::size_t k = piece_holding(distance);
+  const Piece& p = pieces_[k];
+  // First guess: on from the last answer along its tangent when in the same
+  // piece, else in proportion within the piece.
+  double u;
+  if (k == last_piece_ && last_u_ >= p.lo && last_u_ <= p.hi && distance >= last_distance_ && speed(last_u_) > 0)
+    u = last_u_ + (distance - last_distance_) / speed(last_u_);
+  else
+    u = p.length > 0 ? p.lo + (p.hi - p.lo) * (distance - p.before) / p.length : p.lo;
+  u = solve_in_piece(p, u, distance);
+  last_piece_ = k;
+  last_u_ = u;
+  last_distance_ = distance;
+  return u;
+}
+
+// The piece holding the distance: the one used last or a later one when
+// the distances increase, else found by bisection.
+std::size_t ArcLength::piece_holding(double distance) const {
   std::size_t k = last_piece_;
   if (k >= pieces_.size() || distance < pieces_[k].before) {
     k = static_cast<std::size_t>(
@@ -341,16 +384,13 @@ double ArcLength::param_at(double distance) {
     k = k == 0 ? 0 : k - 1;
   }
   while (k + 1 < pieces_.size() && distance >= pieces_[k + 1].before) ++k;
-  const Piece& p = pieces_[k];
-  // First guess: on from the last answer along its tangent when in the same
-  // piece, else in proportion within the piece.
-  double u;
-  if (k == last_piece_ && last_u_ >= p.lo && last_u_ <= p.hi && distance >= last_distance_ && speed(last_u_) > 0)
-    u = last_u_ + (distance - last_distance_) / speed(last_u_);
-  else
-    u = p.length > 0 ? p.lo + (p.hi - p.lo) * (distance - p.before) / p.length : p.lo;
-  // Newton's method, kept inside a shrinking bracket (bisection when a step
-  // would leave it, as next to a point where the curve stops).
+  return k;
+}
+
+// The parameter within piece p at the distance, from the guess u: Newton's
+// method, kept inside a shrinking bracket (bisection when a step would
+// leave it, as next to a point where the curve stops).
+double ArcLength::solve_in_piece(const Piece& p, double u, double distance) const {
   double lo = p.lo, hi = p.hi;
   if (!(u > lo && u < hi)) u = 0.5 * (lo + hi);
   for (int iter = 0; iter < 60; ++iter) {
@@ -369,9 +409,6 @@ double ArcLength::param_at(double distance) {
     // across a piece: a step this small leaves an error at rounding.
     if (step <= kNewtonSettled * (p.hi - p.lo) || !(hi > lo)) break;
   }
-  last_piece_ = k;
-  last_u_ = u;
-  last_distance_ = distance;
   return u;
 }
 

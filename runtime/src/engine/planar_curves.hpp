@@ -54,9 +54,22 @@ class ArcLength {
     double before;  // the length from the segment's start to lo
     double length;  // of the piece
   };
+  // A piece waiting to be refined.
+  struct Job {
+    double lo, hi;  // curve parameters
+    double whole;   // its quadrature as one piece
+    int depth;      // halvings that made it
+  };
   double speed(double u) const;         // |d point / du|
   double acceleration(double u) const;  // |d^2 point / du^2|
   double length_within(const Piece& p, double u) const;
+  // Steps of measuring a curve, in the order the constructor takes them.
+  void add_cuts_near_turns(std::vector<double>& cuts, const std::vector<double>& turns) const;
+  void measure(const std::vector<double>& cuts);
+  void refine(std::vector<Job>& work, double tolerance);
+  // Steps of param_at.
+  std::size_t piece_holding(double distance) const;
+  double solve_in_piece(const Piece& p, double u, double distance) const;
 
   SegmentView s_;
   bool exact_;  // lines and circular arcs: length in proportion to the parameter
