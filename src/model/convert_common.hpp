@@ -10,6 +10,7 @@
 #include "model/cell.hpp"
 #include "model/collection.hpp"
 #include "model/geoerr.hpp"
+#include "model/spatial_reference.hpp"
 
 namespace ostrel::model::convert {
 
@@ -36,6 +37,24 @@ decltype(auto) unwrap(F&& f) {
 
 inline const rt::SpatialReference* ptr(const std::optional<rt::SpatialReference>& sr) {
   return sr ? &*sr : nullptr;
+}
+
+// The runtime's spatial reference of a geometry, read back; absent when it has none.
+inline std::optional<SpatialReference> read_sr(const rt::GeometryBase& g) {
+  std::optional<rt::SpatialReference> sr = g.spatial_reference();
+  if (!sr) return std::nullopt;
+  return sr_convert(std::move(*sr));
+}
+
+template <class T>
+T downcast(rt::GeometryOwned g) {
+  return lib([&] { return std::move(g).downcast<T>(); });
+}
+
+// A borrowed view of a geometry whose kind is known, as that kind.
+template <class T>
+rt::Borrowed<T> view_as(const rt::GeometryOwned& g) {
+  return rt::Borrowed<T>(g.raw());
 }
 
 // The conversions below take the runtime spatial reference already made: one

@@ -1,77 +1,18 @@
-// The five geometry kinds across the runtime boundary.
-#include <type_traits>
-
+// Points, envelopes and multipoints across the runtime boundary (polylines
+// and polygons: convert_multipart.hpp).
 #include "model/convert_common.hpp"
 #include "model/envelope.hpp"
 #include "model/multipoint.hpp"
 #include "model/point.hpp"
-#include "model/polygon.hpp"
-#include "model/polyline.hpp"
 
 namespace ostrel::model {
 
-using convert::lib;
+using convert::downcast;
 using convert::ptr;
+using convert::read_sr;
+using convert::view_as;
 
 namespace {
-
-// The runtime's spatial reference of a geometry, read back; absent when it has none.
-std::optional<SpatialReference> read_sr(const rt::GeometryBase& g) {
-  std::optional<rt::SpatialReference> sr = g.spatial_reference();
-  if (!sr) return std::nullopt;
-  return sr_convert(std::move(*sr));
-}
-
-template <class T>
-T downcast(rt::GeometryOwned g) {
-  return lib([&] { return std::move(g).downcast<T>(); });
-}
-
-// Curve parts first, then linear parts, each group in its own order.  Both
-// groups go straight into one runtime collection, which holds the same parts
-// in the same order as converting the linear group on its own and appending
-// its parts afterwards; the spatial reference is made once for the builder,
-// the collection and every part and segment.
-template <class Builder>
-Builder build_multipart(const Cell<PartCollection>& linear, const Cell<CurvePartCollection>& curves,
-                        const std::optional<SpatialReference>& sr) {
-  std::optional<rt::SpatialReference> rsr = to_geom_sr(sr);
-  Builder builder = Builder::with_spatial_reference(ptr(rsr));
-  auto curve_guard = curves.read_or_fatal("Lock poisoned");
-  auto linear_guard = linear.read_or_fatal("Lock poisoned");
-  rt::MutablePartCollection parts = rt::MutablePartCollection::with_spatial_reference(ptr(rsr));
-  convert::add_parts(*curve_guard, parts, ptr(rsr));
-  convert::add_parts(*linear_guard, parts, ptr(rsr));
-  builder.set_parts(parts);
-  return builder;
-}
-
-// Reads a runtime polyline or polygon back, applying the kind's entry rules.
-template <class Kind, class Runtime, class PushLinear, class PushCurve, class ReadCurve>
-Kind read_multipart(const Runtime& geom, PushLinear push_linear, PushCurve push_curve, ReadCurve read_curve) {
-  const bool has_z = geom.has_z();
-  const bool has_m = geom.has_m();
-  std::vector<Cell<ZorvPart>> linear;
-  std::vector<Cell<ZorvCurvePart>> curves;
-  rt::ImmutablePartIntoIter it = geom.parts().into_iter();
-  while (std::optional<rt::ImmutablePart> part = it.next()) {
-    if (part->has_curves())
-      curves.emplace_back(read_curve(std::move(*part), has_z, has_m));
-    else
-      linear.emplace_back(ZorvPart::from_immutable_part(std::move(*part), has_z, has_m));
-  }
-  Kind out(Cell<PartCollection>(PartCollection(has_z, has_m)),
-           Cell<CurvePartCollection>(CurvePartCollection(has_z, has_m)), read_sr(geom));
-  for (auto& p : linear) (out.*push_linear)(std::move(p));
-  for (auto& p : curves) (out.*push_curve)(std::move(p));
-  return out;
-}
-
-// A borrowed view of a geometry whose kind is known, as that kind.
-template <class T>
-rt::Borrowed<T> view_as(const rt::GeometryOwned& g) {
-  return rt::Borrowed<T>(g.raw());
-}
 
 ZorvGeometryPoint read_point(const rt::Point& p) {
   ZorvGeometryPoint out;
@@ -106,18 +47,6 @@ ZorvGeometryMultipoint read_multipoint(const rt::Multipoint& mp) {
   while (std::optional<rt::Point> p = it.next())
     part.push_coord(p->x(), p->y(), has_z ? p->z() : std::nullopt, has_m ? p->m() : std::nullopt);
   return ZorvGeometryMultipoint(Cell<ZorvPart>(std::move(part)), read_sr(mp));
-}
-
-ZorvGeometryPolyline read_polyline(const rt::Polyline& p) {
-  return read_multipart<ZorvGeometryPolyline>(p, &ZorvGeometryPolyline::push_path,
-                                              &ZorvGeometryPolyline::push_curve_path,
-                                              &ZorvCurvePart::from_immutable_part);
-}
-
-ZorvGeometryPolygon read_polygon(const rt::Polygon& p) {
-  return read_multipart<ZorvGeometryPolygon>(p, &ZorvGeometryPolygon::push_ring,
-                                             &ZorvGeometryPolygon::push_curve_ring,
-                                             &ZorvCurvePart::from_immutable_ring);
 }
 
 }  // namespace
@@ -204,95 +133,6 @@ ZorvGeometryMultipoint ZorvGeometryMultipoint::read_back(const rt::GeometryOwned
 
 ZorvGeometryMultipoint ZorvGeometryMultipoint::try_from_owned(rt::GeometryOwned g) {
   return from_immutable_multipoint(downcast<rt::Multipoint>(std::move(g)));
-}
-
-// ---- polyline ----
-
-rt::PolylineBuilder ZorvGeometryPolyline::as_mutable_polyline() const {
-  return build_multipart<rt::PolylineBuilder>(paths, curve_paths, spatial_reference);
-}
-
-rt::Polyline ZorvGeometryPolyline::as_polyline() const {
-  rt::PolylineBuilder builder = as_mutable_polyline();
-  return downcast<rt::Polyline>(builder.to_geometry());
-}
-
-rt::GeometryOwned ZorvGeometryPolyline::as_geometry_owned() const { return rt::GeometryOwned(as_polyline()); }
-
-std::string ZorvGeometryPolyline::to_json() const { return as_polyline().to_json(); }
-
-ZorvGeometryPolyline ZorvGeometryPolyline::from_immutable_polyline(rt::Polyline p) {
-  return read_polyline(p);
-}
-
-ZorvGeometryPolyline ZorvGeometryPolyline::read_back(const rt::GeometryOwned& g) {
-  return read_polyline(view_as<rt::Polyline>(g));
-}
-
-ZorvGeometryPolyline ZorvGeometryPolyline::try_from_owned(rt::GeometryOwned g) {
-  return from_immutable_polyline(downcast<rt::Polyline>(std::move(g)));
-}
-
-// ---- polygon ----
-
-rt::PolygonBuilder ZorvGeometryPolygon::as_mutable_polygon() const {
-  return build_multipart<rt::PolygonBuilder>(rings, curve_rings, spatial_reference);
-}
-
-rt::Polygon ZorvGeometryPolygon::as_polygon() const {
-  rt::PolygonBuilder builder = as_mutable_polygon();
-  return downcast<rt::Polygon>(builder.to_geometry());
-}
-
-rt::GeometryOwned ZorvGeometryPolygon::as_geometry_owned() const { return rt::GeometryOwned(as_polygon()); }
-
-std::string ZorvGeometryPolygon::to_json() const { return as_polygon().to_json(); }
-
-ZorvGeometryPolygon ZorvGeometryPolygon::from_immutable_polygon(rt::Polygon p) { return read_polygon(p); }
-
-ZorvGeometryPolygon ZorvGeometryPolygon::read_back(const rt::GeometryOwned& g) {
-  return read_polygon(view_as<rt::Polygon>(g));
-}
-
-ZorvGeometryPolygon ZorvGeometryPolygon::try_from_owned(rt::GeometryOwned g) {
-  return from_immutable_polygon(downcast<rt::Polygon>(std::move(g)));
-}
-
-// The runtime's polygon builder always yields a polygon, so the polyline is
-// built from the same parts with a polyline builder.  Rings are implicitly
-// closed while paths are not: each ring whose last vertex is not its first
-// gets its first vertex repeated, so the polyline traces the whole boundary.
-rt::Polyline ZorvGeometryPolygon::to_polyline() const {
-  std::optional<rt::SpatialReference> rsr = to_geom_sr(spatial_reference);
-  rt::PolylineBuilder builder = rt::PolylineBuilder::with_spatial_reference(ptr(rsr));
-  auto curve_guard = curve_rings.read_or_fatal("Lock poisoned");
-  auto linear_guard = rings.read_or_fatal("Lock poisoned");
-  rt::MutablePartCollection parts = rt::MutablePartCollection::with_spatial_reference(ptr(rsr));
-  auto add_closed = [&](const auto& cell, auto vertices) {
-    auto share = cell;
-    auto g = share.read_or_fatal("Lock poisoned");
-    const ZorvPart& v = vertices(*g);
-    rt::MutablePart part = [&] {
-      if constexpr (std::is_same_v<std::decay_t<decltype(*g)>, ZorvCurvePart>)
-        return convert::curve_part_to_runtime(*g, ptr(rsr));
-      else
-        return convert::part_to_runtime(*g, ptr(rsr));
-    }();
-    if (v.len() >= 2) {
-      const std::size_t last = v.len() - 1;
-      if (v.xs[0] != v.xs[last] || v.ys[0] != v.ys[last]) {
-        ZorvCoord first = *v.get_coord(0);
-        part.add_point_x_y_z_m(first.x(), first.y(), first.z(), first.m());
-      }
-    }
-    parts.add_part(part);
-  };
-  for (const auto& cell : curve_guard->lines)
-    add_closed(cell, [](const ZorvCurvePart& c) -> const ZorvPart& { return c.part; });
-  for (const auto& cell : linear_guard->lines)
-    add_closed(cell, [](const ZorvPart& p) -> const ZorvPart& { return p; });
-  builder.set_parts(parts);
-  return downcast<rt::Polyline>(builder.to_geometry());
 }
 
 }  // namespace ostrel::model

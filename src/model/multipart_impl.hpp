@@ -1,5 +1,7 @@
-// What polylines and polygons share: dimension reads, emptiness, collection
-// replacement and the document writer.  Private to the model's sources.
+// The members of MultipartGeometry that read and write the model: dimension
+// reads, emptiness, entry of parts, collection replacement and the document
+// writer.  Private to the model's sources; polyline.cpp and polygon.cpp
+// instantiate them for their kind.
 #pragma once
 
 #include <optional>
@@ -8,35 +10,13 @@
 #include "model/cell.hpp"
 #include "model/collection.hpp"
 #include "model/geoerr.hpp"
+#include "model/multipart_geometry.hpp"
 #include "model/stamp.hpp"
 #include "model/zorvjson.hpp"
 
-namespace ostrel::model::multipart {
+namespace ostrel::model {
 
-inline CoordDims dimensions(const Cell<PartCollection>& linear) {
-  auto g = linear.read_or_fatal("Rings lock poisoned");
-  return g->dims();
-}
-
-inline bool is_empty(const Cell<PartCollection>& linear, const Cell<CurvePartCollection>& curves) {
-  std::size_t n;
-  {
-    auto g = linear.read_or_fatal("Lock poisoned");
-    n = g->len();
-  }
-  auto g = curves.read_or_fatal("Lock poisoned");
-  return n == 0 && g->len() == 0;
-}
-
-// The collections and every part in them, as they are now.
-inline void watch(const Cell<PartCollection>& linear, const Cell<CurvePartCollection>& curves, Stamp& stamp) {
-  stamp.watch(curves);
-  stamp.watch(linear);
-  auto curve_guard = curves.read_or_fatal("Lock poisoned");
-  auto linear_guard = linear.read_or_fatal("Lock poisoned");
-  for (const auto& part : curve_guard->lines) stamp.watch(part);
-  for (const auto& part : linear_guard->lines) stamp.watch(part);
-}
+namespace multipart {
 
 template <class P>
 void push(const Cell<DimensionedCollection<P>>& coll, Cell<P> part, const char* site) {
@@ -56,38 +36,101 @@ void replace(Cell<C>& slot, Cell<C> incoming, CoordDims expected) {
   slot = std::move(incoming);
 }
 
-struct Names {
-  const char* curve_key;   // "\"curvePaths\": "
-  const char* linear_key;  // "\"paths\": "
-  const char* curve_lock;  // "Curve paths lock poisoned"
-};
+inline void write_key(std::string& out, const char* key) {
+  out.push_back('"');
+  out.append(key);
+  out.append("\": ");
+}
 
-// {hasZ, hasM, spatialReference, curve collection (when not empty), linear collection}
-inline void write(const Cell<PartCollection>& linear, const Cell<CurvePartCollection>& curves,
-                  const std::optional<SpatialReference>& sr, const Names& names, std::string& out) {
+}  // namespace multipart
+
+template <class Kind>
+MultipartGeometry<Kind> MultipartGeometry<Kind>::try_new_with_curves(bool has_z, bool has_m,
+                                                                     std::vector<Cell<ZorvPart>> linear,
+                                                                     std::vector<Cell<ZorvCurvePart>> curves,
+                                                                     std::optional<SpatialReference> sr) {
+  MultipartGeometry out(Cell<PartCollection>(PartCollection(has_z, has_m)),
+                        Cell<CurvePartCollection>(CurvePartCollection(has_z, has_m)), std::move(sr));
+  for (auto& p : linear) out.push_linear_part(std::move(p));
+  for (auto& p : curves) out.push_curve_part(std::move(p));
+  return out;
+}
+
+template <class Kind>
+CoordDims MultipartGeometry<Kind>::dimensions() const {
+  auto g = linear_parts.read_or_fatal("Rings lock poisoned");
+  return g->dims();
+}
+
+template <class Kind>
+bool MultipartGeometry<Kind>::is_empty() const {
+  std::size_t n;
+  {
+    auto g = linear_parts.read_or_fatal("Lock poisoned");
+    n = g->len();
+  }
+  auto g = curve_parts.read_or_fatal("Lock poisoned");
+  return n == 0 && g->len() == 0;
+}
+
+// The collections and every part in them, as they are now.
+template <class Kind>
+void MultipartGeometry<Kind>::watch(Stamp& stamp) const {
+  stamp.watch(curve_parts);
+  stamp.watch(linear_parts);
+  auto curve_guard = curve_parts.read_or_fatal("Lock poisoned");
+  auto linear_guard = linear_parts.read_or_fatal("Lock poisoned");
+  for (const auto& part : curve_guard->lines) stamp.watch(part);
+  for (const auto& part : linear_guard->lines) stamp.watch(part);
+}
+
+template <class Kind>
+void MultipartGeometry<Kind>::push_linear_part(Cell<ZorvPart> part) {
+  Kind::admit(part);
+  multipart::push(linear_parts, std::move(part), "Rings lock poisoned");
+}
+
+template <class Kind>
+void MultipartGeometry<Kind>::push_curve_part(Cell<ZorvCurvePart> part) {
+  Kind::admit(part);
+  multipart::push(curve_parts, std::move(part), "curveRings lock poisoned");
+}
+
+template <class Kind>
+void MultipartGeometry<Kind>::set_linear_parts(Cell<PartCollection> parts) {
+  multipart::replace(linear_parts, std::move(parts), dimensions());
+}
+
+template <class Kind>
+void MultipartGeometry<Kind>::set_curve_parts(Cell<CurvePartCollection> parts) {
+  multipart::replace(curve_parts, std::move(parts), dimensions());
+}
+
+template <class Kind>
+void MultipartGeometry<Kind>::write_zorvjson(std::string& out) const {
   out.push_back('{');
   bool first = true;
-  const CoordDims dims = dimensions(linear);
+  const CoordDims dims = dimensions();
   zorvjson::write_dims_zorvjson(dims_has_z(dims), dims_has_m(dims), out, first);
-  if (sr) {
+  if (spatial_reference) {
     zorvjson::cond_comma(out, first);
     out.append("\"spatialReference\": ");
-    sr->write_zorvjson(out);
+    spatial_reference->write_zorvjson(out);
   }
-  auto curve_guard = curves.read_or_fatal(names.curve_lock);
+  auto curve_guard = curve_parts.read_or_fatal(Kind::kTexts.curve_lock);
   if (curve_guard->len() > 0) {
     zorvjson::cond_comma(out, first);
-    out.append(names.curve_key);
+    multipart::write_key(out, Kind::kTexts.curve_key);
     curve_guard->write_zorvjson(out);
   }
   zorvjson::cond_comma(out, first);
-  out.append(names.linear_key);
+  multipart::write_key(out, Kind::kTexts.linear_key);
   {
-    Cell<PartCollection> share = linear;
+    Cell<PartCollection> share = linear_parts;
     auto g = share.read_or_fatal("Rings lock poisoned");
     g->write_zorvjson(out);
   }
   out.push_back('}');
 }
 
-}  // namespace ostrel::model::multipart
+}  // namespace ostrel::model

@@ -1,5 +1,8 @@
 #include "model/polygon.hpp"
 
+#include <type_traits>
+
+#include "model/convert_multipart.hpp"
 #include "model/multipart_impl.hpp"
 
 namespace ostrel::model {
@@ -12,59 +15,67 @@ namespace {
 
 }  // namespace
 
-ZorvGeometryPolygon ZorvGeometryPolygon::try_new_with_curves(bool has_z, bool has_m,
-                                                             std::vector<Cell<ZorvPart>> rings,
-                                                             std::vector<Cell<ZorvCurvePart>> curve_rings,
-                                                             std::optional<SpatialReference> sr) {
-  ZorvGeometryPolygon poly(Cell<PartCollection>(PartCollection(has_z, has_m)),
-                           Cell<CurvePartCollection>(CurvePartCollection(has_z, has_m)), std::move(sr));
-  for (auto& r : rings) poly.push_ring(std::move(r));
-  for (auto& r : curve_rings) poly.push_curve_ring(std::move(r));
-  return poly;
-}
-
-CoordDims ZorvGeometryPolygon::dimensions() const { return multipart::dimensions(rings); }
-
-bool ZorvGeometryPolygon::is_empty() const { return multipart::is_empty(rings, curve_rings); }
-
-void ZorvGeometryPolygon::watch(Stamp& stamp) const { multipart::watch(rings, curve_rings, stamp); }
-
-void ZorvGeometryPolygon::push_ring(Cell<ZorvPart> part) {
+void PolygonKind::admit(const Cell<ZorvPart>& ring) {
   std::size_t n;
   {
-    auto g = part.read_or_fatal("Lock poisoned");
+    auto g = ring.read_or_fatal("Lock poisoned");
     n = g->len();
   }
   if (n <= 2) insufficient("Linear ring requires len >= 3, but got: " + std::to_string(n));
-  multipart::push(rings, std::move(part), "Rings lock poisoned");
 }
 
-void ZorvGeometryPolygon::push_curve_ring(Cell<ZorvCurvePart> part) {
-  {
-    auto g = part.read_or_fatal("Lock poisoned");
-    const std::size_t n = g->len();
-    if (n < 2) insufficient("Curved ring requires at least 2 vertices, but got: " + std::to_string(n));
-    if (n == 2) {
-      std::optional<CurveData> closing = g->curves.get(1);
-      if (!closing || is_linear(*closing))
-        insufficient(
-            "Curved ring with only two vertices requires a curved segment in order to enclose an area");
-    }
+void PolygonKind::admit(const Cell<ZorvCurvePart>& ring) {
+  auto g = ring.read_or_fatal("Lock poisoned");
+  const std::size_t n = g->len();
+  if (n < 2) insufficient("Curved ring requires at least 2 vertices, but got: " + std::to_string(n));
+  if (n == 2) {
+    std::optional<CurveData> closing = g->curves.get(1);
+    if (!closing || is_linear(*closing))
+      insufficient(
+          "Curved ring with only two vertices requires a curved segment in order to enclose an area");
   }
-  multipart::push(curve_rings, std::move(part), "curveRings lock poisoned");
 }
 
-void ZorvGeometryPolygon::set_rings(Cell<PartCollection> c) {
-  multipart::replace(rings, std::move(c), dimensions());
+// The runtime's polygon builder always yields a polygon, so the polyline is
+// built from the same parts with a polyline builder.  Rings are implicitly
+// closed while paths are not: each ring whose last vertex is not its first
+// gets its first vertex repeated, so the polyline traces the whole boundary.
+template <class Kind>
+rt::Polyline MultipartGeometry<Kind>::to_polyline() const
+  requires Kind::kRings
+{
+  std::optional<rt::SpatialReference> rsr = to_geom_sr(spatial_reference);
+  rt::PolylineBuilder builder = rt::PolylineBuilder::with_spatial_reference(convert::ptr(rsr));
+  auto curve_guard = curve_parts.read_or_fatal("Lock poisoned");
+  auto linear_guard = linear_parts.read_or_fatal("Lock poisoned");
+  rt::MutablePartCollection parts = rt::MutablePartCollection::with_spatial_reference(convert::ptr(rsr));
+  auto add_closed = [&](const auto& cell, auto vertices) {
+    auto share = cell;
+    auto g = share.read_or_fatal("Lock poisoned");
+    const ZorvPart& v = vertices(*g);
+    rt::MutablePart part = [&] {
+      if constexpr (std::is_same_v<std::decay_t<decltype(*g)>, ZorvCurvePart>)
+        return convert::curve_part_to_runtime(*g, convert::ptr(rsr));
+      else
+        return convert::part_to_runtime(*g, convert::ptr(rsr));
+    }();
+    if (v.len() >= 2) {
+      const std::size_t last = v.len() - 1;
+      if (v.xs[0] != v.xs[last] || v.ys[0] != v.ys[last]) {
+        ZorvCoord first = *v.get_coord(0);
+        part.add_point_x_y_z_m(first.x(), first.y(), first.z(), first.m());
+      }
+    }
+    parts.add_part(part);
+  };
+  for (const auto& cell : curve_guard->lines)
+    add_closed(cell, [](const ZorvCurvePart& c) -> const ZorvPart& { return c.part; });
+  for (const auto& cell : linear_guard->lines)
+    add_closed(cell, [](const ZorvPart& p) -> const ZorvPart& { return p; });
+  builder.set_parts(parts);
+  return convert::downcast<rt::Polyline>(builder.to_geometry());
 }
 
-void ZorvGeometryPolygon::set_curve_rings(Cell<CurvePartCollection> c) {
-  multipart::replace(curve_rings, std::move(c), dimensions());
-}
-
-void ZorvGeometryPolygon::write_zorvjson(std::string& out) const {
-  static const multipart::Names names{"\"curveRings\": ", "\"rings\": ", "Curve rings lock poisoned"};
-  multipart::write(rings, curve_rings, spatial_reference, names, out);
-}
+template struct MultipartGeometry<PolygonKind>;
 
 }  // namespace ostrel::model

@@ -37,10 +37,10 @@ Ref label_point(PyObject* self) {
 PyObject* is_polygon(PyObject*, PyObject*) { return Py_NewRef(Py_True); }
 
 PyGetSetDef polygon_getset[] = {
-    {"rings", gc::get_parts<ZorvGeometryPolygon, &ZorvGeometryPolygon::rings, Multipart>,
-     gc::set_parts<ZorvGeometryPolygon, Multipart, &ZorvGeometryPolygon::set_rings>, nullptr, nullptr},
-    {"curve_rings", gc::get_parts<ZorvGeometryPolygon, &ZorvGeometryPolygon::curve_rings, CurveMultipart>,
-     gc::set_parts<ZorvGeometryPolygon, CurveMultipart, &ZorvGeometryPolygon::set_curve_rings>, nullptr, nullptr},
+    {"rings", gc::get_parts<ZorvGeometryPolygon, &ZorvGeometryPolygon::linear_parts, Multipart>,
+     gc::set_parts<ZorvGeometryPolygon, Multipart, &ZorvGeometryPolygon::set_linear_parts>, nullptr, nullptr},
+    {"curve_rings", gc::get_parts<ZorvGeometryPolygon, &ZorvGeometryPolygon::curve_parts, CurveMultipart>,
+     gc::set_parts<ZorvGeometryPolygon, CurveMultipart, &ZorvGeometryPolygon::set_curve_parts>, nullptr, nullptr},
     {"has_z", gc::get_flag<ZorvGeometryPolygon>, nullptr, nullptr, gc::flag(gc::kHasZ)},
     {"has_m", gc::get_flag<ZorvGeometryPolygon>, nullptr, nullptr, gc::flag(gc::kHasM)},
     {"is_empty", gc::get_flag<ZorvGeometryPolygon>, nullptr, nullptr, gc::flag(gc::kIsEmpty)},

@@ -73,10 +73,10 @@ constexpr const char* kFractionAlongDoc =
     "Otherwise NaN is returned. True curves are supported.";
 
 PyGetSetDef polyline_getset[] = {
-    {"paths", gc::get_parts<ZorvGeometryPolyline, &ZorvGeometryPolyline::paths, Multipart>,
-     gc::set_parts<ZorvGeometryPolyline, Multipart, &ZorvGeometryPolyline::set_paths>, nullptr, nullptr},
-    {"curve_paths", gc::get_parts<ZorvGeometryPolyline, &ZorvGeometryPolyline::curve_paths, CurveMultipart>,
-     gc::set_parts<ZorvGeometryPolyline, CurveMultipart, &ZorvGeometryPolyline::set_curve_paths>, nullptr, nullptr},
+    {"paths", gc::get_parts<ZorvGeometryPolyline, &ZorvGeometryPolyline::linear_parts, Multipart>,
+     gc::set_parts<ZorvGeometryPolyline, Multipart, &ZorvGeometryPolyline::set_linear_parts>, nullptr, nullptr},
+    {"curve_paths", gc::get_parts<ZorvGeometryPolyline, &ZorvGeometryPolyline::curve_parts, CurveMultipart>,
+     gc::set_parts<ZorvGeometryPolyline, CurveMultipart, &ZorvGeometryPolyline::set_curve_parts>, nullptr, nullptr},
     {"has_z", gc::get_flag<ZorvGeometryPolyline>, nullptr, nullptr, gc::flag(gc::kHasZ)},
     {"has_m", gc::get_flag<ZorvGeometryPolyline>, nullptr, nullptr, gc::flag(gc::kHasM)},
     {"is_empty", gc::get_flag<ZorvGeometryPolyline>, nullptr, nullptr, gc::flag(gc::kIsEmpty)},

@@ -283,7 +283,7 @@ void kinds() {
       text(zline),
       "{\"hasZ\": true, \"spatialReference\": {\"wkid\":4326}, \"curvePaths\": [[]], \"paths\": [[[1, 2, 3], "
       "[4, 5.5, 6]]]}");
-  EXPECT_EQ(error_of([&] { zline.set_paths(Cell<PartCollection>(PartCollection(false, true))); }),
+  EXPECT_EQ(error_of([&] { zline.set_linear_parts(Cell<PartCollection>(PartCollection(false, true))); }),
             "Mismatching dimensions, expected 'XYZ' but got 'XYM'");
 
   // Ring rules come before the dimension check.
