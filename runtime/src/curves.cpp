@@ -281,18 +281,18 @@ bool on_arc(const EllipticArc& a, double t) {
 }  // namespace
 
 void grow_extent(const SegmentView& s, double& xmin, double& xmax, double& ymin, double& ymax) {
-  include(s.start->x, s.start->y, xmin, xmax, ymin, ymax);
-  include(s.end->x, s.end->y, xmin, xmax, ymin, ymax);
+  include(s.start.x, s.start.y, xmin, xmax, ymin, ymax);
+  include(s.end.x, s.end.y, xmin, xmax, ymin, ymax);
   const Curve& c = *s.curve;
   if (c.kind == SegmentKind::CubicBezier) {
     double ts[2];
     const BezierCurve& b = c.bezier;
     for (int axis = 0; axis < 2; ++axis) {
-      const int n = axis == 0 ? bezier_extrema(s.start->x, b.c1x, b.c2x, s.end->x, ts)
-                              : bezier_extrema(s.start->y, b.c1y, b.c2y, s.end->y, ts);
+      const int n = axis == 0 ? bezier_extrema(s.start.x, b.c1x, b.c2x, s.end.x, ts)
+                              : bezier_extrema(s.start.y, b.c1y, b.c2y, s.end.y, ts);
       for (int i = 0; i < n; ++i) {
         double x, y;
-        bezier_point(s.start->x, s.start->y, b, s.end->x, s.end->y, ts[i], x, y);
+        bezier_point(s.start.x, s.start.y, b, s.end.x, s.end.y, ts[i], x, y);
         include(x, y, xmin, xmax, ymin, ymax);
       }
     }

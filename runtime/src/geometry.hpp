@@ -19,7 +19,9 @@
 //
 // Vertices always carry x, y, z and m.  A component the geometry does not
 // have (has_z / has_m false) is NaN and means nothing; a geometry that has z
-// may still hold NaN for a vertex that was given none.
+// may still hold NaN for a vertex that was given none.  A part stores x and
+// y interleaved and z and m apart (see VertexList), so that geometries
+// without z or m cost 16 bytes a vertex.
 //
 // Curves: a part stores, per vertex, the segment that ENDS at that vertex
 // (as the JSON "curvePaths" items do).  curves[0] of a path is unused (a
@@ -32,6 +34,8 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
+#include <iterator>
 #include <limits>
 #include <numbers>
 #include <memory>
@@ -108,13 +112,167 @@ struct Curve {
 // One segment of a part, as seen by the engine: its two end vertices and its
 // curve (a line when `curve->is_line()`).
 struct SegmentView {
-  const Vertex* start;
-  const Vertex* end;
+  Vertex start;
+  Vertex end;
   const Curve* curve;
 };
 
+// The vertices of a part.  x and y sit interleaved in one array, the form
+// GEOS copies from and the measures walk; z and m each have an array of
+// their own that exists only once some vertex holds a number there.  An
+// absent array reads as NaN throughout, which is what a component the
+// geometry does not have holds anyway, so most geometries carry 16 bytes a
+// vertex instead of 32.  Reads hand out Vertex values; writes go through
+// push_back, set, set_xy and edit, which make the z or m array when a
+// number first arrives.
+class VertexList {
+ public:
+  class const_iterator {
+   public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = Vertex;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = const Vertex;
+    const_iterator() = default;
+    const_iterator(const VertexList* list, std::size_t i) : list_(list), i_(i) {}
+    const Vertex operator*() const { return (*list_)[i_]; }
+    const_iterator& operator++() {
+      ++i_;
+      return *this;
+    }
+    const_iterator operator++(int) {
+      const_iterator old = *this;
+      ++i_;
+      return old;
+    }
+    bool operator==(const const_iterator& o) const { return i_ == o.i_; }
+
+   private:
+    const VertexList* list_ = nullptr;
+    std::size_t i_ = 0;
+  };
+
+  VertexList() = default;
+  VertexList(std::initializer_list<Vertex> vs) { assign(vs.begin(), vs.end()); }
+  // Implicit: a vector of vertices is the plain way to write a part down.
+  VertexList(const std::vector<Vertex>& vs) { assign(vs.begin(), vs.end()); }
+  // Vertices with only x and y, taken from x0, y0, x1, y1, ...
+  static VertexList from_xy(std::vector<double> xy) {
+    VertexList out;
+    out.xy_ = std::move(xy);
+    return out;
+  }
+
+  std::size_t size() const { return xy_.size() / 2; }
+  bool empty() const { return xy_.empty(); }
+  // Values, const so that a write through them fails to compile rather
+  // than change a copy.
+  const Vertex operator[](std::size_t i) const {
+    return Vertex{xy_[2 * i], xy_[2 * i + 1], z_.empty() ? kNaN : z_[i], m_.empty() ? kNaN : m_[i]};
+  }
+  const Vertex front() const { return (*this)[0]; }
+  const Vertex back() const { return (*this)[size() - 1]; }
+  const_iterator begin() const { return {this, 0}; }
+  const_iterator end() const { return {this, size()}; }
+
+  // x0, y0, x1, y1, ...: 2 * size() numbers.
+  const double* xy_data() const { return xy_.data(); }
+  double* xy_data() { return xy_.data(); }
+  // Null when no vertex has a z (resp. m); else size() numbers.
+  const double* z_data() const { return z_.empty() ? nullptr : z_.data(); }
+  const double* m_data() const { return m_.empty() ? nullptr : m_.data(); }
+  // The bytes the arrays hold, spare capacity included.
+  std::size_t bytes() const { return (xy_.capacity() + z_.capacity() + m_.capacity()) * sizeof(double); }
+
+  void reserve(std::size_t n) {
+    xy_.reserve(2 * n);
+    if (!z_.empty()) z_.reserve(n);
+    if (!m_.empty()) m_.reserve(n);
+  }
+  void clear() {
+    xy_.clear();
+    z_.clear();
+    m_.clear();
+  }
+  void shrink_to_fit() {
+    xy_.shrink_to_fit();
+    z_.shrink_to_fit();
+    m_.shrink_to_fit();
+  }
+  void push_back(const Vertex& v) {
+    xy_.push_back(v.x);
+    xy_.push_back(v.y);
+    push_extra(z_, v.z);
+    push_extra(m_, v.m);
+  }
+  // A vertex with only x and y (z and m NaN).
+  void push_xy(double x, double y) {
+    xy_.push_back(x);
+    xy_.push_back(y);
+    if (!z_.empty()) z_.push_back(kNaN);
+    if (!m_.empty()) m_.push_back(kNaN);
+  }
+  void pop_back() {
+    xy_.resize(xy_.size() - 2);
+    if (!z_.empty()) z_.pop_back();
+    if (!m_.empty()) m_.pop_back();
+  }
+  void set(std::size_t i, const Vertex& v) {
+    set_xy(i, v.x, v.y);
+    set_extra(z_, i, v.z);
+    set_extra(m_, i, v.m);
+  }
+  void set_xy(std::size_t i, double x, double y) {
+    xy_[2 * i] = x;
+    xy_[2 * i + 1] = y;
+  }
+  // Appends other's vertices from index `from` on.
+  void append(const VertexList& other, std::size_t from = 0) {
+    for (std::size_t i = from; i < other.size(); ++i) push_back(other[i]);
+  }
+  // Calls f(Vertex&) on every vertex and stores what it leaves.
+  template <class F>
+  void edit(F&& f) {
+    for (std::size_t i = 0; i < size(); ++i) {
+      Vertex v = (*this)[i];
+      f(v);
+      set(i, v);
+    }
+  }
+  std::vector<Vertex> to_vector() const { return std::vector<Vertex>(begin(), end()); }
+
+ private:
+  template <class It>
+  void assign(It first, It last) {
+    reserve(static_cast<std::size_t>(std::distance(first, last)));
+    for (; first != last; ++first) push_back(*first);
+  }
+  // Keeps an optional array in step with xy_, which has just grown by one.
+  void push_extra(std::vector<double>& a, double value) {
+    if (!a.empty()) {
+      a.push_back(value);
+    } else if (!std::isnan(value)) {
+      a.reserve(xy_.capacity() / 2);
+      a.assign(size() - 1, kNaN);
+      a.push_back(value);
+    }
+  }
+  void set_extra(std::vector<double>& a, std::size_t i, double value) {
+    if (a.empty()) {
+      if (std::isnan(value)) return;
+      a.assign(size(), kNaN);
+    }
+    a[i] = value;
+  }
+
+  std::vector<double> xy_;
+  std::vector<double> z_;  // empty, or one per vertex
+  std::vector<double> m_;  // empty, or one per vertex
+};
+
 struct Part {
-  std::vector<Vertex> vertices;
+  VertexList vertices;
   std::vector<Curve> curves;  // empty, or one per vertex (see above)
 
   std::size_t size() const { return vertices.size(); }
@@ -143,7 +301,7 @@ struct Part {
   SegmentView segment(std::size_t i, bool closed) const {
     const std::size_t n = vertices.size();
     const std::size_t j = (closed && i + 1 == n) ? 0 : i + 1;
-    return SegmentView{&vertices[i], &vertices[j], &curve_at(j)};
+    return SegmentView{vertices[i], vertices[j], &curve_at(j)};
   }
   // Sets the curve ending at `vertex`, creating the curve list on demand.
   void set_curve(std::size_t vertex, const Curve& c) {

@@ -159,8 +159,11 @@ struct _QX_ImmutablePartCollectionInternal : vaskelith::Counted {
 struct _QX_ImmutablePointCollectionInternal : vaskelith::Counted {
   vaskelith::GeometryPtr owner;  // a multipoint (part < 0) or a multipart
   std::ptrdiff_t part = -1;      // part index in owner->parts, or -1
-  const std::vector<vaskelith::Vertex>& points() const {
-    return part < 0 ? owner->points : owner->parts[static_cast<std::size_t>(part)].vertices;
+  std::size_t size() const {
+    return part < 0 ? owner->points.size() : owner->parts[static_cast<std::size_t>(part)].vertices.size();
+  }
+  vaskelith::Vertex at(std::size_t i) const {
+    return part < 0 ? owner->points[i] : owner->parts[static_cast<std::size_t>(part)].vertices[i];
   }
 };
 

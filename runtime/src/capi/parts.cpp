@@ -265,8 +265,7 @@ QX_EXPORT QX_GeometryHandle QX_GeometryBuilder_toGeometry(QX_GeometryBuilderHand
       if (!g->has_m) v.m = kNaN;
     };
     for (Vertex& v : g->points) clean(v);
-    for (Part& p : g->parts)
-      for (Vertex& v : p.vertices) clean(v);
+    for (Part& p : g->parts) p.vertices.edit(clean);
     return make_handle(std::move(g));
   });
 }
@@ -349,8 +348,8 @@ QX_EXPORT QX_SegmentHandle QX_ImmutablePart_getSegment(QX_ImmutablePartHandle pa
     const SegmentView view =
         p.segment(checked_index(segment_index, p.segment_count(closed), "segment"), closed);
     auto s = std::make_shared<Segment>();
-    s->start = *view.start;
-    s->end = *view.end;
+    s->start = view.start;
+    s->end = view.end;
     s->curve = *view.curve;
     s->has_z = h.owner->has_z;
     s->has_m = h.owner->has_m;
@@ -383,7 +382,7 @@ QX_EXPORT void QX_ImmutablePointCollection_destroy(QX_ImmutablePointCollectionHa
 QX_EXPORT int64_t QX_ImmutablePointCollection_getSize(QX_ImmutablePointCollectionHandle points,
                                                       const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_ImmutablePointCollection_getSize", int64_t{0},
-                 [&] { return static_cast<int64_t>(deref(points, "point collection").points().size()); });
+                 [&] { return static_cast<int64_t>(deref(points, "point collection").size()); });
 }
 
 QX_EXPORT QX_GeometryHandle QX_ImmutablePointCollection_getPoint(QX_ImmutablePointCollectionHandle points,
@@ -391,8 +390,7 @@ QX_EXPORT QX_GeometryHandle QX_ImmutablePointCollection_getPoint(QX_ImmutablePoi
                                                                  const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_ImmutablePointCollection_getPoint", QX_GeometryHandle{}, [&] {
     const auto& h = deref(points, "point collection");
-    const auto& pts = h.points();
-    const Vertex& v = pts[checked_index(index, pts.size(), "point")];
+    const Vertex v = h.at(checked_index(index, h.size(), "point"));
     return point_handle(v, h.owner->has_z, h.owner->has_m, h.owner->spatial_reference);
   });
 }

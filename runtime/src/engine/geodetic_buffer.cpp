@@ -795,10 +795,7 @@ GeometryPtr buffer_in_one_plane(const Shapes& shapes, const Frame& frame, const 
     std::vector<LonLat> ll;
     for (const Vertex& v : p.vertices) ll.push_back({v.x, v.y});
     const auto xy = frame.from_lonlat(ll);
-    for (std::size_t i = 0; i < xy.size(); ++i) {
-      p.vertices[i].x = xy[i].first;
-      p.vertices[i].y = xy[i].second;
-    }
+    for (std::size_t i = 0; i < xy.size(); ++i) p.vertices.set_xy(i, xy[i].first, xy[i].second);
   }
   return scaled;
 }

@@ -87,7 +87,7 @@ double area_of(const Geometry& g, CurveType type) {
   std::vector<Part> rings;
   for (const FlatPart& part : flat) {
     Part p;
-    p.vertices = part.vertices;
+    p.vertices = VertexList(part.vertices);
     rings.push_back(std::move(p));
   }
   double total = 0;
@@ -209,7 +209,7 @@ GeometryPtr densify(const Geometry& g, CurveType type, double max_len) {
   for (const FlatPart& part : flat) plans.push_back(plan_part(frame, type, part.vertices, part.closed, max_len, count));
   for (std::size_t i = 0; i < flat.size(); ++i) {
     Part p;
-    p.vertices = densify_part(frame, type, flat[i].vertices, plans[i]);
+    p.vertices = VertexList(densify_part(frame, type, flat[i].vertices, plans[i]));
     out->parts.push_back(std::move(p));
   }
   return out;

@@ -28,28 +28,30 @@ int dimension(GeometryKind kind) {
 
 namespace {
 
-GEOSCoordSequence* make_seq(const std::vector<Vertex>& vs, bool close) {
+GEOSCoordSequence* make_seq(const VertexList& vs, bool close) {
+  // GEOS copies x, y pairs as the list holds them; a ring needs its first
+  // vertex once more at the end, so it goes through a buffer of its own.
+  const double* xy = vs.xy_data();
+  std::size_t n = vs.size();
   std::vector<double> buf;
-  buf.reserve((vs.size() + 1) * 2);
-  for (const Vertex& v : vs) {
-    buf.push_back(v.x);
-    buf.push_back(v.y);
+  if (close && n > 0) {
+    buf.reserve(2 * n + 2);
+    buf.assign(xy, xy + 2 * n);
+    buf.push_back(xy[0]);
+    buf.push_back(xy[1]);
+    xy = buf.data();
+    ++n;
   }
-  if (close && !vs.empty()) {
-    buf.push_back(vs.front().x);
-    buf.push_back(vs.front().y);
-  }
-  GEOSCoordSequence* seq =
-      GEOSCoordSeq_copyFromBuffer_r(ctx(), buf.data(), static_cast<unsigned>(buf.size() / 2), 0, 0);
+  GEOSCoordSequence* seq = GEOSCoordSeq_copyFromBuffer_r(ctx(), xy, static_cast<unsigned>(n), 0, 0);
   if (seq == nullptr) fail(kGeometryEngine, "The geometry engine could not build a coordinate sequence.");
   return seq;
 }
 
-GeomPtr make_line(const std::vector<Vertex>& vs) {
+GeomPtr make_line(const VertexList& vs) {
   return geos::take(GEOSGeom_createLineString_r(ctx(), make_seq(vs, false)), "a line");
 }
 
-GeomPtr make_ring(const std::vector<Vertex>& vs) {
+GeomPtr make_ring(const VertexList& vs) {
   return geos::take(GEOSGeom_createLinearRing_r(ctx(), make_seq(vs, true)), "a ring");
 }
 
@@ -69,15 +71,19 @@ GeomPtr make_polygon(const std::vector<const Part*>& rings) {
 
 bool valid_vertex(const Vertex& v) { return std::isfinite(v.x) && std::isfinite(v.y); }
 
-// Consecutive equal vertices removed (a ring also loses a last vertex equal
-// to its first).
-std::vector<Vertex> without_repeats(const std::vector<Vertex>& vs, bool closed) {
-  std::vector<Vertex> out;
+// The x and y of the valid vertices, consecutive equal ones removed (a ring
+// also loses a last vertex equal to its first): what GEOS is given.
+VertexList without_repeats(const VertexList& vs, bool closed) {
+  VertexList out;
   out.reserve(vs.size());
-  for (const Vertex& v : vs) {
-    if (!valid_vertex(v)) continue;
-    if (!out.empty() && out.back().x == v.x && out.back().y == v.y) continue;
-    out.push_back(v);
+  const double* xy = vs.xy_data();
+  double last_x = kNaN, last_y = kNaN;
+  for (std::size_t i = 0; i < vs.size(); ++i) {
+    const double x = xy[2 * i], y = xy[2 * i + 1];
+    if (!std::isfinite(x) || !std::isfinite(y)) continue;
+    if (!out.empty() && last_x == x && last_y == y) continue;
+    out.push_xy(x, y);
+    last_x = x, last_y = y;
   }
   if (closed)
     while (out.size() > 1 && out.back().x == out.front().x && out.back().y == out.front().y) out.pop_back();
@@ -228,7 +234,7 @@ GeomPtr to_geos(const Geometry& g, double tolerance, bool repair) {
     case GeometryKind::Polyline: {
       std::vector<GeomPtr> lines;
       for (const Part& p : g.parts) {
-        std::vector<Vertex> vs =
+        VertexList vs =
             without_repeats(p.has_curves() ? linearize_part(p, false, tolerance).vertices : p.vertices, false);
         limits::check_engine_range(vs);
         if (vs.size() == 1 && !p.empty()) vs.push_back(vs[0]);  // a degenerate part still has a place
@@ -276,17 +282,14 @@ GeomPtr to_geos(const Geometry& g, double tolerance, bool repair) {
 
 namespace {
 
-std::vector<Vertex> read_coords(const GEOSGeometry* g) {
+VertexList read_coords(const GEOSGeometry* g) {
   const GEOSCoordSequence* seq = GEOSGeom_getCoordSeq_r(ctx(), g);
-  std::vector<Vertex> out;
-  if (seq == nullptr) return out;
+  if (seq == nullptr) return {};
   unsigned n = 0;
   GEOSCoordSeq_getSize_r(ctx(), seq, &n);
   std::vector<double> buf(static_cast<std::size_t>(n) * 2);
   if (n > 0) geos::check(GEOSCoordSeq_copyToBuffer_r(ctx(), seq, buf.data(), 0, 0), "reading coordinates");
-  out.resize(n);
-  for (unsigned i = 0; i < n; ++i) out[i] = Vertex{buf[2 * i], buf[2 * i + 1]};
-  return out;
+  return VertexList::from_xy(std::move(buf));
 }
 
 void merge_lines(std::vector<Part>& parts) {
@@ -325,7 +328,7 @@ void merge_lines(std::vector<Part>& parts) {
     for (std::ptrdiff_t j = next_at(p.vertices.back()); j >= 0; j = next_at(p.vertices.back())) {
       used[static_cast<std::size_t>(j)] = true;
       const auto& vs = parts[static_cast<std::size_t>(j)].vertices;
-      p.vertices.insert(p.vertices.end(), vs.begin() + 1, vs.end());
+      p.vertices.append(vs, 1);
     }
     out.push_back(std::move(p));
   };
@@ -366,14 +369,15 @@ void attach(Vertex& v, const ResultSpec& spec) {
 void read_points(const Components& comps, const ResultSpec& spec, Geometry& g) {
   for (const GEOSGeometry* c : comps) {
     if (GEOSGeomTypeId_r(ctx(), c) != GEOS_POINT || GEOSisEmpty_r(ctx(), c)) continue;
-    std::vector<Vertex> vs = read_coords(c);
+    const VertexList vs = read_coords(c);
     if (vs.empty()) continue;
-    attach(vs[0], spec);
+    Vertex v = vs[0];
+    attach(v, spec);
     if (spec.kind == GeometryKind::Point) {
-      g.point = vs[0];
+      g.point = v;
       return;
     }
-    g.points.push_back(vs[0]);
+    g.points.push_back(v);
   }
 }
 
@@ -390,7 +394,7 @@ void read_lines(const Components& comps, const ResultSpec& spec, Geometry& g) {
   }
   if (spec.merge_lines) merge_lines(g.parts);
   for (Part& p : g.parts) {
-    for (Vertex& v : p.vertices) attach(v, spec);
+    p.vertices.edit([&](Vertex& v) { attach(v, spec); });
     if (spec.attributes) spec.attributes->restore_curves(p, false);
   }
 }
@@ -405,7 +409,7 @@ bool read_ring(const GEOSGeometry* r, bool exterior, const ResultSpec& spec, Par
   if (p.vertices.size() < 3) return false;
   const double a = ring_signed_area(p);
   if ((exterior && a > 0) || (!exterior && a < 0)) p = reverse_part(p, true);
-  for (Vertex& v : p.vertices) attach(v, spec);
+  p.vertices.edit([&](Vertex& v) { attach(v, spec); });
   if (spec.attributes) spec.attributes->restore_curves(p, true);
   return true;
 }

@@ -172,7 +172,7 @@ void SourceIndex::add(const Geometry& g) {
       for (std::size_t i = 0; i < n; ++i) {
         const SegmentView sv = p.segment(i, g.closed());
         if (sv.curve->is_line()) continue;
-        SourceCurve c{*sv.start, *sv.end, *sv.curve, {*sv.start}, {0.0}, false};
+        SourceCurve c{sv.start, sv.end, *sv.curve, {sv.start}, {0.0}, false};
         linearize_segment(sv, tol, c.points, &c.params);
         // A single chord is the curve to the tolerance: nothing to restore.
         if (c.points.size() < 3) continue;
@@ -226,7 +226,7 @@ void SourceIndex::add(const Geometry& g) {
         const std::size_t n = p.segment_count(g.closed());
         for (std::size_t i = 0; i < n; ++i) {
           const SegmentView s = p.segment(i, g.closed());
-          impl_->segs.push_back(Seg{clean(*s.start), clean(*s.end)});
+          impl_->segs.push_back(Seg{clean(s.start), clean(s.end)});
         }
         if (p.vertices.size() == 1) impl_->segs.push_back(Seg{clean(p.vertices[0]), clean(p.vertices[0])});
       }
@@ -322,7 +322,7 @@ struct Piece {
 void SourceIndex::restore_curves(Part& part, bool closed) const {
   const auto& curves = impl_->curves;
   if (curves.empty() || part.size() < 2 || part.has_curves()) return;
-  const std::vector<Vertex>& vs = part.vertices;
+  const VertexList& vs = part.vertices;
   const std::size_t m = vs.size();
   const std::size_t edges = closed ? m : m - 1;
 
@@ -576,7 +576,7 @@ void SourceIndex::restore_curves(Part& part, bool closed) const {
           const std::size_t n = p.segment_count(g->closed());
           for (std::size_t i = 0; i < n; ++i) {
             const SegmentView sv = p.segment(i, g->closed());
-            if (sv.curve->is_line() && try_line(*sv.start, *sv.end)) return;
+            if (sv.curve->is_line() && try_line(sv.start, sv.end)) return;
           }
         }
       }

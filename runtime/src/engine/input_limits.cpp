@@ -72,9 +72,10 @@ double smallest_coordinate(const Geometry& g) {
   return smallest;
 }
 
-void check_engine_range(const std::vector<Vertex>& vs) {
-  for (const Vertex& v : vs)
-    if (std::fabs(v.x) > kLargestCoordinate || std::fabs(v.y) > kLargestCoordinate)
+void check_engine_range(const VertexList& vs) {
+  const double* xy = vs.xy_data();
+  for (std::size_t i = 0; i < 2 * vs.size(); ++i)
+    if (std::fabs(xy[i]) > kLargestCoordinate)
       fail(kInvalidArgument, "The coordinates are too large for the geometry engine.");
 }
 

@@ -58,7 +58,7 @@ double smallest_coordinate(const Geometry& g);
 // Fails with "The coordinates are too large for the geometry engine." unless
 // every vertex lies within kLargestCoordinate (NaN passes: it is absent).
 // Given what GEOS will see: to_geos checks every vertex it hands over.
-void check_engine_range(const std::vector<Vertex>& vs);
+void check_engine_range(const VertexList& vs);
 
 // Fails unless GEOS can buffer `g` at `distance` without overflowing: it
 // multiplies coordinates by the distance.

@@ -93,7 +93,7 @@ struct Bez {
 
 Bez bez_of(const SegmentView& s) {
   const BezierCurve& b = s.curve->bezier;
-  return Bez{s.start->x, s.start->y, b.c1x, b.c1y, b.c2x, b.c2y, s.end->x, s.end->y};
+  return Bez{s.start.x, s.start.y, b.c1x, b.c1y, b.c2x, b.c2y, s.end.x, s.end.y};
 }
 
 // |(x, y)|: a square root where the squares cannot overflow or lose
@@ -174,8 +174,8 @@ double own_tolerance(const SegmentView& s) {
   }
   if (s.curve->kind == SegmentKind::CubicBezier) {
     const BezierCurve& b = s.curve->bezier;
-    return kRelative * (hypot2(b.c1x - s.start->x, b.c1y - s.start->y) + hypot2(b.c2x - b.c1x, b.c2y - b.c1y) +
-                        hypot2(s.end->x - b.c2x, s.end->y - b.c2y));
+    return kRelative * (hypot2(b.c1x - s.start.x, b.c1y - s.start.y) + hypot2(b.c2x - b.c1x, b.c2y - b.c1y) +
+                        hypot2(s.end.x - b.c2x, s.end.y - b.c2y));
   }
   return 0;
 }
@@ -222,7 +222,7 @@ void bezier_turns(const Bez& b, std::vector<double>& turns) {
 ArcLength::ArcLength(const SegmentView& s)
     : s_(s), exact_(s.curve->is_line() || (s.curve->kind == SegmentKind::EllipticArc && s.curve->arc.is_circular())) {
   if (s.curve->is_line()) {
-    total_ = hypot2(s.end->x - s.start->x, s.end->y - s.start->y);
+    total_ = hypot2(s.end.x - s.start.x, s.end.y - s.start.y);
     return;
   }
   if (exact_) {
@@ -415,8 +415,8 @@ double ArcLength::solve_in_piece(const Piece& p, double u, double distance) cons
 double segment_length(const SegmentView& s) { return ArcLength(s).total(); }
 
 double segment_area_term(const SegmentView& s) {
-  const Vertex& p = *s.start;
-  const Vertex& q = *s.end;
+  const Vertex& p = s.start;
+  const Vertex& q = s.end;
   switch (s.curve->kind) {
     case SegmentKind::EllipticArc: {
       // The chord's term and the area between chord and arc, ab/2 (t - sin t)
@@ -444,9 +444,9 @@ double segment_area_term(const SegmentView& s) {
 }
 
 Vertex segment_point(const SegmentView& s, double u) {
-  if (u <= 0) return *s.start;
-  if (u >= 1) return *s.end;
-  Vertex v = lerp(*s.start, *s.end, u);
+  if (u <= 0) return s.start;
+  if (u >= 1) return s.end;
+  Vertex v = lerp(s.start, s.end, u);
   switch (s.curve->kind) {
     case SegmentKind::EllipticArc: {
       const EllipticArc& a = s.curve->arc;
@@ -463,16 +463,16 @@ Vertex segment_point(const SegmentView& s, double u) {
 }
 
 Vertex segment_point_at_length(const SegmentView& s, double distance) {
-  if (distance <= 0) return *s.start;
+  if (distance <= 0) return s.start;
   ArcLength walk(s);
-  if (!(walk.total() > 0) || !std::isfinite(walk.total())) return *s.start;
-  if (distance >= walk.total()) return *s.end;
+  if (!(walk.total() > 0) || !std::isfinite(walk.total())) return s.start;
+  if (distance >= walk.total()) return s.end;
   return walk.point_at(distance);
 }
 
 void segment_tangent(const SegmentView& s, bool at_end, double& dx, double& dy) {
-  dx = s.end->x - s.start->x;
-  dy = s.end->y - s.start->y;
+  dx = s.end.x - s.start.x;
+  dy = s.end.y - s.start.y;
   if (s.curve->kind == SegmentKind::EllipticArc) {
     const EllipticArc& a = s.curve->arc;
     const double t = a.start_param + (at_end ? a.sweep : 0.0);
@@ -666,13 +666,13 @@ void circle_chords(const SegmentView& s, std::vector<Vertex>& out, std::vector<d
         dy = std::sin(static_cast<double>(jm) * g);
       }
       const double u = (static_cast<double>(j) * g - s0) / a.sweep;
-      Vertex v = lerp(*s.start, *s.end, u);
+      Vertex v = lerp(s.start, s.end, u);
       v.x = circle.cx + circle.r * dx;
       v.y = circle.cy + circle.r * dy;
       emit(u, v);
     }
   }
-  emit(1.0, *s.end);
+  emit(1.0, s.end);
 }
 
 void uncached_chords(const SegmentView& s, double tolerance, std::vector<Vertex>& out, std::vector<double>* params) {
@@ -703,7 +703,7 @@ void uncached_chords(const SegmentView& s, double tolerance, std::vector<Vertex>
     out.push_back(segment_point(s, u));
     if (params) params->push_back(u);
   }
-  out.push_back(*s.end);
+  out.push_back(s.end);
   if (params) params->push_back(1.0);
 }
 
@@ -712,32 +712,32 @@ void uncached_chords(const SegmentView& s, double tolerance, std::vector<Vertex>
 void linearize_segment(const SegmentView& s, double tolerance, std::vector<Vertex>& out, std::vector<double>* params) {
   ChordCache* cache = !(tolerance > 0) && !s.curve->is_line() ? scope_cache() : nullptr;
   if (cache != nullptr) {
-    auto& entries = cache->chords[key_of(*s.start, *s.end)];
+    auto& entries = cache->chords[key_of(s.start, s.end)];
     for (const ChordEntry& e : entries) {
-      const bool forward = e.start.x == s.start->x && e.start.y == s.start->y && e.end.x == s.end->x &&
-                           e.end.y == s.end->y;
-      const bool backward = e.start.x == s.end->x && e.start.y == s.end->y && e.end.x == s.start->x &&
-                            e.end.y == s.start->y;
+      const bool forward = e.start.x == s.start.x && e.start.y == s.start.y && e.end.x == s.end.x &&
+                           e.end.y == s.end.y;
+      const bool backward = e.start.x == s.end.x && e.start.y == s.end.y && e.end.x == s.start.x &&
+                            e.end.y == s.start.y;
       if (!(forward && same_curve(e, s, false)) && !(backward && same_curve(e, s, true))) continue;
       // The known chords, with this segment's own z and m along them.
       const std::size_t n = e.inner.size();
       for (std::size_t i = 0; i < n; ++i) {
         const std::size_t k = forward ? i : n - 1 - i;
         const double u = forward ? e.params[k] : 1 - e.params[k];
-        Vertex v = lerp(*s.start, *s.end, u);
+        Vertex v = lerp(s.start, s.end, u);
         v.x = e.inner[k].x;
         v.y = e.inner[k].y;
         out.push_back(v);
         if (params) params->push_back(u);
       }
-      out.push_back(*s.end);
+      out.push_back(s.end);
       if (params) params->push_back(1.0);
       return;
     }
     const std::size_t from = out.size();
     std::vector<double> us;
     uncached_chords(s, 0, out, &us);
-    ChordEntry e{*s.start, *s.end, *s.curve, {}, {}};
+    ChordEntry e{s.start, s.end, *s.curve, {}, {}};
     e.inner.assign(out.begin() + static_cast<std::ptrdiff_t>(from), out.end() - 1);
     e.params.assign(us.begin(), us.end() - 1);
     entries.push_back(std::move(e));
@@ -755,11 +755,12 @@ Part linearize_part(const Part& p, bool closed, double tolerance) {
   }
   Part out;
   if (p.empty()) return out;
-  out.vertices.push_back(p.vertices[0]);
+  std::vector<Vertex> vs{p.vertices[0]};
   const std::size_t n = p.segment_count(closed);
-  for (std::size_t i = 0; i < n; ++i) linearize_segment(p.segment(i, closed), tolerance, out.vertices);
+  for (std::size_t i = 0; i < n; ++i) linearize_segment(p.segment(i, closed), tolerance, vs);
   // A ring's closing segment ends where it began: drop the repeated vertex.
-  if (closed && out.vertices.size() > 1) out.vertices.pop_back();
+  if (closed && vs.size() > 1) vs.pop_back();
+  out.vertices = VertexList(vs);
   return out;
 }
 
@@ -787,10 +788,10 @@ double ring_signed_area(const Part& ring) {
   Part shifted;
   const double ox = ring.vertices[0].x, oy = ring.vertices[0].y;
   shifted.vertices = ring.vertices;
-  for (Vertex& v : shifted.vertices) {
+  shifted.vertices.edit([&](Vertex& v) {
     v.x -= ox;
     v.y -= oy;
-  }
+  });
   shifted.curves = ring.curves;
   for (Curve& c : shifted.curves) {
     c.arc.cx -= ox;
@@ -829,16 +830,16 @@ Part reverse_part(const Part& p, bool closed) {
   Part r;
   const std::size_t n = p.vertices.size();
   if (n == 0) return r;
-  r.vertices.resize(n);
+  r.vertices.reserve(n);
   const bool curved = !p.curves.empty();
   if (curved) r.curves.resize(n);
   if (closed) {
-    r.vertices[0] = p.vertices[0];
-    for (std::size_t i = 1; i < n; ++i) r.vertices[i] = p.vertices[n - i];
+    r.vertices.push_back(p.vertices[0]);
+    for (std::size_t i = 1; i < n; ++i) r.vertices.push_back(p.vertices[n - i]);
     if (curved)
       for (std::size_t j = 0; j < n; ++j) r.curves[j] = reversed(p.curves[(n - j + 1) % n]);
   } else {
-    for (std::size_t i = 0; i < n; ++i) r.vertices[i] = p.vertices[n - 1 - i];
+    for (std::size_t i = 0; i < n; ++i) r.vertices.push_back(p.vertices[n - 1 - i]);
     if (curved)
       for (std::size_t j = 1; j < n; ++j) r.curves[j] = reversed(p.curves[n - j]);
   }

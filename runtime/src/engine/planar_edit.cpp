@@ -60,8 +60,10 @@ int side_of(const std::vector<Part>& cutter, double x, double y) {
       const Vertex* prev = nullptr;
       const Vertex* v = nullptr;
       const Vertex* next = nullptr;
-      if (u == 0 && i > 0) prev = &vs[i - 1], v = &a, next = &b;
-      if (u == 1 && i + 2 < vs.size()) prev = &a, v = &b, next = &vs[i + 2];
+      const Vertex before = i > 0 ? vs[i - 1] : a;
+      const Vertex after = i + 2 < vs.size() ? vs[i + 2] : b;
+      if (u == 0 && i > 0) prev = &before, v = &a, next = &b;
+      if (u == 1 && i + 2 < vs.size()) prev = &a, v = &b, next = &after;
       if (v != nullptr) {
         const double c1 = cross(v->x - prev->x, v->y - prev->y, x - v->x, y - v->y);
         const double c2 = cross(next->x - v->x, next->y - v->y, x - v->x, y - v->y);
@@ -306,7 +308,7 @@ GeometryPtr extend(const Geometry& g, const Geometry& extender, uint32_t options
       if (!g.has_m) v.m = kNaN;
       const bool relocate = (options & kExtendRelocateEnds) && s.curve->is_line();
       if (relocate) {
-        (at_start ? p.vertices.front() : p.vertices.back()) = v;
+        p.vertices.set(at_start ? 0 : n - 1, v);
       } else if (at_start) {
         Part q;
         q.push(v);

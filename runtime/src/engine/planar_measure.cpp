@@ -128,7 +128,7 @@ GeometryPtr densify(const Geometry& g, double max_segment_length) {
           std::isfinite(len) ? std::max<std::size_t>(1, static_cast<std::size_t>(std::ceil(len / max_segment_length))) : 1;
       if (k > 1) {
         if (s.curve->is_line()) {
-          for (std::size_t j = 1; j < k; ++j) q.vertices.push_back(lerp(*s.start, *s.end, static_cast<double>(j) / static_cast<double>(k)));
+          for (std::size_t j = 1; j < k; ++j) q.vertices.push_back(lerp(s.start, s.end, static_cast<double>(j) / static_cast<double>(k)));
         } else {
           // One table of lengths for the whole curve, walked forwards.
           ArcLength walk(s);
@@ -136,7 +136,7 @@ GeometryPtr densify(const Geometry& g, double max_segment_length) {
             q.vertices.push_back(walk.point_at(walk.total() * static_cast<double>(j) / static_cast<double>(k)));
         }
       }
-      q.vertices.push_back(*s.end);
+      q.vertices.push_back(s.end);
     }
     if (closed && q.vertices.size() > 1) q.vertices.pop_back();
     out.parts.push_back(std::move(q));
@@ -222,12 +222,12 @@ GeometryPtr point_along(const Geometry& g, double distance) {
   result->has_z = g.has_z;
   result->has_m = g.has_m;
   result->spatial_reference = g.spatial_reference;
-  const Vertex* first = nullptr;
-  const Vertex* last = nullptr;
+  bool any = false;
+  Vertex first, last;
   double walked = 0;
   for (const Part& p : g.parts) {
     const std::size_t n = p.segment_count(g.closed());
-    if (!p.empty() && first == nullptr) first = &p.vertices[0];
+    if (!p.empty() && !any) first = p.vertices[0], any = true;
     for (std::size_t i = 0; i < n; ++i) {
       const SegmentView s = p.segment(i, g.closed());
       const double len = segment_length(s);
@@ -238,10 +238,10 @@ GeometryPtr point_along(const Geometry& g, double distance) {
       walked += len;
       last = s.end;
     }
-    if (p.size() == 1) last = &p.vertices[0];
+    if (p.size() == 1) last = p.vertices[0];
   }
   // Before the start or past the end: the nearest end.
-  if (first != nullptr) result->point = distance < 0 ? *first : *last;
+  if (any) result->point = distance < 0 ? first : last;
   return result;
 }
 
@@ -264,7 +264,7 @@ double fraction_along(const Geometry& g, const Geometry& point, double tolerance
     }
     for (std::size_t i = 0; i < n; ++i) {
       const SegmentView s = p.segment(i, g.closed());
-      chords.assign(1, *s.start);
+      chords.assign(1, s.start);
       linearize_segment(s, tol, chords);
       double chord_total = 0;
       std::vector<double> chord_len(chords.size() - 1);

@@ -223,9 +223,9 @@ GeometryPtr boundary(const Geometry& g) {
       std::map<std::pair<double, double>, int> count;
       for (const Part& p : g.parts) {
         if (p.empty()) continue;
-        for (const Vertex* v : {&p.vertices.front(), &p.vertices.back()}) {
-          if (std::isnan(v->x) || std::isnan(v->y)) continue;  // no place to be a boundary
-          if (count[{v->x, v->y}]++ == 0) ends.push_back(*v);
+        for (const Vertex& v : {p.vertices.front(), p.vertices.back()}) {
+          if (std::isnan(v.x) || std::isnan(v.y)) continue;  // no place to be a boundary
+          if (count[{v.x, v.y}]++ == 0) ends.push_back(v);
         }
       }
       for (const Vertex& v : ends)
@@ -269,7 +269,7 @@ bool has_zero_length_segment(const Part& p, bool closed) {
   const std::size_t n = p.segment_count(closed);
   for (std::size_t i = 0; i < n; ++i) {
     const SegmentView s = p.segment(i, closed);
-    if (s.curve->is_line() && same_xy(*s.start, *s.end)) return true;
+    if (s.curve->is_line() && same_xy(s.start, s.end)) return true;
   }
   return false;
 }

@@ -33,20 +33,20 @@ constexpr double kOnChords = 1e-9;
 // The point of the segment nearest to (x, y), exactly for lines and circular
 // arcs, by a search over the parameter for other curves.
 void nearest_on_segment(const SegmentView& s, double x, double y, double& bx, double& by) {
-  bx = s.start->x;
-  by = s.start->y;
+  bx = s.start.x;
+  by = s.start.y;
   auto consider = [&](double px, double py, double& best) {
     const double d = std::hypot(px - x, py - y);
     if (d < best) best = d, bx = px, by = py;
   };
   double best = INFINITY;
-  consider(s.start->x, s.start->y, best);
-  consider(s.end->x, s.end->y, best);
+  consider(s.start.x, s.start.y, best);
+  consider(s.end.x, s.end.y, best);
   if (s.curve->is_line()) {
-    const double dx = s.end->x - s.start->x, dy = s.end->y - s.start->y, len2 = dx * dx + dy * dy;
+    const double dx = s.end.x - s.start.x, dy = s.end.y - s.start.y, len2 = dx * dx + dy * dy;
     if (len2 > 0) {
-      const double u = std::clamp(((x - s.start->x) * dx + (y - s.start->y) * dy) / len2, 0.0, 1.0);
-      consider(s.start->x + u * dx, s.start->y + u * dy, best);
+      const double u = std::clamp(((x - s.start.x) * dx + (y - s.start.y) * dy) / len2, 0.0, 1.0);
+      consider(s.start.x + u * dx, s.start.y + u * dy, best);
     }
     return;
   }
@@ -184,13 +184,13 @@ double circle_circle(const EllipticArc& a, const EllipticArc& b) {
 }
 
 double segment_distance(const SegmentView& s1, const SegmentView& s2) {
-  double best = std::min({point_dist(s2, s1.start->x, s1.start->y), point_dist(s2, s1.end->x, s1.end->y),
-                          point_dist(s1, s2.start->x, s2.start->y), point_dist(s1, s2.end->x, s2.end->y)});
+  double best = std::min({point_dist(s2, s1.start.x, s1.start.y), point_dist(s2, s1.end.x, s1.end.y),
+                          point_dist(s1, s2.start.x, s2.start.y), point_dist(s1, s2.end.x, s2.end.y)});
   if (best == 0) return 0;
   const bool l1 = s1.curve->is_line(), l2 = s2.curve->is_line();
-  if (l1 && l2) return lines_cross(*s1.start, *s1.end, *s2.start, *s2.end) ? 0 : best;
-  if (l1 && is_circle(s2)) return std::min(best, line_circle(*s1.start, *s1.end, s2.curve->arc));
-  if (l2 && is_circle(s1)) return std::min(best, line_circle(*s2.start, *s2.end, s1.curve->arc));
+  if (l1 && l2) return lines_cross(s1.start, s1.end, s2.start, s2.end) ? 0 : best;
+  if (l1 && is_circle(s2)) return std::min(best, line_circle(s1.start, s1.end, s2.curve->arc));
+  if (l2 && is_circle(s1)) return std::min(best, line_circle(s2.start, s2.end, s1.curve->arc));
   if (is_circle(s1) && is_circle(s2)) return std::min(best, circle_circle(s1.curve->arc, s2.curve->arc));
   // Other curves: the best of 64 samples along s1 (each measured exactly
   // to s2), refined by golden-section search around it.
@@ -227,8 +227,8 @@ std::vector<SegmentRef> segments_of(const Geometry& g, std::deque<Part>& keep) {
   std::vector<SegmentRef> out;
   auto add = [&](const SegmentView& v) {
     SegmentRef r{v, INFINITY, INFINITY, -INFINITY, -INFINITY};
-    double xmin = std::min(v.start->x, v.end->x), xmax = std::max(v.start->x, v.end->x);
-    double ymin = std::min(v.start->y, v.end->y), ymax = std::max(v.start->y, v.end->y);
+    double xmin = std::min(v.start.x, v.end.x), xmax = std::max(v.start.x, v.end.x);
+    double ymin = std::min(v.start.y, v.end.y), ymax = std::max(v.start.y, v.end.y);
     grow_extent(v, xmin, xmax, ymin, ymax);
     r.x0 = xmin, r.x1 = xmax, r.y0 = ymin, r.y1 = ymax;
     out.push_back(r);
@@ -298,7 +298,7 @@ int ray_crossings(const SegmentView& s, double px, double py) {
     return x_at_y() > px ? 1 : 0;
   };
   if (s.curve->is_line()) {
-    const Vertex &a = *s.start, &b = *s.end;
+    const Vertex &a = s.start, &b = s.end;
     return edge(a.y, b.y, [&] { return a.x + (py - a.y) * (b.x - a.x) / (b.y - a.y); });
   }
   // Parameters (in [0, 1]) where y turns.
@@ -316,7 +316,7 @@ int ray_crossings(const SegmentView& s, double px, double py) {
     }
   } else {
     // A cubic Bezier's dy/dt is quadratic.
-    const double y0 = s.start->y, y1 = s.curve->bezier.c1y, y2 = s.curve->bezier.c2y, y3 = s.end->y;
+    const double y0 = s.start.y, y1 = s.curve->bezier.c1y, y2 = s.curve->bezier.c2y, y3 = s.end.y;
     const double qa = -y0 + 3 * y1 - 3 * y2 + y3, qb = 2 * (y0 - 2 * y1 + y2), qc = y1 - y0;
     if (qa != 0) {
       const double disc = qb * qb - 4 * qa * qc;
@@ -365,8 +365,8 @@ Where locate(const Geometry& g, double x, double y) {
     int ends = 0;
     for (const Part& p : g.parts) {
       if (p.empty()) continue;
-      for (const Vertex* v : {&p.vertices.front(), &p.vertices.back()})
-        if (std::hypot(v->x - x, v->y - y) <= eps) ++ends;
+      for (const Vertex& v : {p.vertices.front(), p.vertices.back()})
+        if (std::hypot(v.x - x, v.y - y) <= eps) ++ends;
     }
     return ends % 2 == 1 ? Where::Boundary : Where::Interior;
   }
@@ -412,10 +412,10 @@ std::string point_matrix(const Geometry& points, const Geometry& g) {
   std::vector<std::pair<Vertex, int>> ends;
   for (const Part& p : g.parts) {
     if (p.empty()) continue;
-    for (const Vertex* v : {&p.vertices.front(), &p.vertices.back()}) {
-      auto it = std::find_if(ends.begin(), ends.end(), [&](const auto& e) { return e.first.x == v->x && e.first.y == v->y; });
+    for (const Vertex& v : {p.vertices.front(), p.vertices.back()}) {
+      auto it = std::find_if(ends.begin(), ends.end(), [&](const auto& e) { return e.first.x == v.x && e.first.y == v.y; });
       if (it == ends.end())
-        ends.push_back({*v, 1});
+        ends.push_back({v, 1});
       else
         ++it->second;
     }

@@ -66,7 +66,7 @@ EllipticArc transform_arc(const EllipticArc& arc, const double m[6]) {
 
 Part transform_part(const Part& p, const double m[6]) {
   Part q = p;
-  for (Vertex& v : q.vertices) apply(m, v.x, v.y);
+  q.vertices.edit([&](Vertex& v) { apply(m, v.x, v.y); });
   for (Curve& c : q.curves) {
     if (c.kind == SegmentKind::CubicBezier) {
       apply(m, c.bezier.c1x, c.bezier.c1y);
@@ -216,8 +216,7 @@ GeometryPtr set_z_m(const Geometry& g, bool change_z, bool keep_z, double z, boo
       if (change_m) out.envelope.mmin = out.envelope.mmax = g.envelope.empty() ? kNaN : mv;
       break;
     default:
-      for (Part& p : out.parts)
-        for (Vertex& v : p.vertices) edit(v);
+      for (Part& p : out.parts) p.vertices.edit(edit);
       break;
   }
   return std::make_shared<Geometry>(std::move(out));
@@ -276,14 +275,14 @@ GeometryPtr generalize(const Geometry& g, double max_deviation, bool remove_dege
     if (!closed) {
       std::vector<bool> keep(n, false);
       keep[0] = keep[n - 1] = true;
-      douglas_peucker(p.vertices, 0, n - 1, tolerance, keep);
+      douglas_peucker(p.vertices.to_vector(), 0, n - 1, tolerance, keep);
       for (std::size_t i = 0; i < n; ++i)
         if (keep[i]) q.vertices.push_back(p.vertices[i]);
       const bool degenerate = q.size() < 2 || part_length(q, false) == 0;
       if (degenerate && remove_degenerate_parts) continue;
     } else {
       // A ring is split at vertex 0 and at the vertex farthest from it.
-      std::vector<Vertex> vs = p.vertices;
+      std::vector<Vertex> vs = p.vertices.to_vector();
       vs.push_back(p.vertices[0]);
       std::size_t far = 0;
       double best = -1;

@@ -69,11 +69,7 @@ void transform_parts(const std::vector<Step>& steps, std::vector<Part>& parts) {
   run(steps, x, y);
   std::size_t k = 0;
   for (Part& p : parts)
-    for (Vertex& v : p.vertices) {
-      v.x = x[k];
-      v.y = y[k];
-      ++k;
-    }
+    for (std::size_t i = 0; i < p.vertices.size(); ++i, ++k) p.vertices.set_xy(i, x[k], y[k]);
 }
 
 GeometryPtr project_with(const Geometry& g, const SpatialReferencePtr& target,
@@ -109,7 +105,7 @@ GeometryPtr project_with(const Geometry& g, const SpatialReferencePtr& target,
     case GeometryKind::Polyline:
     case GeometryKind::Polygon:
       for (Part& p : out->parts) {
-        if (!p.curves.empty()) p.vertices = flatten_part(p, g.closed());
+        if (!p.curves.empty()) p.vertices = VertexList(flatten_part(p, g.closed()));
         p.curves.clear();
       }
       transform_parts(steps, out->parts);

@@ -155,7 +155,7 @@ void flatten_segment(const SegmentView& s, std::vector<Vertex>& out, double arc_
       const double t = static_cast<double>(k) / n;
       double x, y;
       arc.point_at(arc.start_param + arc.sweep * t, x, y);
-      out.push_back(lerp(*s.start, *s.end, t, x, y));
+      out.push_back(lerp(s.start, s.end, t, x, y));
     }
   } else if (c.kind == SegmentKind::CubicBezier) {
     const BezierCurve& b = c.bezier;
@@ -163,10 +163,10 @@ void flatten_segment(const SegmentView& s, std::vector<Vertex>& out, double arc_
     for (int k = 1; k < n; ++k) {
       const double t = static_cast<double>(k) / n, u = 1 - t;
       const double x =
-          u * u * u * s.start->x + 3 * u * u * t * b.c1x + 3 * u * t * t * b.c2x + t * t * t * s.end->x;
+          u * u * u * s.start.x + 3 * u * u * t * b.c1x + 3 * u * t * t * b.c2x + t * t * t * s.end.x;
       const double y =
-          u * u * u * s.start->y + 3 * u * u * t * b.c1y + 3 * u * t * t * b.c2y + t * t * t * s.end->y;
-      out.push_back(lerp(*s.start, *s.end, t, x, y));
+          u * u * u * s.start.y + 3 * u * u * t * b.c1y + 3 * u * t * t * b.c2y + t * t * t * s.end.y;
+      out.push_back(lerp(s.start, s.end, t, x, y));
     }
   }
 }
@@ -174,7 +174,7 @@ void flatten_segment(const SegmentView& s, std::vector<Vertex>& out, double arc_
 }  // namespace
 
 std::vector<Vertex> flatten_part(const Part& part, bool closed, double arc_step) {
-  if (!part.has_curves()) return part.vertices;
+  if (!part.has_curves()) return part.vertices.to_vector();
   std::vector<Vertex> out;
   const std::size_t n = part.size();
   if (n == 0) return out;
