@@ -1,5 +1,6 @@
 // The exported planar geometry-engine functions: argument checks, then the
 // operation of planar_ops.hpp, then a new handle for the caller.
+#include <initializer_list>
 #include <string>
 #include <variant>
 #include <vector>
@@ -22,6 +23,21 @@ R engine_call(const QX_ErrorHandler* handler, const char* function, R fallback, 
     planar::LinearizationScope scope;
     return body();
   });
+}
+
+// Runs `body` in a linearisation scope only when an operand has true curves:
+// without curves nothing is cut into chords, and measures and predicates on
+// small geometries would otherwise spend a good part of their time setting
+// up and tearing down the scope's thread-local state.
+template <class F>
+auto scoped_if_curved(std::initializer_list<const Geometry*> operands, F&& body) {
+  for (const Geometry* g : operands) {
+    if (g->has_curves()) {
+      planar::LinearizationScope scope;
+      return body();
+    }
+  }
+  return body();
 }
 
 const Geometry& typed(QX_GeometryHandle h, GeometryKind kind, const char* argument, const char* what) {
@@ -76,8 +92,11 @@ QX_GeometryHandle overlay_call(QX_GeometryHandle a, QX_GeometryHandle b, planar:
 
 bool relation_call(QX_GeometryHandle a, QX_GeometryHandle b, planar::Relation r, const char* name,
                    const QX_ErrorHandler* handler) {
-  return engine_call(handler, name, false,
-                 [&] { return planar::relation(geometry_of(a, "geometry"), geometry_of(b, "other"), r); });
+  return guarded(handler, name, false, [&] {
+    const Geometry& ga = geometry_of(a, "geometry");
+    const Geometry& gb = geometry_of(b, "other");
+    return scoped_if_curved({&ga, &gb}, [&] { return planar::relation(ga, gb, r); });
+  });
 }
 
 QX_GeometryHandle zm_call(QX_GeometryHandle geometry, bool change_z, bool keep_z, double z, bool change_m,
@@ -234,18 +253,27 @@ QX_EXPORT bool QX_GeometryEngine_relate(QX_GeometryHandle geometry, QX_GeometryH
 
 QX_EXPORT double QX_GeometryEngine_distance(QX_GeometryHandle geometry, QX_GeometryHandle other,
                                             const QX_ErrorHandler* handler) {
-  return engine_call(handler, "QX_GeometryEngine_distance", kNaN,
-                 [&] { return planar::distance(geometry_of(geometry), geometry_of(other, "other")); });
+  return guarded(handler, "QX_GeometryEngine_distance", kNaN, [&] {
+    const Geometry& a = geometry_of(geometry);
+    const Geometry& b = geometry_of(other, "other");
+    return scoped_if_curved({&a, &b}, [&] { return planar::distance(a, b); });
+  });
 }
 
 // ---- measurement ----
 
 QX_EXPORT double QX_GeometryEngine_area(QX_GeometryHandle geometry, const QX_ErrorHandler* handler) {
-  return engine_call(handler, "QX_GeometryEngine_area", kNaN, [&] { return planar::area(geometry_of(geometry)); });
+  return guarded(handler, "QX_GeometryEngine_area", kNaN, [&] {
+    const Geometry& g = geometry_of(geometry);
+    return scoped_if_curved({&g}, [&] { return planar::area(g); });
+  });
 }
 
 QX_EXPORT double QX_GeometryEngine_length(QX_GeometryHandle geometry, const QX_ErrorHandler* handler) {
-  return engine_call(handler, "QX_GeometryEngine_length", kNaN, [&] { return planar::length(geometry_of(geometry)); });
+  return guarded(handler, "QX_GeometryEngine_length", kNaN, [&] {
+    const Geometry& g = geometry_of(geometry);
+    return scoped_if_curved({&g}, [&] { return planar::length(g); });
+  });
 }
 
 QX_EXPORT QX_GeometryHandle QX_GeometryEngine_labelPoint(QX_GeometryHandle polygon, const QX_ErrorHandler* handler) {
