@@ -177,6 +177,33 @@ def test_predicates_stop_at_the_deciding_item():
         og.crosses_collection(BIG(), [5, line((-1, 5), (11, 5))])
 
 
+@pytest.mark.parametrize("walk", [lambda items: items, iter], ids=["list", "iterator"])
+@pytest.mark.parametrize("grow", [True, False])
+def test_a_list_changed_while_it_is_walked(walk, grow):
+    """An item's conversion that appends to or shortens the list, and edits
+    an item still to come: the walk sees the list as its own iterator does,
+    and each item as it is when taken."""
+    later = square(0, 0, 1)
+    items = [square(0, 0, 1), None, later, square(0, 0, 5)]
+
+    def meddle(self):
+        if not meddled:
+            meddled.append(True)
+            if grow:
+                items.append(square(0, 0, 2))
+            else:
+                items.pop()
+            later.rings[0][2] = [3, 3]
+        return og.Polygon.__qxc_geo(self)
+
+    meddled = []
+
+    items[1] = type("Meddler", (og.Polygon,), {"__qxc_geo": meddle})(square_dict(0, 0, 1))
+    total = og.area_collection(walk(items))
+    assert total == sum(p.area for p in items) == (1 + 1 + 3 + 25 + 4 if grow else 1 + 1 + 3)
+    assert og.length_collection([later, later]) == 2 * later.length
+
+
 def test_is_simple_collection_evaluates_every_item():
     src = Tracker([line((0, 0), (2, 2), (2, 0), (0, 2)), line((0, 0), (1, 0))])
     assert og.is_simple_collection(iter(src)) == [False, True]

@@ -125,6 +125,7 @@ struct DirectEntry {
   PyTypeObject* type;
   PyCFunction method;
   Geometry::DirectConversion convert;
+  Geometry::DirectBorrow borrow;
   // The type's version tag when `method` was last found in place; the
   // interpreter gives a type a new tag whenever its attributes change.
   unsigned int checked_tag = 0;
@@ -156,27 +157,43 @@ bool holds_own_method(DirectEntry& e, PyObject* name) {
 
 }  // namespace
 
-void Geometry::register_direct(PyTypeObject* type, PyCFunction method, DirectConversion convert) {
-  direct_entries().push_back({type, method, convert});
+void Geometry::register_direct(PyTypeObject* type, PyCFunction method, DirectConversion convert,
+                               DirectBorrow borrow) {
+  direct_entries().push_back({type, method, convert, borrow});
 }
 
 namespace {
 
-// The direct conversion for an object of exactly a registered class that
-// still holds its own `__qxc_geo`, or null.
-Geometry::DirectConversion direct_conversion(PyObject* obj, PyObject* qxc_name) {
+PyObject* qxc_geo_name() {
+  static PyObject* name = interned("__qxc_geo");
+  return name;
+}
+
+// The entry of an object of exactly a registered class that still holds its
+// own `__qxc_geo`, or null.
+const DirectEntry* direct_entry(PyObject* obj) {
   for (DirectEntry& e : direct_entries()) {
     if (Py_TYPE(obj) != e.type) continue;
-    return holds_own_method(e, qxc_name) ? e.convert : nullptr;
+    return holds_own_method(e, qxc_geo_name()) ? &e : nullptr;
   }
   return nullptr;
 }
 
+Geometry::DirectConversion direct_conversion(PyObject* obj) {
+  const DirectEntry* e = direct_entry(obj);
+  return e ? e->convert : nullptr;
+}
+
 }  // namespace
 
+const rt::GeometryOwned* Geometry::borrow_direct(PyObject* value) {
+  const DirectEntry* e = direct_entry(value);
+  return e ? &e->borrow(value) : nullptr;
+}
+
 rt::GeometryLease Geometry::geom_from_pyobj(PyObject* value) {
-  static PyObject* qxc_name = interned("__qxc_geo");
-  if (DirectConversion convert = direct_conversion(value, qxc_name)) return convert(value);
+  PyObject* qxc_name = qxc_geo_name();
+  if (DirectConversion convert = direct_conversion(value)) return convert(value);
   Ref made;  // a geometry made by the factory lives only for this call
   PyObject* obj = value;
   int is_geometry = PyObject_IsInstance(value, reinterpret_cast<PyObject*>(type()));
@@ -184,7 +201,7 @@ rt::GeometryLease Geometry::geom_from_pyobj(PyObject* value) {
   if (!is_geometry) {
     made = factory::geometry(value);
     obj = made.get();
-    if (DirectConversion convert = direct_conversion(obj, qxc_name)) return convert(obj);
+    if (DirectConversion convert = direct_conversion(obj)) return convert(obj);
   }
   Ref carrier = check(PyObject_CallMethodNoArgs(obj, qxc_name));
   if (Py_TYPE(carrier.get()) != QXCGeo::type()) raise(PyExc_TypeError, cast_text(carrier.get(), "QXCGeo"));

@@ -33,8 +33,20 @@ struct Geometry {
   // and its carrier, as long as the class still holds its own `__qxc_geo`
   // (`method`); the result is the same.  Subclasses and patched classes keep
   // the Python call.
+  // `borrow` gives the same geometry lent, without sharing it (see
+  // borrow_direct).
   using DirectConversion = rt::GeometryLease (*)(PyObject*);
-  static void register_direct(PyTypeObject* type, PyCFunction method, DirectConversion convert);
+  using DirectBorrow = const rt::GeometryOwned& (*)(PyObject*);
+  static void register_direct(PyTypeObject* type, PyCFunction method, DirectConversion convert,
+                              DirectBorrow borrow);
+
+  // The runtime geometry that an object of exactly a registered class keeps,
+  // lent to the caller, or null for any other object (which geom_from_pyobj
+  // converts).  The geometry is good while the caller holds the object and
+  // runs no Python code: only Python code (a write, a full collection) can
+  // make the object let go of it.  Saves the shared reference of a lease
+  // where one step of a walk over many items uses it.
+  static const rt::GeometryOwned* borrow_direct(PyObject* value);
 
   // Projects every item of an iterable; the first failure releases the
   // results made so far.

@@ -273,7 +273,8 @@ PyTypeObject* build_type_of(const GeometryClass& c) {
   PyType_Spec spec = {c.name, sizeof(Boxed<geometry_state::State<M>>), 0,
                       Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE, slots};
   PyTypeObject* type = build_type(&spec, Geometry::type());
-  Geometry::register_direct(type, &qxc_geo<M>, &geometry_state::kept_geometry<M>);
+  Geometry::register_direct(type, &qxc_geo<M>, &geometry_state::kept_geometry<M>,
+                            &geometry_state::kept_borrowed<M>);
   return type;
 }
 

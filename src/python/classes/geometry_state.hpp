@@ -103,9 +103,9 @@ model::Cell<M>& model_cell(PyObject* self) {
 // The runtime geometry of the object's model, as it is now: the kept one
 // while nothing it was built from has changed, else a new one, which is kept.
 template <class M>
-rt::GeometryLease kept_geometry(PyObject* self) {
+const rt::KeptGeometry& kept_ref(PyObject* self) {
   State<M>& s = state_of<M>(self);
-  if (s.kept.geometry() && (!s.cell || s.built_from.current())) return rt::GeometryLease(s.kept.geometry());
+  if (s.kept.geometry() && (!s.cell || s.built_from.current())) return s.kept.geometry();
   s.kept.let_go();
   const model::Cell<M>& cell = *s.cell;
   model::Stamp stamp;
@@ -117,7 +117,19 @@ rt::GeometryLease kept_geometry(PyObject* self) {
   }();
   s.kept.keep_built(rt::keep(std::move(made)));
   s.built_from = std::move(stamp);
-  return rt::GeometryLease(s.kept.geometry());
+  return s.kept.geometry();
+}
+
+// The same, shared with an operation for as long as it runs.
+template <class M>
+rt::GeometryLease kept_geometry(PyObject* self) {
+  return rt::GeometryLease(kept_ref<M>(self));
+}
+
+// The same, lent: good only until Python code runs or the object goes.
+template <class M>
+const rt::GeometryOwned& kept_borrowed(PyObject* self) {
+  return *kept_ref<M>(self);
 }
 
 // The runtime geometry of an object made by an operation whose model has not

@@ -30,6 +30,10 @@ PyTypeObject* datum_transformation_type();
 // The runtime geometry of any object the bridge accepts (geometries,
 // zorvjson dictionaries, runtime JSON text).
 rt::GeometryLease to_runtime(PyObject* obj);
+// The runtime geometry that an object of exactly a geometry class keeps,
+// lent while the caller holds the object and runs no Python code; null for
+// any other object.
+const rt::GeometryOwned* borrow_kept(PyObject* obj);
 // Typed operands: the runtime geometry of their own model, never through
 // `__qxc_geo` (the object's class was checked).
 rt::TypedLease<rt::Envelope> envelope_geom(PyObject* env);

@@ -109,15 +109,12 @@ Ref area_collection(PyObject*, Args args, Py_ssize_t nargs, PyObject* kw) {
       return true;
     });
   } else {
-    // Through the lazy source: a failure ends the sequence and is raised
-    // once the walk is over, discarding the sum.
+    // A failure ends the walk, discarding the sum.
     Iter items(gs);
-    ErrorSlot slot;
-    GeometryItems next(items, slot);
-    while (std::optional<rt::GeometryLease> item = next()) {
-      total += eng::area(item->get());
-    }
-    slot.raise_if_filled();
+    for_each_geometry(items, [&](const rt::GeometryOwned& item) {
+      total += eng::area(item);
+      return true;
+    });
   }
   return to_py(total);
 }

@@ -38,9 +38,32 @@ double runtime_distance(const rt::GeometryBase& a, const rt::GeometryBase& b) {
   return d;
 }
 
-Iter::Iter(PyObject* iterable) : it_(check(PyObject_GetIter(iterable))) {}
+Iter::Iter(PyObject* iterable) {
+  // The exact types only: a subclass may iterate its own way.
+  if (PyList_CheckExact(iterable) || PyTuple_CheckExact(iterable)) {
+    it_ = Ref::borrow(iterable);
+    index_ = 0;
+  } else {
+    it_ = check(PyObject_GetIter(iterable));
+  }
+}
 
 Ref Iter::next() {
+  if (index_ >= 0) {
+    PyObject* seq = it_.get();
+    const bool list = PyList_CheckExact(seq);
+    const Py_ssize_t size = list ? PyList_GET_SIZE(seq) : PyTuple_GET_SIZE(seq);
+    if (index_ >= size) {
+      // Spent for good, as the sequence's iterator would be.
+      it_ = Ref();
+      index_ = -1;
+      return Ref();
+    }
+    PyObject* item = list ? PyList_GET_ITEM(seq, index_) : PyTuple_GET_ITEM(seq, index_);
+    ++index_;
+    return Ref::borrow(item);
+  }
+  if (!it_) return Ref();
   Ref item = Ref::steal(PyIter_Next(it_.get()));
   if (!item && PyErr_Occurred()) throw_py();
   return item;

@@ -36,7 +36,9 @@ double runtime_distance(const rt::GeometryBase& a, const rt::GeometryBase& b);
 // ---- walking a Python collection ----
 
 // A Python iterator.  Asking for one of a value that cannot be iterated
-// raises the interpreter's TypeError.
+// raises the interpreter's TypeError.  An exact list or tuple is read in
+// place, step by step as its own iterator reads it (the length is asked
+// anew at every step), which saves the iterator's call per item.
 class Iter {
  public:
   explicit Iter(PyObject* iterable);
@@ -45,17 +47,30 @@ class Iter {
   Ref next();
 
  private:
-  Ref it_;
+  Ref it_;                 // the iterator, or the exact list or tuple read in place
+  Py_ssize_t index_ = -1;  // the next position in place; -1 with an iterator
 };
 
 // Calls `f(item_geometry)` for every item in order, each item converted once
 // and its Python reference dropped right after the conversion; the item's
 // runtime geometry is released after `f` returns.  `f` returns false to stop.
+//
+// `f` must run no Python code: an item of exactly a geometry class that
+// something else also holds (a list, a variable) lends `f` the runtime
+// geometry its object keeps, and holds on to the item until `f` is done;
+// dropping the item's reference first would free nothing, and the kept
+// geometry is let go only by Python code.
 template <class F>
 void for_each_geometry(Iter& items, F&& f) {
   for (;;) {
     Ref item = items.next();
     if (!item) return;
+    if (Py_REFCNT(item.get()) > 1) {
+      if (const rt::GeometryOwned* kept = borrow_kept(item.get())) {
+        if (!f(*kept)) return;
+        continue;
+      }
+    }
     rt::GeometryLease g = to_runtime(item.get());
     item = Ref();
     if (!f(g)) return;
