@@ -81,8 +81,6 @@ PyTypeObject* Envelope::type() {
   return t;
 }
 
-Ref Envelope::wrap(CellT cell) { return gc::wrap(type(), std::move(cell)); }
-
 Envelope::CellT Envelope::from_py(PyObject* value) {
   if (PyObject_TypeCheck(value, type())) return gc::cell_of<ZorvGeometryEnvelope>(value);
   if (PyDict_Check(value)) return from_dict(value);
@@ -105,25 +103,11 @@ Envelope::CellT Envelope::from_dict(PyObject* dict) {
   return CellT(std::move(e));
 }
 
-Ref Envelope::from_model(model::ZorvGeometryEnvelope envelope) {
-  return gc::wrap(type(), CellT(std::move(envelope)));
-}
-
-Ref Envelope::from_geom(rt::Envelope envelope) {
-  return from_kept(rt::keep(rt::GeometryOwned(std::move(envelope))));
-}
-
-Ref Envelope::from_kept(rt::KeptGeometry geometry) {
-  return gc::from_result<ZorvGeometryEnvelope>(type(), std::move(geometry), rt::GeometryType::Envelope);
-}
-
-rt::TypedLease<rt::Envelope> Envelope::get_geom(PyObject* envelope) {
-  return rt::TypedLease<rt::Envelope>(geometry_state::kept_geometry<ZorvGeometryEnvelope>(envelope));
-}
-
 rt::Envelope Envelope::get_geom(const CellT& cell) {
   auto g = cell.read();
   return g->as_envelope();
 }
+
+template struct GeometryKind<Envelope, model::ZorvGeometryEnvelope, rt::Envelope>;
 
 }  // namespace ostrel::py

@@ -47,8 +47,6 @@ PyTypeObject* MultiPoint::type() {
   return t;
 }
 
-Ref MultiPoint::wrap(CellT cell) { return gc::wrap(type(), std::move(cell)); }
-
 MultiPoint::CellT MultiPoint::from_dict(PyObject* dict) {
   PyObject* points = common::dict_get(dict, "points");
   if (!points) {
@@ -61,12 +59,6 @@ MultiPoint::CellT MultiPoint::from_dict(PyObject* dict) {
   return CellT(ZorvGeometryMultipoint(std::move(part), std::move(sr)));
 }
 
-Ref MultiPoint::from_model(model::ZorvGeometryMultipoint multipoint) {
-  return gc::wrap(type(), CellT(std::move(multipoint)));
-}
-
-Ref MultiPoint::from_kept(rt::KeptGeometry geometry) {
-  return gc::from_result<ZorvGeometryMultipoint>(type(), std::move(geometry), rt::GeometryType::Multipoint);
-}
+template struct GeometryKind<MultiPoint, model::ZorvGeometryMultipoint, rt::Multipoint>;
 
 }  // namespace ostrel::py

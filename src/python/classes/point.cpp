@@ -51,8 +51,6 @@ PyTypeObject* Point::type() {
   return t;
 }
 
-Ref Point::wrap(CellT cell) { return gc::wrap(type(), std::move(cell)); }
-
 Point::CellT Point::from_dict(PyObject* dict) {
   ZorvGeometryPoint p;
   p.x = common::dict_extract_f64(dict, "x");
@@ -63,16 +61,6 @@ Point::CellT Point::from_dict(PyObject* dict) {
   return CellT(std::move(p));
 }
 
-Ref Point::from_model(model::ZorvGeometryPoint point) { return gc::wrap(type(), CellT(std::move(point))); }
-
-Ref Point::from_geom(rt::Point point) { return from_kept(rt::keep(rt::GeometryOwned(std::move(point)))); }
-
-Ref Point::from_kept(rt::KeptGeometry geometry) {
-  return gc::from_result<ZorvGeometryPoint>(type(), std::move(geometry), rt::GeometryType::Point);
-}
-
-rt::TypedLease<rt::Point> Point::get_geom(PyObject* point) {
-  return rt::TypedLease<rt::Point>(geometry_state::kept_geometry<ZorvGeometryPoint>(point));
-}
+template struct GeometryKind<Point, model::ZorvGeometryPoint, rt::Point>;
 
 }  // namespace ostrel::py

@@ -72,8 +72,6 @@ PyTypeObject* Polygon::type() {
   return t;
 }
 
-Ref Polygon::wrap(CellT cell) { return gc::wrap(type(), std::move(cell)); }
-
 Polygon::CellT Polygon::from_dict(PyObject* dict) {
   auto [has_z, has_m] = common::nested_geom_dict_dims(dict);
   std::vector<Multipart::PartCell> rings;
@@ -91,18 +89,6 @@ Polygon::CellT Polygon::from_dict(PyObject* dict) {
                                                         std::move(sr)));
 }
 
-Ref Polygon::from_model(model::ZorvGeometryPolygon polygon) { return gc::wrap(type(), CellT(std::move(polygon))); }
-
-Ref Polygon::from_geom(rt::Polygon polygon) {
-  return from_kept(rt::keep(rt::GeometryOwned(std::move(polygon))));
-}
-
-Ref Polygon::from_kept(rt::KeptGeometry geometry) {
-  return gc::from_result<ZorvGeometryPolygon>(type(), std::move(geometry), rt::GeometryType::Polygon);
-}
-
-rt::TypedLease<rt::Polygon> Polygon::get_geom(PyObject* polygon) {
-  return rt::TypedLease<rt::Polygon>(geometry_state::kept_geometry<ZorvGeometryPolygon>(polygon));
-}
+template struct GeometryKind<Polygon, model::ZorvGeometryPolygon, rt::Polygon>;
 
 }  // namespace ostrel::py

@@ -107,8 +107,6 @@ PyTypeObject* Polyline::type() {
   return t;
 }
 
-Ref Polyline::wrap(CellT cell) { return gc::wrap(type(), std::move(cell)); }
-
 Polyline::CellT Polyline::from_dict(PyObject* dict) {
   auto [has_z, has_m] = common::nested_geom_dict_dims(dict);
   std::vector<Multipart::PartCell> paths;
@@ -126,20 +124,6 @@ Polyline::CellT Polyline::from_dict(PyObject* dict) {
                                                          std::move(sr)));
 }
 
-Ref Polyline::from_model(model::ZorvGeometryPolyline polyline) {
-  return gc::wrap(type(), CellT(std::move(polyline)));
-}
-
-Ref Polyline::from_geom(rt::Polyline polyline) {
-  return from_kept(rt::keep(rt::GeometryOwned(std::move(polyline))));
-}
-
-Ref Polyline::from_kept(rt::KeptGeometry geometry) {
-  return gc::from_result<ZorvGeometryPolyline>(type(), std::move(geometry), rt::GeometryType::Polyline);
-}
-
-rt::TypedLease<rt::Polyline> Polyline::get_geom(PyObject* polyline) {
-  return rt::TypedLease<rt::Polyline>(geometry_state::kept_geometry<ZorvGeometryPolyline>(polyline));
-}
+template struct GeometryKind<Polyline, model::ZorvGeometryPolyline, rt::Polyline>;
 
 }  // namespace ostrel::py

@@ -1,29 +1,14 @@
 // The Python class Polyline.
 #pragma once
 
-#include "binding/geometry.hpp"
-#include "model/cell.hpp"
 #include "model/polyline.hpp"
-#include "python/pyapi/ref.hpp"
+#include "python/classes/geometry_kind.hpp"
 
 namespace ostrel::py {
 
-struct Polyline {
-  using CellT = model::Cell<model::ZorvGeometryPolyline>;
+struct Polyline : GeometryKind<Polyline, model::ZorvGeometryPolyline, rt::Polyline> {
   static PyTypeObject* type();
-  // A new object of exactly this class on the cell.
-  static Ref wrap(CellT cell);
   static CellT from_dict(PyObject* dict);
-  static Ref from_model(model::ZorvGeometryPolyline polyline);
-  // A new object for a runtime polyline (taken over).
-  static Ref from_geom(rt::Polyline polyline);
-  // A new object for a runtime geometry of this kind (shared with its other
-  // holders); its model is read from it at first need, or at once where the
-  // model would not build the same geometry again.
-  static Ref from_kept(rt::KeptGeometry geometry);
-  // The runtime polyline of an object of this class (a subclass too) as its
-  // model is now, kept between operations; `__qxc_geo` is not asked.
-  static rt::TypedLease<rt::Polyline> get_geom(PyObject* polyline);
 };
 
 }  // namespace ostrel::py
