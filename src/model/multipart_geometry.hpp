@@ -42,6 +42,7 @@ struct MultipartTypes {
 template <class Kind>
 struct MultipartGeometry {
   using Runtime = typename Kind::Runtime;
+  static constexpr MultipartTexts kTexts = Kind::kTexts;
 
   MultipartGeometry(Cell<PartCollection> linear, Cell<CurvePartCollection> curves,
                     std::optional<SpatialReference> sr)

@@ -3,7 +3,7 @@
 #include "binding/geometry_engine.hpp"
 #include "python/classes/geometry.hpp"
 #include "python/classes/geometry_class.hpp"
-#include "python/classes/multipart.hpp"
+#include "python/classes/multipart_class.hpp"
 #include "python/classes/point.hpp"
 #include "python/classes/polyline.hpp"
 
@@ -13,6 +13,7 @@ namespace {
 
 using model::ZorvGeometryPolygon;
 namespace gc = geometry_class;
+namespace mc = multipart_class;
 
 PyObject* polygon_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return gc::construct<ZorvGeometryPolygon>(type, args, kwargs, "O:Polygon", "polygon", Polygon::type(),
@@ -37,10 +38,8 @@ Ref label_point(PyObject* self) {
 PyObject* is_polygon(PyObject*, PyObject*) { return Py_NewRef(Py_True); }
 
 PyGetSetDef polygon_getset[] = {
-    {"rings", gc::get_parts<ZorvGeometryPolygon, &ZorvGeometryPolygon::linear_parts, Multipart>,
-     gc::set_parts<ZorvGeometryPolygon, Multipart, &ZorvGeometryPolygon::set_linear_parts>, nullptr, nullptr},
-    {"curve_rings", gc::get_parts<ZorvGeometryPolygon, &ZorvGeometryPolygon::curve_parts, CurveMultipart>,
-     gc::set_parts<ZorvGeometryPolygon, CurveMultipart, &ZorvGeometryPolygon::set_curve_parts>, nullptr, nullptr},
+    mc::linear_parts_field<ZorvGeometryPolygon>("rings"),
+    mc::curve_parts_field<ZorvGeometryPolygon>("curve_rings"),
     {"has_z", gc::get_flag<ZorvGeometryPolygon>, nullptr, nullptr, gc::flag(gc::kHasZ)},
     {"has_m", gc::get_flag<ZorvGeometryPolygon>, nullptr, nullptr, gc::flag(gc::kHasM)},
     {"is_empty", gc::get_flag<ZorvGeometryPolygon>, nullptr, nullptr, gc::flag(gc::kIsEmpty)},
@@ -72,22 +71,7 @@ PyTypeObject* Polygon::type() {
   return t;
 }
 
-Polygon::CellT Polygon::from_dict(PyObject* dict) {
-  auto [has_z, has_m] = common::nested_geom_dict_dims(dict);
-  std::vector<Multipart::PartCell> rings;
-  if (PyObject* v = common::dict_get(dict, "rings")) {
-    Ref keep = Ref::borrow(common::expect_list(v));
-    rings = Multipart::input_vec_from_list(keep.get(), has_z, has_m);
-  }
-  std::vector<CurveMultipart::PartCell> curve_rings;
-  if (PyObject* v = common::dict_get(dict, "curveRings")) {
-    Ref keep = Ref::borrow(common::expect_list(v));
-    curve_rings = CurveMultipart::input_vec_from_list(keep.get(), has_z, has_m);
-  }
-  std::optional<model::SpatialReference> sr = common::dict_sr(dict);
-  return CellT(ZorvGeometryPolygon::try_new_with_curves(has_z, has_m, std::move(rings), std::move(curve_rings),
-                                                        std::move(sr)));
-}
+Polygon::CellT Polygon::from_dict(PyObject* dict) { return mc::from_dict<ZorvGeometryPolygon>(dict); }
 
 template struct GeometryKind<Polygon, model::ZorvGeometryPolygon, rt::Polygon>;
 

@@ -4,7 +4,7 @@
 #include "python/classes/enums.hpp"
 #include "python/classes/geometry.hpp"
 #include "python/classes/geometry_class.hpp"
-#include "python/classes/multipart.hpp"
+#include "python/classes/multipart_class.hpp"
 #include "python/classes/point.hpp"
 
 namespace ostrel::py {
@@ -13,6 +13,7 @@ namespace {
 
 using model::ZorvGeometryPolyline;
 namespace gc = geometry_class;
+namespace mc = multipart_class;
 
 PyObject* polyline_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return gc::construct<ZorvGeometryPolyline>(type, args, kwargs, "O:Polyline", "polyline", Polyline::type(),
@@ -73,10 +74,8 @@ constexpr const char* kFractionAlongDoc =
     "Otherwise NaN is returned. True curves are supported.";
 
 PyGetSetDef polyline_getset[] = {
-    {"paths", gc::get_parts<ZorvGeometryPolyline, &ZorvGeometryPolyline::linear_parts, Multipart>,
-     gc::set_parts<ZorvGeometryPolyline, Multipart, &ZorvGeometryPolyline::set_linear_parts>, nullptr, nullptr},
-    {"curve_paths", gc::get_parts<ZorvGeometryPolyline, &ZorvGeometryPolyline::curve_parts, CurveMultipart>,
-     gc::set_parts<ZorvGeometryPolyline, CurveMultipart, &ZorvGeometryPolyline::set_curve_parts>, nullptr, nullptr},
+    mc::linear_parts_field<ZorvGeometryPolyline>("paths"),
+    mc::curve_parts_field<ZorvGeometryPolyline>("curve_paths"),
     {"has_z", gc::get_flag<ZorvGeometryPolyline>, nullptr, nullptr, gc::flag(gc::kHasZ)},
     {"has_m", gc::get_flag<ZorvGeometryPolyline>, nullptr, nullptr, gc::flag(gc::kHasM)},
     {"is_empty", gc::get_flag<ZorvGeometryPolyline>, nullptr, nullptr, gc::flag(gc::kIsEmpty)},
@@ -107,22 +106,7 @@ PyTypeObject* Polyline::type() {
   return t;
 }
 
-Polyline::CellT Polyline::from_dict(PyObject* dict) {
-  auto [has_z, has_m] = common::nested_geom_dict_dims(dict);
-  std::vector<Multipart::PartCell> paths;
-  if (PyObject* v = common::dict_get(dict, "paths")) {
-    Ref keep = Ref::borrow(common::expect_list(v));
-    paths = Multipart::input_vec_from_list(keep.get(), has_z, has_m);
-  }
-  std::vector<CurveMultipart::PartCell> curve_paths;
-  if (PyObject* v = common::dict_get(dict, "curvePaths")) {
-    Ref keep = Ref::borrow(common::expect_list(v));
-    curve_paths = CurveMultipart::input_vec_from_list(keep.get(), has_z, has_m);
-  }
-  std::optional<model::SpatialReference> sr = common::dict_sr(dict);
-  return CellT(ZorvGeometryPolyline::try_new_with_curves(has_z, has_m, std::move(paths), std::move(curve_paths),
-                                                         std::move(sr)));
-}
+Polyline::CellT Polyline::from_dict(PyObject* dict) { return mc::from_dict<ZorvGeometryPolyline>(dict); }
 
 template struct GeometryKind<Polyline, model::ZorvGeometryPolyline, rt::Polyline>;
 

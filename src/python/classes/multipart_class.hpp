@@ -1,0 +1,48 @@
+// Members that the classes Polyline and Polygon share over their model
+// (a MultipartGeometry): the live views of their parts and the reading of
+// their dicts, whose keys come from the model's kind.
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "python/classes/geometry_class.hpp"
+#include "python/classes/multipart.hpp"
+
+namespace ostrel::py::multipart_class {
+
+// The property `name` for the linear parts (a Multipart view).
+template <class M>
+PyGetSetDef linear_parts_field(const char* name) {
+  return {name, geometry_class::get_parts<M, &M::linear_parts, Multipart>,
+          geometry_class::set_parts<M, Multipart, &M::set_linear_parts>, nullptr, nullptr};
+}
+
+// The property `name` for the curve parts (a CurveMultipart view).
+template <class M>
+PyGetSetDef curve_parts_field(const char* name) {
+  return {name, geometry_class::get_parts<M, &M::curve_parts, CurveMultipart>,
+          geometry_class::set_parts<M, CurveMultipart, &M::set_curve_parts>, nullptr, nullptr};
+}
+
+// The flags, the linear parts, the curve parts and the spatial reference are
+// read in that order; then the parts enter the new geometry by its kind's
+// rules.
+template <class M>
+model::Cell<M> from_dict(PyObject* dict) {
+  auto [has_z, has_m] = common::nested_geom_dict_dims(dict);
+  std::vector<Multipart::PartCell> linear;
+  if (PyObject* v = common::dict_get(dict, M::kTexts.linear_key)) {
+    Ref keep = Ref::borrow(common::expect_list(v));
+    linear = Multipart::input_vec_from_list(keep.get(), has_z, has_m);
+  }
+  std::vector<CurveMultipart::PartCell> curves;
+  if (PyObject* v = common::dict_get(dict, M::kTexts.curve_key)) {
+    Ref keep = Ref::borrow(common::expect_list(v));
+    curves = CurveMultipart::input_vec_from_list(keep.get(), has_z, has_m);
+  }
+  std::optional<model::SpatialReference> sr = common::dict_sr(dict);
+  return model::Cell<M>(M::try_new_with_curves(has_z, has_m, std::move(linear), std::move(curves), std::move(sr)));
+}
+
+}  // namespace ostrel::py::multipart_class
