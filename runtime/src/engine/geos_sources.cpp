@@ -83,11 +83,15 @@ struct SourceCurve {
   bool loop = false;           // a whole ellipse or circle: u 0 and 1 meet
 };
 
+// The chord vertices of the curves at one point: (curve, index in its
+// points) each.
+using CurvePoints = std::vector<std::pair<uint32_t, uint32_t>>;
+using OnCurve = std::unordered_map<Key, CurvePoints, KeyHash>;
+
 struct SourceIndex::Impl {
   std::vector<SourceCurve> curves;
   std::vector<const Geometry*> sources;  // for the straight segments
-  // Chord vertex -> (curve, index in its points).
-  std::unordered_map<Key, std::vector<std::pair<uint32_t, uint32_t>>, KeyHash> on_curve;
+  OnCurve on_curve;                      // chord vertex -> its curve points
   std::vector<Seg> segs;
   std::unordered_map<Key, Vertex, KeyHash> exact;
   // Uniform grid over the segments, built on the first query that needs it.
@@ -319,308 +323,412 @@ struct Piece {
 
 }  // namespace
 
-void SourceIndex::restore_curves(Part& part, bool closed) const {
-  const auto& curves = impl_->curves;
-  if (curves.empty() || part.size() < 2 || part.has_curves()) return;
-  const VertexList& vs = part.vertices;
-  const std::size_t m = vs.size();
-  const std::size_t edges = closed ? m : m - 1;
+namespace {
 
-  auto u_of = [&](const SourceCurve& c, uint32_t k) { return c.params[k]; };
-  auto lookup = [&](const Vertex& v) -> const std::vector<std::pair<uint32_t, uint32_t>>* {
-    auto it = impl_->on_curve.find(Key{v.x, v.y});
-    return it == impl_->on_curve.end() ? nullptr : &it->second;
-  };
-  auto is_point_of = [&](const Vertex& v, int64_t c) {
-    const auto* l = lookup(v);
-    if (l)
-      for (auto [cc, k] : *l)
-        if (cc == c) return true;
-    return false;
-  };
-  // Where b lies on the chord from point k to point k2 of curve c, as a
-  // parameter of the curve; NaN when it is not on that chord.
-  auto on_chord = [&](const SourceCurve& c, uint32_t k, int64_t k2, const Vertex& b) {
-    if (k2 < 0 || k2 >= static_cast<int64_t>(c.points.size())) return kNaN;
-    const Vertex& p = c.points[k];
-    const Vertex& q = c.points[static_cast<std::size_t>(k2)];
-    const double dx = q.x - p.x, dy = q.y - p.y, len2 = dx * dx + dy * dy;
-    if (len2 == 0) return kNaN;
-    const double t = ((b.x - p.x) * dx + (b.y - p.y) * dy) / len2;
-    const double off = std::fabs((b.x - p.x) * dy - (b.y - p.y) * dx) / std::sqrt(len2);
-    const double scale = std::fabs(p.x) + std::fabs(p.y) + std::sqrt(len2);
-    if (t < 0 || t > 1 || off > kOnChord * scale) return kNaN;
-    return u_of(c, k) + t * (u_of(c, static_cast<uint32_t>(k2)) - u_of(c, k));
-  };
+// Puts the source curves back into one linear result part.  GEOS saw each
+// curve as its chords; a run of result edges along the chords of one curve
+// becomes the piece of that curve between the run's ends.  The steps, in
+// the order restore_curves takes them: find the curve each edge follows,
+// choose where to start walking a ring, cut the walk into pieces (straight
+// edges and runs), move the vertices where pieces meet onto the true
+// crossings, settle the open ends of a path, and build the part again.
+class CurveRestorer {
+ public:
+  CurveRestorer(const std::vector<SourceCurve>& curves, const OnCurve& on_curve,
+                const std::vector<const Geometry*>& sources, const Part& part, bool closed)
+      : curves_(curves),
+        on_curve_(on_curve),
+        sources_(sources),
+        part_(part),
+        closed_(closed),
+        m_(part.size()),
+        edges_(closed ? m_ : m_ - 1) {}
 
-  // Which curve each edge follows.
-  std::vector<EdgeOnCurve> on(edges);
-  for (std::size_t i = 0; i < edges; ++i) {
-    const Vertex& a = vs[i];
-    const Vertex& b = vs[(i + 1) % m];
-    const auto* la = lookup(a);
-    const auto* lb = lookup(b);
-    EdgeOnCurve e;
-    if (la && lb) {
-      for (auto [ca, ka] : *la) {
-        for (auto [cb, kb] : *lb)
-          if (ca == cb && (ka + 1 == kb || kb + 1 == ka)) {
-            e = {ca, u_of(curves[ca], ka), u_of(curves[ca], kb)};
-            break;
-          }
-        if (e.curve >= 0) break;
-      }
+  bool match_edges();
+  bool find_walk_start();
+  Part whole_loop() const;
+  void cut_walk();
+  void refine_meetings();
+  void settle_open_ends();
+  Part assemble() const;
+
+ private:
+  const SourceCurve& curve(int64_t c) const { return curves_[static_cast<std::size_t>(c)]; }
+  const CurvePoints* lookup(const Vertex& v) const;
+  bool is_point_of(const Vertex& v, int64_t c) const;
+  double on_chord(const SourceCurve& c, uint32_t k, int64_t k2, const Vertex& b) const;
+  EdgeOnCurve edge_on_curve(const Vertex& a, const Vertex& b) const;
+  EdgeOnCurve edge_along_chord(const CurvePoints& known, const Vertex& other, bool known_first) const;
+  bool continues(std::size_t i, std::size_t j, double& shift) const;
+  void refine_meeting(Piece& left, Piece& right, std::size_t pos);
+  void meet_two_curves(Piece& left, Piece& right, Vertex& v, double scale);
+  void meet_curve_and_line(Piece& left, Piece& right, Vertex& v, double scale);
+  void settle_end(Piece& r, bool at_start);
+  bool end_onto_cutter(Piece& r, bool at_start, Vertex& v, double scale);
+  bool end_onto_segment(Piece& r, bool at_start, Vertex& v, double scale, const Vertex& a, const Vertex& b);
+  bool flat(const Piece& r) const;
+
+  const std::vector<SourceCurve>& curves_;
+  const OnCurve& on_curve_;
+  const std::vector<const Geometry*>& sources_;
+  const Part& part_;
+  const bool closed_;
+  const std::size_t m_;      // vertices of the part
+  const std::size_t edges_;  // its edges, the closing one of a ring included
+  std::vector<EdgeOnCurve> on_;  // the curve each edge follows
+  std::size_t first_ = 0;        // the vertex the walk starts from
+  std::vector<Vertex> walk_;     // walk position p is vertex (first_ + p) % m_
+  std::vector<Piece> pieces_;    // in walk order
+};
+
+// The curve points at v: (curve, index in its points), or null.
+const CurvePoints* CurveRestorer::lookup(const Vertex& v) const {
+  auto it = on_curve_.find(Key{v.x, v.y});
+  return it == on_curve_.end() ? nullptr : &it->second;
+}
+
+bool CurveRestorer::is_point_of(const Vertex& v, int64_t c) const {
+  const auto* l = lookup(v);
+  if (l)
+    for (auto [cc, k] : *l)
+      if (cc == c) return true;
+  return false;
+}
+
+// Where b lies on the chord from point k to point k2 of curve c, as a
+// parameter of the curve; NaN when it is not on that chord.  GEOS adds
+// such vertices where it nodes a chord.
+double CurveRestorer::on_chord(const SourceCurve& c, uint32_t k, int64_t k2, const Vertex& b) const {
+  if (k2 < 0 || k2 >= static_cast<int64_t>(c.points.size())) return kNaN;
+  const Vertex& p = c.points[k];
+  const Vertex& q = c.points[static_cast<std::size_t>(k2)];
+  const double dx = q.x - p.x, dy = q.y - p.y, len2 = dx * dx + dy * dy;
+  if (len2 == 0) return kNaN;
+  const double t = ((b.x - p.x) * dx + (b.y - p.y) * dy) / len2;
+  const double off = std::fabs((b.x - p.x) * dy - (b.y - p.y) * dx) / std::sqrt(len2);
+  const double scale = std::fabs(p.x) + std::fabs(p.y) + std::sqrt(len2);
+  if (t < 0 || t > 1 || off > kOnChord * scale) return kNaN;
+  return c.params[k] + t * (c.params[static_cast<uint32_t>(k2)] - c.params[k]);
+}
+
+// An edge with one end at a chord vertex (`known`) and the other end on
+// a chord next to it: a piece of that chord.  `known_first`: the known end
+// is the edge's start.
+EdgeOnCurve CurveRestorer::edge_along_chord(const CurvePoints& known, const Vertex& other, bool known_first) const {
+  for (auto [c, k] : known)
+    for (int64_t k2 : {static_cast<int64_t>(k) - 1, static_cast<int64_t>(k) + 1}) {
+      const double u = on_chord(curves_[c], k, k2, other);
+      if (std::isnan(u)) continue;
+      const double uk = curves_[c].params[k];
+      return known_first ? EdgeOnCurve{c, uk, u} : EdgeOnCurve{c, u, uk};
     }
-    if (e.curve < 0 && la) {
-      for (auto [c, k] : *la)
-        for (int64_t k2 : {static_cast<int64_t>(k) - 1, static_cast<int64_t>(k) + 1}) {
-          const double ub = on_chord(curves[c], k, k2, b);
-          if (e.curve < 0 && !std::isnan(ub)) e = {c, u_of(curves[c], k), ub};
-        }
-    }
-    if (e.curve < 0 && lb) {
-      for (auto [c, k] : *lb)
-        for (int64_t k2 : {static_cast<int64_t>(k) - 1, static_cast<int64_t>(k) + 1}) {
-          const double ua = on_chord(curves[c], k, k2, a);
-          if (e.curve < 0 && !std::isnan(ua)) e = {c, ua, u_of(curves[c], k)};
-        }
-    }
-    on[i] = e;
-  }
+  return {};
+}
+
+// The curve the edge from a to b follows: a whole chord (both ends are
+// consecutive chord vertices of one curve), or a piece of one.
+EdgeOnCurve CurveRestorer::edge_on_curve(const Vertex& a, const Vertex& b) const {
+  const auto* la = lookup(a);
+  const auto* lb = lookup(b);
+  if (la && lb)
+    for (auto [ca, ka] : *la)
+      for (auto [cb, kb] : *lb)
+        if (ca == cb && (ka + 1 == kb || kb + 1 == ka))
+          return EdgeOnCurve{ca, curves_[ca].params[ka], curves_[ca].params[kb]};
+  EdgeOnCurve e;
+  if (la) e = edge_along_chord(*la, b, true);
+  if (e.curve < 0 && lb) e = edge_along_chord(*lb, a, false);
+  return e;
+}
+
+// Which curve each edge follows; false when none follows any.
+bool CurveRestorer::match_edges() {
+  on_.resize(edges_);
   bool any = false;
-  for (const EdgeOnCurve& e : on) any = any || e.curve >= 0;
-  if (!any) return;
+  for (std::size_t i = 0; i < edges_; ++i) {
+    on_[i] = edge_on_curve(part_.vertices[i], part_.vertices[(i + 1) % m_]);
+    any = any || on_[i].curve >= 0;
+  }
+  return any;
+}
 
-  // Whether edge j continues the run of edge i along the same curve, and by
-  // how much the parameter shifts there (a loop passes from u = 1 to u = 0
-  // where it starts).
-  auto continues = [&](std::size_t i, std::size_t j, double& shift) {
-    const EdgeOnCurve &a = on[i], &b = on[j];
-    shift = 0;
-    if (a.curve < 0 || a.curve != b.curve) return false;
-    if ((a.ub > a.ua) != (b.ub > b.ua)) return false;
-    if (std::fabs(a.ub - b.ua) <= kOnChord) return true;
-    if (curves[static_cast<std::size_t>(a.curve)].loop) {
-      if (std::fabs(a.ub - 1 - b.ua) <= kOnChord) return shift = 1, true;
-      if (std::fabs(a.ub + 1 - b.ua) <= kOnChord) return shift = -1, true;
-    }
-    return false;
-  };
+// Whether edge j continues the run of edge i along the same curve, and by
+// how much the parameter shifts there (a loop passes from u = 1 to u = 0
+// where it starts).
+bool CurveRestorer::continues(std::size_t i, std::size_t j, double& shift) const {
+  const EdgeOnCurve &a = on_[i], &b = on_[j];
+  shift = 0;
+  if (a.curve < 0 || a.curve != b.curve) return false;
+  if ((a.ub > a.ua) != (b.ub > b.ua)) return false;
+  if (std::fabs(a.ub - b.ua) <= kOnChord) return true;
+  if (curve(a.curve).loop) {
+    if (std::fabs(a.ub - 1 - b.ua) <= kOnChord) return shift = 1, true;
+    if (std::fabs(a.ub + 1 - b.ua) <= kOnChord) return shift = -1, true;
+  }
+  return false;
+}
 
-  // A ring is walked from a vertex where no run passes through.
-  std::size_t first = 0;
-  if (closed) {
-    bool found = false;
-    for (std::size_t i = 0; i < edges && !found; ++i) {
-      double shift;
-      if (!continues((i + edges - 1) % edges, i, shift)) first = i, found = true;
-    }
-    if (!found) {
-      // The whole ring follows one closed curve.
-      const SourceCurve& c = curves[static_cast<std::size_t>(on[0].curve)];
-      const double dir = on[0].ub > on[0].ua ? 1.0 : -1.0;
-      Part ring;
-      Vertex v = vs[0];
-      double dx, dy;
-      curve_eval(c, on[0].ua, v.x, v.y, dx, dy);
-      ring.push(v);
-      ring.set_curve(0, sub_curve(c, on[0].ua, on[0].ua + dir));
-      part = std::move(ring);
-      return;
+// A ring is walked from a vertex where no run passes through, so that no
+// run is split at the walk's start; false when there is none (the whole
+// ring follows one closed curve).
+bool CurveRestorer::find_walk_start() {
+  for (std::size_t i = 0; i < edges_; ++i) {
+    double shift;
+    if (!continues((i + edges_ - 1) % edges_, i, shift)) {
+      first_ = i;
+      return true;
     }
   }
+  return false;
+}
 
-  // Pieces in walk order; walk position p is vertex (first + p) % m.
-  std::vector<Vertex> walk(edges + 1);
-  for (std::size_t p = 0; p <= edges; ++p) walk[p] = vs[(first + p) % m];
-  std::vector<Piece> pieces;
-  for (std::size_t n = 0; n < edges;) {
-    const std::size_t i = (first + n) % m;
-    if (on[i].curve < 0) {
-      pieces.push_back(Piece{-1, 0, 0, n, n + 1});
+// A ring that follows one closed curve all round: that curve, from where
+// the ring starts, as the closing segment of a one-vertex ring.
+Part CurveRestorer::whole_loop() const {
+  const SourceCurve& c = curve(on_[0].curve);
+  const double dir = on_[0].ub > on_[0].ua ? 1.0 : -1.0;
+  Part ring;
+  Vertex v = part_.vertices[0];
+  double dx, dy;
+  curve_eval(c, on_[0].ua, v.x, v.y, dx, dy);
+  ring.push(v);
+  ring.set_curve(0, sub_curve(c, on_[0].ua, on_[0].ua + dir));
+  return ring;
+}
+
+// The walk's vertices, and the pieces it falls into: each straight edge on
+// its own, and each run of edges along one curve as one piece.
+void CurveRestorer::cut_walk() {
+  walk_.resize(edges_ + 1);
+  for (std::size_t p = 0; p <= edges_; ++p) walk_[p] = part_.vertices[(first_ + p) % m_];
+  for (std::size_t n = 0; n < edges_;) {
+    const std::size_t i = (first_ + n) % m_;
+    if (on_[i].curve < 0) {
+      pieces_.push_back(Piece{-1, 0, 0, n, n + 1});
       ++n;
       continue;
     }
-    double ub = on[i].ub, offset = 0;
+    double ub = on_[i].ub, offset = 0;
     std::size_t k = n + 1;
-    for (; k < edges; ++k) {
+    for (; k < edges_; ++k) {
       double shift;
-      if (!continues((first + k - 1) % m, (first + k) % m, shift)) break;
+      if (!continues((first_ + k - 1) % m_, (first_ + k) % m_, shift)) break;
       offset += shift;
-      ub = on[(first + k) % m].ub + offset;
+      ub = on_[(first_ + k) % m_].ub + offset;
     }
-    pieces.push_back(Piece{on[i].curve, on[i].ua, ub, n, k});
+    pieces_.push_back(Piece{on_[i].curve, on_[i].ua, ub, n, k});
     n = k;
   }
+}
 
-  // The vertices where a run meets something else came from GEOS crossing
-  // chords: move them onto the true crossing of the curve with the line or
-  // curve it meets (Newton's method from the chord crossing), so that both
-  // sides agree exactly.
-  const std::size_t np = pieces.size();
-  auto refine = [&](Piece* left, Piece* right, std::size_t pos) {
-    Vertex& v = walk[pos];
-    const bool left_curve = left && left->curve >= 0, right_curve = right && right->curve >= 0;
-    if (left_curve && is_point_of(v, left->curve)) return;
-    if (right_curve && is_point_of(v, right->curve)) return;
-    const double scale = std::fabs(v.x) + std::fabs(v.y) + kScaleFloor;
-    if (left_curve && right_curve) {
-      const SourceCurve& c1 = curves[static_cast<std::size_t>(left->curve)];
-      const SourceCurve& c2 = curves[static_cast<std::size_t>(right->curve)];
-      if (c1.curve.kind == SegmentKind::EllipticArc && c2.curve.kind == SegmentKind::EllipticArc) {
-        // Two arcs of one ellipse (to rounding) do not cross: they coincide.
-        const EllipticArc &e1 = c1.curve.arc, &e2 = c2.curve.arc;
-        const double r = e1.semi_major;
-        if (std::hypot(e1.cx - e2.cx, e1.cy - e2.cy) <= kOnChord * r &&
-            std::fabs(e1.semi_major - e2.semi_major) <= kOnChord * r && std::fabs(e1.ratio - e2.ratio) <= kOnChord &&
-            (e1.ratio == 1.0 || std::fabs(e1.rotation - e2.rotation) <= kOnChord))
-          return;
-      }
-      double u1 = left->ub, u2 = right->ua;
-      for (int it = 0; it < kNewtonSteps; ++it) {
-        double x1, y1, dx1, dy1, x2, y2, dx2, dy2;
-        curve_eval(c1, u1, x1, y1, dx1, dy1);
-        curve_eval(c2, u2, x2, y2, dx2, dy2);
-        // Solve [d1, -d2] (du1, du2) = p2 - p1.
-        const double det = dx1 * (-dy2) - (-dx2) * dy1;
-        if (det == 0) return;
-        const double rx = x2 - x1, ry = y2 - y1;
-        u1 += (rx * (-dy2) - (-dx2) * ry) / det;
-        u2 += (dx1 * ry - dy1 * rx) / det;
-      }
-      double x1, y1, dx1, dy1, x2, y2, dx2, dy2;
-      curve_eval(c1, u1, x1, y1, dx1, dy1);
-      curve_eval(c2, u2, x2, y2, dx2, dy2);
-      if (std::hypot(x1 - x2, y1 - y2) > kConverged * scale || std::hypot(x1 - v.x, y1 - v.y) > kSnapReach * scale)
-        return;
-      left->ub = u1;
-      right->ua = u2;
-      v.x = x1;
-      v.y = y1;
-      return;
-    }
-    // A curve meets a straight edge: the line through that edge.
-    const bool curve_on_left = left_curve;
-    Piece* run = curve_on_left ? left : right;
-    if (run == nullptr || run->curve < 0) return;
-    const Piece* straight = curve_on_left ? right : left;
-    if (straight == nullptr) return;  // the open end of a path: snap only
-    const Vertex& q = walk[curve_on_left ? straight->to : straight->from];
-    const double lx = v.x - q.x, ly = v.y - q.y;
-    if (std::hypot(lx, ly) == 0) return;
-    const SourceCurve& c = curves[static_cast<std::size_t>(run->curve)];
-    double u = curve_on_left ? run->ub : run->ua;
-    for (int it = 0; it < kNewtonSteps; ++it) {
-      double x, y, dx, dy;
-      curve_eval(c, u, x, y, dx, dy);
-      const double f = lx * (y - q.y) - ly * (x - q.x);
-      const double df = lx * dy - ly * dx;
-      if (df == 0) return;
-      u -= f / df;
-    }
-    double x, y, dx, dy;
-    curve_eval(c, u, x, y, dx, dy);
-    if (std::hypot(x - v.x, y - v.y) > kSnapReach * scale) return;
-    (curve_on_left ? run->ub : run->ua) = u;
-    v.x = x;
-    v.y = y;
-  };
-  for (std::size_t j = 0; j + 1 < np; ++j) refine(&pieces[j], &pieces[j + 1], pieces[j].to);
-  if (closed && np > 1) {
-    refine(&pieces[np - 1], &pieces[0], edges);
-    walk[0].x = walk[edges].x;
-    walk[0].y = walk[edges].y;
+// The vertices where a run meets something else came from GEOS crossing
+// chords: each is moved onto the true crossing of the curve with the line
+// or curve it meets, so that both sides agree exactly.  A ring's last
+// meeting is its first vertex again.
+void CurveRestorer::refine_meetings() {
+  const std::size_t np = pieces_.size();
+  for (std::size_t j = 0; j + 1 < np; ++j) refine_meeting(pieces_[j], pieces_[j + 1], pieces_[j].to);
+  if (closed_ && np > 1) {
+    refine_meeting(pieces_[np - 1], pieces_[0], edges_);
+    walk_[0].x = walk_[edges_].x;
+    walk_[0].y = walk_[edges_].y;
   }
+}
 
-  // The open ends of a path that a curve run reaches were cut there by
-  // some straight input segment (a clipping edge, a cutter): the same
-  // refinement against that segment's line.  Failing that, the end is put
-  // on the curve.
-  auto end_on_line = [&](Piece& r, bool at_start) {
-    Vertex& v = walk[at_start ? r.from : r.to];
-    if (is_point_of(v, r.curve)) return;
-    const double scale = std::fabs(v.x) + std::fabs(v.y) + kScaleFloor;
-    auto try_line = [&](const Vertex& a, const Vertex& b) {
-      const double lx = b.x - a.x, ly = b.y - a.y, len = std::hypot(lx, ly);
-      if (len == 0) return false;
-      const double t = ((v.x - a.x) * lx + (v.y - a.y) * ly) / (len * len);
-      if (t < -kOnChord || t > 1 + kOnChord) return false;
-      if (std::fabs((v.x - a.x) * ly - (v.y - a.y) * lx) / len > kOnChord * scale) return false;
-      const SourceCurve& c = curves[static_cast<std::size_t>(r.curve)];
-      double u = at_start ? r.ua : r.ub;
-      for (int it = 0; it < kNewtonSteps; ++it) {
-        double x, y, dx, dy;
-        curve_eval(c, u, x, y, dx, dy);
-        const double df = lx * dy - ly * dx;
-        if (df == 0) return false;
-        u -= (lx * (y - a.y) - ly * (x - a.x)) / df;
-      }
-      double x, y, dx, dy;
-      curve_eval(c, u, x, y, dx, dy);
-      if (std::hypot(x - v.x, y - v.y) > kSnapReach * scale) return false;
-      (at_start ? r.ua : r.ub) = u;
-      v.x = x;
-      v.y = y;
-      return true;
-    };
-    // The operand that did the cutting usually came last.
-    for (auto it = impl_->sources.rbegin(); it != impl_->sources.rend(); ++it) {
-      const Geometry* g = *it;
-      if (g->kind == GeometryKind::Envelope && !g->envelope.empty()) {
-        const EnvelopeBounds& e = g->envelope;
-        const Vertex c[4] = {{e.xmin, e.ymin}, {e.xmin, e.ymax}, {e.xmax, e.ymax}, {e.xmax, e.ymin}};
-        for (int i = 0; i < 4; ++i)
-          if (try_line(c[i], c[(i + 1) % 4])) return;
-      } else if (g->is_multipart()) {
-        for (const Part& p : g->parts) {
-          const std::size_t n = p.segment_count(g->closed());
-          for (std::size_t i = 0; i < n; ++i) {
-            const SegmentView sv = p.segment(i, g->closed());
-            if (sv.curve->is_line() && try_line(sv.start, sv.end)) return;
-          }
+// The meeting of two pieces at walk position pos.  A vertex that is one of
+// a run's own chord vertices is on its curve already.
+void CurveRestorer::refine_meeting(Piece& left, Piece& right, std::size_t pos) {
+  Vertex& v = walk_[pos];
+  const bool left_curve = left.curve >= 0, right_curve = right.curve >= 0;
+  if (left_curve && is_point_of(v, left.curve)) return;
+  if (right_curve && is_point_of(v, right.curve)) return;
+  const double scale = std::fabs(v.x) + std::fabs(v.y) + kScaleFloor;
+  if (left_curve && right_curve)
+    meet_two_curves(left, right, v, scale);
+  else if (left_curve || right_curve)
+    meet_curve_and_line(left, right, v, scale);
+}
+
+// Two arcs of one ellipse (to rounding) do not cross: they coincide.
+bool same_ellipse(const SourceCurve& c1, const SourceCurve& c2) {
+  if (c1.curve.kind != SegmentKind::EllipticArc || c2.curve.kind != SegmentKind::EllipticArc) return false;
+  const EllipticArc &e1 = c1.curve.arc, &e2 = c2.curve.arc;
+  const double r = e1.semi_major;
+  return std::hypot(e1.cx - e2.cx, e1.cy - e2.cy) <= kOnChord * r &&
+         std::fabs(e1.semi_major - e2.semi_major) <= kOnChord * r && std::fabs(e1.ratio - e2.ratio) <= kOnChord &&
+         (e1.ratio == 1.0 || std::fabs(e1.rotation - e2.rotation) <= kOnChord);
+}
+
+// Two runs meet: Newton's method on both parameters from the chord
+// crossing.  The vertex moves only when the two curves meet there to
+// rounding and the move is within snapping reach.
+void CurveRestorer::meet_two_curves(Piece& left, Piece& right, Vertex& v, double scale) {
+  const SourceCurve& c1 = curve(left.curve);
+  const SourceCurve& c2 = curve(right.curve);
+  if (same_ellipse(c1, c2)) return;
+  double u1 = left.ub, u2 = right.ua;
+  for (int it = 0; it < kNewtonSteps; ++it) {
+    double x1, y1, dx1, dy1, x2, y2, dx2, dy2;
+    curve_eval(c1, u1, x1, y1, dx1, dy1);
+    curve_eval(c2, u2, x2, y2, dx2, dy2);
+    // Solve [d1, -d2] (du1, du2) = p2 - p1.
+    const double det = dx1 * (-dy2) - (-dx2) * dy1;
+    if (det == 0) return;
+    const double rx = x2 - x1, ry = y2 - y1;
+    u1 += (rx * (-dy2) - (-dx2) * ry) / det;
+    u2 += (dx1 * ry - dy1 * rx) / det;
+  }
+  double x1, y1, dx1, dy1, x2, y2, dx2, dy2;
+  curve_eval(c1, u1, x1, y1, dx1, dy1);
+  curve_eval(c2, u2, x2, y2, dx2, dy2);
+  if (std::hypot(x1 - x2, y1 - y2) > kConverged * scale || std::hypot(x1 - v.x, y1 - v.y) > kSnapReach * scale)
+    return;
+  left.ub = u1;
+  right.ua = u2;
+  v.x = x1;
+  v.y = y1;
+}
+
+// Moves v, at parameter u of curve c, onto the crossing of the curve with
+// the line through q along (lx, ly), by Newton's method from u; u follows.
+// False, and nothing moved, when the method fails or the crossing lies
+// beyond snapping reach.
+bool onto_line(const SourceCurve& c, double& u, Vertex& v, const Vertex& q, double lx, double ly, double scale) {
+  double t = u;
+  for (int it = 0; it < kNewtonSteps; ++it) {
+    double x, y, dx, dy;
+    curve_eval(c, t, x, y, dx, dy);
+    const double df = lx * dy - ly * dx;
+    if (df == 0) return false;
+    t -= (lx * (y - q.y) - ly * (x - q.x)) / df;
+  }
+  double x, y, dx, dy;
+  curve_eval(c, t, x, y, dx, dy);
+  if (std::hypot(x - v.x, y - v.y) > kSnapReach * scale) return false;
+  u = t;
+  v.x = x;
+  v.y = y;
+  return true;
+}
+
+// A run meets a straight edge: the crossing with the line through that
+// edge.
+void CurveRestorer::meet_curve_and_line(Piece& left, Piece& right, Vertex& v, double scale) {
+  const bool curve_on_left = left.curve >= 0;
+  Piece& run = curve_on_left ? left : right;
+  const Piece& straight = curve_on_left ? right : left;
+  const Vertex& q = walk_[curve_on_left ? straight.to : straight.from];
+  const double lx = v.x - q.x, ly = v.y - q.y;
+  if (std::hypot(lx, ly) == 0) return;
+  onto_line(curve(run.curve), curve_on_left ? run.ub : run.ua, v, q, lx, ly, scale);
+}
+
+// The open ends of a path that a curve run reaches.
+void CurveRestorer::settle_open_ends() {
+  if (pieces_.empty()) return;
+  if (pieces_.front().curve >= 0) settle_end(pieces_.front(), true);
+  if (pieces_.back().curve >= 0) settle_end(pieces_.back(), false);
+}
+
+// An open end of a run was cut there by some straight input segment (a
+// clipping edge, a cutter): it goes onto the crossing with that segment's
+// line.  Failing that, it is put on the curve.
+void CurveRestorer::settle_end(Piece& r, bool at_start) {
+  Vertex& v = walk_[at_start ? r.from : r.to];
+  if (is_point_of(v, r.curve)) return;
+  const double scale = std::fabs(v.x) + std::fabs(v.y) + kScaleFloor;
+  if (end_onto_cutter(r, at_start, v, scale)) return;
+  const SourceCurve& c = curve(r.curve);
+  const double u = at_start ? r.ua : r.ub;
+  double dx, dy;
+  curve_eval(c, c.loop ? u : std::clamp(u, 0.0, 1.0), v.x, v.y, dx, dy);
+}
+
+// The straight input segments the end may lie on, latest operand first:
+// the operand that did the cutting usually came last.
+bool CurveRestorer::end_onto_cutter(Piece& r, bool at_start, Vertex& v, double scale) {
+  for (auto it = sources_.rbegin(); it != sources_.rend(); ++it) {
+    const Geometry* g = *it;
+    if (g->kind == GeometryKind::Envelope && !g->envelope.empty()) {
+      const EnvelopeBounds& e = g->envelope;
+      const Vertex c[4] = {{e.xmin, e.ymin}, {e.xmin, e.ymax}, {e.xmax, e.ymax}, {e.xmax, e.ymin}};
+      for (int i = 0; i < 4; ++i)
+        if (end_onto_segment(r, at_start, v, scale, c[i], c[(i + 1) % 4])) return true;
+    } else if (g->is_multipart()) {
+      for (const Part& p : g->parts) {
+        const std::size_t n = p.segment_count(g->closed());
+        for (std::size_t i = 0; i < n; ++i) {
+          const SegmentView sv = p.segment(i, g->closed());
+          if (sv.curve->is_line() && end_onto_segment(r, at_start, v, scale, sv.start, sv.end)) return true;
         }
       }
     }
-    const SourceCurve& c = curves[static_cast<std::size_t>(r.curve)];
-    const double u = at_start ? r.ua : r.ub;
-    double dx, dy;
-    curve_eval(c, c.loop ? u : std::clamp(u, 0.0, 1.0), v.x, v.y, dx, dy);
-  };
-  if (!closed && np > 0) {
-    if (pieces.front().curve >= 0) end_on_line(pieces.front(), true);
-    if (pieces.back().curve >= 0) end_on_line(pieces.back(), false);
   }
+  return false;
+}
 
-  // A piece of curve too short to bulge from its chord by more than
-  // rounding stays a straight edge: as an arc it could not even be told
-  // apart from its chord when read back.
-  auto flat = [&](const Piece& r) {
-    const SourceCurve& c = curves[static_cast<std::size_t>(r.curve)];
-    const Vertex &a = walk[r.from], &b = walk[r.to];
-    const double scale = std::fabs(a.x) + std::fabs(a.y) + std::fabs(b.x) + std::fabs(b.y) + kScaleFloor;
-    double mx, my, dx, dy;
-    curve_eval(c, 0.5 * (r.ua + r.ub), mx, my, dx, dy);
-    const double len = std::hypot(b.x - a.x, b.y - a.y);
-    const double bulge = len > 0 ? std::fabs((b.x - a.x) * (my - a.y) - (b.y - a.y) * (mx - a.x)) / len
-                                 : std::hypot(mx - a.x, my - a.y);
-    return bulge <= kConverged * scale;
-  };
+// The end goes onto the run's crossing with the line through a and b when
+// it lies on the segment from a to b (to rounding).
+bool CurveRestorer::end_onto_segment(Piece& r, bool at_start, Vertex& v, double scale, const Vertex& a,
+                                     const Vertex& b) {
+  const double lx = b.x - a.x, ly = b.y - a.y, len = std::hypot(lx, ly);
+  if (len == 0) return false;
+  const double t = ((v.x - a.x) * lx + (v.y - a.y) * ly) / (len * len);
+  if (t < -kOnChord || t > 1 + kOnChord) return false;
+  if (std::fabs((v.x - a.x) * ly - (v.y - a.y) * lx) / len > kOnChord * scale) return false;
+  return onto_line(curve(r.curve), at_start ? r.ua : r.ub, v, a, lx, ly, scale);
+}
+
+// A piece of curve too short to bulge from its chord by more than
+// rounding stays a straight edge: as an arc it could not even be told
+// apart from its chord when read back.
+bool CurveRestorer::flat(const Piece& r) const {
+  const SourceCurve& c = curve(r.curve);
+  const Vertex &a = walk_[r.from], &b = walk_[r.to];
+  const double scale = std::fabs(a.x) + std::fabs(a.y) + std::fabs(b.x) + std::fabs(b.y) + kScaleFloor;
+  double mx, my, dx, dy;
+  curve_eval(c, 0.5 * (r.ua + r.ub), mx, my, dx, dy);
+  const double len = std::hypot(b.x - a.x, b.y - a.y);
+  const double bulge = len > 0 ? std::fabs((b.x - a.x) * (my - a.y) - (b.y - a.y) * (mx - a.x)) / len
+                               : std::hypot(mx - a.x, my - a.y);
+  return bulge <= kConverged * scale;
+}
+
+// The part again: the walk's vertices at the ends of the pieces, each run
+// carrying its piece of curve.
+Part CurveRestorer::assemble() const {
   Part out;
-  out.push(walk[0]);
-  for (const Piece& r : pieces) {
+  out.push(walk_[0]);
+  for (const Piece& r : pieces_) {
     if (r.curve < 0 || flat(r))
-      out.push(walk[r.to]);
+      out.push(walk_[r.to]);
     else
-      out.push(walk[r.to], sub_curve(curves[static_cast<std::size_t>(r.curve)], r.ua, r.ub));
+      out.push(walk_[r.to], sub_curve(curve(r.curve), r.ua, r.ub));
   }
-  if (closed) {
+  if (closed_) {
     // The walk came back to its first vertex: that last step closes the ring.
     const Curve closing = out.curve_at(out.size() - 1);
     out.vertices.pop_back();
     if (!out.curves.empty()) out.curves.pop_back();
     out.set_curve(0, closing);
   }
-  part = std::move(out);
+  return out;
+}
+
+}  // namespace
+
+void SourceIndex::restore_curves(Part& part, bool closed) const {
+  if (impl_->curves.empty() || part.size() < 2 || part.has_curves()) return;
+  CurveRestorer restorer(impl_->curves, impl_->on_curve, impl_->sources, part, closed);
+  if (!restorer.match_edges()) return;
+  if (closed && !restorer.find_walk_start()) {
+    part = restorer.whole_loop();
+    return;
+  }
+  restorer.cut_walk();
+  restorer.refine_meetings();
+  if (!closed) restorer.settle_open_ends();
+  part = restorer.assemble();
 }
 
 }  // namespace vaskelith::planar
