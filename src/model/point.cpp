@@ -5,22 +5,9 @@
 namespace ostrel::model {
 
 void ZorvGeometryPoint::write_zorvjson(std::string& out) const {
-  using zorvjson::write_num_if_not_empty;
-  const bool empty = is_empty();
   out.push_back('{');
   write_leading_sr_member(out, spatial_reference);
-  out.append("\"x\": ");
-  write_num_if_not_empty(out, empty, x);
-  out.append(", \"y\": ");
-  write_num_if_not_empty(out, empty, y);
-  if (z) {
-    out.append(", \"z\": ");
-    write_num_if_not_empty(out, empty, *z);
-  }
-  if (m) {
-    out.append(", \"m\": ");
-    write_num_if_not_empty(out, empty, *m);
-  }
+  zorvjson::NumberMembers(out, is_empty())("x", x)("y", y)("z", z)("m", m);
   out.push_back('}');
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,35 @@ inline void write_num_if_not_empty(std::string& out, bool empty, uint32_t v) {
   else
     write_u32(out, v);
 }
+
+// The number members of a point or an envelope, written in the order they
+// are given: `"key": number` each (null when the geometry is empty), an
+// absent optional one left out, ", " between two.
+class NumberMembers {
+ public:
+  NumberMembers(std::string& out, bool empty) : out_(out), empty_(empty) {}
+
+  template <class T>
+  NumberMembers& operator()(const char* key, const T& value) {
+    if (!first_) out_.append(", ");
+    first_ = false;
+    out_.push_back('"');
+    out_.append(key);
+    out_.append("\": ");
+    write_num_if_not_empty(out_, empty_, value);
+    return *this;
+  }
+  template <class T>
+  NumberMembers& operator()(const char* key, const std::optional<T>& value) {
+    return value ? (*this)(key, *value) : *this;
+  }
+
+ private:
+  std::string& out_;
+  bool empty_;
+  bool first_ = true;
+};
+
 // A JSON string literal with standard escaping (quotation mark, reverse
 // solidus and control characters; everything else as is).
 void write_json_string(std::string& out, std::string_view s);
