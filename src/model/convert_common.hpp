@@ -10,6 +10,7 @@
 #include "model/cell.hpp"
 #include "model/collection.hpp"
 #include "model/geoerr.hpp"
+#include "model/geometry_model.hpp"
 #include "model/spatial_reference.hpp"
 
 namespace ostrel::model::convert {
@@ -70,3 +71,27 @@ void add_parts(const DimensionedCollection<P>& parts, rt::MutablePartCollection&
                const rt::SpatialReference* sr);
 
 }  // namespace ostrel::model::convert
+
+namespace ostrel::model {
+
+template <class Self, class R>
+rt::GeometryOwned GeometryModel<Self, R>::as_geometry_owned() const {
+  return rt::GeometryOwned(static_cast<const Self&>(*this).as_runtime());
+}
+
+template <class Self, class R>
+std::string GeometryModel<Self, R>::to_json() const {
+  return static_cast<const Self&>(*this).as_runtime().to_json();
+}
+
+template <class Self, class R>
+Self GeometryModel<Self, R>::try_from_owned(rt::GeometryOwned g) {
+  return Self::from_runtime(convert::downcast<R>(std::move(g)));
+}
+
+template <class Self, class R>
+Self GeometryModel<Self, R>::read_back(const rt::GeometryOwned& g) {
+  return Self::from_runtime(convert::view_as<R>(g));
+}
+
+}  // namespace ostrel::model

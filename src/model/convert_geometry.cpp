@@ -10,11 +10,10 @@ namespace ostrel::model {
 using convert::downcast;
 using convert::ptr;
 using convert::read_sr;
-using convert::view_as;
 
-namespace {
+// ---- point ----
 
-ZorvGeometryPoint read_point(const rt::Point& p) {
+ZorvGeometryPoint ZorvGeometryPoint::from_runtime(const rt::Point& p) {
   ZorvGeometryPoint out;
   out.x = p.x();
   out.y = p.y();
@@ -24,7 +23,21 @@ ZorvGeometryPoint read_point(const rt::Point& p) {
   return out;
 }
 
-ZorvGeometryEnvelope read_envelope(const rt::Envelope& e) {
+template struct GeometryModel<ZorvGeometryPoint, rt::Point>;
+
+// ---- envelope ----
+
+rt::Envelope ZorvGeometryEnvelope::as_runtime() const {
+  std::optional<rt::SpatialReference> sr = to_geom_sr(spatial_reference);
+  // A lone bound of a pair does not make a range.
+  std::optional<rt::Range> z_range, m_range;
+  if (zmin && zmax) z_range = rt::Range(*zmin, *zmax);
+  if (mmin && mmax) m_range = rt::Range(*mmin, *mmax);
+  if (sr) return rt::Envelope::with_x_y_z_m_spatial_reference(xmin, xmax, ymin, ymax, z_range, m_range, *sr);
+  return rt::Envelope::with_x_y_z_m(xmin, xmax, ymin, ymax, z_range, m_range);
+}
+
+ZorvGeometryEnvelope ZorvGeometryEnvelope::from_runtime(const rt::Envelope& e) {
   ZorvGeometryEnvelope out;
   out.xmin = e.x_min();
   out.xmax = e.x_max();
@@ -38,7 +51,30 @@ ZorvGeometryEnvelope read_envelope(const rt::Envelope& e) {
   return out;
 }
 
-ZorvGeometryMultipoint read_multipoint(const rt::Multipoint& mp) {
+template struct GeometryModel<ZorvGeometryEnvelope, rt::Envelope>;
+
+// ---- multipoint ----
+
+rt::Multipoint ZorvGeometryMultipoint::as_runtime() const {
+  std::optional<rt::SpatialReference> sr = to_geom_sr(spatial_reference);
+  rt::MultipointBuilder builder = rt::MultipointBuilder::with_spatial_reference(ptr(sr));
+  {
+    auto g = points.read_or_fatal("Lock poisoned");
+    rt::MutablePointCollection coll = rt::MutablePointCollection::with_spatial_reference(ptr(sr));
+    const ZorvPart& part = *g;
+    for (std::size_t i = 0; i < part.len(); ++i) {
+      std::optional<double> z, m;
+      if (part.zs) z = (*part.zs)[i];
+      if (part.ms) m = (*part.ms)[i];
+      rt::Point p = rt::Point::with_x_y_z_m(part.xs[i], part.ys[i], z, m);
+      coll.add_point(p);
+    }
+    builder.set_points(coll);
+  }
+  return downcast<rt::Multipoint>(builder.to_geometry());
+}
+
+ZorvGeometryMultipoint ZorvGeometryMultipoint::from_runtime(const rt::Multipoint& mp) {
   const bool has_z = mp.has_z();
   const bool has_m = mp.has_m();
   ZorvPart part(has_z, has_m);
@@ -49,90 +85,6 @@ ZorvGeometryMultipoint read_multipoint(const rt::Multipoint& mp) {
   return ZorvGeometryMultipoint(Cell<ZorvPart>(std::move(part)), read_sr(mp));
 }
 
-}  // namespace
-
-// ---- point ----
-
-rt::GeometryOwned ZorvGeometryPoint::as_geometry_owned() const { return rt::GeometryOwned(as_point()); }
-
-std::string ZorvGeometryPoint::to_json() const { return as_point().to_json(); }
-
-ZorvGeometryPoint ZorvGeometryPoint::from_immutable_point(rt::Point p) { return read_point(p); }
-
-ZorvGeometryPoint ZorvGeometryPoint::read_back(const rt::GeometryOwned& g) {
-  return read_point(view_as<rt::Point>(g));
-}
-
-ZorvGeometryPoint ZorvGeometryPoint::try_from_owned(rt::GeometryOwned g) {
-  return from_immutable_point(downcast<rt::Point>(std::move(g)));
-}
-
-// ---- envelope ----
-
-rt::Envelope ZorvGeometryEnvelope::as_envelope() const {
-  std::optional<rt::SpatialReference> sr = to_geom_sr(spatial_reference);
-  // A lone bound of a pair does not make a range.
-  std::optional<rt::Range> z_range, m_range;
-  if (zmin && zmax) z_range = rt::Range(*zmin, *zmax);
-  if (mmin && mmax) m_range = rt::Range(*mmin, *mmax);
-  if (sr) return rt::Envelope::with_x_y_z_m_spatial_reference(xmin, xmax, ymin, ymax, z_range, m_range, *sr);
-  return rt::Envelope::with_x_y_z_m(xmin, xmax, ymin, ymax, z_range, m_range);
-}
-
-rt::GeometryOwned ZorvGeometryEnvelope::as_geometry_owned() const { return rt::GeometryOwned(as_envelope()); }
-
-ZorvGeometryEnvelope ZorvGeometryEnvelope::from_immutable_envelope(rt::Envelope e) {
-  return read_envelope(e);
-}
-
-ZorvGeometryEnvelope ZorvGeometryEnvelope::read_back(const rt::GeometryOwned& g) {
-  return read_envelope(view_as<rt::Envelope>(g));
-}
-
-ZorvGeometryEnvelope ZorvGeometryEnvelope::try_from_owned(rt::GeometryOwned g) {
-  return from_immutable_envelope(downcast<rt::Envelope>(std::move(g)));
-}
-
-// ---- multipoint ----
-
-rt::MultipointBuilder ZorvGeometryMultipoint::as_mutable_multipoint() const {
-  std::optional<rt::SpatialReference> sr = to_geom_sr(spatial_reference);
-  rt::MultipointBuilder builder = rt::MultipointBuilder::with_spatial_reference(ptr(sr));
-  auto g = points.read_or_fatal("Lock poisoned");
-  rt::MutablePointCollection coll = rt::MutablePointCollection::with_spatial_reference(ptr(sr));
-  const ZorvPart& part = *g;
-  for (std::size_t i = 0; i < part.len(); ++i) {
-    std::optional<double> z, m;
-    if (part.zs) z = (*part.zs)[i];
-    if (part.ms) m = (*part.ms)[i];
-    rt::Point p = rt::Point::with_x_y_z_m(part.xs[i], part.ys[i], z, m);
-    coll.add_point(p);
-  }
-  builder.set_points(coll);
-  return builder;
-}
-
-rt::Multipoint ZorvGeometryMultipoint::as_multipoint() const {
-  rt::MultipointBuilder builder = as_mutable_multipoint();
-  return downcast<rt::Multipoint>(builder.to_geometry());
-}
-
-rt::GeometryOwned ZorvGeometryMultipoint::as_geometry_owned() const {
-  return rt::GeometryOwned(as_multipoint());
-}
-
-std::string ZorvGeometryMultipoint::to_json() const { return as_multipoint().to_json(); }
-
-ZorvGeometryMultipoint ZorvGeometryMultipoint::from_immutable_multipoint(rt::Multipoint mp) {
-  return read_multipoint(mp);
-}
-
-ZorvGeometryMultipoint ZorvGeometryMultipoint::read_back(const rt::GeometryOwned& g) {
-  return read_multipoint(view_as<rt::Multipoint>(g));
-}
-
-ZorvGeometryMultipoint ZorvGeometryMultipoint::try_from_owned(rt::GeometryOwned g) {
-  return from_immutable_multipoint(downcast<rt::Multipoint>(std::move(g)));
-}
+template struct GeometryModel<ZorvGeometryMultipoint, rt::Multipoint>;
 
 }  // namespace ostrel::model

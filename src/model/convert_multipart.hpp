@@ -29,16 +29,6 @@ typename Kind::Runtime MultipartGeometry<Kind>::as_runtime() const {
   return convert::downcast<Runtime>(builder.to_geometry());
 }
 
-template <class Kind>
-rt::GeometryOwned MultipartGeometry<Kind>::as_geometry_owned() const {
-  return rt::GeometryOwned(as_runtime());
-}
-
-template <class Kind>
-std::string MultipartGeometry<Kind>::to_json() const {
-  return as_runtime().to_json();
-}
-
 // Every part is read first; then the parts enter by the kind's rules, the
 // linear ones first.
 template <class Kind>
@@ -55,16 +45,6 @@ MultipartGeometry<Kind> MultipartGeometry<Kind>::from_runtime(const Runtime& geo
       linear.emplace_back(ZorvPart::from_immutable_part(std::move(*part), has_z, has_m));
   }
   return try_new_with_curves(has_z, has_m, std::move(linear), std::move(curves), convert::read_sr(geometry));
-}
-
-template <class Kind>
-MultipartGeometry<Kind> MultipartGeometry<Kind>::read_back(const rt::GeometryOwned& g) {
-  return from_runtime(convert::view_as<Runtime>(g));
-}
-
-template <class Kind>
-MultipartGeometry<Kind> MultipartGeometry<Kind>::try_from_owned(rt::GeometryOwned g) {
-  return from_runtime(convert::downcast<Runtime>(std::move(g)));
 }
 
 }  // namespace ostrel::model

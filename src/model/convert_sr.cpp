@@ -37,7 +37,7 @@ SpatialReference sr_convert(rt::SpatialReference sr) {
 
 rt::Point ZorvCoord::as_point() const { return rt::Point::with_x_y_z_m(x_, y_, z(), m()); }
 
-rt::Point ZorvGeometryPoint::as_point() const {
+rt::Point ZorvGeometryPoint::as_runtime() const {
   std::optional<rt::SpatialReference> sr = to_geom_sr(spatial_reference);
   if (sr) return rt::Point::with_x_y_z_m_spatial_reference(x, y, z, m, *sr);
   return rt::Point::with_x_y_z_m(x, y, z, m);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "model/coord.hpp"
+#include "model/geometry_model.hpp"
 #include "model/rt_fwd.hpp"
 #include "model/spatial_reference.hpp"
 #include "model/stamp.hpp"
@@ -14,7 +15,7 @@
 namespace ostrel::model {
 
 // Fields are open to their users; a NaN xmin marks the empty envelope.
-struct ZorvGeometryEnvelope {
+struct ZorvGeometryEnvelope : GeometryModel<ZorvGeometryEnvelope, rt::Envelope> {
   double xmin = kNaN;
   double ymin = kNaN;
   double xmax = kNaN;
@@ -24,18 +25,13 @@ struct ZorvGeometryEnvelope {
   std::optional<SpatialReference> spatial_reference;
 
   bool is_empty() const { return std::isnan(xmin); }
-  void set_sr(std::optional<SpatialReference> sr) { spatial_reference = std::move(sr); }
 
   void write_zorvjson(std::string& out) const;
 
   // Runtime conversions (throw ZorvGeoErr).  A z (m) range reaches the
   // runtime only when both of its bounds are present.
-  rt::Envelope as_envelope() const;
-  rt::GeometryOwned as_geometry_owned() const;
-  static ZorvGeometryEnvelope from_immutable_envelope(rt::Envelope e);
-  static ZorvGeometryEnvelope try_from_owned(rt::GeometryOwned g);
-  // The model of a runtime geometry of this kind, which stays with its owner.
-  static ZorvGeometryEnvelope read_back(const rt::GeometryOwned& g);
+  rt::Envelope as_runtime() const;
+  static ZorvGeometryEnvelope from_runtime(const rt::Envelope& e);
   // A runtime geometry built from this model depends on nothing beyond the
   // geometry's own cell.
   void watch(Stamp&) const {}

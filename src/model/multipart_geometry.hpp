@@ -10,6 +10,7 @@
 
 #include "model/cell.hpp"
 #include "model/collection.hpp"
+#include "model/geometry_model.hpp"
 #include "model/rt_fwd.hpp"
 #include "model/spatial_reference.hpp"
 #include "model/stamp.hpp"
@@ -40,7 +41,7 @@ struct MultipartTypes {
 // curve collection must carry the same.  Built through try_new_with_curves or
 // the runtime read-back.
 template <class Kind>
-struct MultipartGeometry {
+struct MultipartGeometry : GeometryModel<MultipartGeometry<Kind>, typename Kind::Runtime> {
   using Runtime = typename Kind::Runtime;
   static constexpr MultipartTexts kTexts = Kind::kTexts;
 
@@ -70,7 +71,6 @@ struct MultipartGeometry {
   // MismatchingDimensions unless the new collection has the geometry's dimensions.
   void set_linear_parts(Cell<PartCollection> parts);
   void set_curve_parts(Cell<CurvePartCollection> parts);
-  void set_sr(std::optional<SpatialReference> sr) { spatial_reference = std::move(sr); }
 
   // {hasZ, hasM, spatialReference, curve parts (when any), linear parts}.
   // The caller holds the geometry's own cell.
@@ -79,12 +79,7 @@ struct MultipartGeometry {
   // Runtime conversions (throw ZorvGeoErr).  The runtime's parts are the
   // curve parts in order, then the linear parts in order.
   Runtime as_runtime() const;
-  rt::GeometryOwned as_geometry_owned() const;
-  std::string to_json() const;
   static MultipartGeometry from_runtime(const Runtime& geometry);
-  static MultipartGeometry try_from_owned(rt::GeometryOwned g);
-  // The model of a runtime geometry of this kind, which stays with its owner.
-  static MultipartGeometry read_back(const rt::GeometryOwned& g);
   // Records the cells a runtime geometry built from this model depends on
   // (beyond the geometry's own cell).
   void watch(Stamp& stamp) const;

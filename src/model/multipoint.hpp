@@ -5,6 +5,7 @@
 #include <string>
 
 #include "model/cell.hpp"
+#include "model/geometry_model.hpp"
 #include "model/part.hpp"
 #include "model/rt_fwd.hpp"
 #include "model/spatial_reference.hpp"
@@ -13,7 +14,7 @@
 namespace ostrel::model {
 
 // Has z (m) exactly when the points part has that column.
-struct ZorvGeometryMultipoint {
+struct ZorvGeometryMultipoint : GeometryModel<ZorvGeometryMultipoint, rt::Multipoint> {
   explicit ZorvGeometryMultipoint(bool has_z = false, bool has_m = false) : points(ZorvPart(has_z, has_m)) {}
   ZorvGeometryMultipoint(Cell<ZorvPart> points, std::optional<SpatialReference> sr)
       : points(std::move(points)), spatial_reference(std::move(sr)) {}
@@ -29,19 +30,12 @@ struct ZorvGeometryMultipoint {
   // Takes over the part; MismatchingDimensions (multipoint unchanged) when
   // its columns differ.
   void set_points(Cell<ZorvPart> part);
-  void set_sr(std::optional<SpatialReference> sr) { spatial_reference = std::move(sr); }
 
   void write_zorvjson(std::string& out) const;
 
   // Runtime conversions (throw ZorvGeoErr).
-  rt::MultipointBuilder as_mutable_multipoint() const;
-  rt::Multipoint as_multipoint() const;
-  rt::GeometryOwned as_geometry_owned() const;
-  std::string to_json() const;
-  static ZorvGeometryMultipoint from_immutable_multipoint(rt::Multipoint mp);
-  static ZorvGeometryMultipoint try_from_owned(rt::GeometryOwned g);
-  // The model of a runtime geometry of this kind, which stays with its owner.
-  static ZorvGeometryMultipoint read_back(const rt::GeometryOwned& g);
+  rt::Multipoint as_runtime() const;
+  static ZorvGeometryMultipoint from_runtime(const rt::Multipoint& mp);
   // Records the cells a runtime geometry built from this model depends on
   // (beyond the geometry's own cell).
   void watch(Stamp& stamp) const;

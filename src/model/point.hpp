@@ -7,6 +7,7 @@
 #include <string>
 
 #include "model/coord.hpp"
+#include "model/geometry_model.hpp"
 #include "model/rt_fwd.hpp"
 #include "model/spatial_reference.hpp"
 #include "model/stamp.hpp"
@@ -14,7 +15,7 @@
 namespace ostrel::model {
 
 // Fields are open to their users; a NaN x marks the empty point.
-struct ZorvGeometryPoint {
+struct ZorvGeometryPoint : GeometryModel<ZorvGeometryPoint, rt::Point> {
   double x = kNaN;
   double y = kNaN;
   std::optional<double> z;
@@ -23,18 +24,12 @@ struct ZorvGeometryPoint {
   std::optional<SpatialReference> spatial_reference;
 
   bool is_empty() const { return std::isnan(x); }
-  void set_sr(std::optional<SpatialReference> sr) { spatial_reference = std::move(sr); }
 
   void write_zorvjson(std::string& out) const;
 
   // Runtime conversions (throw ZorvGeoErr).
-  rt::Point as_point() const;
-  rt::GeometryOwned as_geometry_owned() const;
-  std::string to_json() const;
-  static ZorvGeometryPoint from_immutable_point(rt::Point p);
-  static ZorvGeometryPoint try_from_owned(rt::GeometryOwned g);
-  // The model of a runtime geometry of this kind, which stays with its owner.
-  static ZorvGeometryPoint read_back(const rt::GeometryOwned& g);
+  rt::Point as_runtime() const;
+  static ZorvGeometryPoint from_runtime(const rt::Point& p);
   // A runtime geometry built from this model depends on nothing beyond the
   // geometry's own cell.
   void watch(Stamp&) const {}

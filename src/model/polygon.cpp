@@ -77,5 +77,6 @@ rt::Polyline MultipartGeometry<Kind>::to_polyline() const
 }
 
 template struct MultipartGeometry<PolygonKind>;
+template struct GeometryModel<ZorvGeometryPolygon, rt::Polygon>;
 
 }  // namespace ostrel::model

@@ -6,5 +6,6 @@
 namespace ostrel::model {
 
 template struct MultipartGeometry<PolylineKind>;
+template struct GeometryModel<ZorvGeometryPolyline, rt::Polyline>;
 
 }  // namespace ostrel::model

@@ -105,7 +105,7 @@ Envelope::CellT Envelope::from_dict(PyObject* dict) {
 
 rt::Envelope Envelope::get_geom(const CellT& cell) {
   auto g = cell.read();
-  return g->as_envelope();
+  return g->as_runtime();
 }
 
 template struct GeometryKind<Envelope, model::ZorvGeometryEnvelope, rt::Envelope>;

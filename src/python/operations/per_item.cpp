@@ -198,13 +198,13 @@ Ref normalize_central_meridian_collection(PyObject*, Args args, Py_ssize_t nargs
 // its extent.
 model::ZorvGeometryPoint label_point_of(const rt::GeometryOwned& g) {
   if (auto polygon = g.try_downcast_ref<rt::Polygon>()) {
-    return model::ZorvGeometryPoint::from_immutable_point(eng::label_point(polygon->get()));
+    return model::ZorvGeometryPoint::from_runtime(eng::label_point(polygon->get()));
   }
   rt::Point center = [&] {
     rt::Envelope e = g.extent();
     return e.center();
   }();
-  return model::ZorvGeometryPoint::from_immutable_point(std::move(center));
+  return model::ZorvGeometryPoint::from_runtime(std::move(center));
 }
 
 const Signature kLabelPointCollection{"label_point_collection()", {"geometries"}, 1};
