@@ -155,7 +155,7 @@ class VertexList {
 
   VertexList() = default;
   VertexList(std::initializer_list<Vertex> vs) { assign(vs.begin(), vs.end()); }
-  // Implicit: a vector of vertices is the plain way to write a part down.
+  // Implicit, so that a part can be written down as a list of vertices.
   VertexList(const std::vector<Vertex>& vs) { assign(vs.begin(), vs.end()); }
   // Vertices with only x and y, taken from x0, y0, x1, y1, ...
   static VertexList from_xy(std::vector<double> xy) {
@@ -178,27 +178,11 @@ class VertexList {
 
   // x0, y0, x1, y1, ...: 2 * size() numbers.
   const double* xy_data() const { return xy_.data(); }
-  double* xy_data() { return xy_.data(); }
-  // Null when no vertex has a z (resp. m); else size() numbers.
-  const double* z_data() const { return z_.empty() ? nullptr : z_.data(); }
-  const double* m_data() const { return m_.empty() ? nullptr : m_.data(); }
-  // The bytes the arrays hold, spare capacity included.
-  std::size_t bytes() const { return (xy_.capacity() + z_.capacity() + m_.capacity()) * sizeof(double); }
 
   void reserve(std::size_t n) {
     xy_.reserve(2 * n);
     if (!z_.empty()) z_.reserve(n);
     if (!m_.empty()) m_.reserve(n);
-  }
-  void clear() {
-    xy_.clear();
-    z_.clear();
-    m_.clear();
-  }
-  void shrink_to_fit() {
-    xy_.shrink_to_fit();
-    z_.shrink_to_fit();
-    m_.shrink_to_fit();
   }
   void push_back(const Vertex& v) {
     xy_.push_back(v.x);

@@ -365,6 +365,13 @@ void attach(Vertex& v, const ResultSpec& spec) {
   if (!spec.has_m) v.m = kNaN;
 }
 
+// attach() for every vertex of a part read from GEOS.  Such a part holds
+// no z or m yet, which is all attach() would leave when nothing supplies
+// them: then it is left as it is.
+void attach_all(Part& p, const ResultSpec& spec) {
+  if (spec.attributes && (spec.has_z || spec.has_m)) p.vertices.edit([&](Vertex& v) { attach(v, spec); });
+}
+
 // The points of the result; a Point keeps the first one only.
 void read_points(const Components& comps, const ResultSpec& spec, Geometry& g) {
   for (const GEOSGeometry* c : comps) {
@@ -394,7 +401,7 @@ void read_lines(const Components& comps, const ResultSpec& spec, Geometry& g) {
   }
   if (spec.merge_lines) merge_lines(g.parts);
   for (Part& p : g.parts) {
-    p.vertices.edit([&](Vertex& v) { attach(v, spec); });
+    attach_all(p, spec);
     if (spec.attributes) spec.attributes->restore_curves(p, false);
   }
 }
@@ -409,7 +416,7 @@ bool read_ring(const GEOSGeometry* r, bool exterior, const ResultSpec& spec, Par
   if (p.vertices.size() < 3) return false;
   const double a = ring_signed_area(p);
   if ((exterior && a > 0) || (!exterior && a < 0)) p = reverse_part(p, true);
-  p.vertices.edit([&](Vertex& v) { attach(v, spec); });
+  attach_all(p, spec);
   if (spec.attributes) spec.attributes->restore_curves(p, true);
   return true;
 }

@@ -777,11 +777,14 @@ double ring_signed_area(const Part& ring) {
   if (ring.curves.empty()) {
     // Shoelace about the first vertex, so that large coordinates lose no
     // precision.
-    const auto& vs = ring.vertices;
-    const double ox = vs[0].x, oy = vs[0].y;
+    const double* xy = ring.vertices.xy_data();
+    const std::size_t m = ring.vertices.size();
+    const double ox = xy[0], oy = xy[1];
     double total = 0;
-    for (std::size_t i = 1; i + 1 < vs.size(); ++i)
-      total += (vs[i].x - ox) * (vs[i + 1].y - oy) - (vs[i + 1].x - ox) * (vs[i].y - oy);
+    for (std::size_t i = 1; i + 1 < m; ++i) {
+      const double* a = xy + 2 * i;
+      total += (a[0] - ox) * (a[3] - oy) - (a[2] - ox) * (a[1] - oy);
+    }
     return 0.5 * total;
   }
   // Shift to the first vertex so that large coordinates lose no precision.
@@ -812,11 +815,12 @@ double part_length(const Part& p, bool closed) {
   if (p.curves.empty()) {
     // Straight segments only, measured directly; a square root where the
     // squares are safe (an edge of no length is exact too).
-    const auto& vs = p.vertices;
+    const double* xy = p.vertices.xy_data();
+    const std::size_t m = p.vertices.size();
     for (std::size_t i = 0; i < n; ++i) {
-      const Vertex& a = vs[i];
-      const Vertex& b = vs[i + 1 == vs.size() ? 0 : i + 1];
-      const double dx = b.x - a.x, dy = b.y - a.y, d2 = dx * dx + dy * dy;
+      const double* a = xy + 2 * i;
+      const double* b = xy + 2 * (i + 1 == m ? 0 : i + 1);
+      const double dx = b[0] - a[0], dy = b[1] - a[1], d2 = dx * dx + dy * dy;
       const bool plain = d2 < kEdgeSquaresCeiling && (d2 > kEdgeSquaresFloor || (dx == 0 && dy == 0));
       total += plain ? std::sqrt(d2) : hypot2(dx, dy);
     }
