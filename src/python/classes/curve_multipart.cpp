@@ -23,25 +23,16 @@ struct Traits {
   }
 };
 
-using View = collection_view::View<Traits>;
-
 Registrar reg("ostrel_geometry", "CurveMultipart", &CurveMultipart::type);
 
 }  // namespace
 
-PyTypeObject* CurveMultipart::type() {
-  static PyTypeObject* t = View::build();
-  return t;
-}
-
-Ref CurveMultipart::wrap(CollCell cell) { return make_boxed<CollCell>(type(), std::move(cell)); }
-
-CurveMultipart::CollCell CurveMultipart::from_py(PyObject* value, bool has_z, bool has_m) {
-  return View::from_py(value, has_z, has_m);
-}
+struct CurveMultipart::View : collection_view::View<Traits> {};
 
 std::vector<CurveMultipart::PartCell> CurveMultipart::input_vec_from_list(PyObject* list, bool has_z, bool has_m) {
   return View::input_vec_from_list(list, has_z, has_m);
 }
+
+template struct ViewKind<CurveMultipart, model::CurvePartCollection>;
 
 }  // namespace ostrel::py

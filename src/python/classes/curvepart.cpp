@@ -154,24 +154,11 @@ struct Traits {
   static constexpr auto ass_subscript = part_ass_subscript;
 };
 
-using View = part_view::PartView<Traits>;
-
 Registrar reg("ostrel_geometry", "CurvePart", &CurvePart::type);
 
 }  // namespace
 
-PyTypeObject* CurvePart::type() {
-  static PyTypeObject* t = View::build();
-  return t;
-}
-
-Ref CurvePart::wrap(PartCell cell) { return make_boxed<PartCell>(type(), std::move(cell)); }
-
-const CurvePart::PartCell& CurvePart::cell(PyObject* part) { return View::cell(part); }
-
-CurvePart::PartCell CurvePart::from_py(PyObject* value, bool has_z, bool has_m) {
-  return View::from_py(value, has_z, has_m);
-}
+struct CurvePart::View : part_view::PartView<Traits> {};
 
 CurvePart::PartCell CurvePart::from_list(PyObject* list, bool has_z, bool has_m) {
   model::ZorvCurvePart part(has_z, has_m);
@@ -195,5 +182,7 @@ CurvePart::PartCell CurvePart::from_list(PyObject* list, bool has_z, bool has_m)
   }
   return PartCell(std::move(part));
 }
+
+template struct ViewKind<CurvePart, model::ZorvCurvePart>;
 
 }  // namespace ostrel::py

@@ -21,25 +21,16 @@ struct Traits {
   static Multipart::PartCell part_from_list(PyObject* v, bool z, bool m) { return py::Part::from_list(v, z, m); }
 };
 
-using View = collection_view::View<Traits>;
-
 Registrar reg("ostrel_geometry", "Multipart", &Multipart::type);
 
 }  // namespace
 
-PyTypeObject* Multipart::type() {
-  static PyTypeObject* t = View::build();
-  return t;
-}
-
-Ref Multipart::wrap(CollCell cell) { return make_boxed<CollCell>(type(), std::move(cell)); }
-
-Multipart::CollCell Multipart::from_py(PyObject* value, bool has_z, bool has_m) {
-  return View::from_py(value, has_z, has_m);
-}
+struct Multipart::View : collection_view::View<Traits> {};
 
 std::vector<Multipart::PartCell> Multipart::input_vec_from_list(PyObject* list, bool has_z, bool has_m) {
   return View::input_vec_from_list(list, has_z, has_m);
 }
+
+template struct ViewKind<Multipart, model::PartCollection>;
 
 }  // namespace ostrel::py

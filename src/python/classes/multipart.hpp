@@ -6,29 +6,25 @@
 
 #include "model/cell.hpp"
 #include "model/collection.hpp"
-#include "python/pyapi/ref.hpp"
+#include "python/classes/view_kind.hpp"
 
 namespace ostrel::py {
 
-struct Multipart {
-  using CollCell = model::Cell<model::PartCollection>;
+struct Multipart : ViewKind<Multipart, model::PartCollection> {
+  using CollCell = CellT;
   using PartCell = model::Cell<model::ZorvPart>;
-  static PyTypeObject* type();
-  static Ref wrap(CollCell cell);
-  // A Multipart object's own collection (shared, not checked), or a list of
-  // parts read into a new collection; TypeError otherwise.
-  static CollCell from_py(PyObject* value, bool has_z, bool has_m);
+  struct View;
   // Every item of the list (each a list of coordinate lists) as a new part.
   static std::vector<PartCell> input_vec_from_list(PyObject* list, bool has_z, bool has_m);
 };
+extern template struct ViewKind<Multipart, model::PartCollection>;
 
-struct CurveMultipart {
-  using CollCell = model::Cell<model::CurvePartCollection>;
+struct CurveMultipart : ViewKind<CurveMultipart, model::CurvePartCollection> {
+  using CollCell = CellT;
   using PartCell = model::Cell<model::ZorvCurvePart>;
-  static PyTypeObject* type();
-  static Ref wrap(CollCell cell);
-  static CollCell from_py(PyObject* value, bool has_z, bool has_m);
+  struct View;
   static std::vector<PartCell> input_vec_from_list(PyObject* list, bool has_z, bool has_m);
 };
+extern template struct ViewKind<CurveMultipart, model::CurvePartCollection>;
 
 }  // namespace ostrel::py

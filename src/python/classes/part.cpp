@@ -78,22 +78,11 @@ struct Traits {
   static constexpr auto ass_subscript = part_ass_subscript;
 };
 
-using View = part_view::PartView<Traits>;
-
 Registrar reg("ostrel_geometry", "Part", &Part::type);
 
 }  // namespace
 
-PyTypeObject* Part::type() {
-  static PyTypeObject* t = View::build();
-  return t;
-}
-
-Ref Part::wrap(PartCell cell) { return make_boxed<PartCell>(type(), std::move(cell)); }
-
-const Part::PartCell& Part::cell(PyObject* part) { return View::cell(part); }
-
-Part::PartCell Part::from_py(PyObject* value, bool has_z, bool has_m) { return View::from_py(value, has_z, has_m); }
+struct Part::View : part_view::PartView<Traits> {};
 
 Part::PartCell Part::from_list(PyObject* list, bool has_z, bool has_m) {
   model::ZorvPart part(has_z, has_m);
@@ -118,5 +107,7 @@ model::ZorvCoord Part::interpret_coord(const PartCell& cell, PyObject* value) {
   common::expect_list(value);
   return common::coord_from_list(value, has_z, has_m);
 }
+
+template struct ViewKind<Part, model::ZorvPart>;
 
 }  // namespace ostrel::py
