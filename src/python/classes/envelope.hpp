@@ -16,5 +16,6 @@ struct Envelope : GeometryKind<Envelope, model::ZorvGeometryEnvelope, rt::Envelo
   // A fresh runtime envelope from a cell's model.
   static rt::Envelope get_geom(const CellT& cell);
 };
+extern template struct GeometryKind<Envelope, model::ZorvGeometryEnvelope, rt::Envelope>;
 
 }  // namespace ostrel::py

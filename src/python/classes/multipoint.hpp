@@ -10,5 +10,6 @@ struct MultiPoint : GeometryKind<MultiPoint, model::ZorvGeometryMultipoint, rt::
   static PyTypeObject* type();
   static CellT from_dict(PyObject* dict);
 };
+extern template struct GeometryKind<MultiPoint, model::ZorvGeometryMultipoint, rt::Multipoint>;
 
 }  // namespace ostrel::py

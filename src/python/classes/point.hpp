@@ -10,5 +10,6 @@ struct Point : GeometryKind<Point, model::ZorvGeometryPoint, rt::Point> {
   static PyTypeObject* type();
   static CellT from_dict(PyObject* dict);
 };
+extern template struct GeometryKind<Point, model::ZorvGeometryPoint, rt::Point>;
 
 }  // namespace ostrel::py

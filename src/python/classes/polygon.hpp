@@ -10,5 +10,6 @@ struct Polygon : GeometryKind<Polygon, model::ZorvGeometryPolygon, rt::Polygon> 
   static PyTypeObject* type();
   static CellT from_dict(PyObject* dict);
 };
+extern template struct GeometryKind<Polygon, model::ZorvGeometryPolygon, rt::Polygon>;
 
 }  // namespace ostrel::py

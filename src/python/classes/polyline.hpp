@@ -10,5 +10,6 @@ struct Polyline : GeometryKind<Polyline, model::ZorvGeometryPolyline, rt::Polyli
   static PyTypeObject* type();
   static CellT from_dict(PyObject* dict);
 };
+extern template struct GeometryKind<Polyline, model::ZorvGeometryPolyline, rt::Polyline>;
 
 }  // namespace ostrel::py
