@@ -57,17 +57,16 @@ PyGetSetDef envelope_getset[] = {
     gc::number_field<E, &E::mmax>("mmax", "mmax"),
     id_field("idmin", get_id<&E::idmin>, set_id<&E::idmin>),
     id_field("idmax", get_id<&E::idmax>, set_id<&E::idmax>),
-    {"has_z", gc::get_flag<ZorvGeometryEnvelope>, nullptr, nullptr, gc::flag(gc::kHasZ)},
-    {"has_m", gc::get_flag<ZorvGeometryEnvelope>, nullptr, nullptr, gc::flag(gc::kHasM)},
-    {"is_empty", gc::get_flag<ZorvGeometryEnvelope>, nullptr, nullptr, gc::flag(gc::kIsEmpty)},
-    {"spatial_reference", gc::get_spatial_reference<ZorvGeometryEnvelope>,
-     gc::set_spatial_reference<ZorvGeometryEnvelope>, nullptr, nullptr},
-    {"geometry_type", gc::getter_text, nullptr, nullptr, gc::closure_text("Envelope")},
+    gc::flag_field<ZorvGeometryEnvelope>("has_z", gc::kHasZ),
+    gc::flag_field<ZorvGeometryEnvelope>("has_m", gc::kHasM),
+    gc::flag_field<ZorvGeometryEnvelope>("is_empty", gc::kIsEmpty),
+    gc::spatial_reference_field<ZorvGeometryEnvelope>(),
+    gc::geometry_type_field("Envelope"),
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
 PyMethodDef envelope_methods[] = {
-    {"__qxc_geo", gc::qxc_geo<ZorvGeometryEnvelope>, METH_NOARGS, nullptr},
+    gc::qxc_geo_method<ZorvGeometryEnvelope>(),
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -246,6 +246,33 @@ int set_parts(PyObject* self, PyObject* value, void*) {
   });
 }
 
+// ---- rows of the property and method tables ----
+//
+// Each class lists its rows in its own order.
+
+template <class M>
+PyGetSetDef flag_field(const char* name, Flag f) {
+  return {name, get_flag<M>, nullptr, nullptr, flag(f)};
+}
+template <class M>
+PyGetSetDef spatial_reference_field() {
+  return {"spatial_reference", get_spatial_reference<M>, set_spatial_reference<M>, nullptr, nullptr};
+}
+template <class M>
+PyGetSetDef json_field() {
+  return {"JSON", get_json<M>, nullptr, nullptr, nullptr};
+}
+// A property that is always None (`id`, `ids`).
+inline PyGetSetDef none_field(const char* name) { return {name, getter_none, nullptr, nullptr, nullptr}; }
+// `geometry_type`, the class's name.
+inline PyGetSetDef geometry_type_field(const char* text) {
+  return {"geometry_type", getter_text, nullptr, nullptr, closure_text(text)};
+}
+template <class M>
+PyMethodDef qxc_geo_method() {
+  return {"__qxc_geo", qxc_geo<M>, METH_NOARGS, nullptr};
+}
+
 // ---- the class ----
 
 // What sets one geometry class apart from the others.

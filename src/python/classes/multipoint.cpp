@@ -20,19 +20,18 @@ PyObject* multipoint_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
 PyGetSetDef multipoint_getset[] = {
     {"points", gc::get_parts<ZorvGeometryMultipoint, &ZorvGeometryMultipoint::points, Part>,
      gc::set_parts<ZorvGeometryMultipoint, Part, &ZorvGeometryMultipoint::set_points>, nullptr, nullptr},
-    {"has_z", gc::get_flag<ZorvGeometryMultipoint>, nullptr, nullptr, gc::flag(gc::kHasZ)},
-    {"has_m", gc::get_flag<ZorvGeometryMultipoint>, nullptr, nullptr, gc::flag(gc::kHasM)},
-    {"is_empty", gc::get_flag<ZorvGeometryMultipoint>, nullptr, nullptr, gc::flag(gc::kIsEmpty)},
-    {"spatial_reference", gc::get_spatial_reference<ZorvGeometryMultipoint>,
-     gc::set_spatial_reference<ZorvGeometryMultipoint>, nullptr, nullptr},
-    {"JSON", gc::get_json<ZorvGeometryMultipoint>, nullptr, nullptr, nullptr},
-    {"ids", gc::getter_none, nullptr, nullptr, nullptr},
-    {"geometry_type", gc::getter_text, nullptr, nullptr, gc::closure_text("MultiPoint")},
+    gc::flag_field<ZorvGeometryMultipoint>("has_z", gc::kHasZ),
+    gc::flag_field<ZorvGeometryMultipoint>("has_m", gc::kHasM),
+    gc::flag_field<ZorvGeometryMultipoint>("is_empty", gc::kIsEmpty),
+    gc::spatial_reference_field<ZorvGeometryMultipoint>(),
+    gc::json_field<ZorvGeometryMultipoint>(),
+    gc::none_field("ids"),
+    gc::geometry_type_field("MultiPoint"),
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
 PyMethodDef multipoint_methods[] = {
-    {"__qxc_geo", gc::qxc_geo<ZorvGeometryMultipoint>, METH_NOARGS, nullptr},
+    gc::qxc_geo_method<ZorvGeometryMultipoint>(),
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -24,20 +24,19 @@ PyGetSetDef point_getset[] = {
     gc::number_field<P, &P::y>("y", "y_in"),
     gc::number_field<P, &P::z>("z", "z"),
     gc::number_field<P, &P::m>("m", "m"),
-    {"has_z", gc::get_flag<ZorvGeometryPoint>, nullptr, nullptr, gc::flag(gc::kHasZ)},
-    {"has_m", gc::get_flag<ZorvGeometryPoint>, nullptr, nullptr, gc::flag(gc::kHasM)},
-    {"hasM", gc::get_flag<ZorvGeometryPoint>, nullptr, nullptr, gc::flag(gc::kHasM)},
-    {"is_empty", gc::get_flag<ZorvGeometryPoint>, nullptr, nullptr, gc::flag(gc::kIsEmpty)},
-    {"id", gc::getter_none, nullptr, nullptr, nullptr},
-    {"spatial_reference", gc::get_spatial_reference<ZorvGeometryPoint>, gc::set_spatial_reference<ZorvGeometryPoint>,
-     nullptr, nullptr},
-    {"geometry_type", gc::getter_text, nullptr, nullptr, gc::closure_text("Point")},
-    {"JSON", gc::get_json<ZorvGeometryPoint>, nullptr, nullptr, nullptr},
+    gc::flag_field<ZorvGeometryPoint>("has_z", gc::kHasZ),
+    gc::flag_field<ZorvGeometryPoint>("has_m", gc::kHasM),
+    gc::flag_field<ZorvGeometryPoint>("hasM", gc::kHasM),
+    gc::flag_field<ZorvGeometryPoint>("is_empty", gc::kIsEmpty),
+    gc::none_field("id"),
+    gc::spatial_reference_field<ZorvGeometryPoint>(),
+    gc::geometry_type_field("Point"),
+    gc::json_field<ZorvGeometryPoint>(),
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
 PyMethodDef point_methods[] = {
-    {"__qxc_geo", gc::qxc_geo<ZorvGeometryPoint>, METH_NOARGS, nullptr},
+    gc::qxc_geo_method<ZorvGeometryPoint>(),
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -40,15 +40,14 @@ PyObject* is_polygon(PyObject*, PyObject*) { return Py_NewRef(Py_True); }
 PyGetSetDef polygon_getset[] = {
     mc::linear_parts_field<ZorvGeometryPolygon>("rings"),
     mc::curve_parts_field<ZorvGeometryPolygon>("curve_rings"),
-    {"has_z", gc::get_flag<ZorvGeometryPolygon>, nullptr, nullptr, gc::flag(gc::kHasZ)},
-    {"has_m", gc::get_flag<ZorvGeometryPolygon>, nullptr, nullptr, gc::flag(gc::kHasM)},
-    {"is_empty", gc::get_flag<ZorvGeometryPolygon>, nullptr, nullptr, gc::flag(gc::kIsEmpty)},
-    {"spatial_reference", gc::get_spatial_reference<ZorvGeometryPolygon>,
-     gc::set_spatial_reference<ZorvGeometryPolygon>, nullptr, nullptr},
-    {"JSON", gc::get_json<ZorvGeometryPolygon>, nullptr, nullptr, nullptr},
+    gc::flag_field<ZorvGeometryPolygon>("has_z", gc::kHasZ),
+    gc::flag_field<ZorvGeometryPolygon>("has_m", gc::kHasM),
+    gc::flag_field<ZorvGeometryPolygon>("is_empty", gc::kIsEmpty),
+    gc::spatial_reference_field<ZorvGeometryPolygon>(),
+    gc::json_field<ZorvGeometryPolygon>(),
     {"polyline", get_polyline, nullptr, nullptr, nullptr},
-    {"ids", gc::getter_none, nullptr, nullptr, nullptr},
-    {"geometry_type", gc::getter_text, nullptr, nullptr, gc::closure_text("Polygon")},
+    gc::none_field("ids"),
+    gc::geometry_type_field("Polygon"),
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
@@ -57,7 +56,7 @@ PyMethodDef polygon_methods[] = {
      "label_point($self)\n--\n\nA Point well inside the polygon, where a label reads best (unlike the\n"
      "extent's center, it is never in a hole or outside the rings)."},
     {"is_polygon", is_polygon, METH_NOARGS, nullptr},
-    {"__qxc_geo", gc::qxc_geo<ZorvGeometryPolygon>, METH_NOARGS, nullptr},
+    gc::qxc_geo_method<ZorvGeometryPolygon>(),
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -76,19 +76,18 @@ constexpr const char* kFractionAlongDoc =
 PyGetSetDef polyline_getset[] = {
     mc::linear_parts_field<ZorvGeometryPolyline>("paths"),
     mc::curve_parts_field<ZorvGeometryPolyline>("curve_paths"),
-    {"has_z", gc::get_flag<ZorvGeometryPolyline>, nullptr, nullptr, gc::flag(gc::kHasZ)},
-    {"has_m", gc::get_flag<ZorvGeometryPolyline>, nullptr, nullptr, gc::flag(gc::kHasM)},
-    {"is_empty", gc::get_flag<ZorvGeometryPolyline>, nullptr, nullptr, gc::flag(gc::kIsEmpty)},
-    {"JSON", gc::get_json<ZorvGeometryPolyline>, nullptr, nullptr, nullptr},
-    {"spatial_reference", gc::get_spatial_reference<ZorvGeometryPolyline>,
-     gc::set_spatial_reference<ZorvGeometryPolyline>, nullptr, nullptr},
-    {"ids", gc::getter_none, nullptr, nullptr, nullptr},
-    {"geometry_type", gc::getter_text, nullptr, nullptr, gc::closure_text("Polyline")},
+    gc::flag_field<ZorvGeometryPolyline>("has_z", gc::kHasZ),
+    gc::flag_field<ZorvGeometryPolyline>("has_m", gc::kHasM),
+    gc::flag_field<ZorvGeometryPolyline>("is_empty", gc::kIsEmpty),
+    gc::json_field<ZorvGeometryPolyline>(),
+    gc::spatial_reference_field<ZorvGeometryPolyline>(),
+    gc::none_field("ids"),
+    gc::geometry_type_field("Polyline"),
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
 PyMethodDef polyline_methods[] = {
-    {"__qxc_geo", gc::qxc_geo<ZorvGeometryPolyline>, METH_NOARGS, nullptr},
+    gc::qxc_geo_method<ZorvGeometryPolyline>(),
     {"extend", OSTREL_METH_FASTCALL(extend), METH_FASTCALL | METH_KEYWORDS, kExtendDoc},
     {"fraction_along", OSTREL_METH_FASTCALL(fraction_along), METH_FASTCALL | METH_KEYWORDS, kFractionAlongDoc},
     {"with_point_along", OSTREL_METH_FASTCALL(with_point_along), METH_FASTCALL | METH_KEYWORDS,
