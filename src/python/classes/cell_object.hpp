@@ -9,7 +9,7 @@
 
 #include "model/cell.hpp"
 #include "python/classes/geometry_state.hpp"
-#include "python/classes/view_kind.hpp"
+#include "python/classes/view_class_members.hpp"
 #include "python/pyapi/args.hpp"
 #include "python/pyapi/trampoline.hpp"
 #include "python/pyapi/types.hpp"
@@ -184,23 +184,23 @@ PyTypeObject* build_view_type(const ViewClass& c) {
 namespace ostrel::py {
 
 template <class Self, class M>
-PyTypeObject* ViewKind<Self, M>::type() {
+PyTypeObject* ViewClassMembers<Self, M>::type() {
   static PyTypeObject* t = Self::View::build();
   return t;
 }
 
 template <class Self, class M>
-Ref ViewKind<Self, M>::wrap(CellT cell) {
+Ref ViewClassMembers<Self, M>::wrap(CellT cell) {
   return make_boxed<CellT>(type(), std::move(cell));
 }
 
 template <class Self, class M>
-const model::Cell<M>& ViewKind<Self, M>::cell(PyObject* view) {
+const model::Cell<M>& ViewClassMembers<Self, M>::cell(PyObject* view) {
   return cell_object::cell_of<M>(view);
 }
 
 template <class Self, class M>
-model::Cell<M> ViewKind<Self, M>::from_py(PyObject* value, bool has_z, bool has_m) {
+model::Cell<M> ViewClassMembers<Self, M>::from_py(PyObject* value, bool has_z, bool has_m) {
   return Self::View::from_py(value, has_z, has_m);
 }
 

@@ -33,6 +33,6 @@ std::vector<CurveMultipart::PartCell> CurveMultipart::input_vec_from_list(PyObje
   return View::input_vec_from_list(list, has_z, has_m);
 }
 
-template struct ViewKind<CurveMultipart, model::CurvePartCollection>;
+template struct ViewClassMembers<CurveMultipart, model::CurvePartCollection>;
 
 }  // namespace ostrel::py

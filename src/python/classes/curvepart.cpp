@@ -183,6 +183,6 @@ CurvePart::PartCell CurvePart::from_list(PyObject* list, bool has_z, bool has_m)
   return PartCell(std::move(part));
 }
 
-template struct ViewKind<CurvePart, model::ZorvCurvePart>;
+template struct ViewClassMembers<CurvePart, model::ZorvCurvePart>;
 
 }  // namespace ostrel::py

@@ -107,6 +107,6 @@ rt::Envelope Envelope::get_geom(const CellT& cell) {
   return g->as_runtime();
 }
 
-template struct GeometryKind<Envelope, model::ZorvGeometryEnvelope, rt::Envelope>;
+template struct GeometryClassMembers<Envelope, model::ZorvGeometryEnvelope, rt::Envelope>;
 
 }  // namespace ostrel::py

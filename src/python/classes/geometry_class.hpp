@@ -12,7 +12,7 @@
 #include "python/classes/cell_object.hpp"
 #include "python/classes/common.hpp"
 #include "python/classes/geometry.hpp"
-#include "python/classes/geometry_kind.hpp"
+#include "python/classes/geometry_class_members.hpp"
 #include "python/classes/qxcgeo.hpp"
 #include "python/classes/spatial_reference.hpp"
 #include "python/pyapi/args.hpp"
@@ -311,27 +311,27 @@ PyTypeObject* build_type_of(const GeometryClass& c) {
 namespace ostrel::py {
 
 template <class Self, class M, class R>
-Ref GeometryKind<Self, M, R>::wrap(CellT cell) {
+Ref GeometryClassMembers<Self, M, R>::wrap(CellT cell) {
   return geometry_class::wrap(Self::type(), std::move(cell));
 }
 
 template <class Self, class M, class R>
-Ref GeometryKind<Self, M, R>::from_model(M model) {
+Ref GeometryClassMembers<Self, M, R>::from_model(M model) {
   return wrap(CellT(std::move(model)));
 }
 
 template <class Self, class M, class R>
-Ref GeometryKind<Self, M, R>::from_geom(R geometry) {
+Ref GeometryClassMembers<Self, M, R>::from_geom(R geometry) {
   return from_kept(rt::keep(rt::GeometryOwned(std::move(geometry))));
 }
 
 template <class Self, class M, class R>
-Ref GeometryKind<Self, M, R>::from_kept(rt::KeptGeometry geometry) {
+Ref GeometryClassMembers<Self, M, R>::from_kept(rt::KeptGeometry geometry) {
   return geometry_class::from_result<M>(Self::type(), std::move(geometry), geometry_state::kind_of<M>());
 }
 
 template <class Self, class M, class R>
-rt::TypedLease<R> GeometryKind<Self, M, R>::get_geom(PyObject* object) {
+rt::TypedLease<R> GeometryClassMembers<Self, M, R>::get_geom(PyObject* object) {
   return rt::TypedLease<R>(geometry_state::kept_geometry<M>(object));
 }
 

@@ -31,6 +31,6 @@ std::vector<Multipart::PartCell> Multipart::input_vec_from_list(PyObject* list, 
   return View::input_vec_from_list(list, has_z, has_m);
 }
 
-template struct ViewKind<Multipart, model::PartCollection>;
+template struct ViewClassMembers<Multipart, model::PartCollection>;
 
 }  // namespace ostrel::py

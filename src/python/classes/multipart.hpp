@@ -6,25 +6,25 @@
 
 #include "model/cell.hpp"
 #include "model/collection.hpp"
-#include "python/classes/view_kind.hpp"
+#include "python/classes/view_class_members.hpp"
 
 namespace ostrel::py {
 
-struct Multipart : ViewKind<Multipart, model::PartCollection> {
+struct Multipart : ViewClassMembers<Multipart, model::PartCollection> {
   using CollCell = CellT;
   using PartCell = model::Cell<model::ZorvPart>;
   struct View;
   // Every item of the list (each a list of coordinate lists) as a new part.
   static std::vector<PartCell> input_vec_from_list(PyObject* list, bool has_z, bool has_m);
 };
-extern template struct ViewKind<Multipart, model::PartCollection>;
+extern template struct ViewClassMembers<Multipart, model::PartCollection>;
 
-struct CurveMultipart : ViewKind<CurveMultipart, model::CurvePartCollection> {
+struct CurveMultipart : ViewClassMembers<CurveMultipart, model::CurvePartCollection> {
   using CollCell = CellT;
   using PartCell = model::Cell<model::ZorvCurvePart>;
   struct View;
   static std::vector<PartCell> input_vec_from_list(PyObject* list, bool has_z, bool has_m);
 };
-extern template struct ViewKind<CurveMultipart, model::CurvePartCollection>;
+extern template struct ViewClassMembers<CurveMultipart, model::CurvePartCollection>;
 
 }  // namespace ostrel::py

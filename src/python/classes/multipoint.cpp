@@ -58,6 +58,6 @@ MultiPoint::CellT MultiPoint::from_dict(PyObject* dict) {
   return CellT(ZorvGeometryMultipoint(std::move(part), std::move(sr)));
 }
 
-template struct GeometryKind<MultiPoint, model::ZorvGeometryMultipoint, rt::Multipoint>;
+template struct GeometryClassMembers<MultiPoint, model::ZorvGeometryMultipoint, rt::Multipoint>;
 
 }  // namespace ostrel::py

@@ -2,14 +2,14 @@
 #pragma once
 
 #include "model/multipoint.hpp"
-#include "python/classes/geometry_kind.hpp"
+#include "python/classes/geometry_class_members.hpp"
 
 namespace ostrel::py {
 
-struct MultiPoint : GeometryKind<MultiPoint, model::ZorvGeometryMultipoint, rt::Multipoint> {
+struct MultiPoint : GeometryClassMembers<MultiPoint, model::ZorvGeometryMultipoint, rt::Multipoint> {
   static PyTypeObject* type();
   static CellT from_dict(PyObject* dict);
 };
-extern template struct GeometryKind<MultiPoint, model::ZorvGeometryMultipoint, rt::Multipoint>;
+extern template struct GeometryClassMembers<MultiPoint, model::ZorvGeometryMultipoint, rt::Multipoint>;
 
 }  // namespace ostrel::py

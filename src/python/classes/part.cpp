@@ -108,6 +108,6 @@ model::ZorvCoord Part::interpret_coord(const PartCell& cell, PyObject* value) {
   return common::coord_from_list(value, has_z, has_m);
 }
 
-template struct ViewKind<Part, model::ZorvPart>;
+template struct ViewClassMembers<Part, model::ZorvPart>;
 
 }  // namespace ostrel::py

@@ -60,6 +60,6 @@ Point::CellT Point::from_dict(PyObject* dict) {
   return CellT(std::move(p));
 }
 
-template struct GeometryKind<Point, model::ZorvGeometryPoint, rt::Point>;
+template struct GeometryClassMembers<Point, model::ZorvGeometryPoint, rt::Point>;
 
 }  // namespace ostrel::py

@@ -72,6 +72,6 @@ PyTypeObject* Polygon::type() {
 
 Polygon::CellT Polygon::from_dict(PyObject* dict) { return mc::from_dict<ZorvGeometryPolygon>(dict); }
 
-template struct GeometryKind<Polygon, model::ZorvGeometryPolygon, rt::Polygon>;
+template struct GeometryClassMembers<Polygon, model::ZorvGeometryPolygon, rt::Polygon>;
 
 }  // namespace ostrel::py

@@ -2,14 +2,14 @@
 #pragma once
 
 #include "model/polygon.hpp"
-#include "python/classes/geometry_kind.hpp"
+#include "python/classes/geometry_class_members.hpp"
 
 namespace ostrel::py {
 
-struct Polygon : GeometryKind<Polygon, model::ZorvGeometryPolygon, rt::Polygon> {
+struct Polygon : GeometryClassMembers<Polygon, model::ZorvGeometryPolygon, rt::Polygon> {
   static PyTypeObject* type();
   static CellT from_dict(PyObject* dict);
 };
-extern template struct GeometryKind<Polygon, model::ZorvGeometryPolygon, rt::Polygon>;
+extern template struct GeometryClassMembers<Polygon, model::ZorvGeometryPolygon, rt::Polygon>;
 
 }  // namespace ostrel::py

@@ -107,6 +107,6 @@ PyTypeObject* Polyline::type() {
 
 Polyline::CellT Polyline::from_dict(PyObject* dict) { return mc::from_dict<ZorvGeometryPolyline>(dict); }
 
-template struct GeometryKind<Polyline, model::ZorvGeometryPolyline, rt::Polyline>;
+template struct GeometryClassMembers<Polyline, model::ZorvGeometryPolyline, rt::Polyline>;
 
 }  // namespace ostrel::py

@@ -2,14 +2,14 @@
 #pragma once
 
 #include "model/polyline.hpp"
-#include "python/classes/geometry_kind.hpp"
+#include "python/classes/geometry_class_members.hpp"
 
 namespace ostrel::py {
 
-struct Polyline : GeometryKind<Polyline, model::ZorvGeometryPolyline, rt::Polyline> {
+struct Polyline : GeometryClassMembers<Polyline, model::ZorvGeometryPolyline, rt::Polyline> {
   static PyTypeObject* type();
   static CellT from_dict(PyObject* dict);
 };
-extern template struct GeometryKind<Polyline, model::ZorvGeometryPolyline, rt::Polyline>;
+extern template struct GeometryClassMembers<Polyline, model::ZorvGeometryPolyline, rt::Polyline>;
 
 }  // namespace ostrel::py

@@ -1,8 +1,8 @@
 // The static members that every geometry class (Point, MultiPoint, Polyline,
 // Polygon, Envelope) has, over its model M and its runtime geometry R.  A
-// class derives from GeometryKind<Self, M, R> and adds type(), from_dict()
-// and what is its own; the members are defined in geometry_class.hpp and
-// instantiated by the class's source.
+// class derives from GeometryClassMembers<Self, M, R> and adds type(),
+// from_dict() and what is its own; the members are defined in
+// geometry_class.hpp and instantiated by the class's source.
 #pragma once
 
 #include "binding/geometry.hpp"
@@ -12,7 +12,7 @@
 namespace ostrel::py {
 
 template <class Self, class M, class R>
-struct GeometryKind {
+struct GeometryClassMembers {
   using CellT = model::Cell<M>;
   // A new object of exactly this class on the cell.
   static Ref wrap(CellT cell);

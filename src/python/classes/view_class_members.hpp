@@ -1,10 +1,10 @@
 // The static members that the live view classes Part, CurvePart, Multipart
 // and CurveMultipart have in the same form, over the model value M their
-// objects share through a cell.  A class derives from ViewKind<Self, M> and
-// declares `struct View`, which its source defines over the view template it
-// uses (part_view.hpp or collection_view.hpp) and which gives build() and
-// from_py(); the members are defined in cell_object.hpp and instantiated by
-// the class's source.
+// objects share through a cell.  A class derives from
+// ViewClassMembers<Self, M> and declares `struct View`, which its source
+// defines over the view template it uses (part_view.hpp or
+// collection_view.hpp) and which gives build() and from_py(); the members are
+// defined in cell_object.hpp and instantiated by the class's source.
 #pragma once
 
 #include "model/cell.hpp"
@@ -13,7 +13,7 @@
 namespace ostrel::py {
 
 template <class Self, class M>
-struct ViewKind {
+struct ViewClassMembers {
   using CellT = model::Cell<M>;
   static PyTypeObject* type();
   // A new object of this class sharing the cell.
