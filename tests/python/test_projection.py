@@ -1,4 +1,6 @@
 """ostrel_geometry.projection: the transformation catalogue and projection of collections."""
+import math
+
 import pytest
 
 import ostrel_geometry as og
@@ -81,6 +83,25 @@ def test_project_collection():
     assert out[1].y == pytest.approx(6446275.8410, abs=1e-3)
     assert out[1].spatial_reference.wkid == 3857
     assert pj.project_collection([], {"wkid": 3857}) == []
+
+
+def test_project_collection_of_points_in_several_references():
+    """Points from two references in turn, an empty point and a polyline
+    among them: each comes out as it does projected on its own (here in the
+    other order, so that no pair of references follows the same one)."""
+    target = og.SpatialReference({"wkid": 3395})
+    items = []
+    for i in range(6):
+        sr = WGS84 if i % 2 else {"wkid": 3857}
+        x, y = (-100.0 + i, 40.0 + i) if i % 2 else (-1.1e7 + 1e4 * i, 4.8e6 + 1e4 * i)
+        items.append(og.Point({"x": x, "y": y, "z": float(i), "spatialReference": sr}))
+    items.insert(3, og.Point({"x": float("nan"), "y": float("nan"), "spatialReference": WGS84}))
+    items.append(og.Polyline({"paths": [[[-100, 40], [-99, 41]]], "spatialReference": WGS84}))
+    out = pj.project_collection(items, target)
+    assert [str(p) for p in out] == [str(p.project(target)) for p in reversed(items)][::-1]
+    assert [p.z for p in out[:3]] == [0.0, 1.0, 2.0]
+    # Mercator's x is the semi-major axis times the longitude, from either source
+    assert [p.x for p in out[:3]] == pytest.approx([-1.1e7, math.radians(-99) * 6378137, -1.098e7])
 
 
 def test_project_collection_errors():

@@ -139,7 +139,19 @@ GeometryPtr project(const Geometry& g, const SpatialReferencePtr& target) {
     out->spatial_reference = target;
     return out;
   }
-  const OperationPtr op = default_operation(*g.spatial_reference, *target);
+  const OperationPtr op = default_operation(g.spatial_reference, target);
+  if (g.kind == GeometryKind::Point) {
+    // What project_with does for a point, without the chain of steps and
+    // its allocations, which a point projected alone mostly consists of.
+    auto out = std::make_shared<Geometry>(g);
+    out->spatial_reference = target;
+    if (g.is_empty()) return out;
+    std::vector<double> x{g.point.x}, y{g.point.y};
+    op->apply(x, y, PJ_FWD);
+    out->point.x = x[0];
+    out->point.y = y[0];
+    return out;
+  }
   return project_with(g, target, {operation_step(op, PJ_FWD)});
 }
 

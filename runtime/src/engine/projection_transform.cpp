@@ -109,6 +109,31 @@ OperationPtr default_operation(const SpatialReference& from, const SpatialRefere
   return op;
 }
 
+namespace {
+
+// The last pair asked for by object.  It holds the two references, so that
+// their addresses cannot come back as other references while it stands; it
+// answers what the pair cache answered for them, and goes with it.
+struct LastPair {
+  SpatialReferencePtr from, to;
+  OperationPtr op;
+};
+
+LastPair& last_pair() {
+  static LastPair last;
+  return last;
+}
+
+}  // namespace
+
+OperationPtr default_operation(const SpatialReferencePtr& from, const SpatialReferencePtr& to) {
+  LastPair& last = last_pair();
+  if (last.op && last.from == from && last.to == to) return last.op;
+  OperationPtr op = default_operation(*from, *to);
+  last = LastPair{from, to, op};
+  return op;
+}
+
 PjPtr geographic_base(const SpatialReference& sr) {
   PjPtr base(proj_crs_get_geodetic_crs(proj_context(), sr.crs.get()));
   if (!base)
@@ -130,6 +155,7 @@ OperationPtr plane_to_lonlat(const SpatialReference& sr) {
 void clear_operation_cache() {
   operation_cache().clear();
   pair_cache().clear();
+  last_pair() = LastPair{};
 }
 
 namespace {

@@ -63,6 +63,9 @@ PjPtr create_default_operation(const PJ* from, const PJ* to);
 // the formulas have it; null where PROJ needs no help.
 OperationPtr spherical_equal_area_operation(const PJ* from, const PJ* to);
 OperationPtr default_operation(const SpatialReference& from, const SpatialReference& to);
+// The same, answering at once when asked for the same two objects as last
+// time (collections of geometries in one reference ask once per item).
+OperationPtr default_operation(const SpatialReferencePtr& from, const SpatialReferencePtr& to);
 
 // The geographic CRS a spatial reference is based on (itself for a
 // geographic one), as a new PJ.
