@@ -220,6 +220,14 @@ std::vector<rt::GeometryOwned> walk(PyObject* iterable, Op op) {
       if (PyErr_Occurred()) throw_py();
       break;
     }
+    // As in the collection walks of the operations: an item held elsewhere
+    // lends its kept geometry to `op`, which runs no Python code.
+    if (Py_REFCNT(item.get()) > 1) {
+      if (const rt::GeometryOwned* kept = Geometry::borrow_direct(item.get())) {
+        results.push_back(op(*kept));
+        continue;
+      }
+    }
     rt::GeometryLease geometry = Geometry::geom_from_pyobj(item.get());
     results.push_back(op(geometry));
   }
