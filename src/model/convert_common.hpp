@@ -62,8 +62,10 @@ rt::Borrowed<T> view_as(const rt::GeometryOwned& g) {
 // geometry's parts and segments all share the reference its conversion made
 // once, which is the same runtime value as one made afresh for each of them
 // (and making one is far dearer than anything else a part costs).
+// A linear part vertex by vertex; a curve part with a segment for each
+// curved vertex.
 rt::MutablePart part_to_runtime(const ZorvPart& part, const rt::SpatialReference* sr);
-rt::MutablePart curve_part_to_runtime(const ZorvCurvePart& part, const rt::SpatialReference* sr);
+rt::MutablePart part_to_runtime(const ZorvCurvePart& part, const rt::SpatialReference* sr);
 // Converts every part of `parts` in order and appends it to `out`; each part is
 // locked only while it converts.
 template <class P>

@@ -1,7 +1,6 @@
 // Parts, curve parts and part collections across the runtime boundary.
 #include <cmath>
 #include <numbers>
-#include <type_traits>
 
 #include "binding/call.hpp"
 #include "model/collection.hpp"
@@ -111,7 +110,7 @@ rt::MutablePart convert::part_to_runtime(const ZorvPart& part, const rt::Spatial
   return out;
 }
 
-rt::MutablePart convert::curve_part_to_runtime(const ZorvCurvePart& part, const rt::SpatialReference* sr) {
+rt::MutablePart convert::part_to_runtime(const ZorvCurvePart& part, const rt::SpatialReference* sr) {
   rt::MutablePart out = rt::MutablePart::with_spatial_reference(sr);
   if (part.is_empty()) return out;
   // Vertex 0 starts the part; its curve data describes nothing.
@@ -131,12 +130,7 @@ void convert::add_parts(const DimensionedCollection<P>& parts, rt::MutablePartCo
   for (const Cell<P>& cell : parts.lines) {
     Cell<P> share = cell;
     auto g = share.read_or_fatal("Lock poisoned");
-    rt::MutablePart part = [&] {
-      if constexpr (std::is_same_v<P, ZorvCurvePart>)
-        return curve_part_to_runtime(*g, sr);
-      else
-        return part_to_runtime(*g, sr);
-    }();
+    rt::MutablePart part = part_to_runtime(*g, sr);
     out.add_part(part);
   }
 }
@@ -144,16 +138,6 @@ void convert::add_parts(const DimensionedCollection<P>& parts, rt::MutablePartCo
 template void convert::add_parts(const PartCollection&, rt::MutablePartCollection&, const rt::SpatialReference*);
 template void convert::add_parts(const CurvePartCollection&, rt::MutablePartCollection&,
                                  const rt::SpatialReference*);
-
-rt::MutablePart ZorvPart::as_mutable_part(std::optional<SpatialReference> sr) const {
-  std::optional<rt::SpatialReference> rsr = to_geom_sr(std::move(sr));
-  return convert::part_to_runtime(*this, ptr(rsr));
-}
-
-rt::MutablePart ZorvCurvePart::as_mutable_part(std::optional<SpatialReference> sr) const {
-  std::optional<rt::SpatialReference> rsr = to_geom_sr(std::move(sr));
-  return convert::curve_part_to_runtime(*this, ptr(rsr));
-}
 
 rt::EllipticArcSegment CircularArc::to_elliptic_arc_segment(const ZorvCoord& start, const ZorvCoord& end,
                                                             std::optional<SpatialReference> sr) const {

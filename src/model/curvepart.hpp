@@ -45,9 +45,8 @@ class ZorvCurvePart {
   // `[` vertices `]`, each a coordinate or a {"c"|"a"|"b": [...]} object.
   void write_zorvjson(std::string& out) const;
 
-  // Runtime conversions (throw ZorvGeoErr).
-  rt::MutablePart as_mutable_part(std::optional<SpatialReference> sr) const;
-  // A runtime part of a polyline; consumes it.
+  // From the runtime (throw ZorvGeoErr; the other way is
+  // convert::part_to_runtime).  A runtime part of a polyline; consumes it.
   static ZorvCurvePart from_immutable_part(rt::ImmutablePart part, bool has_z, bool has_m);
   // A runtime ring of a polygon (its closing segment ends at vertex 0); consumes it.
   static ZorvCurvePart from_immutable_ring(rt::ImmutablePart part, bool has_z, bool has_m);

@@ -9,7 +9,6 @@
 
 #include "model/coord.hpp"
 #include "model/rt_fwd.hpp"
-#include "model/spatial_reference.hpp"
 
 namespace ostrel::model {
 
@@ -51,9 +50,9 @@ class ZorvPart {
   // `[` vertices separated by ", " `]`.
   void write_zorvjson(std::string& out) const;
 
-  // Runtime conversions (throw ZorvGeoErr).
-  rt::MutablePart as_mutable_part(std::optional<SpatialReference> sr) const;
-  // Consumes the runtime part; has_z and has_m are the runtime geometry's.
+  // From the runtime (throws ZorvGeoErr; the other way is
+  // convert::part_to_runtime).  Consumes the runtime part; has_z and has_m
+  // are the runtime geometry's.
   static ZorvPart from_immutable_part(rt::ImmutablePart part, bool has_z, bool has_m);
 };
 

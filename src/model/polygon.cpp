@@ -1,7 +1,5 @@
 #include "model/polygon.hpp"
 
-#include <type_traits>
-
 #include "model/convert_multipart.hpp"
 #include "model/multipart_impl.hpp"
 
@@ -53,12 +51,7 @@ rt::Polyline MultipartGeometry<Kind>::to_polyline() const
     auto share = cell;
     auto g = share.read_or_fatal("Lock poisoned");
     const ZorvPart& v = vertices(*g);
-    rt::MutablePart part = [&] {
-      if constexpr (std::is_same_v<std::decay_t<decltype(*g)>, ZorvCurvePart>)
-        return convert::curve_part_to_runtime(*g, convert::ptr(rsr));
-      else
-        return convert::part_to_runtime(*g, convert::ptr(rsr));
-    }();
+    rt::MutablePart part = convert::part_to_runtime(*g, convert::ptr(rsr));
     if (v.len() >= 2) {
       const std::size_t last = v.len() - 1;
       if (v.xs[0] != v.xs[last] || v.ys[0] != v.ys[last]) {
