@@ -193,12 +193,18 @@ std::vector<std::vector<std::size_t>> nest_rings(const std::vector<Part>& rings)
 }
 
 void orient_rings(std::vector<Part>& rings, bool group) {
+  bool curved = false, plain = true;
+  for (const Part& r : rings) {
+    curved = curved || r.has_curves();
+    plain = plain && r.curves.empty();
+  }
+  // Rings without a curve list are nested as they are, with no copy.
   std::vector<Part> linear;
-  linear.reserve(rings.size());
-  bool curved = false;
-  for (const Part& r : rings) curved = curved || r.has_curves();
-  for (const Part& r : rings) linear.push_back(curved ? linearize_part(r, true, 0) : Part{r.vertices, {}});
-  const auto groups = nest_rings(linear);
+  if (!plain) {
+    linear.reserve(rings.size());
+    for (const Part& r : rings) linear.push_back(curved ? linearize_part(r, true, 0) : Part{r.vertices, {}});
+  }
+  const auto groups = nest_rings(plain ? rings : linear);
   for (const auto& members : groups) {
     for (std::size_t k = 0; k < members.size(); ++k) {
       const std::size_t i = members[k];
