@@ -176,8 +176,10 @@ class VertexList {
   const_iterator begin() const { return {this, 0}; }
   const_iterator end() const { return {this, size()}; }
 
-  // x0, y0, x1, y1, ...: 2 * size() numbers.
+  // x0, y0, x1, y1, ...: 2 * size() numbers.  Writable for transforms that
+  // rewrite every x, y where it lies (the projection engine's).
   const double* xy_data() const { return xy_.data(); }
+  double* xy_data() { return xy_.data(); }
 
   void reserve(std::size_t n) {
     xy_.reserve(2 * n);

@@ -169,3 +169,56 @@ def test_known_projected_coordinates_and_round_trip(lon, lat, wkid, x, y):
     assert (q.x, q.y) == pytest.approx((x, y), abs=0.01)
     back = q.project(WGS84)
     assert (back.x, back.y) == pytest.approx((lon, lat), abs=1e-9)
+
+
+def _xy(g):
+    if isinstance(g, og.Point):
+        return [(g.x, g.y)]
+    return [tuple(v[:2]) for part in g.to_dict()["paths"] for v in part]
+
+
+def test_every_part_is_projected_as_its_own_points():
+    # Parts of any length, an empty one among them, go to the projection
+    # engine together; each vertex must come back where a lone point would.
+    paths = [[[10 + i * 0.01, 45 - i * 0.02, i, -i] for i in range(n)] for n in (1, 0, 5, 300, 2)]
+    line = og.Polyline({"hasZ": True, "hasM": True, "paths": paths, "spatialReference": WGS84})
+    for target in ({"wkid": 3857}, {"wkid": 32632}, NAD27):
+        got = line.project(target).to_dict()
+        assert [len(p) for p in got["paths"]] == [len(p) for p in paths]
+        for part, projected in zip(paths, got["paths"]):
+            for (x, y, z, m), (px, py, pz, pm) in zip(part, projected):
+                q = og.Point({"x": x, "y": y, "spatialReference": WGS84}).project(target)
+                assert (px, py, pz, pm) == (q.x, q.y, z, m)
+
+
+def test_a_vertex_outside_the_domain_fails_the_whole_projection():
+    line = og.Polyline({"paths": [[[0, 0], [1, 1]], [[2, 2], [10, 95]]], "spatialReference": WGS84})
+    with pytest.raises(Exception, match="The coordinates cannot be projected"):
+        line.project({"wkid": 3857})
+
+
+def test_kept_operations_give_what_fresh_ones_give(tmp_path, nad27_transformations):
+    # Operations are kept between calls, per pair of references and per
+    # transformation; changing the pair, the transformation or the engine's
+    # directory must not hand out an operation kept for something else.
+    p = og.Polyline({"paths": [[[-100, 40], [-99.5, 40.5]]], "spatialReference": WGS84})
+    targets = [{"wkid": 3857}, {"wkid": 32614}, NAD27, {"wkid": 3857}]
+    first = [_xy(p.project(t)) for t in targets]
+    assert first[0] == first[3] and first[0] != first[1]
+    t = nad27_transformations[0]
+    inverse = t.get_inverse()
+    ways = [(t, NAD27), (inverse, NAD27), (t, {"wkid": 26914}), (t, NAD27)]
+    via = [_xy(pj.project_collection_with_transformation([p], target, d)[0]) for d, target in ways]
+    assert via[0] == via[3] and via[0] != via[2]
+    # the inverse run backward: its own operation, to rounding the same
+    assert via[1] == [pytest.approx(v, abs=1e-12) for v in via[0]]
+    before = pj.get_projection_engine_dir()
+    try:
+        pj.set_projection_engine_dir(str(tmp_path))
+        assert [_xy(p.project(t)) for t in targets] == first
+        # a transformation fetched anew, the old one gone
+        del t, inverse
+        fresh = pj.get_transformations(WGS84, NAD27)[0]
+        assert _xy(pj.project_collection_with_transformation([p], NAD27, fresh)[0]) == via[0]
+    finally:
+        pj.set_projection_engine_dir(before)

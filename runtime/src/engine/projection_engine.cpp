@@ -6,7 +6,12 @@
 // outline, whose projected extent is the result.  Z and m values travel
 // unchanged.
 #include <cmath>
-#include <functional>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "engine/geos_convert.hpp"
@@ -18,31 +23,25 @@ namespace vaskelith::projection {
 
 namespace {
 
-// Transforms every x/y of the vectors through a chain of steps.
-using Step = std::function<void(std::vector<double>&, std::vector<double>&, std::vector<double>&)>;
+// One operation of a projection, run in its direction.  A projection is a
+// short chain of them (three at most), held by the caller.
+struct Step {
+  const Operation* op;
+  PJ_DIRECTION dir;
+};
 
-void run(const std::vector<Step>& steps, std::vector<double>& x, std::vector<double>& y) {
-  std::vector<double> z;  // no step carries heights
-  for (const Step& s : steps) s(x, y, z);
+void run(std::span<const Step> steps, std::span<const Coords> runs) {
+  for (const Step& s : steps) s.op->apply(runs, s.dir);
 }
 
-void transform_vertices(const std::vector<Step>& steps, std::vector<Vertex>& v) {
-  std::vector<double> x(v.size()), y(v.size());
-  for (std::size_t i = 0; i < v.size(); ++i) {
-    x[i] = v[i].x;
-    y[i] = v[i].y;
-  }
-  run(steps, x, y);
-  for (std::size_t i = 0; i < v.size(); ++i) {
-    v[i].x = x[i];
-    v[i].y = y[i];
-  }
-}
+// The x and y of an array of vertices, in place.
+Coords coords_of(std::vector<Vertex>& v) { return {&v.data()->x, &v.data()->y, sizeof(Vertex), v.size()}; }
 
 // The envelope's outline, 64 points a side.
 std::vector<Vertex> outline(const EnvelopeBounds& e) {
   std::vector<Vertex> out;
   const int n = 64;
+  out.reserve(4 * n);
   for (int i = 0; i < n; ++i) {
     const double t = static_cast<double>(i) / n;
     out.push_back(Vertex{e.xmin, e.ymin + (e.ymax - e.ymin) * t, kNaN, kNaN});
@@ -53,43 +52,49 @@ std::vector<Vertex> outline(const EnvelopeBounds& e) {
   return out;
 }
 
-// Transforms the vertices of every part in one batch: a call to PROJ costs
-// far more than the few points most parts hold.
-void transform_parts(const std::vector<Step>& steps, std::vector<Part>& parts) {
-  std::size_t total = 0;
-  for (const Part& p : parts) total += p.vertices.size();
-  std::vector<double> x, y;
-  x.reserve(total);
-  y.reserve(total);
-  for (const Part& p : parts)
-    for (const Vertex& v : p.vertices) {
-      x.push_back(v.x);
-      y.push_back(v.y);
-    }
-  run(steps, x, y);
-  std::size_t k = 0;
-  for (Part& p : parts)
-    for (std::size_t i = 0; i < p.vertices.size(); ++i, ++k) p.vertices.set_xy(i, x[k], y[k]);
+// The result's parts, made once: each a copy of the source's vertices (its
+// curves replaced by chords) that PROJ then transforms where they lie, every
+// part in the one batch.
+void project_parts(const Geometry& g, std::span<const Step> steps, std::vector<Part>& parts) {
+  parts.reserve(g.parts.size());
+  for (const Part& p : g.parts) {
+    Part& q = parts.emplace_back();
+    q.vertices = p.curves.empty() ? p.vertices : VertexList(flatten_part(p, g.closed()));
+  }
+  std::vector<Coords> runs;
+  runs.reserve(parts.size());
+  for (Part& q : parts) {
+    double* xy = q.vertices.xy_data();
+    runs.push_back({xy, xy + 1, 2 * sizeof(double), q.vertices.size()});
+  }
+  run(steps, runs);
 }
 
-GeometryPtr project_with(const Geometry& g, const SpatialReferencePtr& target,
-                         const std::vector<Step>& steps) {
-  auto out = std::make_shared<Geometry>(g);
+GeometryPtr project_with(const Geometry& g, const SpatialReferencePtr& target, std::span<const Step> steps) {
+  if (g.is_empty()) {
+    auto out = std::make_shared<Geometry>(g);
+    out->spatial_reference = target;
+    return out;
+  }
+  auto out = std::make_shared<Geometry>(header_of(g, g.kind));
   out->spatial_reference = target;
-  if (g.is_empty()) return out;
   switch (g.kind) {
     case GeometryKind::Point: {
-      std::vector<Vertex> v{g.point};
-      transform_vertices(steps, v);
-      out->point = v.front();
+      out->point = g.point;
+      const Coords c{&out->point.x, &out->point.y, sizeof(Vertex), 1};
+      run(steps, {&c, 1});
       break;
     }
-    case GeometryKind::Multipoint:
-      transform_vertices(steps, out->points);
+    case GeometryKind::Multipoint: {
+      out->points = g.points;
+      const Coords c = coords_of(out->points);
+      run(steps, {&c, 1});
       break;
+    }
     case GeometryKind::Envelope: {
       std::vector<Vertex> v = outline(g.envelope);
-      transform_vertices(steps, v);
+      const Coords c = coords_of(v);
+      run(steps, {&c, 1});
       EnvelopeBounds b = g.envelope;
       b.xmin = b.ymin = HUGE_VAL;
       b.xmax = b.ymax = -HUGE_VAL;
@@ -104,23 +109,13 @@ GeometryPtr project_with(const Geometry& g, const SpatialReferencePtr& target,
     }
     case GeometryKind::Polyline:
     case GeometryKind::Polygon:
-      for (Part& p : out->parts) {
-        if (!p.curves.empty()) p.vertices = VertexList(flatten_part(p, g.closed()));
-        p.curves.clear();
-      }
-      transform_parts(steps, out->parts);
+      project_parts(g, steps, out->parts);
       // A target whose axes run west or south mirrors the rings; they are
       // turned back to the engine's orientation.
       if (g.kind == GeometryKind::Polygon) planar::orient_rings(out->parts);
       break;
   }
   return out;
-}
-
-Step operation_step(OperationPtr op, PJ_DIRECTION dir) {
-  return [op, dir](std::vector<double>& x, std::vector<double>& y, std::vector<double>&) {
-    op->apply(x, y, dir);
-  };
 }
 
 // The horizontal part of a CRS (itself unless compound), as a new PJ.
@@ -130,45 +125,43 @@ PjPtr horizontal_of(const PJ* crs) {
   return PjPtr(proj_clone(ctx, crs));
 }
 
-GeometryPtr project(const Geometry& g, const SpatialReferencePtr& target) {
-  if (!target) fail(kInvalidArgument, "The target spatial reference is null.");
-  // Without a spatial reference the coordinates are taken to be in the
-  // target's already.
-  if (!g.spatial_reference || g.spatial_reference->same_as(*target)) {
-    auto out = std::make_shared<Geometry>(g);
-    out->spatial_reference = target;
-    return out;
-  }
-  const OperationPtr op = default_operation(g.spatial_reference, target);
-  if (g.kind == GeometryKind::Point) {
-    // What project_with does for a point, without the chain of steps and
-    // its allocations, which a point projected alone mostly consists of.
-    auto out = std::make_shared<Geometry>(g);
-    out->spatial_reference = target;
-    if (g.is_empty()) return out;
-    std::vector<double> x{g.point.x}, y{g.point.y};
-    op->apply(x, y, PJ_FWD);
-    out->point.x = x[0];
-    out->point.y = y[0];
-    return out;
-  }
-  return project_with(g, target, {operation_step(op, PJ_FWD)});
+// Whether w was made from p: the same object, told by its control block,
+// which w keeps from being reused.
+template <class T>
+bool same_owner(const std::weak_ptr<T>& w, const std::shared_ptr<T>& p) {
+  return !w.owner_before(p) && !p.owner_before(w);
 }
 
-GeometryPtr project(const Geometry& g, const SpatialReferencePtr& target, const DatumTransformation& t) {
-  if (!target) fail(kInvalidArgument, "The target spatial reference is null.");
-  if (!g.spatial_reference) {
-    auto out = std::make_shared<Geometry>(g);
-    out->spatial_reference = target;
-    return out;
-  }
+// How a datum transformation carries a geometry's reference to a target:
+// into the transformation's start (or end), through it, and on to the
+// target.  Finding the way asks PROJ for a handful of CRSs and operations
+// and writes four of them out as text, which costs far more than
+// transforming a few points, so each way found is kept.
+struct Route {
+  std::weak_ptr<const Operation> through;  // the transformation's operation
+  OperationPtr enter;
+  PJ_DIRECTION dir;
+  OperationPtr leave;
+};
+// Keyed like the operations between references (id and text of each) and
+// by the transformation's operation, whose kept weak pointer tells a reused
+// address apart.
+using RouteKey = std::tuple<int32_t, std::string, int32_t, std::string, const Operation*>;
+using RouteView = std::tuple<int32_t, std::string_view, int32_t, std::string_view, const Operation*>;
+
+std::map<RouteKey, Route, std::less<>>& routes() {
+  static std::map<RouteKey, Route, std::less<>> kept;
+  return kept;
+}
+
+Route find_route(const SpatialReference& from, const SpatialReference& target, const DatumTransformation& t) {
   PJ_CONTEXT* ctx = proj_context();
   const PjPtr source(proj_get_source_crs(ctx, t.operation->get()));
   const PjPtr dest(proj_get_target_crs(ctx, t.operation->get()));
   if (!source || !dest) fail(kProjection, "The datum transformation names no coordinate systems.");
   const PjPtr source_h = horizontal_of(source.get());
   const PjPtr dest_h = horizontal_of(dest.get());
-  const PjPtr from_base = geographic_base(*g.spatial_reference);
+  const PjPtr from_base = geographic_base(from);
   // The transformation runs forward when it starts in the geometry's datum,
   // and backward when it ends there.
   PJ_DIRECTION dir;
@@ -187,10 +180,51 @@ GeometryPtr project(const Geometry& g, const SpatialReferencePtr& target, const 
          "The datum transformation neither starts nor ends in the geographic coordinate system of the "
          "geometry.");
   }
-  std::vector<Step> steps;
-  steps.push_back(operation_step(default_operation(g.spatial_reference->crs.get(), enter), PJ_FWD));
-  steps.push_back(operation_step(t.operation, dir));
-  steps.push_back(operation_step(default_operation(leave, target->crs.get()), PJ_FWD));
+  OperationPtr in = default_operation(from.crs.get(), enter);
+  return {t.operation, std::move(in), dir, default_operation(leave, target.crs.get())};
+}
+
+const Route& route_of(const SpatialReference& from, const SpatialReference& target,
+                      const DatumTransformation& t) {
+  auto& kept = routes();
+  const RouteView view{from.wkid, from.wkt, target.wkid, target.wkt, t.operation.get()};
+  auto it = kept.find(view);
+  if (it != kept.end() && same_owner(it->second.through, t.operation)) return it->second;
+  Route route = find_route(from, target, t);
+  if (it != kept.end()) {
+    it->second = std::move(route);
+    return it->second;
+  }
+  if (kept.size() > 256) kept.clear();
+  return kept
+      .emplace(RouteKey{from.wkid, from.wkt, target.wkid, target.wkt, t.operation.get()}, std::move(route))
+      .first->second;
+}
+
+GeometryPtr project(const Geometry& g, const SpatialReferencePtr& target) {
+  if (!target) fail(kInvalidArgument, "The target spatial reference is null.");
+  // Without a spatial reference the coordinates are taken to be in the
+  // target's already.
+  if (!g.spatial_reference || g.spatial_reference->same_as(*target)) {
+    auto out = std::make_shared<Geometry>(g);
+    out->spatial_reference = target;
+    return out;
+  }
+  const OperationPtr op = default_operation(g.spatial_reference, target);
+  const Step step{op.get(), PJ_FWD};
+  return project_with(g, target, {&step, 1});
+}
+
+GeometryPtr project(const Geometry& g, const SpatialReferencePtr& target, const DatumTransformation& t) {
+  if (!target) fail(kInvalidArgument, "The target spatial reference is null.");
+  if (!g.spatial_reference) {
+    auto out = std::make_shared<Geometry>(g);
+    out->spatial_reference = target;
+    return out;
+  }
+  const Route route = route_of(*g.spatial_reference, *target, t);
+  const Step steps[] = {
+      {route.enter.get(), PJ_FWD}, {t.operation.get(), route.dir}, {route.leave.get(), PJ_FWD}};
   try {
     return project_with(g, target, steps);
   } catch (const Failure& f) {
@@ -204,7 +238,11 @@ GeometryPtr project(const Geometry& g, const SpatialReferencePtr& target, const 
 
 }  // namespace
 
-GeometryPtr project_geometry(const Geometry& g, const SpatialReferencePtr& target) { return project(g, target); }
+GeometryPtr project_geometry(const Geometry& g, const SpatialReferencePtr& target) {
+  return project(g, target);
+}
+
+void clear_projection_routes() { routes().clear(); }
 
 GeometryPtr project_geometry(const Geometry& g, const SpatialReferencePtr& target,
                              const DatumTransformation& t) {

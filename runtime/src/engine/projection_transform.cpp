@@ -1,6 +1,8 @@
 #include "engine/projection_transform.hpp"
 
+#include <cfloat>
 #include <cmath>
+#include <cstddef>
 #include <map>
 #include <string_view>
 #include <tuple>
@@ -32,31 +34,55 @@ std::string last_proj_error() {
   return text ? std::string(text) : std::string("unknown projection error");
 }
 
-void Operation::apply(std::vector<double>& x, std::vector<double>& y, PJ_DIRECTION direction,
-                      std::vector<double>* z) const {
+void Operation::apply(std::span<const Coords> runs, PJ_DIRECTION direction) const {
   if (direction == PJ_INV) {
     for (auto it = steps_.rbegin(); it != steps_.rend(); ++it)
-      apply_step(it->first.get(), x, y, it->second == PJ_FWD ? PJ_INV : PJ_FWD, z);
+      apply_step(it->first.get(), runs, it->second == PJ_FWD ? PJ_INV : PJ_FWD);
   } else {
-    for (const auto& [op, dir] : steps_)
-      apply_step(op.get(), x, y, direction == PJ_IDENT ? PJ_IDENT : dir, z);
+    for (const auto& [op, dir] : steps_) apply_step(op.get(), runs, direction == PJ_IDENT ? PJ_IDENT : dir);
   }
 }
 
-void Operation::apply_step(PJ* op, std::vector<double>& x, std::vector<double>& y, PJ_DIRECTION direction,
-                           std::vector<double>* z) const {
-  const std::size_t n = x.size();
-  if (n == 0) return;
+void Operation::apply(std::vector<double>& x, std::vector<double>& y, PJ_DIRECTION direction) const {
+  const Coords run{x.data(), y.data(), sizeof(double), x.size()};
+  apply(std::span<const Coords>(&run, 1), direction);
+}
+
+namespace {
+
+// Whether every x and y of the run is a finite number, in one pass.  The
+// test folds into a flag rather than leaving the loop at the first miss, so
+// that the compiler can run it over several numbers at a time; a miss is
+// the rare case.
+bool all_finite(const Coords& c) {
+  bool ok = true;
+  if (c.stride == 2 * sizeof(double) && c.y == c.x + 1) {
+    const double* v = c.x;
+    for (std::size_t i = 0; i < 2 * c.n; ++i) ok &= std::fabs(v[i]) <= DBL_MAX;
+    return ok;
+  }
+  const auto* x = reinterpret_cast<const std::byte*>(c.x);
+  const auto* y = reinterpret_cast<const std::byte*>(c.y);
+  for (std::size_t i = 0; i < c.n; ++i, x += c.stride, y += c.stride)
+    ok &= std::fabs(*reinterpret_cast<const double*>(x)) <= DBL_MAX &&
+          std::fabs(*reinterpret_cast<const double*>(y)) <= DBL_MAX;
+  return ok;
+}
+
+}  // namespace
+
+void Operation::apply_step(PJ* op, std::span<const Coords> runs, PJ_DIRECTION direction) {
+  // One error state for the whole batch, as if its runs were one array.
   proj_errno_reset(op);
-  proj_trans_generic(op, direction, x.data(), sizeof(double), n, y.data(), sizeof(double), n,
-                     z ? z->data() : nullptr, z ? sizeof(double) : 0, z ? n : 0, nullptr, 0, 0);
-  for (std::size_t i = 0; i < n; ++i) {
-    if (!std::isfinite(x[i]) || !std::isfinite(y[i]) || std::fabs(x[i]) == HUGE_VAL) {
-      const int err = proj_errno(op);
-      const char* why = err ? proj_context_errno_string(proj_context(), err) : nullptr;
-      fail(kProjection, "The coordinates cannot be projected.",
-           why ? why : "point outside the projection's domain");
-    }
+  for (const Coords& c : runs)
+    if (c.n)
+      proj_trans_generic(op, direction, c.x, c.stride, c.n, c.y, c.stride, c.n, nullptr, 0, 0, nullptr, 0, 0);
+  for (const Coords& c : runs) {
+    if (all_finite(c)) continue;
+    const int err = proj_errno(op);
+    const char* why = err ? proj_context_errno_string(proj_context(), err) : nullptr;
+    fail(kProjection, "The coordinates cannot be projected.",
+         why ? why : "point outside the projection's domain");
   }
 }
 
@@ -156,6 +182,7 @@ void clear_operation_cache() {
   operation_cache().clear();
   pair_cache().clear();
   last_pair() = LastPair{};
+  clear_projection_routes();
 }
 
 namespace {

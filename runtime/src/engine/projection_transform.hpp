@@ -8,7 +8,9 @@
 
 #include <proj.h>
 
+#include <cstddef>
 #include <memory>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,10 +24,21 @@ struct DatumTransformation;
 
 namespace vaskelith::projection {
 
+using vaskelith::PjPtr;
+
+// n points whose x and y are read and written in place, each `stride` bytes
+// after the one before: a part's interleaved x, y (stride 16) or the x and y
+// of an array of vertices go to PROJ where they lie, with no copy.
+struct Coords {
+  double* x;
+  double* y;
+  std::size_t stride;
+  std::size_t n;
+};
+
 // One PROJ coordinate operation, owned; or a chain of them run one after
 // the other, each in its own direction (where the runtime stands in for
 // PROJ in one step).
-using vaskelith::PjPtr;
 
 class Operation {
  public:
@@ -36,14 +49,14 @@ class Operation {
 
   // The operation itself (the first step of a chain).
   PJ* get() const { return steps_.front().first.get(); }
-  // Transforms x/y (and z when given) in place.  A point PROJ cannot
-  // transform is a kProjection failure.
-  void apply(std::vector<double>& x, std::vector<double>& y, PJ_DIRECTION direction = PJ_FWD,
-             std::vector<double>* z = nullptr) const;
+  // Transforms the points of every run in place, as one batch: each step
+  // goes over all runs before the next.  A point PROJ cannot transform is a
+  // kProjection failure.
+  void apply(std::span<const Coords> runs, PJ_DIRECTION direction = PJ_FWD) const;
+  void apply(std::vector<double>& x, std::vector<double>& y, PJ_DIRECTION direction = PJ_FWD) const;
 
  private:
-  void apply_step(PJ* op, std::vector<double>& x, std::vector<double>& y, PJ_DIRECTION direction,
-                  std::vector<double>* z) const;
+  static void apply_step(PJ* op, std::span<const Coords> runs, PJ_DIRECTION direction);
 
   std::vector<std::pair<PjPtr, PJ_DIRECTION>> steps_;
 };
@@ -84,6 +97,8 @@ GeometryPtr project_geometry(const Geometry& g, const SpatialReferencePtr& targe
 
 // Forgets cached operations (the projection-engine directory changed).
 void clear_operation_cache();
+// The part of that kept by the projection of geometries (projection_engine.cpp).
+void clear_projection_routes();
 
 // The text of PROJ's last error on the shared context.
 std::string last_proj_error();
