@@ -51,31 +51,44 @@ Derived& DerivedSlot::get() const {
 }
 
 namespace {
-EnvelopeBounds compute_extent(const Geometry& g);
+EnvelopeBounds compute_extent(const Geometry& g, bool& whole);
 }  // namespace
 
 EnvelopeBounds extent_of(const Geometry& g) {
+  bool whole = true;
+  return extent_of(g, whole);
+}
+
+EnvelopeBounds extent_of(const Geometry& g, bool& whole) {
   // Points and envelopes hold their extent already; the rest measure their
   // vertices and curves once.
+  whole = true;
   if (g.kind == GeometryKind::Envelope) return g.envelope;
-  if (g.kind == GeometryKind::Point) return compute_extent(g);
+  if (g.kind == GeometryKind::Point) return compute_extent(g, whole);
   Derived& d = g.derived.get();
-  std::lock_guard<std::recursive_mutex> lock(d.mutex);
-  if (!d.has_extent) {
-    d.extent = compute_extent(g);
-    d.has_extent = true;
+  if (!d.has_extent.load(std::memory_order_acquire)) {
+    std::lock_guard<std::recursive_mutex> lock(d.mutex);
+    if (!d.has_extent.load(std::memory_order_relaxed)) {
+      d.extent = compute_extent(g, d.extent_whole);
+      d.has_extent.store(true, std::memory_order_release);
+    }
   }
+  whole = d.extent_whole;
   return d.extent;
 }
 
 namespace {
 
-EnvelopeBounds compute_extent(const Geometry& g) {
+EnvelopeBounds compute_extent(const Geometry& g, bool& whole) {
   EnvelopeBounds e;
+  whole = true;
   if (g.kind == GeometryKind::Envelope) return g.envelope;
   double xmin = INFINITY, xmax = -INFINITY, ymin = INFINITY, ymax = -INFINITY;
   auto vertex = [&](const Vertex& v) {
-    if (std::isnan(v.x) || std::isnan(v.y)) return;
+    if (std::isnan(v.x) || std::isnan(v.y)) {
+      whole = false;
+      return;
+    }
     xmin = std::min(xmin, v.x);
     xmax = std::max(xmax, v.x);
     ymin = std::min(ymin, v.y);

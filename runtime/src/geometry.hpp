@@ -323,8 +323,11 @@ struct Derived {
   // interpreter lock serialises calls today, and this keeps two threads from
   // making the same form at once should they ever meet here.
   std::recursive_mutex mutex;
-  bool has_extent = false;
+  // Set once the extent is made; the extent never changes after, so that
+  // readers who find it set read it without the mutex.
+  std::atomic<bool> has_extent{false};
   EnvelopeBounds extent;
+  bool extent_whole = true;  // no vertex with a NaN x or y was left out of it
   std::shared_ptr<void> engine;  // the planar engine's forms (engine/engine_form.hpp)
   std::atomic<void*> engine_ready{nullptr};  // engine.get(), published once it is set
 };
@@ -419,5 +422,8 @@ void open_ring(Part& ring);
 // The extent of a geometry, curves included (exact for arcs and Bezier
 // curves).  Defined in geometry.cpp.
 EnvelopeBounds extent_of(const Geometry& g);
+// The same, and in `whole` whether it counts every vertex: a vertex with a
+// NaN x or y is left out of the extent.
+EnvelopeBounds extent_of(const Geometry& g, bool& whole);
 
 }  // namespace vaskelith

@@ -360,6 +360,41 @@ def test_relations(method, a, b, expected):
     assert getattr(a, method)(b) is expected
 
 
+RELATIONS = ["contains", "within", "crosses", "touches", "overlaps", "equals", "disjoint", "intersects"]
+
+
+@pytest.mark.parametrize(
+    "a, b",
+    [
+        (pt(20, 5), poly(square(0, 0, 10))),
+        (line((0, 11), (10, 20)), poly(square(0, 0, 10))),
+        (env(0, 0, 1, 1), og.MultiPoint({"points": [[2, 0], [3, 0.5]]})),
+        # a vertex without coordinates, an extent of one point, a degenerate ring
+        (poly([(0, 0), (NAN, NAN), (1, 0), (0, 1)]), pt(5, 5)),
+        (poly([(3, 3), (3, 3), (3, 3)]), poly([(7, 7), (7, 7), (7, 7)])),
+        (poly([(1e200, 0), (1e200, 1), (1e200 + 1e187, 1)]), pt(0, 0)),
+    ],
+)
+def test_relations_of_geometries_apart(a, b):
+    """Geometries whose extents lie apart answer every relation as the full
+    relation matrix has it, both ways round, or refuse coordinates out of
+    the engine's range as before."""
+    try:
+        apart = a.relate(b, "FF*FF****")
+    except Exception as e:
+        assert "too large for the geometry engine" in str(e)
+        for method in RELATIONS:
+            with pytest.raises(Exception, match="too large"):
+                getattr(a, method)(b)
+        return
+    matrix_says = {m: a.relate(b, p) for m, p in [("contains", "T*****FF*"), ("within", "T*F**F***")]}
+    for x, y in [(a, b), (b, a)]:
+        answers = {m: getattr(x, m)(y) for m in RELATIONS}
+        assert answers["disjoint"] is apart and answers["intersects"] is not apart
+        assert not any(answers[m] for m in ["crosses", "touches", "overlaps"]) or not apart
+    assert a.contains(b) is matrix_says["contains"] and a.within(b) is matrix_says["within"]
+
+
 def test_relate_patterns():
     a, inner = poly(square(0, 0, 10)), poly(square(2, 2, 2))
     assert a.relate(inner, "T*****FF*") and a.relate(inner, "t*****ff*")
