@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <optional>
 #include <utility>
 
 #include "engine/box_index.hpp"
@@ -176,9 +177,15 @@ GeometryPtr convex_hull(const Geometry& g) {
     case GEOS_LINESTRING: kind = GeometryKind::Polyline; break;
     default: kind = GeometryKind::Polygon; break;
   }
-  SourceIndex index;
-  index.add(g);
-  ResultSpec spec{kind, g.has_z, g.has_m, g.spatial_reference, &index};
+  // An input without z, m or curves leaves its hull nothing to take back;
+  // for the small geometries hulls are mostly asked of, indexing it would
+  // cost a tenth of the call.
+  std::optional<SourceIndex> index;
+  if (g.has_z || g.has_m || g.has_curves()) {
+    index.emplace();
+    index->add(g);
+  }
+  ResultSpec spec{kind, g.has_z, g.has_m, g.spatial_reference, index ? &*index : nullptr};
   spec.merge_lines = false;
   return read_result(std::move(r), spec);
 }
