@@ -227,16 +227,29 @@ def test_subclasses_and_replaced_methods_keep_the_python_call():
     g.area
     og.area_collection([g, g])
     assert len(calls) == 4
+    lookups = []
+
+    class Looked:
+        """A replacement that also counts how often the class is asked for it."""
+
+        def __get__(self, obj, cls):
+            lookups.append(obj)
+            return counted.__get__(obj, cls) if obj is not None else self
+
     try:
         og.Polygon.__qxc_geo = counted  # a class whose method is no longer its own
         h = polygon(square(0, 0, 1))
         h.area
         h.area
         assert len(calls) == 6
+        og.Polygon.__qxc_geo = Looked()
+        assert og.area_collection([h, h, h]) == 3.0
+        # per item: once on the class (is the method its own?), once for the call
+        assert len(calls) == 9 and len(lookups) == 6
     finally:
         og.Polygon.__qxc_geo = own
     h.area
-    assert len(calls) == 6
+    assert len(calls) == 9
 
     class Plain(og.Polygon):
         pass

@@ -140,10 +140,16 @@ std::vector<DirectEntry>& direct_entries() {
 // method up on the class (not only in its dictionary, which gives the same
 // answer for the class itself) lets the interpreter tag the class, so that
 // later calls only compare tags.
+// Whether the class of `e` was found holding its own method and has not
+// changed since: no lookup, so no Python code.
+bool known_to_hold_own_method(const DirectEntry& e) {
+  PyTypeObject* t = e.type;
+  return e.checked_tag != 0 && (t->tp_flags & Py_TPFLAGS_VALID_VERSION_TAG) && t->tp_version_tag == e.checked_tag;
+}
+
 bool holds_own_method(DirectEntry& e, PyObject* name) {
   PyTypeObject* t = e.type;
-  if (e.checked_tag != 0 && (t->tp_flags & Py_TPFLAGS_VALID_VERSION_TAG) && t->tp_version_tag == e.checked_tag)
-    return true;
+  if (known_to_hold_own_method(e)) return true;
   Ref attr = Ref::steal(PyObject_GetAttr(reinterpret_cast<PyObject*>(t), name));
   if (!attr) {
     if (!PyErr_ExceptionMatches(PyExc_AttributeError)) throw_py();
@@ -187,8 +193,14 @@ Geometry::DirectConversion direct_conversion(PyObject* obj) {
 }  // namespace
 
 const rt::GeometryOwned* Geometry::borrow_direct(PyObject* value) {
-  const DirectEntry* e = direct_entry(value);
-  return e ? &e->borrow(value) : nullptr;
+  // Only where the class is known to hold its own method already: a lookup
+  // here (which a descriptor on a patched class could see) would be made
+  // again by geom_from_pyobj for an object that cannot be borrowed.
+  for (const DirectEntry& e : direct_entries()) {
+    if (Py_TYPE(value) != e.type) continue;
+    return known_to_hold_own_method(e) ? &e.borrow(value) : nullptr;
+  }
+  return nullptr;
 }
 
 rt::GeometryLease Geometry::geom_from_pyobj(PyObject* value) {

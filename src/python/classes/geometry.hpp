@@ -42,7 +42,8 @@ struct Geometry {
 
   // The runtime geometry that an object of exactly a registered class keeps,
   // lent to the caller, or null for any other object (which geom_from_pyobj
-  // converts).  The geometry is good while the caller holds the object and
+  // converts), and for one whose class was not yet seen holding its own
+  // `__qxc_geo` unchanged (geom_from_pyobj looks that up).  The geometry is good while the caller holds the object and
   // runs no Python code: only Python code (a write, a full collection) can
   // make the object let go of it.  Saves the shared reference of a lease
   // where one step of a walk over many items uses it.
