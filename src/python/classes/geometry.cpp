@@ -144,7 +144,8 @@ std::vector<DirectEntry>& direct_entries() {
 // changed since: no lookup, so no Python code.
 bool known_to_hold_own_method(const DirectEntry& e) {
   PyTypeObject* t = e.type;
-  return e.checked_tag != 0 && (t->tp_flags & Py_TPFLAGS_VALID_VERSION_TAG) && t->tp_version_tag == e.checked_tag;
+  return e.checked_tag != 0 && (t->tp_flags & Py_TPFLAGS_VALID_VERSION_TAG) &&
+         t->tp_version_tag == e.checked_tag;
 }
 
 bool holds_own_method(DirectEntry& e, PyObject* name) {

@@ -32,21 +32,21 @@ struct Geometry {
   // as it is now, kept between operations), skipping the `__qxc_geo()` call
   // and its carrier, as long as the class still holds its own `__qxc_geo`
   // (`method`); the result is the same.  Subclasses and patched classes keep
-  // the Python call.
-  // `borrow` gives the same geometry lent, without sharing it (see
-  // borrow_direct).
+  // the Python call.  `borrow` gives the same geometry lent, without sharing
+  // it (see borrow_direct).
   using DirectConversion = rt::GeometryLease (*)(PyObject*);
   using DirectBorrow = const rt::GeometryOwned& (*)(PyObject*);
   static void register_direct(PyTypeObject* type, PyCFunction method, DirectConversion convert,
                               DirectBorrow borrow);
 
   // The runtime geometry that an object of exactly a registered class keeps,
-  // lent to the caller, or null for any other object (which geom_from_pyobj
+  // lent to the caller; null for any other object (which geom_from_pyobj
   // converts), and for one whose class was not yet seen holding its own
-  // `__qxc_geo` unchanged (geom_from_pyobj looks that up).  The geometry is good while the caller holds the object and
-  // runs no Python code: only Python code (a write, a full collection) can
-  // make the object let go of it.  Saves the shared reference of a lease
-  // where one step of a walk over many items uses it.
+  // `__qxc_geo` unchanged (geom_from_pyobj looks that up).  The geometry is
+  // good while the caller holds the object and runs no Python code: only
+  // Python code (a write, a full collection) can make the object let go of
+  // it.  Saves the shared reference of a lease where one step of a walk over
+  // many items uses it.
   static const rt::GeometryOwned* borrow_direct(PyObject* value);
 
   // Projects every item of an iterable; the first failure releases the
