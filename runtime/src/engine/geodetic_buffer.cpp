@@ -383,6 +383,176 @@ LonLat center_of(const Shapes& s) {
   return {std::atan2(sy, sx) * 180 / kPi, std::asin(std::clamp(sz / n, -1.0, 1.0)) * 180 / kPi};
 }
 
+// Offset points of one buffer: the far ends of geodesics of the buffer
+// distance, in the azimuthal plane.  Every point counts against the budget
+// the buffer's plan holds.
+class Offsets {
+ public:
+  Offsets(const Ellipsoid& e, const Azimuthal& az, const Plan& plan)
+      : geod_(e.geodesic()), az_(az), plan_(plan), arc_step_(360.0 / plan.circle) {}
+
+  const GeographicLib::Geodesic& geodesic() const { return geod_; }
+  const Azimuthal& plane() const { return az_; }
+  const Plan& plan() const { return plan_; }
+
+  XY at(const LonLat& c, double azimuth) const {
+    if (--plan_.budget < 0) fail(kInvalidArgument, "The maximum deviation is too small for the geometry.");
+    double lat, lon;
+    geod_.Direct(c.lat, c.lon, azimuth, plan_.distance, lat, lon);
+    return az_.forward({lon, lat});
+  }
+
+  // Points of the arc about c from azimuth a1 turning by `sweep` degrees
+  // (either sign), strictly between its ends.
+  void arc(const LonLat& c, double a1, double sweep, std::vector<XY>& ring) const {
+    const int n = static_cast<int>(std::ceil(std::fabs(sweep) / arc_step_));
+    for (int k = 1; k < n; ++k) ring.push_back(at(c, a1 + sweep * k / n));
+  }
+
+  std::vector<XY> circle(const LonLat& c) const {
+    std::vector<XY> ring;
+    for (int k = 0; k < plan_.circle; ++k) ring.push_back(at(c, arc_step_ * k));
+    return ring;
+  }
+
+ private:
+  const GeographicLib::Geodesic& geod_;
+  const Azimuthal& az_;
+  const Plan& plan_;
+  double arc_step_;
+};
+
+// The offset curves of one edge, sampled start to end, and the edge's
+// azimuths at its ends.
+struct Edge {
+  double azi1 = 0, azi2 = 0;
+  std::vector<XY> left, right;
+};
+
+// The offsets of the point at distance s along `line`, to either side.
+void offsets_along(const Offsets& o, const GeographicLib::GeodesicLine& line, double s, XY& left, XY& right,
+                   double* azimuth = nullptr) {
+  double lat, lon, azi;
+  line.Position(s, lat, lon, azi);
+  if (azimuth) *azimuth = azi;
+  left = o.at({lon, lat}, azi - 90);
+  right = o.at({lon, lat}, azi + 90);
+}
+
+// The step suits offsets bent like the earth, as they are seen within a
+// quarter meridian of the plane's center; farther out the plane bends them
+// more, and a chord between the offsets at s0 and s1 that sags by more than
+// a quarter of the deviation is split, its new points appended to `ed` in
+// order.
+void split_sagging_chords(const Offsets& o, const GeographicLib::GeodesicLine& line, double near, Edge& ed,
+                          double s0, const XY& l0, const XY& r0, double s1, const XY& l1, const XY& r1,
+                          int depth) {
+  const auto is_near = [&](const XY& p) { return std::hypot(p.first, p.second) < near; };
+  if (depth >= 16 || (is_near(l0) && is_near(l1) && is_near(r0) && is_near(r1))) return;
+  const double sm = (s0 + s1) / 2;
+  XY lm, rm;
+  offsets_along(o, line, sm, lm, rm);
+  const auto sag = [](const XY& p, const XY& q, const XY& mid) {
+    return std::hypot((p.first + q.first) / 2 - mid.first, (p.second + q.second) / 2 - mid.second);
+  };
+  const double allowed = std::max(o.plan().deviation / 4, kRoundingFloor);
+  if (sag(l0, l1, lm) <= allowed && sag(r0, r1, rm) <= allowed) return;
+  split_sagging_chords(o, line, near, ed, s0, l0, r0, sm, lm, rm, depth + 1);
+  ed.left.push_back(lm);
+  ed.right.push_back(rm);
+  split_sagging_chords(o, line, near, ed, sm, lm, rm, s1, l1, r1, depth + 1);
+}
+
+// The offset curves of the geodesic edge from a to b, sampled a step apart
+// and closer where the plane bends them.
+Edge edge_offsets(const Offsets& o, const Ellipsoid& e, const LonLat& a, const LonLat& b) {
+  const Plan& plan = o.plan();
+  const GeographicLib::GeodesicLine line = o.geodesic().InverseLine(a.lat, a.lon, b.lat, b.lon);
+  const double len = line.Distance();
+  const double samples = std::ceil(len / plan.step);
+  if (samples > 1e6) fail(kInvalidArgument, "The maximum deviation is too small for the geometry.");
+  const int m = std::max(1, static_cast<int>(samples));
+  const double near = kPi / 4 * e.semi_major();
+  Edge ed;
+  XY l0, r0;
+  offsets_along(o, line, 0, l0, r0, &ed.azi1);
+  ed.left.push_back(l0);
+  ed.right.push_back(r0);
+  for (int k = 1; k <= m; ++k) {
+    XY l1, r1;
+    offsets_along(o, line, len * k / m, l1, r1, k == m ? &ed.azi2 : nullptr);
+    split_sagging_chords(o, line, near, ed, len * (k - 1) / m, l0, r0, len * k / m, l1, r1, 0);
+    ed.left.push_back(l1);
+    ed.right.push_back(r1);
+    l0 = l1;
+    r0 = r1;
+  }
+  return ed;
+}
+
+// The two wedges at vertex c, where the edge `in` turns into `next`: the
+// arcs between their offsets.  Where the direction does not turn, `next`
+// starts from the very points `in` ended at instead.
+void add_joint(const Offsets& o, const LonLat& c, const Edge& in, Edge& next, std::vector<GeomPtr>& out) {
+  const double turn = std::remainder(next.azi1 - in.azi2, 360.0);
+  if (std::fabs(turn) < kStraightJoint) {
+    next.left.front() = in.left.back();
+    next.right.front() = in.right.back();
+    return;
+  }
+  const XY centre = o.plane().forward(c);
+  std::vector<XY> lw{centre, in.left.back()};
+  o.arc(c, in.azi2 - 90, turn, lw);
+  lw.push_back(next.left.front());
+  out.push_back(polygon(lw));
+  std::vector<XY> rw{centre, in.right.back()};
+  o.arc(c, in.azi2 + 90, turn, rw);
+  rw.push_back(next.right.front());
+  out.push_back(polygon(rw));
+}
+
+// The body of the edge from a to b, between its offset curves.  It runs
+// through the edge's own end points, so that it meets the wedges and caps
+// along the very same chords.
+GeomPtr edge_body(const Azimuthal& az, const Edge& ed, const LonLat& a, const LonLat& b) {
+  std::vector<XY> ring(ed.left.begin(), ed.left.end());
+  ring.push_back(az.forward(b));
+  ring.insert(ring.end(), ed.right.rbegin(), ed.right.rend());
+  ring.push_back(az.forward(a));
+  return polygon(ring);
+}
+
+// Half circles around the ends of an open path, from one offset round to
+// the other.
+void add_end_caps(const Offsets& o, const std::vector<LonLat>& pts, const Edge& first, const Edge& last,
+                  std::vector<GeomPtr>& out) {
+  const Azimuthal& az = o.plane();
+  std::vector<XY> cap{az.forward(pts.front()), first.right.front()};
+  o.arc(pts.front(), first.azi1 + 90, 180, cap);
+  cap.push_back(first.left.front());
+  out.push_back(polygon(cap));
+  std::vector<XY> end{az.forward(pts.back()), last.left.back()};
+  o.arc(pts.back(), last.azi2 - 90, 180, end);
+  end.push_back(last.right.back());
+  out.push_back(polygon(end));
+}
+
+// The pieces along one path, or along a ring when `closed`: wedges at its
+// joints, a body along every edge, and caps at the ends of a path.
+void add_path_pieces(const Offsets& o, const Ellipsoid& e, const std::vector<LonLat>& pts, bool closed,
+                     std::vector<GeomPtr>& out) {
+  const std::size_t n = pts.size();
+  const std::size_t count = closed ? n : n - 1;
+  std::vector<Edge> edges;
+  edges.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) edges.push_back(edge_offsets(o, e, pts[i], pts[(i + 1) % n]));
+  for (std::size_t i = 0; i + 1 < count; ++i) add_joint(o, pts[i + 1], edges[i], edges[i + 1], out);
+  if (closed && count > 1) add_joint(o, pts[0], edges[count - 1], edges[0], out);
+  for (std::size_t i = 0; i < count; ++i)
+    out.push_back(edge_body(o.plane(), edges[i], pts[i], pts[(i + 1) % n]));
+  if (!closed) add_end_caps(o, pts, edges.front(), edges.back(), out);
+}
+
 // The buffer pieces in the azimuthal plane: circles around lone points; for
 // paths and rings, a body along every edge (between its two offset curves),
 // a wedge at every vertex where the direction turns (the arc between the
@@ -390,135 +560,13 @@ LonLat center_of(const Shapes& s) {
 // path.  Neighbouring pieces share their offset points exactly, so that
 // their union closes without cracks.
 std::vector<GeomPtr> pieces(const Shapes& s, const Ellipsoid& e, const Azimuthal& az, const Plan& plan) {
+  const Offsets o(e, az, plan);
   std::vector<GeomPtr> out;
-  const GeographicLib::Geodesic& geod = e.geodesic();
-  const double arc_step = 360.0 / plan.circle;
-  auto offset = [&](const LonLat& c, double azimuth) {
-    if (--plan.budget < 0) fail(kInvalidArgument, "The maximum deviation is too small for the geometry.");
-    double lat, lon;
-    geod.Direct(c.lat, c.lon, azimuth, plan.distance, lat, lon);
-    return az.forward({lon, lat});
-  };
-  // Points of the arc about c from azimuth a1 turning by `sweep` degrees
-  // (either sign), strictly between its ends.
-  auto arc = [&](const LonLat& c, double a1, double sweep, std::vector<XY>& ring) {
-    const int n = static_cast<int>(std::ceil(std::fabs(sweep) / arc_step));
-    for (int k = 1; k < n; ++k) ring.push_back(offset(c, a1 + sweep * k / n));
-  };
-  for (const auto& p : s.points) {
-    std::vector<XY> ring;
-    for (int k = 0; k < plan.circle; ++k) ring.push_back(offset(p, arc_step * k));
-    out.push_back(polygon(ring));
-  }
-  struct Edge {
-    double azi1 = 0, azi2 = 0;
-    std::vector<XY> left, right;  // offset points, start to end
-  };
-  auto walk = [&](const std::vector<LonLat>& pts, bool closed) {
-    const std::size_t n = pts.size();
-    const std::size_t count = closed ? n : n - 1;
-    std::vector<Edge> edges(count);
-    for (std::size_t i = 0; i < count; ++i) {
-      const LonLat& a = pts[i];
-      const LonLat& b = pts[(i + 1) % n];
-      const GeographicLib::GeodesicLine line = geod.InverseLine(a.lat, a.lon, b.lat, b.lon);
-      const double len = line.Distance();
-      const double samples = std::ceil(len / plan.step);
-      if (samples > 1e6) fail(kInvalidArgument, "The maximum deviation is too small for the geometry.");
-      const int m = std::max(1, static_cast<int>(samples));
-      Edge& ed = edges[i];
-      // Offsets of the point at distance s along the edge, to either side.
-      auto offsets = [&](double s, XY& left, XY& right, double* azimuth = nullptr) {
-        double lat, lon, azi;
-        line.Position(s, lat, lon, azi);
-        if (azimuth) *azimuth = azi;
-        left = offset({lon, lat}, azi - 90);
-        right = offset({lon, lat}, azi + 90);
-      };
-      // The step suits offsets bent like the earth, as they are seen within
-      // a quarter meridian of the plane's center; farther out the plane
-      // bends them more, and a chord between two offset points sagging by
-      // more than a quarter of the deviation is split.
-      const double near = kPi / 4 * e.semi_major();
-      const auto is_near = [&](const XY& p) { return std::hypot(p.first, p.second) < near; };
-      std::function<void(double, const XY&, const XY&, double, const XY&, const XY&, int)> between =
-          [&](double s0, const XY& l0, const XY& r0, double s1, const XY& l1, const XY& r1, int depth) {
-            if (depth >= 16 || (is_near(l0) && is_near(l1) && is_near(r0) && is_near(r1))) return;
-            XY lm, rm;
-            offsets((s0 + s1) / 2, lm, rm);
-            const auto sag = [](const XY& p, const XY& q, const XY& mid) {
-              return std::hypot((p.first + q.first) / 2 - mid.first, (p.second + q.second) / 2 - mid.second);
-            };
-            const double allowed = std::max(plan.deviation / 4, kRoundingFloor);
-            if (sag(l0, l1, lm) <= allowed && sag(r0, r1, rm) <= allowed) return;
-            between(s0, l0, r0, (s0 + s1) / 2, lm, rm, depth + 1);
-            ed.left.push_back(lm);
-            ed.right.push_back(rm);
-            between((s0 + s1) / 2, lm, rm, s1, l1, r1, depth + 1);
-          };
-      XY l0, r0;
-      offsets(0, l0, r0, &ed.azi1);
-      ed.left.push_back(l0);
-      ed.right.push_back(r0);
-      for (int k = 1; k <= m; ++k) {
-        XY l1, r1;
-        offsets(len * k / m, l1, r1, k == m ? &ed.azi2 : nullptr);
-        between(len * (k - 1) / m, l0, r0, len * k / m, l1, r1, 0);
-        ed.left.push_back(l1);
-        ed.right.push_back(r1);
-        l0 = l1;
-        r0 = r1;
-      }
-    }
-    // Joints: where the direction does not turn, the next edge starts from
-    // the very points the previous one ended at.
-    auto joint = [&](const LonLat& c, Edge& in, Edge& next) {
-      const double turn = std::remainder(next.azi1 - in.azi2, 360.0);
-      if (std::fabs(turn) < kStraightJoint) {
-        next.left.front() = in.left.back();
-        next.right.front() = in.right.back();
-        return;
-      }
-      const XY centre = az.forward(c);
-      std::vector<XY> lw{centre, in.left.back()};
-      arc(c, in.azi2 - 90, turn, lw);
-      lw.push_back(next.left.front());
-      out.push_back(polygon(lw));
-      std::vector<XY> rw{centre, in.right.back()};
-      arc(c, in.azi2 + 90, turn, rw);
-      rw.push_back(next.right.front());
-      out.push_back(polygon(rw));
-    };
-    for (std::size_t i = 0; i + 1 < count; ++i) joint(pts[i + 1], edges[i], edges[i + 1]);
-    if (closed && count > 1) joint(pts[0], edges[count - 1], edges[0]);
-    // A body runs through the edge's own end points, so that it meets the
-    // wedges and caps along the very same chords.
-    for (std::size_t i = 0; i < count; ++i) {
-      const Edge& ed = edges[i];
-      std::vector<XY> ring(ed.left.begin(), ed.left.end());
-      ring.push_back(az.forward(pts[(i + 1) % n]));
-      ring.insert(ring.end(), ed.right.rbegin(), ed.right.rend());
-      ring.push_back(az.forward(pts[i]));
-      out.push_back(polygon(ring));
-    }
-    if (!closed) {
-      // Half circles around the ends, from one offset round to the other.
-      const Edge& first = edges.front();
-      std::vector<XY> cap{az.forward(pts.front()), first.right.front()};
-      arc(pts.front(), first.azi1 + 90, 180, cap);
-      cap.push_back(first.left.front());
-      out.push_back(polygon(cap));
-      const Edge& last = edges.back();
-      std::vector<XY> end{az.forward(pts.back()), last.left.back()};
-      arc(pts.back(), last.azi2 - 90, 180, end);
-      end.push_back(last.right.back());
-      out.push_back(polygon(end));
-    }
-  };
+  for (const auto& p : s.points) out.push_back(polygon(o.circle(p)));
   for (const auto& path : s.paths)
-    if (path.size() >= 2) walk(path, false);
+    if (path.size() >= 2) add_path_pieces(o, e, path, false, out);
   for (const auto& ring : s.outlines)
-    if (ring.size() >= 2) walk(ring, true);
+    if (ring.size() >= 2) add_path_pieces(o, e, ring, true, out);
   return out;
 }
 
