@@ -183,6 +183,42 @@ def test_buffers_of_points_on_the_poles_and_the_antimeridian(lon, lat):
     assert buf.calculate_area(curve_type=CT.Geodesic) == pytest.approx(math.pi * d * d, rel=1e-3)
 
 
+@pytest.mark.parametrize("curve", [CT.Geodesic, CT.GreatElliptic])
+def test_outline_far_smaller_than_the_distance_buffers_to_a_circle(curve):
+    # Every piece of such a buffer overlaps every other; the vertices still
+    # lie at the distance from the outline, here a geodesic circle of 1 km
+    # (united all at once, a smooth outline of 1000 vertices came out up to
+    # 2 km short of the distance, after 2 s; of 3000 vertices after 24 s).
+    lon0, lat0, r, d, dev = 10.0, 50.0, 1000.0, 100000.0, 100.0
+    ring = [list(ref.geodesic_direct(lon0, lat0, -360.0 * k / 1000, r)[:2]) for k in range(1000)]
+    buf = polygon(ring + [ring[0]]).buffer(d, METERS, dev, curve)
+    rings = as_dict(buf)["rings"]
+    assert len(rings) == 1 and len(rings[0]) > 100
+    for lon, lat in rings[0]:
+        assert ref.geodesic_distance(lon0, lat0, lon, lat) == pytest.approx(r + d, abs=dev)
+    assert as_dict(polygon(ring + [ring[0]]).buffer(-d, METERS, dev, curve))["rings"] == []
+
+
+def test_buffer_of_a_street_grid_keeps_every_block():
+    # 81 blocks: more holes than are cut from the region one at a time.  Each
+    # block is the square between its streets, narrowed by the distance.
+    n, step, d, dev = 10, 0.001, 5.0, 0.5
+    paths = [[[10, 50 + k * step], [10 + n * step, 50 + k * step]] for k in range(n + 1)]
+    paths += [[[10 + k * step, 50], [10 + k * step, 50 + n * step]] for k in range(n + 1)]
+    grid = og.Polyline({"paths": paths, "spatialReference": WGS84})
+    rings = as_dict(grid.buffer(d, METERS, dev, CT.Geodesic))["rings"]
+    holes = [r for r in rings if not og.utils.is_clockwise(r)]
+    assert len(rings) == 1 + n * n and len(holes) == n * n
+    for hole in holes:
+        lons = [p[0] for p in hole]
+        lats = [p[1] for p in hole]
+        west, south = min(lons), min(lats)
+        street_w = 10 + round((west - 10) / step) * step
+        street_s = 50 + round((south - 50) / step) * step
+        assert ref.geodesic_distance(street_w, south, west, south) == pytest.approx(d, abs=dev)
+        assert ref.meridian_arc(south) - ref.meridian_arc(street_s) == pytest.approx(d, abs=dev)
+
+
 # ---- projections ----
 
 

@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/box_index.hpp"
 #include "engine/geodetic_frame.hpp"
 #include "engine/geodetic_shapes.hpp"
 #include "engine/geos_context.hpp"
@@ -39,6 +40,15 @@ constexpr double kRoundingFloor = 1e-7;
 // Offset points one buffer may compute before it gives up: a deviation far
 // too fine for the geometry's size would otherwise run for hours.
 constexpr long kOffsetBudget = 250'000;
+
+// Pairs of buffer pieces whose boxes overlap up to which the pieces are
+// united all at once, and the number united at a time beyond that.
+constexpr long kDirectUnionPairs = 1'000'000;
+constexpr std::size_t kUnionRun = 16;
+
+// Holes of a buffer up to which each is cut from its region in longitude
+// and latitude by a difference of its own.
+constexpr std::size_t kHolesOneByOne = 64;
 
 // The deviation when none usable is given, and the range it is held to, as
 // fractions of the buffer distance: finer costs points without showing,
@@ -383,6 +393,17 @@ LonLat center_of(const Shapes& s) {
   return {std::atan2(sy, sx) * 180 / kPi, std::asin(std::clamp(sz / n, -1.0, 1.0)) * 180 / kPi};
 }
 
+// The pieces of one buffer, each with its place along the paths it follows
+// (so that pieces next to one another there can be united first).
+struct Pieces {
+  std::vector<GeomPtr> shapes;
+  std::vector<std::size_t> place;
+  void add(GeomPtr g, std::size_t at) {
+    shapes.push_back(std::move(g));
+    place.push_back(at);
+  }
+};
+
 // Offset points of one buffer: the far ends of geodesics of the buffer
 // distance, in the azimuthal plane.  Every point counts against the budget
 // the buffer's plan holds.
@@ -493,7 +514,7 @@ Edge edge_offsets(const Offsets& o, const Ellipsoid& e, const LonLat& a, const L
 // The two wedges at vertex c, where the edge `in` turns into `next`: the
 // arcs between their offsets.  Where the direction does not turn, `next`
 // starts from the very points `in` ended at instead.
-void add_joint(const Offsets& o, const LonLat& c, const Edge& in, Edge& next, std::vector<GeomPtr>& out) {
+void add_joint(const Offsets& o, const LonLat& c, const Edge& in, Edge& next, Pieces& out, std::size_t at) {
   const double turn = std::remainder(next.azi1 - in.azi2, 360.0);
   if (std::fabs(turn) < kStraightJoint) {
     next.left.front() = in.left.back();
@@ -504,11 +525,11 @@ void add_joint(const Offsets& o, const LonLat& c, const Edge& in, Edge& next, st
   std::vector<XY> lw{centre, in.left.back()};
   o.arc(c, in.azi2 - 90, turn, lw);
   lw.push_back(next.left.front());
-  out.push_back(polygon(lw));
+  out.add(polygon(lw), at);
   std::vector<XY> rw{centre, in.right.back()};
   o.arc(c, in.azi2 + 90, turn, rw);
   rw.push_back(next.right.front());
-  out.push_back(polygon(rw));
+  out.add(polygon(rw), at);
 }
 
 // The body of the edge from a to b, between its offset curves.  It runs
@@ -525,32 +546,38 @@ GeomPtr edge_body(const Azimuthal& az, const Edge& ed, const LonLat& a, const Lo
 // Half circles around the ends of an open path, from one offset round to
 // the other.
 void add_end_caps(const Offsets& o, const std::vector<LonLat>& pts, const Edge& first, const Edge& last,
-                  std::vector<GeomPtr>& out) {
+                  Pieces& out, std::size_t first_at, std::size_t last_at) {
   const Azimuthal& az = o.plane();
   std::vector<XY> cap{az.forward(pts.front()), first.right.front()};
   o.arc(pts.front(), first.azi1 + 90, 180, cap);
   cap.push_back(first.left.front());
-  out.push_back(polygon(cap));
+  out.add(polygon(cap), first_at);
   std::vector<XY> end{az.forward(pts.back()), last.left.back()};
   o.arc(pts.back(), last.azi2 - 90, 180, end);
   end.push_back(last.right.back());
-  out.push_back(polygon(end));
+  out.add(polygon(end), last_at);
 }
 
 // The pieces along one path, or along a ring when `closed`: wedges at its
-// joints, a body along every edge, and caps at the ends of a path.
-void add_path_pieces(const Offsets& o, const Ellipsoid& e, const std::vector<LonLat>& pts, bool closed,
-                     std::vector<GeomPtr>& out) {
+// joints, a body along every edge, and caps at the ends of a path.  Their
+// places along the path start at `at`; returns the place after the last.
+std::size_t add_path_pieces(const Offsets& o, const Ellipsoid& e, const std::vector<LonLat>& pts, bool closed,
+                            Pieces& out, std::size_t at) {
   const std::size_t n = pts.size();
   const std::size_t count = closed ? n : n - 1;
+  // Places: the first cap, then body i at 2i + 1 and the joint after it at
+  // 2i + 2; the joint closing a ring sits last, beside the first body.
+  const auto body_at = [&](std::size_t i) { return at + 2 * i + 1; };
   std::vector<Edge> edges;
   edges.reserve(count);
   for (std::size_t i = 0; i < count; ++i) edges.push_back(edge_offsets(o, e, pts[i], pts[(i + 1) % n]));
-  for (std::size_t i = 0; i + 1 < count; ++i) add_joint(o, pts[i + 1], edges[i], edges[i + 1], out);
-  if (closed && count > 1) add_joint(o, pts[0], edges[count - 1], edges[0], out);
+  for (std::size_t i = 0; i + 1 < count; ++i)
+    add_joint(o, pts[i + 1], edges[i], edges[i + 1], out, body_at(i) + 1);
+  if (closed && count > 1) add_joint(o, pts[0], edges[count - 1], edges[0], out, body_at(count));
   for (std::size_t i = 0; i < count; ++i)
-    out.push_back(edge_body(o.plane(), edges[i], pts[i], pts[(i + 1) % n]));
-  if (!closed) add_end_caps(o, pts, edges.front(), edges.back(), out);
+    out.add(edge_body(o.plane(), edges[i], pts[i], pts[(i + 1) % n]), body_at(i));
+  if (!closed) add_end_caps(o, pts, edges.front(), edges.back(), out, at, body_at(count));
+  return body_at(count) + 1;
 }
 
 // The buffer pieces in the azimuthal plane: circles around lone points; for
@@ -559,15 +586,93 @@ void add_path_pieces(const Offsets& o, const Ellipsoid& e, const std::vector<Lon
 // offsets of the edges meeting there) and a half circle at each end of a
 // path.  Neighbouring pieces share their offset points exactly, so that
 // their union closes without cracks.
-std::vector<GeomPtr> pieces(const Shapes& s, const Ellipsoid& e, const Azimuthal& az, const Plan& plan) {
+Pieces pieces(const Shapes& s, const Ellipsoid& e, const Azimuthal& az, const Plan& plan) {
   const Offsets o(e, az, plan);
-  std::vector<GeomPtr> out;
-  for (const auto& p : s.points) out.push_back(polygon(o.circle(p)));
+  Pieces out;
+  std::size_t at = 0;
+  for (const auto& p : s.points) out.add(polygon(o.circle(p)), at++);
   for (const auto& path : s.paths)
-    if (path.size() >= 2) add_path_pieces(o, e, path, false, out);
+    if (path.size() >= 2) at = add_path_pieces(o, e, path, false, out, at);
   for (const auto& ring : s.outlines)
-    if (ring.size() >= 2) add_path_pieces(o, e, ring, true, out);
+    if (ring.size() >= 2) at = add_path_pieces(o, e, ring, true, out, at);
   return out;
+}
+
+// Pairs of pieces whose boxes overlap, counted up to `cap` (and a little
+// past it).
+long overlapping_pairs(const std::vector<GeomPtr>& shapes, long cap) {
+  std::vector<planar::Box> boxes(shapes.size());
+  for (std::size_t i = 0; i < shapes.size(); ++i) {
+    planar::Box& b = boxes[i];
+    if (!shapes[i] || GEOSisEmpty_r(C(), shapes[i].get()) != 0 ||
+        !GEOSGeom_getExtent_r(C(), shapes[i].get(), &b.xmin, &b.ymin, &b.xmax, &b.ymax))
+      b = planar::Box{kNaN, kNaN, kNaN, kNaN};
+  }
+  const planar::BoxIndex index(boxes);
+  long pairs = 0;
+  for (std::size_t i = 0; i < boxes.size() && pairs <= cap; ++i)
+    index.query(boxes[i], [&](std::size_t j) { pairs += j > i; });
+  return pairs;
+}
+
+// `g` without the holes narrower than `width` on average (twice their area
+// over their perimeter).
+GeomPtr without_thin_holes(GeomPtr g, double width) {
+  bool dropped = false;
+  std::vector<GeomPtr> polys;
+  for (const GEOSGeometry* poly : geos::components(g.get())) {
+    if (GEOSGeomTypeId_r(C(), poly) != GEOS_POLYGON) return g;
+    std::vector<GEOSGeometry*> holes;
+    const int n = GEOSGetNumInteriorRings_r(C(), poly);
+    for (int k = 0; k < n; ++k) {
+      const GEOSGeometry* ring = GEOSGetInteriorRingN_r(C(), poly, k);
+      const GeomPtr hole =
+          geos::take(GEOSGeom_createPolygon_r(C(), GEOSGeom_clone_r(C(), ring), nullptr, 0), "a hole");
+      double area = 0, perimeter = 0;
+      GEOSArea_r(C(), hole.get(), &area);
+      GEOSLength_r(C(), ring, &perimeter);
+      if (2 * area < width * perimeter) {
+        dropped = true;
+        continue;
+      }
+      holes.push_back(GEOSGeom_clone_r(C(), ring));
+    }
+    GEOSGeometry* shell = GEOSGeom_clone_r(C(), GEOSGetExteriorRing_r(C(), poly));
+    const auto count = static_cast<unsigned>(holes.size());
+    polys.push_back(geos::take(GEOSGeom_createPolygon_r(C(), shell, holes.data(), count), "a polygon"));
+  }
+  if (!dropped) return g;
+  return unite(std::move(polys));
+}
+
+// The union of the pieces.  Where few of them overlap, all at once.  Where
+// many overlap one another (an outline far smaller than the distance, or
+// one drawn back and forth over itself), a union of all at once would node
+// every crossing of every pair, although the result keeps hardly any: there
+// runs of pieces next to one another along the paths are united first,
+// which leaves only their outlines to meet, and then runs of those.
+GeomPtr unite_pieces(Pieces p, double deviation) {
+  if (overlapping_pairs(p.shapes, kDirectUnionPairs) <= kDirectUnionPairs)
+    return unite(std::move(p.shapes));
+  std::vector<std::size_t> by_place(p.shapes.size());
+  for (std::size_t i = 0; i < by_place.size(); ++i) by_place[i] = i;
+  std::stable_sort(by_place.begin(), by_place.end(),
+                   [&](std::size_t a, std::size_t b) { return p.place[a] < p.place[b]; });
+  std::vector<GeomPtr> level;
+  level.reserve(by_place.size());
+  for (std::size_t i : by_place) level.push_back(std::move(p.shapes[i]));
+  do {
+    std::vector<GeomPtr> next;
+    for (std::size_t i = 0; i < level.size(); i += kUnionRun) {
+      const auto from = level.begin() + static_cast<std::ptrdiff_t>(i);
+      const auto to = level.begin() + static_cast<std::ptrdiff_t>(std::min(level.size(), i + kUnionRun));
+      next.push_back(unite(std::vector<GeomPtr>(std::make_move_iterator(from), std::make_move_iterator(to))));
+    }
+    level = std::move(next);
+  } while (level.size() > 1);
+  // Runs meet along chords that each has noded on its own, rounding the
+  // nodes apart: cracks far thinner than the deviation open between them.
+  return without_thin_holes(std::move(level.front()), deviation / 4);
 }
 
 // The polygon interiors of the input in the azimuthal plane.
@@ -733,11 +838,19 @@ GeomPtr to_lonlat_world(const GeomPtr& plane, const Azimuthal& az, const Ellipso
     if (GEOSGeomTypeId_r(C(), poly) != GEOS_POLYGON || GEOSisEmpty_r(C(), poly)) continue;
     GeomPtr region = lonlat_region(coords(GEOSGetExteriorRing_r(C(), poly)), az, e, tolerance, north, south);
     if (!region) continue;
-    const int holes = GEOSGetNumInteriorRings_r(C(), poly);
-    for (int k = 0; k < holes; ++k) {
-      GeomPtr hole =
-          lonlat_region(coords(GEOSGetInteriorRingN_r(C(), poly, k)), az, e, tolerance, north, south);
-      if (hole) region = difference(region, hole);
+    std::vector<GeomPtr> holes;
+    const int n = GEOSGetNumInteriorRings_r(C(), poly);
+    for (int k = 0; k < n; ++k) {
+      const std::vector<XY> ring = coords(GEOSGetInteriorRingN_r(C(), poly, k));
+      GeomPtr hole = lonlat_region(ring, az, e, tolerance, north, south);
+      if (hole) holes.push_back(std::move(hole));
+    }
+    // One difference for each hole redraws the whole region every time;
+    // the holes are disjoint, so many go at once.
+    if (holes.size() > kHolesOneByOne) {
+      region = difference(region, unite(std::move(holes)));
+    } else {
+      for (const GeomPtr& hole : holes) region = difference(region, hole);
     }
     polys.push_back(std::move(region));
   }
@@ -809,7 +922,7 @@ GeometryPtr buffer_in_one_plane(const Shapes& shapes, const Frame& frame, const 
   const Ellipsoid& e = frame.ellipsoid();
   const SpatialReferencePtr& sr = frame.spatial_reference();
   const Azimuthal az(e, center_of(shapes));
-  GeomPtr result = unite(pieces(shapes, e, az, plan));
+  GeomPtr result = unite_pieces(pieces(shapes, e, az, plan), plan.deviation);
   if (shapes.area) {
     GeomPtr interior = areas(shapes, az);
     result = plan.negative ? difference(interior, result) : unite([&] {
