@@ -630,6 +630,19 @@ def supervise(args):
     calls = crashes = hangs = panics = 0
     findings = []
     slots = []
+    # The slowest calls that finished: (seconds, seed, episode, call).
+    slowest = []
+
+    def finished(slot, now):
+        ep, i, _ = slot["last"]
+        took = now - slot["seen"]
+        if i >= 0 and took >= args.slow:
+            slowest.append((took, slot["seed"], ep, i))
+            slowest.sort(reverse=True)
+            del slowest[10:]
+            if not slot.get("told"):
+                print(f"slow ({took:.1f} s): replay with `driver.py replay {slot['seed']} {ep} {i}`", flush=True)
+        slot["told"] = False
 
     def start(slot_seed, first_episode):
         fd, path_ = tempfile.mkstemp(prefix="ostrel-stress-")
@@ -674,7 +687,13 @@ def supervise(args):
                 ep, i, total, beat = read(slot)
                 now = time.monotonic()
                 if (ep, i, total) != slot["last"]:
+                    finished(slot, now)
                     slot["last"], slot["seen"] = (ep, i, total), now
+                elif now - slot["seen"] > args.slow and not slot.get("told"):
+                    # Still running: said now, in case it turns into a hang.
+                    slot["told"] = True
+                    print(f"slow (> {args.slow:g} s, running): `driver.py replay {slot['seed']} {ep} {i}`",
+                          flush=True)
                 rc = slot["proc"].poll()
                 if rc is not None:
                     slot["err"].seek(0)
@@ -702,6 +721,8 @@ def supervise(args):
             slot["proc"].wait()
             calls += read(slot)[2]
             os.unlink(slot["path"])
+    for took, seed, ep, i in slowest:
+        print(f"slowest: {took:.1f} s `driver.py replay {seed} {ep} {i}`", flush=True)
     print(f"calls {calls} crashes {crashes} hangs {hangs} panics {panics}", flush=True)
     return 1 if crashes or hangs or panics else 0
 
@@ -714,6 +735,7 @@ def main():
     s.add_argument("--workers", type=int, default=2)
     s.add_argument("--seed", type=int, default=int(time.time()) % 100000)
     s.add_argument("--ceiling", type=float, default=10.0, help="seconds one call may take")
+    s.add_argument("--slow", type=float, default=5.0, help="seconds past which a call is printed as slow")
     s.add_argument("--memory-limit", type=int, default=0, help="address-space limit of a worker, bytes")
     s.add_argument("--report", type=float, default=60.0, help="seconds between progress lines")
     w = sub.add_parser("worker")

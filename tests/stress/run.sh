@@ -7,10 +7,10 @@
 #
 # Options go to `driver.py run` (see `python3 tests/stress/driver.py run -h`):
 # --workers N (default: half the cores, at most 4), --seed N, --ceiling S
-# (default here 30).
-# The last line printed reads "calls N crashes N hangs N panics N"; each
-# finding above it names the `driver.py replay SEED EPISODE CALL` that
-# repeats it alone.
+# (default here 30), --slow S (calls past S seconds are printed, default 5).
+# The last line printed reads "calls N crashes N hangs N panics N", after the
+# ten slowest calls; each finding and slow call names the
+# `driver.py replay SEED EPISODE CALL` that repeats it alone.
 #
 # Under AddressSanitizer and UndefinedBehaviorSanitizer: build the module and
 # runtime with -fsanitize=address,undefined, then run with the sanitizer
