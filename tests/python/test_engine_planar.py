@@ -109,6 +109,28 @@ def test_buffers():
         pt(0, 0).buffer(float("inf"))
 
 
+def _distance_to_segment(p, a, b):
+    ax, ay = b[0] - a[0], b[1] - a[1]
+    t = max(0.0, min(1.0, ((p[0] - a[0]) * ax + (p[1] - a[1]) * ay) / (ax * ax + ay * ay)))
+    return math.hypot(p[0] - a[0] - t * ax, p[1] - a[1] - t * ay)
+
+
+def test_buffer_of_a_dense_zigzag_wider_than_itself_lies_at_the_distance():
+    # The rounding of every vertex overlaps that of a hundred others: the
+    # offset curves cross one another everywhere (the buffer is built from
+    # pieces; with 3000 vertices GEOS took 20 s at once, at 10 several minutes).
+    n, d, step = 1500, 0.5, 0.01
+    zigzag = [[k * step, float(k % 2)] for k in range(n)]
+    outline = line(*zigzag).buffer(d).to_dict()["rings"]
+    assert len(outline) == 1
+    reach = int(d / step) + 2
+    for p in outline[0]:
+        k = int(p[0] / step)
+        near = range(max(0, k - reach), min(n - 1, k + reach))
+        got = min(_distance_to_segment(p, zigzag[i], zigzag[i + 1]) for i in near)
+        assert got == pytest.approx(d, rel=1e-4)
+
+
 def test_densify_places_points_on_the_curve():
     half = og.Polyline({"curvePaths": [[[1, 0], {"c": [[-1, 0], [0, 1]]}]]})
     dense = half.densify(0.5)

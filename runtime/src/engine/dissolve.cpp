@@ -1,5 +1,7 @@
 #include "engine/dissolve.hpp"
 
+#include <algorithm>
+#include <iterator>
 #include <numeric>
 
 #include "engine/box_index.hpp"
@@ -43,6 +45,9 @@ void take_polygons(GeomPtr g, std::vector<GeomPtr>& out) {
 #endif
 }
 
+// Pieces united at a time, at every level of an ordered union.
+constexpr std::size_t kRun = 16;
+
 std::size_t root(std::vector<std::size_t>& parent, std::size_t i) {
   while (parent[i] != i) i = parent[i] = parent[parent[i]];
   return i;
@@ -83,6 +88,31 @@ GeomPtr dissolve(std::vector<GeomPtr> pieces) {
   }
   if (polygons.size() == 1) return std::move(polygons[0]);
   return geos::collect(GEOS_MULTIPOLYGON, std::move(polygons));
+}
+
+GeomPtr unite_areas(std::vector<GeomPtr> pieces) {
+  std::vector<GeomPtr> kept;
+  for (GeomPtr& p : pieces)
+    if (p && GEOSisEmpty_r(ctx(), p.get()) == 0) kept.push_back(std::move(p));
+  if (kept.empty()) return geos::take(GEOSGeom_createEmptyPolygon_r(ctx()), "an empty polygon");
+  if (kept.size() == 1) return std::move(kept.front());
+  GeomPtr all = geos::collect(GEOS_GEOMETRYCOLLECTION, std::move(kept));
+  return geos::take(GEOSUnaryUnion_r(ctx(), all.get()), "union");
+}
+
+GeomPtr unite_in_order(std::vector<GeomPtr> pieces) {
+  std::vector<GeomPtr> level = std::move(pieces);
+  do {
+    std::vector<GeomPtr> next;
+    for (std::size_t i = 0; i < level.size(); i += kRun) {
+      const auto from = level.begin() + static_cast<std::ptrdiff_t>(i);
+      const auto to = level.begin() + static_cast<std::ptrdiff_t>(std::min(level.size(), i + kRun));
+      std::vector<GeomPtr> run(std::make_move_iterator(from), std::make_move_iterator(to));
+      next.push_back(unite_areas(std::move(run)));
+    }
+    level = std::move(next);
+  } while (level.size() > 1);
+  return level.empty() ? unite_areas({}) : std::move(level.front());
 }
 
 }  // namespace vaskelith::planar

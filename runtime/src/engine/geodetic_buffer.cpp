@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "engine/box_index.hpp"
+#include "engine/dissolve.hpp"
 #include "engine/geodetic_frame.hpp"
 #include "engine/geodetic_shapes.hpp"
 #include "engine/geos_context.hpp"
@@ -42,9 +43,8 @@ constexpr double kRoundingFloor = 1e-7;
 constexpr long kOffsetBudget = 250'000;
 
 // Pairs of buffer pieces whose boxes overlap up to which the pieces are
-// united all at once, and the number united at a time beyond that.
+// united all at once.
 constexpr long kDirectUnionPairs = 1'000'000;
-constexpr std::size_t kUnionRun = 16;
 
 // Holes of a buffer up to which each is cut from its region in longitude
 // and latitude by a difference of its own.
@@ -112,15 +112,7 @@ GeomPtr box(double xmin, double ymin, double xmax, double ymax) {
   return polygon({{xmin, ymin}, {xmin, ymax}, {xmax, ymax}, {xmax, ymin}});
 }
 
-GeomPtr unite(std::vector<GeomPtr> pieces) {
-  std::vector<GeomPtr> kept;
-  for (auto& p : pieces)
-    if (p && GEOSisEmpty_r(C(), p.get()) == 0) kept.push_back(std::move(p));
-  if (kept.empty()) return geos::take(GEOSGeom_createEmptyPolygon_r(C()), "an empty polygon");
-  if (kept.size() == 1) return std::move(kept.front());
-  GeomPtr all = geos::collect(GEOS_GEOMETRYCOLLECTION, std::move(kept));
-  return geos::take(GEOSUnaryUnion_r(C(), all.get()), "uniting buffer pieces");
-}
+GeomPtr unite(std::vector<GeomPtr> pieces) { return planar::unite_areas(std::move(pieces)); }
 
 GeomPtr difference(const GeomPtr& a, const GeomPtr& b) {
   return geos::take(GEOSDifference_r(C(), a.get(), b.get()), "subtracting from a buffer");
@@ -658,21 +650,12 @@ GeomPtr unite_pieces(Pieces p, double deviation) {
   for (std::size_t i = 0; i < by_place.size(); ++i) by_place[i] = i;
   std::stable_sort(by_place.begin(), by_place.end(),
                    [&](std::size_t a, std::size_t b) { return p.place[a] < p.place[b]; });
-  std::vector<GeomPtr> level;
-  level.reserve(by_place.size());
-  for (std::size_t i : by_place) level.push_back(std::move(p.shapes[i]));
-  do {
-    std::vector<GeomPtr> next;
-    for (std::size_t i = 0; i < level.size(); i += kUnionRun) {
-      const auto from = level.begin() + static_cast<std::ptrdiff_t>(i);
-      const auto to = level.begin() + static_cast<std::ptrdiff_t>(std::min(level.size(), i + kUnionRun));
-      next.push_back(unite(std::vector<GeomPtr>(std::make_move_iterator(from), std::make_move_iterator(to))));
-    }
-    level = std::move(next);
-  } while (level.size() > 1);
+  std::vector<GeomPtr> in_order;
+  in_order.reserve(by_place.size());
+  for (std::size_t i : by_place) in_order.push_back(std::move(p.shapes[i]));
   // Runs meet along chords that each has noded on its own, rounding the
   // nodes apart: cracks far thinner than the deviation open between them.
-  return without_thin_holes(std::move(level.front()), deviation / 4);
+  return without_thin_holes(planar::unite_in_order(std::move(in_order)), deviation / 4);
 }
 
 // The polygon interiors of the input in the azimuthal plane.

@@ -143,12 +143,96 @@ GeometryPtr clip(const Geometry& g, const Geometry& envelope) {
   return read_result(std::move(r), ResultSpec{g.kind, g.has_z, g.has_m, g.spatial_reference, &index});
 }
 
+namespace {
+
+using XY = std::pair<double, double>;
+
+// Fillet-weighted pairs of line vertices within reach of one another (see
+// crowded) past which a buffer of lines is built from pieces.
+constexpr double kCrowdedFillets = 2e7;
+// Segments of a line in one piece of such a buffer.
+constexpr std::size_t kPieceSegments = 16;
+
+// The vertices of the lines of `g`, line by line.
+std::vector<std::vector<XY>> line_vertices(const GEOSGeometry* g) {
+  std::vector<std::vector<XY>> lines;
+  for (const GEOSGeometry* c : geos::components(g)) {
+    if (GEOSGeomTypeId_r(ctx(), c) != GEOS_LINESTRING) continue;
+    const GEOSCoordSequence* seq = GEOSGeom_getCoordSeq_r(ctx(), c);
+    unsigned n = 0;
+    GEOSCoordSeq_getSize_r(ctx(), seq, &n);
+    std::vector<XY> line(n);
+    for (unsigned i = 0; i < n; ++i) GEOSCoordSeq_getXY_r(ctx(), seq, i, &line[i].first, &line[i].second);
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+// Whether the offset curves of `lines` would cross one another far more
+// often than their buffer keeps.  GEOS rounds every vertex with a fillet of
+// up to two quadrants of `quadrant_segments` segments, and nodes each fillet
+// against every other within twice the distance: a dense zigzag buffered
+// wider than itself makes every fillet cross every other, and when rounding
+// defeats that noding, GEOS nodes it all again on a grid.  The measure is
+// the sum, over pairs of vertices that near, of their fillet sizes.
+bool crowded(const std::vector<std::vector<XY>>& lines, double distance, int quadrant_segments) {
+  std::vector<Box> boxes;
+  std::vector<double> fillets;
+  for (const auto& line : lines)
+    for (std::size_t k = 0; k < line.size(); ++k) {
+      const auto [x, y] = line[k];
+      boxes.push_back(Box{x - distance, y - distance, x + distance, y + distance});
+      // Ends have a half circle; inner vertices turn by the angle between
+      // their edges.
+      double turn = kPi;
+      if (k > 0 && k + 1 < line.size()) {
+        const double ax = x - line[k - 1].first, ay = y - line[k - 1].second;
+        const double bx = line[k + 1].first - x, by = line[k + 1].second - y;
+        turn = std::fabs(std::atan2(ax * by - ay * bx, ax * bx + ay * by));
+      }
+      fillets.push_back(1 + 2 * quadrant_segments * (std::isfinite(turn) ? turn : kPi) / kPi);
+    }
+  const BoxIndex index(boxes);
+  double weight = 0;
+  for (std::size_t i = 0; i < boxes.size() && weight <= kCrowdedFillets; ++i)
+    index.query(boxes[i], [&](std::size_t j) {
+      if (j > i) weight += fillets[i] + fillets[j];
+    });
+  return weight > kCrowdedFillets;
+}
+
+// The buffer of `lines` as the union of the buffers of their runs of
+// kPieceSegments segments.  A buffer of lines is the union of the buffers
+// of their pieces; pieces next to one another along a line are united
+// first, so that only outlines meet.
+GeomPtr buffer_in_pieces(const std::vector<std::vector<XY>>& lines, double distance, int quadrant_segments) {
+  std::vector<GeomPtr> pieces;
+  for (const auto& line : lines)
+    for (std::size_t i = 0; i + 1 < line.size(); i += kPieceSegments) {
+      const std::size_t end = std::min(line.size() - 1, i + kPieceSegments);
+      std::vector<double> buf;
+      for (std::size_t k = i; k <= end; ++k) {
+        buf.push_back(line[k].first);
+        buf.push_back(line[k].second);
+      }
+      GEOSCoordSequence* seq =
+          GEOSCoordSeq_copyFromBuffer_r(ctx(), buf.data(), static_cast<unsigned>(end - i + 1), 0, 0);
+      if (!seq) fail(kGeometryEngine, "The geometry engine could not build a coordinate sequence.");
+      const GeomPtr piece = geos::take(GEOSGeom_createLineString_r(ctx(), seq), "a line");
+      pieces.push_back(geos::take(GEOSBuffer_r(ctx(), piece.get(), distance, quadrant_segments), "buffer"));
+    }
+  return unite_in_order(std::move(pieces));
+}
+
+}  // namespace
+
 GeometryPtr buffer(const Geometry& g, double distance) {
   limits::check_buffer_range(g, distance);
   GeosForm gg = geos_form(g);
   // 64 segments per quarter circle keep the polygon within 1e-4 of the
   // distance from the true buffer.
   constexpr int kQuadrantSegments = 64;
+  const ResultSpec spec{GeometryKind::Polygon, false, false, g.spatial_reference, nullptr};
   // GEOS places each piece of a buffer against every piece before it, which
   // grows with the square of their number: a geometry of many parts is
   // buffered part by part and the buffers united instead, the same region
@@ -158,11 +242,15 @@ GeometryPtr buffer(const Geometry& g, double distance) {
     std::vector<GeomPtr> pieces;
     for (const GEOSGeometry* c : geos::components(gg.get()))
       pieces.push_back(geos::take(GEOSBuffer_r(ctx(), c, distance, kQuadrantSegments), "buffer"));
-    return read_result(dissolve(std::move(pieces)),
-                       ResultSpec{GeometryKind::Polygon, false, false, g.spatial_reference, nullptr});
+    return read_result(dissolve(std::move(pieces)), spec);
+  }
+  if (distance > 0 && g.kind == GeometryKind::Polyline) {
+    const std::vector<std::vector<XY>> lines = line_vertices(gg.get());
+    if (crowded(lines, distance, kQuadrantSegments))
+      return read_result(buffer_in_pieces(lines, distance, kQuadrantSegments), spec);
   }
   GeomPtr r = geos::take(GEOSBuffer_r(ctx(), gg.get(), distance, kQuadrantSegments), "buffer");
-  return read_result(std::move(r), ResultSpec{GeometryKind::Polygon, false, false, g.spatial_reference, nullptr});
+  return read_result(std::move(r), spec);
 }
 
 GeometryPtr convex_hull(const Geometry& g) {
