@@ -228,7 +228,7 @@ bool e_short(const Ellipsoid& e, const LonLat& a, const LonLat& b, double step) 
 }
 
 Followed follow(const Frame& frame, CurveType type, const std::vector<Vertex>& verts, bool closed,
-                double step, double deviation) {
+                double step, double deviation, double& budget) {
   std::vector<std::pair<double, double>> xy;
   for (const Vertex& v : verts) xy.emplace_back(v.x, v.y);
   const std::vector<LonLat> ll = frame.to_lonlat(xy);
@@ -267,6 +267,11 @@ Followed follow(const Frame& frame, CurveType type, const std::vector<Vertex>& v
     std::vector<LonLat> pts;
     for (;;) {
       if (k > 1e6) fail(kInvalidArgument, "The maximum deviation is too small for the geometry.");
+      // Every edge stays under the caps below, the whole geometry under one
+      // budget of points computed (sampling in the plane computes eight
+      // more for each).
+      budget -= (type == CurveType::ShapePreserving ? 16 : type == CurveType::Geodesic ? 1 : 2) * k;
+      if (budget < 0) fail(kInvalidArgument, "The maximum deviation is too small for the geometry.");
       // Dividing an edge straight in the plane samples it eight times over
       // for every point (and projects each sample): that work has a cap of
       // its own.
@@ -319,6 +324,7 @@ Followed follow(const Frame& frame, CurveType type, const std::vector<Vertex>& v
 
 Shapes shapes_of(const Geometry& g, const Frame& frame, CurveType type, double step, double deviation) {
   Shapes s;
+  double budget = limits::kMaxDensifiedVertices;
   if (g.kind == GeometryKind::Point) {
     s.points = frame.to_lonlat(std::vector<Vertex>{g.point});
   } else if (g.kind == GeometryKind::Multipoint) {
@@ -326,7 +332,7 @@ Shapes shapes_of(const Geometry& g, const Frame& frame, CurveType type, double s
   } else {
     s.area = g.kind == GeometryKind::Polygon || g.kind == GeometryKind::Envelope;
     for (const FlatPart& part : flat_parts(g)) {
-      Followed f = follow(frame, type, part.vertices, part.closed, step, deviation);
+      Followed f = follow(frame, type, part.vertices, part.closed, step, deviation, budget);
       std::vector<LonLat>& pts = f.pts;
       if (pts.size() == 1) {
         s.points.push_back(pts[0]);
