@@ -368,6 +368,20 @@ def test_buffers_far_thinner_than_rounding(geometry, distance, curve):
     assert isinstance(buf, og.Polygon)
 
 
+@pytest.mark.parametrize("distance", [1e-300, -1e-300, 5e-11])
+@pytest.mark.parametrize("curve", [CT.Geodesic, CT.NormalSection, CT.Loxodrome])
+def test_buffers_thinner_than_rounding_have_no_width(distance, curve):
+    # Their outlines used to be rounding noise, chased for up to a minute and
+    # returned as large polygons far from the input.
+    lambert = {"wkid": 2154}
+    for geometry in (point(1, -8, sr=lambert), line([[1, -8], [5000, 20]], sr=lambert)):
+        assert rings_of(geometry.buffer(distance, unit=og.LinearUnitId.Feet, max_deviation=2.2e-308,
+                                        curve_type=curve)) == []
+    area = polygon([[[0, 0], [0, 1], [1, 1], [1, 0], [0, 0]]])
+    kept = area.buffer(distance, unit=og.LinearUnitId.Meters, max_deviation=1e-300, curve_type=curve)
+    assert kept.calculate_area(curve_type=CT.Geodesic) == area.calculate_area(curve_type=CT.Geodesic)
+
+
 @pytest.mark.parametrize(
     "geometry, distance, deviation, message",
     [

@@ -1039,6 +1039,10 @@ GeometryPtr buffer_geodetic(const Geometry& g, CurveType type, double distance, 
   const Ellipsoid& e = frame.ellipsoid();
   limits::check_geodetic_range(g, frame.geographic());
   const bool is_area = g.kind == GeometryKind::Polygon || g.kind == GeometryKind::Envelope;
+  // A buffer thinner than the computations' own rounding has no width they
+  // could draw: its outline would be rounding noise, chased for as long as
+  // the deviation allows.  It is the area itself, or nothing.
+  if (std::fabs(distance) < kRoundingFloor) distance = 0;
   if (distance == 0 || (distance < 0 && !is_area)) {
     if (distance == 0 && is_area) {
       auto out = std::make_shared<Geometry>();
