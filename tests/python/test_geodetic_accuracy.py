@@ -129,6 +129,41 @@ def test_densified_vertices_lie_on_the_curve_at_equal_steps(curve, a, b):
     assert pieces == pytest.approx([step] * len(pieces), abs=1e-3)
 
 
+MERCATOR = {"wkid": 3857}
+
+
+def mercator_lonlat(x, y):
+    r = 6378137.0
+    return math.degrees(x / r), math.degrees(math.atan(math.sinh(y / r)))
+
+
+@pytest.mark.parametrize(
+    "sr, a, b, to_lonlat",
+    [
+        (WGS84, (2, 48), (12, 55), lambda x, y: (x, y)),
+        (MERCATOR, (-8e6, 4e6), (-7.2e6, 4.6e6), mercator_lonlat),
+    ],
+)
+def test_shape_preserving_densify_steps_equally_along_the_planes_line(sr, a, b, to_lonlat):
+    # The edge is sampled many times over to place its points: each lies on
+    # the straight line of the plane, at equal steps along the ground.
+    step = 5000
+    dense = line([list(a), list(b)], sr).densify(step, METERS, CT.ShapePreserving)
+    pts = as_dict(dense)["paths"][0]
+    total = line([list(a), list(b)], sr).calculate_length(curve_type=CT.ShapePreserving)
+    assert len(pts) == math.ceil(total / step) + 1
+    assert pts[0] == list(a) and pts[-1] == list(b)
+    dx, dy = b[0] - a[0], b[1] - a[1]
+    for x, y in pts:
+        assert abs((x - a[0]) * dy - (y - a[1]) * dx) / math.hypot(dx, dy) < 1e-9 * math.hypot(*a)
+    ground = [to_lonlat(*p) for p in pts]
+    pieces = [ref.geodesic_distance(*p, *q) for p, q in zip(ground, ground[1:])]
+    # The points are placed between samples some 600 m apart, to a few
+    # millimeters; geodesic chords of 5 km pieces fall short of the curve by
+    # under one.
+    assert pieces == pytest.approx([total / (len(pts) - 1)] * len(pieces), abs=1e-2)
+
+
 # ---- buffers near the poles and the antimeridian ----
 
 

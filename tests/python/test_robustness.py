@@ -104,6 +104,12 @@ LINE_4326 = {"paths": [[[(-40 if i % 2 else 40), 0] for i in range(51)]], "spati
         (lambda: og.densify_collection([og.Polyline(LINE_4326)], 1.0, og.LinearUnitId.Meters,
                                        og.GeodeticCurveType.Loxodrome),
          "The maximum segment length is too small for the geometry"),
+        # Edges straight in the plane are sampled eight times for every
+        # point they get: counted from their lengths before any is sampled.
+        (lambda: og.Polygon({"rings": [[[0, 0], [0, 1e6], [1e6, 1e6], [1e6, 0], [0, 0]]],
+                             "spatialReference": {"wkid": 3857}})
+         .densify(0.1, og.LinearUnitId.Meters, og.GeodeticCurveType.ShapePreserving),
+         "The maximum segment length is too small for the geometry"),
         # The limit of the projected range is itself outside it.
         (lambda: og.Polygon({"rings": [[[0, 0], [0, 1e10], [1, 1e10], [1, 0]]], "spatialReference": {"wkid": 3857}})
          .buffer(10, og.LinearUnitId.Meters, 1.0, og.GeodeticCurveType.Geodesic),

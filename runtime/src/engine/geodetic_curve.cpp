@@ -98,6 +98,8 @@ Segment::Segment(const Ellipsoid& ellipsoid, CurveType type, const LonLat& start
       break;
     case CurveType::Loxodrome:
       e_.rhumb().Inverse(start.lat, start.lon, end.lat, end.lon, line_length_, azimuth_);
+      // Set up once: the line's start costs more than a point along it.
+      rhumb_line_.emplace(e_.rhumb().Line(start.lat, start.lon, azimuth_));
       break;
     case CurveType::GreatElliptic: {
       double p1[3], p2[3];
@@ -206,10 +208,10 @@ LonLat Segment::at(double t) const {
     }
     case CurveType::Loxodrome: {
       double lat = 0, lon = 0, s12 = 0;
-      e_.rhumb().GenDirect(start_.lat, start_.lon, azimuth_, t * line_length_,
-                           GeographicLib::Rhumb::LATITUDE | GeographicLib::Rhumb::LONGITUDE |
-                               GeographicLib::Rhumb::LONG_UNROLL,
-                           lat, lon, s12);
+      rhumb_line_->GenPosition(t * line_length_,
+                               GeographicLib::Rhumb::LATITUDE | GeographicLib::Rhumb::LONGITUDE |
+                                   GeographicLib::Rhumb::LONG_UNROLL,
+                               lat, lon, s12);
       out = {lon, lat};
       break;
     }
@@ -242,13 +244,52 @@ double Segment::rough_length() const {
   return e_.distance(start_, mid) + e_.distance(mid, end_);
 }
 
+void Segment::at_steps(std::size_t first, std::size_t m, std::vector<LonLat>& out) const {
+  const auto t_of = [m](std::size_t i) { return static_cast<double>(i) / static_cast<double>(m); };
+  if (type_ != CurveType::ShapePreserving) {
+    for (std::size_t q = 0; q < out.size(); ++q) out[q] = at(t_of(first + q));
+    return;
+  }
+  // As at() does point by point: the ends are the segment's own, the plane
+  // points between them converted in one batch.
+  std::vector<std::pair<double, double>> xy;
+  xy.reserve(out.size());
+  for (std::size_t q = 0; q < out.size(); ++q) {
+    const double t = t_of(first + q);
+    if (!(t > 0 && t < 1)) continue;
+    double x = 0, y = 0;
+    plane_at(t, x, y);
+    xy.emplace_back(x, y);
+  }
+  const std::vector<LonLat> ll = xy.empty() ? std::vector<LonLat>{} : plane_->to_lonlat_all(xy);
+  std::size_t k = 0;
+  for (std::size_t q = 0; q < out.size(); ++q) {
+    const double t = t_of(first + q);
+    if (t <= 0) {
+      out[q] = start_;
+    } else if (t >= 1) {
+      out[q] = end_;
+    } else {
+      out[q] = ll[k++];
+      out[q].lon = unroll(out[q].lon, start_.lon);
+    }
+  }
+}
+
 void Segment::sample(std::size_t m, std::vector<double>& cumulative) const {
+  // Samples are made a batch at a time: converting many plane points at
+  // once costs far less per point than one by one.
+  constexpr std::size_t kBatch = 1024;
   cumulative.assign(m + 1, 0.0);
   LonLat prev = at(0);
-  for (std::size_t i = 1; i <= m; ++i) {
-    const LonLat cur = at(static_cast<double>(i) / static_cast<double>(m));
-    cumulative[i] = cumulative[i - 1] + e_.distance(prev, cur);
-    prev = cur;
+  std::vector<LonLat> batch;
+  for (std::size_t i = 1; i <= m; i += kBatch) {
+    batch.resize(std::min(kBatch, m + 1 - i));
+    at_steps(i, m, batch);
+    for (std::size_t q = 0; q < batch.size(); ++q) {
+      cumulative[i + q] = cumulative[i + q - 1] + e_.distance(prev, batch[q]);
+      prev = batch[q];
+    }
   }
 }
 

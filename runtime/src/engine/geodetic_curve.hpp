@@ -27,6 +27,8 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace vaskelith::geodetic {
@@ -52,6 +54,9 @@ struct LonLat {
 // and latitude in degrees.  Shape-preserving segments are straight in it.
 struct PlaneMap {
   std::function<LonLat(double x, double y)> to_lonlat;
+  // The same for many points at once, as exactly as one at a time: curves
+  // sampled densely convert their samples in batches.
+  std::function<std::vector<LonLat>(const std::vector<std::pair<double, double>>& xy)> to_lonlat_all;
   std::function<void(const LonLat&, double& x, double& y)> from_lonlat;
   // The plane's coordinates are longitude and latitude themselves (scaled):
   // longitudes run on past +-180 exactly as the coordinates do.
@@ -113,6 +118,9 @@ class Segment {
   // Point at parameter t in [0, 1] (not proportional to length, except for
   // the geodesic and the loxodrome).
   LonLat at(double t) const;
+  // at(i / m) for i = first .. first + out.size() - 1, the plane's samples
+  // converted together.
+  void at_steps(std::size_t first, std::size_t m, std::vector<LonLat>& out) const;
   void use_geodesic();
   // A lower bound of the length, good to a few percent, to size sampling.
   double rough_length() const;
@@ -134,6 +142,7 @@ class Segment {
   double sx_, sy_, ex_, ey_;
   // Geodesic and loxodrome: the line and its length.
   GeographicLib::GeodesicLine line_;
+  std::optional<GeographicLib::RhumbLine> rhumb_line_;
   double line_length_ = 0;
   double azimuth_ = 0;
   bool degenerate_ = false;

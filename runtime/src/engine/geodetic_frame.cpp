@@ -27,6 +27,7 @@ Frame::Frame(const SpatialReferencePtr& sr)
     const std::vector<LonLat> r = to_lonlat(std::vector<std::pair<double, double>>{{x, y}});
     return r.front();
   };
+  plane_.to_lonlat_all = [this](const std::vector<std::pair<double, double>>& xy) { return to_lonlat(xy); };
   plane_.from_lonlat = [this](const LonLat& p, double& x, double& y) {
     const auto r = from_lonlat(std::vector<LonLat>{p});
     x = r.front().first;

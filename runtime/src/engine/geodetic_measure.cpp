@@ -149,13 +149,16 @@ DensifyPlan plan_part(const Frame& frame, CurveType type, const std::vector<Vert
 // The vertices of one flattened part with points inserted so that no piece
 // is longer than max_len meters along the curve (the plan counts the pieces
 // of every edge, a ring's closing edge included).
-std::vector<Vertex> densify_part(const Frame& frame, CurveType type, const std::vector<Vertex>& verts,
-                                 const DensifyPlan& plan) {
+VertexList densify_part(const Frame& frame, CurveType type, const std::vector<Vertex>& verts,
+                        const DensifyPlan& plan) {
   const std::size_t n = verts.size();
-  if (n < 2) return verts;
+  if (n < 2) return VertexList(verts);
   const auto& xy = plan.xy;
   const auto& ll = plan.ll;
-  std::vector<Vertex> out;
+  VertexList out;
+  std::size_t total = n;
+  for (const std::size_t k : plan.pieces) total += k - 1;
+  out.reserve(total);
   out.push_back(verts[0]);
   for (std::size_t i = 0; i < plan.pieces.size(); ++i) {
     const std::size_t j = (i + 1) % n;
@@ -209,7 +212,7 @@ GeometryPtr densify(const Geometry& g, CurveType type, double max_len) {
   for (const FlatPart& part : flat) plans.push_back(plan_part(frame, type, part.vertices, part.closed, max_len, count));
   for (std::size_t i = 0; i < flat.size(); ++i) {
     Part p;
-    p.vertices = VertexList(densify_part(frame, type, flat[i].vertices, plans[i]));
+    p.vertices = densify_part(frame, type, flat[i].vertices, plans[i]);
     out->parts.push_back(std::move(p));
   }
   return out;
