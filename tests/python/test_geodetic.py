@@ -172,6 +172,27 @@ def test_rings_are_told_apart_by_nesting():
     assert ccw.calculate_area(curve_type=CT.Geodesic) == pytest.approx(CELL_GEODESIC, abs=1e4)
 
 
+@pytest.mark.parametrize("curve", ALL_CURVES[:4])
+def test_rings_enclosing_nothing_measure_about_zero(curve):
+    # Points along one curve, closed by that same curve, enclose nothing: the
+    # sign of their area is rounding, and their picture turns one way or the
+    # other.  Such a ring used to count as the rest of the ellipsoid
+    # (5.1e14 m^2) about half the time, alone or as a hole.
+    for lat, length in ((0.3, 1), (0.3, 100), (45, 1), (45, 1e4), (80, 10), (80, 1e4)):
+        d = length / 111000
+        path = line([[10, lat], [10 + 0.8 * d, lat + 0.6 * d]])
+        ring = as_dict(path.densify(length / 7, og.LinearUnitId.Meters, curve))["paths"][0]
+        assert len(ring) >= 3
+        m = 0.01
+        outer = [[10 - m, lat - m], [10 - m, lat + d + m], [10 + d + m, lat + d + m], [10 + d + m, lat - m]]
+        outer = outer + outer[:1]
+        box = polygon([outer]).calculate_area(curve_type=curve)
+        for r in (ring, ring[::-1]):
+            assert polygon([r + r[:1]]).calculate_area(curve_type=curve) == pytest.approx(0, abs=0.1)
+            holed = polygon([outer, r + r[:1]]).calculate_area(curve_type=curve)
+            assert holed == pytest.approx(box, abs=0.1)
+
+
 def test_true_curves_are_measured_along_the_arc():
     # On the central meridian of UTM 32N the plane is scaled by k = 0.9996:
     # a half circle of 1000 m radius on the map is pi * 1000 / k on the ground.

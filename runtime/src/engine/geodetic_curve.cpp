@@ -7,6 +7,7 @@
 #include <GeographicLib/PolygonArea.hpp>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <utility>
 
@@ -504,8 +505,13 @@ double shape_preserving_area(const Ellipsoid& e, const std::vector<LonLat>& pts,
 }  // namespace
 
 double ring_area(const Ellipsoid& e, CurveType type, const std::vector<LonLat>& pts, const PlaneMap* plane,
-                 const std::vector<std::pair<double, double>>* plane_xy) {
+                 const std::vector<std::pair<double, double>>* plane_xy, double* rounding) {
   const std::size_t n = pts.size();
+  // The sums below add one term per point, each an angle of up to a turn
+  // times the squared radius and good to a few units in the last place
+  // (and the sum is taken modulo the whole ellipsoid).
+  const double per_term = 16 * std::numeric_limits<double>::epsilon() * e.semi_major() * e.semi_major();
+  if (rounding) *rounding = per_term * static_cast<double>(n);
   if (n < 3) return 0;
   // Straight edges of the plane: clockwise rings come out positive already.
   if (type == CurveType::ShapePreserving && plane && plane_xy)
@@ -537,9 +543,13 @@ double ring_area(const Ellipsoid& e, CurveType type, const std::vector<LonLat>& 
     // them (edges that wind round the globe many times over): then longer
     // pieces, in proportion, still at least one per edge.
     const double thin = total > limits::kMaxAreaPieces ? limits::kMaxAreaPieces / total : 1.0;
+    // The extrapolation weighs the rounding of the fine sum (two points a
+    // piece) by 4/3 and of the coarse one (one a piece) by 1/3.
+    double terms = 0;
     for (std::size_t i = 0; i < n; ++i) {
       const Segment& seg = segs[i];
       const std::size_t count = static_cast<std::size_t>(std::max(1.0, std::floor(pieces[i] * thin)));
+      terms += 3 * static_cast<double>(count);
       const std::vector<LonLat> div = seg.divide(2 * count);
       for (std::size_t k = 0; k + 1 < div.size(); ++k) {
         fine.AddPoint(div[k].lat, div[k].lon);
@@ -550,6 +560,7 @@ double ring_area(const Ellipsoid& e, CurveType type, const std::vector<LonLat>& 
     coarse.Compute(false, true, perimeter, area_coarse);
     fine.Compute(false, true, perimeter, area_fine);
     area = (4 * area_fine - area_coarse) / 3;
+    if (rounding) *rounding = per_term * terms;
   }
   // PolygonArea counts counter-clockwise rings as positive; the runtime's
   // exterior rings run clockwise.

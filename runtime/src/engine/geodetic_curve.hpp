@@ -164,9 +164,12 @@ double path_length(const Ellipsoid& e, CurveType type, const std::vector<LonLat>
 
 // Signed area in square meters of one ring of longitude/latitude points
 // (open: the closing edge is implied), each edge following `type`.
-// Clockwise rings are positive, counter-clockwise rings negative.
+// Clockwise rings are positive, counter-clockwise rings negative.  With
+// `rounding`, also the size of area the computation's own rounding can
+// make up for this ring: a ring measuring no more has no measurable area,
+// and the sign of its area tells nothing.
 double ring_area(const Ellipsoid& e, CurveType type, const std::vector<LonLat>& pts,
                  const PlaneMap* plane = nullptr,
-                 const std::vector<std::pair<double, double>>* plane_xy = nullptr);
+                 const std::vector<std::pair<double, double>>* plane_xy = nullptr, double* rounding = nullptr);
 
 }  // namespace vaskelith::geodetic

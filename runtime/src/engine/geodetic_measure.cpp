@@ -66,9 +66,14 @@ namespace {
 // ellipsoid and in the picture of its own coordinates; otherwise the
 // smaller side, so that a ring smaller than a hemisphere measures what it
 // encloses whichever way round it runs, and so does a ring round a pole.
-// Shape-preserving areas are those of the plane's own region already.
-double ring_region(const Ellipsoid& e, CurveType type, double signed_area, double turn, bool exterior) {
-  if (type == CurveType::ShapePreserving) return std::fabs(signed_area);
+// A ring that measures no more than its computation's `rounding` (drawn
+// out and back, or a sliver) encloses nothing measurable: the sign of its
+// area and its picture's turn are rounding and may disagree, so it stays
+// the smaller side, about zero.  Shape-preserving areas are those of the
+// plane's own region already.
+double ring_region(const Ellipsoid& e, CurveType type, double signed_area, double rounding, double turn,
+                   bool exterior) {
+  if (type == CurveType::ShapePreserving || std::fabs(signed_area) <= rounding) return std::fabs(signed_area);
   const bool larger = exterior ? signed_area < 0 && turn > 0 : signed_area > 0 && turn < 0;
   return larger ? e.geodesic().EllipsoidArea() - std::fabs(signed_area) : std::fabs(signed_area);
 }
@@ -95,8 +100,10 @@ double area_of(const Geometry& g, CurveType type) {
     for (std::size_t k = 0; k < group.size(); ++k) {
       const auto xy = xy_of(flat[group[k]].vertices);
       const auto ll = frame.to_lonlat(xy);
-      const double signed_area = ring_area(frame.ellipsoid(), type, ll, &frame.plane(), &xy);
-      const double a = ring_region(frame.ellipsoid(), type, signed_area, picture_turn(frame, xy, ll), k == 0);
+      double rounding = 0;
+      const double signed_area = ring_area(frame.ellipsoid(), type, ll, &frame.plane(), &xy, &rounding);
+      const double a =
+          ring_region(frame.ellipsoid(), type, signed_area, rounding, picture_turn(frame, xy, ll), k == 0);
       total += k == 0 ? a : -a;
     }
   }
