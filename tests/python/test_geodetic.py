@@ -404,6 +404,34 @@ def test_buffers_thinner_than_rounding_have_no_width(distance, curve):
 
 
 @pytest.mark.parametrize(
+    "path, distance, unit, deviation, meters",
+    [
+        # Out and back along one line: the union of the pieces used to keep
+        # rounding-sized cracks where the chords there and back cross, as
+        # up to 55 holes of 4 or 5 vertices.
+        ([[-19.5955, -1.5735], [-20.2059, -1.6163], [-19.5955, -1.5735]], 10.0, og.LinearUnitId.Inches, 1.0, 0.254),
+        ([[167.1101435, 67.5511369], [165.4512906, 69.4757137], [167.1101435, 67.5511369]], 1, og.LinearUnitId.Meters, 0.01, 1),
+        ([[-104.294257, -19.2490329], [-103.8984575, -19.8006575], [-104.294257, -19.2490329]], 3, og.LinearUnitId.Feet, 0, 0.9144),
+    ],
+)
+@pytest.mark.parametrize("curve", ALL_CURVES[:4])
+def test_buffers_keep_no_rounding_slivers(path, distance, unit, deviation, meters, curve):
+    g = line(path, sr={"wkid": 4269})
+    buf = g.buffer(distance, unit, deviation, curve)
+    assert len(rings_of(buf)) == 1
+    areas = {c: buf.calculate_area(curve_type=c) for c in ALL_CURVES[:4]}
+    # The outline's long sides run straight between a few vertices: curve
+    # types other than the loxodrome follow nearly the same line there.
+    expected = areas[CT.Geodesic]
+    for c in (CT.GreatElliptic, CT.NormalSection):
+        assert areas[c] == pytest.approx(expected, rel=1e-4)
+    assert areas[CT.Loxodrome] == pytest.approx(expected, rel=1e-2)
+    # A stadium round the path, within the deviation.
+    length = g.calculate_length(curve_type=curve) / 2
+    assert expected == pytest.approx(2 * meters * length, rel=0.11)
+
+
+@pytest.mark.parametrize(
     "geometry, distance, deviation, message",
     [
         (og.Envelope({"spatialReference": WEB_MERCATOR, "xmin": -9, "ymin": -49.1, "xmax": 9e9, "ymax": -32.58}),

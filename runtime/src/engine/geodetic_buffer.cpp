@@ -70,10 +70,23 @@ constexpr double kNoMeanDirection = 1e-9;
 // the next edge starts from the very offset points the last one ended at.
 constexpr double kStraightJoint = 1e-7;
 
-// Polygons that cutting at the antimeridian and the poles leaves smaller
-// than this fraction of a square of the deviation's side (in degrees) are
-// slivers along the cut lines, not area of the buffer.
+// Polygons and holes smaller than this fraction of a square of the
+// deviation's side are slivers, not area of the buffer: pieces united
+// along chords computed apart (a path drawn back over itself) leave them
+// where the chords cross, and so does cutting at the antimeridian and the
+// poles.  Dropping one moves no point of the result by more than a small
+// part of the deviation.
 constexpr double kSliverArea = 1e-3;
+
+// Meters of mean width (twice the area over the perimeter) below which a
+// polygon or hole is rounding whatever the deviation: the cracks chords
+// computed apart leave are a few nanometers wide, and the narrowest buffer
+// drawn, a circle of the rounding floor, is four times this.
+constexpr double kSliverWidth = kRoundingFloor / 4;
+
+// Meters of ground in a degree of latitude, near enough to turn the two
+// above into degrees.
+constexpr double kMetersPerDegree = 111320.0;
 using XY = std::pair<double, double>;
 using geos::GeomPtr;
 
@@ -613,6 +626,15 @@ long overlapping_pairs(const std::vector<GeomPtr>& shapes, long cap) {
   return pairs;
 }
 
+// Area and perimeter of the region a ring bounds.
+void ring_measures(const GEOSGeometry* ring, double& area, double& perimeter) {
+  const GeomPtr region =
+      geos::take(GEOSGeom_createPolygon_r(C(), GEOSGeom_clone_r(C(), ring), nullptr, 0), "a hole");
+  area = perimeter = 0;
+  GEOSArea_r(C(), region.get(), &area);
+  GEOSLength_r(C(), ring, &perimeter);
+}
+
 // `g` without the holes narrower than `width` on average (twice their area
 // over their perimeter).
 GeomPtr without_thin_holes(GeomPtr g, double width) {
@@ -624,11 +646,8 @@ GeomPtr without_thin_holes(GeomPtr g, double width) {
     const int n = GEOSGetNumInteriorRings_r(C(), poly);
     for (int k = 0; k < n; ++k) {
       const GEOSGeometry* ring = GEOSGetInteriorRingN_r(C(), poly, k);
-      const GeomPtr hole =
-          geos::take(GEOSGeom_createPolygon_r(C(), GEOSGeom_clone_r(C(), ring), nullptr, 0), "a hole");
       double area = 0, perimeter = 0;
-      GEOSArea_r(C(), hole.get(), &area);
-      GEOSLength_r(C(), ring, &perimeter);
+      ring_measures(ring, area, perimeter);
       if (2 * area < width * perimeter) {
         dropped = true;
         continue;
@@ -801,18 +820,41 @@ GeomPtr lonlat_region(const std::vector<XY>& raw, const Azimuthal& az, const Ell
   return region;
 }
 
-// Polygons of a result without the slivers (narrower than `min_area`, in
-// squared degrees) that cutting can leave along the cut lines.
-GeomPtr without_slivers(GeomPtr g, double min_area) {
+// A result without its slivers: polygons and holes of no more than
+// `min_area`, or thinner on average than `min_width` (twice the area over
+// the perimeter), both in the result's units.  Without a hole or a whole
+// polygon, a valid result stays valid.
+GeomPtr without_slivers(GeomPtr g, double min_area, double min_width) {
+  const auto sliver = [&](double area, double perimeter) {
+    return !(area > min_area) || 2 * area < min_width * perimeter;
+  };
   std::vector<GeomPtr> keep;
   bool dropped = false;
-  for (const GEOSGeometry* c : geos::components(g.get())) {
-    double a = 0;
-    if (GEOSGeomTypeId_r(C(), c) != GEOS_POLYGON || !GEOSArea_r(C(), c, &a) || a <= min_area) {
+  for (const GEOSGeometry* poly : geos::components(g.get())) {
+    double area = 0, perimeter = 0;
+    if (GEOSGeomTypeId_r(C(), poly) != GEOS_POLYGON || !GEOSArea_r(C(), poly, &area) ||
+        !GEOSLength_r(C(), poly, &perimeter) || sliver(area, perimeter)) {
       dropped = true;
       continue;
     }
-    keep.push_back(geos::take(GEOSGeom_clone_r(C(), c), "copying a polygon"));
+    std::vector<GeomPtr> holes;
+    const int n = GEOSGetNumInteriorRings_r(C(), poly);
+    for (int k = 0; k < n; ++k) {
+      const GEOSGeometry* ring = GEOSGetInteriorRingN_r(C(), poly, k);
+      ring_measures(ring, area, perimeter);
+      if (!sliver(area, perimeter)) holes.push_back(geos::take(GEOSGeom_clone_r(C(), ring), "copying a hole"));
+    }
+    if (holes.size() == static_cast<std::size_t>(n)) {
+      keep.push_back(geos::take(GEOSGeom_clone_r(C(), poly), "copying a polygon"));
+      continue;
+    }
+    dropped = true;
+    GeomPtr shell = geos::take(GEOSGeom_clone_r(C(), GEOSGetExteriorRing_r(C(), poly)), "copying a shell");
+    std::vector<GEOSGeometry*> rings;
+    for (GeomPtr& h : holes) rings.push_back(h.release());
+    keep.push_back(geos::take(GEOSGeom_createPolygon_r(C(), shell.release(), rings.data(),
+                                                       static_cast<unsigned>(rings.size())),
+                              "a polygon"));
   }
   if (!dropped) return g;
   if (keep.empty()) return geos::take(GEOSGeom_createEmptyPolygon_r(C()), "an empty polygon");
@@ -921,6 +963,7 @@ GeometryPtr buffer_in_one_plane(const Shapes& shapes, const Frame& frame, const 
       return v;
     }());
   }
+  result = without_slivers(std::move(result), kSliverArea * plan.deviation * plan.deviation, kSliverWidth);
   if (GEOSisEmpty_r(C(), result.get())) return empty_polygon(sr);
   // The pieces are sampled more densely than the deviation needs along
   // gently bent stretches, and the union can leave hairline notches where
@@ -932,9 +975,9 @@ GeometryPtr buffer_in_one_plane(const Shapes& shapes, const Frame& frame, const 
   // it stands for, points are added as the rings are carried over (refine).
   if (!sr->geographic) return to_plane(result, az, frame, plan.deviation / 4);
 
-  const double dev_deg = plan.deviation / 111320.0;
-  const GeomPtr world =
-      without_slivers(to_lonlat_world(result, az, e, plan.deviation / 4), kSliverArea * dev_deg * dev_deg);
+  const double dev_deg = plan.deviation / kMetersPerDegree;
+  const GeomPtr world = without_slivers(to_lonlat_world(result, az, e, plan.deviation / 4),
+                                        kSliverArea * dev_deg * dev_deg, kSliverWidth / kMetersPerDegree);
   planar::ResultSpec spec;
   spec.kind = GeometryKind::Polygon;
   spec.spatial_reference = sr;
@@ -948,6 +991,15 @@ GeometryPtr buffer_in_one_plane(const Shapes& shapes, const Frame& frame, const 
     for (std::size_t i = 0; i < xy.size(); ++i) p.vertices.set_xy(i, xy[i].first, xy[i].second);
   }
   return scaled;
+}
+
+// Units of the reference's plane in a meter of ground at `at` (along the
+// meridian).
+double units_per_meter(const Frame& frame, const LonLat& at) {
+  const LonLat near{at.lon, at.lat > 0 ? at.lat - 1e-3 : at.lat + 1e-3};
+  const auto xy = frame.from_lonlat({at, near});
+  return std::hypot(xy[1].first - xy[0].first, xy[1].second - xy[0].second) /
+         frame.ellipsoid().distance(at, near);
 }
 
 // Shapes too wide for one plane: lone points one by one, and paths and ring
@@ -1023,6 +1075,11 @@ GeometryPtr buffer_in_pieces(const Shapes& shapes, const Frame& frame, const Pla
       result = unite(std::move(v));
     }
   }
+  // Buffers of neighbouring stretches meet along chords computed apart.
+  const double scale = units_per_meter(frame, center_of(shapes));
+  if (scale > 0 && std::isfinite(scale))
+    result = without_slivers(std::move(result), kSliverArea * plan.deviation * plan.deviation * scale * scale,
+                             kSliverWidth * scale);
   planar::ResultSpec spec;
   spec.kind = GeometryKind::Polygon;
   spec.spatial_reference = sr;
