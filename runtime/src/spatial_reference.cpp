@@ -48,18 +48,23 @@ bool is_horizontal_type(PJ_TYPE t) {
 }
 
 // The authorities an id is looked up in: EPSG first, then every other one
-// PROJ's database holds, in the database's order. Asked once: the database
-// does not change while the process runs.
+// PROJ's database holds, in the database's order. Kept once the database has
+// answered: it does not change while the process runs. A read that failed
+// (the database could not be opened, memory ran out) is not kept, else every
+// id outside EPSG would stay unknown for the rest of the process.
 const std::vector<std::string>& authorities() {
-  static const std::vector<std::string> names = [] {
-    std::vector<std::string> list{"EPSG"};
-    if (const StringListPtr all{proj_get_authorities_from_database(proj_context())}) {
-      for (PROJ_STRING_LIST p = all.get(); *p != nullptr; ++p)
-        if (list.front() != *p) list.emplace_back(*p);
-    }
-    return list;
-  }();
-  return names;
+  static const std::vector<std::string> epsg_only{"EPSG"};
+  static std::mutex mu;
+  static std::vector<std::string> kept;  // never changed once filled
+  std::lock_guard<std::mutex> lock(mu);
+  if (!kept.empty()) return kept;
+  const StringListPtr all{proj_get_authorities_from_database(proj_context())};
+  if (!all) return epsg_only;
+  std::vector<std::string> list{"EPSG"};
+  for (PROJ_STRING_LIST p = all.get(); *p != nullptr; ++p)
+    if (list.front() != *p) list.emplace_back(*p);
+  kept = std::move(list);
+  return kept;
 }
 
 PjPtr crs_from_code(int32_t code) {

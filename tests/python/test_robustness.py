@@ -156,8 +156,12 @@ def test_geodetic_measures_of_edges_winding_round_the_globe_follow_a_budget():
 
 # AddressSanitizer's own bookkeeping cannot run under a limit on the address
 # space: it stops the process instead of letting an allocation fail.
-@pytest.mark.skipif("libasan" in os.environ.get("LD_PRELOAD", ""),
-                    reason="AddressSanitizer does not run under an address-space limit")
+needs_address_space_limit = pytest.mark.skipif(
+    "libasan" in os.environ.get("LD_PRELOAD", ""), reason="AddressSanitizer does not run under an address-space limit"
+)
+
+
+@needs_address_space_limit
 def test_running_out_of_memory_is_a_memory_error_that_leaves_the_geometry_usable(python_run):
     proc = python_run(
         """
@@ -179,3 +183,31 @@ def test_running_out_of_memory_is_a_memory_error_that_leaves_the_geometry_usable
     )
     assert proc.returncode == 0, proc.stderr[-2000:]
     assert proc.stdout.splitlines() == ["memory error", "True True"]
+
+
+@needs_address_space_limit
+def test_ids_of_every_authority_resolve_once_memory_is_back(python_run):
+    # The first lookup of an id opens PROJ's database, which a megabyte of
+    # room does not hold: the lookup fails, and must not leave the process
+    # knowing only EPSG's ids (104971 and 102100 are ESRI's).
+    proc = python_run(
+        """
+        import resource
+        import ostrel_geometry as og
+        used = int(open("/proc/self/statm").read().split()[0]) * resource.getpagesize()
+        soft, hard = resource.getrlimit(resource.RLIMIT_AS)
+        resource.setrlimit(resource.RLIMIT_AS, (used + 1_000_000, hard))
+        try:
+            og.projection.get_transformations({"wkid": 4326}, {"wkid": 104971})
+            print("no failure")
+        except Exception as e:
+            print("failed")
+        finally:
+            resource.setrlimit(resource.RLIMIT_AS, (soft, hard))
+        print(og.projection.get_transformations({"wkid": 4326}, {"wkid": 104971}))
+        p = og.Point({"x": 10, "y": 50, "spatialReference": {"wkid": 4326}}).project({"wkid": 102100})
+        print(round(p.x), round(p.y))
+        """
+    )
+    assert proc.returncode == 0, proc.stderr[-2000:]
+    assert proc.stdout.splitlines() == ["failed", "[]", "1113195 6446276"]
