@@ -50,6 +50,13 @@ CRASHES = {
 }
 
 
+def told(proc):
+    """All a child left behind, for the message of a failed check: a child
+    ended by a signal (the machine's OOM killer, a crash) says which."""
+    end = f"signal {-proc.returncode}" if proc.returncode < 0 else f"exit status {proc.returncode}"
+    return f"{end}\nstdout:\n{proc.stdout[-2000:]}\nstderr:\n{proc.stderr[-2000:]}"
+
+
 @pytest.mark.parametrize("name", list(CRASHES))
 def test_hostile_inputs_end_in_an_answer_or_an_ordinary_error(name, python_run):
     call, error = CRASHES[name]
@@ -63,10 +70,10 @@ def test_hostile_inputs_end_in_an_answer_or_an_ordinary_error(name, python_run):
             print(f"error: {{type(e).__name__}}: {{e}}")
         """
     )
-    assert proc.returncode == 0, proc.stderr[-2000:]
-    assert proc.stdout.startswith("error:" if error else "answered"), proc.stdout
+    assert proc.returncode == 0, told(proc)
+    assert proc.stdout.startswith("error:" if error else "answered"), told(proc)
     if error:
-        assert proc.stdout.startswith("error: Exception: ") and error in proc.stdout
+        assert proc.stdout.startswith("error: Exception: ") and error in proc.stdout, told(proc)
 
 
 def test_every_other_body_has_no_transformation_from_the_earth():
@@ -181,8 +188,8 @@ def test_running_out_of_memory_is_a_memory_error_that_leaves_the_geometry_usable
         print(str(line).startswith('{"paths": [[[0, 0], [1, 1]'), line.length > 0)
         """
     )
-    assert proc.returncode == 0, proc.stderr[-2000:]
-    assert proc.stdout.splitlines() == ["memory error", "True True"]
+    assert proc.returncode == 0, told(proc)
+    assert proc.stdout.splitlines() == ["memory error", "True True"], told(proc)
 
 
 @needs_address_space_limit
@@ -209,5 +216,5 @@ def test_ids_of_every_authority_resolve_once_memory_is_back(python_run):
         print(round(p.x), round(p.y))
         """
     )
-    assert proc.returncode == 0, proc.stderr[-2000:]
-    assert proc.stdout.splitlines() == ["failed", "[]", "1113195 6446276"]
+    assert proc.returncode == 0, told(proc)
+    assert proc.stdout.splitlines() == ["failed", "[]", "1113195 6446276"], told(proc)
