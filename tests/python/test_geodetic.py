@@ -408,10 +408,12 @@ def test_buffers_thinner_than_rounding_have_no_width(distance, curve):
     [
         # Out and back along one line: the union of the pieces used to keep
         # rounding-sized cracks where the chords there and back cross, as
-        # up to 55 holes of 4 or 5 vertices.
+        # up to 55 holes of 4 or 5 vertices, or cut the buffer across into
+        # polygons that touch (four here, for the great ellipse).
         ([[-19.5955, -1.5735], [-20.2059, -1.6163], [-19.5955, -1.5735]], 10.0, og.LinearUnitId.Inches, 1.0, 0.254),
         ([[167.1101435, 67.5511369], [165.4512906, 69.4757137], [167.1101435, 67.5511369]], 1, og.LinearUnitId.Meters, 0.01, 1),
         ([[-104.294257, -19.2490329], [-103.8984575, -19.8006575], [-104.294257, -19.2490329]], 3, og.LinearUnitId.Feet, 0, 0.9144),
+        ([[103.5984368, -14.0997645], [104.2099563, -15.6376733], [103.5984368, -14.0997645]], 1, og.LinearUnitId.Meters, 0, 1),
     ],
 )
 @pytest.mark.parametrize("curve", ALL_CURVES[:4])

@@ -626,6 +626,17 @@ long overlapping_pairs(const std::vector<GeomPtr>& shapes, long cap) {
   return pairs;
 }
 
+// Whether a polygon or ring of this area and perimeter is a sliver: no
+// larger than `min_area`, or thinner on average than `min_width` (twice
+// the area over the perimeter).
+bool sliver(double area, double perimeter, double min_area, double min_width) {
+  return !(area > min_area) || 2 * area < min_width * perimeter;
+}
+
+// The area in square meters up to which a polygon or hole of a buffer
+// with this deviation is a sliver.
+double sliver_area(double deviation) { return kSliverArea * deviation * deviation; }
+
 // Area and perimeter of the region a ring bounds.
 void ring_measures(const GEOSGeometry* ring, double& area, double& perimeter) {
   const GeomPtr region =
@@ -662,15 +673,10 @@ GeomPtr without_thin_holes(GeomPtr g, double width) {
   return unite(std::move(polys));
 }
 
-// The union of the pieces.  Where few of them overlap, all at once.  Where
-// many overlap one another (an outline far smaller than the distance, or
-// one drawn back and forth over itself), a union of all at once would node
-// every crossing of every pair, although the result keeps hardly any: there
-// runs of pieces next to one another along the paths are united first,
-// which leaves only their outlines to meet, and then runs of those.
-GeomPtr unite_pieces(Pieces p, double deviation) {
-  if (overlapping_pairs(p.shapes, kDirectUnionPairs) <= kDirectUnionPairs)
-    return unite(std::move(p.shapes));
+// The union of the pieces in their order along the paths: runs of pieces
+// next to one another are united first, which leaves only their outlines
+// to meet, and then runs of those.
+GeomPtr unite_along_paths(Pieces p, double deviation) {
   std::vector<std::size_t> by_place(p.shapes.size());
   for (std::size_t i = 0; i < by_place.size(); ++i) by_place[i] = i;
   std::stable_sort(by_place.begin(), by_place.end(),
@@ -681,6 +687,75 @@ GeomPtr unite_pieces(Pieces p, double deviation) {
   // Runs meet along chords that each has noded on its own, rounding the
   // nodes apart: cracks far thinner than the deviation open between them.
   return without_thin_holes(planar::unite_in_order(std::move(in_order)), deviation / 4);
+}
+
+// Whether a union of pieces came out cracked beyond what dropping its
+// slivers mends: with a hole or polygon thinner than the deviation could
+// show (no piece is that thin), or with polygons that meet or all but
+// meet.  Pieces whose chords lie nearly on one another (a path drawn back
+// over itself) are noded apart where those chords cross, and the thin
+// wedges between them can be rounded away, cutting the buffer across.
+bool cracked(const GeomPtr& g, double deviation) {
+  const auto thin = [&](const GEOSGeometry* ring, bool& dropped) {
+    double area = 0, perimeter = 0;
+    ring_measures(ring, area, perimeter);
+    dropped = sliver(area, perimeter, sliver_area(deviation), kSliverWidth);
+    return !dropped && sliver(area, perimeter, 0, deviation / 4);
+  };
+  const std::vector<const GEOSGeometry*> polys = geos::components(g.get());
+  std::vector<planar::Box> boxes(polys.size(), planar::Box{kNaN, kNaN, kNaN, kNaN});
+  for (std::size_t i = 0; i < polys.size(); ++i) {
+    const GEOSGeometry* poly = polys[i];
+    bool dropped = false;
+    if (GEOSGeomTypeId_r(C(), poly) != GEOS_POLYGON || GEOSisEmpty_r(C(), poly) != 0) continue;
+    if (thin(GEOSGetExteriorRing_r(C(), poly), dropped)) return true;
+    if (dropped) continue;
+    for (int k = 0, n = GEOSGetNumInteriorRings_r(C(), poly); k < n; ++k)
+      if (thin(GEOSGetInteriorRingN_r(C(), poly, k), dropped)) return true;
+    planar::Box b;
+    if (!GEOSGeom_getExtent_r(C(), poly, &b.xmin, &b.ymin, &b.xmax, &b.ymax)) continue;
+    boxes[i] = planar::Box{b.xmin - kRoundingFloor, b.ymin - kRoundingFloor, b.xmax + kRoundingFloor,
+                           b.ymax + kRoundingFloor};
+  }
+  if (polys.size() < 2) return false;
+  const planar::BoxIndex index(boxes);
+  bool meet = false;
+  for (std::size_t i = 0; i < polys.size() && !meet; ++i)
+    index.query(boxes[i], [&](std::size_t j) {
+      double d = 0;
+      if (j > i && !meet && GEOSDistanceIndexed_r(C(), polys[i], polys[j], &d) && d < kRoundingFloor)
+        meet = true;
+    });
+  return meet;
+}
+
+// The union of the pieces.  Where few of them overlap, all at once; where
+// many overlap one another (an outline far smaller than the distance, or
+// one drawn back and forth over itself), a union of all at once would node
+// every crossing of every pair, although the result keeps hardly any, and
+// the pieces are united along the paths instead.  They are so too when a
+// union of all at once comes out cracked.
+GeomPtr unite_pieces(Pieces p, double deviation) {
+  if (overlapping_pairs(p.shapes, kDirectUnionPairs) > kDirectUnionPairs)
+    return unite_along_paths(std::move(p), deviation);
+  std::vector<GeomPtr> kept;
+  std::vector<std::size_t> place;
+  for (std::size_t i = 0; i < p.shapes.size(); ++i)
+    if (p.shapes[i] && GEOSisEmpty_r(C(), p.shapes[i].get()) == 0) {
+      kept.push_back(std::move(p.shapes[i]));
+      place.push_back(p.place[i]);
+    }
+  if (kept.size() < 2) return unite(std::move(kept));
+  // The pieces stay in one collection, to be taken again if need be.
+  const GeomPtr all = geos::collect(GEOS_GEOMETRYCOLLECTION, std::move(kept));
+  GeomPtr united = geos::take(GEOSUnaryUnion_r(C(), all.get()), "union");
+  if (!cracked(united, deviation)) return united;
+  Pieces again;
+  for (std::size_t k = 0; k < place.size(); ++k)
+    again.add(geos::take(GEOSGeom_clone_r(C(), GEOSGetGeometryN_r(C(), all.get(), static_cast<int>(k))),
+                         "copying a buffer piece"),
+              place[k]);
+  return unite_along_paths(std::move(again), deviation);
 }
 
 // The polygon interiors of the input in the azimuthal plane.
@@ -825,15 +900,12 @@ GeomPtr lonlat_region(const std::vector<XY>& raw, const Azimuthal& az, const Ell
 // the perimeter), both in the result's units.  Without a hole or a whole
 // polygon, a valid result stays valid.
 GeomPtr without_slivers(GeomPtr g, double min_area, double min_width) {
-  const auto sliver = [&](double area, double perimeter) {
-    return !(area > min_area) || 2 * area < min_width * perimeter;
-  };
   std::vector<GeomPtr> keep;
   bool dropped = false;
   for (const GEOSGeometry* poly : geos::components(g.get())) {
     double area = 0, perimeter = 0;
     if (GEOSGeomTypeId_r(C(), poly) != GEOS_POLYGON || !GEOSArea_r(C(), poly, &area) ||
-        !GEOSLength_r(C(), poly, &perimeter) || sliver(area, perimeter)) {
+        !GEOSLength_r(C(), poly, &perimeter) || sliver(area, perimeter, min_area, min_width)) {
       dropped = true;
       continue;
     }
@@ -842,7 +914,8 @@ GeomPtr without_slivers(GeomPtr g, double min_area, double min_width) {
     for (int k = 0; k < n; ++k) {
       const GEOSGeometry* ring = GEOSGetInteriorRingN_r(C(), poly, k);
       ring_measures(ring, area, perimeter);
-      if (!sliver(area, perimeter)) holes.push_back(geos::take(GEOSGeom_clone_r(C(), ring), "copying a hole"));
+      if (!sliver(area, perimeter, min_area, min_width))
+        holes.push_back(geos::take(GEOSGeom_clone_r(C(), ring), "copying a hole"));
     }
     if (holes.size() == static_cast<std::size_t>(n)) {
       keep.push_back(geos::take(GEOSGeom_clone_r(C(), poly), "copying a polygon"));
@@ -963,7 +1036,7 @@ GeometryPtr buffer_in_one_plane(const Shapes& shapes, const Frame& frame, const 
       return v;
     }());
   }
-  result = without_slivers(std::move(result), kSliverArea * plan.deviation * plan.deviation, kSliverWidth);
+  result = without_slivers(std::move(result), sliver_area(plan.deviation), kSliverWidth);
   if (GEOSisEmpty_r(C(), result.get())) return empty_polygon(sr);
   // The pieces are sampled more densely than the deviation needs along
   // gently bent stretches, and the union can leave hairline notches where
