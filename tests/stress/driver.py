@@ -29,6 +29,8 @@ import time
 import traceback
 
 CALLS_PER_EPISODE = 200
+# Calls of the second stream (below) for each call of the first.
+EXTRA_SHARE = 0.25
 # Counter file layout: episode, call index in it, total calls, heartbeat.
 LAYOUT = struct.Struct("<qqqd")
 
@@ -521,7 +523,16 @@ def one_call(r, pool, og, functions):
     return None
 
 
-def containers(r, pool, og):
+def count(v):
+    """The number of items of a live view, also of those without a length
+    (a part collection has none: len() raises TypeError)."""
+    try:
+        return len(v)
+    except TypeError:
+        return sum(1 for _ in v)
+
+
+def containers(r, pool, og, length=len):
     g = r.choice(pool)
     views = [getattr(g, n) for n in ("paths", "rings", "curve_paths", "curve_rings", "points") if hasattr(g, n)]
     if not views:
@@ -531,15 +542,15 @@ def containers(r, pool, og):
     if k == 0:
         for item in v:  # changed while walked
             mutate_something(r, [g], og)
-            if r.random() < 0.5 and len(v):
+            if r.random() < 0.5 and length(v):
                 v.pop()
             str(item)
-    elif k == 1 and len(v):
-        part = v[r.randrange(len(v))] if r.random() < 0.8 else v[-1]
+    elif k == 1 and length(v):
+        part = v[r.randrange(length(v))] if r.random() < 0.8 else v[-1]
         for c in part:
             if r.random() < 0.3:
                 part.append(r.choice([xy(r), curve_item(r, False, False, None)]))
-            if r.random() < 0.2 and len(part):
+            if r.random() < 0.2 and length(part):
                 part.pop()
             str(c)
             for attr in ("x", "y", "z", "m"):
@@ -549,7 +560,7 @@ def containers(r, pool, og):
                     pass
     elif k == 2:
         v.append(r.choice([path(r, g.has_z, g.has_m, True, size(r)), r.choice(pool), xy(r), []]))
-    elif k == 3 and len(v):
+    elif k == 3 and length(v):
         v.insert(Mutator(r, pool, og, r.randint(-3, 3)), path(r, g.has_z, g.has_m, False, 3))
     elif k == 4:
         v[r.randint(-3, 3)] = path(r, g.has_z, g.has_m, r.random() < 0.5, 3)
@@ -558,6 +569,316 @@ def containers(r, pool, og):
     else:
         v.clear()
     return None
+
+
+# ---------------------------------------------------------------------------
+# the second stream: kinds the first one never draws
+#
+# Drawn from a generator and a pool of their own, so that adding them left
+# every (seed, episode, call) of the first stream as it was: a replay of an
+# older finding still repeats it.
+
+HOSTILE_SR = [
+    {"wkid": 2 ** 70}, {"wkid": -1}, {"wkid": 4326.5}, {"wkid": "4326"}, {"wkid": None}, {"wkid": True},
+    {"latestWkid": 3857}, {"wkid": 4326, "latestWkid": 3857}, {"wkid": 4326, "vcsWkid": 115700},
+    {"wkid": 4326, "vcsWkid": -5}, {"vcsWkid": 5773}, {}, {"wkt": ""}, {"wkt": "x" * 5000}, {"wkt": "[" * 5000},
+    {"wkt": 'GEOGCS["a",' * 500}, {"wkt": "\x00"}, {"wkid": 4326, "wkt": "nonsense"}, {"wkid": 104971, "vcsWkid": 5773},
+    {"wkid": 32761}, {"wkid": 102100, "latestWkid": 3857}, 4326, "4326", None, [],
+]
+ELLIPSOIDS = ["6378137,298.257", "inf,0", "nan,0", "-1,0", "0,0", "1e308,1", "1,1e-300", "6378137,0.5", "6378137,-1",
+              "1e-300,0", "3396190,169.894"]
+PROJECTIONS = ["Transverse_Mercator", "Mercator", "Lambert_Conformal_Conic", "Stereographic", "Nonsense",
+               "Orthographic", "Albers"]
+
+
+def hostile_sr(r):
+    k = r.random()
+    if k < 0.4:
+        return r.choice(HOSTILE_SR)
+    if k < 0.55:
+        return r.choice([s for s in SR if s is not None])
+    geog = (f'GEOGCS["x",DATUM["y",SPHEROID["z",{r.choice(ELLIPSOIDS)}]],PRIMEM["G",{number(r)!r}],'
+            f'UNIT["d",{r.choice([0.0174532925199433, 1.0, 0.0, -1.0, number(r)])!r}]]')
+    if k < 0.75:
+        return {"wkt": geog.replace("inf", "Infinity") if r.random() < 0.3 else geog}
+    params = "".join(f',PARAMETER["{n}",{number(r) if r.random() < 0.5 else small_number(r)!r}]'
+                     for n in r.sample(["central_meridian", "scale_factor", "standard_parallel_1",
+                                        "standard_parallel_2", "latitude_of_origin", "false_easting"],
+                                       r.randint(0, 6)))
+    return {"wkt": f'PROJCS["p",{geog},PROJECTION["{r.choice(PROJECTIONS)}"]{params},'
+                   f'UNIT["m",{r.choice([1.0, 0.3048, 0.0, number(r)])!r}]]'}
+
+
+def as_dict(g):
+    import json
+
+    return json.loads(str(g))
+
+
+def subclass_of(r, pool, og, g):
+    """An instance of a subclass of g's class whose geometry protocol changes
+    the pool (and the instance itself) before it answers."""
+    cls = type(g)
+    if cls is og.Geometry or "__qxc_geo" not in vars(cls):
+        return g
+    own = vars(cls)["__qxc_geo"]
+
+    def qxc_geo(self):
+        mutate_something(r, pool + [self], og)
+        return own(self)
+
+    sub = type("Hostile" + cls.__name__, (cls,), {"__qxc_geo": qxc_geo})
+    try:
+        return sub(as_dict(g))
+    except Exception:
+        return g
+
+
+class Trap:
+    """A number inside a document being read whose conversion changes the
+    lists and dictionaries that hold it."""
+
+    def __init__(self, r, value, holders):
+        self.r, self.value, self.holders = r, value, holders
+
+    def __repr__(self):
+        return f"Trap({self.value!r})"
+
+    def spring(self):
+        victim = self.r.choice(self.holders)
+        k = self.r.randrange(4)
+        if isinstance(victim, list):
+            if k == 0:
+                victim.clear()
+            elif k == 1 and victim:
+                victim.pop(self.r.randrange(len(victim)))
+            elif k == 2:
+                victim.extend([None, [1e308, "x"], {}][: self.r.randint(1, 3)])
+            else:
+                victim[:] = victim[::-1] + [[0.0, 0.0]] * self.r.randint(0, 50)
+        elif isinstance(victim, dict):
+            if k == 0:
+                victim.clear()
+            elif k == 1 and victim:
+                victim.pop(self.r.choice(list(victim)))
+            else:
+                victim[self.r.choice(list(victim) or ["x"])] = self.r.choice([None, [], {}, 1.0])
+
+    def __float__(self):
+        self.spring()
+        return float(self.value)
+
+    def __index__(self):
+        self.spring()
+        return int(self.value) if math.isfinite(self.value) else 0
+
+    def __int__(self):
+        return self.__index__()
+
+
+def booby_trap(r, doc):
+    """Replaces a few numbers of `doc` (nested lists and dictionaries) by
+    Traps on the containers above them."""
+    leaves = []
+
+    def walk(x, chain):
+        items = list(x.items()) if isinstance(x, dict) else list(enumerate(x)) if isinstance(x, list) else []
+        for k, v in items:
+            if isinstance(v, (int, float)) and not isinstance(v, bool):
+                leaves.append((x, k, chain + [x]))
+            else:
+                walk(v, chain + [x])
+
+    walk(doc, [])
+    for _ in range(r.randint(1, 3)):
+        if leaves:
+            holder, key, chain = r.choice(leaves)
+            if not isinstance(holder[key], Trap):
+                holder[key] = Trap(r, holder[key], chain)
+    return doc
+
+
+def second_argument(r, pool, og, name):
+    if name in ("rhs", "other", "primary", "container", "polygon", "geometry") and pool:
+        return subclass_of(r, pool, og, r.choice(pool))
+    if name in ("geometries", "collection"):
+        return [subclass_of(r, pool, og, r.choice(pool)) if pool and r.random() < 0.5 else geometry(r, og)
+                for _ in range(r.choice([1, 2, 3]))]
+    if name in ("spatial_reference", "input_spatial_reference", "output_spatial_reference"):
+        sr = hostile_sr(r)
+        if isinstance(sr, dict) and r.random() < 0.5:
+            try:
+                return og.SpatialReference(sr)
+            except Exception:
+                pass
+        return sr
+    return argument(r, pool, og, name)
+
+
+def extra_call(r, pool, og, functions):
+    k = r.randrange(8)
+    if k == 0:
+        # Constructors, fed hostile values.
+        cls = r.choice([og.Point, og.MultiPoint, og.Polyline, og.Polygon, og.Envelope, og.Geometry,
+                        og.SpatialReference, og.AreaUnit])
+        if cls is og.SpatialReference:
+            value = hostile_sr(r)
+        elif cls is og.AreaUnit:
+            value = r.choice([enum_value(r, og, og.AreaUnitId), enum_value(r, og, og.LinearUnitId), 0, -1, 2 ** 70,
+                              None, Mutator(r, pool, og, 1.0)])
+        elif cls is og.Envelope and r.random() < 0.5:
+            value = geometry(r, og, "point")
+        else:
+            d = geometry_dict(r)
+            if r.random() < 0.5:
+                d["spatialReference"] = hostile_sr(r)
+            if r.random() < 0.4:
+                d = booby_trap(r, d)
+            value = r.choice([d, d, subclass_of(r, pool, og, r.choice(pool)) if pool else d,
+                              str(d), None, [d], {"geometry": d}])
+            if r.random() < 0.3 and pool:
+                # The same documents through the setters of live geometries.
+                g = r.choice(pool)
+                names = [n for n in ("paths", "rings", "curve_paths", "curve_rings", "points") if hasattr(g, n)]
+                if names:
+                    n = r.choice(names)
+                    parts = booby_trap(r, [path(r, g.has_z, g.has_m, n.startswith("curve"), size(r), n.endswith("rings"))
+                                           for _ in range(r.randint(0, 3))])
+                    if n == "points":
+                        parts = booby_trap(r, [coord(r, g.has_z, g.has_m) for _ in range(r.randint(0, 6))])
+                    show(f"setattr {n}", g, parts)
+                    setattr(g, n, parts)
+                    return str(g)
+        show(cls.__name__, value)
+        return cls(value)
+    if k == 1:
+        # Spatial references: every property, comparisons, hashes, and
+        # geometries in them measured and projected.
+        sr = hostile_sr(r)
+        show("SpatialReference", sr)
+        s = og.SpatialReference(sr)
+        out = [getattr(s, a, None) for a in ("wkid", "latest_wkid", "vcs_wkid", "latest_vcs_wkid", "wkt", "wkt2")]
+        other = og.SpatialReference(r.choice([x for x in SR if x is not None]))
+        out += [s == other, s != s, str(s), repr(s)]
+        for compare in (lambda: s < other, lambda: s >= other, lambda: hash(s)):
+            try:
+                out.append(compare())
+            except TypeError:
+                pass
+        g = r.choice(pool)
+        op = r.randrange(4)
+        show(["project", "spatial_reference", "buffer", "calculate_area"][op], g, s)
+        if op == 0:
+            out.append(g.project(s))
+        elif op == 1:
+            g.spatial_reference = s
+            out.append(g.calculate_length(enum_value(r, og, og.GeodeticCurveType), None))
+        elif op == 2:
+            h = og.Geometry(dict(as_dict(g), spatialReference=sr))
+            out.append(h.buffer(small_number(r), enum_value(r, og, og.LinearUnitId), small_number(r),
+                                enum_value(r, og, og.GeodeticCurveType)))
+        else:
+            h = og.Geometry(dict(as_dict(g), spatialReference=sr))
+            out.append(h.calculate_area(enum_value(r, og, og.GeodeticCurveType), enum_value(r, og, og.AreaUnitId)))
+        return out
+    if k == 2:
+        # Area units and their conversions.
+        u = og.AreaUnit(enum_value(r, og, og.AreaUnitId))
+        n = r.choice(["area_unit_id", "convert_from", "convert_to", "from_square_meters", "to_square_meters",
+                      "try_clone"])
+        f = getattr(u, n)
+        if n in ("convert_from", "convert_to"):
+            args = [r.choice([enum_value(r, og, og.AreaUnitId), og.AreaUnit(enum_value(r, og, og.AreaUnitId)),
+                              enum_value(r, og, og.LinearUnitId), None, 7]), scalar(r, pool, og)]
+        elif n in ("from_square_meters", "to_square_meters"):
+            args = [scalar(r, pool, og)]
+        else:
+            args = []
+        show(f"AreaUnit.{n}", u, *args)
+        return f(*args)
+    if k == 3:
+        # Datum transformations: their properties and inverses, used on
+        # geometries of the pool.
+        t = transformation(r, og)
+        if t is None:
+            return None
+        if r.random() < 0.5:
+            t = t.get_inverse()
+        out = [t.name, t.object_type, t.input_spatial_reference, t.output_spatial_reference,
+               t.is_missing_projection_engine_files(), str(t), repr(t)]
+        g = r.choice(pool)
+        target = r.choice([t.output_spatial_reference, t.input_spatial_reference, hostile_sr(r)])
+        show("project_with_transformation", g, target, t)
+        out.append(g.project_with_transformation(target, t))
+        return out
+    if k == 4:
+        # Segments of curve parts: every field read and written, by name and
+        # by index, with numbers that may change the pool as they convert.
+        g = r.choice(pool)
+        views = [getattr(g, n) for n in ("curve_paths", "curve_rings", "paths", "rings", "points") if hasattr(g, n)]
+        if not views:
+            return None
+        v = r.choice(views)
+        n = count(v)
+        if not n:
+            return None
+        part = v[r.randrange(n)]
+        for seg in part:
+            names = [n for n in dir(seg) if not n.startswith("_")]
+            for _ in range(r.randint(1, 4)):
+                n = r.choice(names)
+                value = r.choice([number(r), Mutator(r, pool, og, number(r)), None, True, r.randint(-2, 2)])
+                show(f"setattr {type(seg).__name__}.{n}", g, value)
+                try:
+                    setattr(seg, n, value)
+                except Exception:
+                    pass
+                getattr(seg, n, None)
+            i = r.choice([0, 1, 2, 3, -1, 99, Mutator(r, pool, og, 1)])
+            try:
+                seg[i] = r.choice([number(r), Mutator(r, pool, og, number(r)), None])
+            except Exception:
+                pass
+            try:
+                len(seg), seg[i]
+            except Exception:
+                pass
+            if r.random() < 0.2:
+                try:
+                    del v[r.randint(-2, 2)]
+                except Exception:
+                    pass
+        show("after segment writes", g)
+        return call_with(r, pool, og, getattr(g, r.choice(["buffer", "calculate_area", "densify", "generalize",
+                                                           "label_point", "intersect", "union", "to_dict"])))
+    if k == 5:
+        # Live part collections changed while they are walked (the first
+        # stream asks their length, which they do not have).
+        return containers(r, pool, og, length=count)
+    # Methods and functions called by keyword, or with geometries whose
+    # protocol changes the pool while they are read.
+    keywords = k == 6
+    if r.random() < 0.5:
+        g = r.choice(pool)
+        names = [n for n in dir(g) if not n.startswith("_") and callable(getattr(g, n))]
+        fn = getattr(g, r.choice(names))
+    else:
+        fn = r.choice(functions)[1]
+    names = signature_names(fn)
+    if names is None:
+        return None
+    args = [second_argument(r, pool, og, n) for n in names]
+    if keywords:
+        kwargs = dict(zip(names, args))
+        if kwargs and r.random() < 0.2:
+            kwargs.pop(r.choice(list(kwargs)))
+        if r.random() < 0.1:
+            kwargs["unexpected"] = 1
+        show(f"{getattr(fn, '__qualname__', fn)} by keyword {list(kwargs)}", getattr(fn, "__self__", None),
+             *kwargs.values())
+        return fn(**kwargs)
+    show(getattr(fn, "__qualname__", fn), getattr(fn, "__self__", None), *args)
+    return fn(*args)
 
 
 def episode(seed, ep, counter=None, only=None):
@@ -570,6 +891,13 @@ def episode(seed, ep, counter=None, only=None):
             pool.append(geometry(r, og))
         except Exception:
             pool.append(og.Point({"x": 1, "y": 2}))
+    r2 = random.Random(f"second stream {seed} {ep}")
+    pool2 = []
+    for _ in range(4):
+        try:
+            pool2.append(geometry(r2, og))
+        except Exception:
+            pool2.append(og.Point({"x": 1, "y": 2}))
     functions = module_functions(og)
     done = 0
     for i in range(CALLS_PER_EPISODE):
@@ -591,6 +919,18 @@ def episode(seed, ep, counter=None, only=None):
             if counter is None or type(e).__name__ != "PanicException":
                 raise
             return done + 1, traceback.format_exc()
+        # The second stream, after call i and under the same number.
+        if r2.random() < EXTRA_SHARE:
+            if only is not None and i == only:
+                print("# (second stream)", file=sys.stderr)
+            try:
+                extra_call(r2, pool2, og, functions)
+            except Exception:
+                pass
+            except BaseException as e:
+                if counter is None or type(e).__name__ != "PanicException":
+                    raise
+                return done + 1, traceback.format_exc()
         done += 1
         if only is not None and i == only:
             break
