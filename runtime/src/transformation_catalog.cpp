@@ -78,7 +78,16 @@ bool area_of_interest(const Geometry& g, const SpatialReferencePtr& fallback, do
                       double& east, double& north) {
   if (g.kind != GeometryKind::Envelope || g.envelope.empty()) return false;
   const SpatialReferencePtr sr = g.spatial_reference ? g.spatial_reference : fallback;
-  const geodetic::Frame frame(sr);
+  // The search reports no error to its callers: a reference whose ellipsoid
+  // the geodesic library refuses (a polar semi-axis that is not positive)
+  // leaves the area of interest unused.
+  std::optional<geodetic::Frame> made;
+  try {
+    made.emplace(sr);
+  } catch (const std::exception&) {
+    return false;
+  }
+  const geodetic::Frame& frame = *made;
   const EnvelopeBounds& e = g.envelope;
   std::vector<std::pair<double, double>> outline;
   const int n = 16;
@@ -95,11 +104,11 @@ bool area_of_interest(const Geometry& g, const SpatialReferencePtr& fallback, do
   std::vector<geodetic::LonLat> ll;
   try {
     ll = frame.to_lonlat(outline);
-  } catch (const Failure&) {
+  } catch (const std::exception&) {
     for (const auto& q : outline) {
       try {
         ll.push_back(frame.to_lonlat(std::vector<std::pair<double, double>>{q}).front());
-      } catch (const Failure&) {
+      } catch (const std::exception&) {
       }
     }
   }

@@ -17,6 +17,7 @@ HULL_POINTS = [
     [2.79968e201, 1e201], [-1.0, 0.0], [-1.0, 1.0], [1.16214e201, 1.9568e202], [1e201, 1e202], [5e-324, 0.0],
     [2e200, -3.87558e200], [180.0, 1e-300], [1e200, -1e308], [0.0, -1e308],
 ]
+BROKEN_ELLIPSOID = 'GEOGCS["x",DATUM["y",SPHEROID["z",6378137,0.5]],PRIMEM["G",0],UNIT["d",0.0174532925199433]]'
 TINY = "[[[0, 0], [0, 1e-170], [1e-170, 1e-170], [1e-170, 0], [0, 0]]]"
 CRASHES = {
     "hull of extreme points": (
@@ -45,6 +46,19 @@ CRASHES = {
     "transformations within an area on the antimeridian": (
         "og.projection.get_transformations({'wkid': 4326, 'vcsWkid': 5773}, {'wkid': 4326},"
         " og.Envelope({'spatialReference': {'wkid': 4326}, 'xmin': 180, 'ymin': 0, 'xmax': 181, 'ymax': 1}))",
+        None,
+    ),
+    # An ellipsoid whose polar semi-axis is negative (inverse flattening 0.5):
+    # the area of interest cannot be placed, and so is not used.
+    "transformations within an area in a reference of a broken ellipsoid": (
+        f"assert og.projection.get_transformations({{'wkt': {BROKEN_ELLIPSOID!r}}}, {{'wkid': 4326}},"
+        " og.Envelope({'xmin': 0, 'ymin': 0, 'xmax': 1, 'ymax': 1}), False) == []",
+        None,
+    ),
+    "transformations within an area given in a reference of a broken ellipsoid": (
+        "assert og.projection.get_transformations({'wkid': 4326}, {'wkid': 4269},"
+        f" og.Envelope({{'xmin': 0, 'ymin': 0, 'xmax': 1, 'ymax': 1, 'spatialReference': {{'wkt': {BROKEN_ELLIPSOID!r}}}}}),"
+        " True)",
         None,
     ),
 }
