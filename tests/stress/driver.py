@@ -899,10 +899,10 @@ def episode(seed, ep, counter=None, only=None):
         except Exception:
             pool2.append(og.Point({"x": 1, "y": 2}))
     functions = module_functions(og)
-    done = 0
+    done = 0  # calls of both streams
     for i in range(CALLS_PER_EPISODE):
         if counter is not None:
-            counter(ep, i)
+            counter(ep, i, done)
         if only is not None and i == only:
             # Replaying: the state is rebuilt by the calls before; show this one.
             global VERBOSE
@@ -918,11 +918,12 @@ def episode(seed, ep, counter=None, only=None):
             # PanicException: a broken invariant reached from the outside.
             if counter is None or type(e).__name__ != "PanicException":
                 raise
-            return done + 1, traceback.format_exc()
+            return done + 1, (i, traceback.format_exc())
         # The second stream, after call i and under the same number.
         if r2.random() < EXTRA_SHARE:
             if only is not None and i == only:
                 print("# (second stream)", file=sys.stderr)
+            done += 1
             try:
                 extra_call(r2, pool2, og, functions)
             except Exception:
@@ -930,7 +931,7 @@ def episode(seed, ep, counter=None, only=None):
             except BaseException as e:
                 if counter is None or type(e).__name__ != "PanicException":
                     raise
-                return done + 1, traceback.format_exc()
+                return done + 1, (i, traceback.format_exc())
         done += 1
         if only is not None and i == only:
             break
@@ -950,16 +951,17 @@ def worker(seed, counter_path, first_episode, memory_limit):
     mm = mmap.mmap(fd, LAYOUT.size)
     total = 0
 
-    def counter(ep, i):
-        LAYOUT.pack_into(mm, 0, ep, i, total + i, time.monotonic())
+    def counter(ep, i, done):
+        LAYOUT.pack_into(mm, 0, ep, i, total + done, time.monotonic())
 
     ep = first_episode
     while True:
         done, panic = episode(seed, ep, counter)
         total += done
         if panic:
-            LAYOUT.pack_into(mm, 0, ep, done - 1, total, time.monotonic())
-            sys.stderr.write(panic)
+            i, text = panic
+            LAYOUT.pack_into(mm, 0, ep, i, total, time.monotonic())
+            sys.stderr.write(text)
             sys.stderr.flush()
             os._exit(3)
         ep += 1
