@@ -153,6 +153,12 @@ constexpr double kCrowdedFillets = 2e7;
 // Segments of a line in one piece of such a buffer.
 constexpr std::size_t kPieceSegments = 16;
 
+// Weighted pairs of stretches of the offset curve of polygons' rings that
+// meet (see crowded_rings) past which a buffer of polygons is built from
+// pieces, and the edges of a ring in one stretch.
+constexpr double kCrowdedOffsets = 1e7;
+constexpr std::size_t kStretchEdges = 64;
+
 // The vertices of the lines of `g`, line by line.
 std::vector<std::vector<XY>> line_vertices(const GEOSGeometry* g) {
   std::vector<std::vector<XY>> lines;
@@ -164,6 +170,60 @@ std::vector<std::vector<XY>> line_vertices(const GEOSGeometry* g) {
     std::vector<XY> line(n);
     for (unsigned i = 0; i < n; ++i) GEOSCoordSeq_getXY_r(ctx(), seq, i, &line[i].first, &line[i].second);
     lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+// A ring of a polygon (closed: its last vertex repeats the first), whether
+// the area lies to its right, so that a buffer grows to its left, and
+// whether it is a hole narrower than twice the distance, which a buffer
+// fills without offsetting it.
+struct Ring {
+  const GEOSCoordSequence* vertices;
+  unsigned size;
+  bool grows_left;
+  bool filled;
+};
+
+// The rings of the polygons of `g` buffered by `distance`, read in place
+// (they live as long as `g`).
+std::vector<Ring> polygon_rings(const GEOSGeometry* g, double distance) {
+  std::vector<Ring> rings;
+  for (const GEOSGeometry* c : geos::components(g)) {
+    if (GEOSGeomTypeId_r(ctx(), c) != GEOS_POLYGON || GEOSisEmpty_r(ctx(), c) != 0) continue;
+    const int holes = GEOSGetNumInteriorRings_r(ctx(), c);
+    for (int k = -1; k < holes; ++k) {
+      const GEOSGeometry* r = k < 0 ? GEOSGetExteriorRing_r(ctx(), c) : GEOSGetInteriorRingN_r(ctx(), c, k);
+      Ring ring{GEOSGeom_getCoordSeq_r(ctx(), r), 0, false, false};
+      GEOSCoordSeq_getSize_r(ctx(), ring.vertices, &ring.size);
+      if (k >= 0) {
+        // Every point of such a hole is within half its width or height of
+        // its outline.
+        double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+        if (GEOSGeom_getXMin_r(ctx(), r, &x0) != 0 && GEOSGeom_getYMin_r(ctx(), r, &y0) != 0 &&
+            GEOSGeom_getXMax_r(ctx(), r, &x1) != 0 && GEOSGeom_getYMax_r(ctx(), r, &y1) != 0)
+          ring.filled = 2 * distance > std::min(x1 - x0, y1 - y0);
+      }
+      char ccw = 0;
+      if (ring.size >= 4 && !ring.filled) GEOSCoordSeq_isCCW_r(ctx(), ring.vertices, &ccw);
+      // A shell keeps its area to the left when it runs counterclockwise,
+      // a hole to the right.
+      ring.grows_left = (ccw != 0) == (k >= 0);
+      rings.push_back(ring);
+    }
+  }
+  return rings;
+}
+
+// The rings as lines of vertices.
+std::vector<std::vector<XY>> ring_lines(const std::vector<Ring>& rings) {
+  std::vector<std::vector<XY>> lines;
+  for (const Ring& ring : rings) {
+    std::vector<double> xy(2 * std::size_t{ring.size});
+    if (ring.size > 0)
+      geos::check(GEOSCoordSeq_copyToBuffer_r(ctx(), ring.vertices, xy.data(), 0, 0), "reading coordinates");
+    std::vector<XY>& line = lines.emplace_back(ring.size);
+    for (std::size_t i = 0; i < line.size(); ++i) line[i] = {xy[2 * i], xy[2 * i + 1]};
   }
   return lines;
 }
@@ -201,6 +261,98 @@ bool crowded(const std::vector<std::vector<XY>>& lines, double distance, int qua
   return weight > kCrowdedFillets;
 }
 
+// Whether the offset curve GEOS draws around polygons' rings before noding
+// it would cross itself far more often than the buffer keeps.  The curve
+// runs at the distance outside every edge and rounds every vertex that
+// turns away from the area with a fillet of up to two quadrants of
+// `quadrant_segments` segments.  Around a convex ring each stretch of it
+// meets only its neighbours; around a jagged ring buffered wider than its
+// jags every stretch crosses every other, and when rounding defeats that
+// noding, GEOS nodes it all again on a grid.  The curve is taken in
+// stretches of kStretchEdges edges with their fillets; the measure is the
+// sum, over pairs of stretches whose boxes meet and which do not follow one
+// another on a ring, of the segments of each times the pieces of the other.
+bool crowded_rings(const std::vector<Ring>& rings, double distance, int quadrant_segments) {
+  struct Stretch {
+    std::size_t ring, first, last;  // edges [first, last) of the ring
+    double pieces = 0, segments = 0;
+  };
+  std::vector<Stretch> stretches;
+  std::vector<Box> boxes;
+  const double step = kPi / 2 / quadrant_segments, step_tangent = std::tan(step);
+  for (std::size_t r = 0; r < rings.size(); ++r) {
+    const Ring& ring = rings[r];
+    if (ring.size < 4 || ring.filled) continue;
+    const std::size_t n = ring.size - 1;  // edges
+    const auto vertex = [&](std::size_t k) {
+      XY v;
+      GEOSCoordSeq_getXY_r(ctx(), ring.vertices, static_cast<unsigned>(k), &v.first, &v.second);
+      return v;
+    };
+    const double side = ring.grows_left ? distance : -distance;
+    // The offset of the edge from `a` to `b`, as a shift (the coordinates
+    // are small enough to square).
+    const auto shift = [&](const XY& a, const XY& b) {
+      const double ex = b.first - a.first, ey = b.second - a.second;
+      const double length = std::sqrt(ex * ex + ey * ey);
+      return length > 0 ? XY{-ey * (side / length), ex * (side / length)} : XY{0, 0};
+    };
+    XY prior = vertex(n - 1), here = vertex(0);
+    XY before = shift(prior, here);
+    for (std::size_t first = 0; first < n; first += kStretchEdges) {
+      Stretch s{r, first, std::min(n, first + kStretchEdges)};
+      Box box;
+      // The fillet at the first vertex starts on the stretch before.
+      box.add(here.first + before.first, here.second + before.second);
+      for (std::size_t k = s.first; k < s.last; ++k) {
+        const XY next = vertex(k + 1);
+        const XY now = shift(here, next);
+        const auto [x, y] = here;
+        box.add(x + now.first, y + now.second);
+        box.add(next.first + now.first, next.second + now.second);
+        s.pieces += 1;
+        s.segments += 1;
+        const double ax = x - prior.first, ay = y - prior.second;
+        const double bx = next.first - x, by = next.second - y;
+        const double cross = ax * by - ay * bx, dot = ax * bx + ay * by;
+        if (ring.grows_left ? cross < 0 : cross > 0) {
+          // A fillet from the end of the edge before to the start of this
+          // one; past a quadrant it bulges well beyond those ends.
+          if (dot < 0) {
+            const double mx = before.first + now.first, my = before.second + now.second;
+            const double m = std::hypot(mx, my);
+            if (m > 0) box.add(x + mx / m * distance, y + my / m * distance);
+          }
+          s.pieces += 1;
+          // A turn within one segment's angle (most of a smooth ring) is one.
+          s.segments += dot > 0 && std::fabs(cross) <= step_tangent * dot
+                            ? 1.0
+                            : std::max(1.0, std::ceil(std::fabs(std::atan2(cross, dot)) / step));
+        }
+        prior = here;
+        here = next;
+        before = now;
+      }
+      stretches.push_back(s);
+      boxes.push_back(box);
+    }
+  }
+  const auto neighbours = [&](const Stretch& a, const Stretch& b) {
+    if (a.ring != b.ring) return false;
+    const std::size_t n = rings[a.ring].size - 1;
+    return a.last == b.first || b.last == a.first || (a.first == 0 && b.last == n) ||
+           (b.first == 0 && a.last == n);
+  };
+  const BoxIndex index(boxes);
+  double weight = 0;
+  for (std::size_t i = 0; i < boxes.size() && weight <= kCrowdedOffsets; ++i)
+    index.query(boxes[i], [&](std::size_t j) {
+      const Stretch &a = stretches[i], &b = stretches[j];
+      if (j > i && !neighbours(a, b)) weight += a.segments * b.pieces + b.segments * a.pieces;
+    });
+  return weight > kCrowdedOffsets;
+}
+
 // The buffer of `lines` as the union of the buffers of their runs of
 // kPieceSegments segments.  A buffer of lines is the union of the buffers
 // of their pieces; pieces next to one another along a line are united
@@ -224,6 +376,18 @@ GeomPtr buffer_in_pieces(const std::vector<std::vector<XY>>& lines, double dista
   return unite_in_order(std::move(pieces));
 }
 
+// The buffer of the polygons `area` (a positive `distance`).  When their
+// offset curve is crowded, it is the area united with the buffer of its
+// rings, built from pieces: every point within the distance of an area is
+// in it or within the distance of its outline.
+GeomPtr buffer_area(const GEOSGeometry* area, double distance, int quadrant_segments) {
+  const std::vector<Ring> rings = polygon_rings(area, distance);
+  if (!crowded_rings(rings, distance, quadrant_segments))
+    return geos::take(GEOSBuffer_r(ctx(), area, distance, quadrant_segments), "buffer");
+  const GeomPtr outline = buffer_in_pieces(ring_lines(rings), distance, quadrant_segments);
+  return geos::take(GEOSUnion_r(ctx(), outline.get(), area), "union");
+}
+
 }  // namespace
 
 GeometryPtr buffer(const Geometry& g, double distance) {
@@ -241,9 +405,13 @@ GeometryPtr buffer(const Geometry& g, double distance) {
   if (distance >= 0 && GEOSGetNumGeometries_r(ctx(), gg.get()) >= kManyParts) {
     std::vector<GeomPtr> pieces;
     for (const GEOSGeometry* c : geos::components(gg.get()))
-      pieces.push_back(geos::take(GEOSBuffer_r(ctx(), c, distance, kQuadrantSegments), "buffer"));
+      pieces.push_back(distance > 0 && g.kind == GeometryKind::Polygon
+                           ? buffer_area(c, distance, kQuadrantSegments)
+                           : geos::take(GEOSBuffer_r(ctx(), c, distance, kQuadrantSegments), "buffer"));
     return read_result(dissolve(std::move(pieces)), spec);
   }
+  if (distance > 0 && g.kind == GeometryKind::Polygon)
+    return read_result(buffer_area(gg.get(), distance, kQuadrantSegments), spec);
   if (distance > 0 && g.kind == GeometryKind::Polyline) {
     const std::vector<std::vector<XY>> lines = line_vertices(gg.get());
     if (crowded(lines, distance, kQuadrantSegments))
