@@ -677,8 +677,14 @@ class Trap:
 
 
 def booby_trap(r, doc):
-    """Replaces a few numbers of `doc` (nested lists and dictionaries) by
-    Traps on the containers above them."""
+    """A copy of `doc` (nested lists and dictionaries) with a few numbers
+    replaced by Traps on the containers above them.  A copy: documents share
+    dictionaries with the module's tables (spatial references above all),
+    and a trap left in those would change every later episode of the
+    process, which a replay could not repeat."""
+    import copy
+
+    doc = copy.deepcopy(doc)
     leaves = []
 
     def walk(x, chain):
