@@ -158,6 +158,9 @@ constexpr std::size_t kPieceSegments = 16;
 // pieces, and the edges of a ring in one stretch.
 constexpr double kCrowdedOffsets = 1e7;
 constexpr std::size_t kStretchEdges = 64;
+// The part of the distance within which GEOS drops the vertices of its
+// input that turn toward the area before offsetting a ring.
+constexpr double kInputTolerance = 0.01;
 
 // The vertices of the lines of `g`, line by line.
 std::vector<std::vector<XY>> line_vertices(const GEOSGeometry* g) {
@@ -176,8 +179,9 @@ std::vector<std::vector<XY>> line_vertices(const GEOSGeometry* g) {
 
 // A ring of a polygon (closed: its last vertex repeats the first), whether
 // the area lies to its right, so that a buffer grows to its left, and
-// whether it is a hole narrower than twice the distance, which a buffer
-// fills without offsetting it.
+// whether its offset curve cannot crowd: a hole narrower than twice the
+// distance, which a buffer fills without offsetting it, or a ring within
+// GEOS's input tolerance.
 struct Ring {
   const GEOSCoordSequence* vertices;
   unsigned size;
@@ -196,13 +200,15 @@ std::vector<Ring> polygon_rings(const GEOSGeometry* g, double distance) {
       const GEOSGeometry* r = k < 0 ? GEOSGetExteriorRing_r(ctx(), c) : GEOSGetInteriorRingN_r(ctx(), c, k);
       Ring ring{GEOSGeom_getCoordSeq_r(ctx(), r), 0, false, false};
       GEOSCoordSeq_getSize_r(ctx(), ring.vertices, &ring.size);
-      if (k >= 0) {
+      double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+      if (GEOSGeom_getXMin_r(ctx(), r, &x0) != 0 && GEOSGeom_getYMin_r(ctx(), r, &y0) != 0 &&
+          GEOSGeom_getXMax_r(ctx(), r, &x1) != 0 && GEOSGeom_getYMax_r(ctx(), r, &y1) != 0) {
         // Every point of such a hole is within half its width or height of
-        // its outline.
-        double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-        if (GEOSGeom_getXMin_r(ctx(), r, &x0) != 0 && GEOSGeom_getYMin_r(ctx(), r, &y0) != 0 &&
-            GEOSGeom_getXMax_r(ctx(), r, &x1) != 0 && GEOSGeom_getYMax_r(ctx(), r, &y1) != 0)
-          ring.filled = 2 * distance > std::min(x1 - x0, y1 - y0);
+        // its outline.  A ring smaller than GEOS's input tolerance loses
+        // every vertex that turns toward the area before it is offset: what
+        // is left turns one way only and meets nothing but its neighbours.
+        const double extent = std::max(x1 - x0, y1 - y0);
+        ring.filled = (k >= 0 && 2 * distance > std::min(x1 - x0, y1 - y0)) || extent < kInputTolerance * distance;
       }
       char ccw = 0;
       if (ring.size >= 4 && !ring.filled) GEOSCoordSeq_isCCW_r(ctx(), ring.vertices, &ccw);
