@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -80,10 +81,13 @@ bool area_of_interest(const Geometry& g, const SpatialReferencePtr& fallback, do
   const SpatialReferencePtr sr = g.spatial_reference ? g.spatial_reference : fallback;
   // The search reports no error to its callers: a reference whose ellipsoid
   // the geodesic library refuses (a polar semi-axis that is not positive)
-  // leaves the area of interest unused.
+  // leaves the area of interest unused.  Memory running out is not such a
+  // refusal and goes on to the caller.
   std::optional<geodetic::Frame> made;
   try {
     made.emplace(sr);
+  } catch (const std::bad_alloc&) {
+    throw;
   } catch (const std::exception&) {
     return false;
   }
@@ -104,10 +108,14 @@ bool area_of_interest(const Geometry& g, const SpatialReferencePtr& fallback, do
   std::vector<geodetic::LonLat> ll;
   try {
     ll = frame.to_lonlat(outline);
+  } catch (const std::bad_alloc&) {
+    throw;
   } catch (const std::exception&) {
     for (const auto& q : outline) {
       try {
         ll.push_back(frame.to_lonlat(std::vector<std::pair<double, double>>{q}).front());
+      } catch (const std::bad_alloc&) {
+        throw;
       } catch (const std::exception&) {
       }
     }
