@@ -225,25 +225,29 @@ def geometry(r, og, kind=None):
 # re-entrant argument objects
 
 
-class Mutator:
+class ChangingNumber:
+    """A number or an index whose conversion first calls `change`."""
+
+    def __float__(self):
+        self.change()
+        return float(self.value)
+
+    def __index__(self):
+        self.change()
+        return int(self.value) if math.isfinite(self.value) else 0
+
+    def __int__(self):
+        return self.__index__()
+
+
+class Mutator(ChangingNumber):
     """A number or an index whose conversion changes a geometry of the pool."""
 
     def __init__(self, r, pool, og, value):
         self.r, self.pool, self.og, self.value = r, pool, og, value
 
-    def mutate(self):
+    def change(self):
         mutate_something(self.r, self.pool, self.og)
-
-    def __float__(self):
-        self.mutate()
-        return float(self.value)
-
-    def __index__(self):
-        self.mutate()
-        return int(self.value) if math.isfinite(self.value) else 0
-
-    def __int__(self):
-        return self.__index__()
 
 
 class MutatingIterable:
@@ -634,7 +638,7 @@ def subclass_of(r, pool, og, g):
         return g
 
 
-class Trap:
+class Trap(ChangingNumber):
     """A number inside a document being read whose conversion changes the
     lists and dictionaries that hold it."""
 
@@ -644,7 +648,7 @@ class Trap:
     def __repr__(self):
         return f"Trap({self.value!r})"
 
-    def spring(self):
+    def change(self):
         victim = self.r.choice(self.holders)
         k = self.r.randrange(4)
         if isinstance(victim, list):
@@ -663,17 +667,6 @@ class Trap:
                 victim.pop(self.r.choice(list(victim)))
             else:
                 victim[self.r.choice(list(victim) or ["x"])] = self.r.choice([None, [], {}, 1.0])
-
-    def __float__(self):
-        self.spring()
-        return float(self.value)
-
-    def __index__(self):
-        self.spring()
-        return int(self.value) if math.isfinite(self.value) else 0
-
-    def __int__(self):
-        return self.__index__()
 
 
 def booby_trap(r, doc):
