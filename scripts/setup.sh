@@ -38,11 +38,16 @@ fi
 
 python3 -m pip install -q --disable-pip-version-check "scikit-build-core>=0.8" cmake ninja pytest
 # GEOS 3.13 or newer: the system's where it is recent enough, else one built
-# once and kept. Without it the build uses the system's (same results, slower).
+# once and kept. An older GEOS gives known wrong answers, so the build stops
+# without one unless OSTREL_ALLOW_OLD_GEOS=1 accepts the system's.
 if geos_prefix="$(bash scripts/geos.sh)"; then
   if [ -n "$geos_prefix" ]; then export PKG_CONFIG_PATH="$geos_prefix/lib/pkgconfig${PKG_CONFIG_PATH:+:$PKG_CONFIG_PATH}"; fi
+elif [ "${OSTREL_ALLOW_OLD_GEOS:-0}" = 1 ]; then
+  echo "setup.sh: no newer GEOS could be built; building with the system's, as OSTREL_ALLOW_OLD_GEOS=1 asks" >&2
+  set -- -Ccmake.define.OSTREL_ALLOW_OLD_GEOS=ON "$@"
 else
-  echo "setup.sh: no newer GEOS could be built; building with the system's" >&2
+  echo "setup.sh: no GEOS 3.13 or newer could be built (see geos.sh's message above); set OSTREL_ALLOW_OLD_GEOS=1 to build with the system's older one and its known wrong answers (README)" >&2
+  exit 1
 fi
 CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}" \
   python3 -m pip install -q --disable-pip-version-check --no-build-isolation "$@" .

@@ -11,6 +11,12 @@ root=$(cd "$here/../.." && pwd)
 out=${1:-/tmp/build-fuzz}
 generator=""
 command -v ninja >/dev/null 2>&1 && [ ! -f "$out/CMakeCache.txt" ] && generator="-G Ninja"
+# The configuration asks for the same GEOS as the runtime's build, though the
+# readers fuzzed here use none.
+if geos_prefix=$(bash "$root/scripts/geos.sh") && [ -n "$geos_prefix" ]; then
+  PKG_CONFIG_PATH="$geos_prefix/lib/pkgconfig${PKG_CONFIG_PATH:+:$PKG_CONFIG_PATH}"
+  export PKG_CONFIG_PATH
+fi
 cmake -S "$root" -B "$out" $generator -DOSTREL_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER="${CC:-clang}" -DCMAKE_CXX_COMPILER="${CXX:-clang++}" >/dev/null
 cmake --build "$out" --target fuzzers

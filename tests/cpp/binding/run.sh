@@ -5,6 +5,10 @@
 set -eu
 root=$(cd "$(dirname "$0")/../../.." && pwd)
 out=${2:-/tmp/build-binding-cpp}
+if geos_prefix=$(bash "$root/scripts/geos.sh") && [ -n "$geos_prefix" ]; then
+  PKG_CONFIG_PATH="$geos_prefix/lib/pkgconfig${PKG_CONFIG_PATH:+:$PKG_CONFIG_PATH}"
+  export PKG_CONFIG_PATH
+fi
 cmake -S "$root" -B "$out" -DOSTREL_CHECKS=ON -DPython_EXECUTABLE="$(command -v "${PYTHON:-python3}")" >/dev/null
 cmake --build "$out" --target check_binding lacking nullsym vaskelith
 if [ -n "${1:-}" ]; then
