@@ -1,10 +1,9 @@
 // The operation methods and properties of Geometry: overlay, relations,
 // measurement, transformations, Z/M editing and projection of one geometry.
 //
-// Each one converts its receiver and operands into fresh runtime geometries,
-// makes one engine call, releases every runtime handle it made and only then
-// shapes the result: the conversions live inside a lambda whose locals are
-// gone by the time the result is turned into Python objects.
+// Each one leases the runtime geometries its receiver and operands keep (built
+// from their models at first need), makes one engine call and gives the
+// leases back before the result is turned into Python objects.
 #include <optional>
 #include <string>
 
