@@ -202,6 +202,9 @@ bool within(const GeometryBase& g, const GeometryBase& other) {
 bool is_simple(const GeometryBase& g) { return OSTREL_RT_CALL_FATAL(QX_GeometryEngine_isSimple, g.raw()); }
 double area(const GeometryBase& g) { return OSTREL_RT_CALL_FATAL(QX_GeometryEngine_area, g.raw()); }
 double length(const GeometryBase& g) { return OSTREL_RT_CALL_FATAL(QX_GeometryEngine_length, g.raw()); }
+double distance(const GeometryBase& g, const GeometryBase& other) {
+  return OSTREL_RT_CALL(QX_GeometryEngine_distance, g.raw(), other.raw());
+}
 
 double area_geodetic(const GeometryBase& g, const AreaUnit* unit, int32_t curve_type) {
   return OSTREL_RT_CALL(QX_GeometryEngine_areaGeodetic, g.raw(), raw_or_null(unit), curve_type);

@@ -2,8 +2,7 @@
 //
 // Inputs are borrowed (the collection functions consume what their sources
 // hand over); results are new handles owned by the caller.  Unless marked
-// "fatal", a runtime error is thrown as the runtime's Error.  Distance has no
-// function here: its callers use QX(QX_GeometryEngine_distance) directly.
+// "fatal", a runtime error is thrown as the runtime's Error.
 #pragma once
 
 #include <cstdint>
@@ -86,6 +85,7 @@ bool within(const GeometryBase& geometry, const GeometryBase& other);
 bool is_simple(const GeometryBase& geometry);
 double area(const GeometryBase& geometry);
 double length(const GeometryBase& geometry);
+double distance(const GeometryBase& geometry, const GeometryBase& other);
 
 double area_geodetic(const GeometryBase& geometry, const AreaUnit* unit, int32_t curve_type);
 double length_geodetic(const GeometryBase& geometry, const LinearUnit* unit, int32_t curve_type);

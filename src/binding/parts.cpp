@@ -29,6 +29,25 @@ int64_t MutablePart::add_point_x_y_z_m(double x, double y, std::optional<double>
   return add_point_x_y(x, y);
 }
 
+void MutablePart::add_points(const double* xs, const double* ys, const double* zs, std::size_t n) {
+  // The table entry is fetched once per part, not per vertex.
+  CallError err;
+  const QX_MutablePartHandle h = raw();
+  if (zs) {
+    auto add = QX(QX_MutablePart_addPointXYZ);
+    for (std::size_t i = 0; i < n; ++i) {
+      add(h, xs[i], ys[i], zs[i], err.handler());
+      if (err.failed()) detail::fatal_call("QX_MutablePart_addPointXYZ", *err.slot());
+    }
+    return;
+  }
+  auto add = QX(QX_MutablePart_addPointXY);
+  for (std::size_t i = 0; i < n; ++i) {
+    add(h, xs[i], ys[i], err.handler());
+    if (err.failed()) detail::fatal_call("QX_MutablePart_addPointXY", *err.slot());
+  }
+}
+
 void MutablePart::add_segment(const SegmentBase& segment) {
   OSTREL_RT_CALL_FATAL(QX_MutablePart_addSegment, raw(), segment.raw());
 }

@@ -2,6 +2,7 @@
 // for a builder, and the read-only ones a geometry hands out.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -29,6 +30,9 @@ class MutablePart : public Handle<MutablePart, QX_MutablePartHandle, fn::QX_Muta
   int64_t add_point_x_y(double x, double y);
   // m given: a temporary point; z only: addPointXYZ; neither: addPointXY.
   int64_t add_point_x_y_z_m(double x, double y, std::optional<double> z, std::optional<double> m);
+  // The `n` vertices of the columns `xs`, `ys` and, when not null, `zs`: the
+  // same part as one point per vertex, without making those points.
+  void add_points(const double* xs, const double* ys, const double* zs, std::size_t n);
   void add_segment(const SegmentBase& segment);
 };
 

@@ -199,9 +199,4 @@ class Cell {
   std::shared_ptr<Inner> p_;
 };
 
-template <class T, class... A>
-Cell<T> make_cell(A&&... a) {
-  return Cell<T>::make(std::forward<A>(a)...);
-}
-
 }  // namespace ostrel::model

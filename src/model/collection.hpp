@@ -76,10 +76,6 @@ class DimensionedCollection {
     out.push_back(']');
   }
 
-  // Every part converted in order with a fresh copy of `sr`; each part is
-  // locked only while it converts.  Throws ZorvGeoErr.
-  rt::MutablePartCollection as_mutable_part_collection(std::optional<SpatialReference> sr) const;
-
  private:
   void check_dims(const PartCell& part) const {
     CoordDims got;

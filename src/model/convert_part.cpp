@@ -11,7 +11,6 @@
 namespace ostrel::model {
 
 using convert::lib;
-using convert::ptr;
 using convert::unwrap;
 
 // ---- model to runtime ----
@@ -20,35 +19,19 @@ namespace {
 
 // Appends vertices [from, len) of `part` to `out` by their coordinates: the
 // runtime part is the same as from one runtime point per vertex, without
-// making and releasing those points.  The columns are looked at once per part
-// and the table entry is fetched once, not per vertex.
-void add_vertices(rt::MutablePart& out, const ZorvPart& part, std::size_t from = 0) {
+// making and releasing those points.
+void add_vertices(rt::MutablePart& out, const ZorvPart& part) {
   const std::size_t n = part.len();
   const double* xs = part.xs.data();
   const double* ys = part.ys.data();
   if (part.ms) {
     // The runtime has no add with m: each vertex goes in as a point.
-    for (std::size_t i = from; i < n; ++i)
+    for (std::size_t i = 0; i < n; ++i)
       out.add_point_x_y_z_m(xs[i], ys[i], part.zs ? std::optional<double>((*part.zs)[i]) : std::nullopt,
                             (*part.ms)[i]);
     return;
   }
-  rt::CallError err;
-  const QX_MutablePartHandle h = out.raw();
-  if (part.zs) {
-    const double* zs = part.zs->data();
-    auto add = QX(QX_MutablePart_addPointXYZ);
-    for (std::size_t i = from; i < n; ++i) {
-      add(h, xs[i], ys[i], zs[i], err.handler());
-      if (err.failed()) rt::detail::fatal_call("QX_MutablePart_addPointXYZ", *err.slot());
-    }
-    return;
-  }
-  auto add = QX(QX_MutablePart_addPointXY);
-  for (std::size_t i = from; i < n; ++i) {
-    add(h, xs[i], ys[i], err.handler());
-    if (err.failed()) rt::detail::fatal_call("QX_MutablePart_addPointXY", *err.slot());
-  }
+  out.add_points(xs, ys, part.zs ? part.zs->data() : nullptr, n);
 }
 
 void add_vertex(rt::MutablePart& out, const ZorvCoord& c) { out.add_point_x_y_z_m(c.x(), c.y(), c.z(), c.m()); }
@@ -138,48 +121,6 @@ void convert::add_parts(const DimensionedCollection<P>& parts, rt::MutablePartCo
 template void convert::add_parts(const PartCollection&, rt::MutablePartCollection&, const rt::SpatialReference*);
 template void convert::add_parts(const CurvePartCollection&, rt::MutablePartCollection&,
                                  const rt::SpatialReference*);
-
-rt::EllipticArcSegment CircularArc::to_elliptic_arc_segment(const ZorvCoord& start, const ZorvCoord& end,
-                                                            std::optional<SpatialReference> sr) const {
-  std::optional<rt::SpatialReference> rsr = to_geom_sr(std::move(sr));
-  return circular_segment(*this, start, end, ptr(rsr));
-}
-
-rt::EllipticArcSegment EllipticArc::to_elliptic_arc_segment(const ZorvCoord& start, const ZorvCoord& end,
-                                                            std::optional<SpatialReference> sr) const {
-  std::optional<rt::SpatialReference> rsr = to_geom_sr(std::move(sr));
-  return elliptic_segment(*this, start, end, ptr(rsr));
-}
-
-rt::CubicBezierSegment BezierCurve::to_bezier_segment(const ZorvCoord& start, const ZorvCoord& end,
-                                                      std::optional<SpatialReference> sr) const {
-  std::optional<rt::SpatialReference> rsr = to_geom_sr(std::move(sr));
-  return bezier_segment(*this, start, end, ptr(rsr));
-}
-
-void curve_add_to_mutable_part(const CurveData& curve, rt::MutablePart& part, const ZorvCoord& start,
-                               const ZorvCoord& end, std::optional<SpatialReference> sr) {
-  if (is_linear(curve)) {
-    add_vertex(part, end);
-    return;
-  }
-  std::optional<rt::SpatialReference> rsr = to_geom_sr(std::move(sr));
-  add_curve(curve, part, start, end, ptr(rsr));
-}
-
-template <class P>
-rt::MutablePartCollection DimensionedCollection<P>::as_mutable_part_collection(
-    std::optional<SpatialReference> sr) const {
-  std::optional<rt::SpatialReference> rsr = to_geom_sr(std::move(sr));
-  rt::MutablePartCollection out = rt::MutablePartCollection::with_spatial_reference(ptr(rsr));
-  convert::add_parts(*this, out, ptr(rsr));
-  return out;
-}
-
-template rt::MutablePartCollection DimensionedCollection<ZorvPart>::as_mutable_part_collection(
-    std::optional<SpatialReference>) const;
-template rt::MutablePartCollection DimensionedCollection<ZorvCurvePart>::as_mutable_part_collection(
-    std::optional<SpatialReference>) const;
 
 // ---- runtime to model ----
 

@@ -24,9 +24,6 @@ struct CircularArc {
   double interior_x = 0;
   double interior_y = 0;
   bool operator==(const CircularArc&) const = default;
-
-  rt::EllipticArcSegment to_elliptic_arc_segment(const ZorvCoord& start, const ZorvCoord& end,
-                                                 std::optional<SpatialReference> sr) const;
 };
 
 // An elliptic arc from the previous vertex to this one.
@@ -39,10 +36,6 @@ struct EllipticArc {
   bool minor = false;
   bool clockwise = false;
   bool operator==(const EllipticArc&) const = default;
-
-  // The center does not reach the runtime: start, end and the shape fix it.
-  rt::EllipticArcSegment to_elliptic_arc_segment(const ZorvCoord& start, const ZorvCoord& end,
-                                                 std::optional<SpatialReference> sr) const;
 };
 
 // The two control points of a cubic Bézier curve from the previous vertex.
@@ -52,9 +45,6 @@ struct BezierCurve {
   double ctrl2_x = 0;
   double ctrl2_y = 0;
   bool operator==(const BezierCurve&) const = default;
-
-  rt::CubicBezierSegment to_bezier_segment(const ZorvCoord& start, const ZorvCoord& end,
-                                           std::optional<SpatialReference> sr) const;
 };
 
 // Variant order is the kind code: 0 Linear, 1 CircularArc, 2 EllipticArc, 3 BezierCurve.
@@ -62,9 +52,6 @@ using CurveData = std::variant<Linear, CircularArc, EllipticArc, BezierCurve>;
 
 inline bool is_linear(const CurveData& c) { return std::holds_alternative<Linear>(c); }
 
-// Appends the segment that ends at `end` (a plain point for Linear).
-void curve_add_to_mutable_part(const CurveData& curve, rt::MutablePart& part, const ZorvCoord& start,
-                               const ZorvCoord& end, std::optional<SpatialReference> sr);
 // Reads a runtime segment back; VaskelithLibraryError for a kind the model
 // does not know.
 CurveData curve_from_segment(const rt::SegmentOwned& segment);

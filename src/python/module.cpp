@@ -170,7 +170,7 @@ void register_submodule(PyObject* parent, const Submodule& sub) {
   for (const char* c : sub.classes) add_class(module.get(), sub.qualified, c);
   Ref sys = check(PyImport_ImportModule("sys"));
   Ref modules = check(PyObject_GetAttrString(sys.get(), "modules"));
-  check_status(PyObject_SetItem(modules.get(), Ref::steal(PyUnicode_FromString(sub.qualified)).get(), module.get()));
+  check_status(PyObject_SetItem(modules.get(), check(PyUnicode_FromString(sub.qualified)).get(), module.get()));
   add_object(parent, sub.name, module.get());
 }
 

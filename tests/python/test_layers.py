@@ -61,6 +61,34 @@ def test_each_floor_includes_only_floors_below_it(floor):
     assert not wrong, "\n".join(wrong)
 
 
+def test_no_include_climbs_out_of_its_folder():
+    # A path through "../" would reach a floor without naming it.
+    wrong = [
+        f"{path.relative_to(ROOT).as_posix()} includes {target}"
+        for path in sources(SRC) + sources(RUNTIME)
+        for _, target in includes(path)
+        if target.startswith("../") or "/../" in target
+    ]
+    assert not wrong, "\n".join(wrong)
+
+
+# What reaches the runtime's functions: the table entry, the call macros and
+# their helpers, or an export's name.
+RUNTIME_CALL = re.compile(r"\bQX\s*\(|\bOSTREL_RT_CALL\w*|\brt::detail::|\bQX_[A-Z]\w*_\w+")
+COMMENT = re.compile(r"//[^\n]*|/\*.*?\*/", re.S)
+
+
+@pytest.mark.parametrize("floor", sorted(set(MAY_INCLUDE) - {"binding"}))
+def test_only_the_binding_calls_the_runtime(floor):
+    wrong = []
+    for path in sources(SRC / floor):
+        code = COMMENT.sub("", path.read_text(encoding="utf-8"))
+        for n, line in enumerate(code.splitlines(), 1):
+            if RUNTIME_CALL.search(line):
+                wrong.append(f"{path.relative_to(ROOT).as_posix()}: {line.strip()}")
+    assert not wrong, "\n".join(wrong)
+
+
 def test_the_runtime_includes_nothing_of_the_module():
     wrong = []
     for path in sources(RUNTIME):

@@ -63,15 +63,6 @@ double largest_coordinate(const Geometry& g) {
   return largest;
 }
 
-double smallest_coordinate(const Geometry& g) {
-  double smallest = INFINITY;
-  each_vertex(g, [&](const Vertex& v) {
-    for (double c : {v.x, v.y})
-      if (std::isfinite(c) && c != 0) smallest = std::min(smallest, std::fabs(c));
-  });
-  return smallest;
-}
-
 void check_engine_range(const VertexList& vs) {
   const double* xy = vs.xy_data();
   for (std::size_t i = 0; i < 2 * vs.size(); ++i)

@@ -51,9 +51,6 @@ inline constexpr double kLargestProjected = 1e10;
 // (control points, centres and radii) of `g`; infinite when any curve datum
 // is not finite.  0 for an empty geometry.
 double largest_coordinate(const Geometry& g);
-// The smallest nonzero |x| or |y| among the finite vertices; infinite when
-// there is none.
-double smallest_coordinate(const Geometry& g);
 
 // Fails with "The coordinates are too large for the geometry engine." unless
 // every vertex lies within kLargestCoordinate (NaN passes: it is absent).

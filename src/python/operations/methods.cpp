@@ -189,7 +189,7 @@ const Signature kDistanceTo{"Geometry.distance_to()", {"other"}, 1};
 Ref distance_to(PyObject* self, Args args, Py_ssize_t nargs, PyObject* kw) {
   auto [other] = match<1>(kDistanceTo, args, nargs, kw);
   geometry_arg(other, "other");
-  return to_py(with_pair(self, other, [](auto& a, auto& b) { return runtime_distance(a, b); }));
+  return to_py(with_pair(self, other, [](auto& a, auto& b) { return eng::distance(a, b); }));
 }
 
 // ---- buffer and densify, planar and geodetic ----

@@ -84,7 +84,7 @@ Ref distances_from_collection(PyObject*, Args args, Py_ssize_t nargs, PyObject* 
   Iter items(c);
   std::vector<double> distances;
   for_each_geometry(items, [&](const rt::GeometryOwned& item) {
-    distances.push_back(runtime_distance(primary, item));
+    distances.push_back(eng::distance(primary, item));
     return true;
   });
   Ref list = check(PyList_New((Py_ssize_t)distances.size()));

@@ -1,6 +1,5 @@
 #include "python/operations/support.hpp"
 
-#include "binding/ffi.hpp"
 #include "model/geoerr.hpp"
 #include "python/pyapi/failure.hpp"
 
@@ -29,13 +28,6 @@ PyObject* area_unit_object_arg(PyObject* obj, const char* arg) {
   if (!given(obj)) return nullptr;
   if (!is_area_unit(obj)) rethrow_arg_error(arg, PyErr(PyExc_TypeError, cast_text(obj, "AreaUnit")));
   return obj;
-}
-
-double runtime_distance(const rt::GeometryBase& a, const rt::GeometryBase& b) {
-  rt::CallError err;
-  double d = QX(QX_GeometryEngine_distance)(a.raw(), b.raw(), err.handler());
-  err.check();
-  return d;
 }
 
 Iter::Iter(PyObject* iterable) {

@@ -29,10 +29,6 @@ std::optional<int32_t> linear_unit_arg(PyObject* obj, const char* arg);
 // `unit` that must be None or an AreaUnit object (nullptr for None).
 PyObject* area_unit_object_arg(PyObject* obj, const char* arg);
 
-// The runtime's distance between two geometries (no engine wrapper exists
-// for it); a reported error is thrown as rt::Error.
-double runtime_distance(const rt::GeometryBase& a, const rt::GeometryBase& b);
-
 // ---- walking a Python collection ----
 
 // A Python iterator.  Asking for one of a value that cannot be iterated

@@ -145,7 +145,6 @@ std::string arg_str(PyObject* obj, const char* arg) {
 
 Ref to_py(double v) { return check(PyFloat_FromDouble(v)); }
 Ref to_py(bool v) { return Ref::borrow(v ? Py_True : Py_False); }
-Ref to_py_i64(int64_t v) { return check(PyLong_FromLongLong(v)); }
 Ref to_py(const std::string& s) { return check(PyUnicode_FromStringAndSize(s.data(), (Py_ssize_t)s.size())); }
 Ref none() { return Ref::borrow(Py_None); }
 

@@ -66,7 +66,6 @@ int64_t to_i64(PyObject* obj);
 std::string to_str(PyObject* obj);  // str only: TypeError cast text otherwise
 Ref to_py(double v);
 Ref to_py(bool v);
-Ref to_py_i64(int64_t v);
 Ref to_py(const std::string& s);
 Ref none();
 

@@ -18,8 +18,10 @@ class Ref {
   Ref(Ref&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
   Ref& operator=(Ref&& o) noexcept {
     if (this != &o) {
-      Py_XDECREF(p_);
-      p_ = std::exchange(o.p_, nullptr);
+      // Stored before the old object is let go: its finaliser may run Python
+      // code that reaches this reference.
+      PyObject* old = std::exchange(p_, std::exchange(o.p_, nullptr));
+      Py_XDECREF(old);
     }
     return *this;
   }

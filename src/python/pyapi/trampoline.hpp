@@ -52,14 +52,6 @@ template <auto F>
 PyObject* getter_entry(PyObject* self, void*) noexcept {
   return trampoline([&] { return F(self); });
 }
-//   void f(PyObject* self, PyObject* value); value is null for deletion
-template <auto F>
-int setter_entry(PyObject* self, PyObject* value, void*) noexcept {
-  return trampoline_int([&] {
-    F(self, value);
-    return 0;
-  });
-}
 
 template <auto F>
 PyMethodDef fastcall_def(const char* name, const char* doc) {
@@ -87,6 +79,3 @@ PyMethodDef noargs_def(const char* name, const char* doc) {
 //   Ref f(PyObject* self)
 #define OSTREL_NOARGS(fn) \
   [](PyObject* self, PyObject*) -> PyObject* { return ::ostrel::py::trampoline([&] { return fn(self); }); }
-//   Ref getter(PyObject* self)
-#define OSTREL_GETTER(fn) \
-  [](PyObject* self, void*) -> PyObject* { return ::ostrel::py::trampoline([&] { return fn(self); }); }
