@@ -309,6 +309,54 @@ def test_results_behave_as_if_their_model_was_read_at_once():
             model_first.has_z, model_first.has_m, model_first.is_empty, str(model_first.spatial_reference))
 
 
+def answers(g):
+    """What an object answers of itself and of operations with plain 2D operands."""
+    flat_line = line((0, 0), (1, 1))
+    flat_area = polygon(square(-1, -1, 3))
+    out = [str(g), getattr(g, "JSON", None), g.has_z, g.has_m, g.is_empty, g.is_simple(), g.extent]
+    for other in (flat_line, flat_area):
+        for r in (g.union(other), g.intersect(other), g.difference(other)):
+            out += [r.JSON, r.has_z, r.has_m]
+    return repr(out)  # repr: NaN extents of empty ones
+
+
+def zm(*coords, z=True, m=True):
+    """Coordinates given z = 1 and m = 2 as asked."""
+    return [list(c) + ([1] if z else []) + ([2] if m else []) for c in coords]
+
+
+@pytest.mark.parametrize("z,m", [(True, True), (True, False), (False, True)])
+def test_results_answer_as_a_second_object_on_their_model(z, m):
+    flags = {"hasZ": z, "hasM": m}
+    area = og.Polygon({**flags, "rings": [zm((0, 0), (0, 1), (1, 1), (0, 0), z=z, m=m)]})
+    path = og.Polyline({**flags, "paths": [zm((0, 0), (3, 4), z=z, m=m)]})
+    points = og.MultiPoint({**flags, "points": zm((0, 0), (3, 4), z=z, m=m)})
+    far_line = line((100, 100), (101, 101))
+    far_area = polygon(square(100, 100, 1))
+    far_points = og.MultiPoint({"points": [[100, 100]]})
+    repeated_closing = og.Polygon({**flags, "rings": [zm((0, 0), (0, 1), (1, 1), (0, 0), (0, 0), z=z, m=m)]})
+    results = {
+        "empty polyline": area.intersect(far_line),
+        "empty polygon": area.intersect(far_area),
+        "empty multipoint": area.intersect(far_points),
+        "empty point": og.Point({**flags, "x": float("nan"), "y": float("nan")}).move_relative(0, 0),
+        "polyline of empty paths": og.Polyline({**flags, "paths": [[]]}).move_relative(0, 0),
+        "ring repeating its closing vertex": repeated_closing.move_relative(0, 0),
+        "ring repeating it, moved": repeated_closing.move_relative(1, 1),
+        "polygon": area.move_relative(1, 1),
+        "polyline": path.move_relative(1, 1),
+        "multipoint": points.move_relative(1, 1),
+        "buffered polygon": area.buffer(1),
+        "envelope": path.envelope,
+    }
+    for name, r in results.items():
+        kind = type(r)
+        before = answers(r)  # answered from the result's runtime geometry, if it kept one
+        second = kind(r)  # reads the model and shares it
+        assert answers(second) == before, name
+        assert answers(r) == before, name
+
+
 def test_results_with_curves_and_z():
     curved = og.Polygon({"curveRings": [[[0, 0], {"c": [[0, 0], [2, 0]]}]]})
     r = curved.move_relative(1, 1)

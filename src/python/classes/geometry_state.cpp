@@ -88,14 +88,35 @@ void Kept::let_go_of_built() {
 }
 
 bool reads_back_exactly(const rt::GeometryOwned& g, rt::GeometryType kind) {
-  if (kind != rt::GeometryType::Polyline && kind != rt::GeometryType::Polygon) return true;
+  if (kind == rt::GeometryType::Point || kind == rt::GeometryType::Envelope) return true;
+  // A builder takes z and m from the vertices it is given, so a geometry
+  // with z or m but no vertex is built again without them.
+  const bool flagged = g.has_z() || g.has_m();
+  if (kind == rt::GeometryType::Multipoint) {
+    if (!flagged) return true;
+    rt::Borrowed<rt::Multipoint> multipoint(g.raw());
+    return multipoint->points().size() > 0;
+  }
   if (g.has_curves()) return false;
-  if (kind == rt::GeometryType::Polyline) return true;
-  rt::Borrowed<rt::Polygon> polygon(g.raw());
-  rt::ImmutablePartIntoIter parts = polygon->parts().into_iter();
-  while (std::optional<rt::ImmutablePart> part = parts.next())
-    if (part->point_count() < 3) return false;
-  return true;
+  bool any_vertex = false;
+  rt::ImmutablePartIntoIter parts = kind == rt::GeometryType::Polyline
+                                        ? rt::Borrowed<rt::Polyline>(g.raw())->parts().into_iter()
+                                        : rt::Borrowed<rt::Polygon>(g.raw())->parts().into_iter();
+  while (std::optional<rt::ImmutablePart> part = parts.next()) {
+    const int64_t n = part->point_count();
+    any_vertex = any_vertex || n > 0;
+    if (kind == rt::GeometryType::Polyline) {
+      if (any_vertex) break;
+      continue;
+    }
+    if (n < 3) return false;
+    // Rings are kept open; one whose last vertex still repeats the first
+    // loses that vertex too when its model is built again.
+    rt::Point first = part->get_point(0);
+    rt::Point last = part->get_point(n - 1);
+    if (first.x() == last.x() && first.y() == last.y()) return false;
+  }
+  return any_vertex || !flagged;
 }
 
 }  // namespace ostrel::py::geometry_state

@@ -169,10 +169,12 @@ void drop_kept(PyObject* self) {
 }
 
 // Whether the model read back from `g` builds the same runtime geometry
-// again, so that an object may hold `g` in place of its model.  Curves are
-// read back through their defining points, which need not give the same
-// curve to the last bit; a polygon's ring of fewer than three vertices
-// fails the read-back, whose error must come when the result is made.
+// again, so that an object may hold `g` in place of its model and answer as
+// the model would.  Curves are read back through their defining points,
+// which need not give the same curve to the last bit; a polygon's ring of
+// fewer than three vertices fails the read-back, whose error must come when
+// the result is made; z and m flags with no vertex to carry them, and a ring
+// whose last vertex repeats its first, are lost when the model is built.
 bool reads_back_exactly(const rt::GeometryOwned& g, rt::GeometryType kind);
 
 // Enters the hook that lets go of kept geometries built from models on full
