@@ -36,7 +36,13 @@ if ! python3 -c 'import sys; sys.exit(sys.prefix == sys.base_prefix)'; then
   exit 1
 fi
 
-python3 -m pip install -q --disable-pip-version-check "scikit-build-core>=0.8" cmake ninja pytest
+python3 -m pip install -q --disable-pip-version-check "scikit-build-core>=0.8" cmake ninja
+# What the tests compare against and check with (never needed by the module):
+# the independent references (Shapely, pyproj, GeographicLib, mpmath), mypy
+# for the type stubs, and Dask for the example that spreads work over
+# processes.
+python3 -m pip install -q --disable-pip-version-check pytest "shapely>=2" "pyproj>=3" geographiclib mpmath mypy \
+  "dask[distributed]"
 # GEOS 3.13 or newer: the system's where it is recent enough, else one built
 # once and kept. An older GEOS gives known wrong answers, so the build stops
 # without one unless OSTREL_ALLOW_OLD_GEOS=1 accepts the system's.
