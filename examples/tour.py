@@ -46,9 +46,9 @@ cell = og.Polygon({"rings": [[[0, 0], [0, 1], [1, 1], [1, 0], [0, 0]]],
 km2 = og.AreaUnit(og.AreaUnitId.SquareKilometers)
 print("one-degree cell (km2):", round(cell.calculate_area(og.GeodeticCurveType.Geodesic, km2), 3))
 paris = og.Point({"x": 2.35, "y": 48.86, "spatialReference": {"wkid": 4326}})
-ring = paris.buffer(10, og.LinearUnitId.Kilometers, 0.001, og.GeodeticCurveType.Geodesic)
+disc = paris.buffer(10, og.LinearUnitId.Kilometers, 0.001, og.GeodeticCurveType.Geodesic)
 print("geodetic 10 km buffer around Paris (km2; a flat disc has 314.16):",
-      round(ring.calculate_area(og.GeodeticCurveType.Geodesic, km2), 2))
+      round(disc.calculate_area(og.GeodeticCurveType.Geodesic, km2), 2))
 print("in Web Mercator:", line.project({"wkid": 3857}))
 print("in UTM zone 31N:", og.Point({"x": 3, "y": 45, "spatialReference": {"wkid": 4326}})
       .project({"wkid": 32631}))
