@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "errors.hpp"
 
@@ -9,18 +11,22 @@ namespace vaskelith {
 
 namespace {
 
-bool grids_missing(const PJ* op) {
+// The grid files of an operation that are not on the search path, by the
+// names PROJ gives them.
+std::vector<std::string> unavailable_grids(const PJ* op) {
   PJ_CONTEXT* ctx = proj_context();
+  std::vector<std::string> out;
   const int n = proj_coordoperation_get_grid_used_count(ctx, op);
   for (int i = 0; i < n; ++i) {
     const char *short_name = nullptr, *full_name = nullptr, *package = nullptr, *url = nullptr;
     int direct = 0, open = 0, available = 0;
     if (!proj_coordoperation_get_grid_used(ctx, op, i, &short_name, &full_name, &package, &url, &direct,
                                            &open, &available))
-      return true;
-    if (!available) return true;
+      out.emplace_back("grid " + std::to_string(i + 1));
+    else if (!available)
+      out.emplace_back(short_name ? short_name : "grid " + std::to_string(i + 1));
   }
-  return false;
+  return out;
 }
 
 }  // namespace
@@ -71,7 +77,7 @@ DatumTransformationPtr datum_transformation_from(PJ* op, DatumTransformationKind
   const char* name = proj_get_name(op);
   t->name = name ? name : "";
   t->kind = kind;
-  t->missing_files = grids_missing(op) || !proj_coordoperation_is_instantiable(ctx, op);
+  t->missing_files = !unavailable_grids(op).empty() || !proj_coordoperation_is_instantiable(ctx, op);
   projection::PjPtr source(proj_get_source_crs(ctx, op));
   projection::PjPtr target(proj_get_target_crs(ctx, op));
   t->input = spatial_reference_for(source.get());
@@ -81,6 +87,14 @@ DatumTransformationPtr datum_transformation_from(PJ* op, DatumTransformationKind
   t->operation = std::make_shared<const projection::Operation>(std::move(norm));
   t->listed = std::move(listed);
   return t;
+}
+
+std::string missing_grids(const DatumTransformation& t) {
+  const std::vector<std::string> names = unavailable_grids(t.listed->get());
+  if (names.empty()) return "The projection engine cannot set the transformation up.";
+  std::string text;
+  for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
+  return text;
 }
 
 DatumTransformationPtr inverse_of(const DatumTransformation& t) {

@@ -34,6 +34,11 @@ struct DatumTransformation {
 // Fails with kProjection when PROJ cannot normalise it.
 DatumTransformationPtr datum_transformation_from(PJ* op, DatumTransformationKind kind);
 
+// The grid files of the transformation that the projection engine cannot
+// find, named as PROJ names them ("a.tif, b.tif"), or why it cannot be set
+// up when every grid is found.
+std::string missing_grids(const DatumTransformation& t);
+
 // The same transformation run the other way.
 DatumTransformationPtr inverse_of(const DatumTransformation& t);
 

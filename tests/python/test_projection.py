@@ -222,3 +222,62 @@ def test_kept_operations_give_what_fresh_ones_give(tmp_path, nad27_transformatio
         assert _xy(pj.project_collection_with_transformation([p], NAD27, fresh)[0]) == via[0]
     finally:
         pj.set_projection_engine_dir(before)
+
+
+# ---- projections that cannot be applied ----
+
+NAD83_CSRS = {"wkid": 8237}
+# One geometry of each kind in Quebec, where the grids of the transformations
+# between WGS 84 and NAD83(CSRS) lie.
+QUEBEC = [
+    og.Point({"x": -73.0, "y": 46.0, "spatialReference": WGS84}),
+    og.MultiPoint({"points": [[-73.0, 46.0], [-72.5, 46.5]], "spatialReference": WGS84}),
+    og.Polyline({"paths": [[[-73.0, 46.0], [-72.5, 46.5]]], "spatialReference": WGS84}),
+    og.Polygon({"rings": [[[-73.0, 46.0], [-73.0, 46.5], [-72.5, 46.5], [-73.0, 46.0]]], "spatialReference": WGS84}),
+    og.Envelope({"xmin": -73.0, "ymin": 46.0, "xmax": -72.5, "ymax": 46.5, "spatialReference": WGS84}),
+]
+
+
+@pytest.mark.parametrize("target", [NAD83_CSRS, NAD27])
+def test_a_transformation_lacking_its_grids_fails_on_every_path(target):
+    lacking = [t for t in pj.get_transformations(WGS84, target) if t.is_missing_projection_engine_files()]
+    assert lacking
+    for t in lacking:
+        for g in QUEBEC:
+            with pytest.raises(Exception, match="needs grid files"):
+                g.project_with_transformation(target, t)
+        with pytest.raises(Exception, match="needs grid files"):
+            pj.project_collection_with_transformation(QUEBEC, target, t)
+        # An empty geometry has nothing to move and stays empty.
+        (empty,) = pj.project_collection_with_transformation([og.Polyline({"paths": [], "spatialReference": WGS84})], target, t)
+        assert empty.is_empty and empty.spatial_reference.wkid == target["wkid"]
+
+
+@pytest.mark.filterwarnings("ignore:Best transformation is not available")
+def test_projections_agree_with_an_independent_library():
+    """Every way of projecting a point that can be applied gives what pyproj
+    gives for the same operation; one that cannot, raises (above)."""
+    pyproj = pytest.importorskip("pyproj")
+    cases = [(WGS84, NAD83_CSRS, -73.0, 46.0), (WGS84, {"wkid": 3857}, 10.0, 45.0), (WGS84, {"wkid": 32618}, -73.0, 46.0)]
+    for source, target, lon, lat in cases:
+        p = og.Point({"x": lon, "y": lat, "spatialReference": source})
+        x, y = pyproj.Transformer.from_crs(source["wkid"], target["wkid"], always_xy=True).transform(lon, lat)
+        for q in (p.project(target), pj.project_collection([p], target)[0]):
+            # A few ulps of the coordinates' size: both run the same formulas.
+            assert (q.x, q.y) == (pytest.approx(x, rel=1e-12, abs=1e-12), pytest.approx(y, rel=1e-12, abs=1e-12))
+    # Chosen transformations that pyproj can also apply, matched by name
+    # (in the authority's axis order, latitude first, where names are bare).
+    group = pyproj.transformer.TransformerGroup(4326, 4267)
+    theirs = {t.description: t for t in group.transformers}
+    p = og.Point({"x": -98.0, "y": 38.0, "spatialReference": WGS84})
+    compared = 0
+    for t in pj.get_transformations(WGS84, NAD27):
+        if t.is_missing_projection_engine_files() or t.name not in theirs:
+            continue
+        y, x = theirs[t.name].transform(38.0, -98.0)
+        q = p.project_with_transformation(NAD27, t)
+        # The move is tens of meters; both sides must make it alike.
+        assert (q.x, q.y) != (-98.0, 38.0)
+        assert (q.x, q.y) == (pytest.approx(x, abs=1e-9), pytest.approx(y, abs=1e-9))
+        compared += 1
+    assert compared

@@ -223,17 +223,15 @@ GeometryPtr project(const Geometry& g, const SpatialReferencePtr& target, const 
     return out;
   }
   const Route route = route_of(*g.spatial_reference, *target, t);
+  // PROJ runs an operation whose grids it cannot find as far as it can:
+  // some fail on every point, others leave every point where it was.  Both
+  // are the same answer to the caller, given before anything is moved.
+  if (t.missing_files && !g.is_empty())
+    fail(kProjection, "The datum transformation needs grid files that the projection engine cannot find.",
+         missing_grids(t));
   const Step steps[] = {
       {route.enter.get(), PJ_FWD}, {t.operation.get(), route.dir}, {route.leave.get(), PJ_FWD}};
-  try {
-    return project_with(g, target, steps);
-  } catch (const Failure& f) {
-    // PROJ words a missing grid as the failure of the step that needs it.
-    if (t.missing_files)
-      fail(kProjection, "The datum transformation needs grid files that the projection engine cannot find.",
-           f.message + " " + f.additional);
-    throw;
-  }
+  return project_with(g, target, steps);
 }
 
 }  // namespace
