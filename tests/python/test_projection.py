@@ -1,6 +1,7 @@
 """ostrel_geometry.projection: the transformation catalogue and projection of collections."""
 import math
 
+import pyproj
 import pytest
 
 import ostrel_geometry as og
@@ -257,7 +258,6 @@ def test_a_transformation_lacking_its_grids_fails_on_every_path(target):
 def test_projections_agree_with_an_independent_library():
     """Every way of projecting a point that can be applied gives what pyproj
     gives for the same operation; one that cannot, raises (above)."""
-    pyproj = pytest.importorskip("pyproj")
     cases = [(WGS84, NAD83_CSRS, -73.0, 46.0), (WGS84, {"wkid": 3857}, 10.0, 45.0), (WGS84, {"wkid": 32618}, -73.0, 46.0)]
     for source, target, lon, lat in cases:
         p = og.Point({"x": lon, "y": lat, "spatialReference": source})
