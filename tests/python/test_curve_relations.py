@@ -121,3 +121,45 @@ def test_thin_true_overlap_is_still_an_overlap():
     # where both discs carry a vertex, is an overlap.
     a, b = disc(0, 0, 1), disc(2 - 1e-9, 0, 1, math.pi)
     assert (a.overlaps(b), a.touches(b), a.relate(b, "2********")) == (True, False, True)
+
+
+def exact_disc(cx, cy, r):
+    """A circle through the four points cx +- r, cy +- r, which are exact
+    for integer or dyadic centres and radii."""
+    return og.Polygon({"curveRings": [[[cx + r, cy], {"c": [[cx - r, cy], [cx, cy - r]]}, {"c": [[cx + r, cy], [cx, cy + r]]}]]})
+
+
+def circle_gap(a, b):
+    """The exact gap between two circles given as (cx, cy, r) of doubles:
+    the distance of the centres less both radii."""
+    from fractions import Fraction
+
+    (ax, ay, ar), (bx, by, br) = [tuple(map(Fraction, c)) for c in (a, b)]
+    d2 = (ax - bx) ** 2 + (ay - by) ** 2
+    return math.sqrt(d2) - float(ar + br) if d2 else -float(ar + br)
+
+
+# Discs a few centimetres across far from the origin: the tolerance comes
+# from the rounding of the coordinates, not from their magnitude.
+FAR_CASES = [
+    # a, b, equals, touches, disjoint, within
+    ((8e7, 8e7, 0.01), (8e7, 8e7, 0.02), False, False, False, True),
+    ((8e7, 8e7, 0.015625), (8e7 + 0.03125, 8e7, 0.015625), False, True, False, False),
+    ((1e8, 1e8, 1.0), (1e8 + 2.0 + 5e-5, 1e8, 1.0), False, False, True, False),
+    ((1e6, -1e6, 0.5), (1e6 + 1.0 + 1e-6, -1e6, 0.5), False, False, True, False),
+    ((1e6, -1e6, 0.5), (1e6 + 1.0, -1e6, 0.5), False, True, False, False),
+    # 3-4-5: tangent where neither has a vertex
+    ((3e7, 4e7, 2.0), (3e7 + 6.0, 4e7 + 8.0, 8.0), False, True, False, False),
+    ((5e7, 5e7, 0.25), (5e7, 5e7, 0.25), True, False, False, True),
+]
+
+
+@pytest.mark.parametrize("a, b, equal, touching, apart, inside", FAR_CASES)
+def test_far_from_the_origin_shapes_apart_by_more_than_rounding_are_apart(a, b, equal, touching, apart, inside):
+    x, y = exact_disc(*a), exact_disc(*b)
+    assert (x.equals(y), x.touches(y), x.disjoint(y), x.within(y)) == (equal, touching, apart, inside)
+    assert (y.equals(x), y.touches(x), y.disjoint(x)) == (equal, touching, apart)
+    assert x.relate(y, "FF2F01212") == touching
+    gap = circle_gap(a, b)
+    if gap >= 0:
+        assert x.distance_to(y) == pytest.approx(gap, rel=1e-9, abs=1e-9 * max(a[2], b[2]))

@@ -20,15 +20,34 @@ using geos::GeomPtr;
 
 namespace {
 
-// Rounding slack of the relations, relative to the size it names: a point
-// this near a curve or boundary (a fraction of the coordinates' magnitude
-// and the geometry's size), or an arc parameter this near its range, is on
-// it; geometries this near on their curves meet.
+// An arc parameter this near its range, relative to the sweep, is in it.
 constexpr double kOnRelative = 1e-12;
-// A vertex within this fraction of the sizes involved from the other
-// geometry lies on it, and a point this far inside both areas is surely
-// inside: rounding of the chords that stand in for curves stays below it.
-constexpr double kOnChords = 1e-9;
+// Points this many ulps of the magnitudes involved apart are one point, and
+// nothing farther apart is.  A coordinate carries the rounding of its own
+// magnitude, and a point computed on a circular arc (its centre plus the
+// radius times a cosine) that of the centre and of the radius besides.  The
+// circle through three stored points, two of them close, swings by some
+// tens of their ulps on its far side: measured up to 16 on arcs that
+// overlays cut, so four times that.
+constexpr double kRoundingUlps = 64;
+
+// How far apart two points at the given magnitude may lie and still be one.
+double rounding_at(double magnitude) { return kRoundingUlps * std::numeric_limits<double>::epsilon() * magnitude; }
+
+// The magnitude whose rounding a point computed on the segment carries: its
+// coordinates', and for a curve also its centre's and size or its control
+// points'.
+double magnitude(const SegmentView& s) {
+  double m = std::max({std::fabs(s.start.x), std::fabs(s.start.y), std::fabs(s.end.x), std::fabs(s.end.y)});
+  if (s.curve->kind == SegmentKind::EllipticArc) {
+    const EllipticArc& a = s.curve->arc;
+    m = std::max(m, std::max(std::fabs(a.cx), std::fabs(a.cy)) + a.semi_major);
+  } else if (s.curve->kind == SegmentKind::CubicBezier) {
+    const BezierCurve& b = s.curve->bezier;
+    m = std::max({m, std::fabs(b.c1x), std::fabs(b.c1y), std::fabs(b.c2x), std::fabs(b.c2y)});
+  }
+  return m;
+}
 
 // The point of the segment nearest to (x, y), exactly for lines and circular
 // arcs, by a search over the parameter for other curves.
@@ -87,22 +106,25 @@ void nearest_on_segment(const SegmentView& s, double x, double y, double& bx, do
   consider(v.x, v.y, best);
 }
 
-// The point of a multipart geometry's segments nearest to (x, y).
-void nearest_on(const Geometry& g, double x, double y, double& bx, double& by) {
-  double best = INFINITY;
+// The point of a multipart geometry's segments nearest to (x, y); returns
+// how far from (x, y) that point may lie and still be the same point.
+double nearest_on(const Geometry& g, double x, double y, double& bx, double& by) {
+  double best = INFINITY, at = std::max(std::fabs(x), std::fabs(y));
   for (const Part& p : g.parts) {
     const std::size_t n = p.segment_count(g.closed());
     for (std::size_t i = 0; i < n; ++i) {
+      const SegmentView s = p.segment(i, g.closed());
       double px = x, py = y;
-      nearest_on_segment(p.segment(i, g.closed()), x, y, px, py);
+      nearest_on_segment(s, x, y, px, py);
       const double d = std::hypot(px - x, py - y);
-      if (d < best) best = d, bx = px, by = py;
+      if (d < best) best = d, bx = px, by = py, at = std::max({std::fabs(x), std::fabs(y), magnitude(s)});
     }
     if (p.size() == 1 && n == 0) {
       const double d = std::hypot(p.vertices[0].x - x, p.vertices[0].y - y);
       if (d < best) best = d, bx = p.vertices[0].x, by = p.vertices[0].y;
     }
   }
+  return rounding_at(at);
 }
 
 // ---- exact distance between two segments ----
@@ -354,10 +376,7 @@ int ray_crossings(const SegmentView& s, double px, double py) {
 
 Where locate(const Geometry& g, double x, double y) {
   double bx = x, by = y;
-  nearest_on(g, x, y, bx, by);
-  const EnvelopeBounds e = extent_of(g);
-  const double eps =
-      kOnRelative * (std::fabs(x) + std::fabs(y) + std::hypot(e.xmax - e.xmin, e.ymax - e.ymin));
+  const double eps = nearest_on(g, x, y, bx, by);
   const bool on = std::hypot(bx - x, by - y) <= eps;
   if (g.kind == GeometryKind::Polyline) {
     if (!on) return Where::Exterior;
@@ -448,12 +467,10 @@ std::string exact_matrix(const Geometry& a, const Geometry& b) {
 // Whether every part of g's segments lies on h's segments (to rounding):
 // checked at the vertices and, along curves, at twice their chord count.
 bool lies_on(const Geometry& g, const Geometry& h) {
-  const EnvelopeBounds e = extent_of(h);
-  const double size = std::hypot(e.xmax - e.xmin, e.ymax - e.ymin);
   auto on = [&](const Vertex& v) {
     double bx = v.x, by = v.y;
-    nearest_on(h, v.x, v.y, bx, by);
-    return std::hypot(bx - v.x, by - v.y) <= kOnChords * (size + std::fabs(v.x) + std::fabs(v.y));
+    const double eps = nearest_on(h, v.x, v.y, bx, by);
+    return std::hypot(bx - v.x, by - v.y) <= eps;
   };
   std::vector<Vertex> chords;
   for (const Part& p : g.parts) {
@@ -484,7 +501,7 @@ double scale_of(const Geometry& a, const Geometry& b) {
 // their curves.  Only an answer for chords that are disjoint: a distance of
 // zero holds for overlapping shapes too.
 bool meet_on_curves(const Geometry& a, const Geometry& b) {
-  return distance(a, b) <= kOnRelative * scale_of(a, b);
+  return distance(a, b) <= rounding_at(scale_of(a, b));
 }
 
 // A GEOS predicate on the operands as given; only when GEOS cannot decide
@@ -550,7 +567,7 @@ double rounding_sliver(const GEOSGeometry* ga, const GEOSGeometry* gb, double sc
   double area = 0, perimeter = 0;
   geos::check(GEOSArea_r(ctx(), common.get(), &area), "an area");
   geos::check(GEOSLength_r(ctx(), common.get(), &perimeter), "a length");
-  return 2 * area <= perimeter * 16 * std::numeric_limits<double>::epsilon() * scale ? perimeter : -1;
+  return 2 * area <= perimeter * rounding_at(scale) ? perimeter : -1;
 }
 
 // The length of boundary that two areas share.
@@ -576,15 +593,16 @@ double depth_inside(const Geometry& g, double x, double y) {
   return std::hypot(bx - x, by - y);
 }
 
-// Whether a point lies well inside both areas: then their interiors surely
-// meet, and no sliver need be looked for.  The centers of the extents and
+// Whether a point lies inside both areas (on their curves) by more than
+// rounding: then their interiors surely meet, and no sliver need be looked
+// for.  The centers of the extents and
 // of their overlap are tried, which finds one for most shapes that overlap
 // by more than a sliver, at the cost of a walk along each boundary.
 bool deep_in_both(const Geometry& a, const Geometry& b, double scale) {
   const EnvelopeBounds ea = extent_of(a), eb = extent_of(b);
   const double ox = (std::max(ea.xmin, eb.xmin) + std::min(ea.xmax, eb.xmax)) / 2;
   const double oy = (std::max(ea.ymin, eb.ymin) + std::min(ea.ymax, eb.ymax)) / 2;
-  const double deep = kOnChords * scale;
+  const double deep = rounding_at(scale);
   for (const auto& [x, y] : {std::pair{ox, oy}, std::pair{(ea.xmin + ea.xmax) / 2, (ea.ymin + ea.ymax) / 2},
                              std::pair{(eb.xmin + eb.xmax) / 2, (eb.ymin + eb.ymax) / 2}})
     if (depth_inside(a, x, y) > deep && depth_inside(b, x, y) > deep) return true;
