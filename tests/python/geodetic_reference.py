@@ -268,6 +268,26 @@ def loxodrome_length(lon1, lat1, lon2, lat2):
     return abs((meridian_arc(lat2) - meridian_arc(lat1)) / math.cos(azi))
 
 
+def plate_carree_length(lon1, lat1, lon2, lat2):
+    """Length of the line straight in longitude and latitude (no wrapping):
+    the integral of its speed sqrt((M dlat)^2 + (N cos(lat) dlon)^2), with M
+    and N the meridian and prime-vertical radii.  The latitude is carried as
+    its angle from the nearer pole, and the pieces shrink towards both ends,
+    where a line that winds round a pole moves fastest in longitude."""
+    pole = 90.0 if lat1 + lat2 >= 0 else -90.0
+    c1, c2 = math.radians(pole - lat1), math.radians(pole - lat2)
+    dlat, dlon = math.radians(lat2 - lat1), math.radians(lon2 - lon1)
+
+    def speed(t):
+        c = c1 + (c2 - c1) * t
+        w = 1 - E2 * math.cos(c) ** 2
+        n = A / math.sqrt(w)
+        return math.hypot(n * (1 - E2) / w * dlat, n * abs(math.sin(c)) * dlon)
+
+    cuts = sorted({0.0, 0.5, 1.0} | {2.0**-k for k in range(2, 60)} | {1 - 2.0**-k for k in range(2, 53)})
+    return sum(integrate(speed, lo, hi, 2) for lo, hi in zip(cuts, cuts[1:]))
+
+
 def _edge_area_term(kind, a, b):
     (lon1, lat1), (lon2, lat2) = a, b
     if kind == "geodesic":

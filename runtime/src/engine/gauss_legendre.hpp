@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <vector>
 
 namespace vaskelith::quadrature {
 
@@ -50,6 +51,36 @@ double gauss(F&& f, double lo, double hi) {
   double s = 0;
   for (int i = 0; i < Gauss16::n; ++i) s += g.w[i] * f(mid + half * g.x[i]);
   return s * half;
+}
+
+// The integral of a positive f over [lo, hi], each piece halved until its
+// halves agree with it to `tolerance` times a first estimate of the whole.
+// Near a point where f has a singularity
+// just off the interval the pieces shrink geometrically towards it, so a few
+// dozen halvings reach any such point that doubles can tell from the end;
+// `max_depth` only stops a piece that rounding keeps from agreeing.
+template <class F>
+double adaptive_gauss(const F& f, double lo, double hi, double tolerance, int max_depth = 60) {
+  const double whole = gauss(f, lo, hi), agreement = tolerance * std::fabs(whole);
+  struct Piece {
+    double lo, hi, whole;
+    int depth;
+  };
+  std::vector<Piece> work{{lo, hi, whole, 0}};
+  double total = 0;
+  while (!work.empty()) {
+    const Piece p = work.back();
+    work.pop_back();
+    const double mid = 0.5 * (p.lo + p.hi);
+    const double left = gauss(f, p.lo, mid), right = gauss(f, mid, p.hi);
+    if (p.depth >= max_depth || !std::isfinite(left + right) || std::fabs(left + right - p.whole) <= agreement) {
+      total += left + right;
+    } else {
+      work.push_back({mid, p.hi, right, p.depth + 1});
+      work.push_back({p.lo, mid, left, p.depth + 1});
+    }
+  }
+  return total;
 }
 
 }  // namespace vaskelith::quadrature

@@ -24,9 +24,13 @@ constexpr double kAntipodal = 1e-9;
 // (or of 1 for a shorter chord) is no normal: the end lies on the start's
 // normal line.
 constexpr double kNoNormal = 1e-9;
-// A Newton step on a section's parameter this small has settled at
+// A Newton step on a curve's parameter this small has settled at
 // rounding.
-constexpr double kSectionSettled = 1e-15;
+constexpr double kParamSettled = 1e-15;
+// Halves of a piece of a length integral that agree with it to this
+// fraction of the whole: a few hundred units in the last place, well
+// within what the quadrature reaches and far below any use of a length.
+constexpr double kLengthAgreement = 1e-13;
 
 double dot(const double a[3], const double b[3]) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
 void cross(const double a[3], const double b[3], double out[3]) {
@@ -130,6 +134,7 @@ Segment::Segment(const Ellipsoid& ellipsoid, CurveType type, const LonLat& start
       break;
     }
     case CurveType::ShapePreserving:
+      angular_ = plane_->angular;
       break;
   }
   degenerate_ = (start.lon == end.lon && start.lat == end.lat) &&
@@ -186,6 +191,35 @@ double Segment::section_length(double from, double to) const {
     total += quadrature::gauss([this](double t) { return section_speed(t); }, from + k * h, from + (k + 1) * h);
   }
   return total;
+}
+
+double Segment::angular_speed(double t) const {
+  const double f = e_.flattening(), e2 = f * (2 - f);
+  const double to_rad = kPi / 180, dlat = (end_.lat - start_.lat) * to_rad, dlon = (end_.lon - start_.lon) * to_rad;
+  // The angle from the nearer pole, interpolated as such: its cosine near
+  // the pole, multiplied by a longitude that may wind round it many times,
+  // then keeps its relative precision.
+  const double pole = start_.lat + end_.lat >= 0 ? 90.0 : -90.0;
+  const double from_pole = ((pole - start_.lat) + ((pole - end_.lat) - (pole - start_.lat)) * t) * to_rad;
+  const double sin_lat = std::cos(from_pole), cos_lat = std::fabs(std::sin(from_pole)), w = 1 - e2 * sin_lat * sin_lat;
+  // The radii of curvature of the prime vertical and of the meridian.
+  const double n = e_.semi_major() / std::sqrt(w), m = n * (1 - e2) / w;
+  return std::hypot(m * dlat, n * cos_lat * dlon);
+}
+
+bool Segment::by_quadrature() const {
+  return type_ == CurveType::GreatElliptic || type_ == CurveType::NormalSection || angular_;
+}
+
+double Segment::param_speed(double t) const {
+  return angular_ ? angular_speed(t) : section_speed(t * w_end_) * std::fabs(w_end_);
+}
+
+double Segment::param_length(double t0, double t1) const {
+  if (!angular_) return (w_end_ < 0 ? -1.0 : 1.0) * section_length(t0 * w_end_, t1 * w_end_);
+  const double sign = t1 < t0 ? -1.0 : 1.0;
+  return sign * quadrature::adaptive_gauss([this](double t) { return angular_speed(t); }, std::min(t0, t1),
+                                           std::max(t0, t1), kLengthAgreement);
 }
 
 void Segment::plane_at(double t, double& x, double& y) const {
@@ -295,15 +329,14 @@ void Segment::sample(std::size_t m, std::vector<double>& cumulative) const {
 }
 
 std::size_t Segment::pieces_for_length() const {
-  if (degenerate_ || type_ != CurveType::ShapePreserving) return 0;
+  if (degenerate_ || type_ != CurveType::ShapePreserving || angular_) return 0;
   return integration_pieces(rough_length());
 }
 
 double Segment::length(std::size_t pieces) const {
   if (degenerate_) return 0;
   if (type_ == CurveType::Geodesic || type_ == CurveType::Loxodrome) return line_length_;
-  if (type_ == CurveType::GreatElliptic || type_ == CurveType::NormalSection)
-    return std::fabs(section_length(0, w_end_));
+  if (by_quadrature()) return std::fabs(param_length(0, 1));
   const std::size_t n = pieces ? pieces : integration_pieces(rough_length());
   std::vector<double> coarse, fine;
   sample(n, coarse);
@@ -315,18 +348,18 @@ double Segment::length(std::size_t pieces) const {
 
 std::vector<double> Segment::equal_length_params(std::size_t n) const {
   std::vector<double> params(n + 1);
-  if (type_ == CurveType::GreatElliptic || type_ == CurveType::NormalSection) {
-    // Newton's method on the length along the circle, piece after piece.
-    const double total = length(), sign = w_end_ < 0 ? -1.0 : 1.0;
+  if (by_quadrature()) {
+    // Newton's method on the length along the curve, piece after piece.
+    const double total = length();
     double prev = 0;
     for (std::size_t k = 1; k < n; ++k) {
       const double want = total / static_cast<double>(n);
       double t = prev + want / total;
       for (int it = 0; it < 20; ++it) {
-        const double got = sign * section_length(prev * w_end_, t * w_end_);
-        const double step = (want - got) / (section_speed(t * w_end_) * std::fabs(w_end_));
+        const double got = param_length(prev, t);
+        const double step = (want - got) / param_speed(t);
         t += step;
-        if (std::fabs(step) < kSectionSettled) break;
+        if (std::fabs(step) < kParamSettled) break;
       }
       params[k] = prev = t;
     }

@@ -14,10 +14,14 @@
 // The two plane sections are ellipses: scaling z by a/b turns the ellipsoid
 // into a sphere and the section into a circle, which gives their points in
 // closed form; their lengths are integrals of the speed along that circle,
-// taken by Gauss-Legendre quadrature to rounding.  Shape-preserving
-// segments are sampled, consecutive samples joined by geodesics, and two
-// sample densities combined by Richardson extrapolation, which leaves an
-// error far below a millimeter for segments of any length.
+// taken by Gauss-Legendre quadrature to rounding.  A shape-preserving
+// segment of a geographic reference is straight in longitude and latitude:
+// its speed, from the radii of curvature, depends on the latitude alone and
+// its length is integrated to rounding the same way, adaptively where the
+// line winds round a pole close by.  Those of a projected plane are
+// sampled, consecutive samples joined by geodesics, and two sample
+// densities combined by Richardson extrapolation, which leaves an error far
+// below a millimeter for segments of any length.
 #pragma once
 
 #include <GeographicLib/Geocentric.hpp>
@@ -102,7 +106,8 @@ class Segment {
   // integrated in `pieces` pieces, or, with 0, in as many as their length
   // asks for (pieces_for_length).
   double length(std::size_t pieces = 0) const;
-  // The pieces length() integrates this segment in by default.
+  // The pieces length() integrates this segment in by default; 0 when it
+  // takes no samples.
   std::size_t pieces_for_length() const;
 
   // Points dividing the segment into n pieces of equal length: n + 1 points,
@@ -131,6 +136,15 @@ class Segment {
   // length between two angles.
   double section_speed(double angle) const;
   double section_length(double from, double to) const;
+  // Speed along a line straight in longitude and latitude, in meters per
+  // unit of the parameter.
+  double angular_speed(double t) const;
+  // Curves measured by quadrature of their speed (plane sections and lines
+  // straight in longitude and latitude): meters per unit of the parameter
+  // t, and the length from t0 to t1, negative when t1 < t0.
+  bool by_quadrature() const;
+  double param_speed(double t) const;
+  double param_length(double t0, double t1) const;
   // The parameter values at which the cumulative length reaches k/n of the
   // total, for k = 0..n.
   std::vector<double> equal_length_params(std::size_t n) const;
@@ -146,6 +160,8 @@ class Segment {
   double line_length_ = 0;
   double azimuth_ = 0;
   bool degenerate_ = false;
+  // Shape preserving in a plane of longitude and latitude themselves.
+  bool angular_ = false;
   // Plane sections, in earth-centered coordinates with z scaled by a/b:
   // the circle c + r (cos w u + sin w v) for w from 0 (start) to w_end_.
   double c_[3] = {0, 0, 0}, u_[3] = {0, 0, 0}, v_[3] = {0, 0, 0};
