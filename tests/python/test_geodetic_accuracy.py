@@ -137,6 +137,50 @@ def test_areas_of_large_polygons_match_independent_references(curve, ring):
     assert got == pytest.approx(abs(ref.ring_area(REFERENCE_KIND[curve], ring)), rel=1e-9)
 
 
+def band(west, south, east, north):
+    """A clockwise ring round a band of longitude and latitude, with a vertex
+    every 10 degrees so that every curve type keeps close to its edges."""
+    lons, lats = range(west, east + 1, 10), range(south, north + 1, 10)
+    return (
+        [(west, y) for y in lats]
+        + [(x, north) for x in lons[1:]]
+        + [(east, y) for y in reversed(lats[:-1])]
+        + [(x, south) for x in reversed(lons[:-1])]
+    )
+
+
+WHOLE_ELLIPSOID = 4 * math.pi * ref.strip(90)
+
+
+@pytest.mark.parametrize("curve", list(REFERENCE_KIND))
+def test_large_rings_measure_by_the_way_round(curve):
+    # One rule for every curve type: an exterior ring clockwise bounds the
+    # side it runs round, larger than a hemisphere or not; the other way
+    # round it bounds the smaller side (shape preserving measured the band
+    # either way).
+    ring = band(-170, -80, 170, 80)
+    inside = abs(ref.ring_area(REFERENCE_KIND[curve], ring))
+    assert inside > WHOLE_ELLIPSOID / 2
+    clockwise = polygon([list(p) for p in ring]).calculate_area(curve_type=curve)
+    counter = polygon([list(p) for p in reversed(ring)]).calculate_area(curve_type=curve)
+    assert clockwise == pytest.approx(inside, rel=1e-9)
+    assert counter == pytest.approx(WHOLE_ELLIPSOID - inside, abs=1e-9 * WHOLE_ELLIPSOID)
+
+
+@pytest.mark.parametrize("hole_clockwise", [False, True])
+def test_shape_preserving_holes_measure_by_the_way_round(hole_clockwise):
+    # A hole counter-clockwise takes away the region it runs round; clockwise,
+    # the smaller side, here the rest of the ellipsoid.
+    outer, inner = band(-170, -80, 170, 80), band(-160, -70, 160, 70)
+    hole = inner if hole_clockwise else inner[::-1]
+    inner_area = abs(ref.ring_area("plate_carree", inner))
+    taken = WHOLE_ELLIPSOID - inner_area if hole_clockwise else inner_area
+    got = og.Polygon({"rings": [[list(p) for p in outer], [list(p) for p in hole]], "spatialReference": WGS84})
+    assert got.calculate_area(curve_type=CT.ShapePreserving) == pytest.approx(
+        abs(ref.ring_area("plate_carree", outer)) - taken, rel=1e-9
+    )
+
+
 # ---- densified vertices ----
 
 

@@ -1,4 +1,5 @@
 // Geodetic length, area and densification of whole geometries.
+#include <algorithm>
 #include <cmath>
 #include <utility>
 #include <vector>
@@ -69,13 +70,20 @@ namespace {
 // A ring that measures no more than its computation's `rounding` (drawn
 // out and back, or a sliver) encloses nothing measurable: the sign of its
 // area and its picture's turn are rounding and may disagree, so it stays
-// the smaller side, about zero.  Shape-preserving areas are those of the
-// plane's own region already.
+// the smaller side, about zero.  A shape-preserving ring's signed area is
+// that of the region its plane draws, which is its picture, with the sign
+// of the way round: the same rule gives that region when the ring runs the
+// model's way and otherwise the smaller of it and the rest.
 double ring_region(const Ellipsoid& e, CurveType type, double signed_area, double rounding, double turn,
                    bool exterior) {
-  if (type == CurveType::ShapePreserving || std::fabs(signed_area) <= rounding) return std::fabs(signed_area);
+  const double whole = e.geodesic().EllipsoidArea(), size = std::fabs(signed_area);
+  if (type == CurveType::ShapePreserving) {
+    const bool model_way = exterior ? signed_area > 0 : signed_area < 0;
+    return model_way ? size : std::min(size, std::max(0.0, whole - size));
+  }
+  if (size <= rounding) return size;
   const bool larger = exterior ? signed_area < 0 && turn > 0 : signed_area > 0 && turn < 0;
-  return larger ? e.geodesic().EllipsoidArea() - std::fabs(signed_area) : std::fabs(signed_area);
+  return larger ? whole - size : size;
 }
 
 }  // namespace
