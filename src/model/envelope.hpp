@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -35,6 +36,8 @@ struct ZorvGeometryEnvelope : GeometryModel<ZorvGeometryEnvelope, rt::Envelope> 
   // A runtime geometry built from this model depends on nothing beyond the
   // geometry's own cell.
   void watch(Stamp&) const {}
+  // The vertices a runtime geometry built from this model holds.
+  std::size_t vertex_count() const { return 0; }
 };
 
 }  // namespace ostrel::model

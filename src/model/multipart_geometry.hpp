@@ -83,6 +83,9 @@ struct MultipartGeometry : GeometryModel<MultipartGeometry<Kind>, typename Kind:
   // Records the cells a runtime geometry built from this model depends on
   // (beyond the geometry's own cell).
   void watch(Stamp& stamp) const;
+  // The vertices a runtime geometry built from this model holds (a ring's
+  // closing vertex counted as given).
+  std::size_t vertex_count() const;
   // A polygon's parts and spatial reference as a runtime polyline, each ring
   // closed.
   rt::Polyline to_polyline() const

@@ -85,6 +85,16 @@ void MultipartGeometry<Kind>::watch(Stamp& stamp) const {
 }
 
 template <class Kind>
+std::size_t MultipartGeometry<Kind>::vertex_count() const {
+  std::size_t n = 0;
+  auto curve_guard = curve_parts.read_or_fatal("Lock poisoned");
+  auto linear_guard = linear_parts.read_or_fatal("Lock poisoned");
+  for (const auto& part : curve_guard->lines) n += part.read_or_fatal("Lock poisoned")->len();
+  for (const auto& part : linear_guard->lines) n += part.read_or_fatal("Lock poisoned")->len();
+  return n;
+}
+
+template <class Kind>
 void MultipartGeometry<Kind>::push_linear_part(Cell<ZorvPart> part) {
   Kind::admit(part);
   multipart::push(linear_parts, std::move(part), "Rings lock poisoned");

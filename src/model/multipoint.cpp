@@ -28,6 +28,11 @@ void ZorvGeometryMultipoint::set_points(Cell<ZorvPart> part) {
 
 void ZorvGeometryMultipoint::watch(Stamp& stamp) const { stamp.watch(points); }
 
+std::size_t ZorvGeometryMultipoint::vertex_count() const {
+  auto g = points.read_or_fatal("Lock poisoned");
+  return g->len();
+}
+
 void ZorvGeometryMultipoint::write_zorvjson(std::string& out) const {
   out.push_back('{');
   bool first = true;

@@ -39,6 +39,8 @@ struct ZorvGeometryMultipoint : GeometryModel<ZorvGeometryMultipoint, rt::Multip
   // Records the cells a runtime geometry built from this model depends on
   // (beyond the geometry's own cell).
   void watch(Stamp& stamp) const;
+  // The vertices a runtime geometry built from this model holds.
+  std::size_t vertex_count() const;
 };
 
 }  // namespace ostrel::model

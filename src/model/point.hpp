@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -33,6 +34,8 @@ struct ZorvGeometryPoint : GeometryModel<ZorvGeometryPoint, rt::Point> {
   // A runtime geometry built from this model depends on nothing beyond the
   // geometry's own cell.
   void watch(Stamp&) const {}
+  // The vertices a runtime geometry built from this model holds.
+  std::size_t vertex_count() const { return 1; }
 };
 
 }  // namespace ostrel::model

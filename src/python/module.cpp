@@ -9,7 +9,6 @@
 
 #include "binding/loader.hpp"
 #include "python/classes/factory.hpp"
-#include "python/classes/geometry_state.hpp"
 #include "python/pyapi/trampoline.hpp"
 #include "python/pyapi/types.hpp"
 
@@ -38,6 +37,7 @@ constexpr const char* kFunctions[] = {
     "disjoint_from_collection",
     "distances_from_collection",
     "generalize_collection",
+    "get_cache_limit",
     "intersection_collection",
     "intersections_collection",
     "intersects_collection",
@@ -52,6 +52,7 @@ constexpr const char* kFunctions[] = {
     "remove_z_collection",
     "rotate_collection",
     "scale_collection",
+    "set_cache_limit",
     "set_m_collection",
     "set_z_and_m_collection",
     "set_z_collection",
@@ -239,7 +240,6 @@ void module_init(PyObject* module) {
   Ref geometry = check(PyObject_GetAttrString(module, "Geometry"));
   reinterpret_cast<PyTypeObject*>(geometry.get())->tp_new = &geom_factory_new;
   PyType_Modified(reinterpret_cast<PyTypeObject*>(geometry.get()));
-  geometry_state::watch_collections();
 }
 
 void module_body(PyObject* module) {

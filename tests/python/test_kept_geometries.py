@@ -4,6 +4,7 @@ operations read their model only when asked and behave as if they had read it
 at once, and no kept runtime geometry outlives the objects that kept it."""
 import gc
 import json
+import math
 
 import pytest
 
@@ -415,17 +416,71 @@ def test_no_kept_geometry_outlives_its_objects():
     assert _COUNTER() == start
 
 
+# What the README says a kept form is counted at, per vertex.
+KEPT_BYTES_PER_VERTEX = 80
+
+
+@pytest.fixture
+def cache_limit():
+    """set_cache_limit, with the limit put back afterwards."""
+    limit = og.get_cache_limit()
+    yield og.set_cache_limit
+    og.set_cache_limit(limit)
+
+
+def circle(n, x):
+    return [[x + math.cos(2 * math.pi * i / n), math.sin(2 * math.pi * i / n)] for i in range(n)]
+
+
 @needs_counter
-def test_a_full_collection_lets_go_of_built_geometries():
+def test_forms_within_the_budget_stay_across_collections():
+    assert og.get_cache_limit() == 256 << 20
     start = _COUNTER()
     a = polygon(square(0, 0, 10))
     r = a.buffer(1)
     assert a.area == 100.0 and r.area > 100.0
     assert _COUNTER() == start + 2
     gc.collect()
-    assert _COUNTER() == start + 1  # the result's geometry is its only form yet
-    assert a.area == 100.0  # built again
     assert _COUNTER() == start + 2
+    a.intersects(r)  # nothing built again
+    assert _COUNTER() == start + 2
+
+
+@needs_counter
+def test_forms_over_the_budget_go_least_recently_used_first(cache_limit):
+    start = _COUNTER()
+    n = 5000
+    b0, b1, b2 = (og.Polygon({"rings": [circle(n, 3 * i)]}) for i in range(3))
+    cache_limit(int(2.5 * n * KEPT_BYTES_PER_VERTEX))  # room for two
+    b0.area, b1.area
+    assert _COUNTER() == start + 2
+    b0.area  # now used after b1
+    b2.area  # over the budget: b1 goes
+    assert _COUNTER() == start + 2
+    del b0, b2
+    assert _COUNTER() == start
+    assert b1.area == pytest.approx(math.pi, rel=1e-6)  # built again
+    assert _COUNTER() == start + 1
+
+    # A program over the budget gets the memory back: with no budget at all,
+    # only the form last built stays, and results keep the form they came with.
+    cache_limit(0)
+    r = b1.buffer(1)
+    many = [polygon(square(i, 0, 1)) for i in range(50)]
+    assert sum(p.area for p in many) == 50.0
+    assert _COUNTER() == start + 2  # the last of `many` and r
+    assert r.area > b1.area
+    gc.collect()
+    assert _COUNTER() == start + 2
+
+
+def test_cache_limit_arguments(cache_limit):
+    with pytest.raises(ValueError, match="must not be negative"):
+        og.set_cache_limit(-1)
+    with pytest.raises(TypeError):
+        og.set_cache_limit("1")
+    cache_limit(limit=1 << 40)
+    assert og.get_cache_limit() == 1 << 40
 
 
 def test_typed_operands_see_changes():

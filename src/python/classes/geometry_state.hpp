@@ -10,6 +10,7 @@
 // runtime geometry (see `reads_back_exactly`).
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <type_traits>
 #include <utility>
@@ -27,12 +28,17 @@ inline constexpr bool kGeometryKind =
     std::is_same_v<M, model::ZorvGeometryEnvelope>;
 
 // The kept runtime geometry of one object.  One that was built from the
-// model is also entered in a list of all such, which a full garbage
-// collection empties: kept geometries cost memory that the model already
-// holds in another form, and a program that asks for a full collection
-// wants memory back (each is built again at its next use).  A geometry made
-// by an operation stays, since it is the object's only form until its model
-// is read.
+// model, or that came from an operation whose model has been read since, is
+// a cache: it costs memory that the model already holds in another form.
+// Such geometries are counted against one budget for the process and listed
+// most recently used first; keeping a new one lets go of the least recently
+// used while the count is over the budget (each is built again at its next
+// use).  A geometry made by an operation whose model has not been read is
+// the object's only form, and stays.
+//
+// The count is an estimate made when a geometry is kept: it charges each
+// one with the forms the engines may derive from it later (see
+// kKeptBytesPerVertex), so that a budget holds whatever operations follow.
 class Kept {
  public:
   Kept() = default;
@@ -42,23 +48,51 @@ class Kept {
   ~Kept() { unlink(); }
 
   const rt::KeptGeometry& geometry() const { return geometry_; }
-  // Keeps a geometry built from the model.
-  void keep_built(rt::KeptGeometry built);
+  // Keeps a geometry built from a model of `vertices` vertices.  Others are
+  // let go meanwhile, never this one: a caller that holds on to another
+  // object's kept geometry without a lease must not build one.
+  void keep_built(rt::KeptGeometry built, std::size_t vertices);
+  // Counts the geometry made by an operation as a cache from now on, its
+  // model (of `vertices` vertices) having been read.
+  void count_as_built(std::size_t vertices);
+  // Marks the geometry as the most recently used.
+  void touch() {
+    if (linked_ && newest_ != this) {
+      detach();
+      link();
+    }
+  }
   void let_go() {
     unlink();
     geometry_.reset();
   }
 
-  // Lets go of every kept geometry that was built from a model.
-  static void let_go_of_built();
+  // The budget, in bytes, and the estimate of what is counted against it now.
+  static std::size_t budget() { return budget_; }
+  static std::size_t in_use() { return in_use_; }
+  // Sets the budget and lets go of the least recently used geometries until
+  // the count is within it.
+  static void set_budget(std::size_t bytes);
 
  private:
+  // Enters the list as the newest, or leaves it, without changing the count.
+  void link();
+  void detach();
+  // Leaves the list and the count.
   void unlink();
+  // Lets go of the least recently used while over the budget, sparing `keep`.
+  static void trim(const Kept* keep);
 
   rt::KeptGeometry geometry_;
   bool linked_ = false;
-  Kept* prev_ = nullptr;
-  Kept* next_ = nullptr;
+  std::size_t cost_ = 0;
+  Kept* newer_ = nullptr;
+  Kept* older_ = nullptr;
+
+  static inline Kept* newest_ = nullptr;
+  static inline Kept* oldest_ = nullptr;
+  static inline std::size_t in_use_ = 0;
+  static std::size_t budget_;
 };
 
 template <class M>
@@ -90,12 +124,15 @@ model::Cell<M>& model_cell(PyObject* self) {
     model::Cell<M> cell(M::read_back(*s.kept.geometry()));
     model::Stamp stamp;
     stamp.watch(cell);
+    std::size_t vertices;
     {
       auto g = cell.read();
       g->watch(stamp);
+      vertices = g->vertex_count();
     }
     s.built_from = std::move(stamp);
     s.cell = std::move(cell);
+    s.kept.count_as_built(vertices);
   }
   return *s.cell;
 }
@@ -105,17 +142,22 @@ model::Cell<M>& model_cell(PyObject* self) {
 template <class M>
 const rt::KeptGeometry& kept_ref(PyObject* self) {
   State<M>& s = state_of<M>(self);
-  if (s.kept.geometry() && (!s.cell || s.built_from.current())) return s.kept.geometry();
+  if (s.kept.geometry() && (!s.cell || s.built_from.current())) {
+    s.kept.touch();
+    return s.kept.geometry();
+  }
   s.kept.let_go();
   const model::Cell<M>& cell = *s.cell;
   model::Stamp stamp;
+  std::size_t vertices = 0;
   rt::GeometryOwned made = [&] {
     auto g = cell.read();
     stamp.watch(cell);
     g->watch(stamp);
+    vertices = g->vertex_count();
     return g->as_geometry_owned();
   }();
-  s.kept.keep_built(rt::keep(std::move(made)));
+  s.kept.keep_built(rt::keep(std::move(made)), vertices);
   s.built_from = std::move(stamp);
   return s.kept.geometry();
 }
@@ -126,7 +168,8 @@ rt::GeometryLease kept_geometry(PyObject* self) {
   return rt::GeometryLease(kept_ref<M>(self));
 }
 
-// The same, lent: good only until Python code runs or the object goes.
+// The same, lent: good only until Python code runs, the object goes or
+// another object keeps a geometry it builds (which may let this one go).
 template <class M>
 const rt::GeometryOwned& kept_borrowed(PyObject* self) {
   return *kept_ref<M>(self);
@@ -176,10 +219,5 @@ void drop_kept(PyObject* self) {
 // the result is made; z and m flags with no vertex to carry them, and a ring
 // whose last vertex repeats its first, are lost when the model is built.
 bool reads_back_exactly(const rt::GeometryOwned& g, rt::GeometryType kind);
-
-// Enters the hook that lets go of kept geometries built from models on full
-// garbage collections (see Kept); run once, at import.  Without it they
-// simply stay until their objects go.
-void watch_collections();
 
 }  // namespace ostrel::py::geometry_state
