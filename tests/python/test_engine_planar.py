@@ -1,5 +1,6 @@
 """The planar geometry engine: values checked by hand, curves, z and m, result conventions."""
 import math
+import random
 
 import pytest
 
@@ -512,6 +513,50 @@ def test_generalize_keeps_vertices_with_their_attributes():
     assert len(sliver.generalize(1.0).to_dict()["rings"]) == 2
     assert len(sliver.generalize(1.0, True).to_dict()["rings"]) == 1
     assert pt(1, 2).generalize(5.0).to_dict() == {"x": 1, "y": 2}
+
+
+def douglas_peucker_reference(pts, tolerance):
+    """The vertices Douglas-Peucker keeps of an open path: the first of the
+    farthest vertices from each chord, by math.hypot, kept beyond the
+    tolerance."""
+    keep = {0, len(pts) - 1}
+    work = [(0, len(pts) - 1)]
+    while work:
+        i, j = work.pop()
+        (ax, ay), (bx, by) = pts[i], pts[j]
+        dx, dy = bx - ax, by - ay
+        len2 = dx * dx + dy * dy
+        worst, at = -1.0, i
+        for k in range(i + 1, j):
+            px, py = pts[k]
+            u = min(1.0, max(0.0, ((px - ax) * dx + (py - ay) * dy) / len2)) if len2 > 0 else 0.0
+            d = math.hypot(ax + u * dx - px, ay + u * dy - py)
+            if d > worst:
+                worst, at = d, k
+        if worst > tolerance:
+            keep.add(at)
+            work += [(i, at), (at, j)]
+    return [list(pts[k]) for k in sorted(keep)]
+
+
+def test_generalize_chooses_the_vertices_of_plain_distances():
+    rng = random.Random(5)
+    walk = [(0.0, 0.0)]
+    for _ in range(3000):
+        walk.append((walk[-1][0] + rng.uniform(-1, 1), walk[-1][1] + rng.uniform(-1, 1)))
+    cases = [
+        (walk, 0.5),
+        (walk, 3.0),
+        # Ties: mirror images stand at one distance; the first is kept.
+        ([(0, 0), (1, 2), (2, 0), (3, -2), (4, 0)], 1.0),
+        # A vertex exactly at the tolerance stays out.
+        ([(0, 0), (3, 4), (6, 0)], 4.0),
+        # Offsets whose squares vanish.
+        ([(x * 1e-200, y * 1e-200) for x, y in walk[:200]], 1e-200),
+    ]
+    for pts, tolerance in cases:
+        got = line(*pts).generalize(tolerance).to_dict()["paths"][0]
+        assert got == douglas_peucker_reference(pts, tolerance), tolerance
 
 
 def test_affine_operations_on_curves():

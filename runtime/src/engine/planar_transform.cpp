@@ -226,11 +226,60 @@ GeometryPtr set_z_m(const Geometry& g, bool change_z, bool keep_z, double z, boo
 
 namespace {
 
-double point_segment_distance(const Vertex& p, const Vertex& a, const Vertex& b) {
+// The offset from p to the point of segment a-b nearest to it.
+void offset_to_segment(const Vertex& p, const Vertex& a, const Vertex& b, double& ex, double& ey) {
   const double dx = b.x - a.x, dy = b.y - a.y;
   const double len2 = dx * dx + dy * dy;
   const double u = len2 > 0 ? std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / len2, 0.0, 1.0) : 0.0;
-  return std::hypot(a.x + u * dx - p.x, a.y + u * dy - p.y);
+  ex = a.x + u * dx - p.x;
+  ey = a.y + u * dy - p.y;
+}
+
+double point_segment_distance(const Vertex& p, const Vertex& a, const Vertex& b) {
+  double ex, ey;
+  offset_to_segment(p, a, b, ex, ey);
+  return std::hypot(ex, ey);
+}
+
+// Squared offsets within this range carry their full relative precision
+// (neither overflow nor subnormal terms that matter).
+constexpr double kSquareLow = 0x1p-960, kSquareHigh = 0x1p960;
+// Two squared offsets this far apart (relative) belong to distances that
+// hypot, within an ulp, orders the same way, and never rounds to one value.
+constexpr double kSquareMargin = 1e-13;
+
+// The vertex of vs(i..j) farthest from the chord vs[i]-vs[j], and its
+// distance: the first of the farthest, as comparing hypot distances in
+// turn chooses it.  Squared offsets decide all but near-ties and squares
+// out of range, which hypot settles, so that the costly hypot runs about
+// once per chord instead of once per vertex.
+std::pair<std::size_t, double> farthest(const std::vector<Vertex>& vs, std::size_t i, std::size_t j) {
+  std::size_t at = i;
+  double worst = -1, ex = 0, ey = 0, wx = 0, wy = 0;
+  bool known = true;  // whether `worst` is the hypot of (wx, wy)
+  // Squares below `nearer` are surely nearer than the farthest so far, above
+  // `farther` (and in range) surely farther; both open only once the
+  // farthest square so far is in range.
+  double nearer = -INFINITY, farther = INFINITY;
+  for (std::size_t k = i + 1; k < j; ++k) {
+    offset_to_segment(vs[k], vs[i], vs[j], ex, ey);
+    const double d2 = ex * ex + ey * ey;
+    if (d2 < nearer) continue;
+    if (d2 > farther && d2 <= kSquareHigh) {
+      known = false;
+    } else {
+      if (!known) worst = std::hypot(wx, wy), known = true;
+      const double d = std::hypot(ex, ey);
+      if (!(d > worst)) continue;
+      worst = d;
+    }
+    wx = ex, wy = ey, at = k;
+    const bool in_range = d2 >= kSquareLow && d2 <= kSquareHigh;
+    nearer = in_range ? d2 * (1 - kSquareMargin) : -INFINITY;
+    farther = in_range ? d2 * (1 + kSquareMargin) : INFINITY;
+  }
+  if (!known) worst = std::hypot(wx, wy);
+  return {at, worst};
 }
 
 // Douglas-Peucker over vs[first..last], marking the vertices to keep.
@@ -242,12 +291,7 @@ void douglas_peucker(const std::vector<Vertex>& vs, std::size_t first, std::size
     auto [i, j] = work.back();
     work.pop_back();
     if (j <= i + 1) continue;
-    double worst = -1;
-    std::size_t at = i;
-    for (std::size_t k = i + 1; k < j; ++k) {
-      const double d = point_segment_distance(vs[k], vs[i], vs[j]);
-      if (d > worst) worst = d, at = k;
-    }
+    const auto [at, worst] = farthest(vs, i, j);
     if (worst > tolerance) {
       keep[at] = true;
       work.push_back({i, at});
