@@ -162,6 +162,41 @@ def test_predicates():
     assert og.distances_from_collection(pt(0, 0), [pt(3, 4), pt(0, 1), square_dict(0, 2, 1)]) == [5.0, 1.0, 2.0]
 
 
+def test_containers_asked_again_and_again_answer_as_at_first():
+    # A container asked about point after point is prepared along the way,
+    # and then asked about the points by their coordinates; the answers must
+    # not move, on the boundary least of all.  A square (for which GEOS has a
+    # way of its own) and a square frame around a hole; each point is
+    # interior, boundary or exterior by construction.
+    outer = [[0, 0], [0, 10], [10, 10], [10, 0], [0, 0]]
+    hole = [[4, 4], [6, 4], [6, 6], [4, 6], [4, 4]]
+    box = og.Polygon({"rings": [outer]})
+    frame = og.Polygon({"rings": [outer, hole]})
+    points = {
+        (1, 1): "II",
+        (5, 0): "BB",
+        (0, 0): "BB",
+        (10, 3.5): "BB",
+        (5, 5): "IE",
+        (4, 5): "IB",
+        (6, 6): "IB",
+        (4.5, 4.5): "IE",
+        (11, 5): "EE",
+        (-1e-300, 5): "EE",
+        (5, 10 - 2e-15): "II",
+    }
+    for rounds in range(3):  # the first round leaves both containers prepared
+        for (x, y), where in points.items():
+            p = pt(x, y)
+            for container, at in ((box, where[0]), (frame, where[1])):
+                inside, outside = at == "I", at == "E"
+                assert og.contains_collection(container, [p]) is inside, (x, y, at)
+                assert og.within_collection(p, [container]) is inside, (x, y, at)
+                assert og.intersects_collection(p, [container]) is not outside, (x, y, at)
+                assert og.disjoint_from_collection(p, [container]) is outside, (x, y, at)
+                assert container.contains(p) is inside and p.within(container) is inside
+
+
 # ---- early stop, failures midway, no leaked handles (the conftest fixture counts them) ----
 
 

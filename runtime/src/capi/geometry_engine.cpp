@@ -93,6 +93,18 @@ QX_GeometryHandle overlay_call(QX_GeometryHandle a, QX_GeometryHandle b, planar:
   });
 }
 
+// The extent of a geometry without true curves, counting every vertex, and
+// whether every vertex counted (NaN coordinates are left out).  A point's is
+// its coordinates, without the z and m its full extent would measure.
+EnvelopeBounds straight_extent(const Geometry& g, bool& whole) {
+  if (g.kind != GeometryKind::Point) return extent_of(g, whole);
+  whole = !std::isnan(g.point.x) && !std::isnan(g.point.y);
+  EnvelopeBounds e;
+  e.xmin = e.xmax = g.point.x;
+  e.ymin = e.ymax = g.point.y;
+  return e;
+}
+
 // Whether two geometries without true curves, neither empty, have extents
 // that lie apart, each extent counting every vertex.  Their GEOS forms then
 // have envelopes that lie apart too (a form that lost degenerate rings only
@@ -102,9 +114,9 @@ QX_GeometryHandle overlay_call(QX_GeometryHandle a, QX_GeometryHandle b, planar:
 // refusal must come as before), and equality, since two forms that both
 // lost every ring are equal.
 bool straight_and_apart(const Geometry& a, const Geometry& b) {
-  if (a.has_curves() || b.has_curves() || a.is_empty() || b.is_empty()) return false;
+  if (a.is_empty() || b.is_empty()) return false;
   bool whole_a = true, whole_b = true;
-  const EnvelopeBounds ea = extent_of(a, whole_a), eb = extent_of(b, whole_b);
+  const EnvelopeBounds ea = straight_extent(a, whole_a), eb = straight_extent(b, whole_b);
   if (!whole_a || !whole_b) return false;
   for (const EnvelopeBounds* e : {&ea, &eb}) {
     const double largest =
@@ -119,10 +131,14 @@ bool relation_call(QX_GeometryHandle a, QX_GeometryHandle b, planar::Relation r,
   return guarded(handler, name, false, [&] {
     const Geometry& ga = geometry_of(a, "geometry");
     const Geometry& gb = geometry_of(b, "other");
+    if (ga.has_curves() || gb.has_curves()) {
+      planar::LinearizationScope scope;
+      return planar::relation(ga, gb, r);
+    }
     // Most pairs a collection is asked about lie apart; telling so from the
     // kept extents spares building and consulting the GEOS forms.
     if (r != planar::Relation::Equals && straight_and_apart(ga, gb)) return r == planar::Relation::Disjoint;
-    return scoped_if_curved({&ga, &gb}, [&] { return planar::relation(ga, gb, r); });
+    return planar::relation(ga, gb, r);
   });
 }
 

@@ -1,5 +1,6 @@
 #include "engine/engine_form.hpp"
 
+#include <algorithm>
 #include <atomic>
 
 #include "engine/geos_convert.hpp"
@@ -12,9 +13,19 @@ using geos::GeomPtr;
 
 namespace {
 
-// Below this many vertices a plain predicate costs about what building the
-// prepared geometry's indexes would.
+// From this many vertices a geometry is prepared at its second predicate:
+// one plain predicate then costs about what building the prepared
+// geometry's indexes would.
 constexpr std::size_t kPrepareFrom = 32;
+
+// The predicate at which a geometry is prepared: a smaller one only once it
+// has been asked about as many vertices' worth as the second question of
+// one of kPrepareFrom vertices (a container tested against a collection is
+// asked over and over, whatever its size).
+int prepare_at_use(std::size_t vertices) {
+  const std::size_t worth = 2 * kPrepareFrom;
+  return static_cast<int>(std::max<std::size_t>(2, (worth + vertices - 1) / std::max<std::size_t>(vertices, 1)));
+}
 
 // Everything is made under the geometry's Derived::mutex.  The GEOS forms,
 // once made, are also published through atomics, so that the calls that
@@ -105,13 +116,13 @@ bool valid_as_is(const Geometry& g) {
 
 PreparedUse prepared_form(const Geometry& g, bool valid_only) {
   PreparedUse use;
-  if (!keeps_forms(g) || vertex_count(g) < kPrepareFrom) return use;
+  if (!keeps_forms(g)) return use;
   if (valid_only && g.kind == GeometryKind::Polygon && !valid_as_is(g)) return use;
   Derived& d = g.derived.get();
   use.lock = std::unique_lock<std::recursive_mutex>(d.mutex);
   EngineForm& f = form_of(d);
   if (!f.prepared) {
-    if (++f.predicate_uses < 2) return use;
+    if (++f.predicate_uses < prepare_at_use(vertex_count(g))) return use;
     const GEOSGeometry* raw = raw_of(g, f);
     const GEOSPreparedGeometry* p = GEOSPrepare_r(ctx(), raw);
     if (p == nullptr) return use;  // the plain predicates will say why

@@ -39,8 +39,9 @@ GeosForm geos_form(const Geometry& g, bool repair = true);
 
 // The prepared form of `g`, with the lock that must be held while it is
 // used (GEOS builds a prepared geometry's indexes on first use).  Null when
-// `g` keeps no forms, is small, or has been asked about only once: preparing
-// costs more than one plain predicate.  The prepared form is made from the
+// `g` keeps no forms, or has been asked about too few times for its size:
+// preparing costs more than a plain predicate or two, and a small geometry
+// is worth preparing only when it is asked about again and again.  The prepared form is made from the
 // unrepaired form; with `valid_only` it is given only where that is valid,
 // for questions whose answer must come from the repaired form.
 struct PreparedUse {

@@ -8,6 +8,7 @@
 #include "engine/engine_form.hpp"
 #include "engine/geos_context.hpp"
 #include "engine/geos_convert.hpp"
+#include "engine/input_limits.hpp"
 #include "engine/planar_curves.hpp"
 #include "curves.hpp"
 #include "engine/planar_ops.hpp"
@@ -504,25 +505,44 @@ bool meet_on_curves(const Geometry& a, const Geometry& b) {
   return distance(a, b) <= rounding_at(scale_of(a, b));
 }
 
+// A point GEOS takes as it is: finite, within the engine's range (a point
+// outside it is refused, or left out, by the full path).
+bool engine_point(const Geometry& g) {
+  return g.kind == GeometryKind::Point && std::fabs(g.point.x) <= limits::kLargestCoordinate &&
+         std::fabs(g.point.y) <= limits::kLargestCoordinate;
+}
+
 // A GEOS predicate on the operands as given; only when GEOS cannot decide
 // on them (self-intersecting rings) are they made valid first.  Checking
 // validity up front would cost more than most predicates.  The operand with
 // more vertices answers through its prepared form when it keeps one:
 // `prepared_test(p, other, swapped)` asks the predicate of the prepared
 // geometry p against the other operand, with the operands swapped when p
-// is b's; it answers -1 where GEOS has no prepared form of the predicate.
-template <class F, class P>
-bool predicate(const Geometry& a, const Geometry& b, F&& test, P&& prepared_test) {
+// is b's, and `prepared_xy(p, x, y, swapped)` the same of a point operand
+// given by its coordinates, which spares the point's GEOS form; each
+// answers -1 where GEOS has no prepared form of the predicate.
+template <class F, class P, class X>
+bool predicate(const Geometry& a, const Geometry& b, F&& test, P&& prepared_test, X&& prepared_xy) {
   {
-    GeosForm ga = geos_form(a, false), gb = geos_form(b, false);
     const bool swapped = vertex_count(b) > vertex_count(a);
+    const Geometry& other = swapped ? a : b;
     const PreparedUse use = prepared_form(swapped ? b : a);
-    int answer = use.prepared ? prepared_test(use.prepared, swapped ? ga.get() : gb.get(), swapped) : -1;
-    if (answer < 0) answer = test(ga.get(), gb.get());
+    int answer = -1;
+    if (use.prepared && engine_point(other)) answer = prepared_xy(use.prepared, other.point.x, other.point.y, swapped);
+    if (answer < 0) {
+      GeosForm ga = geos_form(a, false), gb = geos_form(b, false);
+      if (use.prepared) answer = prepared_test(use.prepared, swapped ? ga.get() : gb.get(), swapped);
+      if (answer < 0) answer = test(ga.get(), gb.get());
+    }
     if (answer != 2) return answer == 1;
   }
   GeosForm ga = geos_form(a), gb = geos_form(b);
   return geos::truth(test(ga.get(), gb.get()), "a spatial relation");
+}
+
+template <class F, class P>
+bool predicate(const Geometry& a, const Geometry& b, F&& test, P&& prepared_test) {
+  return predicate(a, b, test, prepared_test, [](const GEOSPreparedGeometry*, double, double, bool) { return -1; });
 }
 
 template <class F>
@@ -636,8 +656,9 @@ std::string curved_area_matrix(const Geometry& a, const Geometry& b) {
 }  // namespace
 
 bool relation(const Geometry& a, const Geometry& b, Relation r) {
-  const std::string m = exact_matrix(a, b);
-  if (!m.empty()) {
+  // Without true curves GEOS's answer on the operands stands as it is.
+  const bool curved = a.has_curves() || b.has_curves();
+  if (const std::string m = curved ? exact_matrix(a, b) : std::string(); !m.empty()) {
     const int da = dimension(a.kind), db = dimension(b.kind);
     switch (r) {
       case Relation::Contains: return matches(m, "T*****FF*");
@@ -655,12 +676,12 @@ bool relation(const Geometry& a, const Geometry& b, Relation r) {
     // one are not.
     return a.is_empty() && b.is_empty();
   }
-  if (r == Relation::Equals && (a.has_curves() || b.has_curves()) && a.is_multipart() && b.is_multipart()) {
+  if (r == Relation::Equals && curved && a.is_multipart() && b.is_multipart()) {
     // The chords of the same curve cut from another start are other chords:
     // curved geometries are compared on the curves themselves.
     return a.kind == b.kind && lies_on(a, b) && lies_on(b, a);
   }
-  if ((r == Relation::Touches || r == Relation::Overlaps) && curved_areas(a, b)) {
+  if (curved && (r == Relation::Touches || r == Relation::Overlaps) && curved_areas(a, b)) {
     const std::string m = curved_area_matrix(a, b);
     if (r == Relation::Overlaps) return matches(m, "T*T***T**");
     return matches(m, "FT*******") || matches(m, "F**T*****") || matches(m, "F***T****");
@@ -694,13 +715,29 @@ bool relation(const Geometry& a, const Geometry& b, Relation r) {
       case Relation::Equals: return -1;
     }
     return -1;
+  }, [r](const GEOSPreparedGeometry* p, double x, double y, bool swapped) -> int {
+#if GEOS_VERSION_MAJOR > 3 || (GEOS_VERSION_MAJOR == 3 && GEOS_VERSION_MINOR >= 12)
+    // The prepared geometry contains the point when it is a and contains
+    // is asked, or when it is b and within is; the converse questions (does
+    // the point contain the geometry) go the full way.
+    if ((r == Relation::Contains && !swapped) || (r == Relation::Within && swapped))
+      return GEOSPreparedContainsXY_r(ctx(), p, x, y);
+    if (r == Relation::Intersects) return GEOSPreparedIntersectsXY_r(ctx(), p, x, y);
+    if (r == Relation::Disjoint) {
+      const char meets = GEOSPreparedIntersectsXY_r(ctx(), p, x, y);
+      return meets == 2 ? 2 : 1 - meets;
+    }
+#else
+    (void)p, (void)x, (void)y, (void)swapped;  // the point variants came with GEOS 3.12
+#endif
+    return -1;
   });
   // Chords lie inside convex arcs: two curved shapes that touch (tangent
   // circles) look apart on their chords.  When GEOS finds the chords apart,
   // the distance measured on the curves has the last word.  A "no" to
   // touches says nothing about that by itself (the shapes may overlap), so
   // there the chords are asked first.
-  if (!(a.has_curves() || b.has_curves())) return answer;
+  if (!curved) return answer;
   bool apart = (r == Relation::Disjoint && answer) || (r == Relation::Intersects && !answer);
   if (r == Relation::Touches && !answer)
     apart = predicate(a, b, [](const GEOSGeometry* x, const GEOSGeometry* y) {
