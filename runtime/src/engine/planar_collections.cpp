@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/curve_contacts.hpp"
 #include "engine/engine_form.hpp"
 #include "engine/geos_context.hpp"
 #include "engine/geos_convert.hpp"
@@ -48,6 +49,10 @@ GeometryPtr union_collection(const std::vector<GeometryPtr>& gs) {
   // Only the geometries of the highest dimension shape the union (see
   // overlay()); the others would only node it.
   std::vector<GeomPtr> members;
+  std::vector<const Geometry*> shaping;
+  for (const auto& g : gs)
+    if (dimension(g->kind) == top) shaping.push_back(g.get());
+  mark_circle_contacts(shaping);
   SourceIndex index;
   bool has_z = false, has_m = false;
   for (const auto& g : gs) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <numbers>
 #include <unordered_map>
 #include <utility>
@@ -37,7 +38,7 @@ constexpr double kSameControlPoint = 1e-12;
 constexpr double kSameArc = 1e-9;
 // A grid vertex this fraction of a grid step from an arc's end is left out:
 // it would make a chord of no length.
-constexpr double kGridHair = 1e-9;
+constexpr double kCircleGridHair = 1e-9;
 // The chord tolerance of a geometry: this fraction of its extent's
 // diagonal, or kChordOfPoint for an extent of no size.
 constexpr double kChordOfExtent = 1e-6;
@@ -527,8 +528,15 @@ struct ChordEntry {
 // A circle as the first arc of it met in the scope described it; later arcs
 // whose circle differs from it by rounding only are cut on it, so that their
 // chord vertices are the very same points.
+// Besides its grid vertices, the chords of a circle pass through its marks:
+// points that other circles of the same call need among them (see
+// add_circle_vertices), each at its polar angle.
+struct Mark {
+  double angle, x, y;
+};
 struct Circle {
   double cx, cy, r;
+  std::vector<Mark> marks;  // by angle
 };
 struct CircleKey {
   long long x, y, r;
@@ -542,7 +550,9 @@ struct CircleKeyHash {
 
 struct ChordCache {
   std::unordered_map<ChordKey, std::vector<ChordEntry>, ChordKeyHash> chords;
-  std::unordered_map<CircleKey, std::vector<Circle>, CircleKeyHash> circles;
+  // Indices into `circle_list`, which keeps its circles where they are.
+  std::unordered_map<CircleKey, std::vector<std::size_t>, CircleKeyHash> circles;
+  std::deque<Circle> circle_list;
 };
 
 // The cache of the outermost live scope, made when a curve first needs it:
@@ -556,20 +566,23 @@ ChordCache* scope_cache() {
   return current_cache;
 }
 
-// The circle to cut an arc's chords on.
-Circle canonical_circle(const EllipticArc& a) {
-  Circle c{a.cx, a.cy, a.semi_major};
+// The circle to cut an arc's chords on: the arc's own outside a scope, else
+// the scope's, which lives as long as the scope.
+Circle& canonical_circle(const EllipticArc& a, Circle& own) {
+  own = Circle{a.cx, a.cy, a.semi_major, {}};
   ChordCache* cache = scope_cache();
-  if (cache == nullptr) return c;
+  if (cache == nullptr) return own;
   const double bucket = std::exp2(std::floor(std::log2(a.semi_major * kCircleBucket)));
   const CircleKey key{std::llround(a.cx / bucket), std::llround(a.cy / bucket), std::llround(a.semi_major / bucket)};
   auto& list = cache->circles[key];
-  for (const Circle& k : list)
-    if (std::fabs(k.cx - c.cx) <= kSameCircle * c.r && std::fabs(k.cy - c.cy) <= kSameCircle * c.r &&
-        std::fabs(k.r - c.r) <= kSameCircle * c.r)
+  for (const std::size_t i : list) {
+    Circle& k = cache->circle_list[i];
+    if (std::fabs(k.cx - own.cx) <= kSameCircle * own.r && std::fabs(k.cy - own.cy) <= kSameCircle * own.r &&
+        std::fabs(k.r - own.r) <= kSameCircle * own.r)
       return k;
-  list.push_back(c);
-  return c;
+  }
+  list.push_back(cache->circle_list.size());
+  return cache->circle_list.emplace_back(std::move(own));
 }
 
 ChordKey key_of(const Vertex& a, const Vertex& b) {
@@ -618,20 +631,31 @@ LinearizationScope::~LinearizationScope() {
 
 namespace {
 
-// Chords of circles at their own tolerance meet the circle at fixed polar
-// angles, multiples of 2 pi / kGrid whatever the arc: two arcs of one circle
-// (cut from different starts, or split differently) then share their chord
-// vertices.  kGrid keeps the chords within 1e-5 of the radius and is a
-// multiple of 8, so that the four axis points are among the vertices.
-constexpr int kGrid = 704;
 // Grid indices are counted in a long: beyond this many grid steps from
 // parameter 0 (arcs built from absurd coordinates) the index would not fit.
 constexpr double kGreatestGridIndex = 1e15;
 
+// The circle's marks within the arc from parameter lo to hi (a hair from
+// either end excluded: the end vertex stands for such a mark), as (parameter,
+// mark) pairs by parameter.
+std::vector<std::pair<double, const Mark*>> marks_within(const Circle& circle, double lo, double hi, double hair) {
+  std::vector<std::pair<double, const Mark*>> found;
+  for (const Mark& m : circle.marks) {
+    // An arc sweeps a turn at most: a mark falls into it at two turns at most.
+    for (double k = std::ceil((lo - m.angle) / (2 * kPi)); k <= std::floor((hi - m.angle) / (2 * kPi)); ++k) {
+      const double t = m.angle + 2 * kPi * k;
+      if (t - lo > hair && hi - t > hair) found.emplace_back(t, &m);
+    }
+  }
+  std::sort(found.begin(), found.end(), [](const auto& p, const auto& q) { return p.first < q.first; });
+  return found;
+}
+
 void circle_chords(const SegmentView& s, std::vector<Vertex>& out, std::vector<double>* params) {
   const EllipticArc& a = s.curve->arc;
-  const Circle circle = canonical_circle(a);
-  const double g = 2 * kPi / kGrid;
+  Circle own;
+  const Circle& circle = canonical_circle(a, own);
+  const double g = 2 * kPi / kCircleGrid;
   const double s0 = a.start_param, s1 = a.start_param + a.sweep;
   const double lo = std::min(s0, s1), hi = std::max(s0, s1);
   auto emit = [&](double u, Vertex v) {
@@ -646,34 +670,77 @@ void circle_chords(const SegmentView& s, std::vector<Vertex>& out, std::vector<d
   }
   long j0 = static_cast<long>(std::floor(lo / g)) + 1, j1 = static_cast<long>(std::ceil(hi / g)) - 1;
   // No grid vertex a hair away from an end.
-  if (static_cast<double>(j0) * g - lo < kGridHair * g) ++j0;
-  if (hi - static_cast<double>(j1) * g < kGridHair * g) --j1;
-  if (j1 < j0) {
+  if (static_cast<double>(j0) * g - lo < kCircleGridHair * g) ++j0;
+  if (hi - static_cast<double>(j1) * g < kCircleGridHair * g) --j1;
+  const auto marks = marks_within(circle, lo, hi, kCircleGridHair * g);
+  if (j1 < j0 && marks.empty()) {
     // Shorter than one grid step: its middle keeps it apart from a line.
     emit(0.5, segment_point(s, 0.5));
-  } else {
-    const long count = j1 - j0 + 1;
-    for (long k = 0; k < count; ++k) {
-      const long j = a.sweep > 0 ? j0 + k : j1 - k;
-      const long jm = ((j % kGrid) + kGrid) % kGrid;
-      double dx, dy;
-      if (jm % (kGrid / 4) == 0) {
-        static const double axis[4][2] = {{1, 0}, {0, 1}, {-1, 0}, {0, -1}};
-        dx = axis[jm / (kGrid / 4)][0];
-        dy = axis[jm / (kGrid / 4)][1];
-      } else {
-        dx = std::cos(static_cast<double>(jm) * g);
-        dy = std::sin(static_cast<double>(jm) * g);
+    emit(1.0, s.end);
+    return;
+  }
+  // The grid vertices and the marks, merged in the order of the sweep; a
+  // grid vertex a hair from a mark gives way to it.
+  const long count = j1 - j0 + 1;
+  const std::size_t nm = marks.size();
+  long k = 0;
+  std::size_t i = 0;
+  auto vertex_at = [&](double t, double x, double y) {
+    const double u = (t - s0) / a.sweep;
+    Vertex v = lerp(s.start, s.end, u);
+    v.x = x;
+    v.y = y;
+    emit(u, v);
+  };
+  while (k < count || i < nm) {
+    const long j = a.sweep > 0 ? j0 + k : j1 - k;
+    const double tj = static_cast<double>(j) * g;
+    if (i < nm) {
+      const auto& [tm, m] = marks[a.sweep > 0 ? i : nm - 1 - i];
+      const bool grid_left = k < count, near = grid_left && std::fabs(tm - tj) <= kCircleGridHair * g;
+      if (!grid_left || near || (a.sweep > 0 ? tm < tj : tm > tj)) {
+        if (near) ++k;
+        vertex_at(tm, m->x, m->y);
+        ++i;
+        continue;
       }
-      const double u = (static_cast<double>(j) * g - s0) / a.sweep;
-      Vertex v = lerp(s.start, s.end, u);
-      v.x = circle.cx + circle.r * dx;
-      v.y = circle.cy + circle.r * dy;
-      emit(u, v);
     }
+    const long jm = ((j % kCircleGrid) + kCircleGrid) % kCircleGrid;
+    double dx, dy;
+    if (jm % (kCircleGrid / 4) == 0) {
+      static const double axis[4][2] = {{1, 0}, {0, 1}, {-1, 0}, {0, -1}};
+      dx = axis[jm / (kCircleGrid / 4)][0];
+      dy = axis[jm / (kCircleGrid / 4)][1];
+    } else {
+      dx = std::cos(static_cast<double>(jm) * g);
+      dy = std::sin(static_cast<double>(jm) * g);
+    }
+    vertex_at(tj, circle.cx + circle.r * dx, circle.cy + circle.r * dy);
+    ++k;
   }
   emit(1.0, s.end);
 }
+
+}  // namespace
+
+ScopeCircle scope_circle(const EllipticArc& a) {
+  Circle own;
+  const Circle& c = canonical_circle(a, own);
+  return ScopeCircle{c.cx, c.cy, c.r};
+}
+
+void add_circle_vertices(const EllipticArc& a, const std::vector<std::pair<double, double>>& points) {
+  ChordCache* cache = scope_cache();
+  if (cache == nullptr || points.empty()) return;
+  Circle own;
+  Circle& c = canonical_circle(a, own);
+  for (const auto& [x, y] : points) c.marks.push_back(Mark{std::atan2(y - c.cy, x - c.cx), x, y});
+  std::sort(c.marks.begin(), c.marks.end(), [](const Mark& m, const Mark& n) { return m.angle < n.angle; });
+  // Chords already cut in the scope would not pass through the new marks.
+  cache->chords.clear();
+}
+
+namespace {
 
 void uncached_chords(const SegmentView& s, double tolerance, std::vector<Vertex>& out, std::vector<double>* params) {
   const bool own = !(tolerance > 0);

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <utility>
 #include <vector>
 
 #include "geometry.hpp"
@@ -82,6 +83,12 @@ class ArcLength {
 // Unit tangent direction at the start (at_end false) or end of the segment.
 void segment_tangent(const SegmentView& s, bool at_end, double& dx, double& dy);
 
+// Chords of circles at their own tolerance meet the circle at fixed polar
+// angles, multiples of 2 pi / kCircleGrid whatever the arc: two arcs of one circle
+// (cut from different starts, or split differently) then share their chord
+// vertices.  kCircleGrid keeps the chords within 1e-5 of the radius and is a
+// multiple of 8, so that the four axis points are among the vertices.
+inline constexpr int kCircleGrid = 704;
 // Appends the vertices that replace the segment by chords no farther than
 // `tolerance` from the curve: the end vertex last, the start vertex not
 // included.  A line appends its end only.  A tolerance <= 0 is the curve's
@@ -110,6 +117,20 @@ class LinearizationScope {
  private:
   bool owner_;
 };
+
+// The circle (centre and radius) that the chords of a circular arc are cut
+// on in the current scope: the arc's own, or that of an arc met earlier in
+// the scope whose circle differs from it by rounding only.
+struct ScopeCircle {
+  double cx, cy, r;
+};
+ScopeCircle scope_circle(const EllipticArc& a);
+
+// While the current scope lives, the chords of every circular arc on the
+// circle of `a` (as scope_circle gives it) also pass through `points`, which
+// lie on that circle to rounding, at exactly those coordinates.  Outside a
+// scope this does nothing.
+void add_circle_vertices(const EllipticArc& a, const std::vector<std::pair<double, double>>& points);
 
 // A copy of the part with every curve replaced by chords (tolerance as for
 // linearize_segment).

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "engine/box_index.hpp"
+#include "engine/curve_contacts.hpp"
 #include "engine/dissolve.hpp"
 #include "engine/engine_form.hpp"
 #include "engine/geos_context.hpp"
@@ -65,6 +66,7 @@ GeometryPtr overlay(const Geometry& a, const Geometry& b, Overlay op) {
     index.add(top);
     return read_result(std::move(result), ResultSpec{kind, top.has_z, top.has_m, a.spatial_reference, &index});
   }
+  mark_circle_contacts({&a, &b});
   GeosForm ga = geos_form(a), gb = geos_form(b);
   GEOSGeometry* r = nullptr;
   const char* name = "";
@@ -100,6 +102,7 @@ GeometryPtr overlay(const Geometry& a, const Geometry& b, Overlay op) {
 }
 
 std::vector<GeometryPtr> intersections(const Geometry& a, const Geometry& b) {
+  mark_circle_contacts({&a, &b});
   GeosForm ga = geos_form(a), gb = geos_form(b);
   GeomPtr result = geos::take(GEOSIntersection_r(ctx(), ga.get(), gb.get()), "intersection");
   SourceIndex index;
