@@ -2,9 +2,11 @@
 
 Every row does the same work on both sides over the same data, one Python
 call per operation as an application makes them, at n = 4, 100, 10 000 and
-200 000 vertices; the collection rows hand 10 000 small polygons (2 000
-points for projection) to one call on our side and to Shapely's vectorised
-functions or pyproj's array transforms on the other.  A figure is the ratio
+200 000 vertices; the collection rows hand 10 000 quads (10 000 points to a
+container, 2 000 points for projection) to one call on our side and to
+Shapely's vectorised functions or pyproj's array transforms on the other,
+and generalize a 10 000 and a 100 000 vertex path against Shapely's
+Douglas-Peucker simplify.  A figure is the ratio
 of the median time per call, ours over the peer's, the two timed in turn in
 one process (below 1: ours is faster).  Repeated calls on the same geometry
 are what is timed, so what either side keeps between calls counts.
@@ -122,14 +124,19 @@ def single_rows(n):
 
 def collection_rows():
     rng = random.Random(9)
-    rings = [star(16, rng.uniform(0, 1000), rng.uniform(0, 1000), rng.uniform(2, 8), seed=i) for i in range(10000)]
-    ours = [og.Polygon({"rings": [r]}) for r in rings]
-    theirs = shapely.polygons(rings)
-    # The probe meets the last polygon only, so that neither side stops early.
-    last = rings[-1][0]
-    probe = og.Point({"x": last[0], "y": last[1]})
-    sprobe = shapely.Point(last[0], last[1])
+    quads = [square(rng.uniform(0, 1000), rng.uniform(0, 1000), rng.uniform(1, 5)) for _ in range(10000)]
+    ours = [og.Polygon({"rings": [q]}) for q in quads]
+    theirs = shapely.polygons(quads)
+    # The probe meets none of the quads, so that both sides ask every one.
+    probe, sprobe = og.Point({"x": -500.0, "y": -500.0}), shapely.Point(-500.0, -500.0)
     origin, sorigin = og.Point({"x": 500.0, "y": 500.0}), shapely.Point(500.0, 500.0)
+    inside = [(rng.uniform(0, 100), rng.uniform(0, 100)) for _ in range(10000)]
+    held, sheld = [og.Point({"x": x, "y": y}) for x, y in inside], shapely.points(inside)
+    box, sbox = og.Polygon({"rings": [square(-1.0, -1.0, 102.0)]}), shapely.Polygon(square(-1.0, -1.0, 102.0))
+    shapely.prepare(sbox)
+    path10k, path100k = walk(10000, seed=6), walk(100000, seed=7)
+    line10k, sline10k = og.Polyline({"paths": [path10k]}), shapely.LineString(path10k)
+    line100k, sline100k = og.Polyline({"paths": [path100k]}), shapely.LineString(path100k)
     xy = [(rng.uniform(5, 15), rng.uniform(40, 50)) for _ in range(2000)]
     points = [og.Point({"x": x, "y": y, "spatialReference": WGS84}) for x, y in xy]
     xs, ys = np.array([p[0] for p in xy]), np.array([p[1] for p in xy])
@@ -141,15 +148,21 @@ def collection_rows():
     d10k = {"rings": [star(10000)]}
     g10k = {"type": "Polygon", "coordinates": [star(10000)]}
     return [
-        ("area_collection, 10 000 polygons", lambda: og.area_collection(ours), lambda: shapely.area(theirs).sum()),
-        ("length_collection, 10 000 polygons", lambda: og.length_collection(ours),
+        ("area_collection, 10 000 quads", lambda: og.area_collection(ours), lambda: shapely.area(theirs).sum()),
+        ("length_collection, 10 000 quads", lambda: og.length_collection(ours),
          lambda: shapely.length(theirs).sum()),
-        ("intersects_collection, 10 000 polygons", lambda: og.intersects_collection(probe, ours),
-         lambda: shapely.intersects(sprobe, theirs).any()),
-        ("distances_from_collection, 10 000 polygons", lambda: og.distances_from_collection(origin, ours),
+        ("intersects_collection, 10 000 quads, none hit", lambda: og.intersects_collection(probe, ours),
+         lambda: shapely.intersects(theirs, sprobe).any()),
+        ("contains_collection, a quad holding 10 000 points (vs prepared)", lambda: og.contains_collection(box, held),
+         lambda: shapely.contains(sbox, sheld).all()),
+        ("distances_from_collection, 10 000 quads", lambda: og.distances_from_collection(origin, ours),
          lambda: shapely.distance(sorigin, theirs)),
-        ("buffer_collection, 10 000 polygons", lambda: og.buffer_collection(ours, [1.0]),
-         lambda: shapely.buffer(theirs, 1.0, quad_segs=64)),
+        ("buffer_collection, 10 000 quads at 0.1 (64 segments a quarter)", lambda: og.buffer_collection(ours, [0.1]),
+         lambda: shapely.buffer(theirs, 0.1, quad_segs=64)),
+        ("generalize, 10 000 vertices (vs Douglas-Peucker simplify)", lambda: line10k.generalize(1.0),
+         lambda: shapely.simplify(sline10k, 1.0, preserve_topology=False)),
+        ("generalize, 100 000 vertices (vs Douglas-Peucker simplify)", lambda: line100k.generalize(1.0),
+         lambda: shapely.simplify(sline100k, 1.0, preserve_topology=False)),
         ("project_collection, 2 000 points (vs arrays)", lambda: projection.project_collection(points, merc),
          lambda: transformer.transform(xs, ys)),
         ("project one point (vs scalar Transformer)", lambda: one.project(merc),
