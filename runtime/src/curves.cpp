@@ -12,10 +12,12 @@ namespace {
 
 constexpr double kTwoPi = 2 * std::numbers::pi;
 
-// Three points whose cross product is within this fraction of the product
-// of their distances are collinear: no circle of any use passes through
-// them.
-constexpr double kCollinear = 1e-12;
+// Three points are collinear when their triangle is no higher, over its
+// longest side, than this many units of rounding (epsilon times the largest
+// coordinate): rounding each coordinate moves a point by up to 0.7 of that
+// unit, and moving the apex and the side's two ends so could put all three
+// on one line.  Any higher triangle has a circle through it, however large.
+constexpr double kCollinearRounding = 2;
 // The end points of an arc about a given center may differ in radius by
 // this fraction and still lie on one circle: a center given to fewer
 // digits than the points is still accepted.
@@ -28,9 +30,30 @@ constexpr double kAxisShortfall = 1e-6;
 // fraction of the axes and the sweep agrees with the flags to this many
 // radians.
 constexpr double kOnKnownEllipse = 1e-9;
+// Circular arcs of less than this sweep are placed and measured from their
+// chord: the center of a nearly straight arc lies so far away that its
+// coordinates round by more than the arc bulges.  From a quarter turn on
+// the center is within a chord's length of the arc, and its own form is as
+// good.
+constexpr double kChordFormSweep = kPi / 2;
+// A half sweep below this is measured by its series: its next term,
+// 31 h^6 / 15120, is then below 1e-26.
+constexpr double kSmallHalfSweep = 1e-4;
 // A Bezier derivative coefficient this small is zero: the quadratic for
 // the extrema degenerates to a line (or to nothing).
 constexpr double kVanishingCoefficient = 1e-15;
+
+// a*d - b*c to an ulp or so however much the products cancel: the
+// error of b*c is recovered exactly by a fused multiply-add.
+double difference_of_products(double a, double d, double b, double c) {
+  const double bc = b * c;
+  return std::fma(a, d, -bc) + std::fma(-b, c, bc);
+}
+
+[[noreturn]] void refuse_collinear() {
+  fail(kInvalidArgument, "The points of a circular arc are collinear.",
+       "A circular arc needs an interior point off the line from its start to its end.");
+}
 
 bool finite(std::initializer_list<double> values) {
   for (double v : values)
@@ -69,27 +92,38 @@ EllipticArc circular_arc_through(double sx, double sy, double ex, double ey, dou
     a.sweep = kTwoPi;
     return a;
   }
-  // Work relative to the start point for accuracy.
-  const double bx = ix - sx, by = iy - sy;  // interior
-  const double qx = ex - sx, qy = ey - sy;  // end
-  const double cross = bx * qy - by * qx;
-  const double nb = std::hypot(bx, by), nq = std::hypot(qx, qy);
-  if (nb == 0 || nq == 0 || (ix == ex && iy == ey) || std::fabs(cross) <= kCollinear * nb * nq)
-    fail(kInvalidArgument, "The points of a circular arc are collinear.",
-         "A circular arc needs an interior point off the line from its start to its end.");
-  const double b2 = bx * bx + by * by, q2 = qx * qx + qy * qy;
-  const double d = 2 * cross;
-  const double ux = (qy * b2 - by * q2) / d;
-  const double uy = (bx * q2 - qx * b2) / d;
-  a.cx = sx + ux;
-  a.cy = sy + uy;
-  a.semi_major = std::hypot(ux, uy);
-  a.start_param = std::atan2(-uy, -ux);
-  const double end_angle = std::atan2(qy - uy, qx - ux);
-  // start, interior, end run counter-clockwise around the circle exactly when
-  // they form a counter-clockwise triangle.
-  const bool ccw = cross > 0;
-  a.sweep = directed_sweep(a.start_param, end_angle, ccw);
+  // Everything from differences of the points: close points subtract
+  // exactly, and the center of a nearly straight arc lies so far away that
+  // its own coordinates round by more than the arc bulges.
+  const double bx = ix - sx, by = iy - sy;  // start -> interior
+  const double qx = ex - sx, qy = ey - sy;  // start -> end (the chord)
+  const double ux = sx - ix, uy = sy - iy;  // interior -> start
+  const double vx = ex - ix, vy = ey - iy;  // interior -> end
+  // Positive when start, interior, end turn counter-clockwise, which is
+  // when they run counter-clockwise around their circle.
+  const double cross = difference_of_products(bx, qy, by, qx);
+  const double nq = std::hypot(qx, qy), nu = std::hypot(ux, uy), nv = std::hypot(vx, vy);
+  const double largest = std::max({std::fabs(sx), std::fabs(sy), std::fabs(ex), std::fabs(ey), std::fabs(ix),
+                                   std::fabs(iy)});
+  const double rounding = kCollinearRounding * std::numeric_limits<double>::epsilon() * largest;
+  if (nu == 0 || nv == 0 || !(std::fabs(cross) > rounding * std::max({nq, nu, nv}))) refuse_collinear();
+  // The angle at the interior point is pi less half the sweep (the
+  // inscribed angle): half the sweep is found from the cross and dot
+  // products there, as precisely as the cross product however straight the
+  // arc.
+  const double dot = ux * vx + uy * vy;
+  const double half = std::atan2(std::fabs(cross), -dot);
+  // The center lies off the chord's midpoint, along its left normal for a
+  // counter-clockwise arc, by the radius times the cosine of the half
+  // sweep: k chords.
+  const double k = -dot / (2 * cross);
+  const double to_start_x = -qx / 2 + k * qy, to_start_y = -qy / 2 - k * qx;  // center -> start
+  a.cx = sx - to_start_x;
+  a.cy = sy - to_start_y;
+  a.semi_major = std::hypot(to_start_x, to_start_y);
+  // + 0.0: a start due west of the center is at pi, not at -pi.
+  a.start_param = std::atan2(to_start_y + 0.0, to_start_x);
+  a.sweep = cross > 0 ? 2 * half : -2 * half;
   return a;
 }
 
@@ -106,10 +140,17 @@ EllipticArc circular_arc_with_center(double sx, double sy, double ex, double ey,
   a.cy = cy;
   a.semi_major = r0;
   a.start_param = std::atan2(sy - cy, sx - cx);
-  if (sx == ex && sy == ey)
+  if (sx == ex && sy == ey) {
     a.sweep = counter_clockwise ? kTwoPi : -kTwoPi;
-  else
-    a.sweep = directed_sweep(a.start_param, std::atan2(ey - cy, ex - cx), counter_clockwise);
+    return a;
+  }
+  // The angle between the radii to the ends, from their cross and dot
+  // products rather than as a difference of two polar angles: a small
+  // sweep keeps its relative precision.
+  const double ux = sx - cx, uy = sy - cy, vx = ex - cx, vy = ey - cy;
+  const double turn = std::atan2(difference_of_products(ux, vy, uy, vx), ux * vx + uy * vy);
+  if (turn == 0) refuse_collinear();
+  a.sweep = directed_sweep(0, turn, counter_clockwise);
   return a;
 }
 
@@ -225,8 +266,42 @@ double arc_central_angle(const EllipticArc& a) {
 
 double arc_end_angle(const EllipticArc& a) { return arc_start_angle(a) + arc_central_angle(a); }
 
-void arc_midpoint(const EllipticArc& a, double& x, double& y) {
-  a.point_at(a.start_param + a.sweep / 2, x, y);
+void circular_arc_point(const EllipticArc& a, double sx, double sy, double ex, double ey, double u, double& x,
+                        double& y) {
+  if (!(std::fabs(a.sweep) < kChordFormSweep)) {
+    a.point_at(a.start_param + a.sweep * u, x, y);
+    return;
+  }
+  // The chord to the point turns from the whole chord by (u - 1) half
+  // sweeps, and is sin(u half) / sin(half) of its length.
+  const double half = a.sweep / 2;
+  const double scale = half == 0 ? u : std::sin(u * half) / std::sin(half);
+  const double turn = (u - 1) * half;
+  const double c = std::cos(turn), s = std::sin(turn);
+  const double qx = ex - sx, qy = ey - sy;
+  x = sx + scale * (c * qx - s * qy);
+  y = sy + scale * (s * qx + c * qy);
+}
+
+double circular_arc_length(const EllipticArc& a, double sx, double sy, double ex, double ey) {
+  if (!(std::fabs(a.sweep) < kChordFormSweep)) return a.semi_major * std::fabs(a.sweep);
+  const double half = std::fabs(a.sweep) / 2;
+  // Below kSmallHalfSweep, half / sin(half) is 1 + half^2 / 6 + 7 half^4 / 360
+  // to far below rounding, and the series cannot fall under 1 as the
+  // quotient of two rounded numbers might.
+  const double stretch = half < kSmallHalfSweep ? 1 + half * half * (1.0 / 6 + half * half * (7.0 / 360))
+                                                 : half / std::sin(half);
+  return std::hypot(ex - sx, ey - sy) * stretch;
+}
+
+double sweep_less_sine(double t) {
+  if (!(std::fabs(t) < 1)) return t - std::sin(t);
+  // t^3/3! - t^5/5! + ... nested, from its last term kept: below 1 the
+  // terms fall by t^2 / (2k (2k + 1)) each, so ten are past rounding.
+  const double t2 = t * t;
+  double sum = 1;
+  for (int k = 10; k >= 2; --k) sum = 1 - t2 / (2 * k * (2 * k + 1)) * sum;
+  return t * t2 / 6 * sum;
 }
 
 void bezier_point(double x0, double y0, const BezierCurve& b, double x1, double y1, double t, double& x,

@@ -43,8 +43,22 @@ double arc_start_angle(const EllipticArc& a);
 double arc_central_angle(const EllipticArc& a);
 double arc_end_angle(const EllipticArc& a);
 
-// The point halfway along the arc's parameter range.
-void arc_midpoint(const EllipticArc& a, double& x, double& y);
+// The point at fraction u (0 to 1) of the sweep of a circular arc from
+// (sx, sy) to (ex, ey).  Below a quarter turn it is placed from the end
+// points and the sweep alone, never from the center: a nearly straight arc
+// has its center so far away that the rounding of the center's coordinates
+// is more than the arc's whole bulge.
+void circular_arc_point(const EllipticArc& a, double sx, double sy, double ex, double ey, double u, double& x,
+                        double& y);
+
+// Length of a circular arc from (sx, sy) to (ex, ey); below a quarter turn
+// it is the chord times (half sweep) / sin(half sweep), which is never less
+// than the chord however straight the arc.
+double circular_arc_length(const EllipticArc& a, double sx, double sy, double ex, double ey);
+
+// t - sin t, the area between an arc and its chord in units of half the
+// squared axes, without the cancellation of the difference at small t.
+double sweep_less_sine(double t);
 
 // Point of a cubic Bezier at t in [0, 1].
 void bezier_point(double x0, double y0, const BezierCurve& b, double x1, double y1, double t, double& x,

@@ -57,7 +57,8 @@ void write_spatial_reference(std::string& out, const SpatialReferencePtr& sr) {
 
 // One item of a curve path or ring: the vertex, plain or with the curve that
 // ends at it.
-void write_curve_item(std::string& out, const Vertex& v, const Curve& c, bool has_z, bool has_m) {
+void write_curve_item(std::string& out, const Vertex& start, const Vertex& v, const Curve& c, bool has_z,
+                      bool has_m) {
   switch (c.kind) {
     case SegmentKind::Line:
       write_coord(out, v, has_z, has_m);
@@ -82,7 +83,7 @@ void write_curve_item(std::string& out, const Vertex& v, const Curve& c, bool ha
           ix = 2 * a.cx - v.x;
           iy = 2 * a.cy - v.y;
         } else {
-          arc_midpoint(a, ix, iy);
+          circular_arc_point(a, start.x, start.y, v.x, v.y, 0.5, ix, iy);
         }
         out += "{\"c\":[";
         write_coord(out, v, has_z, has_m);
@@ -119,7 +120,7 @@ void write_parts(std::string& out, const Geometry& g) {
     for (std::size_t i = 0; i < p.size(); ++i) {
       if (i) out += ',';
       if (curved && i > 0)
-        write_curve_item(out, p.vertices[i], p.curve_at(i), g.has_z, g.has_m);
+        write_curve_item(out, p.vertices[i - 1], p.vertices[i], p.curve_at(i), g.has_z, g.has_m);
       else
         write_coord(out, p.vertices[i], g.has_z, g.has_m);
     }
@@ -127,7 +128,7 @@ void write_parts(std::string& out, const Geometry& g) {
     if (closed && !p.empty()) {
       out += ',';
       if (curved)
-        write_curve_item(out, p.vertices[0], p.curve_at(0), g.has_z, g.has_m);
+        write_curve_item(out, p.vertices[p.size() - 1], p.vertices[0], p.curve_at(0), g.has_z, g.has_m);
       else
         write_coord(out, p.vertices[0], g.has_z, g.has_m);
     }

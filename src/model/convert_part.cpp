@@ -138,12 +138,23 @@ ZorvPart ZorvPart::from_immutable_part(rt::ImmutablePart part, bool has_z, bool 
   return out;
 }
 
-CurveData curve_from_segment(const rt::SegmentOwned& segment) {
+CurveData curve_from_segment(const rt::SegmentOwned& segment, const ZorvCoord& start, const ZorvCoord& end) {
   if (segment.try_downcast_ref<rt::LineSegment>()) return Linear{};
   if (auto arc = segment.try_downcast_ref<rt::EllipticArcSegment>()) {
     const rt::EllipticArcSegment& a = arc->get();
-    rt::Point center = a.center_point();
     const double central = a.central_angle();
+    if (a.is_circular() && std::fabs(central) < std::numbers::pi / 2) {
+      // The middle of the arc lies off the chord's middle by the sagitta,
+      // (chord / 2) tan(central / 4), to the right of the chord when the arc
+      // turns counter-clockwise.  Not from the center: that of a nearly
+      // straight arc is so far away that its coordinates round by more than
+      // the arc bulges.  From a quarter turn on the center is within the
+      // chord's length and gives the point as well.
+      const double qx = end.x() - start.x(), qy = end.y() - start.y();
+      const double off = std::tan(central / 4) / 2;
+      return CircularArc{start.x() + qx / 2 + off * qy, start.y() + qy / 2 - off * qx};
+    }
+    rt::Point center = a.center_point();
     if (a.is_circular()) {
       const double mid = (a.start_angle() + a.end_angle()) * 0.5;
       const double radius = a.semi_major_axis();
@@ -174,7 +185,10 @@ ZorvCurvePart::Vertex ZorvCurvePart::convert_segment_helper(const rt::ImmutableP
   const int64_t seg = unwrap([&] { return part.get_segment_index_from_end_point_index(idx); });
   if (seg == -1) return {c, Linear{}};
   rt::SegmentOwned s = lib([&] { return part.get_segment(seg); });
-  return {c, curve_from_segment(s)};
+  // The segment ending at vertex 0 is a ring's closing one, from its last.
+  const int64_t before = idx == 0 ? part.point_count() - 1 : idx - 1;
+  rt::Point q = unwrap([&] { return part.get_point(before); });
+  return {c, curve_from_segment(s, ZorvCoord::make(q.x(), q.y(), q.z(), q.m()), c)};
 }
 
 ZorvCurvePart ZorvCurvePart::from_immutable_part(rt::ImmutablePart part, bool has_z, bool has_m) {

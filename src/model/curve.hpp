@@ -52,9 +52,9 @@ using CurveData = std::variant<Linear, CircularArc, EllipticArc, BezierCurve>;
 
 inline bool is_linear(const CurveData& c) { return std::holds_alternative<Linear>(c); }
 
-// Reads a runtime segment back; VaskelithLibraryError for a kind the model
-// does not know.
-CurveData curve_from_segment(const rt::SegmentOwned& segment);
+// Reads a runtime segment from `start` to `end` back; VaskelithLibraryError
+// for a kind the model does not know.
+CurveData curve_from_segment(const rt::SegmentOwned& segment, const ZorvCoord& start, const ZorvCoord& end);
 
 // A list of slots that hands out stable keys: the slot freed last is reused first.
 template <class T>

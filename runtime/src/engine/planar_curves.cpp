@@ -1,5 +1,6 @@
 #include "engine/planar_curves.hpp"
 
+#include "curves.hpp"
 #include "engine/gauss_legendre.hpp"
 
 #include <algorithm>
@@ -227,7 +228,7 @@ ArcLength::ArcLength(const SegmentView& s)
     return;
   }
   if (exact_) {
-    total_ = s.curve->arc.semi_major * std::fabs(s.curve->arc.sweep);
+    total_ = circular_arc_length(s.curve->arc, s.start.x, s.start.y, s.end.x, s.end.y);
     return;
   }
   // Where the pieces start: an even grid (eight pieces for a Bezier, one
@@ -426,7 +427,7 @@ double segment_area_term(const SegmentView& s) {
       // which at 5e6 is a good part of an arc of radius 0.01.
       const EllipticArc& a = s.curve->arc;
       const double b = a.semi_major * a.ratio;
-      return 0.5 * (p.x * q.y - q.x * p.y + a.semi_major * b * (a.sweep - std::sin(a.sweep)));
+      return 0.5 * (p.x * q.y - q.x * p.y + a.semi_major * b * sweep_less_sine(a.sweep));
     }
     case SegmentKind::CubicBezier: {
       const Bez bz = bez_of(s);
@@ -451,7 +452,10 @@ Vertex segment_point(const SegmentView& s, double u) {
   switch (s.curve->kind) {
     case SegmentKind::EllipticArc: {
       const EllipticArc& a = s.curve->arc;
-      a.point_at(a.start_param + a.sweep * u, v.x, v.y);
+      if (a.is_circular())
+        circular_arc_point(a, s.start.x, s.start.y, s.end.x, s.end.y, u, v.x, v.y);
+      else
+        a.point_at(a.start_param + a.sweep * u, v.x, v.y);
       break;
     }
     case SegmentKind::CubicBezier:

@@ -51,7 +51,7 @@ std::pair<ZorvCoord, CurveData> coord_and_curve_from_py(PyObject* item, bool has
       rt::Point center_point = center.as_point();
       rt::SegmentOwned segment = rt::EllipticArcSegment::with_circular_elliptic_arc_with_center(
           start_point, end_point, center_point, minor != 0, clockwise == 0, nullptr);
-      return {vertex, model::curve_from_segment(segment)};
+      return {vertex, model::curve_from_segment(segment, previous, vertex)};
     }
     double rotation = common::list_extract_f64(value.get(), 4);
     double axis = common::list_extract_f64(value.get(), 5);
