@@ -281,3 +281,39 @@ def test_projections_agree_with_an_independent_library():
         assert (q.x, q.y) == (pytest.approx(x, abs=1e-9), pytest.approx(y, abs=1e-9))
         compared += 1
     assert compared
+
+
+def _tm_wkt(central_meridian):
+    return (
+        'PROJCS["TM",GEOGCS["WGS 84",DATUM["WGS_1984",SPHEROID["WGS 84",6378137,298.257223563]],'
+        'PRIMEM["Greenwich",0],UNIT["degree",0.0174532925199433]],PROJECTION["Transverse_Mercator"],'
+        f'PARAMETER["latitude_of_origin",0],PARAMETER["central_meridian",{central_meridian}],'
+        'PARAMETER["scale_factor",0.9996],PARAMETER["false_easting",500000],PARAMETER["false_northing",0],'
+        'UNIT["metre",1]]'
+    )
+
+
+def _transverse_mercator(lon, lat, central_meridian):
+    return pyproj.Transformer.from_crs(4326, pyproj.CRS(_tm_wkt(central_meridian)), always_xy=True).transform(lon, lat)
+
+
+def test_references_known_by_text_alone_keep_their_own_transformations(nad27_transformations):
+    # Two references with no id that differ only in their central meridian:
+    # the operations kept between calls must tell them apart, both ways and
+    # in either order, and so must the routes through a datum transformation.
+    points = [(12.0, 50.0), (10.5, -33.25)]
+    t = next(t for t in nad27_transformations if not t.is_missing_projection_engine_files())
+    for order in ((9, 15), (15, 9, 15)):
+        for cm in order:
+            sr = {"wkt": _tm_wkt(cm)}
+            for lon, lat in points:
+                q = og.Point({"x": lon, "y": lat, "spatialReference": WGS84}).project(sr)
+                assert (q.x, q.y) == pytest.approx(_transverse_mercator(lon, lat, cm), abs=1e-6)
+                back = og.Point({"x": q.x, "y": q.y, "spatialReference": sr}).project(WGS84)
+                assert (back.x, back.y) == pytest.approx((lon, lat), abs=1e-9)
+                # From NAD27 through the transformation: the WGS 84 point it
+                # gives, projected.
+                p = og.Point({"x": lon, "y": lat, "spatialReference": NAD27})
+                shifted = pj.project_collection_with_transformation([p], WGS84, t)[0]
+                q = pj.project_collection_with_transformation([p], sr, t)[0]
+                assert (q.x, q.y) == pytest.approx(_transverse_mercator(shifted.x, shifted.y, cm), abs=1e-6)

@@ -210,7 +210,8 @@ def test_running_out_of_memory_is_a_memory_error_that_leaves_the_geometry_usable
 def test_ids_of_every_authority_resolve_once_memory_is_back(python_run):
     # The first lookup of an id opens PROJ's database, which a megabyte of
     # room does not hold: the lookup fails, and must not leave the process
-    # knowing only EPSG's ids (104971 and 102100 are ESRI's).
+    # knowing only EPSG's ids (104971 and 102100 are another authority's of
+    # PROJ's database).
     proc = python_run(
         """
         import resource
