@@ -262,6 +262,9 @@ def normal_section(lon1, lat1, lon2, lat2):
 
 def loxodrome_length(lon1, lat1, lon2, lat2):
     dlon = math.radians(math.remainder(lon2 - lon1, 360))
+    if abs(lat1) == 90 or abs(lat2) == 90:
+        # The loxodromes leaving a pole are its meridians.
+        return abs(meridian_arc(lat2) - meridian_arc(lat1))
     if lat1 == lat2:
         return parallel_radius(lat1) * abs(dlon)
     azi = math.atan2(dlon, isometric(lat2) - isometric(lat1))

@@ -314,6 +314,89 @@ def test_buffers_of_points_on_the_poles_and_the_antimeridian(lon, lat):
     assert buf.calculate_area(curve_type=CT.Geodesic) == pytest.approx(math.pi * d * d, rel=1e-3)
 
 
+# Loxodrome buffers measure the distance along loxodromes (taken the short
+# way round in longitude, as lengths are); near a pole they once were
+# geodesic circles, 4 % off the loxodromic distance.
+LOXODROME_POINT_BUFFERS = [
+    ((-0.2431331837140931, 80.73346447184718), 863843.59, 863.8),
+    ((10, 50), 100000, 10),
+    ((10, 85), 1000000, 100),  # past the pole
+    ((10, 90), 100000, 10),  # on it: the loxodromes leaving it are meridians
+    ((170, -70), 2000000, 100),  # past the pole and across the antimeridian
+]
+
+
+@pytest.mark.parametrize("center, d, dev", LOXODROME_POINT_BUFFERS)
+def test_loxodrome_point_buffers_lie_at_the_loxodromic_distance(center, d, dev):
+    buf = point(*center).buffer(d, METERS, dev, CT.Loxodrome)
+    vertices = off_seams(as_dict(buf)["rings"])
+    assert len(vertices) > 50
+    for lon, lat in vertices:
+        assert ref.loxodrome_length(*center, lon, lat) == pytest.approx(d, abs=dev)
+
+
+@pytest.mark.parametrize("center, d, dev", [LOXODROME_POINT_BUFFERS[2], LOXODROME_POINT_BUFFERS[4]])
+def test_loxodrome_buffer_past_a_pole_holds_what_loxodromes_reach(center, d, dev):
+    # Where the distance passes the pole, the loxodromes that would wind
+    # more than half a turn round it reach nothing: every point is reached
+    # the short way round, the pole and the cap round it included.
+    buf = point(*center).buffer(d, METERS, dev, CT.Loxodrome)
+    south = center[1] < 0
+    for lat in range(60, 90, 2):
+        for lon in range(-178, 180, 8):
+            p = (lon, -lat if south else lat)
+            reach = ref.loxodrome_length(*center, *p)
+            if abs(reach - d) > dev:
+                assert buf.contains(point(*p)) == (reach < d), (p, reach)
+
+
+def rhumb_at(a, b, t):
+    """The point a fraction t of the way along the loxodrome from a to b."""
+    dlon = math.remainder(b[0] - a[0], 360)
+    p1, p2 = ref.isometric(a[1]), ref.isometric(b[1])
+    lat = a[1] if p1 == p2 else ref.from_isometric(p1 + t * (p2 - p1))
+    return a[0] + t * dlon, lat
+
+
+def loxodrome_distance_to(path, p):
+    """The loxodromic distance from p to the nearest point of a path of
+    loxodromes: a scan of each edge, then a golden-section search about the
+    nearest sample."""
+    best = math.inf
+    for a, b in zip(path, path[1:]):
+        f = lambda t: ref.loxodrome_length(*rhumb_at(a, b, t), *p)  # noqa: E731
+        n = 16
+        k = min(range(n + 1), key=lambda i: f(i / n))
+        lo, hi = max(0.0, (k - 1) / n), min(1.0, (k + 1) / n)
+        g = (math.sqrt(5) - 1) / 2
+        for _ in range(40):
+            x1, x2 = hi - g * (hi - lo), lo + g * (hi - lo)
+            if f(x1) < f(x2):
+                hi = x2
+            else:
+                lo = x1
+        best = min(best, f(k / n), f((lo + hi) / 2))
+    return best
+
+
+@pytest.mark.parametrize(
+    "path, d, dev",
+    [
+        ([[0, 80], [60, 82]], 300000, 300),
+        ([[-0.24, 80.73], [30, 70], [100, 75]], 863843.59, 863.8),
+        ([[10, 60], [10, 70]], 500000, 50),  # offsets of a meridian lean poleward
+        ([[0, 85], [90, 85]], 1000000, 100),  # past the pole: circles along the edge
+        ([[0, 70], [0, 75], [40, 75], [40, 70], [0, 70]], -100000, 100),  # inside a polygon
+    ],
+)
+def test_loxodrome_buffers_of_lines_lie_at_the_loxodromic_distance(path, d, dev):
+    g = polygon(path) if d < 0 else line(path)
+    vertices = off_seams(as_dict(g.buffer(d, METERS, dev, CT.Loxodrome))["rings"])
+    assert len(vertices) > 20
+    for lon, lat in vertices[:: max(1, len(vertices) // 30)]:
+        assert loxodrome_distance_to(path, (lon, lat)) == pytest.approx(abs(d), abs=dev)
+
+
 @pytest.mark.parametrize("curve", [CT.Geodesic, CT.GreatElliptic])
 def test_outline_far_smaller_than_the_distance_buffers_to_a_circle(curve):
     # Every piece of such a buffer overlaps every other; the vertices still

@@ -13,7 +13,15 @@
 // reference) or is transformed into the reference's own plane.
 //
 // Edges of another curve type than the geodesic are first followed by short
-// geodesic pieces; the distance is always the geodesic distance.
+// geodesic pieces.  The distance is the geodesic distance, except for
+// loxodromes: a loxodrome buffer holds the points within the distance of
+// the geometry along a loxodrome, taken the short way round in longitude as
+// its length is measured.  Its circles are reached by loxodromes, and the
+// offsets of an edge are the points where those circles touch their
+// envelope (near a pole that is far from square to the edge).  Where the
+// distance passes a pole, the loxodromes that would wind more than half a
+// turn round it reach nothing: points beyond are nearer the other way
+// round, and the pole and the cap round it lie inside the buffer.
 #include <GeographicLib/AzimuthalEquidistant.hpp>
 #include <algorithm>
 #include <cmath>
@@ -83,6 +91,23 @@ constexpr double kSliverArea = 1e-3;
 // computed apart leave are a few nanometers wide, and the narrowest buffer
 // drawn, a circle of the rounding floor, is four times this.
 constexpr double kSliverWidth = kRoundingFloor / 4;
+
+// Halvings of the azimuth between two spokes of a loxodrome circle: enough
+// to take a spoke from a few degrees to within kSeamDegrees of the last
+// point a loxodrome reaches.
+constexpr int kCircleDepth = 48;
+
+// The point a loxodrome offset touches the envelope of the circles at is
+// where the distances to the line's points this fraction of the buffer
+// distance ahead and behind are equal; the touching point is found to an
+// angle of kEnvelopeAngle degrees, far finer than any deviation shows.
+constexpr double kEnvelopeStep = 1e-4;
+constexpr double kEnvelopeAngle = 1e-8;
+// Degrees from square to the edge searched for that point, in steps; an
+// offset touching the envelope more obliquely than that is not looked for
+// (the edge is covered by circles instead).
+constexpr double kEnvelopeSearch = 10;
+constexpr double kEnvelopeReach = 80;
 
 // Meters of ground in a degree of latitude, near enough to turn the two
 // above into degrees.
@@ -158,6 +183,7 @@ struct Plan {
   double deviation = 0;  // meters
   double step = 0;       // spacing of samples along edges and offset curves, meters
   int circle = 8;        // vertices of a vertex circle
+  bool rhumb = false;    // distances along loxodromes
   // Offset points still allowed, shared by every piece of one buffer.
   mutable long budget = kOffsetBudget;
 };
@@ -421,9 +447,10 @@ struct Pieces {
 class Offsets {
  public:
   Offsets(const Ellipsoid& e, const Azimuthal& az, const Plan& plan)
-      : geod_(e.geodesic()), az_(az), plan_(plan), arc_step_(360.0 / plan.circle) {}
+      : geod_(e.geodesic()), rhumb_(e.rhumb()), az_(az), plan_(plan), arc_step_(360.0 / plan.circle) {}
 
   const GeographicLib::Geodesic& geodesic() const { return geod_; }
+  const GeographicLib::Rhumb& rhumb() const { return rhumb_; }
   const Azimuthal& plane() const { return az_; }
   const Plan& plan() const { return plan_; }
 
@@ -442,13 +469,119 @@ class Offsets {
   }
 
   std::vector<XY> circle(const LonLat& c) const {
+    // The loxodromes leaving a pole are its meridians, the geodesics.
+    if (plan_.rhumb && std::fabs(c.lat) < 90) return rhumb_circle(c);
     std::vector<XY> ring;
     for (int k = 0; k < plan_.circle; ++k) ring.push_back(at(c, arc_step_ * k));
     return ring;
   }
 
+  // The far end of the loxodrome of the buffer distance leaving c at this
+  // azimuth; false where it passes a pole or winds more than half a turn
+  // round in longitude (the loxodrome between its ends is then another,
+  // shorter one).
+  bool rhumb_reach(const LonLat& c, double azimuth, LonLat& out) const {
+    if (--plan_.budget < 0) fail(kInvalidArgument, "The maximum deviation is too small for the geometry.");
+    return rhumb_try(c, azimuth, out);
+  }
+
+  // The same, not counted against the budget: for the trials of a search
+  // that counts its outcome.
+  bool rhumb_try(const LonLat& c, double azimuth, LonLat& out) const {
+    double lat = 0, lon = 0, area = 0;
+    rhumb_.GenDirect(c.lat, c.lon, azimuth, plan_.distance,
+                     GeographicLib::Rhumb::LATITUDE | GeographicLib::Rhumb::LONGITUDE |
+                         GeographicLib::Rhumb::LONG_UNROLL,
+                     lat, lon, area);
+    if (!std::isfinite(lat) || !std::isfinite(lon) || std::fabs(lon - c.lon) > 180) return false;
+    out = {lon, lat};
+    return true;
+  }
+
+  double rhumb_distance(const LonLat& a, const LonLat& b) const {
+    double s = 0, azi = 0;
+    rhumb_.Inverse(a.lat, a.lon, b.lat, b.lon, s, azi);
+    return s;
+  }
+
+  // Points of the loxodrome circle about c from azimuth a1 turning by
+  // `sweep` degrees, strictly between its ends; false where one of them is
+  // reached by no loxodrome.
+  bool rhumb_arc(const LonLat& c, double a1, double sweep, std::vector<XY>& ring) const {
+    const int n = static_cast<int>(std::ceil(std::fabs(sweep) / arc_step_));
+    LonLat p;
+    for (int k = 1; k < n; ++k) {
+      if (!rhumb_reach(c, a1 + sweep * k / n, p)) return false;
+      ring.push_back(az_.forward(p));
+    }
+    return true;
+  }
+
  private:
+  // A sample of a loxodrome circle: its azimuth and, where a loxodrome
+  // reaches it, its point.
+  struct Spoke {
+    double azimuth;
+    bool reached;
+    XY xy;
+  };
+
+  Spoke spoke(const LonLat& c, double azimuth) const {
+    LonLat p;
+    Spoke s{azimuth, rhumb_reach(c, azimuth, p), {0, 0}};
+    if (s.reached) s.xy = az_.forward(p);
+    return s;
+  }
+
+  // The loxodrome circle: the far ends of the loxodromes of the buffer
+  // distance all round, where one reaches; between two spokes of which one
+  // reaches and one does not, the last point reached (where the circle
+  // meets the meridian opposite the center).  Spokes are added wherever
+  // the chord between two sags by more than half the deviation: near a
+  // pole a few degrees of azimuth sweep the circle half round.
+  std::vector<XY> rhumb_circle(const LonLat& c) const {
+    std::vector<XY> ring;
+    const double allowed = std::max(plan_.deviation / 2, kRoundingFloor);
+    std::function<void(const Spoke&, const Spoke&, int)> between = [&](const Spoke& a, const Spoke& b, int depth) {
+      if (depth >= kCircleDepth) {
+        if (b.reached) ring.push_back(b.xy);
+        return;
+      }
+      const Spoke m = spoke(c, (a.azimuth + b.azimuth) / 2);
+      if (a.reached && b.reached && m.reached) {
+        const double sag = std::hypot((a.xy.first + b.xy.first) / 2 - m.xy.first,
+                                      (a.xy.second + b.xy.second) / 2 - m.xy.second);
+        if (sag <= allowed) {
+          ring.push_back(b.xy);
+          return;
+        }
+      } else if (!a.reached && !b.reached && !m.reached) {
+        return;
+      } else if (std::fabs(b.azimuth - a.azimuth) < kSeamDegrees) {
+        // The last point reached, to rounding.
+        if (m.reached) ring.push_back(m.xy);
+        return;
+      }
+      between(a, m, depth + 1);
+      between(m, b, depth + 1);
+    };
+    const Spoke first = spoke(c, 0);
+    if (first.reached) ring.push_back(first.xy);
+    Spoke prev = first;
+    for (int k = 1; k <= plan_.circle; ++k) {
+      const Spoke next = k == plan_.circle ? Spoke{360, first.reached, first.xy} : spoke(c, arc_step_ * k);
+      between(prev, next, 0);
+      prev = next;
+    }
+    if (!ring.empty() && ring.front() == ring.back()) ring.pop_back();
+    if (ring.size() < 3)
+      fail(kGeometryEngine, "The geodetic buffer reaches too far around the globe.",
+           "No loxodrome of the buffer distance stays within half a turn of the center.");
+    return ring;
+  }
+
   const GeographicLib::Geodesic& geod_;
+  const GeographicLib::Rhumb& rhumb_;
   const Azimuthal& az_;
   const Plan& plan_;
   double arc_step_;
@@ -459,6 +592,11 @@ class Offsets {
 struct Edge {
   double azi1 = 0, azi2 = 0;
   std::vector<XY> left, right;
+  // Loxodromes: the azimuths at the edge's ends of the loxodromes reaching
+  // the offsets there, and whether every offset was reached (where not, the
+  // edge is covered by circles instead).
+  double left1 = 0, left2 = 0, right1 = 0, right2 = 0;
+  bool reached = true;
 };
 
 // The offsets of the point at distance s along `line`, to either side.
@@ -476,23 +614,23 @@ void offsets_along(const Offsets& o, const GeographicLib::GeodesicLine& line, do
 // more, and a chord between the offsets at s0 and s1 that sags by more than
 // a quarter of the deviation is split, its new points appended to `ed` in
 // order.
-void split_sagging_chords(const Offsets& o, const GeographicLib::GeodesicLine& line, double near, Edge& ed,
-                          double s0, const XY& l0, const XY& r0, double s1, const XY& l1, const XY& r1,
-                          int depth) {
+template <class Along>
+bool split_sagging_chords(const Offsets& o, const Along& along, double near, Edge& ed, double s0, const XY& l0,
+                          const XY& r0, double s1, const XY& l1, const XY& r1, int depth) {
   const auto is_near = [&](const XY& p) { return std::hypot(p.first, p.second) < near; };
-  if (depth >= 16 || (is_near(l0) && is_near(l1) && is_near(r0) && is_near(r1))) return;
+  if (depth >= 16 || (is_near(l0) && is_near(l1) && is_near(r0) && is_near(r1))) return true;
   const double sm = (s0 + s1) / 2;
   XY lm, rm;
-  offsets_along(o, line, sm, lm, rm);
+  if (!along(sm, lm, rm)) return false;
   const auto sag = [](const XY& p, const XY& q, const XY& mid) {
     return std::hypot((p.first + q.first) / 2 - mid.first, (p.second + q.second) / 2 - mid.second);
   };
   const double allowed = std::max(o.plan().deviation / 4, kRoundingFloor);
-  if (sag(l0, l1, lm) <= allowed && sag(r0, r1, rm) <= allowed) return;
-  split_sagging_chords(o, line, near, ed, s0, l0, r0, sm, lm, rm, depth + 1);
+  if (sag(l0, l1, lm) <= allowed && sag(r0, r1, rm) <= allowed) return true;
+  if (!split_sagging_chords(o, along, near, ed, s0, l0, r0, sm, lm, rm, depth + 1)) return false;
   ed.left.push_back(lm);
   ed.right.push_back(rm);
-  split_sagging_chords(o, line, near, ed, sm, lm, rm, s1, l1, r1, depth + 1);
+  return split_sagging_chords(o, along, near, ed, sm, lm, rm, s1, l1, r1, depth + 1);
 }
 
 // The offset curves of the geodesic edge from a to b, sampled a step apart
@@ -510,10 +648,14 @@ Edge edge_offsets(const Offsets& o, const Ellipsoid& e, const LonLat& a, const L
   offsets_along(o, line, 0, l0, r0, &ed.azi1);
   ed.left.push_back(l0);
   ed.right.push_back(r0);
+  const auto along = [&](double s, XY& left, XY& right) {
+    offsets_along(o, line, s, left, right);
+    return true;
+  };
   for (int k = 1; k <= m; ++k) {
     XY l1, r1;
     offsets_along(o, line, len * k / m, l1, r1, k == m ? &ed.azi2 : nullptr);
-    split_sagging_chords(o, line, near, ed, len * (k - 1) / m, l0, r0, len * k / m, l1, r1, 0);
+    split_sagging_chords(o, along, near, ed, len * (k - 1) / m, l0, r0, len * k / m, l1, r1, 0);
     ed.left.push_back(l1);
     ed.right.push_back(r1);
     l0 = l1;
@@ -522,14 +664,182 @@ Edge edge_offsets(const Offsets& o, const Ellipsoid& e, const LonLat& a, const L
   return ed;
 }
 
+// The point at distance s along a loxodrome, its longitude unrolled; false
+// past a pole.
+bool rhumb_position(const GeographicLib::RhumbLine& line, double s, LonLat& out) {
+  double lat = 0, lon = 0, area = 0;
+  line.GenPosition(s, GeographicLib::Rhumb::LATITUDE | GeographicLib::Rhumb::LONGITUDE | GeographicLib::Rhumb::LONG_UNROLL,
+                   lat, lon, area);
+  out = {lon, lat};
+  return std::isfinite(lat) && std::isfinite(lon);
+}
+
+// The offset to one side (-1 left, +1 right) of the point at s along the
+// loxodrome `line` of azimuth `alpha`: the far end of the loxodrome of the
+// buffer distance from that point which touches the envelope of the
+// circles round the line's points, and that loxodrome's azimuth.  There the
+// distances to the line's points just ahead and just behind are equal;
+// square to the line the nearer one lies ahead or behind as the parallels
+// narrow towards the pole, and the touching point is searched for from
+// there by false position.  False where no loxodrome reaches it.
+bool rhumb_offset(const Offsets& o, const GeographicLib::RhumbLine& line, double alpha, double s, int side,
+                  XY& out, double& azimuth) {
+  const double h = o.plan().distance * kEnvelopeStep;
+  LonLat ahead, behind, c;
+  if (!rhumb_position(line, s, c) || !rhumb_position(line, s + h, ahead) || !rhumb_position(line, s - h, behind))
+    return false;
+  // Nearer the point behind than the one ahead: negative.  Its sign turns
+  // from - to + between the line's heading (angle 0) and the reverse (180).
+  LonLat p;
+  const auto lean = [&](double angle) {
+    if (!o.rhumb_try(c, alpha + side * angle, p)) return kNaN;
+    return o.rhumb_distance(ahead, p) - o.rhumb_distance(behind, p);
+  };
+  double prev = 90, g_prev = lean(prev);
+  if (!std::isfinite(g_prev)) return false;
+  // Walk away from square, towards the side the sign says, until it turns.
+  const double dir = g_prev < 0 ? 1 : -1;
+  double lo = 0, hi = 0, g_lo = 0, g_hi = 0;
+  for (;;) {
+    const double a = prev + dir * kEnvelopeSearch;
+    if (std::fabs(a - 90) > kEnvelopeReach) return false;
+    const double g = lean(a);
+    if (!std::isfinite(g)) return false;
+    if ((g < 0) != (g_prev < 0)) {
+      lo = g < 0 ? a : prev;
+      g_lo = g < 0 ? g : g_prev;
+      hi = g < 0 ? prev : a;
+      g_hi = g < 0 ? g_prev : g;
+      break;
+    }
+    prev = a;
+    g_prev = g;
+  }
+  // Now lean(lo) < 0 <= lean(hi); false position with the Illinois step.
+  int stale = 0;
+  while (std::fabs(hi - lo) > kEnvelopeAngle) {
+    double a = (lo * g_hi - hi * g_lo) / (g_hi - g_lo);
+    if (!(a > std::min(lo, hi) && a < std::max(lo, hi))) a = (lo + hi) / 2;
+    const double g = lean(a);
+    if (!std::isfinite(g)) return false;
+    if (g == 0) {
+      lo = hi = a;
+      break;
+    }
+    if (g < 0) {
+      lo = a;
+      g_lo = g;
+      if (stale < 0) g_hi /= 2;
+      stale = -1;
+    } else {
+      hi = a;
+      g_hi = g;
+      if (stale > 0) g_lo /= 2;
+      stale = 1;
+    }
+  }
+  azimuth = alpha + side * (lo + hi) / 2;
+  if (!o.rhumb_reach(c, azimuth, p)) return false;
+  out = o.plane().forward(p);
+  return true;
+}
+
+// The offset curves of the loxodrome edge from a to b, sampled as
+// edge_offsets samples a geodesic's; `reached` false where a loxodrome
+// reaches no offset.
+Edge rhumb_edge_offsets(const Offsets& o, const Ellipsoid& e, const LonLat& a, const LonLat& b) {
+  double len = 0, alpha = 0;
+  o.rhumb().Inverse(a.lat, a.lon, b.lat, b.lon, len, alpha);
+  const GeographicLib::RhumbLine line = o.rhumb().Line(a.lat, a.lon, alpha);
+  const double samples = std::ceil(len / o.plan().step);
+  if (samples > 1e6) fail(kInvalidArgument, "The maximum deviation is too small for the geometry.");
+  const int m = std::max(1, static_cast<int>(samples));
+  const double near = kPi / 4 * e.semi_major();
+  Edge ed;
+  ed.azi1 = ed.azi2 = alpha;
+  double left_azi = 0, right_azi = 0;
+  const auto along = [&](double s, XY& left, XY& right) {
+    return rhumb_offset(o, line, alpha, s, -1, left, left_azi) && rhumb_offset(o, line, alpha, s, 1, right, right_azi);
+  };
+  XY l0, r0;
+  ed.reached = along(0, l0, r0);
+  ed.left1 = left_azi;
+  ed.right1 = right_azi;
+  ed.left.push_back(l0);
+  ed.right.push_back(r0);
+  for (int k = 1; k <= m && ed.reached; ++k) {
+    XY l1, r1;
+    ed.reached = along(len * k / m, l1, r1);
+    if (k == m) {
+      ed.left2 = left_azi;
+      ed.right2 = right_azi;
+    }
+    ed.reached = ed.reached && split_sagging_chords(o, along, near, ed, len * (k - 1) / m, l0, r0, len * k / m, l1, r1, 0);
+    ed.left.push_back(l1);
+    ed.right.push_back(r1);
+    l0 = l1;
+    r0 = r1;
+  }
+  return ed;
+}
+
+// Loxodrome circles along the loxodrome from a to b, both ends included,
+// close enough together that the notches between them are no deeper than a
+// quarter of the deviation: the buffer of edges whose offsets no loxodrome
+// reaches.
+void add_edge_circles(const Offsets& o, const LonLat& a, const LonLat& b, Pieces& out, std::size_t at) {
+  const Plan& plan = o.plan();
+  double len = 0, alpha = 0;
+  o.rhumb().Inverse(a.lat, a.lon, b.lat, b.lon, len, alpha);
+  const GeographicLib::RhumbLine line = o.rhumb().Line(a.lat, a.lon, alpha);
+  const double samples = std::ceil(len / std::sqrt(2 * plan.distance * plan.deviation));
+  if (samples > 1e6) fail(kInvalidArgument, "The maximum deviation is too small for the geometry.");
+  const int m = std::max(1, static_cast<int>(samples));
+  for (int k = 0; k <= m; ++k) {
+    LonLat c;
+    if (rhumb_position(line, len * k / m, c)) out.add(polygon(o.circle(c)), at);
+  }
+}
+
+// A wedge of a loxodrome circle about c: from the offset `from` (reached
+// at azimuth a1) round by `sweep` degrees to the offset `to`; the whole
+// circle where a loxodrome reaches no point between.
+void add_rhumb_wedge(const Offsets& o, const LonLat& c, const XY& from, double a1, double sweep, const XY& to,
+                     Pieces& out, std::size_t at) {
+  std::vector<XY> wedge{o.plane().forward(c), from};
+  if (!o.rhumb_arc(c, a1, sweep, wedge)) {
+    out.add(polygon(o.circle(c)), at);
+    return;
+  }
+  wedge.push_back(to);
+  out.add(polygon(wedge), at);
+}
+
+// The wedges at a vertex between loxodrome edges: each side turns from the
+// azimuth reaching one edge's offset to that reaching the next one's.  A
+// vertex of an edge whose offsets are not reached has its circle from the
+// circles along that edge.
+void add_rhumb_joint(const Offsets& o, const LonLat& c, const Edge& in, const Edge& next, Pieces& out,
+                     std::size_t at) {
+  if (!in.reached || !next.reached) return;
+  add_rhumb_wedge(o, c, in.left.back(), in.left2, std::remainder(next.left1 - in.left2, 360.0), next.left.front(),
+                  out, at);
+  add_rhumb_wedge(o, c, in.right.back(), in.right2, std::remainder(next.right1 - in.right2, 360.0),
+                  next.right.front(), out, at);
+}
+
 // The two wedges at vertex c, where the edge `in` turns into `next`: the
 // arcs between their offsets.  Where the direction does not turn, `next`
 // starts from the very points `in` ended at instead.
 void add_joint(const Offsets& o, const LonLat& c, const Edge& in, Edge& next, Pieces& out, std::size_t at) {
   const double turn = std::remainder(next.azi1 - in.azi2, 360.0);
-  if (std::fabs(turn) < kStraightJoint) {
+  if (in.reached && next.reached && std::fabs(turn) < kStraightJoint) {
     next.left.front() = in.left.back();
     next.right.front() = in.right.back();
+    return;
+  }
+  if (o.plan().rhumb) {
+    add_rhumb_joint(o, c, in, next, out, at);
     return;
   }
   const XY centre = o.plane().forward(c);
@@ -558,6 +868,18 @@ GeomPtr edge_body(const Azimuthal& az, const Edge& ed, const LonLat& a, const Lo
 // the other.
 void add_end_caps(const Offsets& o, const std::vector<LonLat>& pts, const Edge& first, const Edge& last,
                   Pieces& out, std::size_t first_at, std::size_t last_at) {
+  if (o.plan().rhumb) {
+    // Round the back of the start from the right offset to the left one,
+    // and round the front of the end from the left to the right.
+    const auto ahead = [](double from, double to) { return std::fmod(to - from + 720.0, 360.0); };
+    if (first.reached)
+      add_rhumb_wedge(o, pts.front(), first.right.front(), first.right1, ahead(first.right1, first.left1),
+                      first.left.front(), out, first_at);
+    if (last.reached)
+      add_rhumb_wedge(o, pts.back(), last.left.back(), last.left2, ahead(last.left2, last.right2),
+                      last.right.back(), out, last_at);
+    return;
+  }
   const Azimuthal& az = o.plane();
   std::vector<XY> cap{az.forward(pts.front()), first.right.front()};
   o.arc(pts.front(), first.azi1 + 90, 180, cap);
@@ -581,12 +903,27 @@ std::size_t add_path_pieces(const Offsets& o, const Ellipsoid& e, const std::vec
   const auto body_at = [&](std::size_t i) { return at + 2 * i + 1; };
   std::vector<Edge> edges;
   edges.reserve(count);
-  for (std::size_t i = 0; i < count; ++i) edges.push_back(edge_offsets(o, e, pts[i], pts[(i + 1) % n]));
+  for (std::size_t i = 0; i < count; ++i)
+    edges.push_back(o.plan().rhumb ? rhumb_edge_offsets(o, e, pts[i], pts[(i + 1) % n])
+                                   : edge_offsets(o, e, pts[i], pts[(i + 1) % n]));
   for (std::size_t i = 0; i + 1 < count; ++i)
     add_joint(o, pts[i + 1], edges[i], edges[i + 1], out, body_at(i) + 1);
   if (closed && count > 1) add_joint(o, pts[0], edges[count - 1], edges[0], out, body_at(count));
-  for (std::size_t i = 0; i < count; ++i)
-    out.add(edge_body(o.plane(), edges[i], pts[i], pts[(i + 1) % n]), body_at(i));
+  // Edges whose offsets are not reached are covered by circles, along each
+  // run of them that keeps one heading (one loxodrome) at once.
+  std::size_t run = count;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (edges[i].reached) {
+      out.add(edge_body(o.plane(), edges[i], pts[i], pts[(i + 1) % n]), body_at(i));
+      continue;
+    }
+    if (run == count) run = i;
+    const bool run_goes_on = i + 1 < count && !edges[i + 1].reached &&
+                             std::fabs(std::remainder(edges[i + 1].azi1 - edges[i].azi2, 360.0)) < kStraightJoint;
+    if (run_goes_on) continue;
+    add_edge_circles(o, pts[run], pts[(i + 1) % n], out, body_at(i));
+    run = count;
+  }
   if (!closed) add_end_caps(o, pts, edges.front(), edges.back(), out, at, body_at(count));
   return body_at(count) + 1;
 }
@@ -1187,7 +1524,8 @@ GeometryPtr buffer_geodetic(const Geometry& g, CurveType type, double distance, 
     }
     return empty_polygon(sr);
   }
-  const Plan plan = plan_for(distance, max_deviation, e.semi_major());
+  Plan plan = plan_for(distance, max_deviation, e.semi_major());
+  plan.rhumb = type == CurveType::Loxodrome;
   // Edges of another curve type are followed by geodesic pieces short
   // enough to stay within the deviation of the curve.  Geodesic edges need
   // pieces only so short that, drawn straight in the azimuthal plane, they
