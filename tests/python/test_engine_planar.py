@@ -328,6 +328,43 @@ def test_z_and_m_survive_overlays():
     assert clipped.to_dict()["paths"][0] == [[2, 0, 20], [3, 0, 30]]
 
 
+def test_z_and_m_of_the_second_operand_survive_overlays():
+    # Only the second operand has values; its vertices keep theirs and the
+    # points where the first one's edges cross its edges take them from
+    # its edge, in proportion.  Ring: (4,3) (4,14) (17,14) (17,3).
+    a = poly(square(0, 0, 10))
+    b = og.Polygon(
+        {"hasZ": True, "hasM": True, "rings": [[[4, 3, 1, 10], [4, 14, 2, 20], [17, 14, 3, 30], [17, 3, 4, 40], [4, 3, 1, 10]]]}
+    )
+    along = lambda z0, m0, z1, m1, u: pytest.approx((z0 + (z1 - z0) * u, m0 + (m1 - m0) * u))  # noqa: E731
+    on_b = {
+        (4, 3): (1, 10), (4, 14): (2, 20), (17, 14): (3, 30), (17, 3): (4, 40),
+        (4, 10): along(1, 10, 2, 20, 7 / 11),  # up the left edge
+        (10, 3): along(4, 40, 1, 10, 7 / 13),  # west along the bottom edge
+    }
+
+    def values(g):
+        d = g.to_dict()
+        return {(c[0], c[1]): (c[2], c[3]) for part in d.get("rings", d.get("paths", [])) for c in part}
+
+    for result, expected in [
+        (a.intersect(b), [(4, 3), (4, 10), (10, 3)]),
+        (a.union(b), [(4, 14), (17, 14), (17, 3), (4, 10), (10, 3)]),
+        (a.symmetric_difference(b), [(4, 3), (4, 14), (17, 14), (17, 3), (4, 10), (10, 3)]),
+        (b.difference(a), [(4, 14), (17, 14), (17, 3), (4, 10), (10, 3)]),
+    ]:
+        assert result.has_z and result.has_m
+        got = values(result)
+        for xy in expected:
+            assert got[xy] == on_b[xy], xy
+    # A line crossing it takes its values where it crosses its edges.
+    cut = line((0, 7), (20, 7)).intersect(b)
+    assert values(cut) == {(4, 7): along(1, 10, 2, 20, 4 / 11), (17, 7): along(3, 30, 4, 40, 7 / 11)}
+    # Where both operands have values, a vertex of the second keeps its own.
+    a_zm = og.Polygon({"hasZ": True, "hasM": True, "rings": [[[x, y, 100, 1000] for x, y in square(0, 0, 10)]]})
+    assert values(a_zm.intersect(b))[(4, 3)] == (1, 10)
+
+
 def test_curves_are_seen_by_overlays_and_relations():
     d = disc(1.0)
     # inside the circle but outside any coarse polygon of its vertices

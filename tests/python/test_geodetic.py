@@ -17,6 +17,7 @@ import json
 import math
 
 import pytest
+from pyproj.database import get_units_map
 
 import ostrel_geometry as og
 from ostrel_geometry import projection
@@ -74,6 +75,48 @@ def test_length_units_and_projected_references():
     assert merc.calculate_length(curve_type=CT.Geodesic) == pytest.approx(111319.490793, abs=1e-3)
     # Planar length of the same line is in the reference's own units.
     assert merc.calculate_length() == pytest.approx(111319.490793, abs=1e-6)
+
+
+def _linear_unit_meters():
+    """Meters per unit of every LinearUnitId member, from PROJ's table of
+    units (by EPSG code; inches by name, having none)."""
+    units = get_units_map(category="linear")
+    by_code = {int(u.code): u.conv_factor for u in units.values() if u.auth_name == "EPSG"}
+    codes = {"Millimeters": 1025, "Centimeters": 1033, "Meters": 9001, "Feet": 9002, "NauticalMiles": 9030,
+             "Kilometers": 9036, "Miles": 9093, "Yards": 9096}
+    table = {name: by_code[code] for name, code in codes.items()}
+    table["Inches"] = units["inch"].conv_factor
+    return table
+
+
+def _area_unit_square_meters(m):
+    """Square meters per unit of every AreaUnitId member, by definition from
+    the linear units: an acre is 4840 square yards, a hectare 100 m by 100 m."""
+    return {"SquareMillimeters": m["Millimeters"] ** 2, "SquareCentimeters": m["Centimeters"] ** 2,
+            "SquareDecimeters": (m["Centimeters"] * 10) ** 2, "SquareMeters": 1.0, "Hectares": 100.0**2,
+            "SquareKilometers": m["Kilometers"] ** 2, "SquareFeet": m["Feet"] ** 2, "SquareYards": m["Yards"] ** 2,
+            "Acres": 4840 * m["Yards"] ** 2, "SquareMiles": m["Miles"] ** 2}
+
+
+def test_every_unit_measures_by_its_published_factor():
+    # One table over every member (Other is refused): lengths and areas in
+    # each unit are those in meters over the unit's size, and an area unit
+    # converts by the same factor.
+    linear = _linear_unit_meters()
+    area = _area_unit_square_meters(linear)
+    members = lambda enum: {n for n in dir(enum) if not n.startswith("_") and n != "Other"}
+    assert members(og.LinearUnitId) == set(linear) and members(og.AreaUnitId) == set(area)
+    path, cell = line([[0, 0], [1, 1]]), polygon(CELL)
+    meters = path.calculate_length(curve_type=CT.Geodesic)
+    square_meters = cell.calculate_area(curve_type=CT.Geodesic)
+    for name, factor in linear.items():
+        got = path.calculate_length(curve_type=CT.Geodesic, unit=getattr(og.LinearUnitId, name))
+        assert got == pytest.approx(meters / factor, rel=1e-14), name
+    for name, factor in area.items():
+        unit = getattr(og.AreaUnitId, name)
+        assert og.AreaUnit(unit).to_square_meters(1) == pytest.approx(factor, rel=1e-15), name
+        got = cell.calculate_area(curve_type=CT.Geodesic, unit=unit)
+        assert got == pytest.approx(square_meters / factor, rel=1e-14), name
 
 
 def test_curve_types_differ_on_long_lines():

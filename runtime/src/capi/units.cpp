@@ -22,7 +22,6 @@ constexpr UnitEntry kLinearUnits[] = {
     {1033, 0.01, "Centimeters"},
     {9001, 1.0, "Meters"},
     {9002, 0.3048, "Feet"},
-    {9003, 1200.0 / 3937.0, "US Survey Feet"},
     {9030, 1852.0, "Nautical Miles"},
     {9036, 1000.0, "Kilometers"},
     {9093, 1609.344, "Miles"},
