@@ -7,6 +7,7 @@ import sys
 from decimal import Decimal, localcontext
 from fractions import Fraction
 
+import pyproj
 import pytest
 
 import ostrel_geometry as og
@@ -203,15 +204,15 @@ def _rounding_units(start, end, interior):
     return abs(float(cross)) / longest / (sys.float_info.epsilon * largest)
 
 
-def _nearly_straight_arcs(count, seed):
+def _nearly_straight_arcs(count, seed, reaches=(1.0, 1e3, 1e6, 1e7, 1e8), around=(0.0, 0.0)):
     """Arcs whose interior point lies 1e-14 to 1e-6 of the chord off it, with
-    chords of 1e-3 to 1e3 at coordinates up to 1e8."""
+    chords of 1e-3 to 1e3 starting up to one of the reaches from a point."""
     rng = random.Random(seed)
     for _ in range(count):
-        reach = rng.choice([1.0, 1e3, 1e6, 1e7, 1e8])
+        reach = rng.choice(reaches)
         chord, off = 10 ** rng.uniform(-3, 3), 10 ** rng.uniform(-14, -6) * rng.choice([-1, 1])
         a, t = rng.uniform(0, 2 * math.pi), rng.uniform(0.1, 0.9)
-        sx, sy = rng.uniform(-reach, reach), rng.uniform(-reach, reach)
+        sx, sy = around[0] + rng.uniform(-reach, reach), around[1] + rng.uniform(-reach, reach)
         dx, dy = chord * math.cos(a), chord * math.sin(a)
         yield (sx, sy), (sx + dx, sy + dy), (sx + t * dx - off * dy, sy + t * dy + off * dx)
 
@@ -221,6 +222,12 @@ def _length_slack(chord, sagitta, rounding, length):
     `rounding`: the length exceeds the chord by about 8/3 s^2 / c for a
     sagitta s, which moves by 16/3 s / c of the point's move."""
     return 16 / 3 * sagitta / chord * rounding + 1e-15 * length
+
+
+def _off_circle(x, y, ux, uy, r2):
+    """How far (x, y) lies off the circle about (ux, uy) of squared radius r2:
+    (|p - u|^2 - r^2) / 2r, exact but for the square root."""
+    return ((Fraction(x) - ux) ** 2 + (Fraction(y) - uy) ** 2 - r2) / (2 * Fraction(math.sqrt(r2)))
 
 
 def _arc_path(start, end, interior):
@@ -267,7 +274,7 @@ def test_nearly_straight_arcs_measure_against_their_exact_circle():
         # the arc keeps a point of its circle, to rounding, and its length.
         for h in (og.Geometry(json.dumps(shape)), g.move_relative(0, 0)):
             x, y = h.to_dict()["curvePaths"][0][1]["c"][1]
-            off = ((Fraction(x) - ux) ** 2 + (Fraction(y) - uy) ** 2 - r2) / (2 * Fraction(math.sqrt(r2)))
+            off = _off_circle(x, y, ux, uy, r2)
             assert abs(float(off)) <= rounding
             assert h.length >= chord * _CHORD_ROUNDING
             assert abs(h.length - length) <= _length_slack(chord, 1.5 * abs(bulge) / chord, rounding, length)
@@ -285,8 +292,23 @@ def test_nearly_straight_arcs_densify_onto_their_circle():
         assert len(points) >= 8
         largest = max(abs(v) for v in (*start, *end))
         for x, y in points:
-            # Off the circle by (|p - u|^2 - r^2) / 2r, exactly.
-            off = ((Fraction(x) - ux) ** 2 + (Fraction(y) - uy) ** 2 - r2) / (2 * Fraction(math.sqrt(r2)))
+            off = _off_circle(x, y, ux, uy, r2)
+            assert abs(float(off)) <= 4 * sys.float_info.epsilon * largest
+
+
+def test_nearly_straight_arcs_project_onto_their_circle():
+    # Projected, curves become chords first: their vertices lie on the exact
+    # circle to rounding.  The target is the reference the text describes, so
+    # that the projection itself moves nothing.
+    utm = {"wkt": pyproj.CRS(32632).to_wkt("WKT1_GDAL")}
+    for start, end, interior in _clearly_bent(_nearly_straight_arcs(40, 26, (1e3, 1e5), (500000.0, 5000000.0))):
+        ux, uy, r2 = _circumcircle(start, end, interior)
+        shape = {"curvePaths": [[list(start), {"c": [list(end), list(interior)]}]], "spatialReference": utm}
+        points = og.Polyline(shape).project({"wkid": 32632}).to_dict()["paths"][0]
+        assert len(points) > 2
+        largest = max(abs(v) for v in (*start, *end))
+        for x, y in points:
+            off = _off_circle(x, y, ux, uy, r2)
             assert abs(float(off)) <= 4 * sys.float_info.epsilon * largest
 
 

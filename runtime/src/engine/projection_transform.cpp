@@ -8,6 +8,7 @@
 #include <tuple>
 #include <utility>
 
+#include "engine/planar_curves.hpp"
 #include "errors.hpp"
 
 namespace vaskelith::projection {
@@ -187,41 +188,18 @@ void clear_operation_cache() {
 
 namespace {
 
-Vertex lerp(const Vertex& a, const Vertex& b, double t, double x, double y) {
-  Vertex v;
-  v.x = x;
-  v.y = y;
-  v.z = a.z + (b.z - a.z) * t;
-  v.m = a.m + (b.m - a.m) * t;
-  return v;
-}
-
 // Points strictly inside one curved segment.
 void flatten_segment(const SegmentView& s, std::vector<Vertex>& out, double arc_step) {
   const Curve& c = *s.curve;
+  int n = 0;
   if (c.kind == SegmentKind::EllipticArc) {
-    const EllipticArc& arc = c.arc;
     // A chord per degree of sweep stays within 4e-5 of the radius from the
     // arc, and falls short of its length by 1.3e-5.
-    const int n = std::max(4, static_cast<int>(std::ceil(std::fabs(arc.sweep) / arc_step)));
-    for (int k = 1; k < n; ++k) {
-      const double t = static_cast<double>(k) / n;
-      double x, y;
-      arc.point_at(arc.start_param + arc.sweep * t, x, y);
-      out.push_back(lerp(s.start, s.end, t, x, y));
-    }
+    n = std::max(4, static_cast<int>(std::ceil(std::fabs(c.arc.sweep) / arc_step)));
   } else if (c.kind == SegmentKind::CubicBezier) {
-    const BezierCurve& b = c.bezier;
-    const int n = std::max(64, static_cast<int>(std::ceil(kPi / arc_step)));
-    for (int k = 1; k < n; ++k) {
-      const double t = static_cast<double>(k) / n, u = 1 - t;
-      const double x =
-          u * u * u * s.start.x + 3 * u * u * t * b.c1x + 3 * u * t * t * b.c2x + t * t * t * s.end.x;
-      const double y =
-          u * u * u * s.start.y + 3 * u * u * t * b.c1y + 3 * u * t * t * b.c2y + t * t * t * s.end.y;
-      out.push_back(lerp(s.start, s.end, t, x, y));
-    }
+    n = std::max(64, static_cast<int>(std::ceil(kPi / arc_step)));
   }
+  for (int k = 1; k < n; ++k) out.push_back(planar::segment_point(s, static_cast<double>(k) / n));
 }
 
 }  // namespace
