@@ -163,3 +163,233 @@ def test_far_from_the_origin_shapes_apart_by_more_than_rounding_are_apart(a, b, 
     gap = circle_gap(a, b)
     if gap >= 0:
         assert x.distance_to(y) == pytest.approx(gap, rel=1e-9, abs=1e-9 * max(a[2], b[2]))
+
+
+# ---- tangency and near tangency against the closed form ----
+
+TRIPLES = [(3, 4, 5), (5, 12, 13), (8, 15, 17), (7, 24, 25), (20, 21, 29), (12, 35, 37)]
+
+
+def circle_matrix(c1, c2):
+    """The DE-9IM matrix of two discs (cx, cy, r), decided exactly on the
+    doubles given."""
+    from fractions import Fraction
+
+    (x1, y1, r1), (x2, y2, r2) = [tuple(map(Fraction, c)) for c in (c1, c2)]
+    d2 = (x1 - x2) ** 2 + (y1 - y2) ** 2
+    if d2 == 0 and r1 == r2:
+        return "2FFF1FFF2"
+    if d2 > (r1 + r2) ** 2:
+        return "FF2FF1212"
+    if d2 == (r1 + r2) ** 2:
+        return "FF2F01212"
+    if d2 > (r1 - r2) ** 2:
+        return "212101212"
+    inner = "2FF10F212" if d2 == (r1 - r2) ** 2 else "2FF1FF212"
+    return inner if r1 < r2 else "".join(inner[i] for i in (0, 3, 6, 1, 4, 7, 2, 5, 8))
+
+
+def predicates_of(m):
+    """The named predicates of two areas with the matrix m."""
+    meet = lambda *cells: any(m[i] != "F" for i in cells)
+    return {
+        "equals": m == "2FFF1FFF2",
+        "disjoint": not meet(0, 1, 3, 4),
+        "touches": not meet(0) and meet(1, 3, 4),
+        "within": meet(0) and not meet(2, 5),
+        "contains": meet(0) and not meet(6, 7),
+        "overlaps": meet(0, 2, 6) and all(m[i] != "F" for i in (0, 2, 6)),
+        "intersects": meet(0, 1, 3, 4),
+    }
+
+
+def disagreements(a, b, m):
+    """What a against b answers other than the matrix m says."""
+    out = [name for name, want in predicates_of(m).items() if getattr(a, name)(b) != want]
+    if not a.relate(b, m):
+        out.append("relate " + m)
+    return out
+
+
+@pytest.mark.parametrize("offset", [0.0, 1e6, 1e8])
+def test_exact_tangencies_inner_and_outer(offset):
+    # Pythagorean placements, so that the tangency is exact; the nested
+    # disc touches the rim where neither has a vertex.
+    cases = [
+        ((0, 0, 1), (3, 4, 6)),      # inside, touching
+        ((0, 0, 2), (5, 12, 15)),
+        ((0, 0, 6), (3, 4, 1)),      # containing, touching
+        ((0, 0, 2), (3, 4, 3)),      # outside, touching
+        ((0, 0, 1), (8, 15, 16)),
+        ((0, 0, 1), (3, 4, 6.5)),    # nested half a unit off the rim
+        ((0, 0, 1), (3, 4, 3.5)),    # overlapping
+        ((0, 0, 2), (2, 0, 2)),      # overlapping, each through the other's vertices
+        ((0, 0, 1), (0, 0, 1)),      # equal
+    ]
+    for c1, c2 in cases:
+        c1, c2 = (offset + c1[0], offset + c1[1], c1[2]), (offset + c2[0], offset + c2[1], c2[2])
+        a, b = exact_disc(*c1), exact_disc(*c2)
+        assert disagreements(a, b, circle_matrix(c1, c2)) == [], (c1, c2)
+        assert disagreements(b, a, circle_matrix(c2, c1)) == [], (c2, c1)
+
+
+def _circle_pairs(rng, count):
+    """Pairs of discs (cx, cy, r) exact in doubles: tangent inside and out,
+    a few units of rounding-free gap from tangent either way, thin lenses,
+    and anything, near the origin and far from it."""
+    pairs = []
+    for i in range(count):
+        offset = rng.choice([0.0, 1e3, 1e6, 1e8])
+        # A unit the coordinates hold exactly at that offset.
+        unit = 2.0 ** rng.randint(-16 if offset >= 1e8 else -24, 2)
+        tx, ty, tc = rng.choice(TRIPLES)
+        k = rng.randint(1, 4)
+        sx, sy = rng.choice([-1, 1]), rng.choice([-1, 1])
+        if rng.random() < 0.5:
+            tx, ty = ty, tx
+        x1, y1 = offset + rng.randint(-1000, 1000) * unit, offset + rng.randint(-1000, 1000) * unit
+        x2, y2 = x1 + sx * k * tx * unit, y1 + sy * k * ty * unit
+        d = k * tc  # in units, exactly
+        kind = i % 5
+        if kind == 0:  # touching from outside, or a few units apart or into each other
+            r1 = rng.randint(1, d - 1)
+            r2 = max(1, d - r1 + rng.choice([0, 0, -1, 1, -3, 3]))
+        elif kind == 1:  # touching from inside, or nearly
+            r1 = rng.randint(1, 3 * d)
+            r2 = r1 + d + rng.choice([0, 0, -1, 1, 2])
+        elif kind == 2:  # a lens a unit thick, the radii far larger
+            r1 = rng.randint(d // 2 + 1, d)
+            r2 = d - r1 + 1
+        else:
+            r1, r2 = rng.randint(1, 3 * d), rng.randint(1, 3 * d)
+        c1, c2 = (x1, y1, r1 * unit), (x2, y2, r2 * unit)
+        pairs.append((c2, c1) if rng.random() < 0.5 else (c1, c2))
+    return pairs
+
+
+def test_random_circle_pairs_against_the_closed_form():
+    rng = random.Random(2026)
+    wrong = []
+    for c1, c2 in _circle_pairs(rng, 300):
+        m = circle_matrix(c1, c2)
+        for a, b, want in ((exact_disc(*c1), exact_disc(*c2), m), (exact_disc(*c2), exact_disc(*c1), circle_matrix(c2, c1))):
+            bad = disagreements(a, b, want)
+            if bad:
+                wrong.append((c1, c2, bad))
+    assert wrong == []
+
+
+def test_tangent_discs_with_vertices_anywhere():
+    # The same tangencies with the rings starting at any angle: vertices
+    # rounded from their centres, so the circles touch within rounding.
+    rng = random.Random(7)
+    wrong = []
+    for i in range(120):
+        offset = (0.0, 1e6, 1e8)[i % 3]
+        tx, ty, tc = rng.choice(TRIPLES)
+        if i % 2 == 0:  # inside
+            r1 = rng.randint(1, 20)
+            r2 = r1 + tc
+        else:  # outside
+            r1 = rng.randint(1, tc - 1)
+            r2 = tc - r1
+        c1, c2 = (offset, offset, float(r1)), (offset + tx, offset + ty, float(r2))
+        m = circle_matrix(c1, c2)
+        a, b = disc(*c1, rng.uniform(0, 2 * math.pi)), disc(*c2, rng.uniform(0, 2 * math.pi))
+        for x, y, want in ((a, b, m), (b, a, circle_matrix(c2, c1))):
+            bad = disagreements(x, y, want)
+            if bad:
+                wrong.append((c1, c2, bad))
+    assert wrong == []
+
+
+# ---- discs, half discs and rings against dense polygons ----
+
+DENSE = 8192  # vertices of a whole circle in the references
+
+
+def _circle_points(cx, cy, r, t0, t1, grow):
+    """Points along a circle from angle t0 to t1, DENSE to the turn: on the
+    circle, or (grow) on the polygon whose edges touch it from outside."""
+    n = max(2, math.ceil(DENSE * abs(t1 - t0) / (2 * math.pi)))
+    rr = r / math.cos(abs(t1 - t0) / n / 2) if grow else r
+    return [_on(cx, cy, rr, t0 + (t1 - t0) * i / n) for i in range(n + 1)]
+
+
+def shape(kind, cx, cy, r, t0, dense=None):
+    """A disc, a half disc (an arc and its diameter) or a ring (a disc with a
+    concentric hole) with true curves, or (dense = "in" or "out") a polygon
+    just inside or just outside it."""
+    p = lambda t, rr=r: _on(cx, cy, rr, t0 + t)
+    if dense:
+        grow = dense == "out"
+        if kind == "half":
+            pts = _circle_points(cx, cy, r, t0, t0 + math.pi, grow)
+            return og.Polygon({"rings": [pts + [pts[0]]]})
+        rings = [_circle_points(cx, cy, r, t0, t0 - 2 * math.pi, grow)]
+        if kind == "ring":
+            rings.append(_circle_points(cx, cy, r / 2, t0, t0 + 2 * math.pi, not grow))
+        return og.Polygon({"rings": rings})
+    if kind == "half":
+        return og.Polygon({"curveRings": [[p(0), {"c": [p(math.pi), p(math.pi / 2)]}, p(0)]]})
+    rings = [[p(0), {"c": [p(math.pi), p(-math.pi / 2)]}, {"c": [p(0), p(math.pi / 2)]}]]
+    if kind == "ring":
+        h = lambda t: p(t, r / 2)
+        rings.append([h(0), {"c": [h(math.pi), h(math.pi / 2)]}, {"c": [h(0), h(-math.pi / 2)]}])
+    return og.Polygon({"curveRings": rings})
+
+
+def matrix_of(a, b):
+    """The DE-9IM matrix of two areas, asked cell by cell."""
+    full = "212111212"  # what each cell holds when not empty (the boundaries' 0 or 1 aside)
+    m = ""
+    for i in range(9):
+        if a.relate(b, "*" * i + "F" + "*" * (8 - i)):
+            m += "F"
+        elif i == 4:
+            m += "1" if a.relate(b, "****1****") else "0"
+        else:
+            m += full[i]
+    return m
+
+
+def test_random_curved_areas_against_dense_polygons():
+    # Where the polygons just inside and just outside the curves agree, the
+    # curves must agree with them: the case is then not nearer to a touch
+    # than the references can tell.
+    rng = random.Random(21)
+    wrong, decided = [], 0
+    for i in range(64):
+        offset = (0.0, 1e6, 1e7)[i % 3]
+        specs = []
+        for _ in range(2):
+            specs.append((rng.choice(["disc", "half", "ring"]), offset + rng.uniform(-2, 2), offset + rng.uniform(-2, 2),
+                          rng.uniform(0.3, 3), rng.uniform(0, 2 * math.pi)))
+        (ka, *a), (kb, *b) = specs
+        ref = matrix_of(shape(ka, *a, dense="in"), shape(kb, *b, dense="in"))
+        if ref != matrix_of(shape(ka, *a, dense="out"), shape(kb, *b, dense="out")):
+            continue
+        decided += 1
+        x, y = shape(ka, *a), shape(kb, *b)
+        got = matrix_of(x, y)
+        if got != ref or disagreements(x, y, ref):
+            wrong.append((specs, got, ref, disagreements(x, y, ref)))
+    assert wrong == [] and decided >= 60
+
+
+def test_shared_arcs_and_lines():
+    # Boundaries that run together: which side each interior lies on
+    # decides between touching, lying within and being equal.
+    whole, upper = shape("disc", 1e6, 0.0, 2.0, 0.3), shape("half", 1e6, 0.0, 2.0, 0.0)
+    lower = shape("half", 1e6, 0.0, 2.0, math.pi)
+    ring, hole = shape("ring", 5.0, 5.0, 2.0, 1.0), shape("disc", 5.0, 5.0, 1.0, 2.5)
+    cases = [
+        (upper, lower, "FF2F11212"),  # along the diameter
+        (upper, whole, "2FF11F212"),  # along the arc, inside
+        (whole, upper, "212F11FF2"),
+        (ring, hole, "FF2F112F2"),  # the disc fills the hole
+        (whole, shape("disc", 1e6, 0.0, 2.0, 2.0), "2FFF1FFF2"),  # one circle from other starts
+        (ring, shape("ring", 5.0, 5.0, 2.0, -1.0), "2FFF1FFF2"),
+    ]
+    for a, b, m in cases:
+        assert disagreements(a, b, m) == [], (a, b, m)
