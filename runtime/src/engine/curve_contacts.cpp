@@ -59,16 +59,34 @@ XY on_circle(const ScopeCircle& c, double t) { return {c.cx + c.r * std::cos(t),
 
 double angle_of(const ScopeCircle& c, const XY& p) { return std::atan2(p.second - c.cy, p.first - c.cx); }
 
+// What the chords of a circle must keep to one side of: another circle, or
+// the line through a straight segment, placed relative to the circle's
+// centre (so that far from the origin gaps keep their digits).
+struct Other {
+  bool line;
+  double x, y;    // the other circle's centre, or a point of the line
+  double r;       // the other circle's radius
+  double ux, uy;  // the line's unit direction
+  double gap(double px, double py) const {
+    return line ? std::fabs((px - x) * uy - (py - y) * ux) : std::fabs(std::hypot(px - x, py - y) - r);
+  }
+};
+
+Other other_circle(const ScopeCircle& from, const ScopeCircle& c) {
+  return Other{false, c.cx - from.cx, c.cy - from.cy, c.r, 0, 0};
+}
+
+Other other_line(const ScopeCircle& from, const XY& a, double ux, double uy) {
+  return Other{true, a.first - from.cx, a.second - from.cy, 0, ux, uy};
+}
+
 // Marks vertices along circle u from angle t0, in direction dir, as far as
 // `limit` radians: each chord bulges from u by at most a quarter of the
-// gap between u and the other circle at its nearer end, so that two such
-// chords keep to the sides the circles keep to.  `step` is the first step.
-void march(CircleUse& u, const ScopeCircle& other, double t0, double dir, double step, double limit) {
-  const double ox = other.cx - u.c.cx, oy = other.cy - u.c.cy, r = u.c.r;
-  auto gap_at = [&](double t) {
-    const double at = t0 + dir * t;
-    return std::fabs(std::hypot(r * std::cos(at) - ox, r * std::sin(at) - oy) - other.r);
-  };
+// gap between u and the other at its nearer end, so that the chords of
+// both keep to the sides the curves keep to.  `step` is the first step.
+void march(CircleUse& u, const Other& other, double t0, double dir, double step, double limit) {
+  const double r = u.c.r;
+  auto gap_at = [&](double t) { return other.gap(r * std::cos(t0 + dir * t), r * std::sin(t0 + dir * t)); };
   double t = 0;
   for (int n = 0; n < kMostSteps; ++n) {
     // A chord of angle s bulges by r s^2 / 8 from its arc.
@@ -80,44 +98,73 @@ void march(CircleUse& u, const ScopeCircle& other, double t0, double dir, double
   }
 }
 
-// A point both circles pass through (to rounding), moved onto an arc's end
-// that it all but is.
-XY shared_point(XY p, const CircleUse& a, const CircleUse& b, double rounding) {
-  for (const CircleUse* u : {&a, &b})
-    for (const XY& e : u->ends)
-      if (std::hypot(e.first - p.first, e.second - p.second) <= rounding + kSnapToEnd * u->c.r) return e;
+// A point where curves meet (to rounding), moved onto an end of a segment
+// of either that it all but is.
+XY snapped(XY p, const std::vector<const std::vector<XY>*>& ends, double reach) {
+  for (const auto* list : ends)
+    for (const XY& e : *list)
+      if (std::hypot(e.first - p.first, e.second - p.second) <= reach) return e;
   return p;
 }
 
-// Marks on both circles around a point where they meet, `sharp` the sine of
-// the angle they cross at: on each side, vertices from the point, the first
-// chord short enough that the chords leave the point in the order of the
-// circles.  `limits` bound the march towards the circles' other meeting
-// point and away from it, on each circle, in radians.
-void around(CircleUse& a, CircleUse& b, const XY& p, double sharp, double rounding, const double towards[2],
-            const double away[2], const double dir[2]) {
-  CircleUse* us[2] = {&a, &b};
-  // The first chords on both circles are of one length: from a point where
-  // the circles touch, the one that curves more then turns away more, as
-  // the circle does.  Where the circles are within rounding of one another
+// One circle at a point where it meets another curve: the other, the
+// direction (+-1 in angle) towards the curves' other meeting point, and
+// how far to go towards it and away from it, in radians.
+struct Side {
+  CircleUse* u;
+  Other other;
+  double dir, towards, away;
+};
+
+// Marks on the circles of `sides` around point p where they meet the
+// other curve, `sharp` the sine of the angle they cross at: vertices on
+// both sides of p, the first chord short enough that the chords leave p in
+// the order of the curves.
+void around(const std::vector<Side>& sides, const XY& p, double sharp, double rounding) {
+  // The first chords on every circle are of one length: from a point where
+  // two circles touch, the one that curves more then turns away more, as
+  // the circle does.  Where the curves are within rounding of one another
   // vertices on each could not be told apart: the first go where they can.
-  const double r = std::min(a.c.r, b.c.r);
+  double r = INFINITY;
+  for (const Side& s : sides) r = std::min(r, s.u->c.r);
   double first = std::clamp(sharp / 2, std::max(kLeastStep, rounding / r), kGridStep) * r;
-  const double ta = angle_of(a.c, p);
+  const Side& s0 = sides[0];
+  const double t0 = angle_of(s0.u->c, p), r0 = s0.u->c.r;
   auto gap_at = [&](double length) {
-    const double at = ta + dir[0] * length / a.c.r;
-    return std::fabs(std::hypot(a.c.cx + a.c.r * std::cos(at) - b.c.cx, a.c.cy + a.c.r * std::sin(at) - b.c.cy) -
-                     b.c.r);
+    const double at = t0 + s0.dir * length / r0;
+    return s0.other.gap(r0 * std::cos(at), r0 * std::sin(at));
   };
   while (first < kGridStep * r && gap_at(first) < kResolvable * rounding) first *= 2;
-  for (int k = 0; k < 2; ++k) {
-    CircleUse& u = *us[k];
-    const ScopeCircle& other = us[1 - k]->c;
-    u.marks.push_back(p);
-    const double t0 = angle_of(u.c, p);
-    march(u, other, t0, dir[k], first / u.c.r, towards[k]);
-    march(u, other, t0, -dir[k], first / u.c.r, away[k]);
+  for (const Side& s : sides) {
+    s.u->marks.push_back(p);
+    const double t = angle_of(s.u->c, p);
+    march(*s.u, s.other, t, s.dir, first / s.u->c.r, s.towards);
+    march(*s.u, s.other, t, -s.dir, first / s.u->c.r, s.away);
   }
+}
+
+// The angle on circle c from meeting point p towards meeting point q,
+// halved: how far the marches from either go.
+void split(const ScopeCircle& c, const XY& p, const XY& q, Side& s) {
+  const double tp = angle_of(c, p), delta = std::remainder(angle_of(c, q) - tp, 2 * kPi);
+  s.dir = delta < 0 ? -1 : 1;
+  s.towards = std::fabs(delta) / 2;
+  s.away = kPi - s.towards;
+  // The short arc between close meeting points keeps a vertex inside.
+  if (std::fabs(delta) < 2 * kGridStep) s.u->marks.push_back(on_circle(c, tp + delta / 2));
+}
+
+// Marks for two points p and q where the curves of `sides` cross: each
+// side's limits and direction are set from p towards q here.
+void around_two(std::vector<Side> sides, const XY& p, const XY& q, double sharp, double rounding) {
+  for (Side& s : sides) split(s.u->c, p, q, s);
+  around(sides, p, sharp, rounding);
+  for (Side& s : sides) s.dir = -s.dir;
+  around(sides, q, sharp, rounding);
+}
+
+double rounding_of(double largest, double size) {
+  return kRoundingUnits * std::numeric_limits<double>::epsilon() * (largest + size);
 }
 
 // The marks two circles of different operands need.
@@ -130,13 +177,15 @@ void mark_pair(CircleUse& a, CircleUse& b) {
   if (!(d > 0)) return;
   const double ex = dx / d, ey = dy / d;
   const double largest = std::max({std::fabs(c1.cx), std::fabs(c1.cy), std::fabs(c2.cx), std::fabs(c2.cy)});
-  const double rounding = kRoundingUnits * std::numeric_limits<double>::epsilon() * (largest + r1 + r2);
+  const double rounding = rounding_of(largest, r1 + r2);
+  const std::vector<const std::vector<XY>*> ends{&a.ends, &b.ends};
+  const double reach = rounding + kSnapToEnd * std::min(r1, r2);
   const double outer = d - (r1 + r2), inner = d - std::fabs(r1 - r2);
   // Apart, or touching from outside: each circle's chords lie inside it,
   // away from the other, and touch only where a shared point makes them.
   if (outer > rounding) return;
   if (outer >= -rounding) {
-    const XY t = shared_point({c1.cx + r1 * ex, c1.cy + r1 * ey}, a, b, rounding);
+    const XY t = snapped({c1.cx + r1 * ex, c1.cy + r1 * ey}, ends, reach);
     a.marks.push_back(t);
     b.marks.push_back(t);
     return;
@@ -144,25 +193,21 @@ void mark_pair(CircleUse& a, CircleUse& b) {
   // From inside, the nearest points are on the side of the inner circle
   // away from the outer one's centre.
   const double side = r1 > r2 ? 1.0 : -1.0;
-  const double half_turn[2] = {kPi, kPi};
+  std::vector<Side> sides{{&a, other_circle(c1, c2), 1, kPi, kPi}, {&b, other_circle(c2, c1), 1, kPi, kPi}};
   if (inner < -rounding) {
     // Nested apart: from the nearest points, both ways.
     if (-inner > kNearby * std::max(r1, r2)) return;
-    CircleUse* us[2] = {&a, &b};
-    for (int k = 0; k < 2; ++k) {
-      CircleUse& u = *us[k];
-      const double t0 = std::atan2(side * ey, side * ex);
-      u.marks.push_back(on_circle(u.c, t0));
-      const double least = std::max(kLeastStep, rounding / u.c.r);
-      march(u, us[1 - k]->c, t0, 1, least, kPi);
-      march(u, us[1 - k]->c, t0, -1, least, kPi);
+    const double t0 = std::atan2(side * ey, side * ex);
+    for (const Side& s : sides) {
+      s.u->marks.push_back(on_circle(s.u->c, t0));
+      const double least = std::max(kLeastStep, rounding / s.u->c.r);
+      march(*s.u, s.other, t0, 1, least, kPi);
+      march(*s.u, s.other, t0, -1, least, kPi);
     }
     return;
   }
   if (inner <= rounding) {
-    const XY t = shared_point({c1.cx + side * r1 * ex, c1.cy + side * r1 * ey}, a, b, rounding);
-    const double dir[2] = {1, 1};
-    around(a, b, t, 0, rounding, half_turn, half_turn, dir);
+    around(sides, snapped({c1.cx + side * r1 * ex, c1.cy + side * r1 * ey}, ends, reach), 0, rounding);
     return;
   }
   // Crossing at two points, a along the line of centres from c1 and h off
@@ -170,23 +215,70 @@ void mark_pair(CircleUse& a, CircleUse& b) {
   // cancellation.
   const double along = 0.5 * (d + (r1 - r2) * (r1 + r2) / d);
   const double h = std::sqrt((-outer) * (r1 + r2 + d) * inner * (d + std::fabs(r1 - r2))) / (2 * d);
-  const XY p = shared_point({c1.cx + along * ex - h * ey, c1.cy + along * ey + h * ex}, a, b, rounding);
-  const XY q = shared_point({c1.cx + along * ex + h * ey, c1.cy + along * ey - h * ex}, a, b, rounding);
-  const double sharp = std::min(1.0, d * h / (r1 * r2));
-  double towards[2], away[2], dir[2];
-  CircleUse* us[2] = {&a, &b};
-  for (int k = 0; k < 2; ++k) {
-    const ScopeCircle& c = us[k]->c;
-    const double tp = angle_of(c, p), delta = std::remainder(angle_of(c, q) - tp, 2 * kPi);
-    dir[k] = delta < 0 ? -1 : 1;
-    towards[k] = std::fabs(delta) / 2;
-    away[k] = kPi - towards[k];
-    // The short arc between close meeting points keeps a vertex inside.
-    if (std::fabs(delta) < 2 * kGridStep) us[k]->marks.push_back(on_circle(c, tp + delta / 2));
+  const XY p = snapped({c1.cx + along * ex - h * ey, c1.cy + along * ey + h * ex}, ends, reach);
+  const XY q = snapped({c1.cx + along * ex + h * ey, c1.cy + along * ey - h * ex}, ends, reach);
+  around_two(sides, p, q, std::min(1.0, d * h / (r1 * r2)), rounding);
+}
+
+// The marks a circle needs where a straight segment of another operand
+// runs within its chords' reach inside the rim: there the chords may miss
+// the segment where the circle crosses or touches it.  Outside the rim the
+// chords keep away from the line, and farther inside the crossing is
+// steep enough for the chords' own crossing to be moved onto the circle.
+void mark_line(CircleUse& u, const XY& a, const XY& b) {
+  const ScopeCircle& c = u.c;
+  const double lx = b.first - a.first, ly = b.second - a.second, len = std::hypot(lx, ly);
+  if (!(len > 0)) return;
+  const double ux = lx / len, uy = ly / len;
+  const Other other = other_line(c, a, ux, uy);
+  // The foot of the centre on the line, relative to the centre.
+  const double along_foot = -(other.x * ux + other.y * uy);
+  const double fx = other.x + along_foot * ux, fy = other.y + along_foot * uy, dist = std::hypot(fx, fy);
+  const double largest = std::max({std::fabs(c.cx), std::fabs(c.cy), std::fabs(a.first), std::fabs(a.second),
+                                   std::fabs(b.first), std::fabs(b.second)});
+  const double rounding = rounding_of(largest, c.r);
+  if (dist > c.r + rounding || dist < c.r * (1 - kNearby) || !(dist > 0)) return;
+  const std::vector<XY> segment_ends{a, b};
+  const std::vector<const std::vector<XY>*> ends{&u.ends, &segment_ends};
+  const double reach = rounding + kSnapToEnd * c.r;
+  // Whether the point at `t` along the line from the foot lies on the segment.
+  auto on_segment = [&](double t) { return along_foot + t >= -rounding && along_foot + t <= len + rounding; };
+  auto at = [&](double t) { return XY{c.cx + fx + t * ux, c.cy + fy + t * uy}; };
+  std::vector<Side> sides{{&u, other, 1, kPi, kPi}};
+  if (dist >= c.r - rounding) {
+    if (on_segment(0)) around(sides, snapped({c.cx + fx * c.r / dist, c.cy + fy * c.r / dist}, ends, reach), 0, rounding);
+    return;
   }
-  around(a, b, p, sharp, rounding, towards, away, dir);
-  for (double& v : dir) v = -v;
-  around(a, b, q, sharp, rounding, towards, away, dir);
+  const double half = std::sqrt((c.r - dist) * (c.r + dist));
+  const bool p_on = on_segment(-half), q_on = on_segment(half);
+  const XY p = snapped(at(-half), ends, reach), q = snapped(at(half), ends, reach);
+  const double sharp = half / c.r;
+  if (p_on && q_on) {
+    around_two(sides, p, q, sharp, rounding);
+  } else if (p_on || q_on) {
+    around(sides, p_on ? p : q, sharp, rounding);
+  }
+}
+
+// The straight segments of an operand, as pairs of end points.
+std::vector<std::pair<XY, XY>> straight_segments(const Geometry& g) {
+  std::vector<std::pair<XY, XY>> out;
+  if (g.kind == GeometryKind::Envelope) {
+    const EnvelopeBounds& e = g.envelope;
+    if (e.empty()) return out;
+    const XY c[4] = {{e.xmin, e.ymin}, {e.xmin, e.ymax}, {e.xmax, e.ymax}, {e.xmax, e.ymin}};
+    for (int i = 0; i < 4; ++i) out.emplace_back(c[i], c[(i + 1) % 4]);
+    return out;
+  }
+  if (!g.is_multipart()) return out;
+  for (const Part& p : g.parts) {
+    const std::size_t n = p.segment_count(g.closed());
+    for (std::size_t i = 0; i < n; ++i) {
+      const SegmentView sv = p.segment(i, g.closed());
+      if (sv.curve->is_line()) out.emplace_back(XY{sv.start.x, sv.start.y}, XY{sv.end.x, sv.end.y});
+    }
+  }
+  return out;
 }
 
 }  // namespace
@@ -216,7 +308,7 @@ void mark_circle_contacts(const std::vector<const Geometry*>& operands) {
       }
     }
   }
-  if (uses.size() < 2) return;
+  if (uses.empty()) return;
   std::vector<Box> boxes;
   for (const CircleUse& u : uses) {
     const double reach = u.c.r * (1 + kNearby);
@@ -229,6 +321,17 @@ void mark_circle_contacts(const std::vector<const Geometry*>& operands) {
       const bool one_operand = a.operands.size() == 1 && b.operands == a.operands;
       if (j > i && !one_operand) mark_pair(uses[i], uses[j]);
     });
+  for (std::size_t o = 0; o < operands.size(); ++o) {
+    for (const auto& [a, b] : straight_segments(*operands[o])) {
+      Box box;
+      box.add(a.first, a.second);
+      box.add(b.first, b.second);
+      index.query(box, [&](std::size_t i) {
+        CircleUse& u = uses[i];
+        if (!(u.operands.size() == 1 && u.operands[0] == o)) mark_line(u, a, b);
+      });
+    }
+  }
   for (const CircleUse& u : uses) add_circle_vertices(u.arc, u.marks);
 }
 

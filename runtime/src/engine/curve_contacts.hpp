@@ -1,4 +1,5 @@
-// Where the circles of an overlay's operands meet or come near one another.
+// Where the circles of an overlay's operands meet or come near one another
+// or the straight segments of another operand.
 #pragma once
 
 #include <vector>
@@ -13,9 +14,10 @@ namespace vaskelith::planar {
 // circles do, or not at all, and the pieces put back on the result are cut
 // at the wrong places.  Within the current linearisation scope this makes
 // the chords of every circular arc of the operands pass through the points
-// where its circle meets a circle of another operand (one point for both),
-// and cuts the stretches where two circles come near into chords short
-// enough that they keep to the side of each other the circles keep to.
+// where its circle meets a circle of another operand (one point for both)
+// or touches or nearly touches a straight segment of one, and cuts the
+// stretches where the two come near into chords short enough that they
+// keep to the side of each other the curves keep to.
 void mark_circle_contacts(const std::vector<const Geometry*>& operands);
 
 }  // namespace vaskelith::planar

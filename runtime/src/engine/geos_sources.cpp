@@ -5,6 +5,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <numbers>
 #include <unordered_map>
 #include <utility>
@@ -27,9 +28,13 @@ constexpr double kOnChord = 1e-9;
 // A closed arc whose sweep is a full turn within this many radians loops.
 constexpr double kFullTurn = 1e-9;
 // Where two curves (or a curve and a line) are taken to meet once Newton
-// steps have converged, and how little a piece of curve may bulge from its
-// chord before it stays a straight edge: a few units of rounding.
+// steps have converged.
 constexpr double kConverged = 1e-12;
+// How little a piece of curve may bulge from its chord before it stays a
+// straight edge, in units of rounding of its coordinates: a thin cap cut
+// from a circle far from the origin bulges by far less than 1e-12 of its
+// coordinates and is still no straight edge.
+constexpr double kFlatUnits = 16;
 // How far a point may move when put on a curve: beyond this GEOS placed it
 // by something else than rounding (a crossing it made), so it stays.
 constexpr double kSnapReach = 1e-3;
@@ -691,7 +696,7 @@ bool CurveRestorer::flat(const Piece& r) const {
   const double len = std::hypot(b.x - a.x, b.y - a.y);
   const double bulge = len > 0 ? std::fabs((b.x - a.x) * (my - a.y) - (b.y - a.y) * (mx - a.x)) / len
                                : std::hypot(mx - a.x, my - a.y);
-  return bulge <= kConverged * scale;
+  return bulge <= kFlatUnits * std::numeric_limits<double>::epsilon() * scale;
 }
 
 // The part again: the walk's vertices at the ends of the pieces, each run
