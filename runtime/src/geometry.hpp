@@ -50,6 +50,17 @@ using SpatialReferencePtr = std::shared_ptr<const SpatialReference>;
 inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 inline constexpr double kPi = std::numbers::pi;
 
+// v as an integer within [lo, hi]; NaN gives lo.  Counts and indices come
+// from doubles that huge coordinates can push past any integer, and
+// converting a double out of an integer's range is undefined: the clamping
+// is done on the double.
+template <class Int>
+Int clamped_cast(double v, Int lo, Int hi) {
+  if (!(v > static_cast<double>(lo))) return lo;
+  if (v >= static_cast<double>(hi)) return hi;
+  return static_cast<Int>(v);
+}
+
 // The kind codes reported through QX_Geometry_getObjectType.
 enum class GeometryKind : int32_t { Point = 1, Envelope = 2, Polyline = 3, Polygon = 4, Multipoint = 5 };
 

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <queue>
 #include <vector>
 
 namespace vaskelith::planar {
@@ -58,8 +60,47 @@ class BoxIndex {
     for (std::size_t k = 0; k < levels_[top].size(); ++k) descend(top, k, q, visit);
   }
 
+  // The item nearest to (x, y), or kNone when there is none.  dist2(i) is
+  // the squared distance from the point to item i, never less than that to
+  // its box: boxes are opened nearest first, and the search ends where the
+  // nearest unopened box is farther than the best item.  Of items equally
+  // near, the lowest index wins.
+  static constexpr std::size_t kNone = SIZE_MAX;
+  template <class Dist2>
+  std::size_t nearest(double x, double y, Dist2&& dist2) const {
+    if (levels_.empty()) return kNone;
+    struct Open {
+      double d2;
+      std::size_t level, k;
+      bool operator>(const Open& o) const { return d2 > o.d2; }
+    };
+    std::priority_queue<Open, std::vector<Open>, std::greater<>> queue;
+    const std::size_t top = levels_.size() - 1;
+    for (std::size_t k = 0; k < levels_[top].size(); ++k) queue.push(Open{box_dist2(levels_[top][k].box, x, y), top, k});
+    std::size_t best_item = kNone;
+    double best = INFINITY;
+    while (!queue.empty() && queue.top().d2 <= best) {
+      const Open o = queue.top();
+      queue.pop();
+      const Node& n = levels_[o.level][o.k];
+      if (o.level == 0) {
+        const double d = dist2(static_cast<std::size_t>(n.first));
+        if (d < best || (d == best && n.first < best_item)) best = d, best_item = n.first;
+        continue;
+      }
+      for (std::size_t j = n.first; j < n.last; ++j)
+        queue.push(Open{box_dist2(levels_[o.level - 1][j].box, x, y), o.level - 1, j});
+    }
+    return best_item;
+  }
+
  private:
   static constexpr std::size_t kFanout = 16;
+
+  static double box_dist2(const Box& b, double x, double y) {
+    const double dx = std::max({b.xmin - x, 0.0, x - b.xmax}), dy = std::max({b.ymin - y, 0.0, y - b.ymax});
+    return dx * dx + dy * dy;
+  }
   // A leaf holds its item in `first`; an inner node its children
   // [first, last) on the level below.
   struct Node {

@@ -25,6 +25,7 @@
 #include <GeographicLib/AzimuthalEquidistant.hpp>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <functional>
 #include <utility>
 #include <vector>
@@ -200,7 +201,7 @@ Plan plan_for(double distance, double max_deviation, double radius) {
   // A chord of a circle of radius r sagging by s spans 2 acos(1 - s/r); half
   // the deviation goes to the chords, a quarter to the clean-up below.
   const double theta = 2 * std::acos(1 - dev / 2 / p.distance);
-  p.circle = std::clamp(static_cast<int>(std::ceil(2 * kPi / theta)), 8, 100000);
+  p.circle = clamped_cast(std::ceil(2 * kPi / theta), 8, 100000);
   // Chords of length h of curves bent like the earth (or like offset curves
   // and geodesics seen in the azimuthal plane) sag by about h^2 / (8 R);
   // a quarter of the deviation is allowed for that.
@@ -464,7 +465,7 @@ class Offsets {
   // Points of the arc about c from azimuth a1 turning by `sweep` degrees
   // (either sign), strictly between its ends.
   void arc(const LonLat& c, double a1, double sweep, std::vector<XY>& ring) const {
-    const int n = static_cast<int>(std::ceil(std::fabs(sweep) / arc_step_));
+    const int n = clamped_cast(std::ceil(std::fabs(sweep) / arc_step_), 0, std::numeric_limits<int>::max());
     for (int k = 1; k < n; ++k) ring.push_back(at(c, a1 + sweep * k / n));
   }
 

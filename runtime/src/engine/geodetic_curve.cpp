@@ -184,7 +184,7 @@ double Segment::section_speed(double angle) const {
 double Segment::section_length(double from, double to) const {
   // The speed varies with the flattening only, smoothly: 16 Gauss-Legendre
   // nodes per sixteenth of a turn integrate it to rounding.
-  const int pieces = std::max(1, static_cast<int>(std::ceil(std::fabs(to - from) / (kPi / 8))));
+  const int pieces = clamped_cast(std::ceil(std::fabs(to - from) / (kPi / 8)), 1, std::numeric_limits<int>::max());
   const double h = (to - from) / pieces;
   double total = 0;
   for (int k = 0; k < pieces; ++k) {
@@ -499,7 +499,7 @@ double shape_preserving_area(const Ellipsoid& e, const std::vector<LonLat>& pts,
   for (std::size_t i = 0; i < n; ++i) {
     const std::size_t j = (i + 1) % n;
     const double len = e.distance(pts[i], pts[j]);
-    const std::size_t m = static_cast<std::size_t>(std::clamp(std::ceil(len / 50000.0), 2.0, 4000.0)) * 2;
+    const std::size_t m = clamped_cast<std::size_t>(std::ceil(len / 50000.0), 2, 4000) * 2;
     std::vector<LonLat> samples(m + 1);
     for (std::size_t k = 0; k <= m; ++k) {
       const double t = static_cast<double>(k) / static_cast<double>(m);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <limits>
 #include <numbers>
+#include <optional>
 #include <unordered_map>
 #include <utility>
 
@@ -43,9 +44,6 @@ constexpr double kSnapReach = 1e-3;
 constexpr int kNewtonSteps = 20;
 // Keeps a relative scale positive at the origin.
 constexpr double kScaleFloor = 1e-300;
-// The least width or height of the grid over the segments, so that a grid
-// over a single point or a vertical or horizontal set still has cells.
-constexpr double kLeastGridSpan = 1e-12;
 
 bool valid_vertex(const Vertex& v) { return std::isfinite(v.x) && std::isfinite(v.y); }
 
@@ -93,78 +91,55 @@ struct SourceCurve {
 using CurvePoints = std::vector<std::pair<uint32_t, uint32_t>>;
 using OnCurve = std::unordered_map<Key, CurvePoints, KeyHash>;
 
+// The segments that carry one attribute, for the nearest of them to a
+// point.  Only carrying segments go in: an index that held the others too
+// would make every query walk them all where none carries the value (a Z
+// geometry given no z at all).
+class CarryingSegments {
+ public:
+  void add(const Seg& s) {
+    segs_.push_back(s);
+    index_.reset();
+  }
+
+  // The value of attribute `which` (0 z, 1 m) at (x, y), interpolated along
+  // the nearest segment (the earliest of equally near ones); NaN when there
+  // is none.
+  double nearest(double x, double y, int which) const {
+    if (segs_.empty()) return kNaN;
+    if (!index_) {
+      std::vector<Box> boxes(segs_.size());
+      for (std::size_t i = 0; i < segs_.size(); ++i) {
+        boxes[i].add(segs_[i].a.x, segs_[i].a.y);
+        boxes[i].add(segs_[i].b.x, segs_[i].b.y);
+      }
+      index_.emplace(boxes);
+    }
+    double u;
+    const std::size_t i = index_->nearest(x, y, [&](std::size_t k) { return seg_dist2(segs_[k], x, y, u); });
+    if (i == BoxIndex::kNone) return kNaN;
+    const Seg& s = segs_[i];
+    seg_dist2(s, x, y, u);
+    const double va = which == 0 ? s.a.z : s.a.m, vb = which == 0 ? s.b.z : s.b.m;
+    return va + (vb - va) * u;
+  }
+
+ private:
+  std::vector<Seg> segs_;
+  mutable std::optional<BoxIndex> index_;  // built on the first query
+};
+
 struct SourceIndex::Impl {
   std::vector<SourceCurve> curves;
   std::vector<const Geometry*> sources;  // for the straight segments
   OnCurve on_curve;                      // chord vertex -> its curve points
-  std::vector<Seg> segs;
   std::unordered_map<Key, Vertex, KeyHash> exact;
-  // Uniform grid over the segments, built on the first query that needs it.
-  mutable bool built = false;
-  mutable double gx0 = 0, gy0 = 0, cell = 1;
-  mutable int nx = 1, ny = 1;
-  mutable std::vector<std::vector<uint32_t>> cells;
+  CarryingSegments carrying[2];  // the segments with z at both ends, with m
 
   void add_vertex(const Vertex& v) { exact.emplace(Key{v.x, v.y}, v); }
-
-  void build() const {
-    built = true;
-    Box b;
-    for (const Seg& s : segs) {
-      b.add(s.a.x, s.a.y);
-      b.add(s.b.x, s.b.y);
-    }
-    if (segs.empty()) return;
-    const double w = std::max(b.xmax - b.xmin, kLeastGridSpan), h = std::max(b.ymax - b.ymin, kLeastGridSpan);
-    const double target = std::clamp(std::sqrt(static_cast<double>(segs.size())), 1.0, 1024.0);
-    cell = std::max(w, h) / target;
-    nx = std::clamp(static_cast<int>(std::ceil(w / cell)), 1, 2048);
-    ny = std::clamp(static_cast<int>(std::ceil(h / cell)), 1, 2048);
-    gx0 = b.xmin;
-    gy0 = b.ymin;
-    cells.assign(static_cast<std::size_t>(nx) * ny, {});
-    for (uint32_t i = 0; i < segs.size(); ++i) {
-      const Seg& s = segs[i];
-      const int x0 = cx(std::min(s.a.x, s.b.x)), x1 = cx(std::max(s.a.x, s.b.x));
-      const int y0 = cy(std::min(s.a.y, s.b.y)), y1 = cy(std::max(s.a.y, s.b.y));
-      for (int x = x0; x <= x1; ++x)
-        for (int y = y0; y <= y1; ++y) cells[static_cast<std::size_t>(y) * nx + x].push_back(i);
-    }
-  }
-  int cx(double x) const { return std::clamp(static_cast<int>(std::floor((x - gx0) / cell)), 0, nx - 1); }
-  int cy(double y) const { return std::clamp(static_cast<int>(std::floor((y - gy0) / cell)), 0, ny - 1); }
-
-  // The value of attribute `which` (0 z, 1 m) at (x, y) from the nearest
-  // segment that carries it.
-  double nearest(double x, double y, int which) const {
-    if (!built) build();
-    if (segs.empty()) return kNaN;
-    auto has = [which](const Vertex& v) { return !std::isnan(which == 0 ? v.z : v.m); };
-    const int px = cx(x), py = cy(y);
-    double best = INFINITY, value = kNaN;
-    const int rmax = std::max(nx, ny);
-    for (int r = 0; r <= rmax; ++r) {
-      // Every cell of ring r is at least (r - 1) cells away from the point.
-      if (r > 0 && best < std::pow((r - 1) * cell, 2)) break;
-      for (int gx = px - r; gx <= px + r; ++gx) {
-        for (int gy = py - r; gy <= py + r; ++gy) {
-          if (std::max(std::abs(gx - px), std::abs(gy - py)) != r) continue;
-          if (gx < 0 || gy < 0 || gx >= nx || gy >= ny) continue;
-          for (uint32_t i : cells[static_cast<std::size_t>(gy) * nx + gx]) {
-            const Seg& s = segs[i];
-            if (!has(s.a) || !has(s.b)) continue;
-            double u;
-            const double d = seg_dist2(s, x, y, u);
-            if (d < best) {
-              best = d;
-              const double va = which == 0 ? s.a.z : s.a.m, vb = which == 0 ? s.b.z : s.b.m;
-              value = va + (vb - va) * u;
-            }
-          }
-        }
-      }
-    }
-    return value;
+  void add_segment(const Vertex& a, const Vertex& b) {
+    if (!std::isnan(a.z) && !std::isnan(b.z)) carrying[0].add(Seg{a, b});
+    if (!std::isnan(a.m) && !std::isnan(b.m)) carrying[1].add(Seg{a, b});
   }
 };
 
@@ -206,13 +181,13 @@ void SourceIndex::add(const Geometry& g) {
     case GeometryKind::Point:
       if (valid_vertex(g.point)) {
         impl_->add_vertex(clean(g.point));
-        impl_->segs.push_back(Seg{clean(g.point), clean(g.point)});
+        impl_->add_segment(clean(g.point), clean(g.point));
       }
       break;
     case GeometryKind::Multipoint:
       for (const Vertex& v : g.points) {
         impl_->add_vertex(clean(v));
-        impl_->segs.push_back(Seg{clean(v), clean(v)});
+        impl_->add_segment(clean(v), clean(v));
       }
       break;
     case GeometryKind::Envelope: {
@@ -224,7 +199,7 @@ void SourceIndex::add(const Geometry& g) {
                            {e.xmax, e.ymin, e.zmax, e.mmax}};
       for (int i = 0; i < 4; ++i) {
         impl_->add_vertex(clean(c[i]));
-        impl_->segs.push_back(Seg{clean(c[i]), clean(c[(i + 1) % 4])});
+        impl_->add_segment(clean(c[i]), clean(c[(i + 1) % 4]));
       }
       break;
     }
@@ -235,13 +210,12 @@ void SourceIndex::add(const Geometry& g) {
         const std::size_t n = p.segment_count(g.closed());
         for (std::size_t i = 0; i < n; ++i) {
           const SegmentView s = p.segment(i, g.closed());
-          impl_->segs.push_back(Seg{clean(s.start), clean(s.end)});
+          impl_->add_segment(clean(s.start), clean(s.end));
         }
-        if (p.vertices.size() == 1) impl_->segs.push_back(Seg{clean(p.vertices[0]), clean(p.vertices[0])});
+        if (p.vertices.size() == 1) impl_->add_segment(clean(p.vertices[0]), clean(p.vertices[0]));
       }
     }
   }
-  impl_->built = false;
 }
 
 void SourceIndex::fill(Vertex& v) const {
@@ -253,8 +227,8 @@ void SourceIndex::fill(Vertex& v) const {
     v.z = it->second.z;
     v.m = it->second.m;
   }
-  if (has_z_ && std::isnan(v.z)) v.z = impl_->nearest(v.x, v.y, 0);
-  if (has_m_ && std::isnan(v.m)) v.m = impl_->nearest(v.x, v.y, 1);
+  if (has_z_ && std::isnan(v.z)) v.z = impl_->carrying[0].nearest(v.x, v.y, 0);
+  if (has_m_ && std::isnan(v.m)) v.m = impl_->carrying[1].nearest(v.x, v.y, 1);
 }
 
 

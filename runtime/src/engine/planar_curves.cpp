@@ -199,7 +199,7 @@ void tidy(std::vector<double>& v) {
 // adds their parameters within the arc (a bounded count: a sweep is at most
 // a turn).  Returns the arc's even grid: a piece per eighth of a half turn.
 int arc_turns(const EllipticArc& a, std::vector<double>& turns) {
-  const int grid = static_cast<int>(std::clamp(std::ceil(std::fabs(a.sweep) / (kPi / 8)), 1.0, 64.0));
+  const int grid = clamped_cast(std::ceil(std::fabs(a.sweep) / (kPi / 8)), 1, 64);
   const double q = kPi / 2, t0 = a.start_param;
   const double first = std::floor(std::min(t0, t0 + a.sweep) / q) + 1;
   for (int i = 0; i < 8; ++i) {
@@ -761,13 +761,12 @@ void uncached_chords(const SegmentView& s, double tolerance, std::vector<Vertex>
     if (a.semi_major > 0 && tolerance < a.semi_major) step = std::min(step, 2 * std::acos(1 - tolerance / a.semi_major));
     // Two chords at least: the middle vertex tells the curve apart from a
     // straight segment between the same ends when results are read back.
-    n = static_cast<int>(std::clamp(std::ceil(std::fabs(a.sweep) / step), 2.0, 4096.0));
+    n = clamped_cast(std::ceil(std::fabs(a.sweep) / step), 2, 4096);
   } else if (s.curve->kind == SegmentKind::CubicBezier) {
     const Bez b = bez_of(s);
     const double d = std::max(hypot2(b.x0 - 2 * b.x1 + b.x2, b.y0 - 2 * b.y1 + b.y2),
                               hypot2(b.x1 - 2 * b.x2 + b.x3, b.y1 - 2 * b.y2 + b.y3));
-    if (tolerance > 0) n = static_cast<int>(std::ceil(std::sqrt(0.75 * d / tolerance)));
-    n = std::clamp(n, 2, 1024);
+    n = tolerance > 0 ? clamped_cast(std::ceil(std::sqrt(0.75 * d / tolerance)), 2, 1024) : 2;
   }
   for (int i = 1; i < n; ++i) {
     const double u = static_cast<double>(i) / n;

@@ -1,6 +1,7 @@
 // Areas, lengths, densification and positions along polylines.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "engine/engine_form.hpp"
 #include "engine/geos_context.hpp"
@@ -125,7 +126,9 @@ GeometryPtr densify(const Geometry& g, double max_segment_length) {
       const SegmentView s = p.segment(i, closed);
       const double len = lengths[at_segment++];
       const std::size_t k =
-          std::isfinite(len) ? std::max<std::size_t>(1, static_cast<std::size_t>(std::ceil(len / max_segment_length))) : 1;
+          std::isfinite(len) ? clamped_cast(std::ceil(len / max_segment_length), std::size_t{1},
+                                            std::numeric_limits<std::size_t>::max())
+                             : 1;
       if (k > 1) {
         if (s.curve->is_line()) {
           for (std::size_t j = 1; j < k; ++j) q.vertices.push_back(lerp(s.start, s.end, static_cast<double>(j) / static_cast<double>(k)));

@@ -2,6 +2,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <limits>
 #include <cstddef>
 #include <map>
 #include <string_view>
@@ -195,9 +196,9 @@ void flatten_segment(const SegmentView& s, std::vector<Vertex>& out, double arc_
   if (c.kind == SegmentKind::EllipticArc) {
     // A chord per degree of sweep stays within 4e-5 of the radius from the
     // arc, and falls short of its length by 1.3e-5.
-    n = std::max(4, static_cast<int>(std::ceil(std::fabs(c.arc.sweep) / arc_step)));
+    n = clamped_cast(std::ceil(std::fabs(c.arc.sweep) / arc_step), 4, std::numeric_limits<int>::max());
   } else if (c.kind == SegmentKind::CubicBezier) {
-    n = std::max(64, static_cast<int>(std::ceil(kPi / arc_step)));
+    n = clamped_cast(std::ceil(kPi / arc_step), 64, std::numeric_limits<int>::max());
   }
   for (int k = 1; k < n; ++k) out.push_back(planar::segment_point(s, static_cast<double>(k) / n));
 }
