@@ -233,3 +233,57 @@ def test_ids_of_every_authority_resolve_once_memory_is_back(python_run):
     )
     assert proc.returncode == 0, told(proc)
     assert proc.stdout.splitlines() == ["failed", "[]", "1113195 6446276"], told(proc)
+
+
+@pytest.mark.parametrize("declared", ["hasZ", "hasM"])
+def test_values_declared_but_missing_cost_no_more_than_present_ones(declared, python_run):
+    # Each result vertex looked for the nearest input segment carrying the
+    # value through every segment that carries none: a 20 000-vertex line
+    # took minutes.  The zigzag's vertices take the value of the line above
+    # it, which runs from value 0 at x = 0 to n at x = n: their own x.
+    proc = python_run(
+        f"""
+        import json
+        import ostrel_geometry as og
+        n = 20_000
+        zigzag = og.Polyline({{"{declared}": True, "paths": [[[float(i), float(i % 2)] for i in range(n)]]}})
+        across = og.Polyline({{"paths": [[[0, 0.5], [n, 0.5]]]}})
+        alone = json.loads(zigzag.union(across).JSON)
+        print(all(v[2] is None for p in alone["paths"] for v in p))
+        above = og.Polyline({{"{declared}": True, "paths": [[[0, 100, 0], [n, 100, n]]]}})
+        both = json.loads(og.Geometry.union_collection([zigzag, above, across]).JSON)
+        print(max(abs(v[2] - v[0]) for p in both["paths"] for v in p))
+        """
+    )
+    assert proc.returncode == 0, told(proc)
+    missing, error = proc.stdout.split()
+    assert missing == "True", told(proc)
+    # Interpolating along the line: a few units of rounding of n.
+    assert float(error) <= 8 * 20_000 * 2**-52, told(proc)
+
+
+def test_wide_buffers_of_tiny_self_crossing_rings_follow_their_output(python_run):
+    # GEOS repairs each ring into about 170 slivers and drew a full circle
+    # about every one (k = 600 took over a minute, 3 minutes far from the
+    # origin).  The buffer is one circle: every vertex at the distance from
+    # the ring, to the 1e-4 the chords of its arcs may fall short.
+    proc = python_run(
+        """
+        import math
+        import ostrel_geometry as og
+        d = 147.0
+        for k in (200, 478, 600):
+            for x0, y0 in ((0.0, 0.0), (1e6, 1e6)):
+                pts = [(x0 + i * 1e-9, y0 + (i % 7) * 1e-9) for i in range(k)]
+                ring = og.Polygon({"rings": [[list(p) for p in pts + pts[:1]]]})
+                out = [(v.x, v.y) for r in ring.buffer(d).rings for v in r]
+                far = [min(math.hypot(x - px, y - py) for px, py in pts) for x, y in out]
+                print(k, x0, min(far) / d - 1, max(far) / d - 1)
+        """
+    )
+    assert proc.returncode == 0, told(proc)
+    for line in proc.stdout.splitlines():
+        k, x0, short, long = map(float, line.split())
+        # Chords fall short by at most 1e-4 of the distance; the vertices
+        # are computed from coordinates near 1e6 to a few units of rounding.
+        assert -1e-4 <= short and long <= 1e-9, told(proc)
