@@ -93,36 +93,36 @@ QX_GeometryHandle overlay_call(QX_GeometryHandle a, QX_GeometryHandle b, planar:
   });
 }
 
-// The extent of a geometry without true curves, counting every vertex, and
-// whether every vertex counted (NaN coordinates are left out).  A point's is
-// its coordinates, without the z and m its full extent would measure.
-EnvelopeBounds straight_extent(const Geometry& g, bool& whole) {
-  if (g.kind != GeometryKind::Point) return extent_of(g, whole);
-  whole = !std::isnan(g.point.x) && !std::isnan(g.point.y);
-  EnvelopeBounds e;
-  e.xmin = e.xmax = g.point.x;
-  e.ymin = e.ymax = g.point.y;
-  return e;
+// The x and y bounds of a geometry without true curves, counting every
+// vertex (a point's are its coordinates), when they are what GEOS will see:
+// not empty, no NaN coordinate (which the extent leaves out), nothing past
+// what the engine accepts (whose refusal must come as before).
+struct Bounds {
+  double xmin, ymin, xmax, ymax;
+};
+bool engine_bounds(const Geometry& g, Bounds& b) {
+  if (g.kind == GeometryKind::Point) {
+    b = {g.point.x, g.point.y, g.point.x, g.point.y};
+  } else {
+    bool whole = true;
+    const EnvelopeBounds e = extent_of(g, whole);
+    if (!whole) return false;
+    b = {e.xmin, e.ymin, e.xmax, e.ymax};
+  }
+  // NaN (a point or an envelope that is empty) and the infinite bounds of
+  // geometries without vertices fail here too.
+  auto accepted = [](double v) { return std::fabs(v) <= limits::kLargestCoordinate; };
+  return accepted(b.xmin) && accepted(b.ymin) && accepted(b.xmax) && accepted(b.ymax);
 }
 
-// Whether two geometries without true curves, neither empty, have extents
-// that lie apart, each extent counting every vertex.  Their GEOS forms then
-// have envelopes that lie apart too (a form that lost degenerate rings only
-// shrinks), and GEOS answers every relation from the envelopes alone: no
-// point in common.  Left to the full path: NaN coordinates (which the
-// extent leaves out), coordinates past what the engine accepts (whose
-// refusal must come as before), and equality, since two forms that both
-// lost every ring are equal.
+// Whether two geometries without true curves have bounds that lie apart.
+// Their GEOS forms then have envelopes that lie apart too (a form that lost
+// degenerate rings only shrinks), and GEOS answers every relation from the
+// envelopes alone: no point in common.  Equality is left to the full path,
+// since two forms that both lost every ring are equal.
 bool straight_and_apart(const Geometry& a, const Geometry& b) {
-  if (a.is_empty() || b.is_empty()) return false;
-  bool whole_a = true, whole_b = true;
-  const EnvelopeBounds ea = straight_extent(a, whole_a), eb = straight_extent(b, whole_b);
-  if (!whole_a || !whole_b) return false;
-  for (const EnvelopeBounds* e : {&ea, &eb}) {
-    const double largest =
-        std::max({std::fabs(e->xmin), std::fabs(e->xmax), std::fabs(e->ymin), std::fabs(e->ymax)});
-    if (!(largest <= limits::kLargestCoordinate)) return false;
-  }
+  Bounds ea, eb;
+  if (!engine_bounds(a, ea) || !engine_bounds(b, eb)) return false;
   return ea.xmax < eb.xmin || eb.xmax < ea.xmin || ea.ymax < eb.ymin || eb.ymax < ea.ymin;
 }
 

@@ -36,7 +36,10 @@ struct EngineForm {
   std::atomic<const GEOSGeometry*> raw_ready{nullptr};
   std::atomic<int> valid{-1};  // whether raw is a valid area: -1 not yet known
   geos::PreparedPtr prepared;
-  int predicate_uses = 0;
+  std::atomic<bool> prepared_ready{false};
+  // Counted without the lock: a count off by one in a race only moves the
+  // moment of preparing.
+  std::atomic<int> predicate_uses{0};
   bool has_nesting = false;
   std::vector<std::vector<std::size_t>> nesting;
 };
@@ -119,16 +122,25 @@ PreparedUse prepared_form(const Geometry& g, bool valid_only) {
   if (!keeps_forms(g)) return use;
   if (valid_only && g.kind == GeometryKind::Polygon && !valid_as_is(g)) return use;
   Derived& d = g.derived.get();
+  EngineForm* f = static_cast<EngineForm*>(d.engine_ready.load(std::memory_order_acquire));
+  if (f == nullptr) {
+    std::lock_guard<std::recursive_mutex> lock(d.mutex);
+    f = &form_of(d);
+  }
+  // The questions before preparing are counted without the lock, which only
+  // a prepared form needs while it is used.
+  if (!f->prepared_ready.load(std::memory_order_acquire) &&
+      f->predicate_uses.fetch_add(1, std::memory_order_relaxed) + 1 < prepare_at_use(vertex_count(g)))
+    return use;
   use.lock = std::unique_lock<std::recursive_mutex>(d.mutex);
-  EngineForm& f = form_of(d);
-  if (!f.prepared) {
-    if (++f.predicate_uses < prepare_at_use(vertex_count(g))) return use;
-    const GEOSGeometry* raw = raw_of(g, f);
+  if (!f->prepared) {
+    const GEOSGeometry* raw = raw_of(g, *f);
     const GEOSPreparedGeometry* p = GEOSPrepare_r(ctx(), raw);
     if (p == nullptr) return use;  // the plain predicates will say why
-    f.prepared.reset(p);
+    f->prepared.reset(p);
+    f->prepared_ready.store(true, std::memory_order_release);
   }
-  use.prepared = f.prepared.get();
+  use.prepared = f->prepared.get();
   return use;
 }
 

@@ -841,22 +841,12 @@ double chord_tolerance(const Geometry& g) {
   return diag * kChordOfExtent;
 }
 
-double ring_signed_area(const Part& ring) {
-  const std::size_t n = ring.segment_count(true);
-  if (n == 0) return 0;
-  if (ring.curves.empty()) {
-    // Shoelace about the first vertex, so that large coordinates lose no
-    // precision.
-    const double* xy = ring.vertices.xy_data();
-    const std::size_t m = ring.vertices.size();
-    const double ox = xy[0], oy = xy[1];
-    double total = 0;
-    for (std::size_t i = 1; i + 1 < m; ++i) {
-      const double* a = xy + 2 * i;
-      total += (a[0] - ox) * (a[3] - oy) - (a[2] - ox) * (a[1] - oy);
-    }
-    return 0.5 * total;
-  }
+namespace {
+
+// The signed area of a ring with curves, kept out of line: its copies and
+// curve terms would otherwise burden every straight ring's call with their
+// stack frame.
+[[gnu::noinline]] double curved_ring_signed_area(const Part& ring, std::size_t n) {
   // Shift to the first vertex so that large coordinates lose no precision.
   Part shifted;
   const double ox = ring.vertices[0].x, oy = ring.vertices[0].y;
@@ -879,24 +869,47 @@ double ring_signed_area(const Part& ring) {
   return total;
 }
 
-double part_length(const Part& p, bool closed) {
+// The length of a part with curves, out of line for the same reason.
+[[gnu::noinline]] double curved_part_length(const Part& p, bool closed, std::size_t n) {
   double total = 0;
-  const std::size_t n = p.segment_count(closed);
-  if (p.curves.empty()) {
-    // Straight segments only, measured directly; a square root where the
-    // squares are safe (an edge of no length is exact too).
-    const double* xy = p.vertices.xy_data();
-    const std::size_t m = p.vertices.size();
-    for (std::size_t i = 0; i < n; ++i) {
-      const double* a = xy + 2 * i;
-      const double* b = xy + 2 * (i + 1 == m ? 0 : i + 1);
-      const double dx = b[0] - a[0], dy = b[1] - a[1], d2 = dx * dx + dy * dy;
-      const bool plain = d2 < kEdgeSquaresCeiling && (d2 > kEdgeSquaresFloor || (dx == 0 && dy == 0));
-      total += plain ? std::sqrt(d2) : hypot2(dx, dy);
-    }
-    return total;
-  }
   for (std::size_t i = 0; i < n; ++i) total += segment_length(p.segment(i, closed));
+  return total;
+}
+
+}  // namespace
+
+double ring_signed_area(const Part& ring) {
+  const std::size_t n = ring.segment_count(true);
+  if (n == 0) return 0;
+  if (!ring.curves.empty()) return curved_ring_signed_area(ring, n);
+  // Shoelace about the first vertex, so that large coordinates lose no
+  // precision.
+  const double* xy = ring.vertices.xy_data();
+  const std::size_t m = ring.vertices.size();
+  const double ox = xy[0], oy = xy[1];
+  double total = 0;
+  for (std::size_t i = 1; i + 1 < m; ++i) {
+    const double* a = xy + 2 * i;
+    total += (a[0] - ox) * (a[3] - oy) - (a[2] - ox) * (a[1] - oy);
+  }
+  return 0.5 * total;
+}
+
+double part_length(const Part& p, bool closed) {
+  const std::size_t n = p.segment_count(closed);
+  if (!p.curves.empty()) return curved_part_length(p, closed, n);
+  // Straight segments only, measured directly; a square root where the
+  // squares are safe (an edge of no length is exact too).
+  double total = 0;
+  const double* xy = p.vertices.xy_data();
+  const std::size_t m = p.vertices.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const double* a = xy + 2 * i;
+    const double* b = xy + 2 * (i + 1 == m ? 0 : i + 1);
+    const double dx = b[0] - a[0], dy = b[1] - a[1], d2 = dx * dx + dy * dy;
+    const bool plain = d2 < kEdgeSquaresCeiling && (d2 > kEdgeSquaresFloor || (dx == 0 && dy == 0));
+    total += plain ? std::sqrt(d2) : hypot2(dx, dy);
+  }
   return total;
 }
 

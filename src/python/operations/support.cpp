@@ -40,21 +40,7 @@ Iter::Iter(PyObject* iterable) {
   }
 }
 
-Ref Iter::next() {
-  if (index_ >= 0) {
-    PyObject* seq = it_.get();
-    const bool list = PyList_CheckExact(seq);
-    const Py_ssize_t size = list ? PyList_GET_SIZE(seq) : PyTuple_GET_SIZE(seq);
-    if (index_ >= size) {
-      // Spent for good, as the sequence's iterator would be.
-      it_ = Ref();
-      index_ = -1;
-      return Ref();
-    }
-    PyObject* item = list ? PyList_GET_ITEM(seq, index_) : PyTuple_GET_ITEM(seq, index_);
-    ++index_;
-    return Ref::borrow(item);
-  }
+Ref Iter::next_of_iterator() {
   if (!it_) return Ref();
   Ref item = Ref::steal(PyIter_Next(it_.get()));
   if (!item && PyErr_Occurred()) throw_py();

@@ -39,10 +39,26 @@ class Iter {
  public:
   explicit Iter(PyObject* iterable);
   // The next item, or an empty Ref at the end; an exception of the iterator
-  // is thrown.
-  Ref next();
+  // is thrown.  Read in place inline: it is the step of every walk.
+  Ref next() {
+    if (index_ < 0) return next_of_iterator();
+    PyObject* seq = it_.get();
+    const bool list = PyList_CheckExact(seq);
+    const Py_ssize_t size = list ? PyList_GET_SIZE(seq) : PyTuple_GET_SIZE(seq);
+    if (index_ >= size) {
+      // Spent for good, as the sequence's iterator would be.
+      it_ = Ref();
+      index_ = -1;
+      return Ref();
+    }
+    PyObject* item = list ? PyList_GET_ITEM(seq, index_) : PyTuple_GET_ITEM(seq, index_);
+    ++index_;
+    return Ref::borrow(item);
+  }
 
  private:
+  Ref next_of_iterator();
+
   Ref it_;                 // the iterator, or the exact list or tuple read in place
   Py_ssize_t index_ = -1;  // the next position in place; -1 with an iterator
 };
