@@ -73,7 +73,8 @@ double adaptive_gauss(const F& f, double lo, double hi, double tolerance, int ma
     work.pop_back();
     const double mid = 0.5 * (p.lo + p.hi);
     const double left = gauss(f, p.lo, mid), right = gauss(f, mid, p.hi);
-    if (p.depth >= max_depth || !std::isfinite(left + right) || std::fabs(left + right - p.whole) <= agreement) {
+    if (p.depth >= max_depth || !std::isfinite(left + right) ||
+        std::fabs(left + right - p.whole) <= agreement) {
       total += left + right;
     } else {
       work.push_back({mid, p.hi, right, p.depth + 1});

@@ -195,13 +195,15 @@ double Segment::section_length(double from, double to) const {
 
 double Segment::angular_speed(double t) const {
   const double f = e_.flattening(), e2 = f * (2 - f);
-  const double to_rad = kPi / 180, dlat = (end_.lat - start_.lat) * to_rad, dlon = (end_.lon - start_.lon) * to_rad;
+  const double to_rad = kPi / 180;
+  const double dlat = (end_.lat - start_.lat) * to_rad, dlon = (end_.lon - start_.lon) * to_rad;
   // The angle from the nearer pole, interpolated as such: its cosine near
   // the pole, multiplied by a longitude that may wind round it many times,
   // then keeps its relative precision.
   const double pole = start_.lat + end_.lat >= 0 ? 90.0 : -90.0;
   const double from_pole = ((pole - start_.lat) + ((pole - end_.lat) - (pole - start_.lat)) * t) * to_rad;
-  const double sin_lat = std::cos(from_pole), cos_lat = std::fabs(std::sin(from_pole)), w = 1 - e2 * sin_lat * sin_lat;
+  const double sin_lat = std::cos(from_pole), cos_lat = std::fabs(std::sin(from_pole));
+  const double w = 1 - e2 * sin_lat * sin_lat;
   // The radii of curvature of the prime vertical and of the meridian.
   const double n = e_.semi_major() / std::sqrt(w), m = n * (1 - e2) / w;
   return std::hypot(m * dlat, n * cos_lat * dlon);
