@@ -33,6 +33,7 @@ Frame::Frame(const SpatialReferencePtr& sr)
     x = r.front().first;
     y = r.front().second;
   };
+  degrees_ = sr_->geographic && from_lonlat({{1, 1}}).front().first == 1;
 }
 
 std::vector<LonLat> Frame::to_lonlat(const std::vector<Vertex>& pts) const {

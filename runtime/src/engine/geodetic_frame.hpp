@@ -26,6 +26,9 @@ class Frame {
   bool geographic() const { return sr_->geographic; }
   const SpatialReferencePtr& spatial_reference() const { return sr_; }
   const PlaneMap& plane() const { return plane_; }
+  // The coordinates are longitude and latitude in degrees themselves: a
+  // point in degrees needs no conversion into the reference's plane.
+  bool degrees() const { return degrees_; }
 
   std::vector<LonLat> to_lonlat(const std::vector<Vertex>& pts) const;
   std::vector<LonLat> to_lonlat(const std::vector<std::pair<double, double>>& pts) const;
@@ -38,6 +41,7 @@ class Frame {
   projection::OperationPtr op_;  // plane -> lon/lat; null when geographic
   double deg_per_unit_ = 1.0;    // geographic only
   PlaneMap plane_;
+  bool degrees_ = false;
 };
 
 // Curve type from its code; kInvalidArgument for an unknown code.
