@@ -272,15 +272,21 @@ void circular_arc_point(const EllipticArc& a, double sx, double sy, double ex, d
     a.point_at(a.start_param + a.sweep * u, x, y);
     return;
   }
+  const double half = a.sweep / 2, qx = ex - sx, qy = ey - sy;
+  if (half == 0) {
+    x = sx + u * qx;
+    y = sy + u * qy;
+    return;
+  }
   // The chord to the point turns from the whole chord by (u - 1) half
-  // sweeps, and is sin(u half) / sin(half) of its length.
-  const double half = a.sweep / 2;
-  const double scale = half == 0 ? u : std::sin(u * half) / std::sin(half);
-  const double turn = (u - 1) * half;
-  const double c = std::cos(turn), s = std::sin(turn);
-  const double qx = ex - sx, qy = ey - sy;
-  x = sx + scale * (c * qx - s * qy);
-  y = sy + scale * (s * qx + c * qy);
+  // sweeps, and is sin(u half) / sin(half) of its length: the chord turned
+  // back by a half sweep over sin(half), then turned on by u half sweeps
+  // and scaled by sin(u half).  Two angles, each with its sine and cosine.
+  const double ch = std::cos(half), sh = std::sin(half);
+  const double wx = (ch * qx + sh * qy) / sh, wy = (ch * qy - sh * qx) / sh;
+  const double cu = std::cos(u * half), su = std::sin(u * half);
+  x = sx + su * (cu * wx - su * wy);
+  y = sy + su * (su * wx + cu * wy);
 }
 
 double circular_arc_length(const EllipticArc& a, double sx, double sy, double ex, double ey) {
@@ -291,7 +297,7 @@ double circular_arc_length(const EllipticArc& a, double sx, double sy, double ex
   // quotient of two rounded numbers might.
   const double stretch = half < kSmallHalfSweep ? 1 + half * half * (1.0 / 6 + half * half * (7.0 / 360))
                                                  : half / std::sin(half);
-  return std::hypot(ex - sx, ey - sy) * stretch;
+  return edge_length(ex - sx, ey - sy) * stretch;
 }
 
 double sweep_less_sine(double t) {

@@ -2,6 +2,8 @@
 // their angles back.  Angles are radians; counter-clockwise is positive (y up).
 #pragma once
 
+#include <cmath>
+
 #include "geometry.hpp"
 
 namespace vaskelith {
@@ -42,6 +44,18 @@ EllipticArc elliptic_arc_with_center(double sx, double sy, double ex, double ey,
 double arc_start_angle(const EllipticArc& a);
 double arc_central_angle(const EllipticArc& a);
 double arc_end_angle(const EllipticArc& a);
+
+// The length of the straight edge (dx, dy): the square root of the sum of
+// squares, as good as hypot and several times faster, while the sum lies
+// between a floor and a ceiling (above it the squares may have overflowed,
+// below it lost digits to underflow); hypot outside, but for an edge of no
+// length.
+inline double edge_length(double dx, double dy) {
+  constexpr double kSquaresFloor = 1e-290, kSquaresCeiling = 1e290;
+  const double d2 = dx * dx + dy * dy;
+  const bool plain = d2 < kSquaresCeiling && (d2 > kSquaresFloor || (dx == 0 && dy == 0));
+  return plain ? std::sqrt(d2) : std::hypot(dx, dy);
+}
 
 // The point at fraction u (0 to 1) of the sweep of a circular arc from
 // (sx, sy) to (ex, ey).  Below a quarter turn it is placed from the end

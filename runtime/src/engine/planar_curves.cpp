@@ -50,11 +50,9 @@ constexpr double kScaleFloor = 1e-300;
 // faster, while the sum lies between a floor and a ceiling: above the
 // ceiling the squares may have overflowed, below the floor they may have
 // lost digits to underflow.  Outside, hypot is used.  Speeds along a curve
-// keep to the narrower range, the edges of a straight path to the wider.
+// keep to a narrower range than the edges of a straight path (edge_length).
 constexpr double kSpeedSquaresFloor = 1e-280;
 constexpr double kSpeedSquaresCeiling = 1e280;
-constexpr double kEdgeSquaresFloor = 1e-290;
-constexpr double kEdgeSquaresCeiling = 1e290;
 
 // Gauss-Legendre nodes and weights on [-1, 1], 8 points.
 constexpr double kGLx[8] = {-0.9602898564975363, -0.7966664774136267, -0.5255324099163290, -0.1834346424956498,
@@ -224,7 +222,7 @@ void bezier_turns(const Bez& b, std::vector<double>& turns) {
 ArcLength::ArcLength(const SegmentView& s)
     : s_(s), exact_(s.curve->is_line() || (s.curve->kind == SegmentKind::EllipticArc && s.curve->arc.is_circular())) {
   if (s.curve->is_line()) {
-    total_ = hypot2(s.end.x - s.start.x, s.end.y - s.start.y);
+    total_ = edge_length(s.end.x - s.start.x, s.end.y - s.start.y);
     return;
   }
   if (exact_) {
@@ -898,17 +896,14 @@ double ring_signed_area(const Part& ring) {
 double part_length(const Part& p, bool closed) {
   const std::size_t n = p.segment_count(closed);
   if (!p.curves.empty()) return curved_part_length(p, closed, n);
-  // Straight segments only, measured directly; a square root where the
-  // squares are safe (an edge of no length is exact too).
+  // Straight segments only, measured directly.
   double total = 0;
   const double* xy = p.vertices.xy_data();
   const std::size_t m = p.vertices.size();
   for (std::size_t i = 0; i < n; ++i) {
     const double* a = xy + 2 * i;
     const double* b = xy + 2 * (i + 1 == m ? 0 : i + 1);
-    const double dx = b[0] - a[0], dy = b[1] - a[1], d2 = dx * dx + dy * dy;
-    const bool plain = d2 < kEdgeSquaresCeiling && (d2 > kEdgeSquaresFloor || (dx == 0 && dy == 0));
-    total += plain ? std::sqrt(d2) : hypot2(dx, dy);
+    total += edge_length(b[0] - a[0], b[1] - a[1]);
   }
   return total;
 }
