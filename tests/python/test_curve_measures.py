@@ -269,6 +269,8 @@ def test_nearly_straight_arcs_measure_against_their_exact_circle():
         rounding = 2 * sys.float_info.epsilon * max(abs(v) for v in (*start, *end))
         g = og.Polyline(shape)
         assert g.length >= chord * _CHORD_ROUNDING
+        # Nor shorter than the straight edge between its ends as measured.
+        assert g.length >= og.Polyline({"paths": [[list(start), list(end)]]}).length
         assert g.length == pytest.approx(length, rel=1e-15, abs=0)
         # Read back from the runtime (from text, or after a move by nothing),
         # the arc keeps a point of its circle, to rounding, and its length.
