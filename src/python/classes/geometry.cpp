@@ -196,12 +196,21 @@ Geometry::DirectConversion direct_conversion(PyObject* obj) {
 const rt::GeometryOwned* Geometry::borrow_direct(PyObject* value) {
   // Only where the class is known to hold its own method already: a lookup
   // here (which a descriptor on a patched class could see) would be made
-  // again by geom_from_pyobj for an object that cannot be borrowed.
-  for (const DirectEntry& e : direct_entries()) {
-    if (Py_TYPE(value) != e.type) continue;
-    return known_to_hold_own_method(e) ? &e.borrow(value) : nullptr;
+  // again by geom_from_pyobj for an object that cannot be borrowed.  The
+  // entry that lent last is tried first: the items of a collection walked
+  // one by one are mostly of one class.
+  // Entries are only ever appended, so that an index stays good.
+  static std::size_t last = 0;
+  const std::vector<DirectEntry>& entries = direct_entries();
+  PyTypeObject* type = Py_TYPE(value);
+  if (last >= entries.size() || entries[last].type != type) {
+    std::size_t i = 0;
+    while (i < entries.size() && entries[i].type != type) ++i;
+    if (i == entries.size()) return nullptr;
+    last = i;
   }
-  return nullptr;
+  const DirectEntry& e = entries[last];
+  return known_to_hold_own_method(e) ? &e.borrow(value) : nullptr;
 }
 
 rt::GeometryLease Geometry::geom_from_pyobj(PyObject* value) {
