@@ -317,12 +317,16 @@ def _circle_points(cx, cy, r, t0, t1, grow):
 
 
 def shape(kind, cx, cy, r, t0, dense=None):
-    """A disc, a half disc (an arc and its diameter) or a ring (a disc with a
-    concentric hole) with true curves, or (dense = "in" or "out") a polygon
-    just inside or just outside it."""
+    """A disc, a half disc (an arc and its diameter), a ring (a disc with a
+    concentric hole) or an arc (a polyline of a quarter to three quarters of
+    a turn) with true curves, or (dense = "in" or "out") a polygon or
+    polyline just inside or just outside it."""
     p = lambda t, rr=r: _on(cx, cy, rr, t0 + t)
+    sweep = math.pi / 2 + r % 1 * math.pi  # any, but fixed by the shape
     if dense:
         grow = dense == "out"
+        if kind == "arc":
+            return og.Polyline({"paths": [_circle_points(cx, cy, r, t0, t0 + sweep, grow)]})
         if kind == "half":
             pts = _circle_points(cx, cy, r, t0, t0 + math.pi, grow)
             return og.Polygon({"rings": [pts + [pts[0]]]})
@@ -330,6 +334,8 @@ def shape(kind, cx, cy, r, t0, dense=None):
         if kind == "ring":
             rings.append(_circle_points(cx, cy, r / 2, t0, t0 + 2 * math.pi, not grow))
         return og.Polygon({"rings": rings})
+    if kind == "arc":
+        return arc_path(cx, cy, r, t0, t0 + sweep)
     if kind == "half":
         return og.Polygon({"curveRings": [[p(0), {"c": [p(math.pi), p(math.pi / 2)]}, p(0)]]})
     rings = [[p(0), {"c": [p(math.pi), p(-math.pi / 2)]}, {"c": [p(0), p(math.pi / 2)]}]]
@@ -340,20 +346,14 @@ def shape(kind, cx, cy, r, t0, dense=None):
 
 
 def matrix_of(a, b):
-    """The DE-9IM matrix of two areas, asked cell by cell."""
-    full = "212111212"  # what each cell holds when not empty (the boundaries' 0 or 1 aside)
+    """The DE-9IM matrix, asked cell by cell."""
     m = ""
     for i in range(9):
-        if a.relate(b, "*" * i + "F" + "*" * (8 - i)):
-            m += "F"
-        elif i == 4:
-            m += "1" if a.relate(b, "****1****") else "0"
-        else:
-            m += full[i]
+        m += next(c for c in "F210" if a.relate(b, "*" * i + c + "*" * (8 - i)))
     return m
 
 
-def test_random_curved_areas_against_dense_polygons():
+def test_random_curved_shapes_against_dense_polygons():
     # Where the polygons just inside and just outside the curves agree, the
     # curves must agree with them: the case is then not nearer to a touch
     # than the references can tell.
@@ -363,17 +363,18 @@ def test_random_curved_areas_against_dense_polygons():
         offset = (0.0, 1e6, 1e7)[i % 3]
         specs = []
         for _ in range(2):
-            specs.append((rng.choice(["disc", "half", "ring"]), offset + rng.uniform(-2, 2), offset + rng.uniform(-2, 2),
+            specs.append((rng.choice(["disc", "half", "ring", "arc"]), offset + rng.uniform(-2, 2), offset + rng.uniform(-2, 2),
                           rng.uniform(0.3, 3), rng.uniform(0, 2 * math.pi)))
         (ka, *a), (kb, *b) = specs
-        ref = matrix_of(shape(ka, *a, dense="in"), shape(kb, *b, dense="in"))
+        inside = shape(ka, *a, dense="in"), shape(kb, *b, dense="in")
+        ref = matrix_of(*inside)
         if ref != matrix_of(shape(ka, *a, dense="out"), shape(kb, *b, dense="out")):
             continue
         decided += 1
         x, y = shape(ka, *a), shape(kb, *b)
-        got = matrix_of(x, y)
-        if got != ref or disagreements(x, y, ref):
-            wrong.append((specs, got, ref, disagreements(x, y, ref)))
+        got, named = matrix_of(x, y), answers(x, y)
+        if got != ref or named != answers(*inside):
+            wrong.append((specs, got, ref, named))
     assert wrong == [] and decided >= 60
 
 
@@ -393,3 +394,28 @@ def test_shared_arcs_and_lines():
     ]
     for a, b, m in cases:
         assert disagreements(a, b, m) == [], (a, b, m)
+
+
+@pytest.mark.parametrize("offset", [0.0, 1e6, 1e8])
+def test_curved_paths_at_tangency(offset):
+    # Arcs of the unit circle about (offset, offset), around the point
+    # (-0.6, -0.8) where it touches the discs below from inside and outside.
+    th = math.atan2(-4, -3)
+    o = lambda x, y: (offset + x, offset + y)
+    around = arc_path(*o(0, 0), 1, th - 1, th + 1)
+    inner, outer = exact_disc(*o(3, 4), 6), exact_disc(*o(-3, -4), 4)
+    on_big = arc_path(*o(3, 4), 6, th - 0.5, th + 0.5)  # the inner disc's rim, around the same point
+    straight = og.Polyline({"paths": [[list(o(-1, 1)), list(o(1, 1))]]})  # touches the unit circle at its top
+    ending = arc_path(*o(0, 0), 1, th - 1, th)  # ends where it touches
+    cases = [
+        # a, b, matrix, (touches, within, crosses, disjoint)
+        (around, inner, "10F0FF212", (False, True, False, False)),
+        (around, outer, "F01FF0212", (True, False, False, False)),
+        (around, on_big, "0F1FF0102", (False, False, True, False)),
+        (straight, exact_disc(*o(0, 0), 1), "F01FF0212", (True, False, False, False)),
+        (ending, outer, "FF1F00212", (True, False, False, False)),
+    ]
+    for a, b, m, (touch, within, cross, apart) in cases:
+        assert a.relate(b, m) and (a.touches(b), a.within(b), a.crosses(b), a.disjoint(b)) == (touch, within, cross, apart), m
+        mt = "".join(m[i] for i in (0, 3, 6, 1, 4, 7, 2, 5, 8))
+        assert b.relate(a, mt) and (b.touches(a), b.contains(a), b.crosses(a), b.disjoint(a)) == (touch, within, cross, apart), mt

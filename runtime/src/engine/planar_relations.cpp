@@ -444,6 +444,27 @@ Where locate(const Geometry& g, double x, double y) {
 
 bool is_point_set(const Geometry& g) { return g.kind == GeometryKind::Point || g.kind == GeometryKind::Multipoint; }
 
+// The boundary of a polyline: the ends of its paths counted an odd number
+// of times.
+std::vector<Vertex> line_boundary(const Geometry& g) {
+  std::vector<std::pair<Vertex, int>> ends;
+  for (const Part& p : g.parts) {
+    if (p.empty()) continue;
+    for (const Vertex& v : {p.vertices.front(), p.vertices.back()}) {
+      auto it =
+          std::find_if(ends.begin(), ends.end(), [&](const auto& e) { return e.first.x == v.x && e.first.y == v.y; });
+      if (it == ends.end())
+        ends.push_back({v, 1});
+      else
+        ++it->second;
+    }
+  }
+  std::vector<Vertex> out;
+  for (const auto& [v, count] : ends)
+    if (count % 2 == 1) out.push_back(v);
+  return out;
+}
+
 // The DE-9IM matrix of a point set against a curved polyline or polygon.
 std::string point_matrix(const Geometry& points, const Geometry& g) {
   bool in = false, on = false, out = false;
@@ -469,19 +490,8 @@ std::string point_matrix(const Geometry& points, const Geometry& g) {
     m[7] = '1';  // no set of points covers a ring
     return m;
   }
-  // The line's boundary: end points counted an odd number of times.  One of
-  // them outside the point set puts the exterior of the points on it.
-  std::vector<std::pair<Vertex, int>> ends;
-  for (const Part& p : g.parts) {
-    if (p.empty()) continue;
-    for (const Vertex& v : {p.vertices.front(), p.vertices.back()}) {
-      auto it = std::find_if(ends.begin(), ends.end(), [&](const auto& e) { return e.first.x == v.x && e.first.y == v.y; });
-      if (it == ends.end())
-        ends.push_back({v, 1});
-      else
-        ++it->second;
-    }
-  }
+  // One end of the line outside the point set puts the exterior of the
+  // points on the line's boundary.
   auto in_points = [&](const Vertex& v) {
     if (points.kind == GeometryKind::Point) return points.point.x == v.x && points.point.y == v.y;
     for (const Vertex& q : points.points)
@@ -489,8 +499,8 @@ std::string point_matrix(const Geometry& points, const Geometry& g) {
     return false;
   };
   m[7] = 'F';
-  for (const auto& [v, count] : ends)
-    if (count % 2 == 1 && !in_points(v)) m[7] = '0';
+  for (const Vertex& v : line_boundary(g))
+    if (!in_points(v)) m[7] = '0';
   return m;
 }
 
@@ -671,18 +681,19 @@ bool deep_in_both(const Geometry& a, const Geometry& b, double scale) {
   return false;
 }
 
-// ---- areas bounded by lines and circular arcs, related on the curves ----
+// ---- lines and circular arcs, related on the curves ----
 //
 // Chords stand in for arcs only to 1e-5 of the radius: a disc nested against
 // another's rim pokes out of its chords, and a lens thinner than that may
-// vanish between them.  For these areas each boundary is cut where it meets
-// the other's on the true curves (crossings and tangencies); between two
-// cuts a boundary lies wholly inside the other area, on its boundary, or
-// outside it, which one point of the run tells, and the matrix follows from
-// the runs.
+// vanish between them.  For polylines and polygons made of lines and
+// circular arcs, each one's paths or rings are cut where they meet the
+// other's on the true curves (crossings and tangencies); between two cuts a
+// path or ring lies wholly inside the other, on its boundary, or outside it,
+// which one point of the run tells, and the matrix follows from the runs
+// and, for polylines, from where their ends lie.
 
 bool lines_and_circles(const Geometry& g) {
-  if (g.kind != GeometryKind::Polygon) return false;
+  if (!g.is_multipart() || g.is_empty()) return false;
   for (const Part& p : g.parts)
     for (const Curve& c : p.curves)
       if (!c.is_line() && !is_circle(c)) return false;
@@ -783,19 +794,20 @@ void meeting_points(const SegmentView& s, const SegmentView& t, double tol, std:
 struct BoundarySegment {
   SegmentView view;
   std::size_t ring;   // index into the geometry's parts
-  std::size_t index;  // of the segment within its ring
+  std::size_t index;  // of the segment within its path or ring
   Box box;            // its extent, grown by its rounding
   double rounding;
 };
 
-// The segments of g's rings; with `near`, only those that may meet it.
+// The segments of g's paths or rings; with `near`, only those that may
+// meet it.
 std::vector<BoundarySegment> boundary_segments(const Geometry& g, const Box* near = nullptr) {
   std::vector<BoundarySegment> out;
   for (std::size_t r = 0; r < g.parts.size(); ++r) {
     const Part& p = g.parts[r];
-    const std::size_t n = p.segment_count(true);
+    const std::size_t n = p.segment_count(g.closed());
     for (std::size_t i = 0; i < n; ++i) {
-      const SegmentView v = p.segment(i, true);
+      const SegmentView v = p.segment(i, g.closed());
       if (near) {
         const double tol = rounding_at(magnitude(v));
         const Box b = rough_box(v);
@@ -811,15 +823,17 @@ std::vector<BoundarySegment> boundary_segments(const Geometry& g, const Box* nea
   return out;
 }
 
-// A place on a ring: segment `seg` at parameter u in [0, 1).
+// A place on a path or ring: segment `seg` at parameter u in [0, 1] (1
+// only at a path's end).
 struct Cut {
   std::size_t seg;
   double u;
   bool operator<(const Cut& o) const { return seg < o.seg || (seg == o.seg && u < o.u); }
 };
 
-// What the runs of one area's boundary, between its cuts, are found to be
-// against the other area.
+// What the runs of one operand's paths or rings, between their cuts, are
+// found to be against the other operand: in its interior, on its boundary
+// or outside it.
 struct RunsFound {
   bool inside = false, on = false, outside = false;
   // Runs on the other's boundary with both interiors on one side, and with
@@ -833,23 +847,26 @@ bool interior_beside(const Geometry& g, double x, double y, double nx, double ny
   return locate(g, x + offset * nx, y + offset * ny) == Where::Interior;
 }
 
-// Classifies the runs of `g`'s rings between the cuts against the area `h`.
+// Classifies the runs of `g`'s paths or rings between the cuts against `h`.
 RunsFound classify_runs(const Geometry& g, std::vector<std::vector<Cut>>& cuts, const Geometry& h) {
   RunsFound found;
+  const bool closed = g.closed();
   for (std::size_t r = 0; r < g.parts.size(); ++r) {
     const Part& p = g.parts[r];
-    const std::size_t n = p.segment_count(true);
+    const std::size_t n = p.segment_count(closed);
     if (n == 0) continue;
     std::vector<Cut>& ring_cuts = cuts[r];
     for (Cut& c : ring_cuts)
-      if (c.u >= 1) c = Cut{(c.seg + 1) % n, 0.0};
+      if (c.u >= 1 && (closed || c.seg + 1 < n)) c = Cut{(c.seg + 1) % n, 0.0};
+    // A path runs from its start to its end; a ring round to where it began.
+    if (!closed) ring_cuts.push_back(Cut{0, 0.0}), ring_cuts.push_back(Cut{n - 1, 1.0});
     std::sort(ring_cuts.begin(), ring_cuts.end());
     ring_cuts.erase(std::unique(ring_cuts.begin(), ring_cuts.end(),
                                 [](const Cut& x, const Cut& y) { return x.seg == y.seg && x.u == y.u; }),
                     ring_cuts.end());
     if (ring_cuts.empty()) ring_cuts.push_back(Cut{0, 0.0});
     const std::size_t k = ring_cuts.size();
-    for (std::size_t j = 0; j < k; ++j) {
+    for (std::size_t j = 0; j < (closed ? k : k - 1); ++j) {
       const Cut from = ring_cuts[j], to = ring_cuts[(j + 1) % k];
       // The run's pieces, one per segment it passes; its longest piece's
       // middle stands for it, away from the cuts at either end.
@@ -857,7 +874,7 @@ RunsFound classify_runs(const Geometry& g, std::vector<std::vector<Cut>>& cuts, 
       std::size_t rep_seg = from.seg;
       auto piece = [&](std::size_t seg, double u0, double u1) {
         // Its length, that of a line within a factor of sqrt 2.
-        const SegmentView s = p.segment(seg, true);
+        const SegmentView s = p.segment(seg, closed);
         double along = std::fabs(s.end.x - s.start.x) + std::fabs(s.end.y - s.start.y);
         if (!s.curve->is_line()) along = s.curve->arc.semi_major * std::fabs(s.curve->arc.sweep);
         const double length = (u1 - u0) * along;
@@ -871,7 +888,7 @@ RunsFound classify_runs(const Geometry& g, std::vector<std::vector<Cut>>& cuts, 
         for (std::size_t seg = (from.seg + 1) % n; seg != to.seg; seg = (seg + 1) % n) piece(seg, 0.0, 1.0);
         if (to.u > 0) piece(to.seg, 0.0, to.u);
       }
-      const SegmentView s = p.segment(rep_seg, true);
+      const SegmentView s = p.segment(rep_seg, closed);
       const double tol = rounding_at(magnitude(s));
       // Cuts a rounding apart bound no run: they are one point.
       if (total <= tol) continue;
@@ -881,6 +898,7 @@ RunsFound classify_runs(const Geometry& g, std::vector<std::vector<Cut>>& cuts, 
         case Where::Exterior: found.outside = true; break;
         case Where::Boundary: {
           found.on = true;
+          if (!closed || !h.closed()) break;
           // Which side each interior lies on, a little off the run: far
           // beyond rounding, far within the run.
           double nx, ny;
@@ -902,18 +920,35 @@ RunsFound classify_runs(const Geometry& g, std::vector<std::vector<Cut>>& cuts, 
   return found;
 }
 
-// The DE-9IM matrix of two areas bounded by lines and circular arcs.
-std::string circle_area_matrix(const Geometry& a, const Geometry& b) {
+// Whether (x, y) is one of `ends` to rounding.
+bool among(const std::vector<Vertex>& ends, double x, double y) {
+  const double eps = rounding_at(std::max(std::fabs(x), std::fabs(y)));
+  for (const Vertex& e : ends)
+    if (std::hypot(e.x - x, e.y - y) <= eps) return true;
+  return false;
+}
+
+// Sets the cells of a polyline's boundary (row 1 of the matrix, or column 1
+// when `column`) from where its ends lie against h.
+void place_ends(const std::vector<Vertex>& ends, const Geometry& h, bool column, std::string& m) {
+  for (const Vertex& e : ends) {
+    const int at = static_cast<int>(locate(h, e.x, e.y));  // interior, boundary, exterior
+    m[column ? 3 * at + 1 : 3 + at] = '0';
+  }
+}
+
+// The DE-9IM matrix of two polylines or polygons made of lines and circular
+// arcs.
+std::string circle_matrix(const Geometry& a, const Geometry& b) {
   std::vector<std::vector<Cut>> cuts_a(a.parts.size()), cuts_b(b.parts.size());
-  std::vector<Vertex> points;
-  bool meet = false;
+  std::vector<Vertex> points, meetings;
   auto visit = [&](const BoundarySegment& x, const BoundarySegment& y) {
     points.clear();
     meeting_points(x.view, y.view, std::max(x.rounding, y.rounding), points);
     for (const Vertex& v : points) {
       cuts_a[x.ring].push_back(Cut{x.index, param_on(x.view, v.x, v.y)});
       cuts_b[y.ring].push_back(Cut{y.index, param_on(y.view, v.x, v.y)});
-      meet = true;
+      meetings.push_back(v);
     }
   };
   // The operand with fewer vertices is indexed, the other's segments near
@@ -928,20 +963,48 @@ std::string circle_area_matrix(const Geometry& a, const Geometry& b) {
   for (const BoundarySegment& y : boundary_segments(index_a ? b : a, &extent))
     index.query(y.box, [&](std::size_t i) { index_a ? visit(few[i], y) : visit(y, few[i]); });
   const RunsFound fa = classify_runs(a, cuts_a, b), fb = classify_runs(b, cuts_b, a);
-  const bool opposite = fa.opposite_side || fb.opposite_side;
   std::string m(9, 'F');
-  m[0] = fa.inside || fb.inside || fa.same_side || fb.same_side ? '2' : 'F';
-  m[1] = fb.inside ? '1' : 'F';
-  m[2] = fa.outside || fb.inside || opposite ? '2' : 'F';
-  m[3] = fa.inside ? '1' : 'F';
-  m[4] = fa.on || fb.on ? '1' : (meet ? '0' : 'F');
-  m[5] = fa.outside ? '1' : 'F';
-  m[6] = fb.outside || fa.inside || opposite ? '2' : 'F';
-  m[7] = fb.outside ? '1' : 'F';
   m[8] = '2';
-  return m;
+  if (a.closed() && b.closed()) {
+    const bool opposite = fa.opposite_side || fb.opposite_side;
+    m[0] = fa.inside || fb.inside || fa.same_side || fb.same_side ? '2' : 'F';
+    m[1] = fb.inside ? '1' : 'F';
+    m[2] = fa.outside || fb.inside || opposite ? '2' : 'F';
+    m[3] = fa.inside ? '1' : 'F';
+    m[4] = fa.on || fb.on ? '1' : (meetings.empty() ? 'F' : '0');
+    m[5] = fa.outside ? '1' : 'F';
+    m[6] = fb.outside || fa.inside || opposite ? '2' : 'F';
+    m[7] = fb.outside ? '1' : 'F';
+    return m;
+  }
+  if (!a.closed() && !b.closed()) {
+    const std::vector<Vertex> ends_a = line_boundary(a), ends_b = line_boundary(b);
+    // The interiors meet along a run, or where the paths meet away from
+    // both one's and the other's ends.
+    m[0] = fa.inside ? '1' : 'F';
+    for (const Vertex& v : meetings)
+      if (m[0] == 'F' && !among(ends_a, v.x, v.y) && !among(ends_b, v.x, v.y)) m[0] = '0';
+    m[2] = fa.outside ? '1' : 'F';
+    m[6] = fb.outside ? '1' : 'F';
+    place_ends(ends_a, b, false, m);
+    place_ends(ends_b, a, true, m);
+    return m;
+  }
+  // A polyline against an area, the polyline first.
+  const bool line_first = !a.closed();
+  const Geometry& line = line_first ? a : b;
+  const RunsFound &runs = line_first ? fa : fb, &rings = line_first ? fb : fa;
+  const std::vector<Vertex> ends = line_boundary(line);
+  m[0] = runs.inside ? '1' : 'F';
+  m[1] = runs.on ? '1' : 'F';
+  for (const Vertex& v : meetings)
+    if (m[1] == 'F' && !among(ends, v.x, v.y)) m[1] = '0';
+  m[2] = runs.outside ? '1' : 'F';
+  place_ends(ends, line_first ? b : a, false, m);
+  m[6] = '2';
+  m[7] = rings.outside ? '1' : 'F';
+  return line_first ? m : transposed(m);
 }
-
 
 // The matrix of two areas, one of them curved, where the chords and the
 // curves tell different stories: chords that are apart while the curves
@@ -949,10 +1012,8 @@ std::string circle_area_matrix(const Geometry& a, const Geometry& b) {
 // touch.  Both become the matrix of a touch: the interiors do not meet, the
 // boundaries do (along a line only where they share more than the sliver).
 // Chords that overlap within the curves' own tolerance are left as GEOS
-// sees them.  Areas bounded by lines and circular arcs are related on their
-// curves instead.
+// sees them.
 std::string curved_area_matrix(const Geometry& a, const Geometry& b) {
-  if (lines_and_circles(a) && lines_and_circles(b)) return circle_area_matrix(a, b);
   std::string m = chord_matrix(a, b);
   if (m[0] == '2') {
     const double scale = scale_of(a, b);
@@ -969,8 +1030,8 @@ std::string curved_area_matrix(const Geometry& a, const Geometry& b) {
   return m;
 }
 
-// Whether the relation holds by a matrix found here rather than by GEOS: a
-// point set against a curve, or two areas (da, db the dimensions).
+// Whether the relation holds by a matrix found here rather than by GEOS (da,
+// db the dimensions of the operands).
 bool holds(const std::string& m, Relation r, int da, int db) {
   switch (r) {
     case Relation::Contains: return matches(m, "T*****FF*");
@@ -979,9 +1040,10 @@ bool holds(const std::string& m, Relation r, int da, int db) {
     case Relation::Intersects: return !matches(m, "FF*FF****");
     case Relation::Touches:
       return matches(m, "FT*******") || matches(m, "F**T*****") || matches(m, "F***T****");
-    case Relation::Crosses:  // never between two areas
-      return da != db && (da < db ? matches(m, "T*T******") : matches(m, "T*****T**"));
-    case Relation::Overlaps: return da == db && matches(m, "T*T***T**");
+    case Relation::Crosses:
+      if (da == 1 && db == 1) return matches(m, "0********");
+      return da != db && (da < db ? matches(m, "T*T******") : matches(m, "T*****T**"));  // never two areas
+    case Relation::Overlaps: return da == db && matches(m, da == 1 ? "1*T***T**" : "T*T***T**");
     case Relation::Equals: return da == db && matches(m, "T*F**FFF*");
   }
   return false;
@@ -993,8 +1055,7 @@ bool relation(const Geometry& a, const Geometry& b, Relation r) {
   // Without true curves GEOS's answer on the operands stands as it is.
   const bool curved = a.has_curves() || b.has_curves();
   std::string m = curved ? exact_matrix(a, b) : std::string();
-  if (m.empty() && curved_areas(a, b) && lines_and_circles(a) && lines_and_circles(b))
-    m = circle_area_matrix(a, b);
+  if (m.empty() && curved && lines_and_circles(a) && lines_and_circles(b)) m = circle_matrix(a, b);
   if (!m.empty()) return holds(m, r, dimension(a.kind), dimension(b.kind));
   if (r == Relation::Equals && (a.is_empty() || b.is_empty())) {
     // Two empty geometries of any kind are equal; an empty and a non-empty
@@ -1085,6 +1146,8 @@ bool relate(const Geometry& a, const Geometry& b, const std::string& pattern) {
   }
   const std::string m = exact_matrix(a, b);
   if (!m.empty()) return matches(m, normal.c_str());
+  if ((a.has_curves() || b.has_curves()) && lines_and_circles(a) && lines_and_circles(b))
+    return matches(circle_matrix(a, b), normal.c_str());
   if (curved_areas(a, b)) return matches(curved_area_matrix(a, b), normal.c_str());
   return predicate(
       a, b,
