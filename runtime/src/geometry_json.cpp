@@ -46,7 +46,7 @@ void write_spatial_reference(std::string& out, const SpatialReferencePtr& sr) {
     out += std::to_string(sr->wkid);
   } else {
     out += "\"wkt\":";
-    write_string(out, sr->wkt);
+    write_string(out, sr->wkt());
   }
   if (sr->vertical_wkid != 0) {
     out += ",\"vcsWkid\":";

@@ -2,22 +2,43 @@
 #include "spatial_reference.hpp"
 
 #include <cmath>
-#include <map>
+#include <cstring>
 #include <mutex>
 #include <numbers>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "bounded_store.hpp"
 #include "errors.hpp"
 #include "handles.hpp"
 
 namespace vaskelith {
 
+bool& proj_ran_out_of_memory() {
+  static bool ran_out = false;
+  return ran_out;
+}
+
+namespace {
+
+// Reads PROJ's error texts for memory running out (its own, and SQLite's
+// as PROJ passes them on); prints nothing.  Allocates nothing, since it may
+// be told so while memory is short.
+void read_proj_log(void*, int level, const char* text) {
+  if (level <= PJ_LOG_ERROR && text != nullptr &&
+      (std::strstr(text, "out of memory") != nullptr || std::strstr(text, "bad_alloc") != nullptr))
+    proj_ran_out_of_memory() = true;
+}
+
+}  // namespace
+
 PJ_CONTEXT* proj_context() {
   // Never destroyed: objects released during process exit may still use it.
   static PJ_CONTEXT* ctx = [] {
     PJ_CONTEXT* c = proj_context_create();
-    proj_log_level(c, PJ_LOG_NONE);
+    proj_log_func(c, nullptr, &read_proj_log);
+    proj_log_level(c, PJ_LOG_ERROR);
     return c;
   }();
   return ctx;
@@ -47,33 +68,41 @@ bool is_horizontal_type(PJ_TYPE t) {
          t == PJ_TYPE_ENGINEERING_CRS;
 }
 
-// The authorities an id is looked up in: EPSG first, then every other one
-// PROJ's database holds, in the database's order. Kept once the database has
-// answered: it does not change while the process runs. A read that failed
-// (the database could not be opened, memory ran out) is not kept, else every
-// id outside EPSG would stay unknown for the rest of the process.
-const std::vector<std::string>& authorities() {
-  static const std::vector<std::string> epsg_only{"EPSG"};
+constexpr const char* kFirstAuthority = "EPSG";
+
+// The authorities an id is looked up in after EPSG: every other one PROJ's
+// database holds, in the database's order.  Asked for only when EPSG does
+// not know an id (listing them is a search of the whole database), and kept
+// once the database has answered: it does not change while the process
+// runs.  A read that failed (the database could not be opened, memory ran
+// out) is not kept, else every id outside EPSG would stay unknown for the
+// rest of the process.
+const std::vector<std::string>& other_authorities() {
+  static const std::vector<std::string> none;
   static std::mutex mu;
   static std::vector<std::string> kept;  // never changed once filled
+  static bool known = false;
   std::lock_guard<std::mutex> lock(mu);
-  if (!kept.empty()) return kept;
-  const StringListPtr all{proj_get_authorities_from_database(proj_context())};
-  if (!all) return epsg_only;
-  std::vector<std::string> list{"EPSG"};
+  if (known) return kept;
+  const StringListPtr all{
+      proj_or_out_of_memory([] { return proj_get_authorities_from_database(proj_context()); })};
+  if (!all) return none;
   for (PROJ_STRING_LIST p = all.get(); *p != nullptr; ++p)
-    if (list.front() != *p) list.emplace_back(*p);
-  kept = std::move(list);
+    if (std::string_view(*p) != kFirstAuthority) kept.emplace_back(*p);
+  known = true;
   return kept;
 }
 
 PjPtr crs_from_code(int32_t code) {
   PJ_CONTEXT* ctx = proj_context();
   const std::string c = std::to_string(code);
-  for (const std::string& auth : authorities()) {
-    PjPtr obj(proj_create_from_database(ctx, auth.c_str(), c.c_str(), PJ_CATEGORY_CRS, 0, nullptr));
-    if (obj) return obj;
-  }
+  const auto lookup = [&](const char* authority) {
+    return PjPtr(proj_or_out_of_memory(
+        [&] { return proj_create_from_database(ctx, authority, c.c_str(), PJ_CATEGORY_CRS, 0, nullptr); }));
+  };
+  if (PjPtr obj = lookup(kFirstAuthority)) return obj;
+  for (const std::string& auth : other_authorities())
+    if (PjPtr obj = lookup(auth.c_str())) return obj;
   return nullptr;
 }
 
@@ -124,45 +153,27 @@ std::string wkt_of(PJ* crs) {
   return text ? std::string(text) : std::string();
 }
 
-// Spatial references are immutable once made, and resolving one through PROJ's
-// database costs far more than any geometry operation on it; every conversion
-// of a geometry makes its reference anew, so the ones made are kept here, a
-// bounded number of each kind.
-template <class Key>
-class MadeReferences {
- public:
-  template <class Make>
-  SpatialReferencePtr get(const Key& key, Make make) {
-    {
-      std::lock_guard<std::mutex> lock(mu_);
-      if (auto it = made_.find(key); it != made_.end()) return it->second;
-    }
-    SpatialReferencePtr sr = make();  // may throw: failures are not kept
-    std::lock_guard<std::mutex> lock(mu_);
-    if (made_.size() >= kMaxKept) made_.clear();
-    made_.emplace(key, sr);
-    return sr;
-  }
-
- private:
-  static constexpr std::size_t kMaxKept = 256;
-  std::mutex mu_;
-  std::map<Key, SpatialReferencePtr> made_;
-};
-
 SpatialReferencePtr make_from_wkid(int32_t wkid, int32_t vertical_wkid);
 SpatialReferencePtr make_from_wkt(const std::string& wkt);
 
 }  // namespace
 
+// Spatial references are immutable once made, and resolving one through PROJ's
+// database costs far more than any geometry operation on it; every conversion
+// of a geometry makes its reference anew, so the ones made are kept.
 SpatialReferencePtr spatial_reference_from_wkid(int32_t wkid, int32_t vertical_wkid) {
-  static MadeReferences<std::pair<int32_t, int32_t>> made;
-  return made.get({wkid, vertical_wkid}, [&] { return make_from_wkid(wkid, vertical_wkid); });
+  static BoundedStore<std::pair<int32_t, int32_t>, SpatialReferencePtr> made;
+  return made.get(std::make_pair(wkid, vertical_wkid), [&] { return make_from_wkid(wkid, vertical_wkid); });
 }
 
 SpatialReferencePtr spatial_reference_from_wkt(const std::string& wkt) {
-  static MadeReferences<std::string> made;
+  static BoundedStore<std::string, SpatialReferencePtr> made;
   return made.get(wkt, [&] { return make_from_wkt(wkt); });
+}
+
+const std::string& SpatialReference::wkt() const {
+  if (wkid != 0) std::call_once(written_, [&] { wkt_ = wkt_of(crs.get()); });
+  return wkt_;
 }
 
 namespace {
@@ -186,7 +197,6 @@ SpatialReferencePtr make_from_wkid(int32_t wkid, int32_t vertical_wkid) {
   sr->wkid = wkid;
   sr->vertical_wkid = vertical_wkid;
   describe(*sr);
-  sr->wkt = wkt_of(sr->crs.get());
   return sr;
 }
 
@@ -194,8 +204,10 @@ SpatialReferencePtr make_from_wkt(const std::string& wkt) {
   PJ_CONTEXT* ctx = proj_context();
   if (wkt.empty()) fail(kInvalidArgument, "Invalid well-known text.", "The text is empty.");
   PROJ_STRING_LIST warnings = nullptr, errors = nullptr;
+  proj_ran_out_of_memory() = false;
   PjPtr crs(proj_create_from_wkt(ctx, wkt.c_str(), nullptr, &warnings, &errors));
   const StringListPtr owned_warnings(warnings), owned_errors(errors);
+  if (!crs && proj_ran_out_of_memory()) throw std::bad_alloc();
   std::string detail;
   if (errors != nullptr && errors[0] != nullptr) detail = errors[0];
   if (!crs || !is_horizontal_type(proj_get_type(crs.get()))) {
@@ -205,7 +217,7 @@ SpatialReferencePtr make_from_wkt(const std::string& wkt) {
   auto sr = std::make_shared<SpatialReference>();
   sr->crs = std::move(crs);
   describe(*sr);
-  sr->wkt = wkt;  // handed back as given, so that it survives a round trip
+  sr->set_own_text(wkt);  // handed back as given, so that it survives a round trip
   return sr;
 }
 

@@ -160,7 +160,8 @@ std::vector<Value> transformations(const SpatialReference& in, const SpatialRefe
   if (!vertical && same_crs(src.get(), dst.get())) return {};
   if (vertical && in_vertical && out_vertical && same_crs(src.get(), dst.get())) return {};
 
-  const FactoryContextPtr factory(proj_create_operation_factory_context(ctx, nullptr));
+  const FactoryContextPtr factory(
+      proj_or_out_of_memory([&] { return proj_create_operation_factory_context(ctx, nullptr); }));
   if (!factory)
     fail(kProjection, "The projection engine cannot search for transformations.",
          projection::last_proj_error());
@@ -178,7 +179,8 @@ std::vector<Value> transformations(const SpatialReference& in, const SpatialRefe
   // PROJ refuses to search between systems it cannot relate at all (those
   // of different celestial bodies, above all): between them there is no
   // transformation, which is an answer and not a failure.
-  const ObjListPtr ops(proj_create_operations(ctx, src.get(), dst.get(), factory.get()));
+  const ObjListPtr ops(proj_or_out_of_memory(
+      [&] { return proj_create_operations(ctx, src.get(), dst.get(), factory.get()); }));
   if (!ops) return {};
   const int count = proj_list_get_count(ops.get());
   std::vector<Value> out_list;

@@ -82,7 +82,7 @@ DatumTransformationPtr datum_transformation_from(PJ* op, DatumTransformationKind
   projection::PjPtr target(proj_get_target_crs(ctx, op));
   t->input = spatial_reference_for(source.get());
   t->output = spatial_reference_for(target.get());
-  PjPtr norm(proj_normalize_for_visualization(ctx, op));
+  PjPtr norm(proj_or_out_of_memory([&] { return proj_normalize_for_visualization(ctx, op); }));
   if (!norm) fail(kProjection, "The datum transformation cannot be used.", projection::last_proj_error());
   t->operation = std::make_shared<const projection::Operation>(std::move(norm));
   t->listed = std::move(listed);
@@ -111,7 +111,7 @@ DatumTransformationPtr inverse_of(const DatumTransformation& t) {
   out->missing_files = t.missing_files;
   out->input = t.output;
   out->output = t.input;
-  PjPtr norm(proj_normalize_for_visualization(ctx, inv));
+  PjPtr norm(proj_or_out_of_memory([&] { return proj_normalize_for_visualization(ctx, inv); }));
   if (!norm) fail(kProjection, "The datum transformation has no inverse.", projection::last_proj_error());
   out->operation = std::make_shared<const projection::Operation>(std::move(norm));
   out->listed = std::move(listed);

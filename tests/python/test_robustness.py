@@ -209,30 +209,35 @@ def test_running_out_of_memory_is_a_memory_error_that_leaves_the_geometry_usable
 @needs_address_space_limit
 def test_ids_of_every_authority_resolve_once_memory_is_back(python_run):
     # The first lookup of an id opens PROJ's database, which a megabyte of
-    # room does not hold: the lookup fails, and must not leave the process
-    # knowing only EPSG's ids (104971 and 102100 are another authority's of
-    # PROJ's database).
+    # room does not hold: the lookup fails as memory running out (not as an
+    # unknown id), and must not leave the process knowing only EPSG's ids
+    # (104971 and 102100 are another authority's of PROJ's database).
     proc = python_run(
         """
         import resource
         import ostrel_geometry as og
-        used = int(open("/proc/self/statm").read().split()[0]) * resource.getpagesize()
-        soft, hard = resource.getrlimit(resource.RLIMIT_AS)
-        resource.setrlimit(resource.RLIMIT_AS, (used + 1_000_000, hard))
-        try:
-            og.projection.get_transformations({"wkid": 4326}, {"wkid": 104971})
-            print("no failure")
-        except Exception as e:
-            print("failed")
-        finally:
-            resource.setrlimit(resource.RLIMIT_AS, (soft, hard))
+        calls = [
+            lambda: og.projection.get_transformations({"wkid": 4326}, {"wkid": 104971}),
+            lambda: og.Point({"x": 10, "y": 50, "spatialReference": {"wkid": 4326}}).project({"wkid": 3857}),
+        ]
+        for call in calls:
+            used = int(open("/proc/self/statm").read().split()[0]) * resource.getpagesize()
+            soft, hard = resource.getrlimit(resource.RLIMIT_AS)
+            resource.setrlimit(resource.RLIMIT_AS, (used + 1_000_000, hard))
+            try:
+                call()
+                print("no failure")
+            except Exception as e:
+                print(type(e).__name__)
+            finally:
+                resource.setrlimit(resource.RLIMIT_AS, (soft, hard))
         print(og.projection.get_transformations({"wkid": 4326}, {"wkid": 104971}))
         p = og.Point({"x": 10, "y": 50, "spatialReference": {"wkid": 4326}}).project({"wkid": 102100})
         print(round(p.x), round(p.y))
         """
     )
     assert proc.returncode == 0, told(proc)
-    assert proc.stdout.splitlines() == ["failed", "[]", "1113195 6446276"], told(proc)
+    assert proc.stdout.splitlines() == ["MemoryError", "MemoryError", "[]", "1113195 6446276"], told(proc)
 
 
 @pytest.mark.parametrize("declared", ["hasZ", "hasM"])
@@ -287,3 +292,42 @@ def test_wide_buffers_of_tiny_self_crossing_rings_follow_their_output(python_run
         # Chords fall short by at most 1e-4 of the distance; the vertices
         # are computed from coordinates near 1e6 to a few units of rounding.
         assert -1e-4 <= short and long <= 1e-9, told(proc)
+
+
+def test_reference_stores_stay_bounded_over_many_distinct_references(python_run):
+    # Each text names its own ellipsoid: every store a geodetic measure passes
+    # through (references made from text, ellipsoids) meets 10^5 new keys.
+    # Once the stores are full, resident memory stays where it was; each
+    # measure is the one of its own ellipsoid, kept or made again.
+    proc = python_run(
+        """
+        from geographiclib.geodesic import Geodesic
+        import ostrel_geometry as og
+
+        TEXT = ('GEOGCRS["g",DATUM["d",ELLIPSOID["e",{a!r},{rf!r},LENGTHUNIT["metre",1]]],'
+                'PRIMEM["Greenwich",0,ANGLEUNIT["degree",0.0174532925199433]],CS[ellipsoidal,2],'
+                'AXIS["longitude",east,ORDER[1],ANGLEUNIT["degree",0.0174532925199433]],'
+                'AXIS["latitude",north,ORDER[2],ANGLEUNIT["degree",0.0174532925199433]]]')
+
+        def resident():
+            with open("/proc/self/statm") as f:
+                return int(f.read().split()[1]) * 4096
+
+        worst = 0.0
+        for i in range(100_000):
+            a, rf = 6_378_137.0 + i * 1e-3, 298.257223563 + (i % 7)
+            line = og.Polyline({"paths": [[[0, 0], [1, 1]]], "spatialReference": {"wkt": TEXT.format(a=a, rf=rf)}})
+            got = line.calculate_length(curve_type=og.GeodeticCurveType.Geodesic)
+            if i % 997 == 0:
+                want = Geodesic(a, 1 / rf).Inverse(0, 0, 1, 1)["s12"]
+                worst = max(worst, abs(got - want) / want)
+            if i == 20_000:
+                full = resident()
+        print(resident() - full, worst)
+        """
+    )
+    assert proc.returncode == 0, told(proc)
+    grown, worst = (float(v) for v in proc.stdout.split())
+    # Kept without bound, 80 000 more ellipsoids alone take some 95 MB.
+    assert grown < 8e6, told(proc)
+    assert worst < 1e-12, told(proc)

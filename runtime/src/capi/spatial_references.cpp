@@ -63,7 +63,7 @@ QX_EXPORT uint32_t QX_SpatialReference_getVerticalWKID(QX_SpatialReferenceHandle
 QX_EXPORT QX_StringHandle QX_SpatialReference_getWKText(QX_SpatialReferenceHandle spatial_reference,
                                                         const QX_ErrorHandler* handler) {
   return guarded(handler, "QX_SpatialReference_getWKText", QX_StringHandle{},
-                 [&] { return make_string(sr_of(spatial_reference).wkt); });
+                 [&] { return make_string(sr_of(spatial_reference).wkt()); });
 }
 
 }  // extern "C"

@@ -1,5 +1,6 @@
 #include "engine/geodetic_curve.hpp"
 
+#include "bounded_store.hpp"
 #include "engine/gauss_legendre.hpp"
 #include "engine/input_limits.hpp"
 
@@ -8,7 +9,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <map>
 #include <utility>
 
 namespace vaskelith::geodetic {
@@ -72,11 +72,10 @@ Ellipsoid::Ellipsoid(double semi_major, double flattening)
       rhumb_(semi_major, flattening),
       geocentric_(semi_major, flattening) {}
 
-const Ellipsoid& Ellipsoid::shared(double semi_major, double flattening) {
-  static std::map<std::pair<double, double>, std::unique_ptr<const Ellipsoid>> made;
-  auto& slot = made[{semi_major, flattening}];
-  if (!slot) slot = std::make_unique<const Ellipsoid>(semi_major, flattening);
-  return *slot;
+std::shared_ptr<const Ellipsoid> Ellipsoid::shared(double semi_major, double flattening) {
+  static BoundedStore<std::pair<double, double>, std::shared_ptr<const Ellipsoid>> made;
+  return made.get(std::make_pair(semi_major, flattening),
+                  [&] { return std::make_shared<const Ellipsoid>(semi_major, flattening); });
 }
 
 double Ellipsoid::distance(const LonLat& p, const LonLat& q) const {

@@ -73,9 +73,9 @@ class Ellipsoid {
   Ellipsoid(const Ellipsoid&) = delete;
   Ellipsoid& operator=(const Ellipsoid&) = delete;
 
-  // One ellipsoid per size for the process: its solvers cost more to set up
-  // than a short measurement takes.  Callers hold the interpreter lock.
-  static const Ellipsoid& shared(double semi_major, double flattening);
+  // The ellipsoid of a size, kept for the next caller (a bounded number of
+  // sizes): its solvers cost more to set up than a short measurement takes.
+  static std::shared_ptr<const Ellipsoid> shared(double semi_major, double flattening);
 
   double semi_major() const { return a_; }
   double flattening() const { return f_; }

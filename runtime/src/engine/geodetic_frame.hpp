@@ -3,6 +3,7 @@
 // geographic base.  A projected reference is measured on that base.
 #pragma once
 
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -22,7 +23,7 @@ class Frame {
   Frame(const Frame&) = delete;
   Frame& operator=(const Frame&) = delete;
 
-  const Ellipsoid& ellipsoid() const { return ellipsoid_; }
+  const Ellipsoid& ellipsoid() const { return *ellipsoid_; }
   bool geographic() const { return sr_->geographic; }
   const SpatialReferencePtr& spatial_reference() const { return sr_; }
   const PlaneMap& plane() const { return plane_; }
@@ -37,7 +38,7 @@ class Frame {
 
  private:
   SpatialReferencePtr sr_;
-  const Ellipsoid& ellipsoid_;
+  std::shared_ptr<const Ellipsoid> ellipsoid_;
   projection::OperationPtr op_;  // plane -> lon/lat; null when geographic
   double deg_per_unit_ = 1.0;    // geographic only
   PlaneMap plane_;

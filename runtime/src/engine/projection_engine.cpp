@@ -6,7 +6,6 @@
 // outline, whose projected extent is the result.  Z and m values travel
 // unchanged.
 #include <cmath>
-#include <map>
 #include <memory>
 #include <span>
 #include <string>
@@ -16,6 +15,7 @@
 
 #include "engine/geos_convert.hpp"
 #include "engine/projection_transform.hpp"
+#include "bounded_store.hpp"
 #include "errors.hpp"
 #include "transformation_datum.hpp"
 
@@ -149,8 +149,8 @@ struct Route {
 using RouteKey = std::tuple<int32_t, std::string, int32_t, std::string, const Operation*>;
 using RouteView = std::tuple<int32_t, std::string_view, int32_t, std::string_view, const Operation*>;
 
-std::map<RouteKey, Route, std::less<>>& routes() {
-  static std::map<RouteKey, Route, std::less<>> kept;
+BoundedStore<RouteKey, std::shared_ptr<const Route>>& routes() {
+  static BoundedStore<RouteKey, std::shared_ptr<const Route>> kept;
   return kept;
 }
 
@@ -184,21 +184,15 @@ Route find_route(const SpatialReference& from, const SpatialReference& target, c
   return {t.operation, std::move(in), dir, default_operation(leave, target.crs.get())};
 }
 
-const Route& route_of(const SpatialReference& from, const SpatialReference& target,
-                      const DatumTransformation& t) {
+std::shared_ptr<const Route> route_of(const SpatialReference& from, const SpatialReference& target,
+                                      const DatumTransformation& t) {
   auto& kept = routes();
-  const RouteView view{from.wkid, from.wkt, target.wkid, target.wkt, t.operation.get()};
-  auto it = kept.find(view);
-  if (it != kept.end() && same_owner(it->second.through, t.operation)) return it->second;
-  Route route = find_route(from, target, t);
-  if (it != kept.end()) {
-    it->second = std::move(route);
-    return it->second;
-  }
-  if (kept.size() > 256) kept.clear();
-  return kept
-      .emplace(RouteKey{from.wkid, from.wkt, target.wkid, target.wkt, t.operation.get()}, std::move(route))
-      .first->second;
+  const RouteView view{from.wkid, from.own_text(), target.wkid, target.own_text(), t.operation.get()};
+  std::shared_ptr<const Route> route = kept.find(view);
+  if (route && same_owner(route->through, t.operation)) return route;
+  route = std::make_shared<const Route>(find_route(from, target, t));
+  kept.put(RouteKey(view), route);
+  return route;
 }
 
 GeometryPtr project(const Geometry& g, const SpatialReferencePtr& target) {
@@ -222,7 +216,7 @@ GeometryPtr project(const Geometry& g, const SpatialReferencePtr& target, const 
     out->spatial_reference = target;
     return out;
   }
-  const Route route = route_of(*g.spatial_reference, *target, t);
+  const std::shared_ptr<const Route> route = route_of(*g.spatial_reference, *target, t);
   // PROJ runs an operation whose grids it cannot find as far as it can:
   // some fail on every point, others leave every point where it was.  Both
   // are the same answer to the caller, given before anything is moved.
@@ -230,7 +224,7 @@ GeometryPtr project(const Geometry& g, const SpatialReferencePtr& target, const 
     fail(kProjection, "The datum transformation needs grid files that the projection engine cannot find.",
          missing_grids(t));
   const Step steps[] = {
-      {route.enter.get(), PJ_FWD}, {t.operation.get(), route.dir}, {route.leave.get(), PJ_FWD}};
+      {route->enter.get(), PJ_FWD}, {t.operation.get(), route->dir}, {route->leave.get(), PJ_FWD}};
   return project_with(g, target, steps);
 }
 

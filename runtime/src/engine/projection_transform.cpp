@@ -4,11 +4,11 @@
 #include <cmath>
 #include <limits>
 #include <cstddef>
-#include <map>
 #include <string_view>
 #include <tuple>
 #include <utility>
 
+#include "bounded_store.hpp"
 #include "engine/planar_curves.hpp"
 #include "errors.hpp"
 
@@ -18,14 +18,43 @@ namespace {
 
 // Operations are costly to create (a database search each time) and cheap to
 // reuse; a geometry call transforms its vertices in one batch through one.
-std::map<std::pair<std::string, std::string>, OperationPtr>& operation_cache() {
-  static std::map<std::pair<std::string, std::string>, OperationPtr> cache;
-  return cache;
+// Keyed by the text of both CRSs, where nothing shorter names them.
+BoundedStore<std::pair<std::string, std::string>, OperationPtr>& operation_store() {
+  static BoundedStore<std::pair<std::string, std::string>, OperationPtr> kept;
+  return kept;
 }
 
 std::string key_of(const PJ* crs) {
   const char* wkt = proj_as_wkt(proj_context(), crs, PJ_WKT2_2019, nullptr);
   return wkt ? std::string(wkt) : std::string();
+}
+
+// Spatial references carry their id or text already: they key the
+// operations between them without writing a CRS out (which costs a good
+// part of a projection), and are looked up without copying the text.
+using PairKey = std::tuple<int32_t, std::string, int32_t, std::string>;
+using PairView = std::tuple<int32_t, std::string_view, int32_t, std::string_view>;
+
+BoundedStore<PairKey, OperationPtr>& pair_store() {
+  static BoundedStore<PairKey, OperationPtr> kept;
+  return kept;
+}
+
+// The way from a reference's plane to its geographic base, keyed by the
+// reference alone.
+using OneKey = std::tuple<int32_t, std::string>;
+using OneView = std::tuple<int32_t, std::string_view>;
+
+BoundedStore<OneKey, OperationPtr>& base_store() {
+  static BoundedStore<OneKey, OperationPtr> kept;
+  return kept;
+}
+
+// PROJ's default operation between two CRSs, or the runtime's own where PROJ
+// needs help; made afresh.
+OperationPtr make_operation(const PJ* from, const PJ* to) {
+  if (OperationPtr op = spherical_equal_area_operation(from, to)) return op;
+  return std::make_shared<const Operation>(create_default_operation(from, to));
 }
 
 }  // namespace
@@ -90,51 +119,24 @@ void Operation::apply_step(PJ* op, std::span<const Coords> runs, PJ_DIRECTION di
 
 PjPtr create_default_operation(const PJ* from, const PJ* to) {
   PJ_CONTEXT* ctx = proj_context();
-  PjPtr raw(proj_create_crs_to_crs_from_pj(ctx, from, to, nullptr, nullptr));
+  PjPtr raw(
+      proj_or_out_of_memory([&] { return proj_create_crs_to_crs_from_pj(ctx, from, to, nullptr, nullptr); }));
   if (!raw)
     fail(kProjection, "No transformation between the spatial references is known.", last_proj_error());
-  PjPtr norm(proj_normalize_for_visualization(ctx, raw.get()));
+  PjPtr norm(proj_or_out_of_memory([&] { return proj_normalize_for_visualization(ctx, raw.get()); }));
   if (!norm)
     fail(kProjection, "No transformation between the spatial references is known.", last_proj_error());
   return norm;
 }
 
 OperationPtr default_operation(const PJ* from, const PJ* to) {
-  auto key = std::make_pair(key_of(from), key_of(to));
-  auto& cache = operation_cache();
-  if (auto it = cache.find(key); it != cache.end()) return it->second;
-  OperationPtr op = spherical_equal_area_operation(from, to);
-  if (!op) op = std::make_shared<const Operation>(create_default_operation(from, to));
-  if (cache.size() > 256) cache.clear();
-  cache.emplace(std::move(key), op);
-  return op;
+  return operation_store().get(std::make_pair(key_of(from), key_of(to)),
+                               [&] { return make_operation(from, to); });
 }
-
-namespace {
-
-// Spatial references carry their id and text already: they key the
-// operations between them without writing a CRS out afresh (which costs a
-// good part of a projection), and are looked up without copying the text.
-using PairKey = std::tuple<int32_t, std::string, int32_t, std::string>;
-using PairView = std::tuple<int32_t, std::string_view, int32_t, std::string_view>;
-
-std::map<PairKey, OperationPtr, std::less<>>& pair_cache() {
-  static std::map<PairKey, OperationPtr, std::less<>> cache;
-  return cache;
-}
-
-std::string key_of(const SpatialReference& sr) { return std::to_string(sr.wkid) + "\n" + sr.wkt; }
-
-}  // namespace
 
 OperationPtr default_operation(const SpatialReference& from, const SpatialReference& to) {
-  auto& cache = pair_cache();
-  const PairView view{from.wkid, from.wkt, to.wkid, to.wkt};
-  if (auto it = cache.find(view); it != cache.end()) return it->second;
-  OperationPtr op = default_operation(from.crs.get(), to.crs.get());
-  if (cache.size() > 256) cache.clear();
-  cache.emplace(PairKey{from.wkid, from.wkt, to.wkid, to.wkt}, op);
-  return op;
+  return pair_store().get(PairView{from.wkid, from.own_text(), to.wkid, to.own_text()},
+                          [&] { return make_operation(from.crs.get(), to.crs.get()); });
 }
 
 namespace {
@@ -171,18 +173,16 @@ PjPtr geographic_base(const SpatialReference& sr) {
 
 OperationPtr plane_to_lonlat(const SpatialReference& sr) {
   if (sr.geographic) return nullptr;
-  auto key = std::make_pair(std::string("base\n"), key_of(sr));
-  auto& cache = operation_cache();
-  if (auto it = cache.find(key); it != cache.end()) return it->second;
-  PjPtr base = geographic_base(sr);
-  OperationPtr op = default_operation(sr.crs.get(), base.get());
-  cache.emplace(std::move(key), op);
-  return op;
+  return base_store().get(OneView{sr.wkid, sr.own_text()}, [&] {
+    PjPtr base = geographic_base(sr);
+    return make_operation(sr.crs.get(), base.get());
+  });
 }
 
 void clear_operation_cache() {
-  operation_cache().clear();
-  pair_cache().clear();
+  operation_store().clear();
+  pair_store().clear();
+  base_store().clear();
   last_pair() = LastPair{};
   clear_projection_routes();
 }

@@ -7,9 +7,11 @@
 #include <GeographicLib/PolygonArea.hpp>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "bounded_store.hpp"
 #include "handles.hpp"
 #include "spatial_reference.hpp"
 #include "vaskelith/api.h"
@@ -527,6 +529,30 @@ int main() {
     QX_SpatialReference_destroy(w, nullptr);
     QX_SpatialReference_destroy(wm, nullptr);
     QX_SpatialReference_destroy(nad27, nullptr);
+  }
+
+  // ---- the process-lifetime stores ----
+  {
+    // Full, then one more: the least recently used goes, the one asked for
+    // again stays, and a value let go of stays good for whoever holds it.
+    BoundedStore<int, std::shared_ptr<const int>> store;
+    std::shared_ptr<const int> held;
+    for (int k = 0; k < static_cast<int>(kStoreCapacity); ++k) {
+      auto v = store.get(k, [&] { return std::make_shared<const int>(k); });
+      if (k == 1) held = v;
+    }
+    expect("store keeps up to its capacity", store.size() == kStoreCapacity && *store.find(1) == 1);
+    store.find(0);  // 0 used after 1: 2 is now the oldest
+    store.put(-1, std::make_shared<const int>(-1));
+    expect("store lets go of the least recently used",
+           store.size() == kStoreCapacity && !store.find(2) && store.find(0) && store.find(1) && store.find(-1));
+    const int capacity = static_cast<int>(kStoreCapacity);
+    for (int k = 1000; k < 1000 + capacity; ++k) store.put(k, std::make_shared<const int>(k));
+    expect("a value let go of stays good for its holder",
+           !store.find(1) && *held == 1 && held.use_count() == 1);
+    int made = 0;
+    store.get(1000 + capacity - 1, [&] { return ++made, std::make_shared<const int>(0); });
+    expect("a kept value is not made again", made == 0);
   }
   std::printf("%d failure(s)\n", failures);
   return failures ? 1 : 0;
