@@ -117,10 +117,13 @@ bool valid_as_is(const Geometry& g) {
   return made_form(g)->valid.load(std::memory_order_acquire) == 1;
 }
 
-PreparedUse prepared_form(const Geometry& g, bool valid_only) {
+PreparedUse prepared_form(const Geometry& g, PreparedFor purpose) {
   PreparedUse use;
   if (!keeps_forms(g)) return use;
-  if (valid_only && g.kind == GeometryKind::Polygon && !valid_as_is(g)) return use;
+  if (purpose == PreparedFor::Distance) {
+    if (vertex_count(g) < kPrepareFrom) return use;
+    if (g.kind == GeometryKind::Polygon && !valid_as_is(g)) return use;
+  }
   Derived& d = g.derived.get();
   EngineForm* f = static_cast<EngineForm*>(d.engine_ready.load(std::memory_order_acquire));
   if (f == nullptr) {

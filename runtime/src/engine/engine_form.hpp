@@ -41,14 +41,18 @@ GeosForm geos_form(const Geometry& g, bool repair = true);
 // used (GEOS builds a prepared geometry's indexes on first use).  Null when
 // `g` keeps no forms, or has been asked about too few times for its size:
 // preparing costs more than a plain predicate or two, and a small geometry
-// is worth preparing only when it is asked about again and again.  The prepared form is made from the
-// unrepaired form; with `valid_only` it is given only where that is valid,
-// for questions whose answer must come from the repaired form.
+// is worth preparing only when it is asked about again and again.  The
+// prepared form is made from the unrepaired form.  For a distance it is
+// given only where that form is valid (the answer must come from the
+// repaired form), and only to geometries large enough to prepare at their
+// second question: GEOS's prepared distance indexes the other operand at
+// every call, which a small geometry never repays.
 struct PreparedUse {
   const GEOSPreparedGeometry* prepared = nullptr;
   std::unique_lock<std::recursive_mutex> lock;
 };
-PreparedUse prepared_form(const Geometry& g, bool valid_only = false);
+enum class PreparedFor { Predicate, Distance };
+PreparedUse prepared_form(const Geometry& g, PreparedFor purpose = PreparedFor::Predicate);
 
 // The number of vertices of `g` (curves count one).
 std::size_t vertex_count(const Geometry& g);

@@ -1174,7 +1174,7 @@ double distance(const Geometry& a, const Geometry& b) {
   double d = 0;
   {
     const bool swapped = vertex_count(b) > vertex_count(a);
-    const PreparedUse use = prepared_form(swapped ? b : a, true);
+    const PreparedUse use = prepared_form(swapped ? b : a, PreparedFor::Distance);
     if (use.prepared)
       geos::check(GEOSPreparedDistance_r(ctx(), use.prepared, swapped ? ga.get() : gb.get(), &d), "distance");
     else
