@@ -331,3 +331,51 @@ def test_reference_stores_stay_bounded_over_many_distinct_references(python_run)
     # Kept without bound, 80 000 more ellipsoids alone take some 95 MB.
     assert grown < 8e6, told(proc)
     assert worst < 1e-12, told(proc)
+
+
+@needs_address_space_limit
+def test_running_out_of_memory_in_the_engine_or_a_reader_is_a_memory_error(python_run):
+    # A coordinate sequence GEOS could not allocate was reported as the
+    # engine's failure, and a Python object a reader could not make as the
+    # reader's RuntimeError.  Each call is tried under a ladder of caps: it
+    # answers or raises MemoryError, whichever allocation fails.  Large
+    # blocks always come straight from the system, so that the caps bite
+    # whatever the heap holds free.
+    proc = python_run(
+        """
+        import resource
+        import ostrel_geometry as og
+        line = og.Polyline({"paths": [[[float(i), float(i % 7)] for i in range(2_000_000)]]})
+        wkt = "MULTILINESTRING (" + ", ".join(
+            "(" + ", ".join(f"{i} {j}" for j in range(50)) + ")" for i in range(20_000)) + ")"
+        calls = {
+            "buffer": (lambda: line.buffer(1.0), range(20, 120, 40)),
+            "convex hull": (lambda: line.convex_hull(), range(20, 120, 40)),
+            "buffer collection": (lambda: og.Geometry.buffer_collection([line], [1.0], True), range(20, 120, 40)),
+            "wkt": (lambda: og.utils.wkt_to_zorvjson_dict(wkt), range(0, 200, 8)),
+            "wkt as geojson": (lambda: og.utils.wkt_to_geojson_dict(wkt), range(0, 200, 8)),
+        }
+        used = int(open("/proc/self/statm").read().split()[0]) * resource.getpagesize()
+        soft, hard = resource.getrlimit(resource.RLIMIT_AS)
+        for name, (call, megabytes) in calls.items():
+            for mb in megabytes:
+                resource.setrlimit(resource.RLIMIT_AS, (used + mb * 1_000_000, hard))
+                try:
+                    call()
+                    end = "answered"
+                except MemoryError:
+                    end = "memory error"
+                except Exception as e:
+                    end = f"{type(e).__name__}: {e}"
+                finally:
+                    resource.setrlimit(resource.RLIMIT_AS, (soft, hard))
+                if end not in ("answered", "memory error"):
+                    print(name, mb, end)
+                if end == "answered":
+                    break
+        print(line.convex_hull().area > 0, og.utils.wkt_to_zorvjson_dict(wkt)["paths"][-1][-1])
+        """,
+        env={"MALLOC_MMAP_THRESHOLD_": "65536"},
+    )
+    assert proc.returncode == 0, told(proc)
+    assert proc.stdout.splitlines() == ["True (19999.0, 49.0)"], told(proc)

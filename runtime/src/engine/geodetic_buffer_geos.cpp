@@ -23,10 +23,7 @@ GEOSCoordSequence* sequence(const std::vector<XY>& ring) {
     buf.push_back(ring.front().first);
     buf.push_back(ring.front().second);
   }
-  GEOSCoordSequence* seq =
-      GEOSCoordSeq_copyFromBuffer_r(C(), buf.data(), static_cast<unsigned>(buf.size() / 2), 0, 0);
-  if (!seq) fail(kGeometryEngine, "The geometry engine could not build a coordinate sequence.");
-  return seq;
+  return geos::xy_sequence(buf.data(), buf.size() / 2);
 }
 
 }  // namespace
@@ -36,7 +33,7 @@ GEOSCoordSequence* sequence(const std::vector<XY>& ring) {
 GeomPtr polygon(const std::vector<XY>& ring) {
   if (ring.size() < 3) return nullptr;
   GEOSGeometry* shell = GEOSGeom_createLinearRing_r(C(), sequence(ring));
-  if (!shell) fail(kGeometryEngine, "The geometry engine could not build a ring.", geos::last_error());
+  if (!shell) geos::engine_failure("The geometry engine could not build a ring.");
   GeomPtr p = geos::take(GEOSGeom_createPolygon_r(C(), shell, nullptr, 0), "a buffer piece");
   if (GEOSisValid_r(C(), p.get()) != 1)
     p = geos::take(GEOSMakeValid_r(C(), p.get()), "repairing a buffer piece");

@@ -41,12 +41,23 @@ void PreparedDeleter::operator()(const GEOSPreparedGeometry* g) const noexcept {
   if (g) GEOSPreparedGeom_destroy_r(ctx(), g);
 }
 
-[[noreturn]] static void geos_failure(const char* operation) {
+void engine_failure(const std::string& message, bool with_detail) {
   std::string detail = error_text();
   error_text().clear();
   // GEOS reports its own failed allocations as text; they stay what they are.
   if (detail == "std::bad_alloc") throw std::bad_alloc();
-  fail(kGeometryEngine, std::string("The geometry engine failed in ") + operation + ".", detail);
+  if (!with_detail) detail.clear();
+  fail(kGeometryEngine, message, detail);
+}
+
+[[noreturn]] static void geos_failure(const char* operation) {
+  engine_failure(std::string("The geometry engine failed in ") + operation + ".");
+}
+
+GEOSCoordSequence* xy_sequence(const double* xy, std::size_t n) {
+  GEOSCoordSequence* seq = GEOSCoordSeq_copyFromBuffer_r(ctx(), xy, static_cast<unsigned>(n), 0, 0);
+  if (seq == nullptr) engine_failure("The geometry engine could not build a coordinate sequence.", false);
+  return seq;
 }
 
 GeomPtr take(GEOSGeometry* g, const char* operation) {

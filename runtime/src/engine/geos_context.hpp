@@ -7,6 +7,7 @@
 // runtime error.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,9 +31,17 @@ struct PreparedDeleter {
 };
 using PreparedPtr = std::unique_ptr<const GEOSPreparedGeometry, PreparedDeleter>;
 
+// Fails for GEOS's last failure: std::bad_alloc where GEOS ran out of
+// memory, else a kGeometryEngine failure with `message` (and GEOS's own
+// message as its detail when `with_detail`).
+[[noreturn]] void engine_failure(const std::string& message, bool with_detail = true);
+
 // Takes over a result of GEOS; a null result is a kGeometryEngine failure
 // carrying GEOS's message and naming the operation.
 GeomPtr take(GEOSGeometry* g, const char* operation);
+
+// A GEOS sequence of the n x, y pairs at xy.
+GEOSCoordSequence* xy_sequence(const double* xy, std::size_t n);
 
 // A GEOS predicate's answer (0 or 1); 2 means GEOS failed.
 bool truth(char answer, const char* operation);

@@ -43,9 +43,7 @@ GEOSCoordSequence* make_seq(const VertexList& vs, bool close) {
     xy = buf.data();
     ++n;
   }
-  GEOSCoordSequence* seq = GEOSCoordSeq_copyFromBuffer_r(ctx(), xy, static_cast<unsigned>(n), 0, 0);
-  if (seq == nullptr) fail(kGeometryEngine, "The geometry engine could not build a coordinate sequence.");
-  return seq;
+  return geos::xy_sequence(xy, n);
 }
 
 GeomPtr make_line(const VertexList& vs) {
@@ -64,7 +62,7 @@ GeomPtr make_polygon(const std::vector<const Part*>& rings) {
   for (auto& h : holes) raw.push_back(h.get());
   GEOSGeometry* p =
       GEOSGeom_createPolygon_r(ctx(), shell.get(), raw.data(), static_cast<unsigned>(raw.size()));
-  if (p == nullptr) fail(kGeometryEngine, "The geometry engine could not build a polygon.", geos::last_error());
+  if (p == nullptr) geos::engine_failure("The geometry engine could not build a polygon.");
   (void)shell.release();
   for (auto& h : holes) (void)h.release();
   return GeomPtr(p);

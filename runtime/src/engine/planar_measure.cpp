@@ -206,7 +206,7 @@ GeometryPtr label_point_in_range(const Geometry& g) {
       const GEOSCoordSequence* seq = GEOSGeom_getCoordSeq_r(ctx(), circle.get());
       double x = kNaN, y = kNaN;
       if (seq == nullptr || GEOSCoordSeq_getXY_r(ctx(), seq, 0, &x, &y) == 0)
-        fail(kGeometryEngine, "The geometry engine could not find a label point.", geos::last_error());
+        geos::engine_failure("The geometry engine could not find a label point.");
       result->point = Vertex{x, y};
       return result;
     }

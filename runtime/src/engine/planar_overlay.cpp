@@ -376,9 +376,7 @@ GeomPtr buffer_in_pieces(const std::vector<std::vector<XY>>& lines, double dista
         buf.push_back(line[k].first);
         buf.push_back(line[k].second);
       }
-      GEOSCoordSequence* seq =
-          GEOSCoordSeq_copyFromBuffer_r(ctx(), buf.data(), static_cast<unsigned>(end - i + 1), 0, 0);
-      if (!seq) fail(kGeometryEngine, "The geometry engine could not build a coordinate sequence.");
+      GEOSCoordSequence* seq = geos::xy_sequence(buf.data(), end - i + 1);
       const GeomPtr piece = geos::take(GEOSGeom_createLineString_r(ctx(), seq), "a line");
       pieces.push_back(geos::take(GEOSBuffer_r(ctx(), piece.get(), distance, quadrant_segments), "buffer"));
     }

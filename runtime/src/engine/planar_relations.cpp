@@ -619,7 +619,7 @@ std::string chord_matrix(const Geometry& a, const Geometry& b) {
   };
   std::string m = relate_geos(false);
   if (m.empty()) m = relate_geos(true);
-  if (m.size() != 9) fail(kGeometryEngine, "GEOS could not compute a spatial relation.", geos::last_error());
+  if (m.size() != 9) geos::engine_failure("GEOS could not compute a spatial relation.");
   return m;
 }
 

@@ -5,7 +5,8 @@
 // finished dictionaries); after a successful read it holds exactly the result.
 // Every failure inside a callback becomes a ReadError whose text is
 // "processing geometry `{}`"; a Python exception raised on the way reads
-// "{type name}: {str(exception)}" inside the quotes.
+// "{type name}: {str(exception)}" inside the quotes (a MemoryError passes
+// through as it is).
 #pragma once
 
 #include <optional>
@@ -79,12 +80,14 @@ class DictBuilder : public geomio::GeomSink {
   // `parent_empty_text` is the failure of push_to_parent on an empty stack.
   explicit DictBuilder(std::string_view parent_empty_text) : parent_empty_text_(parent_empty_text) {}
 
-  // Runs one callback body; a Python exception becomes the builder's error.
+  // Runs one callback body; a Python exception becomes the builder's error,
+  // except running out of memory, which stays a MemoryError.
   template <class F>
   void guard(F&& body) {
     try {
       body();
     } catch (PyErr& e) {
+      if (e.matches(PyExc_MemoryError)) throw;
       geomio::fail_geometry(exception_text(e));
     }
   }
