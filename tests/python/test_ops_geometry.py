@@ -1,7 +1,9 @@
 """Overlay, relations, measurement and transformations of single geometries."""
 import math
+import random
 
 import pytest
+import shapely
 
 import ostrel_geometry as og
 
@@ -356,3 +358,34 @@ def test_normalize_central_meridian_folds_into_range():
     assert mercator.normalize_central_meridian().x == pytest.approx(2.1e7 - 2 * half_width)
     utm = og.Point({"x": 2.1e7, "y": 0.0, "spatialReference": {"wkid": 32632}})
     assert utm.normalize_central_meridian() is None  # a projected system that does not wrap
+
+
+def test_clip_of_slivers_far_from_the_origin_answers_as_the_intersection():
+    # Triangles thinner than rounding at 1e6..1e9, cut by the envelope's
+    # left side: GEOS's rectangle clip failed on about a tenth of them
+    # ("Invalid number of points in LinearRing found 3").  The area of the
+    # clipped piece is the one Shapely's intersection finds, to a few units
+    # of rounding of the coordinates along the outline.
+    rng = random.Random(5)
+    issue_ring = [[95617051.2630905, 46403350.64855544], [95616673.4047347, 46403371.139232956],
+                  [95616750.1505684, 46403366.97742443]]
+    cases = [(issue_ring, 95616838.2, 1e8)]
+    for _ in range(300):
+        s = 10 ** rng.uniform(6, 9)
+        x0, y0, turn, length = rng.uniform(0.5, 1) * s, rng.uniform(0.2, 0.5) * s, rng.uniform(0, math.pi), rng.uniform(10, 1000)
+        ux, uy = math.cos(turn), math.sin(turn)
+        ring = []
+        for t in (0, -rng.uniform(0.3, 0.9) * length, -rng.uniform(0.3, 0.9) * length):
+            off = rng.uniform(-3e-16, 3e-16) * s
+            ring.append([x0 + t * ux - off * uy, y0 + t * uy + off * ux])
+        xs = [x for x, _ in ring]
+        cases.append((ring, rng.uniform(min(xs), max(xs)), s))
+    for ring, cut, s in cases:
+        g = og.Polygon({"rings": [ring + ring[:1]]})
+        top = 2e9
+        clipped = g.clip(og.Envelope({"xmin": cut, "ymin": 0, "xmax": top, "ymax": top}))
+        assert isinstance(clipped, og.Polygon)
+        reference = shapely.Polygon(ring)
+        rounding = reference.length * s * 2**-52
+        expected = reference.intersection(shapely.box(cut, 0, top, top)).area
+        assert abs(clipped.area - expected) <= 4 * rounding, (ring, cut)

@@ -45,7 +45,7 @@ void engine_failure(const std::string& message, bool with_detail) {
   std::string detail = error_text();
   error_text().clear();
   // GEOS reports its own failed allocations as text; they stay what they are.
-  if (detail == "std::bad_alloc") throw std::bad_alloc();
+  if (detail == kOutOfMemory) throw std::bad_alloc();
   if (!with_detail) detail.clear();
   fail(kGeometryEngine, message, detail);
 }

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <geos_c.h>
@@ -18,8 +19,10 @@ namespace vaskelith::geos {
 
 GEOSContextHandle_t ctx();
 
-// The text of the last error GEOS reported (empty when none).
+// The text of the last error GEOS reported (empty when none), and the text
+// it reports for an allocation that failed.
 const std::string& last_error();
+inline constexpr std::string_view kOutOfMemory = "std::bad_alloc";
 
 struct GeomDeleter {
   void operator()(GEOSGeometry* g) const noexcept;

@@ -137,9 +137,16 @@ GeometryPtr clip(const Geometry& g, const Geometry& envelope) {
   }
   if (e.empty() || g.is_empty()) return empty_geometry(g.kind, g.has_z, g.has_m, g.spatial_reference);
   GeosForm gg = geos_form(g);
-  GeomPtr r = geos::take(GEOSClipByRect_r(ctx(), gg.get(), std::min(e.xmin, e.xmax), std::min(e.ymin, e.ymax),
-                                          std::max(e.xmin, e.xmax), std::max(e.ymin, e.ymax)),
-                         "clip");
+  GEOSGeometry* clipped = GEOSClipByRect_r(ctx(), gg.get(), std::min(e.xmin, e.xmax), std::min(e.ymin, e.ymax),
+                                           std::max(e.xmin, e.xmax), std::max(e.ymin, e.ymax));
+  if (clipped == nullptr && geos::last_error() != geos::kOutOfMemory) {
+    // The rectangle clip rebuilds rings from the pieces it cuts and can
+    // fail on a valid thin sliver (a ring of three points); the general
+    // intersection with the rectangle answers there.
+    const GeosForm ge = geos_form(envelope);
+    clipped = GEOSIntersection_r(ctx(), gg.get(), ge.get());
+  }
+  GeomPtr r = geos::take(clipped, "clip");
   SourceIndex index;
   index.add(g);
   index.add(envelope);
