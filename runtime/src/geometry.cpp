@@ -52,6 +52,21 @@ Derived& DerivedSlot::get() const {
 
 namespace {
 EnvelopeBounds compute_extent(const Geometry& g, bool& whole);
+
+// Up to this many vertices, without curves, the extent is measured at each
+// use rather than kept: a record of what is derived costs about 150 bytes,
+// ten times the vertices of a small polygon.
+constexpr std::size_t kKeptExtentFrom = 16;
+
+bool few_vertices(const Geometry& g) {
+  std::size_t n = g.points.size();
+  for (const Part& p : g.parts) {
+    if (!p.curves.empty()) return false;
+    n += p.size();
+    if (n >= kKeptExtentFrom) return false;
+  }
+  return n < kKeptExtentFrom;
+}
 }  // namespace
 
 EnvelopeBounds extent_of(const Geometry& g) {
@@ -65,6 +80,9 @@ EnvelopeBounds extent_of(const Geometry& g, bool& whole) {
   whole = true;
   if (g.kind == GeometryKind::Envelope) return g.envelope;
   if (g.kind == GeometryKind::Point) return compute_extent(g, whole);
+  // A few vertices are measured again sooner than a record to keep their
+  // extent in is made; most small geometries never need one otherwise.
+  if (!g.derived.peek() && few_vertices(g)) return compute_extent(g, whole);
   Derived& d = g.derived.get();
   if (!d.has_extent.load(std::memory_order_acquire)) {
     std::lock_guard<std::recursive_mutex> lock(d.mutex);

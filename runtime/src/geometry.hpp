@@ -357,6 +357,8 @@ class DerivedSlot {
   ~DerivedSlot() { reset(); }
   // Made at first call.
   Derived& get() const;
+  // Null until made.
+  Derived* peek() const { return slot_.load(std::memory_order_acquire); }
 
  private:
   void reset() noexcept { delete slot_.exchange(nullptr, std::memory_order_acq_rel); }

@@ -64,7 +64,8 @@ const GEOSGeometry* raw_of(const Geometry& g, EngineForm& f) {
 
 // The form as far as it is made, without the lock; null before.
 const EngineForm* made_form(const Geometry& g) {
-  return static_cast<const EngineForm*>(g.derived.get().engine_ready.load(std::memory_order_acquire));
+  const Derived* d = g.derived.peek();
+  return d ? static_cast<const EngineForm*>(d->engine_ready.load(std::memory_order_acquire)) : nullptr;
 }
 
 }  // namespace
