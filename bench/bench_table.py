@@ -16,11 +16,19 @@ reports the bytes in use for its Python model and what asking `intersects`
 adds (the runtime geometry, its GEOS form, the prepared geometry and the
 indexes GEOS builds for it), and the peak resident size.
 
+The kept-forms rows time `area_collection` of 10 000 and 100 000 quads right
+after a full `gc.collect()`, the collection timed on both sides (what a
+program meets when Python collects on its own between its calls); the
+small-polygon memory line builds 100 000 quads in a child process per side,
+asks the area and `intersects` of each, and reports the growth of the
+resident size per polygon.
+
     pip install shapely pyproj   # benchmark-only dependencies
     python bench/bench_table.py [--sizes 4,100,10000,200000] [--rounds 7] [--write bench/RESULTS.md]
 """
 
 import argparse
+import gc
 import math
 import os
 import platform
@@ -185,7 +193,59 @@ def nesting_rows():
     ]
 
 
+def kept_rows():
+    """Whole-collection areas right after a full garbage collection."""
+    rows = []
+    rng = random.Random(11)
+    for n in (10000, 100000):
+        quads = [square(rng.uniform(0, 1000), rng.uniform(0, 1000), rng.uniform(1, 5)) for _ in range(n)]
+        ours = [og.Polygon({"rings": [q]}) for q in quads]
+        theirs = shapely.polygons(quads)
+        label = f"{n:,}".replace(",", " ")
+        rows.append((f"area_collection right after gc.collect(), {label} quads",
+                     lambda ours=ours: (gc.collect(), og.area_collection(ours)),
+                     lambda theirs=theirs: (gc.collect(), shapely.area(theirs).sum())))
+    return rows
+
+
 # ---- memory ----
+
+SMALL_POLYGONS_CHILD = r"""
+import gc, sys
+side, n = sys.argv[1], int(sys.argv[2])
+def rss():
+    with open("/proc/self/statm") as f:
+        return int(f.read().split()[1]) * 4096
+quads = [[[x, y], [x, y + 1], [x + 1, y + 1], [x + 1, y], [x, y]]
+         for x, y in ((i % 1000 * 2.0, i // 1000 * 2.0) for i in range(n))]
+if side == "ours":
+    import ostrel_geometry as og
+    probe = og.Point({"x": -5.0, "y": -5.0})
+    og.Polygon({"rings": [quads[0]]}).area  # the runtime loaded before the first mark
+    gc.collect()
+    before = rss()
+    held = [og.Polygon({"rings": [q]}) for q in quads]
+    og.area_collection(held)
+    og.intersects_collection(probe, held)
+else:
+    import shapely
+    probe = shapely.Point(-5.0, -5.0)
+    gc.collect()
+    before = rss()
+    held = shapely.polygons(quads)
+    shapely.area(held).sum()
+    shapely.intersects(held, probe).any()
+print((rss() - before) / n)
+"""
+
+
+def small_polygon_memory_line(n=100000):
+    here = os.path.dirname(os.path.abspath(__file__))
+    per = {side: float(subprocess.run([sys.executable, "-c", SMALL_POLYGONS_CHILD, side, str(n)], cwd=here,
+                                      capture_output=True, text=True, check=True).stdout)
+           for side in ("ours", "shapely")}
+    return (f"{n:,}".replace(",", " ") + f" quads after area and intersects: {per['ours']:.0f} B per polygon "
+            f"(resident size) against Shapely's {per['shapely']:.0f} B = {per['ours'] / per['shapely']:.2f}x")
 
 MEMORY_CHILD = r"""
 import ctypes, gc, resource, sys
@@ -294,6 +354,12 @@ def main():
         t_ours, t_peer = interleaved_medians([ours, peer], rounds=args.rounds)
         emit(f"| {name} | {t_ours * 1e3:.3f} | {t_peer * 1e3:.3f} | {fmt_ratio(t_ours / t_peer)} |")
     emit()
+    emit("| kept forms | ours (ms) | peer (ms) | ratio |")
+    emit("|---|---|---|---|")
+    for name, ours, peer in kept_rows():
+        t_ours, t_peer = interleaved_medians([ours, peer], rounds=args.rounds)
+        emit(f"| {name} | {t_ours * 1e3:.3f} | {t_peer * 1e3:.3f} | {fmt_ratio(t_ours / t_peer)} |")
+    emit()
     emit("| ring nesting | ours (ms) | peer (ms) | ratio |")
     emit("|---|---|---|---|")
     for name, ours, peer in nesting_rows():
@@ -305,6 +371,8 @@ def main():
             emit(f"| {name} | {t_ours * 1e3:.0f} | {t_peer * 1e3:.0f} | {fmt_ratio(t_ours / t_peer)} |")
     emit()
     emit(f"Memory: {memory_line()}")
+    emit()
+    emit(f"Memory of small polygons: {small_polygon_memory_line()}")
     if args.write:
         # The hand-written notes at the end of an earlier file are kept.
         notes = ""
