@@ -80,7 +80,9 @@ def isometric(lat):
 def from_isometric(psi):
     p = math.atan(math.sinh(psi))
     for _ in range(60):
-        p = math.atan(math.sinh(psi + E * math.atanh(E * math.sin(p))))
+        prev, p = p, math.atan(math.sinh(psi + E * math.atanh(E * math.sin(p))))
+        if p == prev:
+            break
     return math.degrees(p)
 
 
@@ -261,14 +263,20 @@ def normal_section(lon1, lat1, lon2, lat2):
 
 
 def loxodrome_length(lon1, lat1, lon2, lat2):
+    """Straight in the Mercator (longitude against isometric latitude): the
+    Mercator length times the mean radius of the parallels along the way,
+    the meters of ground per radian there (the meridian arc over the
+    isometric latitude, taken as a mean so that nearly east-west lines keep
+    their precision)."""
     dlon = math.radians(math.remainder(lon2 - lon1, 360))
     if abs(lat1) == 90 or abs(lat2) == 90:
         # The loxodromes leaving a pole are its meridians.
         return abs(meridian_arc(lat2) - meridian_arc(lat1))
-    if lat1 == lat2:
+    p1, p2 = isometric(lat1), isometric(lat2)
+    if p1 == p2:
         return parallel_radius(lat1) * abs(dlon)
-    azi = math.atan2(dlon, isometric(lat2) - isometric(lat1))
-    return abs((meridian_arc(lat2) - meridian_arc(lat1)) / math.cos(azi))
+    mean_radius = integrate(lambda q: parallel_radius(from_isometric(q)), p1, p2, 2) / (p2 - p1)
+    return math.hypot(dlon, p2 - p1) * mean_radius
 
 
 def plate_carree_length(lon1, lat1, lon2, lat2):

@@ -350,6 +350,32 @@ def test_loxodrome_buffer_past_a_pole_holds_what_loxodromes_reach(center, d, dev
                 assert buf.contains(point(*p)) == (reach < d), (p, reach)
 
 
+def test_loxodrome_buffer_in_a_polar_plane():
+    # The same circle drawn in a polar stereographic plane: its vertices,
+    # carried back to longitude and latitude, lie at the distance too.
+    center, d, dev = LOXODROME_POINT_BUFFERS[0]
+    polar = {"wkid": 3413}
+    buf = point(*center).project(polar).buffer(d, METERS, dev, CT.Loxodrome)
+    vertices = [v for r in as_dict(buf)["rings"] for v in r]
+    assert len(vertices) > 50
+    for x, y in vertices:
+        back = as_dict(point(x, y, polar).project(WGS84))
+        assert ref.loxodrome_length(*center, back["x"], back["y"]) == pytest.approx(d, abs=dev)
+
+
+@pytest.mark.parametrize("curve", [CT.GreatElliptic, CT.NormalSection])
+def test_section_buffers_lie_at_the_distance_along_their_curve(curve):
+    # Their buffers are measured along geodesics, which these curves follow
+    # to within a few tenths of a millimeter per kilometer: measured along
+    # the curve itself, every vertex lies within the deviation too.
+    center, d, dev = (10, 60), 2e6, 2.0
+    section = ref.great_ellipse if curve == CT.GreatElliptic else ref.normal_section
+    vertices = off_seams(as_dict(point(*center).buffer(d, METERS, dev, curve))["rings"])
+    assert len(vertices) > 1000
+    for lon, lat in vertices[::10]:
+        assert section(*center, lon, lat).length() == pytest.approx(d, abs=dev)
+
+
 def rhumb_at(a, b, t):
     """The point a fraction t of the way along the loxodrome from a to b."""
     dlon = math.remainder(b[0] - a[0], 360)
