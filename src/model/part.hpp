@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -12,6 +13,33 @@
 
 namespace ostrel::model {
 
+// An optional column of numbers, one pointer wide while absent: most parts
+// have no z and no m, and an absent std::optional<std::vector> would still
+// take 32 bytes in each.  Copies copy the numbers.
+class OptionalColumn {
+ public:
+  OptionalColumn() = default;
+  OptionalColumn(const OptionalColumn& o)
+      : values_(o.values_ ? std::make_unique<std::vector<double>>(*o.values_) : nullptr) {}
+  OptionalColumn& operator=(const OptionalColumn& o) {
+    if (this != &o) values_ = o.values_ ? std::make_unique<std::vector<double>>(*o.values_) : nullptr;
+    return *this;
+  }
+  OptionalColumn(OptionalColumn&&) noexcept = default;
+  OptionalColumn& operator=(OptionalColumn&&) noexcept = default;
+
+  bool has_value() const { return values_ != nullptr; }
+  explicit operator bool() const { return has_value(); }
+  std::vector<double>& operator*() { return *values_; }
+  const std::vector<double>& operator*() const { return *values_; }
+  std::vector<double>* operator->() { return values_.get(); }
+  const std::vector<double>* operator->() const { return values_.get(); }
+  void emplace() { values_ = std::make_unique<std::vector<double>>(); }
+
+ private:
+  std::unique_ptr<std::vector<double>> values_;
+};
+
 // Which optional columns exist is fixed at construction; every present column
 // has the length of `xs`.  The caller holds the part's lock for every call.
 class ZorvPart {
@@ -20,8 +48,8 @@ class ZorvPart {
 
   std::vector<double> xs;
   std::vector<double> ys;
-  std::optional<std::vector<double>> zs;
-  std::optional<std::vector<double>> ms;
+  OptionalColumn zs;
+  OptionalColumn ms;
 
   std::size_t len() const { return xs.size(); }
   bool is_empty() const { return xs.empty(); }

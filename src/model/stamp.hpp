@@ -21,26 +21,26 @@ class Stamp {
   // counts as changed.
   template <class T>
   void watch(const Cell<T>& cell) {
-    std::shared_ptr<const std::atomic<uint64_t>> version = cell.version_ref();
-    seen_.push_back({version, version.get(), cell.version()});
+    seen_.push_back({cell.version_ref(), cell.version()});
   }
 
   // Whether no watched cell was written since it was watched.  No write
-  // anywhere since the last check answers at once.  Callers hold the
-  // interpreter lock, so a cell seen alive stays alive while it is read.
+  // anywhere since the last check answers at once.
   bool current() {
     const uint64_t now = detail::write_epoch().load(std::memory_order_relaxed);
     if (now == epoch_) return true;
-    for (const Seen& s : seen_)
-      if (s.owner.expired() || s.version->load(std::memory_order_relaxed) != s.seen) return false;
+    for (const Seen& s : seen_) {
+      std::shared_ptr<const std::atomic<uint64_t>> version = s.version.lock();
+      if (!version || version->load(std::memory_order_relaxed) != s.seen) return false;
+    }
     epoch_ = now;
     return true;
   }
 
  private:
+  // A stamp is kept with every built geometry: 24 bytes a cell.
   struct Seen {
-    std::weak_ptr<const std::atomic<uint64_t>> owner;
-    const std::atomic<uint64_t>* version;
+    std::weak_ptr<const std::atomic<uint64_t>> version;
     uint64_t seen;
   };
   std::vector<Seen> seen_;
