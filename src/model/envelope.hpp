@@ -23,7 +23,7 @@ struct ZorvGeometryEnvelope : GeometryModel<ZorvGeometryEnvelope, rt::Envelope> 
   double ymax = kNaN;
   std::optional<double> zmin, zmax, mmin, mmax;
   std::optional<uint32_t> idmin, idmax;  // never set by the model; not passed to the runtime
-  std::optional<SpatialReference> spatial_reference;
+  OptionalSpatialReference spatial_reference;
 
   bool is_empty() const { return std::isnan(xmin); }
 

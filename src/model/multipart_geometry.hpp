@@ -51,7 +51,7 @@ struct MultipartGeometry : GeometryModel<MultipartGeometry<Kind>, typename Kind:
 
   Cell<PartCollection> linear_parts;      // the paths or rings
   Cell<CurvePartCollection> curve_parts;  // the curve paths or curve rings
-  std::optional<SpatialReference> spatial_reference;
+  OptionalSpatialReference spatial_reference;
 
   // Two new collections with the flags, then every linear part, then every
   // curve part; the first error is thrown.

@@ -20,7 +20,7 @@ struct ZorvGeometryMultipoint : GeometryModel<ZorvGeometryMultipoint, rt::Multip
       : points(std::move(points)), spatial_reference(std::move(sr)) {}
 
   Cell<ZorvPart> points;
-  std::optional<SpatialReference> spatial_reference;
+  OptionalSpatialReference spatial_reference;
 
   // Read under the points part's lock (poisoned: fatal "Rings lock poisoned").
   CoordDims dimensions() const;

@@ -22,7 +22,7 @@ struct ZorvGeometryPoint : GeometryModel<ZorvGeometryPoint, rt::Point> {
   std::optional<double> z;
   std::optional<double> m;
   std::optional<uint32_t> id;  // never set by the model; not passed to the runtime
-  std::optional<SpatialReference> spatial_reference;
+  OptionalSpatialReference spatial_reference;
 
   bool is_empty() const { return std::isnan(x); }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -23,6 +24,34 @@ struct SpatialReference {
   // Compact JSON object: present fields only, in declaration order, keys
   // wkid, latestWkid, vcsWkid, latestVcsWkid, wkt, wkt2.
   void write_zorvjson(std::string& out) const;
+};
+
+// A geometry's spatial reference, or none, one pointer wide: most
+// geometries have none or share a few, and the value inline would take 120
+// bytes in each.  It reads and converts as a std::optional<SpatialReference>.
+class OptionalSpatialReference {
+ public:
+  OptionalSpatialReference() = default;
+  OptionalSpatialReference(std::nullopt_t) {}
+  OptionalSpatialReference(std::optional<SpatialReference> sr)
+      : value_(sr ? std::make_shared<const SpatialReference>(std::move(*sr)) : nullptr) {}
+  OptionalSpatialReference(SpatialReference sr) : value_(std::make_shared<const SpatialReference>(std::move(sr))) {}
+
+  bool has_value() const { return value_ != nullptr; }
+  explicit operator bool() const { return has_value(); }
+  const SpatialReference& operator*() const { return *value_; }
+  const SpatialReference* operator->() const { return value_.get(); }
+  operator std::optional<SpatialReference>() const {
+    return value_ ? std::optional<SpatialReference>(*value_) : std::nullopt;
+  }
+  void reset() { value_.reset(); }
+  bool operator==(const OptionalSpatialReference& o) const {
+    return value_ == o.value_ || (value_ && o.value_ && *value_ == *o.value_);
+  }
+
+ private:
+  // Shared and never changed: copies of a geometry share it.
+  std::shared_ptr<const SpatialReference> value_;
 };
 
 // `"spatialReference": {...}, ` when there is one: the first member of a
