@@ -389,3 +389,30 @@ def test_clip_of_slivers_far_from_the_origin_answers_as_the_intersection():
         rounding = reference.length * s * 2**-52
         expected = reference.intersection(shapely.box(cut, 0, top, top)).area
         assert abs(clipped.area - expected) <= 4 * rounding, (ring, cut)
+
+
+def test_a_geometry_related_to_itself_answers_as_the_same_point_set_twice():
+    # Related with itself, a geometry is not noded against itself; the
+    # answers are those of two copies of the same point set.
+    rng = random.Random(3)
+    zigzag = [[i * 0.01, rng.uniform(0, 1)] for i in range(2000)]
+    cases = [
+        og.Polygon({"rings": [[[0, 0], [0, 4], [4, 4], [4, 0], [0, 0]], [[1, 1], [2, 1], [2, 2], [1, 2], [1, 1]]]}),
+        og.Polyline({"paths": [zigzag]}),
+        og.MultiPoint({"points": [[0, 0], [1, 1], [1, 1]]}),
+        og.Point({"x": 3, "y": 4}),
+        og.Envelope({"xmin": 0, "ymin": 0, "xmax": 2, "ymax": 1}),
+        og.Polygon({"rings": []}),
+    ]
+    references = [
+        shapely.Polygon([(0, 0), (0, 4), (4, 4), (4, 0)], [[(1, 1), (2, 1), (2, 2), (1, 2)]]),
+        shapely.LineString(zigzag),
+        shapely.MultiPoint([(0, 0), (1, 1), (1, 1)]),
+        shapely.Point(3, 4),
+        shapely.box(0, 0, 2, 1),
+        shapely.Polygon(),
+    ]
+    names = ["contains", "crosses", "disjoint", "equals", "intersects", "overlaps", "touches", "within"]
+    for g, ref in zip(cases, references):
+        for name in names:
+            assert getattr(g, name)(g) == getattr(ref, name)(ref), (g.geometry_type, name)

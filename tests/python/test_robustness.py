@@ -379,3 +379,26 @@ def test_running_out_of_memory_in_the_engine_or_a_reader_is_a_memory_error(pytho
     )
     assert proc.returncode == 0, told(proc)
     assert proc.stdout.splitlines() == ["True (19999.0, 49.0)"], told(proc)
+
+
+def test_stacked_copies_of_a_ring_cost_what_one_does(python_run):
+    # Each copy of a ring was nested against every other, vertex by vertex,
+    # and the engine repaired the stack as a whole: 187 copies of one curved
+    # ring took seconds for an area, 2 000 minutes.  A half disc of radius
+    # 1: the area counts every copy, the overlays see one.
+    proc = python_run(
+        """
+        import math
+        import ostrel_geometry as og
+        half = [[-1, 0], {"a": [[1, 0], [0, 0], 0, 1]}, [-1, 0]]
+        n = 2_000
+        stack = og.Polygon({"curveRings": [half] * n})
+        triangle = og.Polygon({"rings": [[[5, 5], [5, 6], [6, 6], [5, 5]]]})
+        print(stack.area / (n * math.pi / 2) - 1)
+        print(stack.difference(og.Point({"x": 0, "y": 0.5})).area / (math.pi / 2) - 1)
+        print(stack.union(triangle).area / (math.pi / 2 + 0.5) - 1)
+        """
+    )
+    assert proc.returncode == 0, told(proc)
+    # Sums of n areas, each to rounding.
+    assert all(abs(float(e)) <= 1e-12 for e in proc.stdout.split()), told(proc)

@@ -2,10 +2,12 @@
 #include "engine/geos_convert.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <map>
+#include <unordered_map>
 #include <utility>
 
 #include "engine/box_index.hpp"
@@ -92,6 +94,17 @@ VertexList without_repeats(const VertexList& vs, bool closed) {
 GeomPtr repair_area(GeomPtr g) {
   GeomPtr fixed = repaired_area(g.get());
   return fixed ? std::move(fixed) : std::move(g);
+}
+
+uint64_t vertices_hash(const VertexList& vs) {
+  uint64_t h = 0xcbf29ce484222325ull;
+  const double* xy = vs.xy_data();
+  for (std::size_t i = 0; i < 2 * vs.size(); ++i) h = (h ^ std::bit_cast<uint64_t>(xy[i])) * 0x100000001b3ull;
+  return h;
+}
+
+bool same_vertices(const VertexList& a, const VertexList& b) {
+  return a.size() == b.size() && std::equal(a.xy_data(), a.xy_data() + 2 * a.size(), b.xy_data());
 }
 
 Box box_of(const Part& p) {
@@ -185,8 +198,22 @@ std::vector<std::vector<std::size_t>> nest_rings(const std::vector<Part>& rings)
   std::vector<std::size_t> holders;
   std::vector<int> depth(n, 0);
   std::vector<std::ptrdiff_t> parent(n, -1);
+  // A copy of a ring lies on it, so is not held by it, and is held by what
+  // holds it: it nests as the ring did, without testing every vertex of
+  // every copy against every other (hundreds of stacked copies took
+  // seconds).
+  std::unordered_map<uint64_t, std::vector<std::size_t>> nested;
   for (std::size_t k = 0; k < n; ++k) {
     const std::size_t i = order[k];
+    std::vector<std::size_t>& alike = nested[vertices_hash(rings[i].vertices)];
+    const auto copied = std::find_if(alike.begin(), alike.end(),
+                                     [&](std::size_t j) { return same_vertices(rings[i].vertices, rings[j].vertices); });
+    if (copied != alike.end()) {
+      parent[i] = parent[*copied];
+      depth[i] = depth[*copied];
+      continue;
+    }
+    alike.push_back(i);
     holders.clear();
     index.query(boxes[i], [&](std::size_t j) {
       if (rank[j] < k && covers_to_rounding(boxes[j], boxes[i])) holders.push_back(j);
@@ -290,6 +317,20 @@ GeomPtr to_geos(const Geometry& g, double tolerance, bool repair) {
         limits::check_engine_range(r.vertices);
         if (r.vertices.size() >= 3) rings.push_back(std::move(r));
       }
+      // Copies of a ring add nothing to the area (the union of the same
+      // shell, the difference of the same hole), yet each would have GEOS
+      // repair the whole again: one of each stays.
+      std::unordered_map<uint64_t, std::vector<std::size_t>> kept;
+      std::vector<Part> distinct;
+      for (Part& r : rings) {
+        std::vector<std::size_t>& alike = kept[vertices_hash(r.vertices)];
+        if (std::any_of(alike.begin(), alike.end(),
+                        [&](std::size_t j) { return same_vertices(r.vertices, distinct[j].vertices); }))
+          continue;
+        alike.push_back(distinct.size());
+        distinct.push_back(std::move(r));
+      }
+      rings = std::move(distinct);
       std::vector<GeomPtr> polys;
       for (const auto& group : nest_rings(rings)) {
         std::vector<const Part*> rs;
