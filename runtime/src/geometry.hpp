@@ -128,6 +128,36 @@ struct SegmentView {
   const Curve* curve;
 };
 
+// A z or m column of a part: absent (one pointer) until a number arrives,
+// since most parts never hold one.  Copies copy the numbers; an absent
+// column reads as empty and grows on its first write.
+class ExtraColumn {
+ public:
+  ExtraColumn() = default;
+  ExtraColumn(const ExtraColumn& o) : values_(o.empty() ? nullptr : std::make_unique<std::vector<double>>(*o.values_)) {}
+  ExtraColumn& operator=(const ExtraColumn& o) {
+    if (this != &o) values_ = o.empty() ? nullptr : std::make_unique<std::vector<double>>(*o.values_);
+    return *this;
+  }
+  ExtraColumn(ExtraColumn&&) noexcept = default;
+  ExtraColumn& operator=(ExtraColumn&&) noexcept = default;
+
+  bool empty() const { return !values_ || values_->empty(); }
+  double operator[](std::size_t i) const { return (*values_)[i]; }
+  double& operator[](std::size_t i) { return (*values_)[i]; }
+  void reserve(std::size_t n) { made().reserve(n); }
+  void assign(std::size_t n, double v) { made().assign(n, v); }
+  void push_back(double v) { made().push_back(v); }
+  void pop_back() { values_->pop_back(); }
+
+ private:
+  std::vector<double>& made() {
+    if (!values_) values_ = std::make_unique<std::vector<double>>();
+    return *values_;
+  }
+  std::unique_ptr<std::vector<double>> values_;
+};
+
 // The vertices of a part.  x and y sit interleaved in one array, the form
 // GEOS copies from and the measures walk; z and m each have an array of
 // their own that exists only once some vertex holds a number there.  An
@@ -246,7 +276,7 @@ class VertexList {
     for (; first != last; ++first) push_back(*first);
   }
   // Keeps an optional array in step with xy_, which has just grown by one.
-  void push_extra(std::vector<double>& a, double value) {
+  void push_extra(ExtraColumn& a, double value) {
     if (!a.empty()) {
       a.push_back(value);
     } else if (!std::isnan(value)) {
@@ -255,7 +285,7 @@ class VertexList {
       a.push_back(value);
     }
   }
-  void set_extra(std::vector<double>& a, std::size_t i, double value) {
+  void set_extra(ExtraColumn& a, std::size_t i, double value) {
     if (a.empty()) {
       if (std::isnan(value)) return;
       a.assign(size(), kNaN);
@@ -264,8 +294,8 @@ class VertexList {
   }
 
   std::vector<double> xy_;
-  std::vector<double> z_;  // empty, or one per vertex
-  std::vector<double> m_;  // empty, or one per vertex
+  ExtraColumn z_;  // empty, or one per vertex
+  ExtraColumn m_;  // empty, or one per vertex
 };
 
 struct Part {
