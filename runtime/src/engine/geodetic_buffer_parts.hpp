@@ -66,6 +66,11 @@ class PointBudget {
     left_ -= points;
     if (left_ < 0) fail(kInvalidArgument, kDeviationTooSmall);
   }
+  // Fails at once where work about to start would outgrow what is left,
+  // rather than when most of it is done.
+  void require(double points) const {
+    if (left_ < points) fail(kInvalidArgument, kDeviationTooSmall);
+  }
 
  private:
   double left_;

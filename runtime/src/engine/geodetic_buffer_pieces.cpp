@@ -34,6 +34,12 @@ constexpr double kEnvelopeAngle = 1e-8;
 constexpr double kEnvelopeSearch = 10;
 constexpr double kEnvelopeReach = 80;
 
+// What a loxodrome offset point costs the budget, in geodesic offset points:
+// the search for where it touches the envelope takes some ten trials of a
+// direct and two inverse loxodromes, each several times a geodesic's work,
+// and a buffer's budget bounds its time, not only its output.
+constexpr double kRhumbOffsetCost = 4;
+
 // Samples along one edge's offset curves: past that the deviation is far
 // too fine for the edge.
 constexpr double kMaxSamples = 1e6;
@@ -60,6 +66,10 @@ class Offsets {
   const GeographicLib::Rhumb& rhumb() const { return rhumb_; }
   const Azimuthal& plane() const { return az_; }
   const Plan& plan() const { return plan_; }
+  // Spends the search of one loxodrome offset point beyond the point itself.
+  void spend_search() const { budget_.spend(kRhumbOffsetCost - 1); }
+  // Fails at once where `offsets` more offset points would outgrow the budget.
+  void require(double offsets) const { budget_.require(offsets * (plan_.rhumb ? kRhumbOffsetCost : 1)); }
 
   XY at(const LonLat& c, double azimuth) const {
     budget_.spend(1);
@@ -252,6 +262,7 @@ bool sample_offsets(const Offsets& o, const Along& along, const AtEnd& at_end, d
   const double samples = std::ceil(len / o.plan().step);
   if (samples > kMaxSamples) fail(kInvalidArgument, kDeviationTooSmall);
   const int m = std::max(1, static_cast<int>(samples));
+  o.require(2.0 * (m + 1));
   XY l0, r0;
   if (!along(0, l0, r0)) return false;
   at_end(true);
@@ -364,6 +375,7 @@ bool rhumb_offset(const Offsets& o, const GeographicLib::RhumbLine& line, double
     }
   }
   azimuth = alpha + side * (lo + hi) / 2;
+  o.spend_search();
   if (!o.rhumb_reach(c, azimuth, p)) return false;
   out = o.plane().forward(p);
   return true;
