@@ -1,5 +1,6 @@
 #include "python/classes/geometry_state.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "binding/parts.hpp"
@@ -86,8 +87,8 @@ void Kept::detach() {
 void Kept::unlink() {
   if (!linked_) return;
   detach();
-  in_use_ -= cost_;
-  cost_ = 0;
+  in_use_ -= cost_of(vertices_);
+  vertices_ = 0;
 }
 
 void Kept::keep_built(rt::KeptGeometry built, std::size_t vertices) {
@@ -99,8 +100,9 @@ void Kept::keep_built(rt::KeptGeometry built, std::size_t vertices) {
 
 void Kept::count_as_built(std::size_t vertices) {
   if (linked_ || !geometry_) return;
-  cost_ = cost_of(vertices);
-  in_use_ += cost_;
+  // No memory holds four billion vertices.
+  vertices_ = static_cast<uint32_t>(std::min<std::size_t>(vertices, UINT32_MAX));
+  in_use_ += cost_of(vertices_);
   link();
 }
 

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <type_traits>
 #include <utility>
@@ -85,7 +86,9 @@ class Kept {
 
   rt::KeptGeometry geometry_;
   bool linked_ = false;
-  std::size_t cost_ = 0;
+  // What the count holds for this one is cost_of(vertices_); a count of
+  // vertices beside the flag keeps the object a size class smaller.
+  uint32_t vertices_ = 0;
   Kept* newer_ = nullptr;
   Kept* older_ = nullptr;
 
