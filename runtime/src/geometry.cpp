@@ -53,10 +53,6 @@ Derived& DerivedSlot::get() const {
 namespace {
 EnvelopeBounds compute_extent(const Geometry& g, bool& whole);
 
-// Up to this many vertices, without curves, the extent is measured at each
-// use rather than kept: a record of what is derived costs about 150 bytes,
-// ten times the vertices of a small polygon.
-constexpr std::size_t kKeptExtentFrom = 16;
 
 bool few_vertices(const Geometry& g) {
   std::size_t n = g.points.size();

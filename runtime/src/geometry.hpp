@@ -468,5 +468,9 @@ EnvelopeBounds extent_of(const Geometry& g);
 // The same, and in `whole` whether it counts every vertex: a vertex with a
 // NaN x or y is left out of the extent.
 EnvelopeBounds extent_of(const Geometry& g, bool& whole);
+// Up to this many vertices, without curves, the extent is measured at each
+// use rather than kept: a record of what is derived costs about 150 bytes,
+// ten times the vertices of a small polygon.
+inline constexpr std::size_t kKeptExtentFrom = 16;
 
 }  // namespace vaskelith

@@ -93,17 +93,42 @@ QX_GeometryHandle overlay_call(QX_GeometryHandle a, QX_GeometryHandle b, planar:
   });
 }
 
+struct Bounds {
+  double xmin, ymin, xmax, ymax;
+};
+
+// The x and y bounds of the vertices of a multipart geometry that keeps no
+// extent for being small (kKeptExtentFrom): measuring only x and y is
+// cheaper than the full extent measured at each use.  False when it has
+// more vertices, or a NaN coordinate.
+bool few_vertex_bounds(const Geometry& g, Bounds& b) {
+  std::size_t n = 0;
+  for (const Part& p : g.parts) n += p.size();
+  if (n >= kKeptExtentFrom) return false;
+  b = {INFINITY, INFINITY, -INFINITY, -INFINITY};
+  for (const Part& p : g.parts) {
+    const double* xy = p.vertices.xy_data();
+    const double* end = xy + 2 * p.size();
+    for (; xy != end; xy += 2) {
+      // NaN in either (or infinities of both signs, left to the full path).
+      if (std::isnan(xy[0] + xy[1])) return false;
+      b.xmin = std::min(b.xmin, xy[0]);
+      b.xmax = std::max(b.xmax, xy[0]);
+      b.ymin = std::min(b.ymin, xy[1]);
+      b.ymax = std::max(b.ymax, xy[1]);
+    }
+  }
+  return true;
+}
+
 // The x and y bounds of a geometry without true curves, counting every
 // vertex (a point's are its coordinates), when they are what GEOS will see:
 // not empty, no NaN coordinate (which the extent leaves out), nothing past
 // what the engine accepts (whose refusal must come as before).
-struct Bounds {
-  double xmin, ymin, xmax, ymax;
-};
 bool engine_bounds(const Geometry& g, Bounds& b) {
   if (g.kind == GeometryKind::Point) {
     b = {g.point.x, g.point.y, g.point.x, g.point.y};
-  } else {
+  } else if (!g.is_multipart() || !few_vertex_bounds(g, b)) {
     bool whole = true;
     const EnvelopeBounds e = extent_of(g, whole);
     if (!whole) return false;
