@@ -100,6 +100,7 @@ void Kept::keep_built(rt::KeptGeometry built, std::size_t vertices) {
 
 void Kept::count_as_built(std::size_t vertices) {
   if (linked_ || !geometry_) return;
+  used_ = false;
   // No memory holds four billion vertices.
   vertices_ = static_cast<uint32_t>(std::min<std::size_t>(vertices, UINT32_MAX));
   in_use_ += cost_of(vertices_);
@@ -108,9 +109,21 @@ void Kept::count_as_built(std::size_t vertices) {
 
 void Kept::trim(const Kept* keep) {
   // Releasing runs no Python code, so the list changes only here meanwhile.
+  // One used since it was passed over moves to the front unused, so the
+  // walk meets each at most twice.
   for (Kept* k = oldest_; k && in_use_ > budget_;) {
     Kept* next = k->newer_;
-    if (k != keep) k->let_go();
+    if (k->used_) {
+      k->used_ = false;
+      if (k != newest_) {
+        k->detach();
+        k->link();
+      } else {
+        next = k;  // the newest: looked at again, unused now
+      }
+    } else if (k != keep) {
+      k->let_go();
+    }
     k = next;
   }
 }

@@ -32,9 +32,11 @@ inline constexpr bool kGeometryKind =
 // model, or that came from an operation whose model has been read since, is
 // a cache: it costs memory that the model already holds in another form.
 // Such geometries are counted against one budget for the process and listed
-// most recently used first; keeping a new one lets go of the least recently
-// used while the count is over the budget (each is built again at its next
-// use).  A geometry made by an operation whose model has not been read is
+// in the order they were kept; keeping a new one lets go of the oldest while
+// the count is over the budget, except that one used since it was kept or
+// last passed over goes to the front instead (a second chance, which lets
+// go of the least recently used first without reordering at every use).
+// Each is built again at its next use.  A geometry made by an operation whose model has not been read is
 // the object's only form, and stays.
 //
 // The count is an estimate made when a geometry is kept: it charges each
@@ -56,13 +58,10 @@ class Kept {
   // Counts the geometry made by an operation as a cache from now on, its
   // model (of `vertices` vertices) having been read.
   void count_as_built(std::size_t vertices);
-  // Marks the geometry as the most recently used.
-  void touch() {
-    if (linked_ && newest_ != this) {
-      detach();
-      link();
-    }
-  }
+  // Marks the geometry as used since the budget last passed it over: a
+  // flag in the object, where moving it to the front of the list would
+  // write to two other objects at every use.
+  void touch() { used_ = true; }
   void let_go() {
     unlink();
     geometry_.reset();
@@ -86,6 +85,7 @@ class Kept {
 
   rt::KeptGeometry geometry_;
   bool linked_ = false;
+  bool used_ = false;
   // What the count holds for this one is cost_of(vertices_); a count of
   // vertices beside the flag keeps the object a size class smaller.
   uint32_t vertices_ = 0;
