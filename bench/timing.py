@@ -14,16 +14,24 @@ def best(fn, repeat):
     return min(times)
 
 
+# Calls before timing: a geometry is prepared at its second predicate and
+# GEOS builds the prepared geometry's indexes at its first use, the third
+# call; a slow call left among few samples would move their median.
+WARM_CALLS = 3
+
+
 def interleaved_medians(fns, rounds=7, sample_seconds=0.02):
     """The median time per call, in seconds, of each of `fns`.
 
     The functions run in turn, round after round, so that a slow spell of the
     machine falls on all of them alike; each sample repeats its function
-    often enough to last about `sample_seconds`.  A first call of each (not
-    counted) sets that count and warms whatever it keeps.
+    often enough to last about `sample_seconds`.  WARM_CALLS calls of each
+    (not counted; the last sets that count) warm whatever it keeps.
     """
     loops = []
     for fn in fns:
+        for _ in range(WARM_CALLS - 1):
+            fn()
         t0 = time.perf_counter()
         fn()
         elapsed = time.perf_counter() - t0
