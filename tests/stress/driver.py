@@ -12,7 +12,9 @@ The supervisor watches each worker through a small shared counter file.  A
 worker that dies by a signal is a crash, one whose current call runs past
 the ceiling is a hang, and a PanicException is a panic; each is written with
 its (seed, episode, call) so that `driver.py replay SEED EPISODE CALL`
-repeats it alone.  The summary line reads "calls N crashes N hangs N panics N".
+repeats it alone; so is a mismatch, a result that answers otherwise than a
+second geometry built on its model.  The summary line reads
+"calls N crashes N hangs N panics N mismatches N".
 """
 
 import argparse
@@ -880,6 +882,108 @@ def extra_call(r, pool, og, functions):
     return fn(*args)
 
 
+# ---------------------------------------------------------------------------
+# the third stream: shapes that once found costs following the input's debris
+# rather than the output, and results that answered otherwise than their
+# model.  A generator of its own leaves the first two streams as they were.
+
+SHAPE_SHARE = 0.05
+
+
+class Mismatch(BaseException):
+    """A result and a second geometry built on its model answered differently."""
+
+
+def missing_values(r, og):
+    """A long zigzag that declares z or m and carries none, overlaid."""
+    n = r.choice([50, 2000, 20000])
+    declared = r.choice(["hasZ", "hasM"])
+    zigzag = {declared: True, "paths": [[[float(i), float(i % 2)] for i in range(n)]]}
+    if r.random() < 0.3:
+        zigzag = {declared: True, "rings": [zigzag["paths"][0] + [[float(n // 2), 5.0]]]}
+    g = og.Geometry(zigzag)
+    other = og.Geometry(r.choice([{"paths": [[[0, 0.5], [n, 0.5]]]}, {"rings": [[[1, -1], [1, 2], [n, 2], [n, -1]]]},
+                                  {"hasZ": True, "paths": [[[0, 9, 1], [n, 9, 2]]]}]))
+    op = r.choice(["union", "intersect", "difference", "symmetric_difference", "collection", "clip"])
+    show(f"{op} of declared but missing {declared}", g, other)
+    if op == "collection":
+        return og.Geometry.union_collection([g, other, g])
+    if op == "clip":
+        return g.clip(og.Envelope({"xmin": 0.5, "ymin": -1, "xmax": n / 2, "ymax": 1}))
+    return getattr(g, op)(other)
+
+
+def tiny_tangle(r, og):
+    """A tiny self-crossing ring (or stack of copies of a ring) buffered or
+    related far beyond its size."""
+    k, step, period = r.randint(50, 800), 10.0 ** -r.randint(6, 12), r.randint(2, 11)
+    x0 = r.choice([0.0, 1e6, 1e8])
+    pts = [[x0 + i * step, x0 + (i % period) * step] for i in range(k)]
+    kind = r.randrange(4)
+    if kind == 0:
+        g = og.Polygon({"rings": [pts + pts[:1]]})
+    elif kind == 1:
+        g = og.Polyline({"paths": [pts]})
+    elif kind == 2:
+        g = og.MultiPoint({"points": pts[:250]})
+    else:
+        ring = [[x0, x0], {"a": [[x0 + 1, x0], [x0 + 0.5, x0], 0, 1]}, [x0 + 0.5, x0 - 1], [x0, x0]]
+        g = og.Polygon({"curveRings": [ring] * r.randint(2, 300)})
+    distance = 10.0 ** r.uniform(-1, 4)
+    op = r.randrange(4)
+    show(["buffer", "buffer_collection", "difference with a point", "relation with itself"][op], g, distance)
+    if op == 0:
+        return g.buffer(distance)
+    if op == 1:
+        return og.Geometry.buffer_collection([g, g], [distance], r.random() < 0.5)
+    if op == 2:
+        return g.area, g.difference(og.Point({"x": x0, "y": x0}))
+    return [getattr(g, n)(g) for n in ("contains", "within", "equals", "touches", "crosses", "overlaps")]
+
+
+def model_twin(r, og):
+    """A result against a second object built on its model: what one shows
+    and answers, so does the other."""
+    a, b = geometry(r, og), geometry(r, og)
+    op = r.choice(["intersect", "union", "difference", "symmetric_difference", "clip", "convex_hull", "boundary",
+                   "move_relative", "buffer", "generalize"])
+    show(f"{op}, then the result against a twin on its model", a, b)
+    if op == "clip":
+        res = a.clip(og.Envelope({"xmin": -1, "ymin": -1, "xmax": 1, "ymax": 1}))
+    elif op in ("convex_hull", "boundary"):
+        res = getattr(a, op)()
+    elif op == "move_relative":
+        res = a.move_relative(0, 0)
+    elif op in ("buffer", "generalize"):
+        res = getattr(a, op)(small_number(r))
+    else:
+        res = getattr(a, op)(b)
+    if not hasattr(res, "JSON"):
+        return res
+    twin = type(res)(res)
+    probe = og.Polyline({"paths": [[[0, 0], [1, 1]]]})
+
+    def answers(g):
+        out = {"JSON": g.JSON, "has_z": g.has_z, "has_m": g.has_m, "is_empty": g.is_empty}
+        for name, ask in (("is_simple", lambda: g.is_simple()), ("union has_z", lambda: g.union(probe).has_z),
+                          ("union has_m", lambda: g.union(probe).has_m)):
+            try:
+                out[name] = ask()
+            except Exception as e:
+                out[name] = type(e).__name__
+        return out
+
+    mine, theirs = answers(res), answers(twin)
+    if mine != theirs:
+        differ = {k: (mine[k], theirs[k]) for k in mine if mine[k] != theirs[k]}
+        raise Mismatch(f"{op}: the result and its twin differ in {differ}")
+    return mine
+
+
+def shaped_call(r, og):
+    return r.choice([missing_values, tiny_tangle, model_twin])(r, og)
+
+
 def episode(seed, ep, counter=None, only=None):
     import ostrel_geometry as og
 
@@ -891,6 +995,7 @@ def episode(seed, ep, counter=None, only=None):
         except Exception:
             pool.append(og.Point({"x": 1, "y": 2}))
     r2 = random.Random(f"second stream {seed} {ep}")
+    r3 = random.Random(f"third stream {seed} {ep}")
     pool2 = []
     for _ in range(4):
         try:
@@ -931,6 +1036,19 @@ def episode(seed, ep, counter=None, only=None):
                 if counter is None or type(e).__name__ != "PanicException":
                     raise
                 return done + 1, (i, traceback.format_exc())
+        # The third stream likewise.
+        if r3.random() < SHAPE_SHARE:
+            if only is not None and i == only:
+                print("# (third stream)", file=sys.stderr)
+            done += 1
+            try:
+                shaped_call(r3, og)
+            except Exception:
+                pass
+            except BaseException as e:
+                if counter is None or type(e).__name__ not in ("PanicException", "Mismatch"):
+                    raise
+                return done + 1, (i, traceback.format_exc())
         done += 1
         if only is not None and i == only:
             break
@@ -962,13 +1080,13 @@ def worker(seed, counter_path, first_episode, memory_limit):
             LAYOUT.pack_into(mm, 0, ep, i, total, time.monotonic())
             sys.stderr.write(text)
             sys.stderr.flush()
-            os._exit(3)
+            os._exit(4 if text.rstrip().splitlines()[-1].split(":")[0].endswith("Mismatch") else 3)
         ep += 1
 
 
 def supervise(args):
     deadline = time.monotonic() + args.seconds
-    calls = crashes = hangs = panics = 0
+    calls = crashes = hangs = panics = mismatches = 0
     findings = []
     slots = []
     # The slowest calls that finished: (seconds, seed, episode, call).
@@ -1022,8 +1140,8 @@ def supervise(args):
             if time.monotonic() >= next_report:
                 next_report += args.report
                 running = sum(read(slot)[2] for slot in slots)
-                print(f"progress: calls {calls + running} crashes {crashes} hangs {hangs} panics {panics}",
-                      flush=True)
+                print(f"progress: calls {calls + running} crashes {crashes} hangs {hangs} panics {panics}"
+                      f" mismatches {mismatches}", flush=True)
             for n, slot in enumerate(slots):
                 ep, i, total, beat = read(slot)
                 now = time.monotonic()
@@ -1042,6 +1160,9 @@ def supervise(args):
                     if rc == 3:
                         panics += 1
                         kind = "panic"
+                    elif rc == 4:
+                        mismatches += 1
+                        kind = "mismatch"
                     else:
                         crashes += 1
                         kind = f"crash (exit {rc})"
@@ -1064,8 +1185,8 @@ def supervise(args):
             os.unlink(slot["path"])
     for took, seed, ep, i in slowest:
         print(f"slowest: {took:.1f} s `driver.py replay {seed} {ep} {i}`", flush=True)
-    print(f"calls {calls} crashes {crashes} hangs {hangs} panics {panics}", flush=True)
-    return 1 if crashes or hangs or panics else 0
+    print(f"calls {calls} crashes {crashes} hangs {hangs} panics {panics} mismatches {mismatches}", flush=True)
+    return 1 if crashes or hangs or panics or mismatches else 0
 
 
 def main():

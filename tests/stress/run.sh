@@ -8,7 +8,7 @@
 # Options go to `driver.py run` (see `python3 tests/stress/driver.py run -h`):
 # --workers N (default: half the cores, at most 4), --seed N, --ceiling S
 # (default here 30), --slow S (calls past S seconds are printed, default 5).
-# The last line printed reads "calls N crashes N hangs N panics N", after the
+# The last line printed reads "calls N crashes N hangs N panics N mismatches N", after the
 # ten slowest calls; each finding and slow call names the
 # `driver.py replay SEED EPISODE CALL` that repeats it alone.
 #

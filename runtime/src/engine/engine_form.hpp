@@ -68,6 +68,9 @@ struct ResultSpec;  // geos_convert.hpp
 // its GEOS form where it stands for it exactly.
 GeometryPtr read_result(geos::GeomPtr result, const ResultSpec& spec);
 
+// The buffer of `g` by `distance` as GEOS holds it, before it is read back.
+geos::GeomPtr engine_buffer(const Geometry& g, double distance);
+
 // The nesting of the rings of a polygon that keeps forms (nest_rings of
 // its parts), made once.
 const std::vector<std::vector<std::size_t>>& kept_nesting(const Geometry& g);

@@ -30,11 +30,8 @@ std::vector<GeometryPtr> buffer_collection(const std::vector<GeometryPtr>& gs, c
   }
   // The buffers stay in GEOS and are dissolved in one pass.
   std::vector<GeomPtr> buffers;
-  for (std::size_t i = 0; i < gs.size(); ++i) {
-    GeosForm g = geos_form(*gs[i]);
-    buffers.push_back(
-        geos::take(GEOSBuffer_r(ctx(), g.get(), distances[std::min(i, distances.size() - 1)], 64), "buffer"));
-  }
+  for (std::size_t i = 0; i < gs.size(); ++i)
+    buffers.push_back(engine_buffer(*gs[i], distances[std::min(i, distances.size() - 1)]));
   GeomPtr set = geos::collect(GEOS_GEOMETRYCOLLECTION, std::move(buffers));
   GeomPtr merged = geos::take(GEOSUnaryUnion_r(ctx(), set.get()), "union");
   out.push_back(

@@ -390,29 +390,31 @@ GeomPtr buffer_in_pieces(const std::vector<std::vector<XY>>& lines, double dista
   return unite_in_order(std::move(pieces));
 }
 
-// How much farther a buffer may reach for a cluster of small polygons having
-// been replaced by its convex hull, as a part of the distance: a hundredth
-// of the 1e-4 by which the chords of the buffer's arcs may fall short.
+// How much farther a buffer may reach for a cluster of small polygons or
+// points having been replaced by its convex hull, as a part of the
+// distance: a hundredth of the 1e-4 by which the chords of the buffer's
+// arcs may fall short.
 constexpr double kHullReach = 1e-6;
 
-// `area` with every cluster of polygons too small to matter to its buffer by
-// `distance` replaced by the convex hull of the cluster, as one valid
-// area; null when no
-// cluster has two polygons.  The buffer of a set e across reaches at most
-// e^2 / (8 distance) less far than that of its hull (the notch between the
-// circles about two points e apart), so clusters up to sqrt(8 kHullReach)
-// distances across qualify.  Repaired debris (a tiny self-crossing ring
-// falls into hundreds of slivers) would otherwise have GEOS node that many
-// full circles against one another for one circle of output.  A cluster is
-// the small polygons whose boxes centre in one cell of a grid half that
-// size, each at most half that size itself.
-GeomPtr hull_small_clusters(const GEOSGeometry* area, double distance) {
+// `area` (polygons or points) with every cluster of its members too small
+// to matter to its buffer by `distance` replaced by the convex hull of the
+// cluster, as one valid geometry; null when no cluster has two members.
+// The buffer of a set e across reaches at most e^2 / (8 distance) less far
+// than that of its hull (the notch between the circles about two points e
+// apart), so clusters up to sqrt(8 kHullReach) distances across qualify.
+// Repaired debris (a tiny self-crossing ring falls into hundreds of
+// slivers), or hundreds of points a rounding apart, would otherwise have
+// GEOS node that many full circles against one another for one circle of
+// output.  A cluster is the small members whose boxes centre in one cell of
+// a grid half that size, each at most half that size itself.
+GeomPtr hull_small_clusters(const GEOSGeometry* g, double distance) {
   const double across = distance * std::sqrt(8 * kHullReach), cell = across / 2;
   std::map<std::pair<double, double>, std::vector<const GEOSGeometry*>> clusters;
   std::vector<const GEOSGeometry*> rest;
-  for (const GEOSGeometry* c : geos::components(area)) {
+  for (const GEOSGeometry* c : geos::components(g)) {
     double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-    if (GEOSGeomTypeId_r(ctx(), c) == GEOS_POLYGON && GEOSisEmpty_r(ctx(), c) == 0 &&
+    const int type = GEOSGeomTypeId_r(ctx(), c);
+    if ((type == GEOS_POLYGON || type == GEOS_POINT) && GEOSisEmpty_r(ctx(), c) == 0 &&
         GEOSGeom_getXMin_r(ctx(), c, &x0) != 0 && GEOSGeom_getYMin_r(ctx(), c, &y0) != 0 &&
         GEOSGeom_getXMax_r(ctx(), c, &x1) != 0 && GEOSGeom_getYMax_r(ctx(), c, &y1) != 0 &&
         std::max(x1 - x0, y1 - y0) <= cell) {
@@ -433,7 +435,7 @@ GeomPtr hull_small_clusters(const GEOSGeometry* area, double distance) {
     }
     std::vector<GeomPtr> copies;
     for (const GEOSGeometry* c : members) copies.push_back(copy(c));
-    const GeomPtr together = geos::collect(GEOS_MULTIPOLYGON, std::move(copies));
+    const GeomPtr together = geos::collect(GEOS_GEOMETRYCOLLECTION, std::move(copies));
     parts.push_back(geos::take(GEOSConvexHull_r(ctx(), together.get()), "convex hull"));
   }
   // The hulls may overlap one another and the polygons left as they were.
@@ -455,16 +457,15 @@ GeomPtr buffer_area(const GEOSGeometry* area, double distance, int quadrant_segm
 
 }  // namespace
 
-GeometryPtr buffer(const Geometry& g, double distance) {
+GeomPtr engine_buffer(const Geometry& g, double distance) {
   limits::check_buffer_range(g, distance);
   GeosForm gg = geos_form(g);
   // 64 segments per quarter circle keep the polygon within 1e-4 of the
   // distance from the true buffer.
   constexpr int kQuadrantSegments = 64;
-  const GeomPtr hulled =
-      distance > 0 && g.kind == GeometryKind::Polygon ? hull_small_clusters(gg.get(), distance) : nullptr;
+  const bool tiny_clusters = distance > 0 && (g.kind == GeometryKind::Polygon || g.kind == GeometryKind::Multipoint);
+  const GeomPtr hulled = tiny_clusters ? hull_small_clusters(gg.get(), distance) : nullptr;
   const GEOSGeometry* source = hulled ? hulled.get() : gg.get();
-  const ResultSpec spec{GeometryKind::Polygon, false, false, g.spatial_reference, nullptr};
   // GEOS places each piece of a buffer against every piece before it, which
   // grows with the square of their number: a geometry of many parts is
   // buffered part by part and the buffers united instead, the same region
@@ -476,17 +477,19 @@ GeometryPtr buffer(const Geometry& g, double distance) {
       pieces.push_back(distance > 0 && g.kind == GeometryKind::Polygon
                            ? buffer_area(c, distance, kQuadrantSegments)
                            : geos::take(GEOSBuffer_r(ctx(), c, distance, kQuadrantSegments), "buffer"));
-    return read_result(dissolve(std::move(pieces)), spec);
+    return dissolve(std::move(pieces));
   }
-  if (distance > 0 && g.kind == GeometryKind::Polygon)
-    return read_result(buffer_area(source, distance, kQuadrantSegments), spec);
+  if (distance > 0 && g.kind == GeometryKind::Polygon) return buffer_area(source, distance, kQuadrantSegments);
   if (distance > 0 && g.kind == GeometryKind::Polyline) {
     const std::vector<std::vector<XY>> lines = line_vertices(source);
-    if (crowded(lines, distance, kQuadrantSegments))
-      return read_result(buffer_in_pieces(lines, distance, kQuadrantSegments), spec);
+    if (crowded(lines, distance, kQuadrantSegments)) return buffer_in_pieces(lines, distance, kQuadrantSegments);
   }
-  GeomPtr r = geos::take(GEOSBuffer_r(ctx(), source, distance, kQuadrantSegments), "buffer");
-  return read_result(std::move(r), spec);
+  return geos::take(GEOSBuffer_r(ctx(), source, distance, kQuadrantSegments), "buffer");
+}
+
+GeometryPtr buffer(const Geometry& g, double distance) {
+  GeomPtr r = engine_buffer(g, distance);
+  return read_result(std::move(r), ResultSpec{GeometryKind::Polygon, false, false, g.spatial_reference, nullptr});
 }
 
 GeometryPtr convex_hull(const Geometry& g) {
