@@ -93,6 +93,19 @@ GeometryOwned project(const GeometryBase& g, const SpatialReference& spatial_ref
   return downcast_geometry(OSTREL_RT_CALL(QX_GeometryEngine_project, g.raw(), spatial_reference.raw()));
 }
 
+std::vector<GeometryOwned> project_each(std::span<const GeometryBase* const> geometries,
+                                        const SpatialReference& spatial_reference) {
+  std::vector<QX_GeometryHandle> raw;
+  raw.reserve(geometries.size());
+  for (const GeometryBase* g : geometries) raw.push_back(g->raw());
+  std::vector<QX_GeometryHandle> projected(raw.size());
+  OSTREL_RT_CALL(QX_GeometryEngine_projectEach, raw.data(), raw.size(), spatial_reference.raw(), projected.data());
+  std::vector<GeometryOwned> out;
+  out.reserve(projected.size());
+  for (QX_GeometryHandle h : projected) out.push_back(downcast_geometry(h));
+  return out;
+}
+
 GeometryOwned project_with_transformation(const GeometryBase& g, const SpatialReference& spatial_reference,
                                           const DatumTransformationOwned& transformation) {
   return downcast_geometry(OSTREL_RT_CALL(QX_GeometryEngine_projectWithTransformation, g.raw(),

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +46,9 @@ GeometryOwned union_(const GeometryBase& geometry, const GeometryBase& other);
 // These end with the kind query of downcast (a failed query is fatal).
 GeometryOwned move_relative(const GeometryBase& geometry, double delta_x, double delta_y);
 GeometryOwned project(const GeometryBase& geometry, const SpatialReference& spatial_reference);
+// Each geometry projected as project() projects it, in one runtime call.
+std::vector<GeometryOwned> project_each(std::span<const GeometryBase* const> geometries,
+                                        const SpatialReference& spatial_reference);
 GeometryOwned project_with_transformation(const GeometryBase& geometry,
                                           const SpatialReference& spatial_reference,
                                           const DatumTransformationOwned& transformation);

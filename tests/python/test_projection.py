@@ -317,3 +317,31 @@ def test_references_known_by_text_alone_keep_their_own_transformations(nad27_tra
                 shifted = pj.project_collection_with_transformation([p], WGS84, t)[0]
                 q = pj.project_collection_with_transformation([p], sr, t)[0]
                 assert (q.x, q.y) == pytest.approx(_transverse_mercator(shifted.x, shifted.y, cm), abs=1e-6)
+
+
+def test_project_collection_fails_in_order_and_reads_no_further():
+    """Points go to the runtime together, yet the first failing item, in the
+    collection's order, is the failure, and an iterator is read no further
+    than up to it."""
+    good = og.Point({"x": 10, "y": 45, "spatialReference": WGS84})
+    beyond = og.Point({"x": 10, "y": 95, "spatialReference": WGS84})  # no Mercator y
+    unknown = og.Point({"x": 10, "y": 45, "spatialReference": {"wkid": 1}})
+    cases = [
+        ([good, beyond, 5], "cannot be projected"),  # 5 is no geometry, and comes later
+        ([good, beyond, unknown], "cannot be projected"),
+        ([good, unknown, beyond], "Invalid well-known id"),
+        ((good, good, beyond), "cannot be projected"),
+    ]
+    for items, message in cases:
+        with pytest.raises(Exception, match=message):
+            pj.project_collection(items, {"wkid": 3857})
+    read = []
+
+    def items():
+        for g in (good, beyond, good):
+            read.append(g)
+            yield g
+
+    with pytest.raises(Exception, match="cannot be projected"):
+        pj.project_collection(items(), {"wkid": 3857})
+    assert len(read) == 2

@@ -353,6 +353,12 @@ QX_EXPORT bool QX_GeometryEngine_overlaps(QX_GeometryHandle geometry, QX_Geometr
 QX_EXPORT QX_GeometryHandle QX_GeometryEngine_project(QX_GeometryHandle geometry,
                                                       QX_SpatialReferenceHandle spatial_reference,
                                                       const QX_ErrorHandler* handler);
+/* Each of `count` geometries projected as QX_GeometryEngine_project projects it, into `results` (`count`
+   new handles, owned by the caller). On failure, the failure of the first geometry that fails, in order,
+   and no handle made. */
+QX_EXPORT void QX_GeometryEngine_projectEach(const QX_GeometryHandle* geometries, size_t count,
+                                            QX_SpatialReferenceHandle spatial_reference, QX_GeometryHandle* results,
+                                            const QX_ErrorHandler* handler);
 QX_EXPORT QX_GeometryHandle QX_GeometryEngine_projectWithTransformation(QX_GeometryHandle geometry,
                                                                         QX_SpatialReferenceHandle spatial_reference,
                                                                         QX_DatumTransformationHandle transformation,

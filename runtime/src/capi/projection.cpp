@@ -1,5 +1,8 @@
 // The exported projection functions: geometries projected between spatial
 // references, and the datum transformations the catalogue hands out.
+#include <cstddef>
+#include <vector>
+
 #include "engine/projection_transform.hpp"
 #include "errors.hpp"
 #include "handles.hpp"
@@ -26,6 +29,26 @@ QX_EXPORT QX_GeometryHandle QX_GeometryEngine_project(QX_GeometryHandle geometry
     const Geometry& g = geometry_of(geometry);
     const SpatialReferencePtr& sr = deref(spatial_reference, "spatial reference").spatial_reference;
     return make_handle(projection::project_geometry(g, sr));
+  });
+}
+
+QX_EXPORT void QX_GeometryEngine_projectEach(const QX_GeometryHandle* geometries, size_t count,
+                                            QX_SpatialReferenceHandle spatial_reference, QX_GeometryHandle* results,
+                                            const QX_ErrorHandler* handler) {
+  guarded_void(handler, "QX_GeometryEngine_projectEach", [&] {
+    if (count > 0 && (geometries == nullptr || results == nullptr))
+      fail(kNullHandle, "The geometries or the results are null.");
+    const SpatialReferencePtr& sr = deref(spatial_reference, "spatial reference").spatial_reference;
+    std::vector<const Geometry*> gs(count);
+    for (std::size_t i = 0; i < count; ++i) gs[i] = &geometry_of(geometries[i]);
+    std::vector<GeometryPtr> projected = projection::project_geometries(gs, sr);
+    std::size_t made = 0;
+    try {
+      for (; made < count; ++made) results[made] = make_handle(std::move(projected[made]));
+    } catch (...) {
+      for (std::size_t i = 0; i < made; ++i) QX_Geometry_destroy(results[i], nullptr);
+      throw;
+    }
   });
 }
 

@@ -234,6 +234,46 @@ GeometryPtr project_geometry(const Geometry& g, const SpatialReferencePtr& targe
   return project(g, target);
 }
 
+std::vector<GeometryPtr> project_geometries(std::span<const Geometry* const> geometries,
+                                            const SpatialReferencePtr& target) {
+  std::vector<GeometryPtr> out(geometries.size());
+  // A point whose coordinates PROJ moves, in a run of such points.
+  const auto batched = [&](const Geometry& g, const SpatialReferencePtr& sr) {
+    return g.kind == GeometryKind::Point && !g.is_empty() && g.spatial_reference == sr;
+  };
+  std::vector<double> x, y;
+  for (std::size_t i = 0; i < geometries.size();) {
+    const Geometry& g = *geometries[i];
+    const SpatialReferencePtr& sr = g.spatial_reference;
+    if (!target || !batched(g, sr) || !sr || sr->same_as(*target)) {
+      out[i] = project(g, target);
+      ++i;
+      continue;
+    }
+    std::size_t end = i + 1;
+    while (end < geometries.size() && batched(*geometries[end], sr)) ++end;
+    x.clear();
+    y.clear();
+    for (std::size_t k = i; k < end; ++k) {
+      x.push_back(geometries[k]->point.x);
+      y.push_back(geometries[k]->point.y);
+    }
+    // As project() runs it for each point: the same operation, a failure at
+    // the first point outside its domain.
+    default_operation(sr, target)->apply(x, y);
+    for (std::size_t k = i; k < end; ++k) {
+      auto p = std::make_shared<Geometry>(header_of(*geometries[k], GeometryKind::Point));
+      p->spatial_reference = target;
+      p->point = geometries[k]->point;
+      p->point.x = x[k - i];
+      p->point.y = y[k - i];
+      out[k] = std::move(p);
+    }
+    i = end;
+  }
+  return out;
+}
+
 void clear_projection_routes() { routes().clear(); }
 
 GeometryPtr project_geometry(const Geometry& g, const SpatialReferencePtr& target,

@@ -94,6 +94,11 @@ OperationPtr plane_to_lonlat(const SpatialReference& sr);
 GeometryPtr project_geometry(const Geometry& g, const SpatialReferencePtr& target);
 GeometryPtr project_geometry(const Geometry& g, const SpatialReferencePtr& target,
                              const DatumTransformation& t);
+// Each geometry as project_geometry gives it.  Points that follow one
+// another in one spatial reference go to PROJ in one call; the failure is
+// the one of the first geometry that fails, in order.
+std::vector<GeometryPtr> project_geometries(std::span<const Geometry* const> geometries,
+                                            const SpatialReferencePtr& target);
 
 // Forgets cached operations (the projection-engine directory changed).
 void clear_operation_cache();

@@ -259,7 +259,49 @@ std::vector<rt::GeometryOwned> walk(PyObject* iterable, Op op) {
 }  // namespace
 
 std::vector<rt::GeometryOwned> Geometry::iterable_op_geom(PyObject* iterable, const rt::SpatialReference& sr) {
-  return walk(iterable, [&](const rt::GeometryOwned& g) { return rt::geometry_engine::project(g, sr); });
+  // The walk above, with the items that lend their kept geometries gathered
+  // and projected together in one runtime call.  Before any Python code runs
+  // (the next item of an iterator other than a list or a tuple, an item
+  // converted by the factory or its class) everything gathered is
+  // projected: failures come in the collection's order, an iterator is read
+  // no further than one item at a time would read it, and a gathered item
+  // stays in its collection until it is projected.
+  Ref iter = check(PyObject_GetIter(iterable));
+  const bool reads_without_python = PyList_CheckExact(iterable) || PyTuple_CheckExact(iterable);
+  std::vector<rt::GeometryOwned> results;
+  std::vector<const rt::GeometryBase*> gathered;
+  const auto project_gathered = [&] {
+    if (gathered.empty()) return;
+    for (rt::GeometryOwned& g : rt::geometry_engine::project_each(gathered, sr)) results.push_back(std::move(g));
+    gathered.clear();
+  };
+  while (true) {
+    if (!reads_without_python) project_gathered();
+    Ref item = Ref::steal(PyIter_Next(iter.get()));
+    if (!item) {
+      if (PyErr_Occurred()) throw_py();
+      break;
+    }
+    if (Py_REFCNT(item.get()) > 1) {
+      const rt::GeometryOwned* kept = nullptr;
+      try {
+        kept = Geometry::borrow_direct(item.get());
+      } catch (...) {
+        // An item that cannot be lent fails after those before it.
+        if (!PyErr_Occurred()) project_gathered();
+        throw;
+      }
+      if (kept) {
+        gathered.push_back(kept);
+        continue;
+      }
+    }
+    project_gathered();
+    rt::GeometryLease geometry = Geometry::geom_from_pyobj(item.get());
+    results.push_back(rt::geometry_engine::project(geometry, sr));
+  }
+  project_gathered();
+  return results;
 }
 
 std::vector<rt::GeometryOwned> Geometry::iterable_op_geom(PyObject* iterable, const rt::SpatialReference& sr,
