@@ -4,12 +4,16 @@ Every row does the same work on both sides over the same data, one Python
 call per operation as an application makes them, at n = 4, 100, 10 000 and
 200 000 vertices; the collection rows hand 10 000 quads (10 000 points to a
 container, 2 000 points for projection) to one call on our side and to
-Shapely's vectorised functions or pyproj's array transforms on the other,
+Shapely's vectorised functions on the other (projections: shapely.transform
+over one pyproj array call, geometry objects out on both sides),
 and generalize a 10 000 and a 100 000 vertex path against Shapely's
 Douglas-Peucker simplify.  A figure is the ratio
 of the median time per call, ours over the peer's, the two timed in turn in
 one process (below 1: ours is faster).  Repeated calls on the same geometry
 are what is timed, so what either side keeps between calls counts.
+
+The first-call rows time a first projection in fresh interpreters, ours and
+pyproj's in turn: after the import, and with the import.
 
 The memory line builds a 200 000-vertex polygon in a child process and
 reports the bytes in use for its Python model and what asking `intersects`
@@ -33,6 +37,7 @@ import math
 import os
 import platform
 import random
+import statistics
 import subprocess
 import sys
 import time
@@ -106,7 +111,8 @@ def single_rows(n):
     lons, lats = np.array([p[0] for p in lonlat]), np.array([p[1] for p in lonlat])
     rlons, rlats = np.array([p[0] for p in geo_ring]), np.array([p[1] for p in geo_ring])
     merc = og.SpatialReference({"wkid": 3857})
-    transformer = pyproj.Transformer.from_crs(4326, 3857, always_xy=True)
+    to_merc = mercator_of_shapely()
+    sgeo_line = shapely.LineString(lonlat)
     geod = pyproj.Geod(ellps="WGS84")
     return [
         ("area", lambda: poly.area, lambda: spoly.area),
@@ -121,8 +127,8 @@ def single_rows(n):
         ("buffer", lambda: poly.buffer(1.0), lambda: spoly.buffer(1.0, quad_segs=64)),
         ("convex hull", lambda: poly.convex_hull(), lambda: spoly.convex_hull),
         ("simplify (vs make_valid)", lambda: poly.simplify(), lambda: shapely.make_valid(spoly)),
-        ("project to 3857 (vs Transformer)", lambda: geo_line.project(merc),
-         lambda: transformer.transform(lons, lats)),
+        ("project to 3857 (vs Transformer, geometry out)", lambda: geo_line.project(merc),
+         lambda: to_merc(sgeo_line)),
         ("geodesic length (vs Geod)", lambda: geo_line.calculate_length(curve_type=CT.Geodesic),
          lambda: geod.line_length(lons, lats)),
         ("geodesic area (vs Geod)", lambda: geo_poly.calculate_area(curve_type=CT.Geodesic),
@@ -147,9 +153,10 @@ def collection_rows():
     line100k, sline100k = og.Polyline({"paths": [path100k]}), shapely.LineString(path100k)
     xy = [(rng.uniform(5, 15), rng.uniform(40, 50)) for _ in range(2000)]
     points = [og.Point({"x": x, "y": y, "spatialReference": WGS84}) for x, y in xy]
-    xs, ys = np.array([p[0] for p in xy]), np.array([p[1] for p in xy])
+    spoints = shapely.points(np.array(xy))
     merc = og.SpatialReference({"wkid": 3857})
     transformer = pyproj.Transformer.from_crs(4326, 3857, always_xy=True)
+    to_merc = mercator_of_shapely()
     one = points[0]
     d100 = {"rings": [star(100)]}
     g100 = {"type": "Polygon", "coordinates": [star(100)]}
@@ -171,12 +178,67 @@ def collection_rows():
          lambda: shapely.simplify(sline10k, 1.0, preserve_topology=False)),
         ("generalize, 100 000 vertices (vs Douglas-Peucker simplify)", lambda: line100k.generalize(1.0),
          lambda: shapely.simplify(sline100k, 1.0, preserve_topology=False)),
-        ("project_collection, 2 000 points (vs arrays)", lambda: projection.project_collection(points, merc),
-         lambda: transformer.transform(xs, ys)),
-        ("project one point (vs scalar Transformer)", lambda: one.project(merc),
-         lambda: transformer.transform(xy[0][0], xy[0][1])),
+        ("project_collection, 2 000 points (vs shapely.transform with a Transformer)",
+         lambda: projection.project_collection(points, merc), lambda: to_merc(spoints)),
+        ("project one point (vs scalar Transformer, geometry out)", lambda: one.project(merc),
+         lambda: shapely.Point(transformer.transform(xy[0][0], xy[0][1]))),
         ("construction from a dict, n = 100", lambda: og.Polygon(d100), lambda: shapely.geometry.shape(g100)),
         ("construction from a dict, n = 10 000", lambda: og.Polygon(d10k), lambda: shapely.geometry.shape(g10k)),
+    ]
+
+
+def mercator_of_shapely():
+    """Shapely geometries (one or an array) projected from WGS 84 to Web
+    Mercator through one pyproj array call: the peer of our projections,
+    geometry objects in and out."""
+    transformer = pyproj.Transformer.from_crs(4326, 3857, always_xy=True)
+
+    def coords(c):
+        x, y = transformer.transform(c[:, 0], c[:, 1])
+        return np.column_stack([x, y])
+
+    return lambda g: shapely.transform(g, coords)
+
+
+# A first projection in a fresh interpreter, geometry objects out on both
+# sides; prints the milliseconds of the import and of the call.
+FIRST_CALL_CHILD = {
+    "ours": """
+import time
+t0 = time.perf_counter()
+import ostrel_geometry as og
+t1 = time.perf_counter()
+og.Point({"x": 10.0, "y": 45.0, "spatialReference": {"wkid": 4326}}).project(og.SpatialReference({"wkid": 3857}))
+t2 = time.perf_counter()
+print((t1 - t0) * 1e3, (t2 - t1) * 1e3)
+""",
+    "peer": """
+import time
+t0 = time.perf_counter()
+import pyproj, shapely
+t1 = time.perf_counter()
+shapely.Point(pyproj.Transformer.from_crs(4326, 3857, always_xy=True).transform(10.0, 45.0))
+t2 = time.perf_counter()
+print((t1 - t0) * 1e3, (t2 - t1) * 1e3)
+""",
+}
+
+
+def first_call_rows(rounds):
+    """(name, ours ms, peer ms): medians over fresh interpreters started in
+    turn, of the first projection after the import and of the import and the
+    first projection together (pyproj opens PROJ's database as it is
+    imported; we open it at the first call that needs it)."""
+    times = {side: [] for side in FIRST_CALL_CHILD}
+    for _ in range(rounds):
+        for side, code in FIRST_CALL_CHILD.items():
+            out = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, check=True).stdout
+            times[side].append([float(v) for v in out.split()])
+    med = {side: [statistics.median(t[i] for t in ts) for i in range(2)] for side, ts in times.items()}
+    both = {side: statistics.median(t[0] + t[1] for t in ts) for side, ts in times.items()}
+    return [
+        ("first project 4326 -> 3857, after the import", med["ours"][1], med["peer"][1]),
+        ("import and first project 4326 -> 3857", both["ours"], both["peer"]),
     ]
 
 
@@ -359,6 +421,11 @@ def main():
     for name, ours, peer in kept_rows():
         t_ours, t_peer = interleaved_medians([ours, peer], rounds=args.rounds)
         emit(f"| {name} | {t_ours * 1e3:.3f} | {t_peer * 1e3:.3f} | {fmt_ratio(t_ours / t_peer)} |")
+    emit()
+    emit("| first call in a fresh process | ours (ms) | peer (ms) | ratio |")
+    emit("|---|---|---|---|")
+    for name, t_ours, t_peer in first_call_rows(max(args.rounds, 9)):
+        emit(f"| {name} | {t_ours:.1f} | {t_peer:.1f} | {fmt_ratio(t_ours / t_peer)} |")
     emit()
     emit("| ring nesting | ours (ms) | peer (ms) | ratio |")
     emit("|---|---|---|---|")
