@@ -424,3 +424,30 @@ def test_curved_paths_at_tangency(offset):
         assert a.relate(b, m) and (a.touches(b), a.within(b), a.crosses(b), a.disjoint(b)) == (touch, within, cross, apart), m
         mt = "".join(m[i] for i in (0, 3, 6, 1, 4, 7, 2, 5, 8))
         assert b.relate(a, mt) and (b.touches(a), b.contains(a), b.crosses(a), b.disjoint(a)) == (touch, within, cross, apart), mt
+
+
+def _ring(cx, cy, r, n, clockwise=True):
+    s = -1 if clockwise else 1
+    pts = [_on(cx, cy, r, s * 2 * math.pi * i / n) for i in range(n)]
+    return pts + [pts[0]]
+
+
+@pytest.mark.parametrize("n", [12, 400])
+def test_curves_against_straight_polygons_with_holes_and_many_rings(n):
+    # A straight annulus and a second island, few and many vertices: curved
+    # shapes in the hole, across either rim, in the island and far off,
+    # each asked twice (the second time the straight one may answer from
+    # what it kept).
+    holed = og.Polygon({"rings": [_ring(0, 0, 40, n), _ring(0, 0, 20, n, False), _ring(100, 0, 10, n)]})
+    straight_path = og.Polyline({"paths": [_ring(0, 0, 30, n)[: n // 2 + 1]]})
+    places = [(0, 0, 5), (20, 0, 3), (0, -40, 2), (30, 0, 4), (100, 2, 3), (300, 300, 1), (0, 0, 50)]
+    mismatches = []
+    for straight in (holed, straight_path):
+        for cx, cy, r in places:
+            for curved, dense in ((disc(cx, cy, r, 0.3), dense_disc(cx, cy, r)),
+                                  (arc_path(cx, cy, r, 0.2, 4.0), dense_arc(cx, cy, r, 0.2, 4.0))):
+                want, want_back = answers(dense, straight), answers(straight, dense)
+                for _ in range(2):
+                    if answers(curved, straight) != want or answers(straight, curved) != want_back:
+                        mismatches.append((str(straight)[:20], cx, cy, r))
+    assert mismatches == []

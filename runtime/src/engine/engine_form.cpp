@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 
 #include "engine/geos_convert.hpp"
 #include "engine/planar_curves.hpp"
@@ -17,6 +18,11 @@ namespace {
 // one plain predicate then costs about what building the prepared
 // geometry's indexes would.
 constexpr std::size_t kPrepareFrom = 32;
+
+// From this many vertices the segments of a geometry related with curves
+// are indexed and kept: below it a scan of the segments costs about what a
+// look-up in the index does.
+constexpr std::size_t kIndexSegmentsFrom = 64;
 
 // The predicate at which a geometry is prepared: a smaller one only once it
 // has been asked about as many vertices' worth as the second question of
@@ -42,6 +48,7 @@ struct EngineForm {
   std::atomic<int> predicate_uses{0};
   bool has_nesting = false;
   std::vector<std::vector<std::size_t>> nesting;
+  std::unique_ptr<const SegmentBoxes> segment_boxes;
 };
 
 // Callers hold d.mutex.
@@ -176,6 +183,15 @@ const std::vector<std::vector<std::size_t>>& kept_nesting(const Geometry& g) {
     f.has_nesting = true;
   }
   return f.nesting;  // never changes once made
+}
+
+const SegmentBoxes* kept_segment_boxes(const Geometry& g, SegmentBoxesMaker make) {
+  if (!g.is_multipart() || !keeps_forms(g) || vertex_count(g) < kIndexSegmentsFrom) return nullptr;
+  Derived& d = g.derived.get();
+  std::lock_guard<std::recursive_mutex> lock(d.mutex);
+  EngineForm& f = form_of(d);
+  if (!f.segment_boxes) f.segment_boxes = std::make_unique<const SegmentBoxes>(make(g));
+  return f.segment_boxes.get();  // never changes once made
 }
 
 }  // namespace vaskelith::planar

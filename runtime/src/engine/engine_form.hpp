@@ -13,6 +13,7 @@
 #include <mutex>
 #include <vector>
 
+#include "engine/box_index.hpp"
 #include "engine/geos_context.hpp"
 #include "geometry.hpp"
 
@@ -74,6 +75,27 @@ geos::GeomPtr engine_buffer(const Geometry& g, double distance);
 // The nesting of the rings of a polygon that keeps forms (nest_rings of
 // its parts), made once.
 const std::vector<std::vector<std::size_t>>& kept_nesting(const Geometry& g);
+
+// The segments of a straight polyline or polygon, each by its box grown by
+// its rounding, indexed, with what the curve relations ask of every ring or
+// path as a whole.  Made by the relations engine, which knows the rounding.
+struct SegmentBoxes {
+  struct Place {
+    std::size_t part, index;
+  };
+  std::vector<Place> at;  // of each box
+  std::vector<Box> boxes;
+  BoxIndex index;
+  // Per part: the length of its segments in order, and the first of its
+  // longest.
+  std::vector<double> total;
+  std::vector<std::size_t> longest;
+};
+using SegmentBoxesMaker = SegmentBoxes (*)(const Geometry&);
+
+// The segment boxes of `g`, made by `make` once and kept; null when `g`
+// keeps no forms or has too few vertices to be worth an index.
+const SegmentBoxes* kept_segment_boxes(const Geometry& g, SegmentBoxesMaker make);
 
 // Whether the GEOS form of a polygon that keeps forms is valid as it stands
 // (checked once).

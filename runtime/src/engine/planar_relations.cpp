@@ -399,19 +399,67 @@ int ray_crossings(const SegmentView& s, double px, double py) {
   return count;
 }
 
+// A length of the segment within a factor of sqrt 2 for a line (and exact
+// for a circular arc): enough to weigh pieces of runs against each other.
+double rough_length(const SegmentView& s) {
+  if (!s.curve->is_line()) return s.curve->arc.semi_major * std::fabs(s.curve->arc.sweep);
+  return std::fabs(s.end.x - s.start.x) + std::fabs(s.end.y - s.start.y);
+}
+
+// The segments of a straight geometry by their boxes, grown by rounding.
+SegmentBoxes segment_boxes(const Geometry& g) {
+  std::vector<SegmentBoxes::Place> at;
+  std::vector<Box> boxes;
+  std::vector<double> total(g.parts.size(), 0.0);
+  std::vector<std::size_t> longest(g.parts.size(), 0);
+  for (std::size_t r = 0; r < g.parts.size(); ++r) {
+    const Part& p = g.parts[r];
+    const std::size_t n = p.segment_count(g.closed());
+    double most = -1;
+    for (std::size_t i = 0; i < n; ++i) {
+      const SegmentView v = p.segment(i, g.closed());
+      const double tol = rounding_at(magnitude(v)), length = rough_length(v);
+      Box b = rough_box(v);
+      boxes.push_back(Box{b.xmin - tol, b.ymin - tol, b.xmax + tol, b.ymax + tol});
+      at.push_back({r, i});
+      total[r] += length;
+      if (length > most) most = length, longest[r] = i;
+    }
+  }
+  BoxIndex index(boxes);
+  return SegmentBoxes{std::move(at), std::move(boxes), std::move(index), std::move(total), std::move(longest)};
+}
+
+SegmentView segment_at(const Geometry& g, const SegmentBoxes& kept, std::size_t i) {
+  return g.parts[kept.at[i].part].segment(kept.at[i].index, g.closed());
+}
+
 // Whether (x, y) lies on g's segments to rounding.  Only the segments whose
 // box holds it are measured.
 bool on_segments(const Geometry& g, double x, double y) {
   const double at = std::max(std::fabs(x), std::fabs(y));
+  auto near = [&](const SegmentView& s) {
+    const double eps = rounding_at(std::max(at, magnitude(s)));
+    const Box b = rough_box(s);
+    if (x < b.xmin - eps || x > b.xmax + eps || y < b.ymin - eps || y > b.ymax + eps) return false;
+    return point_dist(s, x, y) <= eps;
+  };
+  const SegmentBoxes* kept = kept_segment_boxes(g, segment_boxes);
+  if (kept) {
+    // A segment box grown by its own rounding and the point's box grown by
+    // the point's meet wherever the two are within the larger rounding.
+    const double eps = rounding_at(at);
+    bool found = false;
+    kept->index.query(Box{x - eps, y - eps, x + eps, y + eps}, [&](std::size_t i) {
+      if (!found) found = near(segment_at(g, *kept, i));
+    });
+    if (found) return true;
+  }
   for (const Part& p : g.parts) {
     const std::size_t n = p.segment_count(g.closed());
-    for (std::size_t i = 0; i < n; ++i) {
-      const SegmentView s = p.segment(i, g.closed());
-      const double eps = rounding_at(std::max(at, magnitude(s)));
-      const Box b = rough_box(s);
-      if (x < b.xmin - eps || x > b.xmax + eps || y < b.ymin - eps || y > b.ymax + eps) continue;
-      if (point_dist(s, x, y) <= eps) return true;
-    }
+    if (!kept)
+      for (std::size_t i = 0; i < n; ++i)
+        if (near(p.segment(i, g.closed()))) return true;
     if (p.size() == 1 && n == 0 && std::hypot(p.vertices[0].x - x, p.vertices[0].y - y) <= rounding_at(at))
       return true;
   }
@@ -435,6 +483,12 @@ Where locate(const Geometry& g, double x, double y) {
   if (on) return Where::Boundary;
   // Even-odd over all rings: the same as telling holes by nesting.
   int crossings = 0;
+  if (const SegmentBoxes* kept = kept_segment_boxes(g, segment_boxes)) {
+    // Only a segment reaching the ray's height right of its start can cross it.
+    kept->index.query(Box{x, y, INFINITY, y},
+                      [&](std::size_t i) { crossings += ray_crossings(segment_at(g, *kept, i), x, y); });
+    return crossings % 2 == 1 ? Where::Interior : Where::Exterior;
+  }
   for (const Part& p : g.parts) {
     const std::size_t n = p.segment_count(true);
     for (std::size_t i = 0; i < n; ++i) crossings += ray_crossings(p.segment(i, true), x, y);
@@ -851,6 +905,7 @@ bool interior_beside(const Geometry& g, double x, double y, double nx, double ny
 RunsFound classify_runs(const Geometry& g, std::vector<std::vector<Cut>>& cuts, const Geometry& h) {
   RunsFound found;
   const bool closed = g.closed();
+  const SegmentBoxes* kept = kept_segment_boxes(g, segment_boxes);
   for (std::size_t r = 0; r < g.parts.size(); ++r) {
     const Part& p = g.parts[r];
     const std::size_t n = p.segment_count(closed);
@@ -874,15 +929,15 @@ RunsFound classify_runs(const Geometry& g, std::vector<std::vector<Cut>>& cuts, 
       std::size_t rep_seg = from.seg;
       auto piece = [&](std::size_t seg, double u0, double u1) {
         // Its length, that of a line within a factor of sqrt 2.
-        const SegmentView s = p.segment(seg, closed);
-        double along = std::fabs(s.end.x - s.start.x) + std::fabs(s.end.y - s.start.y);
-        if (!s.curve->is_line()) along = s.curve->arc.semi_major * std::fabs(s.curve->arc.sweep);
-        const double length = (u1 - u0) * along;
+        const double length = (u1 - u0) * rough_length(p.segment(seg, closed));
         total += length;
         if (length > longest) longest = length, rep_seg = seg, rep_u = 0.5 * (u0 + u1);
       };
       if (k > 1 && from < to && from.seg == to.seg) {
         piece(from.seg, from.u, to.u);
+      } else if (k == 1 && from.u == 0 && kept) {
+        // A ring the other never meets, whole: its summary is kept.
+        total = kept->total[r], rep_seg = kept->longest[r], rep_u = 0.5;
       } else {
         piece(from.seg, from.u, 1.0);
         for (std::size_t seg = (from.seg + 1) % n; seg != to.seg; seg = (seg + 1) % n) piece(seg, 0.0, 1.0);
@@ -952,16 +1007,27 @@ std::string circle_matrix(const Geometry& a, const Geometry& b) {
     }
   };
   // The operand with fewer vertices is indexed, the other's segments near
-  // it looked up.
+  // it looked up; those of a larger one that keeps its index are looked up
+  // there instead, its segments far from the other never visited.
   const bool index_a = vertex_count(a) <= vertex_count(b);
+  const Geometry& many_g = index_a ? b : a;
   const std::vector<BoundarySegment> few = boundary_segments(index_a ? a : b);
-  std::vector<Box> boxes;
-  boxes.reserve(few.size());
-  Box extent;
-  for (const BoundarySegment& s : few) boxes.push_back(s.box), extent.add(s.box);
-  const BoxIndex index(boxes);
-  for (const BoundarySegment& y : boundary_segments(index_a ? b : a, &extent))
-    index.query(y.box, [&](std::size_t i) { index_a ? visit(few[i], y) : visit(y, few[i]); });
+  if (const SegmentBoxes* kept = kept_segment_boxes(many_g, segment_boxes)) {
+    for (const BoundarySegment& x : few)
+      kept->index.query(x.box, [&](std::size_t i) {
+        const SegmentView v = segment_at(many_g, *kept, i);
+        const BoundarySegment y{v, kept->at[i].part, kept->at[i].index, kept->boxes[i], rounding_at(magnitude(v))};
+        index_a ? visit(x, y) : visit(y, x);
+      });
+  } else {
+    std::vector<Box> boxes;
+    boxes.reserve(few.size());
+    Box extent;
+    for (const BoundarySegment& s : few) boxes.push_back(s.box), extent.add(s.box);
+    const BoxIndex index(boxes);
+    for (const BoundarySegment& y : boundary_segments(many_g, &extent))
+      index.query(y.box, [&](std::size_t i) { index_a ? visit(few[i], y) : visit(y, few[i]); });
+  }
   const RunsFound fa = classify_runs(a, cuts_a, b), fb = classify_runs(b, cuts_b, a);
   std::string m(9, 'F');
   m[8] = '2';
