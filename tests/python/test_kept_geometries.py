@@ -578,3 +578,13 @@ def test_random_writes_through_shared_parts(seed):
             again = og.Polygon(json.loads(str(g)))
             assert g.area == pytest.approx(again.area, rel=1e-12, abs=1e-12)
             assert g.JSON == again.JSON
+
+
+def test_a_collection_walk_holds_its_items_forms_under_any_budget(cache_limit):
+    # Building the form of each later item may let go of the earlier ones'
+    # while they wait to be projected together.
+    cache_limit(0)
+    items = [og.Polygon({"rings": [circle(6, 3 * k)], "spatialReference": {"wkid": 4326}}) for k in range(20)]
+    projected = og.projection.project_collection(items, {"wkid": 3857})
+    one_by_one = [json.loads(p.project({"wkid": 3857}).JSON) for p in items]
+    assert [json.loads(p.JSON) for p in projected] == one_by_one

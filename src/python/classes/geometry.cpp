@@ -191,9 +191,10 @@ Geometry::DirectConversion direct_conversion(PyObject* obj) {
   return e ? e->convert : nullptr;
 }
 
-}  // namespace
-
-const rt::GeometryOwned* Geometry::borrow_direct(PyObject* value) {
+// The entry of an object whose class is already known to hold its own
+// `__qxc_geo`, or null: a walk lends or leases such objects' geometries
+// without looking the method up.
+const DirectEntry* lending_entry(PyObject* value) {
   // Only where the class is known to hold its own method already: a lookup
   // here (which a descriptor on a patched class could see) would be made
   // again by geom_from_pyobj for an object that cannot be borrowed.  The
@@ -210,7 +211,20 @@ const rt::GeometryOwned* Geometry::borrow_direct(PyObject* value) {
     last = i;
   }
   const DirectEntry& e = entries[last];
-  return known_to_hold_own_method(e) ? &e.borrow(value) : nullptr;
+  return known_to_hold_own_method(e) ? &e : nullptr;
+}
+
+}  // namespace
+
+const rt::GeometryOwned* Geometry::borrow_direct(PyObject* value) {
+  const DirectEntry* e = lending_entry(value);
+  return e ? &e->borrow(value) : nullptr;
+}
+
+std::optional<rt::GeometryLease> Geometry::lease_direct(PyObject* value) {
+  const DirectEntry* e = lending_entry(value);
+  if (!e) return std::nullopt;
+  return e->convert(value);
 }
 
 rt::GeometryLease Geometry::geom_from_pyobj(PyObject* value) {
@@ -269,10 +283,15 @@ std::vector<rt::GeometryOwned> Geometry::iterable_op_geom(PyObject* iterable, co
   Ref iter = check(PyObject_GetIter(iterable));
   const bool reads_without_python = PyList_CheckExact(iterable) || PyTuple_CheckExact(iterable);
   std::vector<rt::GeometryOwned> results;
-  std::vector<const rt::GeometryBase*> gathered;
+  // Leases, not borrowed geometries: building the form of a later item may
+  // let go of an earlier one's under the budget of kept forms.
+  std::vector<rt::GeometryLease> gathered;
+  std::vector<const rt::GeometryBase*> operands;
   const auto project_gathered = [&] {
     if (gathered.empty()) return;
-    for (rt::GeometryOwned& g : rt::geometry_engine::project_each(gathered, sr)) results.push_back(std::move(g));
+    operands.clear();
+    for (const rt::GeometryLease& lease : gathered) operands.push_back(&lease.get());
+    for (rt::GeometryOwned& g : rt::geometry_engine::project_each(operands, sr)) results.push_back(std::move(g));
     gathered.clear();
   };
   while (true) {
@@ -283,16 +302,16 @@ std::vector<rt::GeometryOwned> Geometry::iterable_op_geom(PyObject* iterable, co
       break;
     }
     if (Py_REFCNT(item.get()) > 1) {
-      const rt::GeometryOwned* kept = nullptr;
+      std::optional<rt::GeometryLease> kept;
       try {
-        kept = Geometry::borrow_direct(item.get());
+        kept = Geometry::lease_direct(item.get());
       } catch (...) {
         // An item that cannot be lent fails after those before it.
         if (!PyErr_Occurred()) project_gathered();
         throw;
       }
       if (kept) {
-        gathered.push_back(kept);
+        gathered.push_back(std::move(*kept));
         continue;
       }
     }

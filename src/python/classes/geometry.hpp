@@ -3,6 +3,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <optional>
 #include <vector>
 
 #include "binding/datum_transformation.hpp"
@@ -43,11 +44,14 @@ struct Geometry {
   // lent to the caller; null for any other object (which geom_from_pyobj
   // converts), and for one whose class was not yet seen holding its own
   // `__qxc_geo` unchanged (geom_from_pyobj looks that up).  The geometry is
-  // good while the caller holds the object and runs no Python code: only
-  // Python code (a write, a full collection) can make the object let go of
-  // it.  Saves the shared reference of a lease where one step of a walk over
-  // many items uses it.
+  // good while the caller holds the object, runs no Python code (a write)
+  // and has no other geometry's form built (the budget of kept forms may let
+  // go of it then).  Saves the shared reference of a lease where one step of
+  // a walk over many items uses it.
   static const rt::GeometryOwned* borrow_direct(PyObject* value);
+  // The same objects' geometries as leases, good for as long as they are
+  // held; empty for any other object.
+  static std::optional<rt::GeometryLease> lease_direct(PyObject* value);
 
   // Projects every item of an iterable; the first failure releases the
   // results made so far.

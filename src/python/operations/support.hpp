@@ -71,7 +71,8 @@ class Iter {
 // something else also holds (a list, a variable) lends `f` the runtime
 // geometry its object keeps, and holds on to the item until `f` is done;
 // dropping the item's reference first would free nothing, and the kept
-// geometry is let go only by Python code.
+// geometry is let go only by Python code or by another object's form being
+// built, neither of which happens before `f` returns.
 template <class F>
 void for_each_geometry(Iter& items, F&& f) {
   for (;;) {
