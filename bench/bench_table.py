@@ -227,8 +227,8 @@ print((t1 - t0) * 1e3, (t2 - t1) * 1e3)
 def first_call_rows(rounds):
     """(name, ours ms, peer ms): medians over fresh interpreters started in
     turn, of the first projection after the import and of the import and the
-    first projection together (pyproj opens PROJ's database as it is
-    imported; we open it at the first call that needs it)."""
+    first projection together (both sides open PROJ's database as they are
+    imported: reading its schema is most of a first projection's cost)."""
     times = {side: [] for side in FIRST_CALL_CHILD}
     for _ in range(rounds):
         for side, code in FIRST_CALL_CHILD.items():

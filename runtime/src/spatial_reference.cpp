@@ -33,15 +33,62 @@ void read_proj_log(void*, int level, const char* text) {
 
 }  // namespace
 
+namespace {
+
+PJ_CONTEXT* new_proj_context() {
+  PJ_CONTEXT* c = proj_context_create();
+  proj_log_func(c, nullptr, &read_proj_log);
+  proj_log_level(c, PJ_LOG_ERROR);
+  return c;
+}
+
+// The process's context, never destroyed once it has served a call: objects
+// released during process exit may still use it.
+struct ProjContext {
+  PJ_CONTEXT* ctx = new_proj_context();
+  // Whether anything but the opening of the database has used it.
+  bool used = false;
+};
+
+ProjContext& the_proj_context() {
+  static ProjContext context;
+  return context;
+}
+
+// PROJ reads the whole schema of its database when it opens it, some 25
+// million instructions of SQL parsing (several milliseconds) that the first
+// spatial reference made from an id would otherwise pay.  The runtime opens
+// it as it is loaded, as other PROJ front ends do when they are imported.  A
+// database that cannot be opened now is looked for again at the first call
+// that needs it, which reports the failure as before.
+[[gnu::constructor]] void open_proj_database() {
+  try {
+    ProjContext& context = the_proj_context();
+    if (!context.used) (void)proj_context_get_database_path(context.ctx);
+    proj_ran_out_of_memory() = false;
+  } catch (...) {
+    // Nothing is lost: the database is opened at first need instead.
+  }
+}
+
+}  // namespace
+
 PJ_CONTEXT* proj_context() {
-  // Never destroyed: objects released during process exit may still use it.
-  static PJ_CONTEXT* ctx = [] {
-    PJ_CONTEXT* c = proj_context_create();
-    proj_log_func(c, nullptr, &read_proj_log);
-    proj_log_level(c, PJ_LOG_ERROR);
-    return c;
-  }();
-  return ctx;
+  ProjContext& context = the_proj_context();
+  context.used = true;
+  return context.ctx;
+}
+
+PJ_CONTEXT* proj_context_for_search_paths() {
+  ProjContext& context = the_proj_context();
+  if (!context.used) {
+    // Only the early opening has used the context: a fresh one takes its
+    // place, whose database is looked for along the new paths at first need,
+    // as it would have been had the database not been opened early.
+    proj_context_destroy(context.ctx);
+    context.ctx = new_proj_context();
+  }
+  return proj_context();
 }
 
 bool SpatialReference::same_as(const SpatialReference& other) const {

@@ -21,6 +21,10 @@ namespace vaskelith {
 // The process's one PROJ context (calls are serialised by the caller's
 // interpreter lock).
 PJ_CONTEXT* proj_context();
+// The same context, for a change of PROJ's search paths: where the runtime
+// has used it for nothing but opening PROJ's database early, a fresh one,
+// so that the database too is found along the new paths.
+PJ_CONTEXT* proj_context_for_search_paths();
 
 // Whether PROJ ran out of memory since the flag was last cleared.  PROJ
 // answers a failure of any cause with null and says which only in the text

@@ -52,7 +52,7 @@ void apply_search_paths() {
   for (const std::string& p : default_search_paths()) paths.push_back(p);
   std::vector<const char*> raw;
   for (const std::string& p : paths) raw.push_back(p.c_str());
-  proj_context_set_search_paths(proj_context(), static_cast<int>(raw.size()), raw.data());
+  proj_context_set_search_paths(proj_context_for_search_paths(), static_cast<int>(raw.size()), raw.data());
   projection::clear_operation_cache();
 }
 

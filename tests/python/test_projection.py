@@ -140,6 +140,30 @@ def test_projection_engine_dir_round_trip(tmp_path):
         pj.set_projection_engine_dir(5)
 
 
+def test_an_engine_folder_set_before_the_first_projection_supplies_the_database(tmp_path, python_run):
+    # The runtime opens PROJ's database as it is loaded; a folder set before
+    # anything is projected must still be where the database is looked for
+    # first, as it was when the first projection opened it.
+    (tmp_path / "proj.db").write_bytes(b"not a database")
+    proc = python_run(
+        f"""
+        import ostrel_geometry as og
+        from ostrel_geometry import projection as pj
+        p = og.Point({{"x": 10, "y": 50, "spatialReference": {{"wkid": 4326}}}})
+        pj.set_projection_engine_dir({str(tmp_path)!r})
+        try:
+            p.project({{"wkid": 3857}})
+            print("projected")
+        except Exception as e:
+            print("Invalid well-known id" in str(e))
+        pj.set_projection_engine_dir(None)
+        print(round(p.project({{"wkid": 3857}}).x))
+        """
+    )
+    assert proc.returncode == 0, proc.stderr
+    assert proc.stdout.split() == ["True", "1113195"], proc.stdout
+
+
 def test_datum_transformation_cannot_be_made_from_python():
     with pytest.raises(TypeError):
         pj.DatumTransformation()
