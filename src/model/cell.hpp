@@ -159,6 +159,15 @@ class Cell {
 
   bool is_poisoned() const { return p_->poisoned.load(); }
 
+  // f(value) under the lock, poisoned or not: only for what never changes
+  // once the value is made (a collection's dimensions), which a failure
+  // half-way through a change cannot have left half-changed.
+  template <class F>
+  auto read_fixed(F&& f) const {
+    Guard g = acquire();
+    return f(std::as_const(g.get()));
+  }
+
   // Whether both refer to the same value.
   bool same(const Cell& o) const { return p_ == o.p_; }
   long use_count() const { return p_.use_count(); }

@@ -3,6 +3,8 @@
 // their kind.
 #pragma once
 
+#include <optional>
+
 #include "model/convert_common.hpp"
 #include "model/multipart_geometry.hpp"
 
@@ -19,10 +21,12 @@ typename Kind::Runtime MultipartGeometry<Kind>::as_runtime() const {
   std::optional<rt::SpatialReference> rsr = to_geom_sr(spatial_reference);
   Builder builder = Builder::with_spatial_reference(convert::ptr(rsr));
   {
-    auto curve_guard = curve_parts.read_or_fatal("Lock poisoned");
+    std::optional<Cell<CurvePartCollection>::ReadGuard> curve_guard;
+    if (const Cell<CurvePartCollection>* curves = curve_parts())
+      curve_guard.emplace(curves->read_or_fatal("Lock poisoned"));
     auto linear_guard = linear_parts.read_or_fatal("Lock poisoned");
     rt::MutablePartCollection parts = rt::MutablePartCollection::with_spatial_reference(convert::ptr(rsr));
-    convert::add_parts(*curve_guard, parts, convert::ptr(rsr));
+    if (curve_guard) convert::add_parts(**curve_guard, parts, convert::ptr(rsr));
     convert::add_parts(*linear_guard, parts, convert::ptr(rsr));
     builder.set_parts(parts);
   }

@@ -127,10 +127,7 @@ template void convert::add_parts(const CurvePartCollection&, rt::MutablePartColl
 ZorvPart ZorvPart::from_immutable_part(rt::ImmutablePart part, bool has_z, bool has_m) {
   ZorvPart out(has_z, has_m);
   const auto n = static_cast<std::size_t>(part.point_count());
-  out.xs.reserve(n);
-  out.ys.reserve(n);
-  if (out.zs) out.zs->reserve(n);
-  if (out.ms) out.ms->reserve(n);
+  out.reserve(n);
   rt::ImmutablePointIntoIter it = part.points().into_iter();
   // A z or m without its column would be dropped, so it is not asked for.
   while (std::optional<rt::Point> p = it.next())

@@ -3,6 +3,7 @@
 // them apart is spelled out in their Kind (polyline.hpp, polygon.hpp).
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <type_traits>
@@ -45,12 +46,31 @@ struct MultipartGeometry : GeometryModel<MultipartGeometry<Kind>, typename Kind:
   using Runtime = typename Kind::Runtime;
   static constexpr MultipartTexts kTexts = Kind::kTexts;
 
-  MultipartGeometry(Cell<PartCollection> linear, Cell<CurvePartCollection> curves,
-                    std::optional<SpatialReference> sr)
-      : linear_parts(std::move(linear)), curve_parts(std::move(curves)), spatial_reference(std::move(sr)) {}
+  MultipartGeometry(Cell<PartCollection> linear, std::optional<SpatialReference> sr)
+      : linear_parts(std::move(linear)), spatial_reference(std::move(sr)) {}
+  // Not copied: two copies would share their collections only once made.
+  MultipartGeometry(const MultipartGeometry&) = delete;
+  MultipartGeometry& operator=(const MultipartGeometry&) = delete;
+  MultipartGeometry(MultipartGeometry&&) noexcept = default;
+  MultipartGeometry& operator=(MultipartGeometry&&) noexcept = default;
 
-  Cell<PartCollection> linear_parts;      // the paths or rings
-  Cell<CurvePartCollection> curve_parts;  // the curve paths or curve rings
+  Cell<PartCollection> linear_parts;  // the paths or rings
+
+  // The curve paths or curve rings: null while the geometry has never held
+  // one nor been asked for the collection, which reads as an empty one of
+  // the geometry's dimensions.  Most geometries have no curves, and an empty
+  // collection would cost a cell and a watched version in every one.
+  const Cell<CurvePartCollection>* curve_parts() const { return curves_.get(); }
+  // The collection, made empty now when there is none: a change of the
+  // value, so the caller holds the geometry's cell for writing (what was
+  // built from the geometry must not miss parts that enter the new
+  // collection later).
+  const Cell<CurvePartCollection>& made_curve_parts();
+
+ private:
+  std::unique_ptr<Cell<CurvePartCollection>> curves_;
+
+ public:
   OptionalSpatialReference spatial_reference;
 
   // Two new collections with the flags, then every linear part, then every

@@ -24,15 +24,21 @@ void push(const Cell<DimensionedCollection<P>>& coll, Cell<P> part, const char* 
   g->push_line(std::move(part));
 }
 
-// Replaces `slot` by `incoming` when its dimensions equal `expected`.
+// Throws MismatchingDimensions unless `incoming` has the dimensions `expected`.
 template <class C>
-void replace(Cell<C>& slot, Cell<C> incoming, CoordDims expected) {
+void check_dims(const Cell<C>& incoming, CoordDims expected) {
   CoordDims got;
   {
     auto g = incoming.read_or_fatal("Lock poisoned");
     got = g->dims();
   }
   if (got != expected) throw ZorvGeoErr::mismatching_dimensions(expected, got);
+}
+
+// Replaces `slot` by `incoming` when its dimensions equal `expected`.
+template <class C>
+void replace(Cell<C>& slot, Cell<C> incoming, CoordDims expected) {
+  check_dims(incoming, expected);
   slot = std::move(incoming);
 }
 
@@ -49,11 +55,22 @@ MultipartGeometry<Kind> MultipartGeometry<Kind>::try_new_with_curves(bool has_z,
                                                                      std::vector<Cell<ZorvPart>> linear,
                                                                      std::vector<Cell<ZorvCurvePart>> curves,
                                                                      std::optional<SpatialReference> sr) {
-  MultipartGeometry out(Cell<PartCollection>(PartCollection(has_z, has_m)),
-                        Cell<CurvePartCollection>(CurvePartCollection(has_z, has_m)), std::move(sr));
+  MultipartGeometry out(Cell<PartCollection>(PartCollection(has_z, has_m)), std::move(sr));
   for (auto& p : linear) out.push_linear_part(std::move(p));
   for (auto& p : curves) out.push_curve_part(std::move(p));
   return out;
+}
+
+template <class Kind>
+const Cell<CurvePartCollection>& MultipartGeometry<Kind>::made_curve_parts() {
+  if (!curves_) {
+    // The dimensions are fixed when the linear collection is made, so a
+    // poison there, which concerns its parts, does not hide them.
+    const CoordDims dims = linear_parts.read_fixed([](const PartCollection& c) { return c.dims(); });
+    curves_ = std::make_unique<Cell<CurvePartCollection>>(
+        CurvePartCollection(dims_has_z(dims), dims_has_m(dims)));
+  }
+  return *curves_;
 }
 
 template <class Kind>
@@ -69,27 +86,33 @@ bool MultipartGeometry<Kind>::is_empty() const {
     auto g = linear_parts.read_or_fatal("Lock poisoned");
     n = g->len();
   }
-  auto g = curve_parts.read_or_fatal("Lock poisoned");
+  if (!curves_) return n == 0;
+  auto g = curves_->read_or_fatal("Lock poisoned");
   return n == 0 && g->len() == 0;
 }
 
 // The collections and every part in them, as they are now.
 template <class Kind>
 void MultipartGeometry<Kind>::watch(Stamp& stamp) const {
-  stamp.watch(curve_parts);
-  stamp.watch(linear_parts);
-  auto curve_guard = curve_parts.read_or_fatal("Lock poisoned");
+  if (curves_) {
+    stamp.watch(*curves_);
+    auto curve_guard = curves_->read_or_fatal("Lock poisoned");
+    for (const auto& part : curve_guard->lines) stamp.watch(part);
+  }
   auto linear_guard = linear_parts.read_or_fatal("Lock poisoned");
-  for (const auto& part : curve_guard->lines) stamp.watch(part);
+  stamp.reserve_more(1 + linear_guard->lines.size());
+  stamp.watch(linear_parts);
   for (const auto& part : linear_guard->lines) stamp.watch(part);
 }
 
 template <class Kind>
 std::size_t MultipartGeometry<Kind>::vertex_count() const {
   std::size_t n = 0;
-  auto curve_guard = curve_parts.read_or_fatal("Lock poisoned");
+  if (curves_) {
+    auto curve_guard = curves_->read_or_fatal("Lock poisoned");
+    for (const auto& part : curve_guard->lines) n += part.read_or_fatal("Lock poisoned")->len();
+  }
   auto linear_guard = linear_parts.read_or_fatal("Lock poisoned");
-  for (const auto& part : curve_guard->lines) n += part.read_or_fatal("Lock poisoned")->len();
   for (const auto& part : linear_guard->lines) n += part.read_or_fatal("Lock poisoned")->len();
   return n;
 }
@@ -103,7 +126,7 @@ void MultipartGeometry<Kind>::push_linear_part(Cell<ZorvPart> part) {
 template <class Kind>
 void MultipartGeometry<Kind>::push_curve_part(Cell<ZorvCurvePart> part) {
   Kind::admit(part);
-  multipart::push(curve_parts, std::move(part), "curveRings lock poisoned");
+  multipart::push(made_curve_parts(), std::move(part), "curveRings lock poisoned");
 }
 
 template <class Kind>
@@ -113,7 +136,14 @@ void MultipartGeometry<Kind>::set_linear_parts(Cell<PartCollection> parts) {
 
 template <class Kind>
 void MultipartGeometry<Kind>::set_curve_parts(Cell<CurvePartCollection> parts) {
-  multipart::replace(curve_parts, std::move(parts), dimensions());
+  const CoordDims dims = dimensions();
+  if (!curves_) {
+    // Checked as the replacement would be, before there is a slot to fill.
+    multipart::check_dims(parts, dims);
+    curves_ = std::make_unique<Cell<CurvePartCollection>>(std::move(parts));
+    return;
+  }
+  multipart::replace(*curves_, std::move(parts), dims);
 }
 
 template <class Kind>
@@ -127,11 +157,13 @@ void MultipartGeometry<Kind>::write_zorvjson(std::string& out) const {
     out.append("\"spatialReference\": ");
     spatial_reference->write_zorvjson(out);
   }
-  auto curve_guard = curve_parts.read_or_fatal(Kind::kTexts.curve_lock);
-  if (curve_guard->len() > 0) {
-    zorvjson::cond_comma(out, first);
-    multipart::write_key(out, Kind::kTexts.curve_key);
-    curve_guard->write_zorvjson(out);
+  if (curves_) {
+    auto curve_guard = curves_->read_or_fatal(Kind::kTexts.curve_lock);
+    if (curve_guard->len() > 0) {
+      zorvjson::cond_comma(out, first);
+      multipart::write_key(out, Kind::kTexts.curve_key);
+      curve_guard->write_zorvjson(out);
+    }
   }
   zorvjson::cond_comma(out, first);
   multipart::write_key(out, Kind::kTexts.linear_key);

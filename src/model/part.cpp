@@ -87,6 +87,13 @@ void ZorvPart::clear() {
   if (ms) ms->clear();
 }
 
+void ZorvPart::reserve(std::size_t n) {
+  xs.reserve(n);
+  ys.reserve(n);
+  if (zs) zs->reserve(n);
+  if (ms) ms->reserve(n);
+}
+
 void ZorvPart::write_zorvjson(std::string& out) const {
   // Straight from the columns; the text is that of each vertex's coordinate.
   out.push_back('[');

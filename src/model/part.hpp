@@ -74,6 +74,8 @@ class ZorvPart {
   std::optional<ZorvCoord> remove_coord(std::size_t idx);
   std::optional<ZorvCoord> pop_coord();
   void clear();
+  // Room for n vertices in every present column.
+  void reserve(std::size_t n);
 
   // `[` vertices separated by ", " `]`.
   void write_zorvjson(std::string& out) const;

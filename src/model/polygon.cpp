@@ -44,7 +44,9 @@ rt::Polyline MultipartGeometry<Kind>::to_polyline() const
 {
   std::optional<rt::SpatialReference> rsr = to_geom_sr(spatial_reference);
   rt::PolylineBuilder builder = rt::PolylineBuilder::with_spatial_reference(convert::ptr(rsr));
-  auto curve_guard = curve_parts.read_or_fatal("Lock poisoned");
+  std::optional<Cell<CurvePartCollection>::ReadGuard> curve_guard;
+  if (const Cell<CurvePartCollection>* curves = curve_parts())
+    curve_guard.emplace(curves->read_or_fatal("Lock poisoned"));
   auto linear_guard = linear_parts.read_or_fatal("Lock poisoned");
   rt::MutablePartCollection parts = rt::MutablePartCollection::with_spatial_reference(convert::ptr(rsr));
   auto add_closed = [&](const auto& cell, auto vertices) {
@@ -61,8 +63,9 @@ rt::Polyline MultipartGeometry<Kind>::to_polyline() const
     }
     parts.add_part(part);
   };
-  for (const auto& cell : curve_guard->lines)
-    add_closed(cell, [](const ZorvCurvePart& c) -> const ZorvPart& { return c.part; });
+  if (curve_guard)
+    for (const auto& cell : (*curve_guard)->lines)
+      add_closed(cell, [](const ZorvCurvePart& c) -> const ZorvPart& { return c.part; });
   for (const auto& cell : linear_guard->lines)
     add_closed(cell, [](const ZorvPart& p) -> const ZorvPart& { return p; });
   builder.set_parts(parts);

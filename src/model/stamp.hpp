@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -23,6 +24,10 @@ class Stamp {
   void watch(const Cell<T>& cell) {
     seen_.push_back({cell.version_ref(), cell.version()});
   }
+
+  // Room for `n` more cells, so that a stamp kept with every built geometry
+  // holds no spare entries.
+  void reserve_more(std::size_t n) { seen_.reserve(seen_.size() + n); }
 
   // Whether no watched cell was written since it was watched.  No write
   // anywhere since the last check answers at once.

@@ -18,10 +18,28 @@ PyGetSetDef linear_parts_field(const char* name) {
           geometry_class::set_parts<M, Multipart, &M::set_linear_parts>, nullptr, nullptr};
 }
 
+// A view of the curve parts.  A geometry that has none makes its empty
+// collection only now, under its write lock: the collection is watched from
+// then on by what is built from the geometry.
+template <class M>
+PyObject* get_curve_parts(PyObject* self, void*) {
+  return trampoline([&] {
+    auto parts = [&] {
+      {
+        auto g = geometry_class::cell_of<M>(self).read();
+        if (const auto* curves = g->curve_parts()) return *curves;
+      }
+      auto g = geometry_class::cell_of<M>(self).lock();
+      return g->made_curve_parts();
+    }();
+    return CurveMultipart::wrap(std::move(parts));
+  });
+}
+
 // The property `name` for the curve parts (a CurveMultipart view).
 template <class M>
 PyGetSetDef curve_parts_field(const char* name) {
-  return {name, geometry_class::get_parts<M, &M::curve_parts, CurveMultipart>,
+  return {name, get_curve_parts<M>,
           geometry_class::set_parts<M, CurveMultipart, &M::set_curve_parts>, nullptr, nullptr};
 }
 

@@ -86,8 +86,10 @@ struct Part::View : part_view::PartView<Traits> {};
 
 Part::PartCell Part::from_list(PyObject* list, bool has_z, bool has_m) {
   model::ZorvPart part(has_z, has_m);
-  // The length is read again at every step: reading an item may run Python
-  // code that changes the list.
+  // Room for the length it has now, so that a part holds no spare room; the
+  // length is read again at every step: reading an item may run Python code
+  // that changes the list.
+  part.reserve(static_cast<std::size_t>(PyList_GET_SIZE(list)));
   for (Py_ssize_t i = 0; i < PyList_GET_SIZE(list); ++i) {
     Ref item = Ref::borrow(PyList_GET_ITEM(list, i));
     common::expect_list(item.get());
