@@ -41,6 +41,21 @@ void open_ring(Part& ring) {
   if (!ring.has_curves()) ring.curves.clear();
 }
 
+Part opened_copy(const Part& ring) {
+  const std::size_t n = ring.size();
+  if (n < 2) return ring;
+  const Vertex first = ring.vertices.front();
+  const Vertex last = ring.vertices.back();
+  if (first.x != last.x || first.y != last.y) return ring;
+  Part out{VertexList(ring.vertices, n - 1), ring.curves};
+  if (!out.curves.empty()) {
+    out.curves.pop_back();
+    out.curves[0] = ring.curve_at(n - 1);
+  }
+  if (!out.has_curves()) out.curves.clear();
+  return out;
+}
+
 Derived& DerivedSlot::get() const {
   if (Derived* d = slot_.load(std::memory_order_acquire)) return *d;
   auto* fresh = new Derived;

@@ -128,36 +128,6 @@ struct SegmentView {
   const Curve* curve;
 };
 
-// A z or m column of a part: absent (one pointer) until a number arrives,
-// since most parts never hold one.  Copies copy the numbers; an absent
-// column reads as empty and grows on its first write.
-class ExtraColumn {
- public:
-  ExtraColumn() = default;
-  ExtraColumn(const ExtraColumn& o) : values_(o.empty() ? nullptr : std::make_unique<std::vector<double>>(*o.values_)) {}
-  ExtraColumn& operator=(const ExtraColumn& o) {
-    if (this != &o) values_ = o.empty() ? nullptr : std::make_unique<std::vector<double>>(*o.values_);
-    return *this;
-  }
-  ExtraColumn(ExtraColumn&&) noexcept = default;
-  ExtraColumn& operator=(ExtraColumn&&) noexcept = default;
-
-  bool empty() const { return !values_ || values_->empty(); }
-  double operator[](std::size_t i) const { return (*values_)[i]; }
-  double& operator[](std::size_t i) { return (*values_)[i]; }
-  void reserve(std::size_t n) { made().reserve(n); }
-  void assign(std::size_t n, double v) { made().assign(n, v); }
-  void push_back(double v) { made().push_back(v); }
-  void pop_back() { values_->pop_back(); }
-
- private:
-  std::vector<double>& made() {
-    if (!values_) values_ = std::make_unique<std::vector<double>>();
-    return *values_;
-  }
-  std::unique_ptr<std::vector<double>> values_;
-};
-
 // The vertices of a part.  x and y sit interleaved in one array, the form
 // GEOS copies from and the measures walk; z and m each have an array of
 // their own that exists only once some vertex holds a number there.  An
@@ -195,6 +165,27 @@ class VertexList {
   };
 
   VertexList() = default;
+  VertexList(const VertexList& o)
+      : xy_(o.xy_), extras_(o.extras_ ? std::make_unique<Extras>(*o.extras_) : nullptr) {}
+  VertexList& operator=(const VertexList& o) {
+    if (this != &o) {
+      xy_ = o.xy_;
+      extras_ = o.extras_ ? std::make_unique<Extras>(*o.extras_) : nullptr;
+    }
+    return *this;
+  }
+  VertexList(VertexList&&) noexcept = default;
+  VertexList& operator=(VertexList&&) noexcept = default;
+  // The first `count` vertices of `o`, in storage of that size.
+  VertexList(const VertexList& o, std::size_t count) {
+    xy_.assign(o.xy_.begin(), o.xy_.begin() + static_cast<std::ptrdiff_t>(2 * count));
+    if (o.extras_) {
+      Extras& e = extras();
+      const auto n = static_cast<std::ptrdiff_t>(count);
+      if (!o.extras_->z.empty()) e.z.assign(o.extras_->z.begin(), o.extras_->z.begin() + n);
+      if (!o.extras_->m.empty()) e.m.assign(o.extras_->m.begin(), o.extras_->m.begin() + n);
+    }
+  }
   VertexList(std::initializer_list<Vertex> vs) { assign(vs.begin(), vs.end()); }
   // Implicit, so that a part can be written down as a list of vertices.
   VertexList(const std::vector<Vertex>& vs) { assign(vs.begin(), vs.end()); }
@@ -210,7 +201,10 @@ class VertexList {
   // Values, const so that a write through them fails to compile rather
   // than change a copy.
   const Vertex operator[](std::size_t i) const {
-    return Vertex{xy_[2 * i], xy_[2 * i + 1], z_.empty() ? kNaN : z_[i], m_.empty() ? kNaN : m_[i]};
+    if (!extras_) return Vertex{xy_[2 * i], xy_[2 * i + 1], kNaN, kNaN};
+    const std::vector<double>& z = extras_->z;
+    const std::vector<double>& m = extras_->m;
+    return Vertex{xy_[2 * i], xy_[2 * i + 1], z.empty() ? kNaN : z[i], m.empty() ? kNaN : m[i]};
   }
   const Vertex front() const { return (*this)[0]; }
   const Vertex back() const { return (*this)[size() - 1]; }
@@ -224,31 +218,36 @@ class VertexList {
 
   void reserve(std::size_t n) {
     xy_.reserve(2 * n);
-    if (!z_.empty()) z_.reserve(n);
-    if (!m_.empty()) m_.reserve(n);
+    if (!extras_) return;
+    if (!extras_->z.empty()) extras_->z.reserve(n);
+    if (!extras_->m.empty()) extras_->m.reserve(n);
   }
   void push_back(const Vertex& v) {
     xy_.push_back(v.x);
     xy_.push_back(v.y);
-    push_extra(z_, v.z);
-    push_extra(m_, v.m);
+    if (!extras_ && std::isnan(v.z) && std::isnan(v.m)) return;
+    push_extra(extras().z, v.z);
+    push_extra(extras().m, v.m);
   }
   // A vertex with only x and y (z and m NaN).
   void push_xy(double x, double y) {
     xy_.push_back(x);
     xy_.push_back(y);
-    if (!z_.empty()) z_.push_back(kNaN);
-    if (!m_.empty()) m_.push_back(kNaN);
+    if (!extras_) return;
+    if (!extras_->z.empty()) extras_->z.push_back(kNaN);
+    if (!extras_->m.empty()) extras_->m.push_back(kNaN);
   }
   void pop_back() {
     xy_.resize(xy_.size() - 2);
-    if (!z_.empty()) z_.pop_back();
-    if (!m_.empty()) m_.pop_back();
+    if (!extras_) return;
+    if (!extras_->z.empty()) extras_->z.pop_back();
+    if (!extras_->m.empty()) extras_->m.pop_back();
   }
   void set(std::size_t i, const Vertex& v) {
     set_xy(i, v.x, v.y);
-    set_extra(z_, i, v.z);
-    set_extra(m_, i, v.m);
+    if (!extras_ && std::isnan(v.z) && std::isnan(v.m)) return;
+    set_extra(extras().z, i, v.z);
+    set_extra(extras().m, i, v.m);
   }
   void set_xy(std::size_t i, double x, double y) {
     xy_[2 * i] = x;
@@ -276,7 +275,7 @@ class VertexList {
     for (; first != last; ++first) push_back(*first);
   }
   // Keeps an optional array in step with xy_, which has just grown by one.
-  void push_extra(ExtraColumn& a, double value) {
+  void push_extra(std::vector<double>& a, double value) {
     if (!a.empty()) {
       a.push_back(value);
     } else if (!std::isnan(value)) {
@@ -285,7 +284,7 @@ class VertexList {
       a.push_back(value);
     }
   }
-  void set_extra(ExtraColumn& a, std::size_t i, double value) {
+  void set_extra(std::vector<double>& a, std::size_t i, double value) {
     if (a.empty()) {
       if (std::isnan(value)) return;
       a.assign(size(), kNaN);
@@ -293,14 +292,67 @@ class VertexList {
     a[i] = value;
   }
 
+  // The z and m arrays, in one box that exists only once one of them holds
+  // a number: one pointer in every part that has neither.
+  struct Extras {
+    std::vector<double> z;  // empty, or one per vertex
+    std::vector<double> m;  // empty, or one per vertex
+  };
+  Extras& extras() {
+    if (!extras_) extras_ = std::make_unique<Extras>();
+    return *extras_;
+  }
+
   std::vector<double> xy_;
-  ExtraColumn z_;  // empty, or one per vertex
-  ExtraColumn m_;  // empty, or one per vertex
+  std::unique_ptr<Extras> extras_;
+};
+
+// The curves of a part: one pointer while there are none, which is what
+// most parts hold.  Copies copy the curves; clearing lets go of the storage.
+class CurveList {
+ public:
+  CurveList() = default;
+  CurveList(const CurveList& o)
+      : curves_(o.empty() ? nullptr : std::make_unique<std::vector<Curve>>(*o.curves_)) {}
+  CurveList& operator=(const CurveList& o) {
+    if (this != &o) curves_ = o.empty() ? nullptr : std::make_unique<std::vector<Curve>>(*o.curves_);
+    return *this;
+  }
+  CurveList(CurveList&&) noexcept = default;
+  CurveList& operator=(CurveList&&) noexcept = default;
+
+  bool empty() const { return !curves_ || curves_->empty(); }
+  std::size_t size() const { return curves_ ? curves_->size() : 0; }
+  const Curve& operator[](std::size_t i) const { return (*curves_)[i]; }
+  Curve& operator[](std::size_t i) { return (*curves_)[i]; }
+  const Curve& back() const { return curves_->back(); }
+  Curve& back() { return curves_->back(); }
+  const Curve* begin() const { return curves_ ? curves_->data() : nullptr; }
+  const Curve* end() const { return curves_ ? curves_->data() + curves_->size() : nullptr; }
+  Curve* begin() { return curves_ ? curves_->data() : nullptr; }
+  Curve* end() { return curves_ ? curves_->data() + curves_->size() : nullptr; }
+
+  void clear() { curves_.reset(); }
+  void resize(std::size_t n) {
+    if (n == 0)
+      curves_.reset();
+    else
+      made().resize(n);
+  }
+  void push_back(const Curve& c) { made().push_back(c); }
+  void pop_back() { curves_->pop_back(); }
+
+ private:
+  std::vector<Curve>& made() {
+    if (!curves_) curves_ = std::make_unique<std::vector<Curve>>();
+    return *curves_;
+  }
+  std::unique_ptr<std::vector<Curve>> curves_;
 };
 
 struct Part {
   VertexList vertices;
-  std::vector<Curve> curves;  // empty, or one per vertex (see above)
+  CurveList curves;  // empty, or one per vertex (see above)
 
   std::size_t size() const { return vertices.size(); }
   bool empty() const { return vertices.empty(); }
@@ -396,13 +448,19 @@ class DerivedSlot {
 };
 
 struct Geometry {
+  Geometry() : envelope() {}
+
   GeometryKind kind = GeometryKind::Point;
   bool has_z = false;
   bool has_m = false;
   SpatialReferencePtr spatial_reference;  // may be null
 
-  Vertex point;                // kind Point
-  EnvelopeBounds envelope;     // kind Envelope
+  // A geometry is one kind for life, so the point and the bounds share
+  // their room; both start as NaN (the point reads the first four bounds).
+  union {
+    Vertex point;                // kind Point
+    EnvelopeBounds envelope;     // kind Envelope
+  };
   std::vector<Vertex> points;  // kind Multipoint
   std::vector<Part> parts;     // kinds Polyline, Polygon
   DerivedSlot derived;         // see Derived; fill only once the geometry is shared
@@ -461,6 +519,8 @@ using SegmentPtr = std::shared_ptr<const Segment>;
 // dropped, and the curve that ended at it becomes the ring's closing curve.
 // Defined in geometry.cpp.
 void open_ring(Part& ring);
+// A copy of the ring stored open, in storage of its open size.
+Part opened_copy(const Part& ring);
 
 // The extent of a geometry, curves included (exact for arcs and Bezier
 // curves).  Defined in geometry.cpp.

@@ -45,9 +45,10 @@ class Cell {
     explicit Inner(A&&... a) : value(std::forward<A>(a)...) {}
     // The thread that holds the lock, or none: the lock itself.  Waiting
     // is the atomic's own, so a cell spends 8 bytes on locking where a
-    // mutex and its owner took 48 (a small polygon holds four cells).
+    // mutex and its owner took 48 (a small polygon holds several cells).
     std::atomic<std::thread::id> owner{};
-    std::atomic<bool> poisoned{false};
+    // The write count, with the poison as its top bit, which no count
+    // reaches: a flag of its own would take 8 bytes with its padding.
     std::atomic<uint64_t> version{0};
     T value;
   };
@@ -56,6 +57,9 @@ class Cell {
     inner.owner.store(std::thread::id{}, std::memory_order_release);
     inner.owner.notify_all();
   }
+
+  static constexpr uint64_t kPoisonBit = uint64_t{1} << 63;
+  static bool poisoned(const Inner& inner) noexcept { return (inner.version.load() & kPoisonBit) != 0; }
 
   static void bump(Inner& inner) noexcept {
     inner.version.fetch_add(1, std::memory_order_relaxed);
@@ -90,7 +94,7 @@ class Cell {
       if (std::uncaught_exceptions() > uncaught_ && core::fatal_count() != epoch_) {
         // Even a reader's poison ages what was kept: the next use must lock
         // and meet the poison.
-        inner_->poisoned.store(true);
+        inner_->version.fetch_or(kPoisonBit);
         bump(*inner_);
       }
       release_lock(*inner_);
@@ -157,7 +161,7 @@ class Cell {
     return std::shared_ptr<const std::atomic<uint64_t>>(p_, &p_->version);
   }
 
-  bool is_poisoned() const { return p_->poisoned.load(); }
+  bool is_poisoned() const { return poisoned(*p_); }
 
   // f(value) under the lock, poisoned or not: only for what never changes
   // once the value is made (a collection's dimensions), which a failure
@@ -180,7 +184,7 @@ class Cell {
 
   Guard checked() const {
     Guard g = acquire();
-    if (p_->poisoned.load()) {
+    if (poisoned(*p_)) {
       release_lock(*g.inner_);
       g.inner_.reset();
       throw ZorvGeoErr::poisoned_lock();
@@ -190,7 +194,7 @@ class Cell {
 
   Guard checked_or_fatal(const char* site) const {
     Guard g = acquire();
-    if (p_->poisoned.load()) {
+    if (poisoned(*p_)) {
       release_lock(*g.inner_);
       g.inner_.reset();
       core::fatal(std::string(site) + ": " + kPoisonDebug);

@@ -64,8 +64,8 @@ rt::Multipoint ZorvGeometryMultipoint::as_runtime() const {
     const ZorvPart& part = *g;
     for (std::size_t i = 0; i < part.len(); ++i) {
       std::optional<double> z, m;
-      if (part.zs) z = (*part.zs)[i];
-      if (part.ms) m = (*part.ms)[i];
+      if (part.zs()) z = (*part.zs())[i];
+      if (part.ms()) m = (*part.ms())[i];
       rt::Point p = rt::Point::with_x_y_z_m(part.xs[i], part.ys[i], z, m);
       coll.add_point(p);
     }

@@ -24,14 +24,14 @@ void add_vertices(rt::MutablePart& out, const ZorvPart& part) {
   const std::size_t n = part.len();
   const double* xs = part.xs.data();
   const double* ys = part.ys.data();
-  if (part.ms) {
+  if (part.ms()) {
     // The runtime has no add with m: each vertex goes in as a point.
     for (std::size_t i = 0; i < n; ++i)
-      out.add_point_x_y_z_m(xs[i], ys[i], part.zs ? std::optional<double>((*part.zs)[i]) : std::nullopt,
-                            (*part.ms)[i]);
+      out.add_point_x_y_z_m(xs[i], ys[i], part.zs() ? std::optional<double>((*part.zs())[i]) : std::nullopt,
+                            (*part.ms())[i]);
     return;
   }
-  out.add_points(xs, ys, part.zs ? part.zs->data() : nullptr, n);
+  out.add_points(xs, ys, part.zs() ? part.zs()->data() : nullptr, n);
 }
 
 void add_vertex(rt::MutablePart& out, const ZorvCoord& c) { out.add_point_x_y_z_m(c.x(), c.y(), c.z(), c.m()); }

@@ -13,48 +13,28 @@
 
 namespace ostrel::model {
 
-// An optional column of numbers, one pointer wide while absent: most parts
-// have no z and no m, and an absent std::optional<std::vector> would still
-// take 32 bytes in each.  Copies copy the numbers.
-class OptionalColumn {
- public:
-  OptionalColumn() = default;
-  OptionalColumn(const OptionalColumn& o)
-      : values_(o.values_ ? std::make_unique<std::vector<double>>(*o.values_) : nullptr) {}
-  OptionalColumn& operator=(const OptionalColumn& o) {
-    if (this != &o) values_ = o.values_ ? std::make_unique<std::vector<double>>(*o.values_) : nullptr;
-    return *this;
-  }
-  OptionalColumn(OptionalColumn&&) noexcept = default;
-  OptionalColumn& operator=(OptionalColumn&&) noexcept = default;
-
-  bool has_value() const { return values_ != nullptr; }
-  explicit operator bool() const { return has_value(); }
-  std::vector<double>& operator*() { return *values_; }
-  const std::vector<double>& operator*() const { return *values_; }
-  std::vector<double>* operator->() { return values_.get(); }
-  const std::vector<double>* operator->() const { return values_.get(); }
-  void emplace() { values_ = std::make_unique<std::vector<double>>(); }
-
- private:
-  std::unique_ptr<std::vector<double>> values_;
-};
-
 // Which optional columns exist is fixed at construction; every present column
 // has the length of `xs`.  The caller holds the part's lock for every call.
 class ZorvPart {
  public:
   explicit ZorvPart(bool has_z = false, bool has_m = false);
+  ZorvPart(const ZorvPart& o);
+  ZorvPart& operator=(const ZorvPart& o);
+  ZorvPart(ZorvPart&&) noexcept = default;
+  ZorvPart& operator=(ZorvPart&&) noexcept = default;
 
   std::vector<double> xs;
   std::vector<double> ys;
-  OptionalColumn zs;
-  OptionalColumn ms;
+  // The z and m columns, or null where the part has none.
+  std::vector<double>* zs() { return extras_ && extras_->has_z ? &extras_->z : nullptr; }
+  const std::vector<double>* zs() const { return extras_ && extras_->has_z ? &extras_->z : nullptr; }
+  std::vector<double>* ms() { return extras_ && extras_->has_m ? &extras_->m : nullptr; }
+  const std::vector<double>* ms() const { return extras_ && extras_->has_m ? &extras_->m : nullptr; }
 
   std::size_t len() const { return xs.size(); }
   bool is_empty() const { return xs.empty(); }
-  bool has_z() const { return zs.has_value(); }
-  bool has_m() const { return ms.has_value(); }
+  bool has_z() const { return zs() != nullptr; }
+  bool has_m() const { return ms() != nullptr; }
   CoordDims dims() const { return make_dims(has_z(), has_m()); }
 
   // Appends; a present column without a value gets NaN, a value without a
@@ -84,6 +64,17 @@ class ZorvPart {
   // convert::part_to_runtime).  Consumes the runtime part; has_z and has_m
   // are the runtime geometry's.
   static ZorvPart from_immutable_part(rt::ImmutablePart part, bool has_z, bool has_m);
+
+ private:
+  // Both optional columns in one box, made only for a part that has either:
+  // most parts have neither, and keep one pointer for the two.
+  struct Extras {
+    std::vector<double> z;
+    std::vector<double> m;
+    bool has_z = false;
+    bool has_m = false;
+  };
+  std::unique_ptr<Extras> extras_;
 };
 
 }  // namespace ostrel::model

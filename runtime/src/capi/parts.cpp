@@ -254,10 +254,13 @@ QX_EXPORT QX_GeometryHandle QX_GeometryBuilder_toGeometry(QX_GeometryBuilderHand
     g->spatial_reference = b.spatial_reference;
     if (b.kind == GeometryKind::Multipoint) {
       g->points = b.points;
+    } else if (b.kind == GeometryKind::Polygon) {
+      // Each ring copied open, so that a closing vertex given leaves no
+      // spare room behind in a geometry that is kept.
+      g->parts.reserve(b.parts.size());
+      for (const Part& ring : b.parts) g->parts.push_back(opened_copy(ring));
     } else {
       g->parts = b.parts;
-      if (b.kind == GeometryKind::Polygon)
-        for (Part& ring : g->parts) open_ring(ring);
     }
     // Components the geometry does not have carry no value.
     auto clean = [&](Vertex& v) {
