@@ -15,6 +15,7 @@
 
 #include "engine/box_index.hpp"
 #include "engine/geos_context.hpp"
+#include "engine/run_lengths.hpp"
 #include "geometry.hpp"
 
 namespace vaskelith::planar {
@@ -90,6 +91,10 @@ struct SegmentBoxes {
   // longest.
   std::vector<double> total;
   std::vector<std::size_t> longest;
+  // Per part, the box of its first segment; and the lengths of all
+  // segments in the order of the boxes, for weighing stretches of a part.
+  std::vector<std::size_t> first;
+  RunLengths lengths;
 };
 using SegmentBoxesMaker = SegmentBoxes (*)(const Geometry&);
 

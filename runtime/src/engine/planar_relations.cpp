@@ -410,24 +410,27 @@ double rough_length(const SegmentView& s) {
 SegmentBoxes segment_boxes(const Geometry& g) {
   std::vector<SegmentBoxes::Place> at;
   std::vector<Box> boxes;
-  std::vector<double> total(g.parts.size(), 0.0);
-  std::vector<std::size_t> longest(g.parts.size(), 0);
+  std::vector<double> total(g.parts.size(), 0.0), lengths;
+  std::vector<std::size_t> longest(g.parts.size(), 0), first(g.parts.size(), 0);
   for (std::size_t r = 0; r < g.parts.size(); ++r) {
     const Part& p = g.parts[r];
     const std::size_t n = p.segment_count(g.closed());
     double most = -1;
+    first[r] = boxes.size();
     for (std::size_t i = 0; i < n; ++i) {
       const SegmentView v = p.segment(i, g.closed());
       const double tol = rounding_at(magnitude(v)), length = rough_length(v);
       Box b = rough_box(v);
       boxes.push_back(Box{b.xmin - tol, b.ymin - tol, b.xmax + tol, b.ymax + tol});
       at.push_back({r, i});
+      lengths.push_back(length);
       total[r] += length;
       if (length > most) most = length, longest[r] = i;
     }
   }
   BoxIndex index(boxes);
-  return SegmentBoxes{std::move(at), std::move(boxes), std::move(index), std::move(total), std::move(longest)};
+  return SegmentBoxes{std::move(at),      std::move(boxes), std::move(index),         std::move(total),
+                      std::move(longest), std::move(first), RunLengths(lengths)};
 }
 
 SegmentView segment_at(const Geometry& g, const SegmentBoxes& kept, std::size_t i) {
@@ -940,7 +943,24 @@ RunsFound classify_runs(const Geometry& g, std::vector<std::vector<Cut>>& cuts, 
         total = kept->total[r], rep_seg = kept->longest[r], rep_u = 0.5;
       } else {
         piece(from.seg, from.u, 1.0);
-        for (std::size_t seg = (from.seg + 1) % n; seg != to.seg; seg = (seg + 1) % n) piece(seg, 0.0, 1.0);
+        // The whole segments between: weighed from the kept lengths when
+        // there are any, in one or two stretches (a ring's run may pass its
+        // first vertex), else one by one.
+        const std::size_t whole = (to.seg + n - from.seg - 1) % n;
+        if (kept) {
+          const std::size_t lo = (from.seg + 1) % n, base = kept->first[r];
+          auto stretch = [&](std::size_t a, std::size_t b) {
+            if (a >= b) return;
+            total += kept->lengths.sum(base + a, base + b);
+            const std::size_t i = kept->lengths.longest(base + a, base + b);
+            const double length = kept->lengths.length(i);
+            if (length > longest) longest = length, rep_seg = i - base, rep_u = 0.5;
+          };
+          stretch(lo, std::min(n, lo + whole));
+          if (lo + whole > n) stretch(0, lo + whole - n);
+        } else {
+          for (std::size_t seg = (from.seg + 1) % n; seg != to.seg; seg = (seg + 1) % n) piece(seg, 0.0, 1.0);
+        }
         if (to.u > 0) piece(to.seg, 0.0, to.u);
       }
       const SegmentView s = p.segment(rep_seg, closed);
