@@ -343,6 +343,20 @@ def test_references_known_by_text_alone_keep_their_own_transformations(nad27_tra
                 assert (q.x, q.y) == pytest.approx(_transverse_mercator(shifted.x, shifted.y, cm), abs=1e-6)
 
 
+def test_a_run_of_points_keeps_each_points_own_z_and_m():
+    # Points in one reference go to PROJ together; each result carries its
+    # own point's z and m (present or not), and PROJ's x and y for it.
+    values = [{}, {"z": 7.5}, {"m": -2.0}, {"z": 1.0, "m": 3.0}, {}, {"m": 0.5}]
+    lonlat = [(10 + i * 0.7, 40 - i * 1.3) for i in range(len(values))]
+    items = [og.Point({"x": x, "y": y, **v, "spatialReference": WGS84}) for (x, y), v in zip(lonlat, values)]
+    out = pj.project_collection(items, {"wkid": 3857})
+    to_merc = pyproj.Transformer.from_crs(4326, 3857, always_xy=True)
+    for q, (lon, lat), v in zip(out, lonlat, values):
+        assert (q.x, q.y) == pytest.approx(to_merc.transform(lon, lat), abs=1e-9)
+        assert (q.z, q.m) == (v.get("z"), v.get("m"))
+        assert (q.has_z, q.has_m) == ("z" in v, "m" in v)
+
+
 def test_project_collection_fails_in_order_and_reads_no_further():
     """Points go to the runtime together, yet the first failing item, in the
     collection's order, is the failure, and an iterator is read no further

@@ -236,38 +236,41 @@ GeometryPtr project_geometry(const Geometry& g, const SpatialReferencePtr& targe
 
 std::vector<GeometryPtr> project_geometries(std::span<const Geometry* const> geometries,
                                             const SpatialReferencePtr& target) {
-  std::vector<GeometryPtr> out(geometries.size());
+  std::vector<GeometryPtr> out;
+  out.reserve(geometries.size());
   // A point whose coordinates PROJ moves, in a run of such points.
   const auto batched = [&](const Geometry& g, const SpatialReferencePtr& sr) {
     return g.kind == GeometryKind::Point && !g.is_empty() && g.spatial_reference == sr;
   };
-  std::vector<double> x, y;
+  // The points of a run, copied in one pass over the geometries and moved
+  // by PROJ where they lie; the results are made from them, each a copy of
+  // one header (copying it writes only its members, where making a
+  // geometry afresh would clear all of it first).
+  std::vector<Vertex> run;
+  Geometry header;
+  header.spatial_reference = target;
   for (std::size_t i = 0; i < geometries.size();) {
     const Geometry& g = *geometries[i];
     const SpatialReferencePtr& sr = g.spatial_reference;
     if (!target || !batched(g, sr) || !sr || sr->same_as(*target)) {
-      out[i] = project(g, target);
+      out.push_back(project(g, target));
       ++i;
       continue;
     }
-    std::size_t end = i + 1;
-    while (end < geometries.size() && batched(*geometries[end], sr)) ++end;
-    x.clear();
-    y.clear();
-    for (std::size_t k = i; k < end; ++k) {
-      x.push_back(geometries[k]->point.x);
-      y.push_back(geometries[k]->point.y);
-    }
+    run.clear();
+    run.reserve(geometries.size() - i);
+    std::size_t end = i;
+    for (; end < geometries.size() && batched(*geometries[end], sr); ++end) run.push_back(geometries[end]->point);
     // As project() runs it for each point: the same operation, a failure at
     // the first point outside its domain.
-    default_operation(sr, target)->apply(x, y);
+    const Coords c = coords_of(run);
+    default_operation(sr, target)->apply({&c, 1});
     for (std::size_t k = i; k < end; ++k) {
-      auto p = std::make_shared<Geometry>(header_of(*geometries[k], GeometryKind::Point));
-      p->spatial_reference = target;
-      p->point = geometries[k]->point;
-      p->point.x = x[k - i];
-      p->point.y = y[k - i];
-      out[k] = std::move(p);
+      auto p = std::make_shared<Geometry>(header);
+      p->has_z = geometries[k]->has_z;
+      p->has_m = geometries[k]->has_m;
+      p->point = run[k - i];
+      out.push_back(std::move(p));
     }
     i = end;
   }
