@@ -2,6 +2,7 @@
 #include "spatial_reference.hpp"
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <numbers>
@@ -42,12 +43,36 @@ PJ_CONTEXT* new_proj_context() {
   return c;
 }
 
+// The variables through which PROJ is told where its data lies, as one
+// text (an absent one told apart from an empty one).
+std::string data_variables() {
+  std::string out;
+  for (const char* name : {"PROJ_DATA", "PROJ_LIB"}) {
+    const char* value = std::getenv(name);
+    out += value != nullptr ? '=' : '-';
+    if (value != nullptr) out += value;
+    out += '\0';
+  }
+  return out;
+}
+
 // The process's context, never destroyed once it has served a call: objects
 // released during process exit may still use it.
 struct ProjContext {
   PJ_CONTEXT* ctx = new_proj_context();
   // Whether anything but the opening of the database has used it.
   bool used = false;
+  // data_variables() when the database was opened early.
+  std::string opened_with;
+
+  // Where only the early opening has used the context, a fresh one takes
+  // its place: its database is looked for at first need, along the paths
+  // and variables of that time, as it would have been had the database not
+  // been opened early.
+  void renew() {
+    proj_context_destroy(ctx);
+    ctx = new_proj_context();
+  }
 };
 
 ProjContext& the_proj_context() {
@@ -64,7 +89,9 @@ ProjContext& the_proj_context() {
 [[gnu::constructor]] void open_proj_database() {
   try {
     ProjContext& context = the_proj_context();
-    if (!context.used) (void)proj_context_get_database_path(context.ctx);
+    if (context.used) return;
+    context.opened_with = data_variables();
+    (void)proj_context_get_database_path(context.ctx);
     proj_ran_out_of_memory() = false;
   } catch (...) {
     // Nothing is lost: the database is opened at first need instead.
@@ -75,20 +102,20 @@ ProjContext& the_proj_context() {
 
 PJ_CONTEXT* proj_context() {
   ProjContext& context = the_proj_context();
-  context.used = true;
+  if (!context.used) {
+    context.used = true;
+    if (data_variables() != context.opened_with) context.renew();
+  }
   return context.ctx;
 }
 
 PJ_CONTEXT* proj_context_for_search_paths() {
   ProjContext& context = the_proj_context();
   if (!context.used) {
-    // Only the early opening has used the context: a fresh one takes its
-    // place, whose database is looked for along the new paths at first need,
-    // as it would have been had the database not been opened early.
-    proj_context_destroy(context.ctx);
-    context.ctx = new_proj_context();
+    context.renew();
+    context.used = true;
   }
-  return proj_context();
+  return context.ctx;
 }
 
 bool SpatialReference::same_as(const SpatialReference& other) const {

@@ -140,28 +140,43 @@ def test_projection_engine_dir_round_trip(tmp_path):
         pj.set_projection_engine_dir(5)
 
 
-def test_an_engine_folder_set_before_the_first_projection_supplies_the_database(tmp_path, python_run):
-    # The runtime opens PROJ's database as it is loaded; a folder set before
-    # anything is projected must still be where the database is looked for
-    # first, as it was when the first projection opened it.
+@pytest.mark.parametrize(
+    "name_folder, let_go",
+    [
+        ("pj.set_projection_engine_dir(folder)", "pj.set_projection_engine_dir(None)"),
+        # PROJ reads these once for its context; letting go of them is not
+        # looked at again.
+        ("os.environ['PROJ_DATA'] = folder", None),
+        ("os.environ['PROJ_LIB'] = folder", None),
+    ],
+)
+def test_data_named_before_the_first_projection_supplies_the_database(name_folder, let_go, tmp_path, python_run):
+    # The runtime opens PROJ's database as it is loaded; a folder named after
+    # the import but before anything is projected must still be where the
+    # database is looked for, as it was when the first projection opened it.
     (tmp_path / "proj.db").write_bytes(b"not a database")
     proc = python_run(
         f"""
+        import os
+        os.environ.pop("PROJ_DATA", None)
+        os.environ.pop("PROJ_LIB", None)
         import ostrel_geometry as og
         from ostrel_geometry import projection as pj
+        folder = {str(tmp_path)!r}
         p = og.Point({{"x": 10, "y": 50, "spatialReference": {{"wkid": 4326}}}})
-        pj.set_projection_engine_dir({str(tmp_path)!r})
+        {name_folder}
         try:
             p.project({{"wkid": 3857}})
             print("projected")
         except Exception as e:
             print("Invalid well-known id" in str(e))
-        pj.set_projection_engine_dir(None)
-        print(round(p.project({{"wkid": 3857}}).x))
+        if {let_go is not None}:
+            {let_go}
+            print(round(p.project({{"wkid": 3857}}).x))
         """
     )
     assert proc.returncode == 0, proc.stderr
-    assert proc.stdout.split() == ["True", "1113195"], proc.stdout
+    assert proc.stdout.split() == ["True"] + ([] if let_go is None else ["1113195"]), proc.stdout
 
 
 def test_datum_transformation_cannot_be_made_from_python():
