@@ -286,6 +286,13 @@ std::vector<rt::GeometryOwned> Geometry::iterable_op_geom(PyObject* iterable, co
   // Leases, not borrowed geometries: building the form of a later item may
   // let go of an earlier one's under the budget of kept forms.
   std::vector<rt::GeometryLease> gathered;
+  if (reads_without_python) {
+    // A list may still grow while it is read (a factory-converted item runs
+    // Python code); what it holds now is only a first guess.
+    const auto n = static_cast<std::size_t>(PySequence_Fast_GET_SIZE(iterable));
+    results.reserve(n);
+    gathered.reserve(n);
+  }
   std::vector<const rt::GeometryBase*> operands;
   const auto project_gathered = [&] {
     if (gathered.empty()) return;
@@ -331,11 +338,13 @@ std::vector<rt::GeometryOwned> Geometry::iterable_op_geom(PyObject* iterable, co
 }
 
 Ref Geometry::iterable_geos_to_py(std::vector<rt::GeometryOwned> geometries) {
-  Ref list = check(PyList_New(0));
-  for (rt::GeometryOwned& g : geometries) {
-    Ref obj = factory::from_geometry_owned(std::move(g));
-    check_status(PyList_Append(list.get(), obj.get()));
-  }
+  // Made at its length, so that it is not grown and copied item by item; a
+  // slot not yet filled when a conversion fails is null, which the list's
+  // release skips.
+  Ref list = check(PyList_New(static_cast<Py_ssize_t>(geometries.size())));
+  for (std::size_t i = 0; i < geometries.size(); ++i)
+    PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i),
+                    factory::from_geometry_owned(std::move(geometries[i])).release());
   return list;
 }
 
