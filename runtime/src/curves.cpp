@@ -30,12 +30,6 @@ constexpr double kAxisShortfall = 1e-6;
 // fraction of the axes and the sweep agrees with the flags to this many
 // radians.
 constexpr double kOnKnownEllipse = 1e-9;
-// Circular arcs of less than this sweep are placed and measured from their
-// chord: the center of a nearly straight arc lies so far away that its
-// coordinates round by more than the arc bulges.  From a quarter turn on
-// the center is within a chord's length of the arc, and its own form is as
-// good.
-constexpr double kChordFormSweep = kPi / 2;
 // A half sweep below this is measured by its series: its next term,
 // 31 h^6 / 15120, is then below 1e-26.
 constexpr double kSmallHalfSweep = 1e-4;
@@ -350,13 +344,14 @@ int bezier_extrema(double p0, double p1, double p2, double p3, double out[2]) {
   return n;
 }
 
-// Whether parameter t lies on the arc's parameter range.
-bool on_arc(const EllipticArc& a, double t) {
+// Whether parameter t lies on the arc's parameter range; `within` is then
+// t moved into it by whole turns.
+bool on_arc(const EllipticArc& a, double t, double& within) {
   double lo = a.start_param, hi = a.start_param + a.sweep;
   if (lo > hi) std::swap(lo, hi);
   const double k = std::ceil((lo - t) / kTwoPi);
-  const double tt = t + k * kTwoPi;
-  return tt >= lo && tt <= hi;
+  within = t + k * kTwoPi;
+  return within >= lo && within <= hi;
 }
 
 }  // namespace
@@ -383,10 +378,19 @@ void grow_extent(const SegmentView& s, double& xmin, double& xmax, double& ymin,
     const double cphi = std::cos(a.rotation), sphi = std::sin(a.rotation);
     const double tx = std::atan2(-B * sphi, A * cphi);  // dx/dt = 0
     const double ty = std::atan2(B * cphi, A * sphi);   // dy/dt = 0
+    // A circular arc placed from its chord has its extreme points placed
+    // so too: from a centre far away they would miss the arc.
+    const bool chord_form = a.is_circular() && std::fabs(a.sweep) < kChordFormSweep && a.sweep != 0;
     for (double t : {tx, tx + kPi, ty, ty + kPi}) {
-      if (!on_arc(a, t)) continue;
+      double within;
+      if (!on_arc(a, t, within)) continue;
       double x, y;
-      a.point_at(t, x, y);
+      if (chord_form) {
+        const double u = (within - a.start_param) / a.sweep;
+        circular_arc_point(a, s.start.x, s.start.y, s.end.x, s.end.y, u, x, y);
+      } else {
+        a.point_at(t, x, y);
+      }
       include(x, y, xmin, xmax, ymin, ymax);
     }
   }

@@ -57,6 +57,13 @@ inline double edge_length(double dx, double dy) {
   return plain ? std::sqrt(d2) : std::hypot(dx, dy);
 }
 
+// Circular arcs of less than this sweep are placed, measured and related
+// from their chord: the center of a nearly straight arc lies so far away
+// that its coordinates round by more than the arc bulges.  From a quarter
+// turn on the center is within a chord's length of the arc, and its own
+// form is as good.
+inline constexpr double kChordFormSweep = kPi / 2;
+
 // The point at fraction u (0 to 1) of the sweep of a circular arc from
 // (sx, sy) to (ex, ey).  Below a quarter turn it is placed from the end
 // points and the sweep alone, never from the center: a nearly straight arc

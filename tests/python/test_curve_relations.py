@@ -451,3 +451,16 @@ def test_curves_against_straight_polygons_with_holes_and_many_rings(n):
                     if answers(curved, straight) != want or answers(straight, curved) != want_back:
                         mismatches.append((str(straight)[:20], cx, cy, r))
     assert mismatches == []
+
+
+@pytest.mark.parametrize("ratio", [1e-12, 1e-15])
+def test_an_ellipse_thinner_than_rounding_is_measured_on_its_curves(ratio):
+    # Its chords repair to nothing; the point above it is 1 - b from its
+    # co-vertex, the one beyond its end 10 from the vertex, and the centre
+    # inside it (by more than rounding when b is 1e-11).
+    half = lambda end: {"a": [end, [0, 0], 1, 1, 0, 10, ratio]}
+    thin = og.Polygon({"curveRings": [[[10, 0], half([-10, 0]), half([10, 0])]]})
+    point = lambda x, y: og.Point({"x": x, "y": y})
+    assert thin.distance_to(point(0, 1)) == pytest.approx(1 - 10 * ratio, abs=1e-15)
+    assert point(20, 0).distance_to(thin) == pytest.approx(10, abs=1e-15)
+    assert thin.distance_to(point(0, 0)) <= (0 if ratio == 1e-12 else 1e-13)

@@ -5,6 +5,7 @@
 #include <limits>
 #include <numbers>
 
+#include "engine/arc_frame.hpp"
 #include "engine/box_index.hpp"
 #include "engine/engine_form.hpp"
 #include "engine/geos_context.hpp"
@@ -38,12 +39,31 @@ double rounding_at(double magnitude) {
   return kRoundingUlps * std::numeric_limits<double>::epsilon() * magnitude;
 }
 
-// A box holding the segment, found without trigonometry: that of a curve's
-// whole ellipse or of its control points.
+// Whether the segment is a circular arc placed from its chord (see
+// kChordFormSweep): nearly straight arcs among them have their centres far
+// away.
+bool chord_form_circle(const SegmentView& s) {
+  return s.curve->kind == SegmentKind::EllipticArc && s.curve->arc.is_circular() && s.curve->arc.semi_major > 0 &&
+         std::fabs(s.curve->arc.sweep) < kChordFormSweep && s.curve->arc.sweep != 0 &&
+         (s.start.x != s.end.x || s.start.y != s.end.y);
+}
+
+// How far a circular arc in the chord form bulges from its chord.
+double sagitta(const SegmentView& s) {
+  return 0.5 * std::hypot(s.end.x - s.start.x, s.end.y - s.start.y) * std::tan(std::fabs(s.curve->arc.sweep) / 4);
+}
+
+// A box holding the segment, found with little trigonometry: that of a
+// curve's whole ellipse or of its control points, or of a circular arc's
+// chord grown by its bulge.
 Box rough_box(const SegmentView& s) {
   Box b;
   b.add(s.start.x, s.start.y);
   b.add(s.end.x, s.end.y);
+  if (chord_form_circle(s)) {
+    const double bulge = sagitta(s);
+    return Box{b.xmin - bulge, b.ymin - bulge, b.xmax + bulge, b.ymax + bulge};
+  }
   if (s.curve->kind == SegmentKind::EllipticArc) {
     const EllipticArc& a = s.curve->arc;
     b.add(a.cx - a.semi_major, a.cy - a.semi_major);
@@ -57,9 +77,11 @@ Box rough_box(const SegmentView& s) {
 
 // The magnitude whose rounding a point computed on the segment carries: its
 // coordinates', and for a curve also its centre's and size or its control
-// points'.
+// points'.  A circular arc in the chord form is placed and measured from its
+// ends (ArcFrame), never from its centre: its own bulge is all it adds.
 double magnitude(const SegmentView& s) {
   double m = std::max({std::fabs(s.start.x), std::fabs(s.start.y), std::fabs(s.end.x), std::fabs(s.end.y)});
+  if (chord_form_circle(s)) return m + sagitta(s);
   if (s.curve->kind == SegmentKind::EllipticArc) {
     const EllipticArc& a = s.curve->arc;
     m = std::max(m, std::max(std::fabs(a.cx), std::fabs(a.cy)) + a.semi_major);
@@ -71,12 +93,13 @@ double magnitude(const SegmentView& s) {
 }
 
 // The point of the segment nearest to (x, y), exactly for lines and circular
-// arcs, by a search over the parameter for other curves.
-void nearest_on_segment(const SegmentView& s, double x, double y, double& bx, double& by) {
+// arcs, by a search over the parameter for other curves; returns its
+// distance.
+double nearest_on_segment(const SegmentView& s, double x, double y, double& bx, double& by) {
   bx = s.start.x;
   by = s.start.y;
-  auto consider = [&](double px, double py, double& best) {
-    const double d = std::hypot(px - x, py - y);
+  auto consider = [&](double px, double py, double& best, double d = -1) {
+    if (d < 0) d = std::hypot(px - x, py - y);
     if (d < best) best = d, bx = px, by = py;
   };
   double best = INFINITY;
@@ -88,17 +111,16 @@ void nearest_on_segment(const SegmentView& s, double x, double y, double& bx, do
       const double u = std::clamp(((x - s.start.x) * dx + (y - s.start.y) * dy) / len2, 0.0, 1.0);
       consider(s.start.x + u * dx, s.start.y + u * dy, best);
     }
-    return;
+    return best;
   }
-  if (s.curve->kind == SegmentKind::EllipticArc && s.curve->arc.is_circular()) {
-    const EllipticArc& a = s.curve->arc;
-    const double angle = std::atan2(y - a.cy, x - a.cx);
-    // The parameter of that angle within the sweep, if it is there.
-    double u = (angle - a.start_param) / a.sweep;
-    const double turn = 2 * std::numbers::pi / std::fabs(a.sweep);
-    u -= std::floor(u / turn) * turn;
-    if (u <= 1) consider(a.cx + a.semi_major * std::cos(angle), a.cy + a.semi_major * std::sin(angle), best);
-    return;
+  if (s.curve->kind == SegmentKind::EllipticArc && s.curve->arc.is_circular() && s.curve->arc.semi_major > 0) {
+    // The circle's point on the ray from its centre, when the arc holds it;
+    // its distance is measured on the circle rather than from the rounded
+    // point.
+    const ArcFrame f(s);
+    double px, py, gap;
+    if (f.nearest(x, y, px, py, gap) && f.holds(px, py)) consider(px, py, best, std::fabs(gap));
+    return best;
   }
   // Other curves: the best of 64 samples, then golden-section search on
   // either side of it.
@@ -125,6 +147,7 @@ void nearest_on_segment(const SegmentView& s, double x, double y, double& bx, do
   }
   const Vertex v = planar::segment_point(s, 0.5 * (lo + hi));
   consider(v.x, v.y, best);
+  return best;
 }
 
 // The point of a multipart geometry's segments nearest to (x, y); returns
@@ -136,8 +159,7 @@ double nearest_on(const Geometry& g, double x, double y, double& bx, double& by)
     for (std::size_t i = 0; i < n; ++i) {
       const SegmentView s = p.segment(i, g.closed());
       double px = x, py = y;
-      nearest_on_segment(s, x, y, px, py);
-      const double d = std::hypot(px - x, py - y);
+      const double d = nearest_on_segment(s, x, y, px, py);
       if (d < best) best = d, bx = px, by = py, at = std::max({std::fabs(x), std::fabs(y), magnitude(s)});
     }
     if (p.size() == 1 && n == 0) {
@@ -163,8 +185,7 @@ bool is_circle(const Curve& c) {
 
 double point_dist(const SegmentView& s, double x, double y) {
   double bx, by;
-  nearest_on_segment(s, x, y, bx, by);
-  return std::hypot(bx - x, by - y);
+  return nearest_on_segment(s, x, y, bx, by);
 }
 
 bool lines_cross(const Vertex& p, const Vertex& q, const Vertex& r, const Vertex& t) {
@@ -176,44 +197,49 @@ bool lines_cross(const Vertex& p, const Vertex& q, const Vertex& r, const Vertex
   return o1 * o2 <= 0 && o3 * o4 <= 0 && !(o1 == 0 && o2 == 0 && o3 == 0 && o4 == 0);
 }
 
-// The distance between a straight segment p-q and a circular arc.
-double line_circle(const Vertex& p, const Vertex& q, const EllipticArc& a) {
+// The distance between a straight segment p-q and a circular arc (interior
+// candidates only).
+double line_circle(const Vertex& p, const Vertex& q, const SegmentView& arc) {
   double best = INFINITY;
-  const double dx = q.x - p.x, dy = q.y - p.y, len2 = dx * dx + dy * dy;
-  if (len2 == 0) return best;
-  const double t = ((a.cx - p.x) * dx + (a.cy - p.y) * dy) / len2;
-  const double fx = p.x + t * dx, fy = p.y + t * dy;
-  const double h = std::hypot(fx - a.cx, fy - a.cy), r = a.semi_major;
-  if (h > r) {
-    // Apart: the nearest pair lies on the perpendicular from the center.
-    if (t >= 0 && t <= 1 && on_circle_arc(a, std::atan2(fy - a.cy, fx - a.cx))) best = h - r;
-  } else {
-    const double w = std::sqrt(r * r - h * h) / std::sqrt(len2);
-    for (double tt : {t - w, t + w}) {
-      if (tt < 0 || tt > 1) continue;
-      const double x = p.x + tt * dx, y = p.y + tt * dy;
-      if (on_circle_arc(a, std::atan2(y - a.cy, x - a.cx))) return 0;
-    }
+  const double dx = q.x - p.x, dy = q.y - p.y, len = std::hypot(dx, dy);
+  if (!(len > 0)) return best;
+  const ArcFrame f(arc);
+  const double ux = dx / len, uy = dy / len;
+  const ArcFrame::LineMeeting m = f.meet_line(p.x, p.y, ux, uy);
+  if (m.count == 0) {
+    // Apart: the nearest pair lies on the perpendicular from the centre.
+    double bx, by, gap;
+    if (m.foot >= 0 && m.foot <= len && f.nearest(p.x + m.foot * ux, p.y + m.foot * uy, bx, by, gap) &&
+        f.holds(bx, by))
+      best = m.foot_gap;
+    return best;
+  }
+  for (const double t : m.at) {
+    if (!(t >= 0 && t <= len)) continue;
+    if (f.holds(p.x + t * ux, p.y + t * uy)) return 0;
   }
   return best;
 }
 
-// The distance between two circular arcs (interior candidates only).
+// Whether two circular arcs cross where both hold the crossing.
+bool arcs_cross(const ArcFrame& f1, const ArcFrame& f2) {
+  double px, py, ux, uy;
+  if (!f1.radical_line(f2, px, py, ux, uy)) return false;  // concentric: the end points decide
+  const ArcFrame::LineMeeting m = f1.meet_line(px, py, ux, uy);
+  for (int i = 0; i < m.count; ++i) {
+    const double x = px + m.at[i] * ux, y = py + m.at[i] * uy;
+    if (f1.holds(x, y) && f2.holds(x, y)) return true;
+  }
+  return false;
+}
+
+// The distance between two circular arcs where they do not cross, from the
+// pairs of points on the line of their centres (interior candidates only).
 double circle_circle(const EllipticArc& a, const EllipticArc& b) {
   const double dx = b.cx - a.cx, dy = b.cy - a.cy, d = std::hypot(dx, dy);
   const double ra = a.semi_major, rb = b.semi_major;
   if (d == 0) return INFINITY;  // concentric: the end points decide
   double best = INFINITY;
-  if (d <= ra + rb && d >= std::fabs(ra - rb)) {
-    // The circles cross: where, and on both arcs?
-    const double along = (d * d + ra * ra - rb * rb) / (2 * d), h = std::sqrt(std::max(0.0, ra * ra - along * along));
-    const double mx = a.cx + along * dx / d, my = a.cy + along * dy / d;
-    for (double sgn : {-1.0, 1.0}) {
-      const double x = mx - sgn * h * dy / d, y = my + sgn * h * dx / d;
-      if (on_circle_arc(a, std::atan2(y - a.cy, x - a.cx)) && on_circle_arc(b, std::atan2(y - b.cy, x - b.cx)))
-        return 0;
-    }
-  }
   const double theta = std::atan2(dy, dx);
   for (double ta : {theta, theta + std::numbers::pi}) {
     if (!on_circle_arc(a, ta)) continue;
@@ -232,10 +258,19 @@ double segment_distance(const SegmentView& s1, const SegmentView& s2) {
   if (best == 0) return 0;
   const bool l1 = s1.curve->is_line(), l2 = s2.curve->is_line();
   if (l1 && l2) return lines_cross(s1.start, s1.end, s2.start, s2.end) ? 0 : best;
-  if (l1 && is_circle(*s2.curve)) return std::min(best, line_circle(s1.start, s1.end, s2.curve->arc));
-  if (l2 && is_circle(*s1.curve)) return std::min(best, line_circle(s2.start, s2.end, s1.curve->arc));
-  if (is_circle(*s1.curve) && is_circle(*s2.curve))
-    return std::min(best, circle_circle(s1.curve->arc, s2.curve->arc));
+  if (l1 && is_circle(*s2.curve)) return std::min(best, line_circle(s1.start, s1.end, s2));
+  if (l2 && is_circle(*s1.curve)) return std::min(best, line_circle(s2.start, s2.end, s1));
+  if (is_circle(*s1.curve) && is_circle(*s2.curve)) {
+    const ArcFrame f1(s1), f2(s2);
+    if (arcs_cross(f1, f2)) return 0;
+    // The nearest pair on the line of centres.  Circles all but one have
+    // no line of centres to speak of: from centres near enough to be used,
+    // else by the search below, which measures each point of one arc to
+    // the other on the arc itself.
+    const double along_centres = f1.centre_line_distance(f2);
+    if (!std::isnan(along_centres)) return std::min(best, along_centres);
+    if (!f1.far_centred() && !f2.far_centred()) return std::min(best, circle_circle(s1.curve->arc, s2.curve->arc));
+  }
   // Other curves: the best of 64 samples along s1 (each measured exactly
   // to s2), refined by golden-section search around it.
   auto at = [&](double u) {
@@ -497,6 +532,21 @@ Where locate(const Geometry& g, double x, double y) {
     for (std::size_t i = 0; i < n; ++i) crossings += ray_crossings(p.segment(i, true), x, y);
   }
   return crossings % 2 == 1 ? Where::Interior : Where::Exterior;
+}
+
+// Whether a point of h lies in the interior of the area g, on its curves.
+bool inside_on_curves(const Geometry& g, const Geometry& h) {
+  if (g.kind != GeometryKind::Polygon || g.is_empty() || h.is_empty()) return false;
+  Vertex v;
+  if (h.kind == GeometryKind::Point)
+    v = h.point;
+  else if (h.kind == GeometryKind::Multipoint)
+    v = h.points[0];
+  else if (h.is_multipart() && !h.parts[0].empty())
+    v = h.parts[0].vertices[0];
+  else
+    return false;
+  return locate(g, v.x, v.y) == Where::Interior;
 }
 
 bool is_point_set(const Geometry& g) { return g.kind == GeometryKind::Point || g.kind == GeometryKind::Multipoint; }
@@ -764,12 +814,7 @@ double param_on(const SegmentView& s, double x, double y) {
     const double dx = s.end.x - s.start.x, dy = s.end.y - s.start.y, len2 = dx * dx + dy * dy;
     return len2 > 0 ? std::clamp(((x - s.start.x) * dx + (y - s.start.y) * dy) / len2, 0.0, 1.0) : 0.0;
   }
-  const EllipticArc& a = s.curve->arc;
-  double u = (std::atan2(y - a.cy, x - a.cx) - a.start_param) / a.sweep;
-  const double turn = 2 * std::numbers::pi / std::fabs(a.sweep);
-  u -= std::floor(u / turn) * turn;
-  if (u <= 1) return u;
-  return u - 1 < turn - u ? 1.0 : 0.0;
+  return ArcFrame(s).param(x, y);
 }
 
 // The points where two segments meet, each a line or a circular arc, to
@@ -808,44 +853,48 @@ void meeting_points(const SegmentView& s, const SegmentView& t, double tol, std:
   }
   if (line_s || line_t) {
     const SegmentView& line = line_s ? s : t;
-    const EllipticArc& c = (line_s ? t : s).curve->arc;
+    const ArcFrame c(line_s ? t : s);
     const double dx = line.end.x - line.start.x, dy = line.end.y - line.start.y, len = std::hypot(dx, dy);
     if (!(len > 0)) return;
     const double ux = dx / len, uy = dy / len;
-    const double along = (c.cx - line.start.x) * ux + (c.cy - line.start.y) * uy;
-    const double fx = line.start.x + along * ux, fy = line.start.y + along * uy;
-    const double h = std::hypot(fx - c.cx, fy - c.cy), r = c.semi_major;
-    if (std::fabs(h - r) <= tol) {
-      if (h > 0) add_if_on_both(c.cx + (fx - c.cx) * r / h, c.cy + (fy - c.cy) * r / h);
-    } else if (h < r) {
-      const double w = std::sqrt((r - h) * (r + h));
-      add_if_on_both(fx - w * ux, fy - w * uy);
-      add_if_on_both(fx + w * ux, fy + w * uy);
+    const ArcFrame::LineMeeting m = c.meet_line(line.start.x, line.start.y, ux, uy);
+    // A point along the line: only those within the segment, to rounding,
+    // are measured against both.
+    auto add_at = [&](double along) {
+      if (along >= -tol && along <= len + tol) add_if_on_both(line.start.x + along * ux, line.start.y + along * uy);
+    };
+    if (std::fabs(m.foot_gap) <= tol) {
+      // Touching: the circle's point nearest the line.
+      double x, y, gap;
+      if (m.foot >= -tol && m.foot <= len + tol &&
+          c.nearest(line.start.x + m.foot * ux, line.start.y + m.foot * uy, x, y, gap))
+        add_if_on_both(x, y);
+    } else {
+      for (int i = 0; i < m.count; ++i) add_at(m.at[i]);
     }
     return;
   }
-  const EllipticArc &a = s.curve->arc, &b = t.curve->arc;
-  const double dx = b.cx - a.cx, dy = b.cy - a.cy, d = std::hypot(dx, dy);
-  const double ra = a.semi_major, rb = b.semi_major;
+  const ArcFrame fs(s), ft(t);
   // One circle: their ends bound what they share.
-  if (d <= tol && std::fabs(ra - rb) <= tol) return ends_on_each_other();
-  if (d <= tol) return;  // concentric: apart
-  const double ux = dx / d, uy = dy / d;
-  if (std::fabs(d - (ra + rb)) <= tol) {
-    // Touching from outside: halfway between the nearest points of both.
-    add_if_on_both(0.5 * (a.cx + ra * ux + b.cx - rb * ux), 0.5 * (a.cy + ra * uy + b.cy - rb * uy));
-  } else if (std::fabs(d - std::fabs(ra - rb)) <= tol) {
-    // Touching from inside, on the far side of the smaller circle.
-    const double sign = ra >= rb ? 1.0 : -1.0;
-    add_if_on_both(0.5 * (a.cx + sign * ra * ux + b.cx + sign * rb * ux),
-                   0.5 * (a.cy + sign * ra * uy + b.cy + sign * rb * uy));
-  } else if (d < ra + rb && d > std::fabs(ra - rb)) {
-    const double along = (d * d + ra * ra - rb * rb) / (2 * d);
-    const double h = std::sqrt(std::max(0.0, (ra - along) * (ra + along)));
-    const double mx = a.cx + along * ux, my = a.cy + along * uy;
-    add_if_on_both(mx - h * uy, my + h * ux);
-    add_if_on_both(mx + h * uy, my - h * ux);
+  auto on_circle = [&](const ArcFrame& f, const SegmentView& g) {
+    if (!(std::fabs(f.gap(g.start.x, g.start.y)) <= tol && std::fabs(f.gap(g.end.x, g.end.y)) <= tol)) return false;
+    const Vertex mid = segment_point(g, 0.5);
+    return std::fabs(f.gap(mid.x, mid.y)) <= tol;
+  };
+  if (on_circle(fs, t) && on_circle(ft, s)) return ends_on_each_other();
+  double px, py, ux, uy;
+  if (!fs.radical_line(ft, px, py, ux, uy)) return;  // concentric: apart
+  const ArcFrame::LineMeeting m = fs.meet_line(px, py, ux, uy);
+  // The nearest points of the two circles lie on the line of centres,
+  // which meets the radical line at its foot.
+  const double fx = px + m.foot * ux, fy = py + m.foot * uy;
+  double x1, y1, x2, y2, gap;
+  if (fs.nearest(fx, fy, x1, y1, gap) && ft.nearest(fx, fy, x2, y2, gap) && std::hypot(x1 - x2, y1 - y2) <= tol) {
+    // Touching, from outside or inside: halfway between those points.
+    add_if_on_both(0.5 * (x1 + x2), 0.5 * (y1 + y2));
+    return;
   }
+  for (int i = 0; i < m.count; ++i) add_if_on_both(px + m.at[i] * ux, py + m.at[i] * uy);
 }
 
 struct BoundarySegment {
@@ -1285,7 +1334,17 @@ double distance(const Geometry& a, const Geometry& b) {
     else
       geos::check(GEOSDistance_r(ctx(), ga.get(), gb.get(), &d), "distance");
   }
-  if (d == 0 || !(a.has_curves() || b.has_curves())) return d;
+  if (!(a.has_curves() || b.has_curves())) return d;
+  // Chords lie inside their arcs: two arcs whose bows nest, a rounding
+  // apart, have chords that cross.  Where the chords meet, lines and
+  // circles are asked again on the curves.  An area thinner than rounding
+  // (an ellipse of axis ratio 1e-12) has chords that repair to nothing,
+  // which GEOS finds at no distance from anything: its curves are measured.
+  const bool vanished = GEOSisEmpty_r(ctx(), ga.get()) == 1 || GEOSisEmpty_r(ctx(), gb.get()) == 1;
+  if (d == 0 && !vanished &&
+      !(lines_and_circles(a) && lines_and_circles(b) && !relation(a, b, Relation::Intersects)))
+    return 0;
+  if (d == 0 && vanished && (inside_on_curves(a, b) || inside_on_curves(b, a))) return 0;
   // GEOS measured between chords, and found the operands apart (neither
   // inside the other): the distance is that of their boundaries, measured
   // on the curves pair by pair while that stays affordable.
