@@ -242,3 +242,23 @@ def test_relations_with_an_area_whose_side_is_a_nearly_straight_arc(offset):
             if getattr(shape, name)(area) != want:
                 wrong.append((what, name, want))
     assert wrong == []
+
+
+@pytest.mark.parametrize("offset", OFFSETS)
+def test_overlays_keep_the_sliver_between_a_nearly_straight_arc_and_its_chord(offset):
+    # The area with an arc side less the triangle on its chord is the
+    # segment between arc and chord, r^2 (t - sin t) / 2; the two share
+    # the chord's ends, where the arc meets the triangle's side.
+    wrong = []
+    for off, bulge, (s, e, i) in cases():
+        if off != offset:
+            continue
+        a, length = Arc(s, e, i), chord_of(offset)
+        ux, uy = (e[0] - s[0]) / length, (e[1] - s[1]) / length
+        far = ((s[0] + e[0]) / 2 + 0.5 * length * uy, (s[1] + e[1]) / 2 - 0.5 * length * ux)
+        triangle = og.Polygon({"rings": [[list(s), list(far), list(e), list(s)]]})
+        got = d_shape(s, e, i).difference(triangle).area
+        want = a.r**2 / 2 * (a.sweep - mp.sin(a.sweep))
+        if abs(got - want) > 3 * length * ulp_scale(s, e, far):
+            wrong.append((bulge, got, float(want)))
+    assert wrong == []

@@ -7,6 +7,7 @@
 #include <tuple>
 #include <utility>
 
+#include "engine/arc_frame.hpp"
 #include "engine/box_index.hpp"
 #include "engine/planar_curves.hpp"
 
@@ -50,9 +51,16 @@ constexpr int kMostSteps = 1024;
 struct CircleUse {
   ScopeCircle c;
   EllipticArc arc;                    // one of its arcs, to name it by
+  SegmentView segment;                // that arc with its ends
   std::vector<XY> ends;               // of its arcs
   std::vector<std::size_t> operands;  // holding an arc of it, ascending
   std::vector<XY> marks;
+  // Whether every arc of it is shorter than a grid step: its chords then
+  // run through its ends, middles and marks alone, and its centre may lie
+  // so far away (a nearly straight arc) that points placed from it miss
+  // the arcs by more than they bulge.  Such a circle is met from one of its
+  // arcs (ArcFrame), and marked only where it meets the other curve.
+  bool short_arcs = true;
 };
 
 XY on_circle(const ScopeCircle& c, double t) { return {c.cx + c.r * std::cos(t), c.cy + c.r * std::sin(t)}; }
@@ -167,8 +175,37 @@ double rounding_of(double largest, double size) {
   return kRoundingUnits * std::numeric_limits<double>::epsilon() * (largest + size);
 }
 
+// The marks two circles of different operands need where one of them is
+// met from its arcs: the points where they cross, or touch to rounding.
+void mark_short_pair(CircleUse& a, CircleUse& b) {
+  const ArcFrame f1(a.segment), f2(b.segment);
+  const XY s1{a.segment.start.x, a.segment.start.y}, s2{b.segment.start.x, b.segment.start.y};
+  const double largest = std::max({std::fabs(s1.first), std::fabs(s1.second), std::fabs(s2.first),
+                                   std::fabs(s2.second)});
+  const double rounding = rounding_of(largest, std::min(a.c.r, b.c.r) * kGridStep);
+  double px, py, ux, uy;
+  if (!f1.radical_line(f2, px, py, ux, uy)) return;
+  const std::vector<const std::vector<XY>*> ends{&a.ends, &b.ends};
+  const ArcFrame::LineMeeting m = f1.meet_line(px, py, ux, uy);
+  std::vector<XY> points;
+  if (std::fabs(m.foot_gap) <= rounding) {
+    double x, y, gap;
+    if (f1.nearest(px + m.foot * ux, py + m.foot * uy, x, y, gap)) points.push_back({x, y});
+  } else {
+    for (int i = 0; i < m.count; ++i) points.push_back({px + m.at[i] * ux, py + m.at[i] * uy});
+  }
+  for (const XY& p : points) {
+    if (!(std::fabs(f2.gap(p.first, p.second)) <= 2 * rounding)) continue;
+    const XY q = snapped(p, ends, rounding + kSnapToEnd * std::hypot(a.segment.end.x - s1.first,
+                                                                       a.segment.end.y - s1.second));
+    a.marks.push_back(q);
+    b.marks.push_back(q);
+  }
+}
+
 // The marks two circles of different operands need.
 void mark_pair(CircleUse& a, CircleUse& b) {
+  if (a.short_arcs || b.short_arcs) return mark_short_pair(a, b);
   const ScopeCircle &c1 = a.c, &c2 = b.c;
   const double r1 = c1.r, r2 = c2.r;
   const double dx = c2.cx - c1.cx, dy = c2.cy - c1.cy, d = std::hypot(dx, dy);
@@ -230,6 +267,30 @@ void mark_line(CircleUse& u, const XY& a, const XY& b) {
   const double lx = b.first - a.first, ly = b.second - a.second, len = std::hypot(lx, ly);
   if (!(len > 0)) return;
   const double ux = lx / len, uy = ly / len;
+  if (u.short_arcs) {
+    // Met from an arc: where the line crosses the circle within the
+    // segment, or touches it to rounding.
+    const ArcFrame f(u.segment);
+    const double largest = std::max({std::fabs(u.segment.start.x), std::fabs(u.segment.start.y),
+                                     std::fabs(a.first), std::fabs(a.second), std::fabs(b.first),
+                                     std::fabs(b.second)});
+    const double rounding = rounding_of(largest, std::hypot(u.segment.end.x - u.segment.start.x,
+                                                            u.segment.end.y - u.segment.start.y));
+    const std::vector<XY> segment_ends{a, b};
+    const std::vector<const std::vector<XY>*> ends{&u.ends, &segment_ends};
+    const double reach = rounding + kSnapToEnd * len;
+    const ArcFrame::LineMeeting m = f.meet_line(a.first, a.second, ux, uy);
+    auto within = [&](double t) { return t >= -rounding && t <= len + rounding; };
+    if (std::fabs(m.foot_gap) <= rounding) {
+      double x, y, gap;
+      if (within(m.foot) && f.nearest(a.first + m.foot * ux, a.second + m.foot * uy, x, y, gap))
+        u.marks.push_back(snapped({x, y}, ends, reach));
+      return;
+    }
+    for (int i = 0; i < m.count; ++i)
+      if (within(m.at[i])) u.marks.push_back(snapped({a.first + m.at[i] * ux, a.second + m.at[i] * uy}, ends, reach));
+    return;
+  }
   const Other other = other_line(c, a, ux, uy);
   // The foot of the centre on the line, relative to the centre.
   const double along_foot = -(other.x * ux + other.y * uy);
@@ -300,8 +361,11 @@ void mark_circle_contacts(const std::vector<const Geometry*>& operands) {
           continue;
         const ScopeCircle c = scope_circle(arc);
         const auto [it, fresh] = known.try_emplace({c.cx, c.cy, c.r}, uses.size());
-        if (fresh) uses.push_back(CircleUse{c, arc, {}, {}, {}});
+        if (fresh) uses.push_back(CircleUse{c, arc, sv, {}, {}, {}});
         CircleUse& u = uses[it->second];
+        // The chords of a full circle run through grid vertices.
+        if (!(std::fabs(arc.sweep) < kGridStep) || (sv.start.x == sv.end.x && sv.start.y == sv.end.y))
+          u.short_arcs = false;
         u.ends.emplace_back(sv.start.x, sv.start.y);
         u.ends.emplace_back(sv.end.x, sv.end.y);
         if (u.operands.empty() || u.operands.back() != o) u.operands.push_back(o);
