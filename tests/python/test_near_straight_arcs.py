@@ -262,3 +262,26 @@ def test_overlays_keep_the_sliver_between_a_nearly_straight_arc_and_its_chord(of
         if abs(got - want) > 3 * length * ulp_scale(s, e, far):
             wrong.append((bulge, got, float(want)))
     assert wrong == []
+
+
+@pytest.mark.parametrize("offset", OFFSETS)
+def test_overlays_cut_a_nearly_straight_arc_where_a_line_crosses_it_shallowly(offset):
+    # A chord along x puts the arc's middle at a quarter turn, where the
+    # chords of circles have a vertex.  The line halfway up the bow crosses
+    # the arc at an angle of about its sweep; above it lies a cap of the
+    # circle, r^2 (t - sin t) / 2 for its angle t.
+    wrong = []
+    for bulge in BULGES:
+        if bulge > 1e-4:
+            continue
+        s, e, i = arc_points(offset, bulge, direction=0.0)
+        a, length = Arc(s, e, i), chord_of(offset)
+        y0 = s[1] + 0.5 * bulge * length
+        box = og.Polygon({"rings": [[[s[0] - length, y0], [s[0] - length, y0 + length],
+                                     [s[0] + 2 * length, y0 + length], [s[0] + 2 * length, y0], [s[0] - length, y0]]]})
+        got = d_shape(s, e, i).intersect(box).area
+        t = 2 * mp.acos((mp.mpf(y0) - a.c[1]) / a.r)
+        want = a.r**2 / 2 * (t - mp.sin(t))
+        if abs(got - want) > 3 * length * ulp_scale(s, e):
+            wrong.append((bulge, got, float(want)))
+    assert wrong == []

@@ -175,6 +175,17 @@ double rounding_of(double largest, double size) {
   return kRoundingUnits * std::numeric_limits<double>::epsilon() * (largest + size);
 }
 
+// A circle met from its arcs has no grid vertex between two close points
+// where it crosses another curve: the chord between them would run along
+// the other curve.  Its point halfway between the last two marks keeps the
+// chords apart from it.
+void mark_between(CircleUse& u, const ArcFrame& f) {
+  const XY& p = u.marks[u.marks.size() - 2];
+  const XY& q = u.marks.back();
+  double x, y, gap;
+  if (f.nearest(0.5 * (p.first + q.first), 0.5 * (p.second + q.second), x, y, gap)) u.marks.push_back({x, y});
+}
+
 // The marks two circles of different operands need where one of them is
 // met from its arcs: the points where they cross, or touch to rounding.
 void mark_short_pair(CircleUse& a, CircleUse& b) {
@@ -194,13 +205,16 @@ void mark_short_pair(CircleUse& a, CircleUse& b) {
   } else {
     for (int i = 0; i < m.count; ++i) points.push_back({px + m.at[i] * ux, py + m.at[i] * uy});
   }
+  int found = 0;
   for (const XY& p : points) {
     if (!(std::fabs(f2.gap(p.first, p.second)) <= 2 * rounding)) continue;
     const XY q = snapped(p, ends, rounding + kSnapToEnd * std::hypot(a.segment.end.x - s1.first,
                                                                        a.segment.end.y - s1.second));
     a.marks.push_back(q);
     b.marks.push_back(q);
+    ++found;
   }
+  if (found == 2) mark_between(a, f1), mark_between(b, f2);
 }
 
 // The marks two circles of different operands need.
@@ -287,8 +301,13 @@ void mark_line(CircleUse& u, const XY& a, const XY& b) {
         u.marks.push_back(snapped({x, y}, ends, reach));
       return;
     }
+    int found = 0;
     for (int i = 0; i < m.count; ++i)
-      if (within(m.at[i])) u.marks.push_back(snapped({a.first + m.at[i] * ux, a.second + m.at[i] * uy}, ends, reach));
+      if (within(m.at[i])) {
+        u.marks.push_back(snapped({a.first + m.at[i] * ux, a.second + m.at[i] * uy}, ends, reach));
+        ++found;
+      }
+    if (found == 2) mark_between(u, f);
     return;
   }
   const Other other = other_line(c, a, ux, uy);

@@ -37,6 +37,10 @@ constexpr double kSameCircle = 1e-12;
 // axis agree to this fraction of the axis, and the axis ratio to it.
 constexpr double kSameControlPoint = 1e-12;
 constexpr double kSameArc = 1e-9;
+// An arc whose radius is more than this many times the larger of its chord
+// and its coordinates has its centre so far away that points placed from
+// it round by more than a few units of the arc's own coordinates.
+constexpr double kFarCentre = 4;
 // A grid vertex this fraction of a grid step from an arc's end is left out:
 // it would make a chord of no length.
 constexpr double kCircleGridHair = 1e-9;
@@ -657,6 +661,12 @@ void circle_chords(const SegmentView& s, std::vector<Vertex>& out, std::vector<d
   const EllipticArc& a = s.curve->arc;
   Circle own;
   const Circle& circle = canonical_circle(a, own);
+  // A grid vertex placed from a centre far away (a nearly straight arc's)
+  // would miss the arc by more than it bulges: such an arc's are placed
+  // from its chord, as its points are.
+  const double size = std::max({std::hypot(s.end.x - s.start.x, s.end.y - s.start.y), std::fabs(s.start.x),
+                                std::fabs(s.start.y), std::fabs(s.end.x), std::fabs(s.end.y)});
+  const bool from_chord = std::fabs(a.sweep) < kChordFormSweep && a.semi_major > kFarCentre * size;
   const double g = 2 * kPi / kCircleGrid;
   const double s0 = a.start_param, s1 = a.start_param + a.sweep;
   const double lo = std::min(s0, s1), hi = std::max(s0, s1);
@@ -674,7 +684,13 @@ void circle_chords(const SegmentView& s, std::vector<Vertex>& out, std::vector<d
   // No grid vertex a hair away from an end.
   if (static_cast<double>(j0) * g - lo < kCircleGridHair * g) ++j0;
   if (hi - static_cast<double>(j1) * g < kCircleGridHair * g) --j1;
-  const auto marks = marks_within(circle, lo, hi, kCircleGridHair * g);
+  // Marks are left out a hair from the ends: of a grid step, or of the arc
+  // when it is shorter (a nearly straight one), those at the ends themselves
+  // by their coordinates.
+  auto marks = marks_within(circle, lo, hi, kCircleGridHair * std::min(g, hi - lo));
+  std::erase_if(marks, [&](const auto& m) {
+    return (m.second->x == s.start.x && m.second->y == s.start.y) || (m.second->x == s.end.x && m.second->y == s.end.y);
+  });
   if (j1 < j0 && marks.empty()) {
     // Shorter than one grid step: its middle keeps it apart from a line.
     emit(0.5, segment_point(s, 0.5));
@@ -706,6 +722,13 @@ void circle_chords(const SegmentView& s, std::vector<Vertex>& out, std::vector<d
         ++i;
         continue;
       }
+    }
+    if (from_chord) {
+      double x, y;
+      circular_arc_point(a, s.start.x, s.start.y, s.end.x, s.end.y, (tj - s0) / a.sweep, x, y);
+      vertex_at(tj, x, y);
+      ++k;
+      continue;
     }
     const long jm = ((j % kCircleGrid) + kCircleGrid) % kCircleGrid;
     double dx, dy;
