@@ -599,7 +599,17 @@ void CurveRestorer::meet_curve_and_line(Piece& left, Piece& right, Vertex& v, do
   const Vertex& q = walk_[curve_on_left ? straight.to : straight.from];
   const double lx = v.x - q.x, ly = v.y - q.y;
   if (std::hypot(lx, ly) == 0) return;
-  onto_line(curve(run.curve), curve_on_left ? run.ub : run.ua, v, q, lx, ly, scale);
+  // A line crossing a circle at a shallow angle (its chords' own tolerance,
+  // 1e-5 of the radius, over the angle) crosses its chords up to some 1e-3
+  // of the radius from where it crosses the circle: the reach grows with the
+  // radius, but for an arc shorter than a grid step, whose chords pass
+  // through the crossing already (curve_contacts) and whose radius may be
+  // immense.
+  const SourceCurve& c = curve(run.curve);
+  double reach = scale;
+  if (c.curve.kind == SegmentKind::EllipticArc && std::fabs(c.curve.arc.sweep) >= 2 * kPi / kCircleGrid)
+    reach += c.curve.arc.semi_major;
+  onto_line(c, curve_on_left ? run.ub : run.ua, v, q, lx, ly, reach);
 }
 
 // The open ends of a path that a curve run reaches.
