@@ -70,8 +70,9 @@ struct ResultSpec;  // geos_convert.hpp
 // its GEOS form where it stands for it exactly.
 GeometryPtr read_result(geos::GeomPtr result, const ResultSpec& spec);
 
-// The buffer of `g` by `distance` as GEOS holds it, before it is read back.
-geos::GeomPtr engine_buffer(const Geometry& g, double distance);
+// The buffer of `g` by `distance` as GEOS holds it, before it is read back,
+// for a geometry and distance that check_buffer_range has let through.
+geos::GeomPtr engine_buffer_in_range(const Geometry& g, double distance);
 
 // The nesting of the rings of a polygon that keeps forms (nest_rings of
 // its parts), made once.

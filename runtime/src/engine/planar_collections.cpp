@@ -25,13 +25,13 @@ std::vector<GeometryPtr> buffer_collection(const std::vector<GeometryPtr>& gs, c
   for (std::size_t i = 0; i < gs.size(); ++i) limits::check_buffer_range(*gs[i], distances[std::min(i, distances.size() - 1)]);
   if (!union_result) {
     for (std::size_t i = 0; i < gs.size(); ++i)
-      out.push_back(buffer(*gs[i], distances[std::min(i, distances.size() - 1)]));
+      out.push_back(buffer_in_range(*gs[i], distances[std::min(i, distances.size() - 1)]));
     return out;
   }
   // The buffers stay in GEOS and are dissolved in one pass.
   std::vector<GeomPtr> buffers;
   for (std::size_t i = 0; i < gs.size(); ++i)
-    buffers.push_back(engine_buffer(*gs[i], distances[std::min(i, distances.size() - 1)]));
+    buffers.push_back(engine_buffer_in_range(*gs[i], distances[std::min(i, distances.size() - 1)]));
   GeomPtr set = geos::collect(GEOS_GEOMETRYCOLLECTION, std::move(buffers));
   GeomPtr merged = geos::take(GEOSUnaryUnion_r(ctx(), set.get()), "union");
   out.push_back(

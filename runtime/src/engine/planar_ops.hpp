@@ -26,6 +26,9 @@ GeometryPtr overlay(const Geometry& a, const Geometry& b, Overlay op);
 std::vector<GeometryPtr> intersections(const Geometry& a, const Geometry& b);
 GeometryPtr clip(const Geometry& g, const Geometry& envelope);
 GeometryPtr buffer(const Geometry& g, double distance);
+// buffer for a geometry and distance that check_buffer_range has already let
+// through.
+GeometryPtr buffer_in_range(const Geometry& g, double distance);
 GeometryPtr convex_hull(const Geometry& g);
 GeometryPtr boundary(const Geometry& g);
 GeometryPtr simplify(const Geometry& g);

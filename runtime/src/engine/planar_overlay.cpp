@@ -172,17 +172,23 @@ constexpr std::size_t kStretchEdges = 64;
 // input that turn toward the area before offsetting a ring.
 constexpr double kInputTolerance = 0.01;
 
+// The vertices of a GEOS ring or line, copied out in one call.
+std::vector<XY> sequence_vertices(const GEOSCoordSequence* seq) {
+  unsigned n = 0;
+  GEOSCoordSeq_getSize_r(ctx(), seq, &n);
+  std::vector<double> xy(2 * std::size_t{n});
+  if (n > 0) geos::check(GEOSCoordSeq_copyToBuffer_r(ctx(), seq, xy.data(), 0, 0), "reading coordinates");
+  std::vector<XY> vertices(n);
+  for (std::size_t i = 0; i < n; ++i) vertices[i] = {xy[2 * i], xy[2 * i + 1]};
+  return vertices;
+}
+
 // The vertices of the lines of `g`, line by line.
 std::vector<std::vector<XY>> line_vertices(const GEOSGeometry* g) {
   std::vector<std::vector<XY>> lines;
   for (const GEOSGeometry* c : geos::components(g)) {
     if (GEOSGeomTypeId_r(ctx(), c) != GEOS_LINESTRING) continue;
-    const GEOSCoordSequence* seq = GEOSGeom_getCoordSeq_r(ctx(), c);
-    unsigned n = 0;
-    GEOSCoordSeq_getSize_r(ctx(), seq, &n);
-    std::vector<XY> line(n);
-    for (unsigned i = 0; i < n; ++i) GEOSCoordSeq_getXY_r(ctx(), seq, i, &line[i].first, &line[i].second);
-    lines.push_back(std::move(line));
+    lines.push_back(sequence_vertices(GEOSGeom_getCoordSeq_r(ctx(), c)));
   }
   return lines;
 }
@@ -193,14 +199,12 @@ std::vector<std::vector<XY>> line_vertices(const GEOSGeometry* g) {
 // distance, which a buffer fills without offsetting it, or a ring within
 // GEOS's input tolerance.
 struct Ring {
-  const GEOSCoordSequence* vertices;
-  unsigned size;
+  std::vector<XY> vertices;
   bool grows_left;
   bool filled;
 };
 
-// The rings of the polygons of `g` buffered by `distance`, read in place
-// (they live as long as `g`).
+// The rings of the polygons of `g` buffered by `distance`.
 std::vector<Ring> polygon_rings(const GEOSGeometry* g, double distance) {
   std::vector<Ring> rings;
   for (const GEOSGeometry* c : geos::components(g)) {
@@ -208,8 +212,8 @@ std::vector<Ring> polygon_rings(const GEOSGeometry* g, double distance) {
     const int holes = GEOSGetNumInteriorRings_r(ctx(), c);
     for (int k = -1; k < holes; ++k) {
       const GEOSGeometry* r = k < 0 ? GEOSGetExteriorRing_r(ctx(), c) : GEOSGetInteriorRingN_r(ctx(), c, k);
-      Ring ring{GEOSGeom_getCoordSeq_r(ctx(), r), 0, false, false};
-      GEOSCoordSeq_getSize_r(ctx(), ring.vertices, &ring.size);
+      const GEOSCoordSequence* seq = GEOSGeom_getCoordSeq_r(ctx(), r);
+      Ring ring{sequence_vertices(seq), false, false};
       double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
       if (GEOSGeom_getXMin_r(ctx(), r, &x0) != 0 && GEOSGeom_getYMin_r(ctx(), r, &y0) != 0 &&
           GEOSGeom_getXMax_r(ctx(), r, &x1) != 0 && GEOSGeom_getYMax_r(ctx(), r, &y1) != 0) {
@@ -221,26 +225,21 @@ std::vector<Ring> polygon_rings(const GEOSGeometry* g, double distance) {
         ring.filled = (k >= 0 && 2 * distance > std::min(x1 - x0, y1 - y0)) || extent < kInputTolerance * distance;
       }
       char ccw = 0;
-      if (ring.size >= 4 && !ring.filled) GEOSCoordSeq_isCCW_r(ctx(), ring.vertices, &ccw);
+      if (ring.vertices.size() >= 4 && !ring.filled) GEOSCoordSeq_isCCW_r(ctx(), seq, &ccw);
       // A shell keeps its area to the left when it runs counterclockwise,
       // a hole to the right.
       ring.grows_left = (ccw != 0) == (k >= 0);
-      rings.push_back(ring);
+      rings.push_back(std::move(ring));
     }
   }
   return rings;
 }
 
-// The rings as lines of vertices.
-std::vector<std::vector<XY>> ring_lines(const std::vector<Ring>& rings) {
+// The rings as lines of vertices, taken from them.
+std::vector<std::vector<XY>> ring_lines(std::vector<Ring> rings) {
   std::vector<std::vector<XY>> lines;
-  for (const Ring& ring : rings) {
-    std::vector<double> xy(2 * std::size_t{ring.size});
-    if (ring.size > 0)
-      geos::check(GEOSCoordSeq_copyToBuffer_r(ctx(), ring.vertices, xy.data(), 0, 0), "reading coordinates");
-    std::vector<XY>& line = lines.emplace_back(ring.size);
-    for (std::size_t i = 0; i < line.size(); ++i) line[i] = {xy[2 * i], xy[2 * i + 1]};
-  }
+  lines.reserve(rings.size());
+  for (Ring& ring : rings) lines.push_back(std::move(ring.vertices));
   return lines;
 }
 
@@ -298,13 +297,9 @@ bool crowded_rings(const std::vector<Ring>& rings, double distance, int quadrant
   const double step = kPi / 2 / quadrant_segments, step_tangent = std::tan(step);
   for (std::size_t r = 0; r < rings.size(); ++r) {
     const Ring& ring = rings[r];
-    if (ring.size < 4 || ring.filled) continue;
-    const std::size_t n = ring.size - 1;  // edges
-    const auto vertex = [&](std::size_t k) {
-      XY v;
-      GEOSCoordSeq_getXY_r(ctx(), ring.vertices, static_cast<unsigned>(k), &v.first, &v.second);
-      return v;
-    };
+    if (ring.vertices.size() < 4 || ring.filled) continue;
+    const std::size_t n = ring.vertices.size() - 1;  // edges
+    const auto vertex = [&](std::size_t k) { return ring.vertices[k]; };
     const double side = ring.grows_left ? distance : -distance;
     // The offset of the edge from `a` to `b`, as a shift (the coordinates
     // are small enough to square).
@@ -355,7 +350,7 @@ bool crowded_rings(const std::vector<Ring>& rings, double distance, int quadrant
   }
   const auto neighbours = [&](const Stretch& a, const Stretch& b) {
     if (a.ring != b.ring) return false;
-    const std::size_t n = rings[a.ring].size - 1;
+    const std::size_t n = rings[a.ring].vertices.size() - 1;
     return a.last == b.first || b.last == a.first || (a.first == 0 && b.last == n) ||
            (b.first == 0 && a.last == n);
   };
@@ -367,6 +362,19 @@ bool crowded_rings(const std::vector<Ring>& rings, double distance, int quadrant
       if (j > i && !neighbours(a, b)) weight += a.segments * b.pieces + b.segments * a.pieces;
     });
   return weight > kCrowdedOffsets;
+}
+
+// Whether the rings of `area` have too few vertices for crowded_rings to
+// find them crowded whatever their shape.  A stretch has at most two pieces
+// an edge, and at most 1 + 2 quadrant_segments segments an edge (a fillet
+// turns by less than two quadrants), so over E edges in all the measure is
+// at most (1 + 2 quadrant_segments) E * 2 E.  GEOS counts a ring's closing
+// vertex too, which only raises E.
+bool too_few_to_crowd(const GEOSGeometry* area, int quadrant_segments) {
+  const int vertices = GEOSGetNumCoordinates_r(ctx(), area);
+  if (vertices < 0) return false;
+  const double edges = vertices;
+  return (1.0 + 2.0 * quadrant_segments) * edges * 2.0 * edges <= kCrowdedOffsets;
 }
 
 // The buffer of `lines` as the union of the buffers of their runs of
@@ -408,6 +416,7 @@ constexpr double kHullReach = 1e-6;
 // output.  A cluster is the small members whose boxes centre in one cell of
 // a grid half that size, each at most half that size itself.
 GeomPtr hull_small_clusters(const GEOSGeometry* g, double distance) {
+  if (GEOSGetNumGeometries_r(ctx(), g) < 2) return nullptr;
   const double across = distance * std::sqrt(8 * kHullReach), cell = across / 2;
   std::map<std::pair<double, double>, std::vector<const GEOSGeometry*>> clusters;
   std::vector<const GEOSGeometry*> rest;
@@ -448,17 +457,17 @@ GeomPtr hull_small_clusters(const GEOSGeometry* g, double distance) {
 // rings, built from pieces: every point within the distance of an area is
 // in it or within the distance of its outline.
 GeomPtr buffer_area(const GEOSGeometry* area, double distance, int quadrant_segments) {
-  const std::vector<Ring> rings = polygon_rings(area, distance);
-  if (!crowded_rings(rings, distance, quadrant_segments))
+  std::vector<Ring> rings;
+  if (!too_few_to_crowd(area, quadrant_segments)) rings = polygon_rings(area, distance);
+  if (rings.empty() || !crowded_rings(rings, distance, quadrant_segments))
     return geos::take(GEOSBuffer_r(ctx(), area, distance, quadrant_segments), "buffer");
-  const GeomPtr outline = buffer_in_pieces(ring_lines(rings), distance, quadrant_segments);
+  const GeomPtr outline = buffer_in_pieces(ring_lines(std::move(rings)), distance, quadrant_segments);
   return geos::take(GEOSUnion_r(ctx(), outline.get(), area), "union");
 }
 
 }  // namespace
 
-GeomPtr engine_buffer(const Geometry& g, double distance) {
-  limits::check_buffer_range(g, distance);
+GeomPtr engine_buffer_in_range(const Geometry& g, double distance) {
   GeosForm gg = geos_form(g);
   // 64 segments per quarter circle keep the polygon within 1e-4 of the
   // distance from the true buffer.
@@ -488,7 +497,12 @@ GeomPtr engine_buffer(const Geometry& g, double distance) {
 }
 
 GeometryPtr buffer(const Geometry& g, double distance) {
-  GeomPtr r = engine_buffer(g, distance);
+  limits::check_buffer_range(g, distance);
+  return buffer_in_range(g, distance);
+}
+
+GeometryPtr buffer_in_range(const Geometry& g, double distance) {
+  GeomPtr r = engine_buffer_in_range(g, distance);
   return read_result(std::move(r), ResultSpec{GeometryKind::Polygon, false, false, g.spatial_reference, nullptr});
 }
 
