@@ -143,6 +143,38 @@ def test_writes_through_curve_views_and_segments():
     assert g.length == 0.0
 
 
+# A full circle of radius 0.5 through (x, y) and (x + 1, y), as a curve ring.
+def circle_ring(x, y):
+    return [[x, y], {"c": [[x, y], [x + 1, y]]}]
+
+
+def test_curve_rings_of_a_straight_polygon_reach_its_kept_geometry():
+    # Rings given straight make no curve collection until one is asked for;
+    # what enters it afterwards must still be seen.
+    g = polygon(square(0, 0, 2))
+    assert g.area == 4.0
+    curves = g.curve_rings
+    assert g.area == 4.0
+    curves.append(circle_ring(10, 0))
+    assert g.area == pytest.approx(4.0 + math.pi / 4)
+
+    # One collection, made by asking one geometry and given to another.
+    a, b = polygon(square(0, 0, 1)), polygon(square(5, 5, 1))
+    assert (a.area, b.area) == (1.0, 1.0)
+    b.curve_rings = a.curve_rings
+    assert (a.area, b.area) == (1.0, 1.0)
+    a.curve_rings.append(circle_ring(10, 0))
+    assert a.area == b.area == pytest.approx(1.0 + math.pi / 4)
+
+    # The collection made late has the geometry's dimensions.
+    z = og.Polygon({"hasZ": True, "rings": [[[0, 0, 1], [0, 1, 1], [1, 1, 1], [0, 0, 1]]]})
+    with pytest.raises(Exception, match="expected 'XYZ' but got 'XY'"):
+        z.curve_rings = polygon(square(0, 0, 1)).curve_rings
+    z.curve_rings.append([[0, 0, 5], [1, 0, 5], [1, 1, 5]])
+    assert json.loads(str(z))["curveRings"] == [[[0, 0, 5], [1, 0, 5], [1, 1, 5]]]
+    assert "curveRings" not in json.loads(str(polygon(square(0, 0, 1))))
+
+
 def test_multipoint_points_view():
     mp = og.MultiPoint({"points": [[0, 0], [1, 1]]})
     assert mp.extent == (0.0, 0.0, 1.0, 1.0)
