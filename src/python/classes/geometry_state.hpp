@@ -101,10 +101,10 @@ class Kept {
 template <class M>
 struct State {
   explicit State(model::Cell<M> model) : cell(std::move(model)) {}
-  explicit State(rt::KeptGeometry made) : kept(std::move(made)) {}
+  explicit State(rt::KeptGeometry made) : cell(model::Cell<M>::none()), kept(std::move(made)) {}
 
-  // Absent until a geometry made by an operation is asked for its model.
-  std::optional<model::Cell<M>> cell;
+  // None until a geometry made by an operation is asked for its model.
+  model::Cell<M> cell;
   // The runtime geometry of the model, or none.  With a model, it is good
   // while `built_from` is current: the geometry's cell, and for geometries
   // with parts their collections and every part, which other geometries and
@@ -123,7 +123,7 @@ State<M>& state_of(PyObject* self) {
 template <class M>
 model::Cell<M>& model_cell(PyObject* self) {
   State<M>& s = state_of<M>(self);
-  if (!s.cell) {
+  if (!s.cell.has_value()) {
     model::Cell<M> cell(M::read_back(*s.kept.geometry()));
     model::Stamp stamp;
     stamp.watch(cell);
@@ -137,7 +137,7 @@ model::Cell<M>& model_cell(PyObject* self) {
     s.cell = std::move(cell);
     s.kept.count_as_built(vertices);
   }
-  return *s.cell;
+  return s.cell;
 }
 
 // The runtime geometry of the object's model, as it is now: the kept one
@@ -145,12 +145,12 @@ model::Cell<M>& model_cell(PyObject* self) {
 template <class M>
 const rt::KeptGeometry& kept_ref(PyObject* self) {
   State<M>& s = state_of<M>(self);
-  if (s.kept.geometry() && (!s.cell || s.built_from.current())) {
+  if (s.kept.geometry() && (!s.cell.has_value() || s.built_from.current())) {
     s.kept.touch();
     return s.kept.geometry();
   }
   s.kept.let_go();
-  const model::Cell<M>& cell = *s.cell;
+  const model::Cell<M>& cell = s.cell;
   model::Stamp stamp;
   std::size_t vertices = 0;
   rt::GeometryOwned made = [&] {
@@ -183,7 +183,7 @@ const rt::GeometryOwned& kept_borrowed(PyObject* self) {
 template <class M>
 const rt::GeometryOwned* unread(PyObject* self) {
   State<M>& s = state_of<M>(self);
-  return s.cell ? nullptr : s.kept.geometry().get();
+  return s.cell.has_value() ? nullptr : s.kept.geometry().get();
 }
 
 // What the model read back from `g` will answer to has_z, has_m and
@@ -211,7 +211,7 @@ constexpr rt::GeometryType kind_of() {
 template <class M>
 void drop_kept(PyObject* self) {
   State<M>& s = state_of<M>(self);
-  if (s.cell) s.kept.let_go();
+  if (s.cell.has_value()) s.kept.let_go();
 }
 
 // Whether the model read back from `g` builds the same runtime geometry
