@@ -11,6 +11,7 @@
 #include "model/curvepart.hpp"
 #include "model/geoerr.hpp"
 #include "model/part.hpp"
+#include "model/part_list.hpp"
 #include "model/rt_fwd.hpp"
 #include "model/spatial_reference.hpp"
 
@@ -27,7 +28,7 @@ class DimensionedCollection {
 
   DimensionedCollection(bool has_z, bool has_m) : has_z(has_z), has_m(has_m) {}
 
-  std::vector<PartCell> lines;
+  PartList<PartCell> lines;
   bool has_z;
   bool has_m;
 

@@ -139,7 +139,7 @@ struct View {
   }
 
   static Ref clear(PyObject* self) {
-    std::vector<PartCell> parts;  // released after the lock
+    model::PartList<PartCell> parts;  // released after the lock
     {
       auto g = cell_of(self).lock();
       parts.swap(g->lines);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -337,6 +338,46 @@ void poisoning() {
          }).rfind("FATAL Internal error", 0) == 0);
 }
 
+// The list of a collection's parts keeps its first part in itself and moves
+// to the heap from the second: every edit across that step keeps the parts,
+// their order and their owners' counts (a lost or doubled reference shows).
+void part_list() {
+  auto ids = [](const PartList<std::shared_ptr<int>>& l) {
+    std::string s;
+    for (const auto& p : l) s += std::to_string(*p) + (p.use_count() == 1 ? "" : "!");
+    return s;
+  };
+  auto item = [](int v) { return std::make_shared<int>(v); };
+  PartList<std::shared_ptr<int>> l;
+  EXPECT(l.empty() && ids(l).empty());
+  l.push_back(item(1));
+  EXPECT_EQ(ids(l), "1");
+  l.insert(l.begin(), item(0));  // onto the heap
+  l.insert(l.end(), item(3));
+  l.insert(l.begin() + 2, item(2));
+  EXPECT_EQ(ids(l), "0123");
+  l.erase(l.begin() + 1);
+  l.erase(l.begin());
+  EXPECT_EQ(ids(l), "23");
+  l.pop_back();
+  EXPECT(l.size() == 1 && *l.back() == 2);
+
+  PartList<std::shared_ptr<int>> one(std::move(l));  // the inline part moves
+  EXPECT(l.empty() && ids(one) == "2");
+  PartList<std::shared_ptr<int>> many;
+  for (int v : {7, 8, 9}) many.push_back(item(v));
+  one.swap(many);
+  EXPECT_EQ(ids(one) + "|" + ids(many), "789|2");
+  many = std::move(one);  // a heap list over an inline one
+  EXPECT_EQ(ids(many) + "|" + ids(one), "789|");
+  one.push_back(item(5));
+  one.erase(one.begin());
+  EXPECT(one.empty());
+  many.clear();
+  many.push_back(item(4));
+  EXPECT_EQ(ids(many), "4");
+}
+
 void errors() {
   EXPECT_EQ(ZorvGeoErr::short_coord_list({1.0, 2.5, 1e21}).message(), "Short coord list: [1.0, 2.5, 1e21]");
   EXPECT_EQ(ZorvGeoErr(ZorvGeoErr::Kind::VaskelithLibraryError, "bad").message(),
@@ -355,6 +396,7 @@ int main() {
   curve_part_matches_a_plain_list();
   kinds();
   poisoning();
+  part_list();
   errors();
   return check::report("model checks passed");
 }
