@@ -112,9 +112,13 @@ Segment::Segment(const Ellipsoid& ellipsoid, CurveType type, const LonLat& start
       double d1[3] = {p1[0], p1[1], p1[2]}, d2[3] = {p2[0], p2[1], p2[2]};
       normalize(d1);
       normalize(d2);
-      const double omega = std::acos(std::clamp(dot(d1, d2), -1.0, 1.0));
-      double normal[3];
+      double normal[3], sine[3];
       cross(p1, p2, normal);
+      // The angle from both its sine and its cosine: the arc cosine alone
+      // reads a dot product rounded just below 1 as 1.5e-8, and points a
+      // few ulps apart would then fix a plane of rounding noise.
+      cross(d1, d2, sine);
+      const double omega = std::atan2(norm(sine), dot(d1, d2));
       // Coincident or antipodal points fix no plane: the geodesic stands in.
       if (omega < kCoincident || kPi - omega < kAntipodal || !set_section(normal)) use_geodesic();
       break;
