@@ -93,6 +93,19 @@ bool e_short(const Ellipsoid& e, const LonLat& a, const LonLat& b, double step) 
   return e.distance(a, b) < step / 2;
 }
 
+// How far p lies from the geodesic from a to b, for points a step or so
+// apart: the height of the triangle with these sides, which the ellipsoid
+// bends by a part in (side / radius) squared.
+double off_geodesic(const Ellipsoid& e, const LonLat& a, const LonLat& b, const LonLat& p) {
+  const double base = e.distance(a, b), sa = e.distance(a, p), sb = e.distance(p, b);
+  if (!(base > 0)) return std::max(sa, sb);
+  const double along = (base * base + sa * sa - sb * sb) / (2 * base);
+  // Beyond an end, the end is the nearest point.
+  if (along < 0) return sa;
+  if (along > base) return sb;
+  return std::sqrt(std::max(0.0, sa * sa - along * along));
+}
+
 Followed follow(const Frame& frame, CurveType type, const std::vector<Vertex>& verts, bool closed,
                 double step, double deviation, PointBudget& budget) {
   std::vector<std::pair<double, double>> xy;
@@ -112,15 +125,20 @@ Followed follow(const Frame& frame, CurveType type, const std::vector<Vertex>& v
     const bool on_seam = closed && geographic && seam(ll[i], ll[j]);
     add(ll[i], on_seam);
     if (on_seam) continue;
-    // An edge shorter than a step needs no points of its own: any curve
-    // type stays far closer than the deviation to the geodesic over it.
+    // An edge shorter than a step needs no points of its own where it
+    // stays within a quarter of the deviation of the geodesic over it, as
+    // plane sections always do.  Loxodromes and straight lines of the plane
+    // need not: near a pole one a step long can wind round it, and a
+    // straight line may go a long way round between near (or equal) end
+    // points.  Their middles tell.
     if (e_short(frame.ellipsoid(), ll[i], ll[j], step)) {
-      // A straight line of the plane may still go a long way round between
-      // near (or equal) end points: its middle tells.
-      if (type != CurveType::ShapePreserving) continue;
+      if (type != CurveType::ShapePreserving && type != CurveType::Loxodrome) continue;
       const LonLat mid =
-          frame.plane().to_lonlat((xy[i].first + xy[j].first) / 2, (xy[i].second + xy[j].second) / 2);
-      if (frame.ellipsoid().distance(ll[i], mid) < step / 2) continue;
+          type == CurveType::ShapePreserving
+              ? frame.plane().to_lonlat((xy[i].first + xy[j].first) / 2, (xy[i].second + xy[j].second) / 2)
+              : Segment(frame.ellipsoid(), type, ll[i], ll[j]).divide(2)[1];
+      if (off_geodesic(frame.ellipsoid(), ll[i], ll[j], mid) <= std::max(deviation / 4, kRoundingFloor))
+        continue;
     }
     const Segment seg = type == CurveType::ShapePreserving
                             ? Segment(frame.ellipsoid(), type, ll[i], ll[j], &frame.plane(), xy[i].first,
