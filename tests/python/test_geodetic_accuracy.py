@@ -384,14 +384,37 @@ def rhumb_at(a, b, t):
     return a[0] + t * dlon, lat
 
 
-def loxodrome_distance_to(path, p):
-    """The loxodromic distance from p to the nearest point of a path of
-    loxodromes: a scan of each edge, then a golden-section search about the
+def point_along(curve, a, b):
+    """The point a fraction t of the way along the edge from a to b, as the
+    curve type runs it (t proportional to length or not); shape-preserving
+    edges are straight in longitude and latitude (4326)."""
+    if curve == CT.Loxodrome:
+        return lambda t: rhumb_at(a, b, t)
+    if curve == CT.ShapePreserving:
+        return lambda t: (a[0] + t * (b[0] - a[0]), a[1] + t * (b[1] - a[1]))
+    if curve == CT.Geodesic:
+        s, azi = ref.geodesic_inverse(*a, *b)
+        return lambda t: ref.geodesic_direct(*a, azi, t * s)[:2]
+    section = (ref.great_ellipse if curve == CT.GreatElliptic else ref.normal_section)(*a, *b)
+    return lambda t: ref.surface_lonlat(*section.at(t * section.end))
+
+
+def distance_to(curve, path, p):
+    """The distance from p to the nearest point of a path whose edges are of
+    this curve type, along loxodromes for the loxodrome and along geodesics
+    otherwise: a scan of each edge, then a golden-section search about the
     nearest sample."""
+    measure = ref.loxodrome_length if curve == CT.Loxodrome else ref.geodesic_distance
+    if len(path) == 1:
+        if curve in (CT.GreatElliptic, CT.NormalSection) and measure(*path[0], *p) > 1:
+            section = ref.great_ellipse if curve == CT.GreatElliptic else ref.normal_section
+            return section(*path[0], *p).length()
+        return measure(*path[0], *p)
     best = math.inf
     for a, b in zip(path, path[1:]):
-        f = lambda t: ref.loxodrome_length(*rhumb_at(a, b, t), *p)  # noqa: E731
-        n = 16
+        at = point_along(curve, a, b)
+        f = lambda t: measure(*at(t), *p)  # noqa: E731
+        n = 32
         k = min(range(n + 1), key=lambda i: f(i / n))
         lo, hi = max(0.0, (k - 1) / n), min(1.0, (k + 1) / n)
         g = (math.sqrt(5) - 1) / 2
@@ -420,7 +443,7 @@ def test_loxodrome_buffers_of_lines_lie_at_the_loxodromic_distance(path, d, dev)
     vertices = off_seams(as_dict(g.buffer(d, METERS, dev, CT.Loxodrome))["rings"])
     assert len(vertices) > 20
     for lon, lat in vertices[:: max(1, len(vertices) // 30)]:
-        assert loxodrome_distance_to(path, (lon, lat)) == pytest.approx(abs(d), abs=dev)
+        assert distance_to(CT.Loxodrome, path, (lon, lat)) == pytest.approx(abs(d), abs=dev)
 
 
 @pytest.mark.parametrize("curve", [CT.Geodesic, CT.GreatElliptic])
@@ -457,6 +480,49 @@ def test_buffer_of_a_street_grid_keeps_every_block():
         street_s = 50 + round((south - 50) / step) * step
         assert ref.geodesic_distance(street_w, south, west, south) == pytest.approx(d, abs=dev)
         assert ref.meridian_arc(south) - ref.meridian_arc(street_s) == pytest.approx(d, abs=dev)
+
+
+# Buffers within 0 - 500 km of a pole, with distances that pass it and that
+# do not: every vertex off the pole lies at the distance from the input,
+# measured as the curve type measures it (near a pole the loxodromic
+# distance changes up to thousands of times faster than the ground under
+# it).  Where the buffer holds the pole, its rings are closed over it along
+# the antimeridian: those vertices at the pole are not on the outline.
+POLAR_BUFFERS = [
+    # curve, path, distance, deviation
+    (CT.Loxodrome, [(30.0, 89.7935)], 24000, 8),  # 23 km from the pole: the outline passes within a meter of it
+    (CT.Loxodrome, [(-53.63347158653343, 86.97461228531556)], 413877.653, 50.11),
+    (CT.Loxodrome, [(-163.6541805405807, -89.95982516693215)], 5924.978, 10.25),
+    (CT.Loxodrome, [(12.0, -86.0)], 150000, 15),  # does not reach the pole
+    # Lines whose circles notched each other by 22 km on the far side.
+    (CT.Loxodrome, [(66.93520929717505, 89.95822955854001), (-82.85533698325492, 89.41108912563126)], 781031.165, 2327),
+    (CT.Loxodrome, [(-20.0, -88.5), (40.0, -88.0), (100.0, -88.7)], 60000, 60),
+    (CT.Geodesic, [(10.0, 89.9)], 30000, 3),
+    (CT.Geodesic, [(-45.0, -88.0), (135.0, -89.5)], 120000, 20),
+    (CT.GreatElliptic, [(100.0, -89.95)], 8000, 1),
+    (CT.GreatElliptic, [(0.0, 88.0), (60.0, 87.0), (170.0, 88.5)], 200000, 50),
+    (CT.NormalSection, [(-120.0, 87.5)], 400000, 40),
+    (CT.NormalSection, [(10.0, -89.0), (-100.0, -88.0)], 90000, 9),
+    # Straight in longitude and latitude: near the pole an edge a step long
+    # winds round it, far from the geodesic between its ends.
+    (CT.ShapePreserving, [(-113.29325152176477, -89.9950077709848), (-66.00590729641797, -89.97303585147012)], 2585.179, 10.1),
+    (CT.ShapePreserving, [(88.30386639424484, -89.9829667210938), (-40.35935795579016, -89.96640709649937)], 10902.825, 17.88),
+    (CT.ShapePreserving, [(-150.0, 89.5), (30.0, 89.8)], 50000, 10),
+]
+
+
+@pytest.mark.parametrize("curve, path, d, dev", POLAR_BUFFERS)
+def test_polar_buffer_vertices_lie_at_the_distance(curve, path, d, dev):
+    g = point(*path[0]) if len(path) == 1 else line([list(p) for p in path])
+    vertices = [(x, y) for r in as_dict(g.buffer(d, METERS, dev, curve))["rings"] for x, y in r if abs(abs(y) - 90) > 1e-9]
+    assert len(vertices) > 20
+    # A point's every vertex; a line's vertices near the pole, where the
+    # distance runs fastest, and a spread of the others.
+    if len(path) > 1:
+        near = [v for v in vertices if abs(v[1]) > 89.9]
+        vertices = near[:: max(1, len(near) // 60)] + vertices[:: max(1, len(vertices) // 40)]
+    for lon, lat in vertices:
+        assert distance_to(curve, path, (lon, lat)) == pytest.approx(d, abs=dev), (lon, lat)
 
 
 # ---- projections ----

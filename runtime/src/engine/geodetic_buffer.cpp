@@ -110,9 +110,13 @@ GeometryPtr buffer_in_one_plane(const Shapes& shapes, const Frame& frame, const 
   // The pieces are sampled more densely than the deviation needs along
   // gently bent stretches, and the union can leave hairline notches where
   // pieces meet at a slant; simplifying within a quarter of the deviation
-  // drops both.
-  result =
-      geos::take(GEOSTopologyPreserveSimplify_r(C(), result.get(), plan.deviation / 4), "smoothing a buffer");
+  // drops both.  Not for loxodromes: near a pole their distance changes
+  // many times faster than the ground, so a quarter of the deviation on the
+  // ground can be many deviations of distance, and their pieces are
+  // sampled by that distance already.
+  if (!plan.rhumb)
+    result = geos::take(GEOSTopologyPreserveSimplify_r(C(), result.get(), plan.deviation / 4),
+                        "smoothing a buffer");
   // Where a straight edge of the output's plane would stray from the chord
   // it stands for, points are added as the rings are carried over (refine).
   if (!sr->geographic) return to_plane(result, az, frame, plan.deviation / 4);

@@ -3,7 +3,6 @@
 // edges, wedges at their joints and caps at the ends of paths.
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <limits>
 #include <vector>
 
@@ -39,6 +38,15 @@ constexpr double kEnvelopeReach = 80;
 // direct and two inverse loxodromes, each several times a geodesic's work,
 // and a buffer's budget bounds its time, not only its output.
 constexpr double kRhumbOffsetCost = 4;
+
+// Halvings of the stretch between two circles along an edge whose offsets
+// are not reached: from a ground step to a millionth of it, finer than any
+// center near a pole needs.
+constexpr int kCircleFillDepth = 20;
+// The share of the deviation a notch between circles along such an edge
+// may take: its vertex is where the chords of two circles cross, each
+// within half the deviation of its circle.
+constexpr double kNotchShare = 0.75;
 
 // Samples along one edge's offset curves: past that the deviation is far
 // too fine for the edge.
@@ -115,6 +123,12 @@ class Offsets {
     return true;
   }
 
+  // The loxodromic distance from a to b, counted against the budget.
+  double measure(const LonLat& a, const LonLat& b) const {
+    budget_.spend(1);
+    return rhumb_distance(a, b);
+  }
+
   double rhumb_distance(const LonLat& a, const LonLat& b) const {
     double s = 0, azi = 0;
     rhumb_.Inverse(a.lat, a.lon, b.lat, b.lon, s, azi);
@@ -122,16 +136,34 @@ class Offsets {
   }
 
   // Points of the loxodrome circle about c from azimuth a1 turning by
-  // `sweep` degrees, strictly between its ends; false where one of them is
-  // reached by no loxodrome.
+  // `sweep` degrees, strictly between its ends, as densely as a whole circle
+  // has them; false where one of them is reached by no loxodrome.
   bool rhumb_arc(const LonLat& c, double a1, double sweep, std::vector<XY>& ring) const {
-    const int n = clamped_cast(std::ceil(std::fabs(sweep) / arc_step_), 0, std::numeric_limits<int>::max());
-    LonLat p;
-    for (int k = 1; k < n; ++k) {
-      if (!rhumb_reach(c, a1 + sweep * k / n, p)) return false;
-      ring.push_back(az_.forward(p));
+    const int n = clamped_cast(std::ceil(std::fabs(sweep) / arc_step_), 1, std::numeric_limits<int>::max());
+    std::vector<XY> arc;
+    bool missed = false;
+    Spoke prev = spoke(c, a1);
+    for (int k = 1; k <= n; ++k) {
+      const Spoke next = spoke(c, k == n ? a1 + sweep : a1 + sweep * k / n);
+      if (!prev.reached || !next.reached) return false;
+      span(c, prev, next, arc, 0, missed);
+      if (missed) return false;
+      prev = next;
     }
+    // The far end is the caller's own offset.
+    arc.pop_back();
+    ring.insert(ring.end(), arc.begin(), arc.end());
     return true;
+  }
+
+  // How far, measured along loxodromes from c, the middle of the chord from
+  // a to b lies from the distance: near a pole the loxodromic distance
+  // changes many times faster than the ground under it, so a chord close to
+  // the circle on the ground may still be far from it in that measure.
+  double rhumb_chord_error(const LonLat& c, const XY& a, const XY& b) const {
+    budget_.spend(1);
+    const LonLat mid = az_.reverse((a.first + b.first) / 2, (a.second + b.second) / 2);
+    return std::fabs(rhumb_distance(c, mid) - plan_.distance);
   }
 
  private:
@@ -141,54 +173,95 @@ class Offsets {
     double azimuth;
     bool reached;
     XY xy;
+    LonLat at;  // longitude unrolled from the center's
   };
 
   Spoke spoke(const LonLat& c, double azimuth) const {
     LonLat p;
-    Spoke s{azimuth, rhumb_reach(c, azimuth, p), {0, 0}};
-    if (s.reached) s.xy = az_.forward(p);
+    Spoke s{azimuth, rhumb_reach(c, azimuth, p), {0, 0}, {0, 0}};
+    if (s.reached) {
+      s.xy = az_.forward(p);
+      s.at = p;
+    }
     return s;
   }
 
+  double parallel_radius(double lat) const {
+    const double f = rhumb_.Flattening(), e2 = f * (2 - f), phi = lat * kPi / 180, sn = std::sin(phi);
+    return rhumb_.EquatorialRadius() * std::cos(phi) / std::sqrt(1 - e2 * sn * sn);
+  }
+
+  // A bound of the meters of loxodromic distance from c that a meter of
+  // ground moves at the spoke's point.  The distance is the meridian arc A
+  // over cos(azimuth); per meter east it changes by k sin(azimuth), per
+  // meter north by cos(azimuth) - (k - 1) sin(azimuth) tan(azimuth), with
+  // k the mean radius of the parallels along the way over the radius of
+  // the point's own.  k is at most the widest radius along the way over the
+  // point's, and (k - 1) tan(azimuth) at most that times the longitude
+  // turned (in radians): the radii change no faster than themselves with
+  // the isometric latitude.  Far from the poles the bound is near 1; near
+  // one it runs to thousands.
+  double speed_bound(const LonLat& c, const Spoke& s) const {
+    const double r = parallel_radius(s.at.lat);
+    if (!(r > 0)) return std::numeric_limits<double>::infinity();
+    const double widest =
+        (c.lat > 0) != (s.at.lat > 0) ? rhumb_.EquatorialRadius() : std::max(parallel_radius(c.lat), r);
+    const double k = widest / r, turn = std::fabs(s.at.lon - c.lon) * kPi / 180, azi = s.azimuth * kPi / 180;
+    return std::hypot(k * std::sin(azi), std::fabs(std::cos(azi)) + k * turn);
+  }
+
+  // The points of the loxodrome circle about c after spoke a up to spoke b,
+  // b's own included where it is reached.  Between a spoke that reaches and
+  // one that does not, the last point reached (where the circle meets the
+  // meridian opposite the center); `missed` tells that a spoke between
+  // reached nothing.  Spokes are added wherever the chord between two
+  // strays by more than half the deviation, on the ground or in loxodromic
+  // distance from c: near a pole a few degrees of azimuth sweep the circle
+  // half round.
+  void span(const LonLat& c, const Spoke& a, const Spoke& b, std::vector<XY>& ring, int depth,
+            bool& missed) const {
+    if (depth >= kCircleDepth) {
+      if (b.reached) ring.push_back(b.xy);
+      return;
+    }
+    const Spoke m = spoke(c, (a.azimuth + b.azimuth) / 2);
+    if (!m.reached) missed = true;
+    if (a.reached && b.reached && m.reached) {
+      const double allowed = std::max(plan_.deviation / 2, kRoundingFloor);
+      const double sag = std::hypot((a.xy.first + b.xy.first) / 2 - m.xy.first,
+                                    (a.xy.second + b.xy.second) / 2 - m.xy.second);
+      // The chord's middle strays by no more than the sag on the ground;
+      // only where the distance may run faster than the ground is it
+      // measured.
+      const double speed = std::max({speed_bound(c, a), speed_bound(c, m), speed_bound(c, b)});
+      if (sag <= allowed && (sag * speed <= allowed || rhumb_chord_error(c, a.xy, b.xy) <= allowed)) {
+        ring.push_back(b.xy);
+        return;
+      }
+    } else if (!a.reached && !b.reached && !m.reached) {
+      return;
+    } else if (std::fabs(b.azimuth - a.azimuth) < kSeamDegrees) {
+      // The last point reached, to rounding.
+      if (m.reached) ring.push_back(m.xy);
+      return;
+    }
+    span(c, a, m, ring, depth + 1, missed);
+    span(c, m, b, ring, depth + 1, missed);
+  }
+
   // The loxodrome circle: the far ends of the loxodromes of the buffer
-  // distance all round, where one reaches; between two spokes of which one
-  // reaches and one does not, the last point reached (where the circle
-  // meets the meridian opposite the center).  Spokes are added wherever
-  // the chord between two sags by more than half the deviation: near a
-  // pole a few degrees of azimuth sweep the circle half round.
+  // distance all round, where one reaches, and the last points reached
+  // between.
   std::vector<XY> rhumb_circle(const LonLat& c) const {
     std::vector<XY> ring;
-    const double allowed = std::max(plan_.deviation / 2, kRoundingFloor);
-    std::function<void(const Spoke&, const Spoke&, int)> between = [&](const Spoke& a, const Spoke& b,
-                                                                       int depth) {
-      if (depth >= kCircleDepth) {
-        if (b.reached) ring.push_back(b.xy);
-        return;
-      }
-      const Spoke m = spoke(c, (a.azimuth + b.azimuth) / 2);
-      if (a.reached && b.reached && m.reached) {
-        const double sag = std::hypot((a.xy.first + b.xy.first) / 2 - m.xy.first,
-                                      (a.xy.second + b.xy.second) / 2 - m.xy.second);
-        if (sag <= allowed) {
-          ring.push_back(b.xy);
-          return;
-        }
-      } else if (!a.reached && !b.reached && !m.reached) {
-        return;
-      } else if (std::fabs(b.azimuth - a.azimuth) < kSeamDegrees) {
-        // The last point reached, to rounding.
-        if (m.reached) ring.push_back(m.xy);
-        return;
-      }
-      between(a, m, depth + 1);
-      between(m, b, depth + 1);
-    };
+    bool missed = false;
     const Spoke first = spoke(c, 0);
     if (first.reached) ring.push_back(first.xy);
     Spoke prev = first;
     for (int k = 1; k <= plan_.circle; ++k) {
-      const Spoke next = k == plan_.circle ? Spoke{360, first.reached, first.xy} : spoke(c, arc_step_ * k);
-      between(prev, next, 0);
+      const Spoke next =
+          k == plan_.circle ? Spoke{360, first.reached, first.xy, first.at} : spoke(c, arc_step_ * k);
+      span(c, prev, next, ring, 0, missed);
       prev = next;
     }
     if (!ring.empty() && ring.front() == ring.back()) ring.pop_back();
@@ -232,12 +305,15 @@ void offsets_along(const Offsets& o, const GeographicLib::GeodesicLine& line, do
 // quarter meridian of the plane's center; farther out the plane bends them
 // more, and a chord between the offsets at s0 and s1 that sags by more than
 // a quarter of the deviation is split, its new points appended to `ed` in
-// order.
-template <class Along>
-bool split_sagging_chords(const Offsets& o, const Along& along, double near, Edge& ed, double s0,
-                          const XY& l0, const XY& r0, double s1, const XY& l1, const XY& r1, int depth) {
+// order.  So is one that `fits` (told s0 and s1 and the four ends) finds
+// too far from the distance in the buffer's own measure.
+template <class Along, class Fits>
+bool split_sagging_chords(const Offsets& o, const Along& along, const Fits& fits, double near, Edge& ed,
+                          double s0, const XY& l0, const XY& r0, double s1, const XY& l1, const XY& r1,
+                          int depth) {
   const auto is_near = [&](const XY& p) { return std::hypot(p.first, p.second) < near; };
-  if (depth >= kSagDepth || (is_near(l0) && is_near(l1) && is_near(r0) && is_near(r1))) return true;
+  if (depth >= kSagDepth) return true;
+  if (is_near(l0) && is_near(l1) && is_near(r0) && is_near(r1) && fits(s0, l0, r0, s1, l1, r1)) return true;
   const double sm = (s0 + s1) / 2;
   XY lm, rm;
   if (!along(sm, lm, rm)) return false;
@@ -245,20 +321,20 @@ bool split_sagging_chords(const Offsets& o, const Along& along, double near, Edg
     return std::hypot((p.first + q.first) / 2 - mid.first, (p.second + q.second) / 2 - mid.second);
   };
   const double allowed = std::max(o.plan().deviation / 4, kRoundingFloor);
-  if (sag(l0, l1, lm) <= allowed && sag(r0, r1, rm) <= allowed) return true;
-  if (!split_sagging_chords(o, along, near, ed, s0, l0, r0, sm, lm, rm, depth + 1)) return false;
+  if (sag(l0, l1, lm) <= allowed && sag(r0, r1, rm) <= allowed && fits(s0, l0, r0, s1, l1, r1)) return true;
+  if (!split_sagging_chords(o, along, fits, near, ed, s0, l0, r0, sm, lm, rm, depth + 1)) return false;
   ed.left.push_back(lm);
   ed.right.push_back(rm);
-  return split_sagging_chords(o, along, near, ed, sm, lm, rm, s1, l1, r1, depth + 1);
+  return split_sagging_chords(o, along, fits, near, ed, sm, lm, rm, s1, l1, r1, depth + 1);
 }
 
 // The offsets of an edge of length `len` at samples a step apart, and
-// between them where their chords sag in the far field (`near` and beyond);
-// `at_end` is told just after the first sample (true) and the last (false).
-// False where `along` reaches no offset.
-template <class Along, class AtEnd>
-bool sample_offsets(const Offsets& o, const Along& along, const AtEnd& at_end, double len, double near,
-                    Edge& ed) {
+// between them where their chords sag in the far field (`near` and beyond)
+// or do not `fit`; `at_end` is told just after the first sample (true) and
+// the last (false).  False where `along` reaches no offset.
+template <class Along, class Fits, class AtEnd>
+bool sample_offsets(const Offsets& o, const Along& along, const Fits& fits, const AtEnd& at_end, double len,
+                    double near, Edge& ed) {
   const double samples = std::ceil(len / o.plan().step);
   if (samples > kMaxSamples) fail(kInvalidArgument, kDeviationTooSmall);
   const int m = std::max(1, static_cast<int>(samples));
@@ -272,7 +348,7 @@ bool sample_offsets(const Offsets& o, const Along& along, const AtEnd& at_end, d
     XY l1, r1;
     if (!along(len * k / m, l1, r1)) return false;
     if (k == m) at_end(false);
-    if (!split_sagging_chords(o, along, near, ed, len * (k - 1) / m, l0, r0, len * k / m, l1, r1, 0))
+    if (!split_sagging_chords(o, along, fits, near, ed, len * (k - 1) / m, l0, r0, len * k / m, l1, r1, 0))
       return false;
     ed.left.push_back(l1);
     ed.right.push_back(r1);
@@ -292,8 +368,11 @@ Edge edge_offsets(const Offsets& o, const Ellipsoid& e, const LonLat& a, const L
     offsets_along(o, line, s, left, right, &azimuth);
     return true;
   };
+  // Geodesic distance changes as fast as the ground: the sag in the plane
+  // tells it all.
+  const auto fits = [](double, const XY&, const XY&, double, const XY&, const XY&) { return true; };
   sample_offsets(
-      o, along, [&](bool first) { (first ? ed.azi1 : ed.azi2) = azimuth; }, line.Distance(),
+      o, along, fits, [&](bool first) { (first ? ed.azi1 : ed.azi2) = azimuth; }, line.Distance(),
       kPi / 4 * e.semi_major(), ed);
   return ed;
 }
@@ -399,26 +478,113 @@ Edge rhumb_edge_offsets(const Offsets& o, const Ellipsoid& e, const LonLat& a, c
     (first ? ed.left1 : ed.left2) = left_azi;
     (first ? ed.right1 : ed.right2) = right_azi;
   };
-  ed.reached = sample_offsets(o, along, at_end, len, kPi / 4 * e.semi_major(), ed);
+  // A chord of offsets fits where its middles lie within a quarter of the
+  // deviation of the distance from the line's point halfway between, which
+  // is their foot to first order: an offset is where the distances to the
+  // points just ahead and behind are equal.
+  const double allowed = std::max(o.plan().deviation / 4, kRoundingFloor);
+  const auto fits = [&](double s0, const XY& l0, const XY& r0, double s1, const XY& l1, const XY& r1) {
+    LonLat foot;
+    if (!rhumb_position(line, (s0 + s1) / 2, foot)) return true;
+    return o.rhumb_chord_error(foot, l0, l1) <= allowed && o.rhumb_chord_error(foot, r0, r1) <= allowed;
+  };
+  ed.reached = sample_offsets(o, along, fits, at_end, len, kPi / 4 * e.semi_major(), ed);
   return ed;
 }
 
+// A circle along an edge: its center, its place along the edge and its
+// ring in the azimuthal plane.
+struct EdgeCircle {
+  double s;
+  LonLat c;
+  std::vector<XY> ring;
+};
+
+// Where the outlines of two rings of the plane cross.
+std::vector<XY> crossings(const std::vector<XY>& a, const std::vector<XY>& b) {
+  const GeomPtr pa = polygon(a), pb = polygon(b);
+  if (!pa || !pb) return {};
+  const GeomPtr ea = geos::take(GEOSBoundary_r(C(), pa.get()), "outlining a circle");
+  const GeomPtr eb = geos::take(GEOSBoundary_r(C(), pb.get()), "outlining a circle");
+  const GeomPtr x = geos::take(GEOSIntersection_r(C(), ea.get(), eb.get()), "crossing two circles");
+  std::vector<XY> out;
+  for (const GEOSGeometry* part : geos::components(x.get())) {
+    if (GEOSisEmpty_r(C(), part)) continue;
+    const std::vector<XY> pts = coords(part);
+    out.insert(out.end(), pts.begin(), pts.end());
+  }
+  return out;
+}
+
+// Circles along `line` between c0 and c1 wherever the notch between their
+// circles is deeper than kNotchShare of the deviation, measured along
+// loxodromes from the edge between: near a pole the loxodromic distance to
+// the far side changes many times faster than the center moves on the
+// ground, and circles a ground step apart leave deep notches.  A notch is
+// where the two circles cross; one inside the circle of the edge's point
+// on the same meridian (among `others`, the circles a step apart) is no
+// notch of the buffer, as happens on the far side of a pole.
+void add_circles_between(const Offsets& o, const GeographicLib::RhumbLine& line,
+                         const std::vector<EdgeCircle>& others, const EdgeCircle& c0, const EdgeCircle& c1,
+                         Pieces& out, std::size_t at, int depth) {
+  if (depth >= kCircleFillDepth) return;
+  const double d = o.plan().distance;
+  const double deep = std::max(o.plan().deviation * kNotchShare, kRoundingFloor);
+  std::vector<LonLat> between;
+  for (double t : {0.25, 0.5, 0.75}) {
+    LonLat c;
+    if (rhumb_position(line, c0.s + (c1.s - c0.s) * t, c)) between.push_back(c);
+  }
+  const auto notch = [&](const XY& p) {
+    const LonLat x = o.plane().reverse(p.first, p.second);
+    double nearest = std::numeric_limits<double>::infinity();
+    for (const LonLat& c : between) nearest = std::min(nearest, o.measure(c, x));
+    if (d - nearest <= deep) return false;
+    const auto across = [&](const EdgeCircle& e) {
+      return std::fabs(std::remainder(e.c.lon - x.lon, 360.0));
+    };
+    const auto same_meridian =
+        std::min_element(others.begin(), others.end(),
+                         [&](const EdgeCircle& a, const EdgeCircle& b) { return across(a) < across(b); });
+    return same_meridian == others.end() || o.measure(same_meridian->c, x) > d - deep;
+  };
+  const std::vector<XY> cross = crossings(c0.ring, c1.ring);
+  if (std::none_of(cross.begin(), cross.end(), notch)) return;
+  EdgeCircle cm;
+  cm.s = (c0.s + c1.s) / 2;
+  if (!rhumb_position(line, cm.s, cm.c)) return;
+  cm.ring = o.circle(cm.c);
+  add_circles_between(o, line, others, c0, cm, out, at, depth + 1);
+  out.add(polygon(cm.ring), at);
+  add_circles_between(o, line, others, cm, c1, out, at, depth + 1);
+}
+
 // Loxodrome circles along the loxodrome from a to b, both ends included,
-// close enough together that the notches between them are no deeper than a
-// quarter of the deviation: the buffer of edges whose offsets no loxodrome
-// reaches.
+// close enough together that the notches between them are no deeper than
+// kNotchShare of the deviation: the buffer of edges whose offsets no
+// loxodrome reaches.
 void add_edge_circles(const Offsets& o, const LonLat& a, const LonLat& b, Pieces& out, std::size_t at) {
   const Plan& plan = o.plan();
   double len = 0, alpha = 0;
   o.rhumb().Inverse(a.lat, a.lon, b.lat, b.lon, len, alpha);
   const GeographicLib::RhumbLine line = o.rhumb().Line(a.lat, a.lon, alpha);
+  // Circles of the distance a ground step apart leave notches of a quarter
+  // of the deviation on the ground; where the loxodromic distance runs
+  // faster, more are added between.
   const double samples = std::ceil(len / std::sqrt(2 * plan.distance * plan.deviation));
   if (samples > kMaxSamples) fail(kInvalidArgument, kDeviationTooSmall);
   const int m = std::max(1, static_cast<int>(samples));
+  std::vector<EdgeCircle> circles;
   for (int k = 0; k <= m; ++k) {
-    LonLat c;
-    if (rhumb_position(line, len * k / m, c)) out.add(polygon(o.circle(c)), at);
+    EdgeCircle e;
+    e.s = len * k / m;
+    if (!rhumb_position(line, e.s, e.c)) continue;
+    e.ring = o.circle(e.c);
+    out.add(polygon(e.ring), at);
+    circles.push_back(std::move(e));
   }
+  for (std::size_t k = 1; k < circles.size(); ++k)
+    add_circles_between(o, line, circles, circles[k - 1], circles[k], out, at, 0);
 }
 
 // A wedge of a loxodrome circle about c: from the offset `from` (reached
