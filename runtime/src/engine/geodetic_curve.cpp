@@ -20,6 +20,11 @@ namespace {
 // a section, and the geodesic stands in.
 constexpr double kCoincident = 1e-15;
 constexpr double kAntipodal = 1e-9;
+// Flattening up to which loxodromes are computed from series in the third
+// flattening rather than from elliptic integrals: the series is good to
+// rounding there (its first term left out is n^7, 4e-20 for the earth), and
+// the integrals cost several times more at every point of a loxodrome.
+constexpr double kRhumbSeriesFlattening = 0.01;
 // A normal of the section plane shorter than this fraction of the chord
 // (or of 1 for a shorter chord) is no normal: the end lies on the start's
 // normal line.
@@ -69,7 +74,7 @@ Ellipsoid::Ellipsoid(double semi_major, double flattening)
     : a_(semi_major),
       f_(flattening),
       geodesic_(semi_major, flattening),
-      rhumb_(semi_major, flattening),
+      rhumb_(semi_major, flattening, std::fabs(flattening) > kRhumbSeriesFlattening),
       geocentric_(semi_major, flattening) {}
 
 std::shared_ptr<const Ellipsoid> Ellipsoid::shared(double semi_major, double flattening) {
