@@ -37,8 +37,14 @@ Ref wrap(PyTypeObject* type, model::Cell<M> cell) {
 // holds the model read now.
 template <class M>
 Ref from_result(PyTypeObject* type, rt::KeptGeometry geometry, rt::GeometryType kind) {
-  if (geometry_state::reads_back_exactly(*geometry, kind))
-    return make_boxed<geometry_state::State<M>>(type, std::move(geometry));
+  switch (geometry_state::reads_back(*geometry, kind)) {
+    case geometry_state::ReadBack::Exact:
+      return make_boxed<geometry_state::State<M>>(type, std::move(geometry));
+    case geometry_state::ReadBack::ExactIfRingsOpen:
+      return make_boxed<geometry_state::State<M>>(type, std::move(geometry), true);
+    case geometry_state::ReadBack::Differs:
+      break;
+  }
   return wrap<M>(type, model::Cell<M>(M::read_back(*geometry)));
 }
 

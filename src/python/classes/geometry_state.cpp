@@ -134,17 +134,17 @@ void Kept::set_budget(std::size_t bytes) {
   trim(nullptr);
 }
 
-bool reads_back_exactly(const rt::GeometryOwned& g, rt::GeometryType kind) {
-  if (kind == rt::GeometryType::Point || kind == rt::GeometryType::Envelope) return true;
+ReadBack reads_back(const rt::GeometryOwned& g, rt::GeometryType kind) {
+  if (kind == rt::GeometryType::Point || kind == rt::GeometryType::Envelope) return ReadBack::Exact;
   // A builder takes z and m from the vertices it is given, so a geometry
   // with z or m but no vertex is built again without them.
   const bool flagged = g.has_z() || g.has_m();
   if (kind == rt::GeometryType::Multipoint) {
-    if (!flagged) return true;
+    if (!flagged) return ReadBack::Exact;
     rt::Borrowed<rt::Multipoint> multipoint(g.raw());
-    return multipoint->points().size() > 0;
+    return multipoint->points().size() > 0 ? ReadBack::Exact : ReadBack::Differs;
   }
-  if (g.has_curves()) return false;
+  if (g.has_curves()) return ReadBack::Differs;
   bool any_vertex = false;
   rt::ImmutablePartIntoIter parts = kind == rt::GeometryType::Polyline
                                         ? rt::Borrowed<rt::Polyline>(g.raw())->parts().into_iter()
@@ -156,14 +156,23 @@ bool reads_back_exactly(const rt::GeometryOwned& g, rt::GeometryType kind) {
       if (any_vertex) break;
       continue;
     }
-    if (n < 3) return false;
+    if (n < 3) return ReadBack::Differs;
+  }
+  if (!any_vertex && flagged) return ReadBack::Differs;
+  return kind == rt::GeometryType::Polygon && parts.size() > 0 ? ReadBack::ExactIfRingsOpen : ReadBack::Exact;
+}
+
+bool rings_stay_open(const rt::GeometryOwned& polygon) {
+  rt::ImmutablePartIntoIter parts = rt::Borrowed<rt::Polygon>(polygon.raw())->parts().into_iter();
+  while (std::optional<rt::ImmutablePart> part = parts.next()) {
     // Rings are kept open; one whose last vertex still repeats the first
     // loses that vertex too when its model is built again.
+    const int64_t n = part->point_count();
     rt::Point first = part->get_point(0);
     rt::Point last = part->get_point(n - 1);
     if (first.x() == last.x() && first.y() == last.y()) return false;
   }
-  return any_vertex || !flagged;
+  return true;
 }
 
 namespace {

@@ -7,7 +7,7 @@
 // when something asks for the model, so operations chained on results never
 // pass through the model.  Such a geometry is made only where reading the
 // model back and building a runtime geometry from it again gives the same
-// runtime geometry (see `reads_back_exactly`).
+// runtime geometry (see `reads_back`).
 #pragma once
 
 #include <cstddef>
@@ -45,7 +45,8 @@ inline constexpr bool kGeometryKind =
 class Kept {
  public:
   Kept() = default;
-  explicit Kept(rt::KeptGeometry made) : geometry_(std::move(made)) {}
+  explicit Kept(rt::KeptGeometry made, bool rings_unchecked = false)
+      : geometry_(std::move(made)), rings_unchecked_(rings_unchecked) {}
   Kept(const Kept&) = delete;
   Kept& operator=(const Kept&) = delete;
   ~Kept() { unlink(); }
@@ -65,7 +66,12 @@ class Kept {
   void let_go() {
     unlink();
     geometry_.reset();
+    rings_unchecked_ = false;
   }
+  // Whether the geometry, made by an operation, may still hold a ring whose
+  // last vertex repeats its first (see `result_reads_back`).
+  bool rings_unchecked() const { return rings_unchecked_; }
+  void rings_found_open() { rings_unchecked_ = false; }
 
   // The budget, in bytes, and the estimate of what is counted against it now.
   static std::size_t budget() { return budget_; }
@@ -86,6 +92,7 @@ class Kept {
   rt::KeptGeometry geometry_;
   bool linked_ = false;
   bool used_ = false;
+  bool rings_unchecked_ = false;
   // What the count holds for this one is cost_of(vertices_); a count of
   // vertices beside the flag keeps the object a size class smaller.
   uint32_t vertices_ = 0;
@@ -101,7 +108,8 @@ class Kept {
 template <class M>
 struct State {
   explicit State(model::Cell<M> model) : cell(std::move(model)) {}
-  explicit State(rt::KeptGeometry made) : cell(model::Cell<M>::none()), kept(std::move(made)) {}
+  explicit State(rt::KeptGeometry made, bool rings_unchecked = false)
+      : cell(model::Cell<M>::none()), kept(std::move(made), rings_unchecked) {}
 
   // None until a geometry made by an operation is asked for its model.
   model::Cell<M> cell;
@@ -118,13 +126,35 @@ State<M>& state_of(PyObject* self) {
   return unbox<State<M>>(self);
 }
 
+// Whether no ring of `polygon` ends with its first vertex again.
+bool rings_stay_open(const rt::GeometryOwned& polygon);
+
+// Whether the runtime geometry of an object made by an operation stands for
+// the model read back from it.  Finding a ring that still repeats its first
+// vertex needs two runtime points per ring, so it waits for the first use of
+// the geometry or its model: most results are only ever let go.
+template <class M>
+bool result_reads_back(State<M>& s) {
+  if (!s.kept.rings_unchecked()) return true;
+  if (!rings_stay_open(*s.kept.geometry())) return false;
+  s.kept.rings_found_open();
+  return true;
+}
+
 // The model's cell, read from the kept runtime geometry first when the
-// object was made by an operation.  The kept geometry stays good for it.
+// object was made by an operation.  The kept geometry stays good for it,
+// unless its rings make it another geometry than the model's.
 template <class M>
 model::Cell<M>& model_cell(PyObject* self) {
   State<M>& s = state_of<M>(self);
   if (!s.cell.has_value()) {
+    const bool exact = result_reads_back(s);
     model::Cell<M> cell(M::read_back(*s.kept.geometry()));
+    if (!exact) {
+      s.cell = std::move(cell);
+      s.kept.let_go();
+      return s.cell;
+    }
     model::Stamp stamp;
     stamp.watch(cell);
     std::size_t vertices;
@@ -145,6 +175,7 @@ model::Cell<M>& model_cell(PyObject* self) {
 template <class M>
 const rt::KeptGeometry& kept_ref(PyObject* self) {
   State<M>& s = state_of<M>(self);
+  if (!s.cell.has_value() && !result_reads_back(s)) (void)model_cell<M>(self);
   if (s.kept.geometry() && (!s.cell.has_value() || s.built_from.current())) {
     s.kept.touch();
     return s.kept.geometry();
@@ -221,6 +252,8 @@ void drop_kept(PyObject* self) {
 // fewer than three vertices fails the read-back, whose error must come when
 // the result is made; z and m flags with no vertex to carry them, and a ring
 // whose last vertex repeats its first, are lost when the model is built.
-bool reads_back_exactly(const rt::GeometryOwned& g, rt::GeometryType kind);
+// The last is left to `rings_stay_open`, asked at first use.
+enum class ReadBack { Exact, ExactIfRingsOpen, Differs };
+ReadBack reads_back(const rt::GeometryOwned& g, rt::GeometryType kind);
 
 }  // namespace ostrel::py::geometry_state
