@@ -15,6 +15,8 @@ namespace fn {
 enum Index : std::size_t {
 #define X(name) name,
 #include "vaskelith/names.h"
+// The internal names come after every name of the interface.
+#include "vaskelith/internal_names.h"
 #undef X
   count
 };

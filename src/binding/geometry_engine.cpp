@@ -277,5 +277,27 @@ GeometryOwned union_collection(const GeometrySource& geometries) {
   return geometry(OSTREL_RT_CALL(QX_GeometryEngine_unionCollection, gv.raw()));
 }
 
+// ---- one question of many geometries ----
+
+void area_each(std::span<const QX_GeometryHandle> geometries, double* results) {
+  detail::call_or_fatal("QX_GeometryEngine_area", QX(vaskelith_each_area), geometries.data(),
+                        geometries.size(), results);
+}
+
+void length_each(std::span<const QX_GeometryHandle> geometries, double* results) {
+  detail::call_or_fatal("QX_GeometryEngine_length", QX(vaskelith_each_length), geometries.data(),
+                        geometries.size(), results);
+}
+
+void distance_each(const GeometryBase& geometry, std::span<const QX_GeometryHandle> others, double* results) {
+  OSTREL_RT_CALL(vaskelith_each_distance, geometry.raw(), others.data(), others.size(), results);
+}
+
+std::size_t relation_each(const GeometryBase& geometry, std::span<const QX_GeometryHandle> others,
+                          Relation relation, bool others_first, bool stop_at) {
+  return OSTREL_RT_CALL(vaskelith_each_relation, geometry.raw(), others.data(), others.size(),
+                        static_cast<int32_t>(relation), others_first, stop_at);
+}
+
 }  // namespace geometry_engine
 }  // namespace ostrel::rt

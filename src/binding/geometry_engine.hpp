@@ -109,5 +109,29 @@ Envelope combine_extents_collection(const GeometrySource& geometries);
 std::vector<GeometryOwned> convex_hull_collection(const GeometrySource& geometries, bool merge);
 GeometryOwned union_collection(const GeometrySource& geometries);
 
+// One question of many geometries (borrowed raw handles) in one runtime
+// call: each geometry answered, in order, as the function of the same name
+// without `_each` answers for it, up to the first failure, which is that
+// function's (thrown, or fatal where that function's is).  Nothing is
+// written for a geometry after a failure.
+void area_each(std::span<const QX_GeometryHandle> geometries, double* results);    // fatal
+void length_each(std::span<const QX_GeometryHandle> geometries, double* results);  // fatal
+void distance_each(const GeometryBase& geometry, std::span<const QX_GeometryHandle> others, double* results);
+
+enum class Relation : int32_t {
+  Contains = VASKELITH_CONTAINS,
+  Crosses = VASKELITH_CROSSES,
+  Disjoint = VASKELITH_DISJOINT,
+  Intersects = VASKELITH_INTERSECTS,
+  Overlaps = VASKELITH_OVERLAPS,
+  Touches = VASKELITH_TOUCHES,
+  Within = VASKELITH_WITHIN,
+};
+// `relation` of (geometry, other) for each other, or of (other, geometry)
+// when `others_first`, until one answers `stop_at`: its index, or the
+// number of others when none does.
+std::size_t relation_each(const GeometryBase& geometry, std::span<const QX_GeometryHandle> others,
+                          Relation relation, bool others_first, bool stop_at);
+
 }  // namespace geometry_engine
 }  // namespace ostrel::rt

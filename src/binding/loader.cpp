@@ -32,6 +32,8 @@ constexpr const char* kLibraryFile = "libvaskelith.so";
 const char* const kNames[] = {
 #define X(name) #name,
 #include "vaskelith/names.h"
+// The internal names come after every name of the interface.
+#include "vaskelith/internal_names.h"
 #undef X
 };
 static_assert(sizeof(kNames) / sizeof(kNames[0]) == fn::count);

@@ -13,6 +13,7 @@ import ostrel_geometry
 
 RUNTIME = os.path.join(sys.prefix, "libvaskelith.so")
 NAMES_H = os.path.join(os.path.dirname(__file__), "..", "..", "runtime", "include", "vaskelith", "names.h")
+INTERNAL_NAMES_H = os.path.join(os.path.dirname(NAMES_H), "internal_names.h")
 
 pytestmark = pytest.mark.skipif(shutil.which("nm") is None, reason="nm (binutils) is not installed")
 
@@ -31,5 +32,7 @@ def test_the_runtime_exports_its_interface_only():
         pytest.skip(f"runtime library not found at {RUNTIME}")
     with open(NAMES_H) as f:
         interface = set(re.findall(r"^X\((QX_\w+)\)", f.read(), re.M))
-    assert interface
-    assert exported(RUNTIME) == interface | {"vaskelith_live_handle_count"}
+    with open(INTERNAL_NAMES_H) as f:
+        internal = set(re.findall(r"^X\((vaskelith_\w+)\)", f.read(), re.M))
+    assert interface and internal
+    assert exported(RUNTIME) == interface | internal | {"vaskelith_live_handle_count"}

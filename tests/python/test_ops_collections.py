@@ -448,3 +448,95 @@ def test_label_points_of_envelopes_and_multipoints_are_extent_centers():
     holed = og.Polygon({"rings": [square_dict(0, 0, 10)["rings"][0], [[2, 2], [8, 2], [8, 8], [2, 8], [2, 2]]]})
     inside = og.label_point_collection([holed])[0]
     assert holed.contains(inside)  # not the extent's center, which lies in the hole
+
+
+# ---- lists and tuples, whose items are asked about many at a time ----
+
+
+def mixed_items():
+    """Geometries of every shape the measures and predicates branch on."""
+    return [
+        square(0, 0, 2),
+        og.Polygon({"curveRings": [[[0, 0], {"c": [[2, 0], [1, 1]]}, {"c": [[0, 0], [1, -1]]}]]}),
+        og.Polygon({"rings": [square_dict(0, 0, 10)["rings"][0], [[2, 2], [8, 2], [8, 8], [2, 8], [2, 2]]]}),
+        og.Envelope({"xmin": 1, "ymin": 1, "xmax": 4, "ymax": 3}),
+        line((0, 0), (3, 4), (3, 0)),
+        og.Polyline({"curvePaths": [[[0, 0], {"c": [[2, 0], [1, 1]]}]]}),
+        pt(7, 7),
+        og.MultiPoint({"points": [[0, 0], [5, 5]]}),
+        square(0.1, 0.2, 1e-3),
+    ]
+
+
+@pytest.mark.parametrize("shape", [list, tuple])
+def test_a_sequence_is_answered_as_its_items_one_by_one(shape):
+    items = mixed_items()
+    og.area_collection(items)  # every item keeps its runtime geometry from now on
+    one_by_one = lambda: iter(items)  # noqa: E731  (an iterator is walked item by item)
+    assert og.area_collection(shape(items)) == og.area_collection(one_by_one())
+    assert og.length_collection(shape(items)) == og.length_collection(one_by_one())
+    origin = pt(-3, 1)
+    assert og.distances_from_collection(origin, shape(items)) == og.distances_from_collection(origin, one_by_one())
+    for probe in (BIG(), pt(1, 0.5), square(-5, -5, 1)):
+        for fn in (og.contains_collection, og.within_collection, og.intersects_collection, og.disjoint_from_collection,
+                   og.touches_collection, og.crosses_collection, og.overlaps_collection):
+            for item in items:
+                assert fn(probe, shape([item])) is fn(probe, iter([item])), (fn.__name__, str(item))
+    # the sum keeps the order of the items, which floating-point addition does not forgive:
+    # 1e16 has a spacing of 2, so each 1 added after it is lost or doubled by rounding
+    ones = [square(0, 0, 1)] * 5 + [square(0, 0, 1e8)] + [square(0, 0, 1)] * 9
+    expected = 0.0
+    for g in ones:
+        expected += 1e16 if g is ones[5] else 1.0
+    assert og.area_collection(shape(ones)) == og.area_collection(iter(ones)) == expected
+
+
+POINTS_NEAR_A_BOX = [(3, 2), (0, 2), (6, 4), (3, 4), (3, 4 - 1e-12), (-1, 2), (5.999999999999999, 0.5), (3, 4.5)]
+
+
+@pytest.mark.parametrize(
+    "ring, held",
+    [
+        # rectangles: the points strictly inside, whatever the ring's direction or start
+        ([[0, 0], [0, 4], [6, 4], [6, 0], [0, 0]], [(3, 2), (3, 4 - 1e-12), (5.999999999999999, 0.5)]),
+        ([[0, 0], [6, 0], [6, 4], [0, 4], [0, 0]], [(3, 2), (3, 4 - 1e-12), (5.999999999999999, 0.5)]),
+        ([[6, 4], [6, 0], [0, 0], [0, 4]], [(3, 2), (3, 4 - 1e-12), (5.999999999999999, 0.5)]),
+        # one corner moved up: (3, 4) is inside now, (3, 4.5) on the top side
+        ([[0, 0], [0, 4], [6, 5], [6, 0], [0, 0]], [(3, 2), (3, 4), (3, 4 - 1e-12), (5.999999999999999, 0.5)]),
+        # no width: nothing inside
+        ([[0, 0], [0, 4], [0, 4], [0, 0], [0, 0]], []),
+    ],
+)
+def test_a_box_holds_the_points_of_its_interior(ring, held):
+    box = og.Polygon({"rings": [ring]})
+    points = [pt(*p) for p in POINTS_NEAR_A_BOX]
+    for _ in range(3):  # asked again and again, the box is prepared along the way
+        for p, xy in zip(points, POINTS_NEAR_A_BOX):
+            assert og.contains_collection(box, [p]) is (xy in held), (ring, xy)
+            assert og.within_collection(p, [box]) is (xy in held), (ring, xy)
+            assert box.contains(p) is (xy in held), (ring, xy)
+    inside = [pt(*xy) for xy in held] * 10
+    assert og.contains_collection(box, inside) is True
+    assert og.contains_collection(box, inside + [pt(3, 4.5)] + inside) is False
+
+
+def test_a_sequence_stops_at_the_deciding_item_and_converts_nothing_after_it():
+    converted = []
+
+    class Watched(og.Polygon):
+        pass
+
+    setattr(Watched, "__qxc_geo", lambda self: converted.append(self) or og.Polygon.__qxc_geo(self))
+    inside, outside = square(1, 1, 1), square(20, 20, 1)
+    for g in (inside, outside):
+        og.area_collection([g])
+    late = Watched(square_dict(2, 2, 1))
+    assert og.contains_collection(BIG(), [inside] * 20 + [outside, late, 5]) is False
+    assert og.intersects_collection(BIG(), (outside,) * 20 + (inside, late, 5)) is True
+    assert converted == []
+    # with no deciding item before it, the bad item fails, after the item converted before it
+    with pytest.raises(TypeError):
+        og.contains_collection(BIG(), [inside] * 20 + [late, 5, outside])
+    assert converted == [late]
+    with pytest.raises(TypeError):
+        og.area_collection([inside] * 20 + [5])

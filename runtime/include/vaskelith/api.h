@@ -507,6 +507,40 @@ QX_EXPORT void QX_Unit_destroy(QX_UnitHandle unit, const QX_ErrorHandler* handle
  * that nothing leaks. */
 QX_EXPORT int64_t vaskelith_live_handle_count(void);
 
+/* Outside the QX_ interface too: one question asked of many geometries in one call, for the
+ * module's collection functions (internal_names.h lists them).  Asked one geometry at a time, the
+ * way in and out of the library, the error record and the checks of the handle cost about as much
+ * as the question itself for a small geometry; here they are paid once per call.  Each function
+ * answers for geometries[0], geometries[1], ... in order, each exactly as the QX_ function it
+ * names answers for that geometry, and stops at the first failure, reported as that function
+ * reports it.  It returns how many geometries were answered. */
+
+/* The answers of QX_GeometryEngine_area / QX_GeometryEngine_length, into results[0..count). */
+QX_EXPORT size_t vaskelith_each_area(const QX_GeometryHandle* geometries, size_t count, double* results,
+                                     const QX_ErrorHandler* handler);
+QX_EXPORT size_t vaskelith_each_length(const QX_GeometryHandle* geometries, size_t count, double* results,
+                                       const QX_ErrorHandler* handler);
+/* QX_GeometryEngine_distance(geometry, others[i]) into results[0..count). */
+QX_EXPORT size_t vaskelith_each_distance(QX_GeometryHandle geometry, const QX_GeometryHandle* others,
+                                         size_t count, double* results, const QX_ErrorHandler* handler);
+
+/* The relations of vaskelith_each_relation, by the QX_GeometryEngine_ function each stands for. */
+enum {
+  VASKELITH_CONTAINS = 1,
+  VASKELITH_CROSSES = 2,
+  VASKELITH_DISJOINT = 3,
+  VASKELITH_INTERSECTS = 4,
+  VASKELITH_OVERLAPS = 5,
+  VASKELITH_TOUCHES = 6,
+  VASKELITH_WITHIN = 7
+};
+/* The relation asked of (geometry, others[i]), or of (others[i], geometry) when others_first, one
+ * geometry after the other until one answers `stop_at`: returns its index (count when none does),
+ * or the index of the geometry that failed. */
+QX_EXPORT size_t vaskelith_each_relation(QX_GeometryHandle geometry, const QX_GeometryHandle* others,
+                                         size_t count, int32_t relation, bool others_first, bool stop_at,
+                                         const QX_ErrorHandler* handler);
+
 #ifdef __cplusplus
 }
 #endif

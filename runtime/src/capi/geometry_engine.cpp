@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -140,15 +141,62 @@ bool engine_bounds(const Geometry& g, Bounds& b) {
   return accepted(b.xmin) && accepted(b.ymin) && accepted(b.xmax) && accepted(b.ymax);
 }
 
-// Whether two geometries without true curves have bounds that lie apart.
-// Their GEOS forms then have envelopes that lie apart too (a form that lost
-// degenerate rings only shrinks), and GEOS answers every relation from the
-// envelopes alone: no point in common.  Equality is left to the full path,
-// since two forms that both lost every ring are equal.
-bool straight_and_apart(const Geometry& a, const Geometry& b) {
-  Bounds ea, eb;
-  if (!engine_bounds(a, ea) || !engine_bounds(b, eb)) return false;
-  return ea.xmax < eb.xmin || eb.xmax < ea.xmin || ea.ymax < eb.ymin || eb.ymax < ea.ymin;
+// One operand of a relation, with what the answers before the engine's ask
+// of it, worked out once however many geometries it is related to.
+struct Operand {
+  explicit Operand(const Geometry& geometry)
+      : g(geometry),
+        curved(g.has_curves()),
+        bounded(!curved && engine_bounds(g, b)),
+        rectangle(bounded && is_rectangle(g)) {}
+
+  const Geometry& g;
+  bool curved;
+  bool bounded;    // `b` holds the bounds GEOS will see
+  bool rectangle;  // a polygon that is exactly its bounds, of some width and height
+  Bounds b;
+
+ private:
+  // One ring of four vertices (stored open) along the sides of its bounds,
+  // each side of nonzero length: a rectangle with its sides on the axes.
+  static bool is_rectangle(const Geometry& g) {
+    if (g.kind != GeometryKind::Polygon || g.parts.size() != 1 || g.parts[0].size() != 4) return false;
+    const double* v = g.parts[0].vertices.xy_data();
+    const bool across = v[0] == v[2] && v[3] == v[5] && v[4] == v[6] && v[7] == v[1];  // x, y, x, y sides
+    const bool along = v[1] == v[3] && v[2] == v[4] && v[5] == v[7] && v[6] == v[0];   // y, x, y, x sides
+    return (across || along) && v[0] != v[4] && v[1] != v[5];
+  }
+};
+
+// Whether a rectangle holds a point in its interior.  Exact: the interior is
+// the open box, whatever the orientation of the ring.
+bool rectangle_holds(const Operand& rectangle, const Operand& point) {
+  const double x = point.g.point.x, y = point.g.point.y;
+  return rectangle.b.xmin < x && x < rectangle.b.xmax && rectangle.b.ymin < y && y < rectangle.b.ymax;
+}
+
+// Without true curves, the answers that need neither operand's GEOS form:
+// operands with bounds that lie apart have GEOS forms whose envelopes lie
+// apart too (a form that lost degenerate rings only shrinks), and GEOS
+// answers every relation from the envelopes alone: no point in common.
+// Equality is left to the full path, since two forms that both lost every
+// ring are equal.  A rectangle contains a point exactly when the point is
+// inside its open box, which is also what GEOS finds.
+bool relation_of(const Operand& a, const Operand& b, planar::Relation r) {
+  if (a.curved || b.curved) {
+    planar::LinearizationScope scope;
+    return planar::relation(a.g, b.g, r);
+  }
+  if (a.bounded && b.bounded) {
+    if (r != planar::Relation::Equals &&
+        (a.b.xmax < b.b.xmin || b.b.xmax < a.b.xmin || a.b.ymax < b.b.ymin || b.b.ymax < a.b.ymin))
+      return r == planar::Relation::Disjoint;
+    if (r == planar::Relation::Contains && a.rectangle && b.g.kind == GeometryKind::Point)
+      return rectangle_holds(a, b);
+    if (r == planar::Relation::Within && b.rectangle && a.g.kind == GeometryKind::Point)
+      return rectangle_holds(b, a);
+  }
+  return planar::relation(a.g, b.g, r);
 }
 
 bool relation_call(QX_GeometryHandle a, QX_GeometryHandle b, planar::Relation r, const char* name,
@@ -156,15 +204,94 @@ bool relation_call(QX_GeometryHandle a, QX_GeometryHandle b, planar::Relation r,
   return guarded(handler, name, false, [&] {
     const Geometry& ga = geometry_of(a, "geometry");
     const Geometry& gb = geometry_of(b, "other");
-    if (ga.has_curves() || gb.has_curves()) {
-      planar::LinearizationScope scope;
-      return planar::relation(ga, gb, r);
-    }
     // Most pairs a collection is asked about lie apart; telling so from the
     // kept extents spares building and consulting the GEOS forms.
-    if (r != planar::Relation::Equals && straight_and_apart(ga, gb)) return r == planar::Relation::Disjoint;
-    return planar::relation(ga, gb, r);
+    return relation_of(Operand(ga), Operand(gb), r);
   });
+}
+
+double area_of(QX_GeometryHandle geometry) {
+  const Geometry& g = geometry_of(geometry);
+  return scoped_if_curved({&g}, [&] { return planar::area(g); });
+}
+
+double length_of(QX_GeometryHandle geometry) {
+  const Geometry& g = geometry_of(geometry);
+  return scoped_if_curved({&g}, [&] { return planar::length(g); });
+}
+
+double distance_of(const Geometry& a, QX_GeometryHandle other) {
+  const Geometry& b = geometry_of(other, "other");
+  return scoped_if_curved({&a, &b}, [&] { return planar::distance(a, b); });
+}
+
+// A walk over many small geometries waits on memory more than it computes:
+// each is reached through its handle, then its record, its parts and its
+// vertices, one load after the other.  Fetching these for the geometries
+// ahead, one step further each time the walk moves on, lets the loads of
+// several geometries overlap.
+void fetch_ahead(const QX_GeometryHandle* geometries, std::size_t count, std::size_t i) {
+  constexpr std::size_t kStep = 8;
+  if (i + 4 * kStep < count) __builtin_prefetch(geometries[i + 4 * kStep]);
+  if (i + 3 * kStep < count && geometries[i + 3 * kStep])
+    __builtin_prefetch(geometries[i + 3 * kStep]->geometry.get());
+  if (i + 2 * kStep < count && geometries[i + 2 * kStep]) {
+    const Geometry& g = *geometries[i + 2 * kStep]->geometry;
+    if (!g.parts.empty()) __builtin_prefetch(g.parts.data());
+  }
+  if (i + kStep < count && geometries[i + kStep]) {
+    const Geometry& g = *geometries[i + kStep]->geometry;
+    if (!g.parts.empty()) __builtin_prefetch(g.parts[0].vertices.xy_data());
+  }
+}
+
+// Answers for geometries[0..count) in order with `one(i)`, which returns
+// false to stop there, each failure reported under the name of the function
+// that answers for one geometry.  The index where the walk stopped: that of
+// the geometry that stopped it or failed, or count.
+template <class One>
+std::size_t each(const QX_GeometryHandle* geometries, std::size_t count, const char* name,
+                 const QX_ErrorHandler* handler, One&& one) {
+  std::size_t i = 0;
+  guarded(handler, name, false, [&] {
+    for (; i < count; ++i) {
+      fetch_ahead(geometries, count, i);
+      if (!one(i)) break;
+    }
+    return true;
+  });
+  return i;
+}
+
+const planar::Relation* relation_named(int32_t code) {
+  static const planar::Relation relations[] = {planar::Relation::Contains, planar::Relation::Crosses,
+                                               planar::Relation::Disjoint, planar::Relation::Intersects,
+                                               planar::Relation::Overlaps, planar::Relation::Touches,
+                                               planar::Relation::Within};
+  static_assert(VASKELITH_WITHIN == sizeof(relations) / sizeof(relations[0]));
+  return code >= 1 && code <= VASKELITH_WITHIN ? &relations[code - 1] : nullptr;
+}
+
+const char* relation_function(planar::Relation r) {
+  switch (r) {
+    case planar::Relation::Contains:
+      return "QX_GeometryEngine_contains";
+    case planar::Relation::Crosses:
+      return "QX_GeometryEngine_crosses";
+    case planar::Relation::Disjoint:
+      return "QX_GeometryEngine_disjoint";
+    case planar::Relation::Intersects:
+      return "QX_GeometryEngine_intersects";
+    case planar::Relation::Overlaps:
+      return "QX_GeometryEngine_overlaps";
+    case planar::Relation::Touches:
+      return "QX_GeometryEngine_touches";
+    case planar::Relation::Within:
+      return "QX_GeometryEngine_within";
+    case planar::Relation::Equals:
+      break;
+  }
+  return "QX_GeometryEngine_equals";
 }
 
 QX_GeometryHandle zm_call(QX_GeometryHandle geometry, bool change_z, bool keep_z, double z, bool change_m,
@@ -321,27 +448,18 @@ QX_EXPORT bool QX_GeometryEngine_relate(QX_GeometryHandle geometry, QX_GeometryH
 
 QX_EXPORT double QX_GeometryEngine_distance(QX_GeometryHandle geometry, QX_GeometryHandle other,
                                             const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_distance", kNaN, [&] {
-    const Geometry& a = geometry_of(geometry);
-    const Geometry& b = geometry_of(other, "other");
-    return scoped_if_curved({&a, &b}, [&] { return planar::distance(a, b); });
-  });
+  return guarded(handler, "QX_GeometryEngine_distance", kNaN,
+                 [&] { return distance_of(geometry_of(geometry), other); });
 }
 
 // ---- measurement ----
 
 QX_EXPORT double QX_GeometryEngine_area(QX_GeometryHandle geometry, const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_area", kNaN, [&] {
-    const Geometry& g = geometry_of(geometry);
-    return scoped_if_curved({&g}, [&] { return planar::area(g); });
-  });
+  return guarded(handler, "QX_GeometryEngine_area", kNaN, [&] { return area_of(geometry); });
 }
 
 QX_EXPORT double QX_GeometryEngine_length(QX_GeometryHandle geometry, const QX_ErrorHandler* handler) {
-  return guarded(handler, "QX_GeometryEngine_length", kNaN, [&] {
-    const Geometry& g = geometry_of(geometry);
-    return scoped_if_curved({&g}, [&] { return planar::length(g); });
-  });
+  return guarded(handler, "QX_GeometryEngine_length", kNaN, [&] { return length_of(geometry); });
 }
 
 QX_EXPORT QX_GeometryHandle QX_GeometryEngine_labelPoint(QX_GeometryHandle polygon, const QX_ErrorHandler* handler) {
@@ -458,6 +576,77 @@ QX_EXPORT QX_ArrayHandle QX_GeometryEngine_autoComplete(QX_VectorHandle existing
   return engine_call(handler, "QX_GeometryEngine_autoComplete", QX_ArrayHandle{}, [&] {
     return array_of(planar::auto_complete(geometries_of(existing_boundaries, "existing boundaries"),
                                           geometries_of(new_boundaries, "new boundaries")));
+  });
+}
+
+// ---- one question of many geometries (internal: the module's collection functions) ----
+
+QX_EXPORT size_t vaskelith_each_area(const QX_GeometryHandle* geometries, size_t count, double* results,
+                                     const QX_ErrorHandler* handler) {
+  return each(geometries, count, "QX_GeometryEngine_area", handler, [&](std::size_t i) {
+    // A polygon of one straight ring, measured as planar::area measures it,
+    // without the calls.
+    const QX_GeometryHandle h = geometries[i];
+    const Geometry* g = h ? h->geometry.get() : nullptr;
+    if (g && g->kind == GeometryKind::Polygon && g->parts.size() == 1 && g->parts[0].curves.empty())
+      results[i] = std::fabs(planar::straight_ring_signed_area(g->parts[0]));
+    else
+      results[i] = area_of(h);
+    return true;
+  });
+}
+
+QX_EXPORT size_t vaskelith_each_length(const QX_GeometryHandle* geometries, size_t count, double* results,
+                                       const QX_ErrorHandler* handler) {
+  return each(geometries, count, "QX_GeometryEngine_length", handler, [&](std::size_t i) {
+    // Straight parts measured as planar::length measures them,
+    // without the calls.
+    const QX_GeometryHandle h = geometries[i];
+    const Geometry* g = h ? h->geometry.get() : nullptr;
+    if (g && g->is_multipart()) {
+      double total = 0;
+      bool straight = true;
+      for (const Part& p : g->parts) {
+        if (!p.curves.empty()) {
+          straight = false;
+          break;
+        }
+        total += planar::straight_part_length(p, g->closed());
+      }
+      if (straight) {
+        results[i] = total;
+        return true;
+      }
+    }
+    results[i] = length_of(h);
+    return true;
+  });
+}
+
+QX_EXPORT size_t vaskelith_each_distance(QX_GeometryHandle geometry, const QX_GeometryHandle* others,
+                                         size_t count, double* results, const QX_ErrorHandler* handler) {
+  return each(others, count, "QX_GeometryEngine_distance", handler,
+              [&, a = (const Geometry*)nullptr](std::size_t i) mutable {
+                if (a == nullptr) a = &geometry_of(geometry);
+                results[i] = distance_of(*a, others[i]);
+                return true;
+              });
+}
+
+QX_EXPORT size_t vaskelith_each_relation(QX_GeometryHandle geometry, const QX_GeometryHandle* others,
+                                         size_t count, int32_t relation, bool others_first, bool stop_at,
+                                         const QX_ErrorHandler* handler) {
+  const planar::Relation* r = relation_named(relation);
+  if (r == nullptr) {
+    report(handler, kInvalidArgument, "Unknown relation code.", std::to_string(relation));
+    return 0;
+  }
+  std::optional<Operand> fixed;
+  return each(others, count, relation_function(*r), handler, [&](std::size_t i) {
+    if (!fixed) fixed.emplace(geometry_of(geometry, others_first ? "other" : "geometry"));
+    const Operand item(geometry_of(others[i], others_first ? "geometry" : "other"));
+    const bool answer = others_first ? relation_of(item, *fixed, *r) : relation_of(*fixed, item, *r);
+    return answer != stop_at;
   });
 }
 

@@ -903,32 +903,13 @@ double ring_signed_area(const Part& ring) {
   const std::size_t n = ring.segment_count(true);
   if (n == 0) return 0;
   if (!ring.curves.empty()) return curved_ring_signed_area(ring, n);
-  // Shoelace about the first vertex, so that large coordinates lose no
-  // precision.
-  const double* xy = ring.vertices.xy_data();
-  const std::size_t m = ring.vertices.size();
-  const double ox = xy[0], oy = xy[1];
-  double total = 0;
-  for (std::size_t i = 1; i + 1 < m; ++i) {
-    const double* a = xy + 2 * i;
-    total += (a[0] - ox) * (a[3] - oy) - (a[2] - ox) * (a[1] - oy);
-  }
-  return 0.5 * total;
+  return straight_ring_signed_area(ring);
 }
 
 double part_length(const Part& p, bool closed) {
   const std::size_t n = p.segment_count(closed);
   if (!p.curves.empty()) return curved_part_length(p, closed, n);
-  // Straight segments only, measured directly.
-  double total = 0;
-  const double* xy = p.vertices.xy_data();
-  const std::size_t m = p.vertices.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    const double* a = xy + 2 * i;
-    const double* b = xy + 2 * (i + 1 == m ? 0 : i + 1);
-    total += edge_length(b[0] - a[0], b[1] - a[1]);
-  }
-  return total;
+  return straight_part_length(p, closed);
 }
 
 Part reverse_part(const Part& p, bool closed) {

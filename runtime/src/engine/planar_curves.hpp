@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "curves.hpp"
 #include "geometry.hpp"
 
 namespace vaskelith::planar {
@@ -142,8 +143,38 @@ double chord_tolerance(const Geometry& g);
 // Signed area of a ring (counter-clockwise positive), curves exact.
 double ring_signed_area(const Part& ring);
 
+// The same of a ring without curves, here so that walks over many small
+// rings measure each without a call.  Shoelace about the first vertex, so
+// that large coordinates lose no precision.
+inline double straight_ring_signed_area(const Part& ring) {
+  const double* xy = ring.vertices.xy_data();
+  const std::size_t m = ring.vertices.size();
+  if (m < 2) return 0;
+  const double ox = xy[0], oy = xy[1];
+  double total = 0;
+  for (std::size_t i = 1; i + 1 < m; ++i) {
+    const double* a = xy + 2 * i;
+    total += (a[0] - ox) * (a[3] - oy) - (a[2] - ox) * (a[1] - oy);
+  }
+  return 0.5 * total;
+}
+
 // Length of a part (a ring includes its closing segment).
 double part_length(const Part& p, bool closed);
+
+// The same of a part without curves (see straight_ring_signed_area).
+inline double straight_part_length(const Part& p, bool closed) {
+  const std::size_t n = p.segment_count(closed);
+  double total = 0;
+  const double* xy = p.vertices.xy_data();
+  const std::size_t m = p.vertices.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const double* a = xy + 2 * i;
+    const double* b = xy + 2 * (i + 1 == m ? 0 : i + 1);
+    total += edge_length(b[0] - a[0], b[1] - a[1]);
+  }
+  return total;
+}
 
 // The part walked backwards, curves reversed with it.
 Part reverse_part(const Part& p, bool closed);

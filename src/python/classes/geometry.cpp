@@ -126,6 +126,7 @@ struct DirectEntry {
   PyCFunction method;
   Geometry::DirectConversion convert;
   Geometry::DirectBorrow borrow;
+  Geometry::DirectReady ready;
   // The type's version tag when `method` was last found in place; the
   // interpreter gives a type a new tag whenever its attributes change.
   unsigned int checked_tag = 0;
@@ -165,8 +166,8 @@ bool holds_own_method(DirectEntry& e, PyObject* name) {
 }  // namespace
 
 void Geometry::register_direct(PyTypeObject* type, PyCFunction method, DirectConversion convert,
-                               DirectBorrow borrow) {
-  direct_entries().push_back({type, method, convert, borrow});
+                               DirectBorrow borrow, DirectReady ready) {
+  direct_entries().push_back({type, method, convert, borrow, ready});
 }
 
 namespace {
@@ -194,7 +195,7 @@ Geometry::DirectConversion direct_conversion(PyObject* obj) {
 // The entry of an object whose class is already known to hold its own
 // `__qxc_geo`, or null: a walk lends or leases such objects' geometries
 // without looking the method up.
-const DirectEntry* lending_entry(PyObject* value) {
+const DirectEntry* lending_entry(PyTypeObject* type) {
   // Only where the class is known to hold its own method already: a lookup
   // here (which a descriptor on a patched class could see) would be made
   // again by geom_from_pyobj for an object that cannot be borrowed.  The
@@ -203,7 +204,6 @@ const DirectEntry* lending_entry(PyObject* value) {
   // Entries are only ever appended, so that an index stays good.
   static std::size_t last = 0;
   const std::vector<DirectEntry>& entries = direct_entries();
-  PyTypeObject* type = Py_TYPE(value);
   if (last >= entries.size() || entries[last].type != type) {
     std::size_t i = 0;
     while (i < entries.size() && entries[i].type != type) ++i;
@@ -217,12 +217,17 @@ const DirectEntry* lending_entry(PyObject* value) {
 }  // namespace
 
 const rt::GeometryOwned* Geometry::borrow_direct(PyObject* value) {
-  const DirectEntry* e = lending_entry(value);
+  const DirectEntry* e = lending_entry(Py_TYPE(value));
   return e ? &e->borrow(value) : nullptr;
 }
 
+Geometry::DirectReady Geometry::ready_of_type(PyTypeObject* type) {
+  const DirectEntry* e = lending_entry(type);
+  return e ? e->ready : nullptr;
+}
+
 std::optional<rt::GeometryLease> Geometry::lease_direct(PyObject* value) {
-  const DirectEntry* e = lending_entry(value);
+  const DirectEntry* e = lending_entry(Py_TYPE(value));
   if (!e) return std::nullopt;
   return e->convert(value);
 }

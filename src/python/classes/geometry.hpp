@@ -37,8 +37,9 @@ struct Geometry {
   // it (see borrow_direct).
   using DirectConversion = rt::GeometryLease (*)(PyObject*);
   using DirectBorrow = const rt::GeometryOwned& (*)(PyObject*);
+  using DirectReady = const rt::GeometryOwned* (*)(PyObject*);
   static void register_direct(PyTypeObject* type, PyCFunction method, DirectConversion convert,
-                              DirectBorrow borrow);
+                              DirectBorrow borrow, DirectReady ready);
 
   // The runtime geometry that an object of exactly a registered class keeps,
   // lent to the caller; null for any other object (which geom_from_pyobj
@@ -49,6 +50,13 @@ struct Geometry {
   // go of it then).  Saves the shared reference of a lease where one step of
   // a walk over many items uses it.
   static const rt::GeometryOwned* borrow_direct(PyObject* value);
+  // For the objects of exactly `type`: the function that gives the same
+  // geometry only where the object keeps it already, built from its model
+  // as it is now, and null where borrow_direct would build one (which may
+  // let go of the geometry another object keeps).  Null for a class
+  // borrow_direct gives nothing for.  Good until Python code runs (which
+  // may patch the class).
+  static DirectReady ready_of_type(PyTypeObject* type);
   // The same objects' geometries as leases, good for as long as they are
   // held; empty for any other object.
   static std::optional<rt::GeometryLease> lease_direct(PyObject* value);

@@ -170,16 +170,26 @@ model::Cell<M>& model_cell(PyObject* self) {
   return s.cell;
 }
 
+// The kept runtime geometry while nothing it was built from has changed
+// (and, for a result, once its rings are known to stand for its model),
+// else null; builds nothing, so that it lets go of no other object's.
+template <class M>
+const rt::GeometryOwned* kept_ready(PyObject* self) {
+  State<M>& s = state_of<M>(self);
+  if (s.kept.geometry() && (s.cell.has_value() ? s.built_from.current() : !s.kept.rings_unchecked())) {
+    s.kept.touch();
+    return s.kept.geometry().get();
+  }
+  return nullptr;
+}
+
 // The runtime geometry of the object's model, as it is now: the kept one
 // while nothing it was built from has changed, else a new one, which is kept.
 template <class M>
 const rt::KeptGeometry& kept_ref(PyObject* self) {
   State<M>& s = state_of<M>(self);
   if (!s.cell.has_value() && !result_reads_back(s)) (void)model_cell<M>(self);
-  if (s.kept.geometry() && (!s.cell.has_value() || s.built_from.current())) {
-    s.kept.touch();
-    return s.kept.geometry();
-  }
+  if (kept_ready<M>(self)) return s.kept.geometry();
   s.kept.let_go();
   const model::Cell<M>& cell = s.cell;
   model::Stamp stamp;

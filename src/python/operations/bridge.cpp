@@ -23,6 +23,7 @@ PyTypeObject* datum_transformation_type() { return DatumTransformation::type(); 
 
 rt::GeometryLease to_runtime(PyObject* obj) { return Geometry::geom_from_pyobj(obj); }
 const rt::GeometryOwned* borrow_kept(PyObject* obj) { return Geometry::borrow_direct(obj); }
+ReadyKept ready_kept_of(PyTypeObject* type) { return Geometry::ready_of_type(type); }
 rt::TypedLease<rt::Envelope> envelope_geom(PyObject* env) { return Envelope::get_geom(env); }
 rt::TypedLease<rt::Point> point_geom(PyObject* point) { return Point::get_geom(point); }
 rt::TypedLease<rt::Polyline> polyline_geom(PyObject* polyline) { return Polyline::get_geom(polyline); }

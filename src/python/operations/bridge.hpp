@@ -34,6 +34,11 @@ rt::GeometryLease to_runtime(PyObject* obj);
 // lent while the caller holds the object and runs no Python code; null for
 // any other object.
 const rt::GeometryOwned* borrow_kept(PyObject* obj);
+// For the objects of exactly `type`: the runtime geometry an object keeps
+// already, or null where borrow_kept would have to build it; null for
+// other classes.  Good until Python code runs.
+using ReadyKept = const rt::GeometryOwned* (*)(PyObject*);
+ReadyKept ready_kept_of(PyTypeObject* type);
 // Typed operands: the runtime geometry of their own model, never through
 // `__qxc_geo` (the object's class was checked).
 rt::TypedLease<rt::Envelope> envelope_geom(PyObject* env);

@@ -8,6 +8,7 @@
 // call.  Results stay runtime objects until the walk has ended, so a failure
 // part-way leaves no Python result behind.
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "binding/geometry_engine.hpp"
@@ -31,38 +32,49 @@ using Args = PyObject* const*;
 
 enum class Reduce { All, Any };
 
-// Every item is asked in turn; the first deciding answer (False for all, True
-// for any) ends the walk without taking another item.
+// Every item is asked in turn (`op(primary, item)`, which is `relation` of
+// the two, or of the item and the primary when `items_first`); the first
+// deciding answer (False for all, True for any) ends the walk without taking
+// another item.
 template <class Op>
-bool reduce(const rt::GeometryOwned& primary, Iter& items, Reduce how, Op op) {
+bool reduce(const rt::GeometryOwned& primary, Iter& items, Reduce how, eng::Relation relation,
+            bool items_first, Op op) {
   const bool deciding = how == Reduce::Any;
   bool result = !deciding;
-  for_each_geometry(items, [&](const rt::GeometryOwned& item) {
-    if (op(primary, item) == deciding) {
-      result = deciding;
-      return false;
-    }
-    return true;
-  });
+  for_each_geometry_run(
+      items,
+      [&](std::span<const QX_GeometryHandle> run) {
+        if (eng::relation_each(primary, run, relation, items_first, deciding) == run.size()) return true;
+        result = deciding;
+        return false;
+      },
+      [&](const rt::GeometryOwned& item) {
+        if (op(primary, item) == deciding) {
+          result = deciding;
+          return false;
+        }
+        return true;
+      });
   return result;
 }
 
-#define OSTREL_PREDICATE(name, first, second, how, call)                                      \
-  const Signature k_##name{#name "()", {#first, #second}, 2};                                 \
-  Ref name(PyObject*, Args args, Py_ssize_t nargs, PyObject* kw) {                            \
-    auto [p, c] = match<2>(k_##name, args, nargs, kw);                                        \
-    geometry_arg(p, #first);                                                                  \
-    rt::GeometryLease primary = Geometry::geom_from_pyobj(p);                                 \
-    Iter items(c);                                                                            \
-    return to_py(reduce(primary, items, Reduce::how, [](auto& a, auto& b) { return call; })); \
+#define OSTREL_PREDICATE(name, first, second, how, relation, call)                   \
+  const Signature k_##name{#name "()", {#first, #second}, 2};                        \
+  Ref name(PyObject*, Args args, Py_ssize_t nargs, PyObject* kw) {                   \
+    auto [p, c] = match<2>(k_##name, args, nargs, kw);                               \
+    geometry_arg(p, #first);                                                         \
+    rt::GeometryLease primary = Geometry::geom_from_pyobj(p);                        \
+    Iter items(c);                                                                   \
+    return to_py(reduce(primary, items, Reduce::how, eng::Relation::relation, false, \
+                        [](auto& a, auto& b) { return call; }));                     \
   }
 
-OSTREL_PREDICATE(within_collection, container, geometries, All, eng::within(a, b))
-OSTREL_PREDICATE(contains_collection, container, geometries, All, eng::contains(a, b))
-OSTREL_PREDICATE(disjoint_from_collection, primary, collection, All, eng::disjoint(a, b))
-OSTREL_PREDICATE(crosses_collection, primary, collection, Any, eng::crosses(a, b))
-OSTREL_PREDICATE(touches_collection, primary, collection, Any, eng::touches(a, b))
-OSTREL_PREDICATE(overlaps_collection, primary, collection, Any, eng::overlaps(a, b))
+OSTREL_PREDICATE(within_collection, container, geometries, All, Within, eng::within(a, b))
+OSTREL_PREDICATE(contains_collection, container, geometries, All, Contains, eng::contains(a, b))
+OSTREL_PREDICATE(disjoint_from_collection, primary, collection, All, Disjoint, eng::disjoint(a, b))
+OSTREL_PREDICATE(crosses_collection, primary, collection, Any, Crosses, eng::crosses(a, b))
+OSTREL_PREDICATE(touches_collection, primary, collection, Any, Touches, eng::touches(a, b))
+OSTREL_PREDICATE(overlaps_collection, primary, collection, Any, Overlaps, eng::overlaps(a, b))
 #undef OSTREL_PREDICATE
 
 // The one predicate that asks for the iterator before converting the primary,
@@ -73,7 +85,8 @@ Ref intersects_collection(PyObject*, Args args, Py_ssize_t nargs, PyObject* kw) 
   geometry_arg(p, "primary");
   Iter items(c);
   rt::GeometryLease primary = Geometry::geom_from_pyobj(p);
-  return to_py(reduce(primary, items, Reduce::Any, [](auto& a, auto& b) { return eng::intersects(b, a); }));
+  return to_py(reduce(primary, items, Reduce::Any, eng::Relation::Intersects, true,
+                      [](auto& a, auto& b) { return eng::intersects(b, a); }));
 }
 
 const Signature kDistancesFromCollection{"distances_from_collection()", {"primary", "collection"}, 2};
@@ -83,10 +96,18 @@ Ref distances_from_collection(PyObject*, Args args, Py_ssize_t nargs, PyObject* 
   rt::GeometryLease primary = Geometry::geom_from_pyobj(p);
   Iter items(c);
   std::vector<double> distances;
-  for_each_geometry(items, [&](const rt::GeometryOwned& item) {
-    distances.push_back(eng::distance(primary, item));
-    return true;
-  });
+  for_each_geometry_run(
+      items,
+      [&](std::span<const QX_GeometryHandle> run) {
+        const std::size_t done = distances.size();
+        distances.resize(done + run.size());
+        eng::distance_each(primary, run, distances.data() + done);
+        return true;
+      },
+      [&](const rt::GeometryOwned& item) {
+        distances.push_back(eng::distance(primary, item));
+        return true;
+      });
   Ref list = check(PyList_New((Py_ssize_t)distances.size()));
   for (size_t i = 0; i < distances.size(); ++i)
     PyList_SET_ITEM(list.get(), (Py_ssize_t)i, to_py(distances[i]).release());
@@ -94,6 +115,27 @@ Ref distances_from_collection(PyObject*, Args args, Py_ssize_t nargs, PyObject* 
 }
 
 // ---- sums ----
+
+// The sum of a measure of every item, added in the collection's order
+// whether the measures came one by one or a run at a time.
+template <class Each, class One>
+double planar_sum(Iter& items, Each each, One one) {
+  double total = 0.0;
+  std::vector<double> measures;
+  for_each_geometry_run(
+      items,
+      [&](std::span<const QX_GeometryHandle> run) {
+        measures.resize(run.size());
+        each(run, measures.data());
+        for (double m : measures) total += m;
+        return true;
+      },
+      [&](const rt::GeometryOwned& item) {
+        total += one(item);
+        return true;
+      });
+  return total;
+}
 
 const Signature kAreaCollection{"area_collection()", {"geometries", "curve_type", "unit"}, 1};
 Ref area_collection(PyObject*, Args args, Py_ssize_t nargs, PyObject* kw) {
@@ -111,10 +153,7 @@ Ref area_collection(PyObject*, Args args, Py_ssize_t nargs, PyObject* kw) {
   } else {
     // A failure ends the walk, discarding the sum.
     Iter items(gs);
-    for_each_geometry(items, [&](const rt::GeometryOwned& item) {
-      total += eng::area(item);
-      return true;
-    });
+    total = planar_sum(items, eng::area_each, eng::area);
   }
   return to_py(total);
 }
@@ -123,12 +162,7 @@ const Signature kLengthCollection{"length_collection()", {"geometries"}, 1};
 Ref length_collection(PyObject*, Args args, Py_ssize_t nargs, PyObject* kw) {
   auto [gs] = match<1>(kLengthCollection, args, nargs, kw);
   Iter items(gs);
-  double total = 0.0;
-  for_each_geometry(items, [&](const rt::GeometryOwned& item) {
-    total += eng::length(item);
-    return true;
-  });
-  return to_py(total);
+  return to_py(planar_sum(items, eng::length_each, eng::length));
 }
 
 // ---- map, skip, flatten, fold ----

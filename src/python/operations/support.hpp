@@ -3,9 +3,12 @@
 // the runtime while it builds its input vectors.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <utility>
+#include <vector>
 
 #include "binding/geometry.hpp"
 #include "python/operations/bridge.hpp"
@@ -42,6 +45,15 @@ class Iter {
   // is thrown.  Read in place inline: it is the step of every walk.
   Ref next() {
     if (index_ < 0) return next_of_iterator();
+    return Ref::borrow(next_in_place());
+  }
+
+  // Whether the items are read in place, so that taking one runs no Python
+  // code (and neither does taking it before its turn).
+  bool in_place() const { return index_ >= 0; }
+  // With in_place(): the next item, lent by the sequence, or null at the
+  // end.  It stays in the sequence until Python code runs.
+  PyObject* next_in_place() {
     PyObject* seq = it_.get();
     const bool list = PyList_CheckExact(seq);
     const Py_ssize_t size = list ? PyList_GET_SIZE(seq) : PyTuple_GET_SIZE(seq);
@@ -49,11 +61,18 @@ class Iter {
       // Spent for good, as the sequence's iterator would be.
       it_ = Ref();
       index_ = -1;
-      return Ref();
+      return nullptr;
     }
     PyObject* item = list ? PyList_GET_ITEM(seq, index_) : PyTuple_GET_ITEM(seq, index_);
     ++index_;
-    return Ref::borrow(item);
+    return item;
+  }
+  // With in_place(): the item `ahead` places after the next one, or null.
+  PyObject* peek_in_place(Py_ssize_t ahead) const {
+    PyObject* seq = it_.get();
+    const Py_ssize_t i = index_ + ahead;
+    if (PyList_CheckExact(seq)) return i < PyList_GET_SIZE(seq) ? PyList_GET_ITEM(seq, i) : nullptr;
+    return i < PyTuple_GET_SIZE(seq) ? PyTuple_GET_ITEM(seq, i) : nullptr;
   }
 
  private:
@@ -74,20 +93,79 @@ class Iter {
 // geometry is let go only by Python code or by another object's form being
 // built, neither of which happens before `f` returns.
 template <class F>
+bool geometry_step(Ref item, F& f) {
+  if (Py_REFCNT(item.get()) > 1) {
+    if (const rt::GeometryOwned* kept = borrow_kept(item.get())) return f(*kept);
+  }
+  rt::GeometryLease g = to_runtime(item.get());
+  item = Ref();
+  return f(g);
+}
+
+template <class F>
 void for_each_geometry(Iter& items, F&& f) {
   for (;;) {
     Ref item = items.next();
-    if (!item) return;
-    if (Py_REFCNT(item.get()) > 1) {
-      if (const rt::GeometryOwned* kept = borrow_kept(item.get())) {
-        if (!f(*kept)) return;
-        continue;
-      }
-    }
-    rt::GeometryLease g = to_runtime(item.get());
-    item = Ref();
-    if (!f(g)) return;
+    if (!item || !geometry_step(std::move(item), f)) return;
   }
+}
+
+// The same walk, with the runtime asked about many items in one call where
+// that changes nothing but the cost: the items of an exact list or tuple
+// that keep their runtime geometries ready are gathered, in runs, and
+// `run(handles)` asks about a run, returning false to stop the walk.  Any
+// other item first has the run before it asked about, then goes to `f` as
+// in for_each_geometry, so that answers, failures and stops come in the
+// collection's order.  Gathering takes items early only where taking an
+// item runs no Python code, and builds no geometry (which could let go of
+// one gathered); nothing else runs before the run is asked about, so the
+// sequence keeps every gathered item meanwhile.
+template <class Run, class F>
+void for_each_geometry_run(Iter& items, Run&& run, F&& f) {
+  if (!items.in_place()) return for_each_geometry(items, f);
+  // Runs start short, where a walk that stops at an early item would gather
+  // items it never needed, and grow to amortise the runtime call.
+  constexpr std::size_t kFirstRun = 8, kLongestRun = 1024;
+  // A walk over many small items waits on memory more than it computes:
+  // each item's object, then the geometry it keeps, are fetched a few items
+  // ahead, so that the loads of several items overlap.
+  constexpr Py_ssize_t kFetchAhead = 8;
+  std::vector<const rt::GeometryOwned*> gathered;
+  std::vector<QX_GeometryHandle> handles;
+  gathered.reserve(kFirstRun);
+  std::size_t limit = kFirstRun;
+  const auto flush = [&] {
+    if (gathered.empty()) return true;
+    handles.clear();
+    for (const rt::GeometryOwned* g : gathered) handles.push_back(g->raw());
+    const bool go_on = run(std::span<const QX_GeometryHandle>(handles));
+    gathered.clear();
+    limit = std::min(2 * limit, kLongestRun);
+    return go_on;
+  };
+  // The class of the items last seen and how its objects lend, looked up
+  // again after any Python code has run.
+  PyTypeObject* known = nullptr;
+  ReadyKept ready_of_known = nullptr;
+  while (PyObject* item = items.next_in_place()) {
+    if (PyObject* later = items.peek_in_place(kFetchAhead)) {
+      __builtin_prefetch(later);
+      __builtin_prefetch(reinterpret_cast<const char*>(later) + 64);
+    }
+    if (Py_TYPE(item) != known) {
+      known = Py_TYPE(item);
+      ready_of_known = ready_kept_of(known);
+    }
+    if (const rt::GeometryOwned* ready = ready_of_known ? ready_of_known(item) : nullptr) {
+      __builtin_prefetch(ready);
+      gathered.push_back(ready);
+      if (gathered.size() >= limit && !flush()) return;
+      continue;
+    }
+    if (!flush() || !geometry_step(Ref::borrow(item), f)) return;
+    known = nullptr;
+  }
+  flush();
 }
 
 // ---- lazy item sources for whole-collection engine calls ----
