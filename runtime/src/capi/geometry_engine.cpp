@@ -142,13 +142,15 @@ bool engine_bounds(const Geometry& g, Bounds& b) {
 }
 
 // One operand of a relation, with what the answers before the engine's ask
-// of it, worked out once however many geometries it is related to.
+// of it, worked out once however many geometries it is related to.  Only
+// containment asks whether it is a rectangle.
 struct Operand {
-  explicit Operand(const Geometry& geometry)
+  Operand(const Geometry& geometry, planar::Relation r)
       : g(geometry),
         curved(g.has_curves()),
         bounded(!curved && engine_bounds(g, b)),
-        rectangle(bounded && is_rectangle(g)) {}
+        rectangle(bounded && (r == planar::Relation::Contains || r == planar::Relation::Within) &&
+                  is_rectangle(g)) {}
 
   const Geometry& g;
   bool curved;
@@ -206,7 +208,7 @@ bool relation_call(QX_GeometryHandle a, QX_GeometryHandle b, planar::Relation r,
     const Geometry& gb = geometry_of(b, "other");
     // Most pairs a collection is asked about lie apart; telling so from the
     // kept extents spares building and consulting the GEOS forms.
-    return relation_of(Operand(ga), Operand(gb), r);
+    return relation_of(Operand(ga, r), Operand(gb, r), r);
   });
 }
 
@@ -643,8 +645,8 @@ QX_EXPORT size_t vaskelith_each_relation(QX_GeometryHandle geometry, const QX_Ge
   }
   std::optional<Operand> fixed;
   return each(others, count, relation_function(*r), handler, [&](std::size_t i) {
-    if (!fixed) fixed.emplace(geometry_of(geometry, others_first ? "other" : "geometry"));
-    const Operand item(geometry_of(others[i], others_first ? "geometry" : "other"));
+    if (!fixed) fixed.emplace(geometry_of(geometry, others_first ? "other" : "geometry"), *r);
+    const Operand item(geometry_of(others[i], others_first ? "geometry" : "other"), *r);
     const bool answer = others_first ? relation_of(item, *fixed, *r) : relation_of(*fixed, item, *r);
     return answer != stop_at;
   });
