@@ -4,6 +4,7 @@
 #include <deque>
 #include <limits>
 #include <numbers>
+#include <optional>
 
 #include "engine/arc_frame.hpp"
 #include "engine/box_index.hpp"
@@ -14,6 +15,7 @@
 #include "engine/planar_curves.hpp"
 #include "curves.hpp"
 #include "engine/planar_ops.hpp"
+#include "engine/point_distance.hpp"
 #include "errors.hpp"
 
 namespace vaskelith::planar {
@@ -1319,11 +1321,36 @@ bool relate(const Geometry& a, const Geometry& b, const std::string& pattern) {
       });
 }
 
+namespace {
+
+// Up to this many vertices, a point's distance to a straight polyline or
+// polygon is measured segment by segment (a few instructions each) rather
+// than through GEOS, whose set-up alone costs what a hundred segments do;
+// larger geometries are worth GEOS's indexed, prepared distance.
+constexpr std::size_t kDirectDistanceUpTo = 256;
+
+// Whether a point's distance to `g` may be measured on `g`'s own vertices:
+// they are exactly what its GEOS form holds.
+bool measured_directly(const Geometry& g) {
+  if (g.has_curves() || vertex_count(g) > kDirectDistanceUpTo) return false;
+  if (g.kind == GeometryKind::Polyline)
+    return std::all_of(g.parts.begin(), g.parts.end(), [](const Part& p) { return p.size() >= 2; });
+  return g.kind == GeometryKind::Polygon && keeps_forms(g) && valid_as_is(g);
+}
+
+}  // namespace
+
 double distance(const Geometry& a, const Geometry& b) {
   // No distance separates an empty geometry from anything.
   if (a.is_empty() || b.is_empty()) return kNaN;
   if (a.kind == GeometryKind::Point && b.kind == GeometryKind::Point)
     return std::hypot(a.point.x - b.point.x, a.point.y - b.point.y);
+  if (a.kind == GeometryKind::Point || b.kind == GeometryKind::Point) {
+    const Geometry& point = a.kind == GeometryKind::Point ? a : b;
+    const Geometry& other = a.kind == GeometryKind::Point ? b : a;
+    if (measured_directly(other))
+      if (const std::optional<double> d = point_to_straight(point.point, other)) return *d;
+  }
   GeosForm ga = geos_form(a), gb = geos_form(b);
   double d = 0;
   {
