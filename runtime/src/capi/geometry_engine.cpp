@@ -2,6 +2,7 @@
 // operation of planar_ops.hpp, then a new handle for the caller.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -106,19 +107,28 @@ bool few_vertex_bounds(const Geometry& g, Bounds& b) {
   std::size_t n = 0;
   for (const Part& p : g.parts) n += p.size();
   if (n >= kKeptExtentFrom) return false;
-  b = {INFINITY, INFINITY, -INFINITY, -INFINITY};
+  // x and y side by side, as the vertices hold them: one comparison a
+  // vertex for both minima and one for both maxima.  The bounds only decide
+  // comparisons, so which zero a tie of 0 and -0 keeps does not matter.
+  using Pair = double __attribute__((vector_size(16)));
+  Pair lo = {INFINITY, INFINITY}, hi = {-INFINITY, -INFINITY};
+  double probe = 0;
   for (const Part& p : g.parts) {
     const double* xy = p.vertices.xy_data();
     const double* end = xy + 2 * p.size();
     for (; xy != end; xy += 2) {
-      // NaN in either (or infinities of both signs, left to the full path).
-      if (std::isnan(xy[0] + xy[1])) return false;
-      b.xmin = std::min(b.xmin, xy[0]);
-      b.xmax = std::max(b.xmax, xy[0]);
-      b.ymin = std::min(b.ymin, xy[1]);
-      b.ymax = std::max(b.ymax, xy[1]);
+      Pair v;
+      std::memcpy(&v, xy, sizeof v);
+      lo = v < lo ? v : lo;
+      hi = v > hi ? v : hi;
+      probe += xy[0] + xy[1];
     }
   }
+  // NaN in any coordinate (or infinities of both signs) leaves the sum NaN:
+  // such geometries take the full path.  A sum of finite coordinates may
+  // overflow to an infinity, never to NaN.
+  if (std::isnan(probe)) return false;
+  b = {lo[0], lo[1], hi[0], hi[1]};
   return true;
 }
 
