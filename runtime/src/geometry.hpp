@@ -447,19 +447,48 @@ class DerivedSlot {
   mutable std::atomic<Derived*> slot_{nullptr};
 };
 
+// The x and y bounds of every vertex of a small polyline or polygon, kept
+// with it at first need (see Geometry::flat_bounds).
+struct FlatBounds {
+  double xmin, ymin, xmax, ymax;
+};
+
+// Whether a geometry's flat bounds are known.  A copy starts unknown, like
+// DerivedSlot: geometries are copied to be edited.
+class FlatBoundsMark {
+ public:
+  enum State : uint8_t { Unknown, Known, Unbounded };
+  FlatBoundsMark() = default;
+  FlatBoundsMark(const FlatBoundsMark&) noexcept {}
+  FlatBoundsMark& operator=(const FlatBoundsMark&) noexcept {
+    state_.store(Unknown, std::memory_order_relaxed);
+    return *this;
+  }
+  State get() const { return static_cast<State>(state_.load(std::memory_order_acquire)); }
+  void set(State s) const { state_.store(s, std::memory_order_release); }
+
+ private:
+  mutable std::atomic<uint8_t> state_{Unknown};
+};
+
 struct Geometry {
   Geometry() : envelope() {}
 
   GeometryKind kind = GeometryKind::Point;
   bool has_z = false;
   bool has_m = false;
+  FlatBoundsMark flat_bounds_mark;        // in the room after the flags
   SpatialReferencePtr spatial_reference;  // may be null
 
   // A geometry is one kind for life, so the point and the bounds share
   // their room; both start as NaN (the point reads the first four bounds).
+  // A polyline or polygon of few vertices keeps its flat bounds there, once
+  // asked (flat_bounds_mark says whether they are there): such geometries
+  // keep no extent, and the bounds are what relations ask them first.
   union {
-    Vertex point;                // kind Point
-    EnvelopeBounds envelope;     // kind Envelope
+    Vertex point;                   // kind Point
+    EnvelopeBounds envelope;        // kind Envelope
+    mutable FlatBounds flat_bounds; // kinds Polyline and Polygon, see above
   };
   std::vector<Vertex> points;  // kind Multipoint
   std::vector<Part> parts;     // kinds Polyline, Polygon

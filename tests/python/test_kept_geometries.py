@@ -319,6 +319,22 @@ def eager(g):
     return type(g)(json.loads(str(g)))
 
 
+def test_bounds_kept_for_relations_are_not_those_of_an_edited_copy():
+    # A small shape keeps its bounds once a relation asks for them; a result
+    # copied from it and edited (here lengthened to x = 20) has its own.
+    short = line((0, 0), (10, 0))
+    probe = og.Point({"x": 15, "y": 0})
+    ring, inside = polygon(square(0, 0, 10)), og.Point({"x": 15, "y": 5})
+    for _ in range(3):
+        assert not og.intersects_collection(probe, [short])
+        assert not og.contains_collection(ring, [inside])
+    longer = short.extend(line((20, -5), (20, 5)))
+    assert og.intersects_collection(probe, [longer])
+    assert longer.intersects(probe) and probe.within(longer.buffer(0.5))
+    wider = ring.union(polygon(square(10, 0, 10)))
+    assert og.contains_collection(wider, [inside])
+
+
 def test_results_behave_as_if_their_model_was_read_at_once():
     a = polygon(square(0, 0, 10), square(2, 2, 2), sr={"wkid": 3857})
     b = polygon(square(5, 5, 10), sr={"wkid": 3857})

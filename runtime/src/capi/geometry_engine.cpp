@@ -101,18 +101,30 @@ struct Bounds {
 
 // The x and y bounds of the vertices of a multipart geometry that keeps no
 // extent for being small (kKeptExtentFrom): measuring only x and y is
-// cheaper than the full extent measured at each use.  False when it has
-// more vertices, or a NaN coordinate.
+// cheaper than the full extent, and they are kept with the geometry at
+// first need (see Geometry::flat_bounds).  False when it has more vertices,
+// or a NaN coordinate.
 bool few_vertex_bounds(const Geometry& g, Bounds& b) {
+  switch (g.flat_bounds_mark.get()) {
+    case FlatBoundsMark::Known:
+      b = {g.flat_bounds.xmin, g.flat_bounds.ymin, g.flat_bounds.xmax, g.flat_bounds.ymax};
+      return true;
+    case FlatBoundsMark::Unbounded:
+      return false;
+    case FlatBoundsMark::Unknown:
+      break;
+  }
   std::size_t n = 0;
   for (const Part& p : g.parts) n += p.size();
-  if (n >= kKeptExtentFrom) return false;
+  if (n >= kKeptExtentFrom) {
+    g.flat_bounds_mark.set(FlatBoundsMark::Unbounded);
+    return false;
+  }
   // x and y side by side, as the vertices hold them: one comparison a
   // vertex for both minima and one for both maxima.  The bounds only decide
   // comparisons, so which zero a tie of 0 and -0 keeps does not matter.
   using Pair = double __attribute__((vector_size(16)));
-  Pair lo = {INFINITY, INFINITY}, hi = {-INFINITY, -INFINITY};
-  double probe = 0;
+  Pair lo = {INFINITY, INFINITY}, hi = {-INFINITY, -INFINITY}, sums = {0, 0};
   for (const Part& p : g.parts) {
     const double* xy = p.vertices.xy_data();
     const double* end = xy + 2 * p.size();
@@ -121,14 +133,19 @@ bool few_vertex_bounds(const Geometry& g, Bounds& b) {
       std::memcpy(&v, xy, sizeof v);
       lo = v < lo ? v : lo;
       hi = v > hi ? v : hi;
-      probe += xy[0] + xy[1];
+      sums += v;
     }
   }
-  // NaN in any coordinate (or infinities of both signs) leaves the sum NaN:
-  // such geometries take the full path.  A sum of finite coordinates may
-  // overflow to an infinity, never to NaN.
-  if (std::isnan(probe)) return false;
+  // NaN in any coordinate (or infinities of both signs) leaves a sum NaN:
+  // such geometries take the full path.  So may huge finite coordinates
+  // whose sums overflow both ways, which the full path measures alike.
+  if (std::isnan(sums[0] + sums[1])) {
+    g.flat_bounds_mark.set(FlatBoundsMark::Unbounded);
+    return false;
+  }
   b = {lo[0], lo[1], hi[0], hi[1]};
+  g.flat_bounds = {b.xmin, b.ymin, b.xmax, b.ymax};
+  g.flat_bounds_mark.set(FlatBoundsMark::Known);
   return true;
 }
 

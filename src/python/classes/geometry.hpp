@@ -2,6 +2,7 @@
 // runtime geometry.
 #pragma once
 
+#include <cstddef>
 #include <initializer_list>
 #include <optional>
 #include <vector>
@@ -37,7 +38,11 @@ struct Geometry {
   // it (see borrow_direct).
   using DirectConversion = rt::GeometryLease (*)(PyObject*);
   using DirectBorrow = const rt::GeometryOwned& (*)(PyObject*);
-  using DirectReady = const rt::GeometryOwned* (*)(PyObject*);
+  // Gathers into `out` the geometries of items[0], items[1]... for as long
+  // as each item is exactly of `type` and keeps its geometry ready (see
+  // ready_of_type), at most `count`; the number gathered.
+  using DirectReady = std::size_t (*)(PyObject* const* items, std::size_t count, PyTypeObject* type,
+                                      const rt::GeometryOwned** out);
   static void register_direct(PyTypeObject* type, PyCFunction method, DirectConversion convert,
                               DirectBorrow borrow, DirectReady ready);
 
@@ -50,12 +55,12 @@ struct Geometry {
   // go of it then).  Saves the shared reference of a lease where one step of
   // a walk over many items uses it.
   static const rt::GeometryOwned* borrow_direct(PyObject* value);
-  // For the objects of exactly `type`: the function that gives the same
-  // geometry only where the object keeps it already, built from its model
-  // as it is now, and null where borrow_direct would build one (which may
-  // let go of the geometry another object keeps).  Null for a class
-  // borrow_direct gives nothing for.  Good until Python code runs (which
-  // may patch the class).
+  // For the objects of exactly `type`: the function that gathers the same
+  // geometries of a run of such objects, only where each keeps its geometry
+  // already, built from its model as it is now, and stops where
+  // borrow_direct would build one (which may let go of the geometry another
+  // object keeps).  Null for a class borrow_direct gives nothing for.  Good
+  // until Python code runs (which may patch the class).
   static DirectReady ready_of_type(PyTypeObject* type);
   // The same objects' geometries as leases, good for as long as they are
   // held; empty for any other object.

@@ -308,7 +308,7 @@ PyTypeObject* build_type_of(const GeometryClass& c) {
                       Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE, slots};
   PyTypeObject* type = build_type(&spec, Geometry::type());
   Geometry::register_direct(type, &qxc_geo<M>, &geometry_state::kept_geometry<M>,
-                            &geometry_state::kept_borrowed<M>, &geometry_state::kept_ready<M>);
+                            &geometry_state::kept_borrowed<M>, &geometry_state::kept_ready_run<M>);
   return type;
 }
 

@@ -67,13 +67,20 @@ class Iter {
     ++index_;
     return item;
   }
-  // With in_place(): the item `ahead` places after the next one, or null.
-  PyObject* peek_in_place(Py_ssize_t ahead) const {
+  // With in_place(): the items not yet taken, as the sequence holds them
+  // now, and the number of them; good until Python code runs.  Taking them
+  // is skip_in_place.
+  PyObject* const* rest_in_place(std::size_t& count) const {
     PyObject* seq = it_.get();
-    const Py_ssize_t i = index_ + ahead;
-    if (PyList_CheckExact(seq)) return i < PyList_GET_SIZE(seq) ? PyList_GET_ITEM(seq, i) : nullptr;
-    return i < PyTuple_GET_SIZE(seq) ? PyTuple_GET_ITEM(seq, i) : nullptr;
+    const bool list = PyList_CheckExact(seq);
+    const Py_ssize_t size = list ? PyList_GET_SIZE(seq) : PyTuple_GET_SIZE(seq);
+    count = index_ < size ? static_cast<std::size_t>(size - index_) : 0;
+    PyObject* const* all = list ? reinterpret_cast<PyListObject*>(seq)->ob_item
+                                : reinterpret_cast<PyTupleObject*>(seq)->ob_item;
+    return all + index_;
   }
+  // Takes the next `n` items, which rest_in_place counted.
+  void skip_in_place(std::size_t n) { index_ += static_cast<Py_ssize_t>(n); }
 
  private:
   Ref next_of_iterator();
@@ -126,20 +133,14 @@ void for_each_geometry_run(Iter& items, Run&& run, F&& f) {
   // Runs start short, where a walk that stops at an early item would gather
   // items it never needed, and grow to amortise the runtime call.
   constexpr std::size_t kFirstRun = 8, kLongestRun = 1024;
-  // A walk over many small items waits on memory more than it computes:
-  // each item's object, then the geometry it keeps, are fetched a few items
-  // ahead, so that the loads of several items overlap.
-  constexpr Py_ssize_t kFetchAhead = 8;
-  std::vector<const rt::GeometryOwned*> gathered;
-  std::vector<QX_GeometryHandle> handles;
-  gathered.reserve(kFirstRun);
-  std::size_t limit = kFirstRun;
+  const rt::GeometryOwned* gathered[kLongestRun];
+  QX_GeometryHandle handles[kLongestRun];
+  std::size_t held = 0, limit = kFirstRun;
   const auto flush = [&] {
-    if (gathered.empty()) return true;
-    handles.clear();
-    for (const rt::GeometryOwned* g : gathered) handles.push_back(g->raw());
-    const bool go_on = run(std::span<const QX_GeometryHandle>(handles));
-    gathered.clear();
+    if (held == 0) return true;
+    for (std::size_t i = 0; i < held; ++i) handles[i] = gathered[i]->raw();
+    const bool go_on = run(std::span<const QX_GeometryHandle>(handles, held));
+    held = 0;
     limit = std::min(2 * limit, kLongestRun);
     return go_on;
   };
@@ -147,21 +148,26 @@ void for_each_geometry_run(Iter& items, Run&& run, F&& f) {
   // again after any Python code has run.
   PyTypeObject* known = nullptr;
   ReadyKept ready_of_known = nullptr;
-  while (PyObject* item = items.next_in_place()) {
-    if (PyObject* later = items.peek_in_place(kFetchAhead)) {
-      __builtin_prefetch(later);
-      __builtin_prefetch(reinterpret_cast<const char*>(later) + 64);
+  for (;;) {
+    std::size_t left = 0;
+    PyObject* const* rest = items.rest_in_place(left);
+    if (left == 0) {
+      (void)items.next_in_place();  // spent for good, as the sequence's iterator would be
+      break;
     }
-    if (Py_TYPE(item) != known) {
-      known = Py_TYPE(item);
+    if (Py_TYPE(rest[0]) != known) {
+      known = Py_TYPE(rest[0]);
       ready_of_known = ready_kept_of(known);
     }
-    if (const rt::GeometryOwned* ready = ready_of_known ? ready_of_known(item) : nullptr) {
-      __builtin_prefetch(ready);
-      gathered.push_back(ready);
-      if (gathered.size() >= limit && !flush()) return;
+    const std::size_t got =
+        ready_of_known ? ready_of_known(rest, std::min(left, limit - held), known, gathered + held) : 0;
+    if (got > 0) {
+      items.skip_in_place(got);
+      held += got;
+      if (held >= limit && !flush()) return;
       continue;
     }
+    PyObject* item = items.next_in_place();
     if (!flush() || !geometry_step(Ref::borrow(item), f)) return;
     known = nullptr;
   }
