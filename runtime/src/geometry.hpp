@@ -478,6 +478,9 @@ struct Geometry {
   bool has_z = false;
   bool has_m = false;
   FlatBoundsMark flat_bounds_mark;        // in the room after the flags
+  // Right after the kind: a walk over many small geometries reads both, in
+  // one cache line.
+  std::vector<Part> parts;                // kinds Polyline, Polygon
   SpatialReferencePtr spatial_reference;  // may be null
 
   // A geometry is one kind for life, so the point and the bounds share
@@ -491,7 +494,6 @@ struct Geometry {
     mutable FlatBounds flat_bounds; // kinds Polyline and Polygon, see above
   };
   std::vector<Vertex> points;  // kind Multipoint
-  std::vector<Part> parts;     // kinds Polyline, Polygon
   DerivedSlot derived;         // see Derived; fill only once the geometry is shared
 
   bool is_multipart() const { return kind == GeometryKind::Polyline || kind == GeometryKind::Polygon; }
