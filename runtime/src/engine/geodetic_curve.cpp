@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <type_traits>
 #include <utility>
 
 namespace vaskelith::geodetic {
@@ -75,7 +76,9 @@ Ellipsoid::Ellipsoid(double semi_major, double flattening)
       f_(flattening),
       geodesic_(semi_major, flattening),
       rhumb_(semi_major, flattening, std::fabs(flattening) > kRhumbSeriesFlattening),
-      geocentric_(semi_major, flattening) {}
+      geocentric_(semi_major, flattening) {
+  geod_init(&solver_, semi_major, flattening);
+}
 
 std::shared_ptr<const Ellipsoid> Ellipsoid::shared(double semi_major, double flattening) {
   static BoundedStore<std::pair<double, double>, std::shared_ptr<const Ellipsoid>> made;
@@ -85,8 +88,18 @@ std::shared_ptr<const Ellipsoid> Ellipsoid::shared(double semi_major, double fla
 
 double Ellipsoid::distance(const LonLat& p, const LonLat& q) const {
   double s12 = 0;
-  geodesic_.Inverse(p.lat, p.lon, q.lat, q.lon, s12);
+  geod_geninverse(&solver_, p.lat, p.lon, q.lat, q.lon, &s12, nullptr, nullptr, nullptr, nullptr, nullptr,
+                  nullptr);
   return s12;
+}
+
+// The ring is handed over as it lies in memory, longitude and latitude
+// alternating.
+static_assert(sizeof(LonLat) == 2 * sizeof(double) && std::is_standard_layout_v<LonLat>);
+
+double Ellipsoid::geodesic_ring_area(const std::vector<LonLat>& pts) const {
+  if (pts.empty()) return 0;
+  return geod_ringarea(&solver_, &pts.front().lon, pts.size());
 }
 
 Segment::Segment(const Ellipsoid& ellipsoid, CurveType type, const LonLat& start, const LonLat& end,
@@ -561,9 +574,7 @@ double ring_area(const Ellipsoid& e, CurveType type, const std::vector<LonLat>& 
     return shape_preserving_area(e, pts, *plane, *plane_xy);
   double area = 0, perimeter = 0;
   if (type == CurveType::Geodesic || (type == CurveType::ShapePreserving && !(plane && plane_xy))) {
-    GeographicLib::PolygonArea poly(e.geodesic(), false);
-    for (const LonLat& p : pts) poly.AddPoint(p.lat, p.lon);
-    poly.Compute(false, true, perimeter, area);
+    area = e.geodesic_ring_area(pts);
   } else if (type == CurveType::Loxodrome) {
     GeographicLib::PolygonAreaRhumb poly(e.rhumb(), false);
     for (const LonLat& p : pts) poly.AddPoint(p.lat, p.lon);

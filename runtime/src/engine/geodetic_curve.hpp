@@ -28,6 +28,8 @@
 #include <GeographicLib/Geodesic.hpp>
 #include <GeographicLib/GeodesicLine.hpp>
 #include <GeographicLib/Rhumb.hpp>
+#include <geodesic/geodesic.h>
+
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -85,10 +87,18 @@ class Ellipsoid {
 
   // Geodesic distance in meters.
   double distance(const LonLat& p, const LonLat& q) const;
+  // The signed area (square meters) of the ring of geodesics through `pts`,
+  // the last joined to the first, counter-clockwise positive, reduced to
+  // within half the ellipsoid's area: PolygonArea's with the ring's points.
+  double geodesic_ring_area(const std::vector<LonLat>& pts) const;
 
  private:
   double a_, f_;
   GeographicLib::Geodesic geodesic_;
+  // The same geodesics, solved by the runtime's own compiled copy of the C
+  // routines: the per-edge solutions of lengths and areas (distance and
+  // geodesic_ring_area) come from these, equal to geodesic_'s to the bit.
+  geod_geodesic solver_;
   GeographicLib::Rhumb rhumb_;
   GeographicLib::Geocentric geocentric_;
 };
