@@ -47,7 +47,10 @@ double picture_turn(const Frame& frame, const std::vector<std::pair<double, doub
   for (std::size_t i = 0, n = xy.size(); i < n; ++i) {
     const std::size_t j = (i + 1) % n;
     if (frame.geographic()) {
-      const double dx = std::remainder(ll[j].lon - ll[i].lon, 360.0);
+      // Nearly always within half a turn already: the remainder would be
+      // the difference itself, without the library call.
+      const double d = ll[j].lon - ll[i].lon;
+      const double dx = std::fabs(d) <= 180 ? d : std::remainder(d, 360.0);
       winding += dx;
       sum += dx * (ll[j].lat + ll[i].lat);
     } else {
@@ -97,14 +100,21 @@ double area_of(const Geometry& g, CurveType type) {
   // Rings are told apart by nesting, as the planar engine does: exterior
   // rings add their area and holes take theirs away; which side of a ring
   // that area lies on is ring_region's question.
-  std::vector<Part> rings;
-  for (const FlatPart& part : flat) {
-    Part p;
-    p.vertices = VertexList(part.vertices);
-    rings.push_back(std::move(p));
+  // A single ring is its own group: nesting would only copy its vertices.
+  std::vector<std::vector<std::size_t>> groups;
+  if (flat.size() == 1) {
+    groups.push_back({0});
+  } else {
+    std::vector<Part> rings;
+    for (const FlatPart& part : flat) {
+      Part p;
+      p.vertices = VertexList(part.vertices);
+      rings.push_back(std::move(p));
+    }
+    groups = planar::nest_rings(rings);
   }
   double total = 0;
-  for (const auto& group : planar::nest_rings(rings)) {
+  for (const auto& group : groups) {
     for (std::size_t k = 0; k < group.size(); ++k) {
       const auto xy = xy_of(flat[group[k]].vertices);
       const auto ll = frame.to_lonlat(xy);
