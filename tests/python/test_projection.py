@@ -1,5 +1,6 @@
 """ostrel_geometry.projection: the transformation catalogue and projection of collections."""
 import math
+import random
 
 import pyproj
 import pytest
@@ -320,6 +321,39 @@ def test_projections_agree_with_an_independent_library():
         assert (q.x, q.y) == (pytest.approx(x, abs=1e-9), pytest.approx(y, abs=1e-9))
         compared += 1
     assert compared
+
+
+# Pairs whose operation is one projection step between degrees and
+# radians, each way, with a point of the source's domain to scatter vertices
+# around.
+@pytest.mark.parametrize(
+    "source, target, centre, spread",
+    [
+        (4326, 3857, (10.0, 45.0), 40.0),
+        (3857, 4326, (1.1e6, 5.6e6), 4e6),
+        (4326, 32633, (15.0, 10.0), 3.0),
+        (32633, 4326, (5e5, 5e6), 3e5),
+        (4326, 2154, (3.0, 46.5), 4.0),
+        (2154, 4326, (7e5, 6.6e6), 4e5),
+        (4326, 3413, (-45.0, 75.0), 15.0),
+        (3413, 4326, (0.0, -1.5e6), 1e6),
+    ],
+)
+def test_every_path_gives_pyprojs_coordinates_to_the_last_bit(source, target, centre, spread):
+    # Both run PROJ's formulas on the same numbers: not an ulp apart, for a
+    # geometry's vertices, a collection's points and a lone point.
+    rng = random.Random(source * 7 + target)
+    xy = [[centre[0] + rng.uniform(-spread, spread), centre[1] + rng.uniform(-spread, spread) / 2] for _ in range(400)]
+    theirs = pyproj.Transformer.from_crs(source, target, always_xy=True)
+    want = [theirs.transform(x, y) for x, y in xy]
+    sr = {"wkid": source}
+    line = og.Polyline({"paths": [xy[:150], xy[150:]], "spatialReference": sr}).project({"wkid": target})
+    got = [tuple(v) for part in line.to_dict()["paths"] for v in part]
+    points = pj.project_collection([og.Point({"x": x, "y": y, "spatialReference": sr}) for x, y in xy], {"wkid": target})
+    lone = og.Point({"x": xy[0][0], "y": xy[0][1], "spatialReference": sr}).project({"wkid": target})
+    assert got == want
+    assert [(q.x, q.y) for q in points] == want
+    assert (lone.x, lone.y) == want[0]
 
 
 def _tm_wkt(central_meridian):

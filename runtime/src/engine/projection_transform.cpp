@@ -1,12 +1,16 @@
 #include "engine/projection_transform.hpp"
 
 #include <cfloat>
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <iterator>
 #include <limits>
 #include <cstddef>
 #include <string_view>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #include "bounded_store.hpp"
 #include "engine/planar_curves.hpp"
@@ -54,7 +58,7 @@ BoundedStore<OneKey, OperationPtr>& base_store() {
 // needs help; made afresh.
 OperationPtr make_operation(const PJ* from, const PJ* to) {
   if (OperationPtr op = spherical_equal_area_operation(from, to)) return op;
-  return std::make_shared<const Operation>(create_default_operation(from, to));
+  return Operation::lean(create_default_operation(from, to));
 }
 
 }  // namespace
@@ -65,7 +69,194 @@ std::string last_proj_error() {
   return text ? std::string(text) : std::string("unknown projection error");
 }
 
+namespace {
+
+using Tokens = std::vector<std::string>;
+
+// A PROJ object made from the words of a pipeline step, as the pipeline
+// made its own; null where PROJ refuses them.
+PjPtr from_words(const Tokens& words) {
+  std::vector<char*> argv;
+  argv.reserve(words.size());
+  for (const std::string& w : words) argv.push_back(const_cast<char*>(w.c_str()));
+  return PjPtr(proj_or_out_of_memory(
+      [&] { return proj_create_argv(proj_context(), static_cast<int>(argv.size()), argv.data()); }));
+}
+
+std::string joined(const Tokens& words) {
+  std::string out;
+  for (const std::string& w : words) {
+    if (!out.empty()) out += ' ';
+    out += w;
+  }
+  return out;
+}
+
+// The number a unit conversion step multiplies x and y by, asked of PROJ
+// itself (it is the image of 1); 0 where the step cannot be made.
+double conversion_factor(const Tokens& words) {
+  const PjPtr step = from_words(words);
+  if (!step) return 0.0;
+  const PJ_COORD one = proj_coord(1.0, 1.0, 0.0, 0.0);
+  const PJ_COORD image = proj_trans(step.get(), PJ_FWD, one);
+  const double f = image.xy.x;
+  proj_errno_reset(step.get());
+  return std::isfinite(f) && f > 0.0 && image.xy.y == f ? f : 0.0;
+}
+
+const Tokens& degrees_to_radians() {
+  static const Tokens words{"proj=unitconvert", "xy_in=deg", "xy_out=rad"};
+  return words;
+}
+
+const Tokens& radians_to_degrees() {
+  static const Tokens words{"proj=unitconvert", "xy_in=rad", "xy_out=deg"};
+  return words;
+}
+
+// Each asked once, when first needed.
+double radians_per_degree() {
+  static const double f = conversion_factor(degrees_to_radians());
+  return f;
+}
+
+double degrees_per_radian() {
+  static const double f = conversion_factor(radians_to_degrees());
+  return f;
+}
+
+bool contiguous(const Coords& c) { return c.stride == 2 * sizeof(double) && c.y == c.x + 1; }
+
+// The x and y of every run, one after the other, to `to`; and back.
+void save(std::span<const Coords> runs, double* to) {
+  for (const Coords& c : runs) {
+    if (contiguous(c)) {
+      std::memcpy(to, c.x, 2 * c.n * sizeof(double));
+      to += 2 * c.n;
+      continue;
+    }
+    const auto* x = reinterpret_cast<const std::byte*>(c.x);
+    const auto* y = reinterpret_cast<const std::byte*>(c.y);
+    for (std::size_t i = 0; i < c.n; ++i, x += c.stride, y += c.stride) {
+      std::memcpy(to++, x, sizeof(double));
+      std::memcpy(to++, y, sizeof(double));
+    }
+  }
+}
+
+void restore(std::span<const Coords> runs, const double* from) {
+  for (const Coords& c : runs) {
+    if (contiguous(c)) {
+      std::memcpy(c.x, from, 2 * c.n * sizeof(double));
+      from += 2 * c.n;
+      continue;
+    }
+    auto* x = reinterpret_cast<std::byte*>(c.x);
+    auto* y = reinterpret_cast<std::byte*>(c.y);
+    for (std::size_t i = 0; i < c.n; ++i, x += c.stride, y += c.stride) {
+      std::memcpy(x, from++, sizeof(double));
+      std::memcpy(y, from++, sizeof(double));
+    }
+  }
+}
+
+// x and y of every run multiplied by f, or divided by it, each on its own
+// as PROJ's unit conversion does it.
+void rescale(std::span<const Coords> runs, double f, bool divide) {
+  for (const Coords& c : runs) {
+    if (contiguous(c)) {
+      double* v = c.x;
+      if (divide) {
+        for (std::size_t i = 0; i < 2 * c.n; ++i) v[i] /= f;
+      } else {
+        for (std::size_t i = 0; i < 2 * c.n; ++i) v[i] *= f;
+      }
+      continue;
+    }
+    auto* x = reinterpret_cast<std::byte*>(c.x);
+    auto* y = reinterpret_cast<std::byte*>(c.y);
+    for (std::size_t i = 0; i < c.n; ++i, x += c.stride, y += c.stride) {
+      double& px = *reinterpret_cast<double*>(x);
+      double& py = *reinterpret_cast<double*>(y);
+      if (divide) {
+        px /= f;
+        py /= f;
+      } else {
+        px *= f;
+        py *= f;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+std::shared_ptr<const Operation> Operation::lean(PjPtr pipeline) {
+  const auto whole = [&] { return std::make_shared<const Operation>(std::move(pipeline)); };
+  const char* definition = proj_pj_info(pipeline.get()).definition;
+  if (!definition) return whole();
+  // Quoted values may hold spaces: such a text is not taken apart.
+  const std::string_view text(definition);
+  if (text.find('"') != std::string_view::npos) return whole();
+  Tokens words;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = std::min(text.find(' ', at), text.size());
+    if (end > at) words.emplace_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  if (words.empty() || words.front() != "proj=pipeline") return whole();
+  std::vector<Tokens> steps;
+  for (std::size_t i = 1; i < words.size(); ++i) {
+    if (words[i] == "step") {
+      steps.emplace_back();
+    } else {
+      // Words before the first step go to every step: left as they are.
+      if (steps.empty()) return whole();
+      steps.back().push_back(words[i]);
+    }
+  }
+  std::size_t first = 0, last = steps.size();
+  const bool enter = last > first && steps[first] == degrees_to_radians();
+  if (enter) ++first;
+  const bool leave = last > first && steps[last - 1] == radians_to_degrees();
+  if (leave) --last;
+  // Only a single step stands for the pipeline: a shorter pipeline would
+  // check its input against its own first step's units, where this one
+  // does not.
+  if (last - first != 1 || (!enter && !leave)) return whole();
+  Tokens step;
+  PJ_DIRECTION dir = PJ_FWD;
+  for (const std::string& w : steps[first]) {
+    // The stack and the omission of a direction live in the pipeline.
+    if (w == "proj=push" || w == "proj=pop" || w.rfind("omit_", 0) == 0) return whole();
+    if (w == "inv") {
+      if (dir == PJ_INV) return whole();
+      dir = PJ_INV;
+    } else {
+      step.push_back(w);
+    }
+  }
+  PjPtr alone = from_words(step);
+  // Made as the pipeline made it: PROJ reads it back word for word.
+  if (!alone) {
+    proj_errno_reset(pipeline.get());
+    return whole();
+  }
+  const char* made = proj_pj_info(alone.get()).definition;
+  if (!made || made != joined(step)) return whole();
+  const double before = enter ? radians_per_degree() : 0.0;
+  const double after = leave ? degrees_per_radian() : 0.0;
+  if ((enter && before == 0.0) || (leave && after == 0.0)) return whole();
+  auto op = std::make_shared<Operation>(std::move(pipeline));
+  op->lean_ = std::move(alone);
+  op->lean_dir_ = dir;
+  op->before_ = before;
+  op->after_ = after;
+  return op;
+}
+
 void Operation::apply(std::span<const Coords> runs, PJ_DIRECTION direction) const {
+  if (lean_ && direction != PJ_IDENT && apply_lean(runs, direction)) return;
   if (direction == PJ_INV) {
     for (auto it = steps_.rbegin(); it != steps_.rend(); ++it)
       apply_step(it->first.get(), runs, it->second == PJ_FWD ? PJ_INV : PJ_FWD);
@@ -101,6 +292,35 @@ bool all_finite(const Coords& c) {
 }
 
 }  // namespace
+
+bool Operation::apply_lean(std::span<const Coords> runs, PJ_DIRECTION direction) const {
+  // The step alone checks its input where the pipeline around it does not,
+  // and PROJ words a failure inside a pipeline its own way: where any point
+  // fails, the points go back as they came and the whole pipeline answers.
+  std::size_t n = 0;
+  for (const Coords& c : runs) n += 2 * c.n;
+  double few[64];
+  std::unique_ptr<double[]> many;
+  double* saved = few;
+  if (n > std::size(few)) {
+    many.reset(new double[n]);
+    saved = many.get();
+  }
+  save(runs, saved);
+  const bool back = direction == PJ_INV;
+  if (const double f = back ? after_ : before_; f != 0.0) rescale(runs, f, back);
+  PJ* op = lean_.get();
+  const PJ_DIRECTION dir = back ? (lean_dir_ == PJ_FWD ? PJ_INV : PJ_FWD) : lean_dir_;
+  proj_errno_reset(op);
+  for (const Coords& c : runs)
+    if (c.n) proj_trans_generic(op, dir, c.x, c.stride, c.n, c.y, c.stride, c.n, nullptr, 0, 0, nullptr, 0, 0);
+  if (const double f = back ? before_ : after_; f != 0.0) rescale(runs, f, back);
+  bool ok = true;
+  for (const Coords& c : runs) ok &= all_finite(c);
+  if (ok) return true;
+  restore(runs, saved);
+  return false;
+}
 
 void Operation::apply_step(PJ* op, std::span<const Coords> runs, PJ_DIRECTION direction) {
   // One error state for the whole batch, as if its runs were one array.

@@ -47,6 +47,15 @@ class Operation {
   Operation(const Operation&) = delete;
   Operation& operator=(const Operation&) = delete;
 
+  // A pipeline of PROJ's that is one step between conversions of degrees
+  // to radians and back, run as that step alone, with the conversions made
+  // here: the same numbers, without PROJ's dispatch through the pipeline
+  // and its conversion steps for every point (most of a projection's cost
+  // in the PROJ of the build).  A batch in which a point fails is run
+  // through the pipeline, whose failures and reasons stand.  Any other
+  // pipeline is run as it is.
+  static std::shared_ptr<const Operation> lean(PjPtr pipeline);
+
   // The operation itself (the first step of a chain).
   PJ* get() const { return steps_.front().first.get(); }
   // Transforms the points of every run in place, as one batch: each step
@@ -57,8 +66,19 @@ class Operation {
 
  private:
   static void apply_step(PJ* op, std::span<const Coords> runs, PJ_DIRECTION direction);
+  // The lean form's run: false, with the runs as they were, where a point
+  // does not come out finite.
+  bool apply_lean(std::span<const Coords> runs, PJ_DIRECTION direction) const;
 
   std::vector<std::pair<PjPtr, PJ_DIRECTION>> steps_;
+  // For a lean form: the pipeline's one step, made alone, and its
+  // direction in the pipeline; the factors by which PROJ's conversions
+  // multiply x and y before and after it on the way forward (and divide
+  // them by on the way back), 0 where there is none.
+  PjPtr lean_;
+  PJ_DIRECTION lean_dir_ = PJ_FWD;
+  double before_ = 0.0;
+  double after_ = 0.0;
 };
 using OperationPtr = std::shared_ptr<const Operation>;
 
