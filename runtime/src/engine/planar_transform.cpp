@@ -248,21 +248,91 @@ constexpr double kSquareLow = 0x1p-960, kSquareHigh = 0x1p960;
 // hypot, within an ulp, orders the same way, and never rounds to one value.
 constexpr double kSquareMargin = 1e-13;
 
-// The vertex of vs(i..j) farthest from the chord vs[i]-vs[j], and its
-// distance: the first of the farthest, as comparing hypot distances in
-// turn chooses it.  Squared offsets decide all but near-ties and squares
-// out of range, which hypot settles, so that the costly hypot runs about
-// once per chord instead of once per vertex.
-std::pair<std::size_t, double> farthest(const std::vector<Vertex>& vs, std::size_t i, std::size_t j) {
+// The screen of the scan below, which passes over most vertices without a
+// division.  With (X, Y) = p - a, t = (X, Y).d and c = (X, Y) x d for the
+// chord's d = b - a, the square of p's distance to the chord times |d|^2 is
+//   W = c^2 + e^2,  e = max(-t, 0) + max(t - |d|^2, 0)
+// (e is how far p's projection falls beyond an end).  Computed, the distance
+// it gives and the offset of the exact formula differ by a few ulps of the
+// largest coordinate of the part, M; kScreenSlack * M and the relative
+// kScreenShrink cover that many times over, so that a vertex whose W lies
+// under the screen surely has a squared offset under `nearer`.  The screen
+// stays shut where squares could overflow or chords underflow.
+constexpr double kScreenSlack = 0x1p-36, kScreenShrink = 1 - 0x1p-40;
+constexpr double kScreenMaxCoordinate = 0x1p200, kScreenMinLength2 = 0x1p-900;
+
+// The coordinates of one part, read in place: x0, y0, x1, y1, ..., with
+// vertex `count` standing for vertex 0 (the closing vertex of a ring).
+struct Coordinates {
+  const double* xy;
+  std::size_t count;
+  double slack;  // kScreenSlack * M, or NaN where the screen stays shut
+  double x(std::size_t k) const { return xy[2 * (k == count ? 0 : k)]; }
+  double y(std::size_t k) const { return xy[2 * (k == count ? 0 : k) + 1]; }
+};
+
+Coordinates coordinates_of(const VertexList& vs) {
+  const double* xy = vs.xy_data();
+  const std::size_t n = vs.size();
+  double m = 0;
+  bool in_range = true;  // false for NaN too
+  for (std::size_t k = 0; k < 2 * n; ++k) {
+    const double a = std::fabs(xy[k]);
+    m = std::max(m, a);
+    in_range &= a <= kScreenMaxCoordinate;
+  }
+  return {xy, n, in_range ? m * kScreenSlack : kNaN};
+}
+
+// Whether the offset (x, y) reaches beyond `tolerance`, as its hypot
+// distance compared with it tells: squares decide unless near a tie or out
+// of range.
+bool beyond(double x, double y, double tolerance) {
+  const double d2 = x * x + y * y, t2 = tolerance * tolerance;
+  if (d2 >= kSquareLow && d2 <= kSquareHigh && t2 >= kSquareLow && t2 <= kSquareHigh) {
+    if (d2 > t2 * (1 + kSquareMargin)) return true;
+    if (d2 < t2 * (1 - kSquareMargin)) return false;
+  }
+  return std::hypot(x, y) > tolerance;
+}
+
+// The vertex of (i..j) farthest from the chord i-j, and whether its distance
+// exceeds `tolerance`: the first of the farthest, as comparing hypot
+// distances in turn chooses it.  Squared offsets decide all but near-ties
+// and squares out of range, which hypot settles, so that the costly hypot
+// rarely runs at all; the screen above spares most vertices the division.
+std::pair<std::size_t, bool> farthest(const Coordinates& c, std::size_t i, std::size_t j, double tolerance) {
+  const double ax = c.x(i), ay = c.y(i);
+  const double dx = c.x(j) - ax, dy = c.y(j) - ay;
+  const double len2 = dx * dx + dy * dy;
+  const bool screened = len2 >= kScreenMinLength2 && c.slack >= 0;
+  const double* xy = c.xy;
   std::size_t at = i;
   double worst = -1, ex = 0, ey = 0, wx = 0, wy = 0;
   bool known = true;  // whether `worst` is the hypot of (wx, wy)
   // Squares below `nearer` are surely nearer than the farthest so far, above
   // `farther` (and in range) surely farther; both open only once the
-  // farthest square so far is in range.
-  double nearer = -INFINITY, farther = INFINITY;
+  // farthest square so far is in range, except that any square is farther
+  // than none.  `screen` bounds W the same way.
+  double nearer = -INFINITY, farther = -INFINITY, screen = -INFINITY;
   for (std::size_t k = i + 1; k < j; ++k) {
-    offset_to_segment(vs[k], vs[i], vs[j], ex, ey);
+    const double px = xy[2 * k], py = xy[2 * k + 1];
+    const double t = (px - ax) * dx + (py - ay) * dy;
+    if (screened) {
+      const double cross = (px - ax) * dy - (py - ay) * dx;
+      // max(-t, 0) + max(t - len2, 0), exactly, without a branch to mispredict.
+      const double over = t - len2;
+      const double e = 0.5 * (std::fabs(t) - t) + 0.5 * (std::fabs(over) + over);
+      if (cross * cross + e * e < screen) continue;
+    }
+    double u = 0;
+    if (len2 > 0) {
+      u = t / len2;
+      u = u < 0.0 ? 0.0 : u;
+      u = u > 1.0 ? 1.0 : u;
+    }
+    ex = ax + u * dx - px;
+    ey = ay + u * dy - py;
     const double d2 = ex * ex + ey * ey;
     if (d2 < nearer) continue;
     if (d2 > farther && d2 <= kSquareHigh) {
@@ -277,23 +347,27 @@ std::pair<std::size_t, double> farthest(const std::vector<Vertex>& vs, std::size
     const bool in_range = d2 >= kSquareLow && d2 <= kSquareHigh;
     nearer = in_range ? d2 * (1 - kSquareMargin) : -INFINITY;
     farther = in_range ? d2 * (1 + kSquareMargin) : INFINITY;
+    if (screened && in_range) {
+      const double s = std::sqrt(nearer) * kScreenShrink - c.slack;
+      screen = s > 0 ? s * s * len2 * kScreenShrink : -INFINITY;
+    }
   }
-  if (!known) worst = std::hypot(wx, wy);
-  return {at, worst};
+  if (at == i) return {at, false};
+  return {at, known ? worst > tolerance : beyond(wx, wy, tolerance)};
 }
 
-// Douglas-Peucker over vs[first..last], marking the vertices to keep.
-void douglas_peucker(const std::vector<Vertex>& vs, std::size_t first, std::size_t last, double tolerance,
-                     std::vector<bool>& keep) {
+// Douglas-Peucker over (first..last), marking the vertices to keep.
+void douglas_peucker(const Coordinates& c, std::size_t first, std::size_t last, double tolerance,
+                     std::vector<char>& keep, std::vector<std::pair<std::size_t, std::size_t>>& work) {
   // An explicit stack: long lines must not exhaust the call stack.
-  std::vector<std::pair<std::size_t, std::size_t>> work{{first, last}};
+  work.assign(1, {first, last});
   while (!work.empty()) {
     auto [i, j] = work.back();
     work.pop_back();
     if (j <= i + 1) continue;
-    const auto [at, worst] = farthest(vs, i, j);
-    if (worst > tolerance) {
-      keep[at] = true;
+    const auto [at, far] = farthest(c, i, j, tolerance);
+    if (far) {
+      keep[at] = 1;
       work.push_back({i, at});
       work.push_back({at, j});
     }
@@ -311,37 +385,45 @@ GeometryPtr generalize(const Geometry& g, double max_deviation, bool remove_dege
   const double chord = std::max(chord_tolerance(g), tolerance * 0.1);
   Geometry out = header_of(g, g.kind);
   const bool closed = g.closed();
+  std::vector<char> keep;
+  std::vector<std::pair<std::size_t, std::size_t>> work;
   for (const Part& p0 : g.parts) {
-    const Part p = p0.has_curves() ? linearize_part(p0, closed, chord) : Part{p0.vertices, {}};
-    const std::size_t n = p.size();
-    Part q;
+    // A straight part is read where it lies.
+    Part linear;
+    if (p0.has_curves()) linear = linearize_part(p0, closed, chord);
+    const VertexList& vs = p0.has_curves() ? linear.vertices : p0.vertices;
+    const std::size_t n = vs.size();
     if (n == 0) continue;
+    const Coordinates c = coordinates_of(vs);
+    Part q;
     if (!closed) {
-      std::vector<bool> keep(n, false);
-      keep[0] = keep[n - 1] = true;
-      douglas_peucker(p.vertices.to_vector(), 0, n - 1, tolerance, keep);
+      keep.assign(n, 0);
+      keep[0] = keep[n - 1] = 1;
+      douglas_peucker(c, 0, n - 1, tolerance, keep, work);
+      std::size_t kept = 0;
+      for (std::size_t i = 0; i < n; ++i) kept += keep[i];
+      q.vertices.reserve(kept);
       for (std::size_t i = 0; i < n; ++i)
-        if (keep[i]) q.vertices.push_back(p.vertices[i]);
+        if (keep[i]) q.vertices.push_back(vs[i]);
       const bool degenerate = q.size() < 2 || part_length(q, false) == 0;
       if (degenerate && remove_degenerate_parts) continue;
     } else {
-      // A ring is split at vertex 0 and at the vertex farthest from it.
-      std::vector<Vertex> vs = p.vertices.to_vector();
-      vs.push_back(p.vertices[0]);
+      // A ring is split at vertex 0 and at the vertex farthest from it;
+      // vertex n is vertex 0 again, closing the ring.
       std::size_t far = 0;
       double best = -1;
       for (std::size_t i = 1; i < n; ++i) {
-        const double d = std::hypot(vs[i].x - vs[0].x, vs[i].y - vs[0].y);
+        const double d = std::hypot(c.x(i) - c.x(0), c.y(i) - c.y(0));
         if (d > best) best = d, far = i;
       }
-      std::vector<bool> keep(n + 1, false);
-      keep[0] = keep[n] = keep[far] = true;
+      keep.assign(n + 1, 0);
+      keep[0] = keep[n] = keep[far] = 1;
       if (far > 0) {
-        douglas_peucker(vs, 0, far, tolerance, keep);
-        douglas_peucker(vs, far, n, tolerance, keep);
+        douglas_peucker(c, 0, far, tolerance, keep, work);
+        douglas_peucker(c, far, n, tolerance, keep, work);
       }
       std::size_t kept = 0;
-      for (std::size_t i = 0; i < n; ++i) kept += keep[i] ? 1 : 0;
+      for (std::size_t i = 0; i < n; ++i) kept += keep[i];
       if (kept < 3) {
         // Every vertex lies within the deviation of one chord: the ring has
         // collapsed.  Kept, it keeps its farthest vertex from that chord, so
@@ -355,8 +437,10 @@ GeometryPtr generalize(const Geometry& g, double max_deviation, bool remove_dege
           if (d > worst) worst = d, at = i;
         }
         if (at == 0) continue;  // fewer than three vertices to begin with
-        keep[at] = true;
+        keep[at] = 1;
+        ++kept;
       }
+      q.vertices.reserve(kept);
       for (std::size_t i = 0; i < n; ++i)
         if (keep[i]) q.vertices.push_back(vs[i]);
     }
