@@ -3,6 +3,7 @@ import math
 import random
 
 import pytest
+import shapely
 
 import ostrel_geometry as og
 
@@ -590,10 +591,39 @@ def test_generalize_chooses_the_vertices_of_plain_distances():
         ([(0, 0), (3, 4), (6, 0)], 4.0),
         # Offsets whose squares vanish.
         ([(x * 1e-200, y * 1e-200) for x, y in walk[:200]], 1e-200),
+        # Tiny, huge and far-off coordinates.
+        ([(x * 1e-150, y * 1e-150) for x, y in walk[:500]], 2e-150),
+        ([(x * 1e55, y * 1e55) for x, y in walk[:500]], 2e55),
+        ([(1e9 + x * 1e-3, 1e9 + y * 1e-3) for x, y in walk[:500]], 2e-3),
+        # Near-ties: a row parallel to the chord, heights a few ulps apart,
+        # the farthest repeated.
+        ([(0.0, 0.0)] + [(float(i), 1.0 + (i * 7 % 5 - 2) * 2**-52) for i in range(1, 60)] + [(60.0, 0.0)], 0.5),
+        # Mirror images all along: every chord has ties on both sides.
+        ([(0.0, 0.0)] + [(float(i), (-1) ** i * float(1 + i % 3)) for i in range(1, 40)] + [(40.0, 0.0)], 1.0),
+        # Vertices whose projections fall beyond the chord's ends.
+        ([(0.0, 0.0)] + [(rng.uniform(-5, 15), rng.uniform(-1, 1)) for _ in range(300)] + [(10.0, 0.0)], 0.3),
+        # Repeated vertices and collinear runs, on a grid of ties.
+        ([(float(i // 3), float(i // 7 % 2)) for i in range(200)], 0.0),
+        ([(float(rng.randint(-3, 3)), float(rng.randint(-3, 3))) for _ in range(300)], 2**0.5),
+        # Chords of zero length: a path that comes back to where it began.
+        ([(0.0, 0.0), (1.0, 1.0), (2.0, 0.5), (0.0, 0.0), (0.5, 2.0), (0.0, 0.0)], 0.1),
     ]
     for pts, tolerance in cases:
         got = line(*pts).generalize(tolerance).to_dict()["paths"][0]
         assert got == douglas_peucker_reference(pts, tolerance), tolerance
+
+
+@pytest.mark.parametrize("scale, offset", [(1.0, 0.0), (1e-7, 0.0), (1e7, 0.0), (1e-3, 1e9)])
+def test_generalize_keeps_what_douglas_peucker_simplify_keeps(scale, offset):
+    rng = random.Random(11)
+    for n in (3, 10, 100, 2000):
+        pts = [(offset, offset)]
+        for _ in range(n - 1):
+            pts.append((pts[-1][0] + rng.uniform(-1, 1) * scale, pts[-1][1] + rng.uniform(-1, 1) * scale))
+        for tolerance in (0.1 * scale, 0.5 * scale, 2.0 * scale):
+            got = line(*pts).generalize(tolerance).to_dict()["paths"][0]
+            expected = shapely.simplify(shapely.LineString(pts), tolerance, preserve_topology=False)
+            assert got == [list(c) for c in expected.coords], (n, tolerance)
 
 
 def test_affine_operations_on_curves():
