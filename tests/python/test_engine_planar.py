@@ -525,6 +525,72 @@ def test_convex_hull_kinds():
     assert half_disc().convex_hull().calculate_area() == pytest.approx(math.pi / 2, rel=1e-4)
 
 
+def described_hull(hull):
+    """A hull, ours or Shapely's, as its kind and coordinates (rings closed)."""
+    if isinstance(hull, og.Geometry):
+        d = hull.to_dict()
+        if isinstance(hull, og.Polygon):
+            return "Polygon", d["rings"][0]
+        if isinstance(hull, og.Polyline):
+            return "LineString", d["paths"][0]
+        return "Point", [d["x"], d["y"]]
+    if hull.geom_type == "Polygon":
+        return "Polygon", [list(c) for c in hull.exterior.coords]
+    return hull.geom_type, [list(c) for c in hull.coords][0 if hull.geom_type == "Point" else slice(None)]
+
+
+@pytest.mark.parametrize("scale, offset", [(1.0, 0.0), (1e-7, 0.0), (1e7, 0.0), (1e-3, 1e9), (1e-130, 0.0), (1e140, 0.0)])
+def test_convex_hull_is_the_hull_geos_gives_vertex_for_vertex(scale, offset):
+    # Same corners, same first corner, same turning, same kind of result.
+    rng = random.Random(17)
+    for n in (1, 2, 3, 4, 5, 8, 60, 200):
+        ts = [float(rng.randint(-5, 5)) for _ in range(n)]
+        sets = {
+            "random": [(rng.uniform(-1, 1), rng.uniform(-1, 1)) for _ in range(n)],
+            # Repeats and corners with points along their edges.
+            "grid": [(float(rng.randint(0, 2)), float(rng.randint(0, 2))) for _ in range(n)],
+            # Along lines that scaling keeps straight to the last bit.
+            "horizontal": [(t, 0.5) for t in ts],
+            "vertical": [(0.5, t) for t in ts],
+            "diagonal": [(t, t) for t in ts],
+            "repeated": [rng.choice([(0.25, -0.5), (0.75, 0.125), (-0.5, 0.5)]) for _ in range(n)],
+            "circle": [(math.cos(2 * math.pi * i / n), math.sin(2 * math.pi * i / n)) for i in range(n)],
+            "all equal": [(0.3, -0.7)] * n,
+        }
+        for name, unit in sets.items():
+            pts = [[offset + scale * x, offset + scale * y] for x, y in unit]
+            pairs = [(og.MultiPoint({"points": pts}), shapely.MultiPoint(pts))]
+            if n >= 2:
+                pairs.append((og.Polyline({"paths": [pts]}), shapely.LineString(pts)))
+            if n >= 3 and name in ("random", "circle"):
+                pairs.append((og.Polygon({"rings": [pts + [pts[0]]]}), shapely.Polygon(pts)))
+            for ours, theirs in pairs:
+                got = described_hull(ours.convex_hull())
+                assert got == described_hull(theirs.convex_hull), (name, n, type(ours).__name__)
+    sr = {"wkid": 3857}
+    hull = og.MultiPoint({"points": [[0, 0], [4, 0], [1, 3]], "spatialReference": sr}).convex_hull()
+    assert hull.to_dict() == {"rings": [[[0, 0], [1, 3], [4, 0], [0, 0]]], "spatialReference": sr}
+
+
+def test_convex_hull_of_points_a_rounding_away_from_a_line():
+    # Points a few ulps off the diagonal through (12, 12) and (24, 24),
+    # before, between and beyond them: the plain floating-point turn gets the
+    # side wrong for many of them, which would make a line a triangle or
+    # leave a corner out.  (Which way such a sliver turns is compared
+    # elsewhere: here the ring's own rounded area may decide it.)
+    def corners(hull):
+        kind, coords = described_hull(hull)
+        return kind, sorted({tuple(c) for c in ([coords] if kind == "Point" else coords)})
+
+    for base, extra in [(6.0, []), (18.0, []), (30.0, []), (6.0, [[30.0, 0.0]]), (6.0, [[18.0, 6.0]])]:
+        ulp = math.ulp(base)
+        for i in range(24):
+            for j in range(24):
+                pts = [[base + i * ulp, base + j * ulp], [12.0, 12.0], [24.0, 24.0]] + extra
+                got = corners(og.MultiPoint({"points": pts}).convex_hull())
+                assert got == corners(shapely.MultiPoint(pts).convex_hull), (base, extra, i, j)
+
+
 def test_simplify_and_is_simple():
     ccw = poly(square(0, 0, 10, clockwise=False))
     assert ccw.is_simple() is False  # exterior rings run clockwise

@@ -506,10 +506,123 @@ GeometryPtr buffer_in_range(const Geometry& g, double distance) {
   return read_result(std::move(r), ResultSpec{GeometryKind::Polygon, false, false, g.spatial_reference, nullptr});
 }
 
+namespace {
+
+struct HullPoint {
+  double x, y;
+};
+
+// The turn a -> b -> c: 1 to the left, -1 to the right, 0 when rounding
+// could hide its sign (collinear points among them).  The bound is wider
+// than the rounding of the two products and their difference, which stay
+// clear of overflow and underflow for coordinates that hull_points admits.
+int turn(const HullPoint& a, const HullPoint& b, const HullPoint& c) {
+  const double l = (a.x - c.x) * (b.y - c.y), r = (a.y - c.y) * (b.x - c.x);
+  const double det = l - r, bound = (std::fabs(l) + std::fabs(r)) * 0x1p-50;
+  if (det > bound) return 1;
+  if (det < -bound) return -1;
+  return 0;
+}
+
+// The points GEOS takes the hull of (its form of g holds the same set), or
+// false when a coordinate is outside the range `turn` is sure in, not a
+// number, or a ring would be left out of the form (fewer than three
+// vertices after repeats).
+bool hull_points(const Geometry& g, std::vector<HullPoint>& pts) {
+  auto in_range = [](double v) {
+    const double a = std::fabs(v);
+    return a == 0 || (a >= 0x1p-400 && a <= limits::kLargestCoordinate);
+  };
+  if (g.kind == GeometryKind::Multipoint) {
+    pts.reserve(g.points.size());
+    for (const Vertex& v : g.points) {
+      if (!in_range(v.x) || !in_range(v.y)) return false;
+      pts.push_back({v.x, v.y});
+    }
+    return true;
+  }
+  if (!g.is_multipart()) return false;
+  pts.reserve(vertex_count(g));
+  for (const Part& p : g.parts) {
+    const double* xy = p.vertices.xy_data();
+    std::size_t n = p.size();
+    if (g.closed()) {
+      while (n > 1 && xy[2 * n - 2] == xy[0] && xy[2 * n - 1] == xy[1]) --n;
+      if (n == 0) continue;
+      if (n < 3) return false;
+      for (std::size_t i = 1; i < n; ++i)
+        if (xy[2 * i] == xy[2 * i - 2] && xy[2 * i + 1] == xy[2 * i - 1]) return false;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+      if (!in_range(xy[2 * i]) || !in_range(xy[2 * i + 1])) return false;
+      pts.push_back({xy[2 * i], xy[2 * i + 1]});
+    }
+  }
+  return true;
+}
+
+// The convex hull of a straight geometry without z or m as GEOS gives it
+// for points spanning an area: its strict corners, clockwise from the
+// lowest (then leftmost) one; null where GEOS has to decide (a turn whose
+// sign rounding could hide, fewer than three distinct points, a ring the
+// result reader would turn round) or where the input is not of that sort.
+GeometryPtr straight_hull(const Geometry& g) {
+  std::vector<HullPoint> pts;
+  if (!hull_points(g, pts)) return nullptr;
+  std::sort(pts.begin(), pts.end(), [](const HullPoint& a, const HullPoint& b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
+  pts.erase(std::unique(pts.begin(), pts.end(), [](const HullPoint& a, const HullPoint& b) { return a.x == b.x && a.y == b.y; }),
+            pts.end());
+  const std::size_t n = pts.size();
+  if (n < 3) return nullptr;
+  // Andrew's monotone chain, counter-clockwise, corners only.
+  std::vector<HullPoint> h(2 * n);
+  std::size_t k = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    for (; k >= 2; --k) {
+      const int t = turn(h[k - 2], h[k - 1], pts[i]);
+      if (t == 0) return nullptr;
+      if (t > 0) break;
+    }
+    h[k++] = pts[i];
+  }
+  for (std::size_t i = n - 1, lower = k + 1; i-- > 0;) {
+    for (; k >= lower; --k) {
+      const int t = turn(h[k - 2], h[k - 1], pts[i]);
+      if (t == 0) return nullptr;
+      if (t > 0) break;
+    }
+    h[k++] = pts[i];
+  }
+  --k;  // h[k] is h[0] again
+  if (k < 3) return nullptr;
+  std::size_t start = 0;
+  for (std::size_t i = 1; i < k; ++i)
+    if (h[i].y < h[start].y || (h[i].y == h[start].y && h[i].x < h[start].x)) start = i;
+  std::vector<double> xy(2 * k);
+  for (std::size_t j = 0; j < k; ++j) {
+    const HullPoint& v = h[(start + k - j) % k];
+    xy[2 * j] = v.x;
+    xy[2 * j + 1] = v.y;
+  }
+  Part ring;
+  ring.vertices = VertexList::from_xy(std::move(xy));
+  if (ring_signed_area(ring) > 0) return nullptr;
+  auto out = std::make_shared<Geometry>();
+  out->kind = GeometryKind::Polygon;
+  out->spatial_reference = g.spatial_reference;
+  out->parts.push_back(std::move(ring));
+  return out;
+}
+
+}  // namespace
+
 GeometryPtr convex_hull(const Geometry& g) {
   if (g.is_empty())
     return empty_geometry(g.kind == GeometryKind::Envelope ? GeometryKind::Polygon : g.kind, g.has_z, g.has_m,
                           g.spatial_reference);
+  // A hull computed here spares building, reading and freeing GEOS's.
+  if (!g.has_z && !g.has_m && !g.has_curves())
+    if (GeometryPtr hull = straight_hull(g)) return hull;
   GeosForm gg = geos_form(g, false);
   GeomPtr r = geos::take(GEOSConvexHull_r(ctx(), gg.get()), "convex hull");
   GeometryKind kind;
