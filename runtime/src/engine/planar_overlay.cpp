@@ -95,10 +95,16 @@ GeometryPtr overlay(const Geometry& a, const Geometry& b, Overlay op) {
     }
   }
   GeomPtr result = geos::take(r, name);
-  SourceIndex index;
-  index.add(a);
-  index.add(b);
-  return read_result(std::move(result), ResultSpec{kind, has_z, has_m, a.spatial_reference, &index});
+  // Inputs without z, m or curves leave their result nothing to take back,
+  // and small overlays would spend a few percent indexing them.
+  std::optional<SourceIndex> index;
+  if (a.has_z || a.has_m || b.has_z || b.has_m || a.has_curves() || b.has_curves()) {
+    index.emplace();
+    index->add(a);
+    index->add(b);
+  }
+  return read_result(std::move(result),
+                     ResultSpec{kind, has_z, has_m, a.spatial_reference, index ? &*index : nullptr});
 }
 
 std::vector<GeometryPtr> intersections(const Geometry& a, const Geometry& b) {
