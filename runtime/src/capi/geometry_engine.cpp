@@ -258,8 +258,10 @@ double distance_of(const Geometry& a, QX_GeometryHandle other) {
 // each is reached through its handle, then its record, its parts and its
 // vertices, one load after the other.  Fetching these for the geometries
 // ahead, one step further each time the walk moves on, lets the loads of
-// several geometries overlap.
-void fetch_ahead(const QX_GeometryHandle* geometries, std::size_t count, std::size_t i) {
+// several geometries overlap.  Inlined by force: the compiler takes an
+// out-of-line function that only reads memory and prefetches for one
+// without effects, and drops its calls.
+[[gnu::always_inline]] inline void fetch_ahead(const QX_GeometryHandle* geometries, std::size_t count, std::size_t i) {
   constexpr std::size_t kStep = 8;
   if (i + 4 * kStep < count) __builtin_prefetch(geometries[i + 4 * kStep]);
   if (i + 3 * kStep < count && geometries[i + 3 * kStep])
