@@ -679,6 +679,20 @@ def test_generalize_chooses_the_vertices_of_plain_distances():
         assert got == douglas_peucker_reference(pts, tolerance), tolerance
 
 
+def test_generalize_keeps_the_same_vertices_of_a_path_scaled_past_squares():
+    # Scaled by a power of two, every distance scales exactly, so the same
+    # vertices stay, also where the squares of the chords overflow.
+    rng = random.Random(8)
+    for _ in range(60):
+        pts = [(rng.uniform(-1, 1), rng.uniform(-1, 1)) for _ in range(rng.randint(3, 40))]
+        tolerance = rng.uniform(0.01, 0.5)
+        plain = line(*pts).generalize(tolerance).to_dict()["paths"][0]
+        for e in (600, 1000):
+            s = 2.0**e
+            huge = line(*[(x * s, y * s) for x, y in pts]).generalize(tolerance * s).to_dict()["paths"][0]
+            assert [[x / s, y / s] for x, y in huge] == plain, e
+
+
 @pytest.mark.parametrize("scale, offset", [(1.0, 0.0), (1e-7, 0.0), (1e7, 0.0), (1e-3, 1e9)])
 def test_generalize_keeps_what_douglas_peucker_simplify_keeps(scale, offset):
     rng = random.Random(11)

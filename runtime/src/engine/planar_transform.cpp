@@ -226,11 +226,26 @@ GeometryPtr set_z_m(const Geometry& g, bool change_z, bool keep_z, double z, boo
 
 namespace {
 
+// The fraction (0 to 1) of the way along d = (dx, dy), not zero, of the
+// point nearest to (x, y), where the squares and products of the plain
+// quotient overflow: the same quotient with every term scaled by a power of
+// two, which changes no digit of it.
+[[gnu::noinline]] double scaled_fraction(double x, double y, double dx, double dy) {
+  const double s = std::ldexp(1.0, -std::max(std::ilogb(dx), std::ilogb(dy)));
+  const double sx = dx * s, sy = dy * s;
+  const double u = (x * s * sx + y * s * sy) / (sx * sx + sy * sy);
+  if (std::isnan(x) || std::isnan(y)) return kNaN;  // as the plain quotient gives
+  return u > 0 ? (u < 1 ? u : 1) : 0;               // offsets of both infinities count as 0
+}
+
 // The offset from p to the point of segment a-b nearest to it.
 void offset_to_segment(const Vertex& p, const Vertex& a, const Vertex& b, double& ex, double& ey) {
   const double dx = b.x - a.x, dy = b.y - a.y;
   const double len2 = dx * dx + dy * dy;
-  const double u = len2 > 0 ? std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / len2, 0.0, 1.0) : 0.0;
+  const double t = (p.x - a.x) * dx + (p.y - a.y) * dy;
+  const double u = !(len2 > 0)                               ? 0.0
+                   : std::isfinite(len2) && std::isfinite(t) ? std::clamp(t / len2, 0.0, 1.0)
+                                                             : scaled_fraction(p.x - a.x, p.y - a.y, dx, dy);
   ex = a.x + u * dx - p.x;
   ey = a.y + u * dy - p.y;
 }
@@ -306,6 +321,7 @@ std::pair<std::size_t, bool> farthest(const Coordinates& c, std::size_t i, std::
   const double dx = c.x(j) - ax, dy = c.y(j) - ay;
   const double len2 = dx * dx + dy * dy;
   const bool screened = len2 >= kScreenMinLength2 && c.slack >= 0;
+  const bool plain = std::isfinite(len2);  // else the chord's square overflowed
   const double* xy = c.xy;
   std::size_t at = i;
   double worst = -1, ex = 0, ey = 0, wx = 0, wy = 0;
@@ -326,10 +342,12 @@ std::pair<std::size_t, bool> farthest(const Coordinates& c, std::size_t i, std::
       if (cross * cross + e * e < screen) continue;
     }
     double u = 0;
-    if (len2 > 0) {
+    if (len2 > 0 && plain && std::isfinite(t)) {
       u = t / len2;
       u = u < 0.0 ? 0.0 : u;
       u = u > 1.0 ? 1.0 : u;
+    } else if (len2 > 0) {
+      u = scaled_fraction(px - ax, py - ay, dx, dy);
     }
     ex = ax + u * dx - px;
     ey = ay + u * dy - py;
