@@ -258,21 +258,32 @@ double distance_of(const Geometry& a, QX_GeometryHandle other) {
 // each is reached through its handle, then its record, its parts and its
 // vertices, one load after the other.  Fetching these for the geometries
 // ahead, one step further each time the walk moves on, lets the loads of
-// several geometries overlap.  Inlined by force: the compiler takes an
-// out-of-line function that only reads memory and prefetches for one
-// without effects, and drops its calls.
-[[gnu::always_inline]] inline void fetch_ahead(const QX_GeometryHandle* geometries, std::size_t count, std::size_t i) {
+// several geometries overlap.  A walk that reads records only (relations,
+// which small geometries mostly answer from the bounds kept in the record)
+// fetches no further than the record, both of its first lines.  Inlined by
+// force: the compiler takes an out-of-line function that only reads memory
+// and prefetches for one without effects, and drops its calls.
+enum class Reach { Records, Vertices };
+
+template <Reach reach>
+[[gnu::always_inline]] inline void fetch_ahead(const QX_GeometryHandle* geometries, std::size_t count,
+                                               std::size_t i) {
   constexpr std::size_t kStep = 8;
   if (i + 4 * kStep < count) __builtin_prefetch(geometries[i + 4 * kStep]);
-  if (i + 3 * kStep < count && geometries[i + 3 * kStep])
-    __builtin_prefetch(geometries[i + 3 * kStep]->geometry.get());
-  if (i + 2 * kStep < count && geometries[i + 2 * kStep]) {
-    const Geometry& g = *geometries[i + 2 * kStep]->geometry;
-    if (!g.parts.empty()) __builtin_prefetch(g.parts.data());
+  if (i + 3 * kStep < count && geometries[i + 3 * kStep]) {
+    const char* record = reinterpret_cast<const char*>(geometries[i + 3 * kStep]->geometry.get());
+    __builtin_prefetch(record);
+    if constexpr (reach == Reach::Records) __builtin_prefetch(record + 64);
   }
-  if (i + kStep < count && geometries[i + kStep]) {
-    const Geometry& g = *geometries[i + kStep]->geometry;
-    if (!g.parts.empty()) __builtin_prefetch(g.parts[0].vertices.xy_data());
+  if constexpr (reach == Reach::Vertices) {
+    if (i + 2 * kStep < count && geometries[i + 2 * kStep]) {
+      const Geometry& g = *geometries[i + 2 * kStep]->geometry;
+      if (!g.parts.empty()) __builtin_prefetch(g.parts.data());
+    }
+    if (i + kStep < count && geometries[i + kStep]) {
+      const Geometry& g = *geometries[i + kStep]->geometry;
+      if (!g.parts.empty()) __builtin_prefetch(g.parts[0].vertices.xy_data());
+    }
   }
 }
 
@@ -280,13 +291,13 @@ double distance_of(const Geometry& a, QX_GeometryHandle other) {
 // false to stop there, each failure reported under the name of the function
 // that answers for one geometry.  The index where the walk stopped: that of
 // the geometry that stopped it or failed, or count.
-template <class One>
+template <Reach reach = Reach::Vertices, class One>
 std::size_t each(const QX_GeometryHandle* geometries, std::size_t count, const char* name,
                  const QX_ErrorHandler* handler, One&& one) {
   std::size_t i = 0;
   guarded(handler, name, false, [&] {
     for (; i < count; ++i) {
-      fetch_ahead(geometries, count, i);
+      fetch_ahead<reach>(geometries, count, i);
       if (!one(i)) break;
     }
     return true;
@@ -673,7 +684,7 @@ QX_EXPORT size_t vaskelith_each_relation(QX_GeometryHandle geometry, const QX_Ge
     return 0;
   }
   std::optional<Operand> fixed;
-  return each(others, count, relation_function(*r), handler, [&](std::size_t i) {
+  return each<Reach::Records>(others, count, relation_function(*r), handler, [&](std::size_t i) {
     if (!fixed) fixed.emplace(geometry_of(geometry, others_first ? "other" : "geometry"), *r);
     const Operand item(geometry_of(others[i], others_first ? "geometry" : "other"), *r);
     const bool answer = others_first ? relation_of(item, *fixed, *r) : relation_of(*fixed, item, *r);
