@@ -311,6 +311,36 @@ def test_buffer_collection_static_shapes():
     assert og.Geometry.buffer_collection([], [], True) == []
 
 
+def test_buffer_collection_items_are_each_geometrys_own_buffer():
+    # The collection makes the kept forms of its geometries, all its buffers
+    # and then reads them back, in steps over the whole list: each item must
+    # still be its own geometry's buffer, vertex for vertex, whether the
+    # geometry had kept forms before the call or not, repaired, curved,
+    # several parts or none.
+    def shapes():
+        return [
+            square(0, 0, 1),
+            og.Polygon({"rings": [[[0, 0], [0, 9], [9, 9], [9, 0], [0, 0]], [[3, 3], [6, 3], [6, 6], [3, 6], [3, 3]]]}),
+            og.Polygon({"rings": [[[0, 0], [4, 4], [4, 0], [0, 4], [0, 0]]]}),  # crosses itself
+            og.Polygon({"curveRings": [[[0, 0], {"a": [[0, 0], [1, 0], 0, 1]}]]}),
+            og.Polygon({"rings": [[[20, 0], [20, 1], [21, 1], [21, 0], [20, 0]], [[30, 0], [30, 2], [32, 2], [32, 0], [30, 0]]]}),
+            og.Polygon({"rings": []}),
+            line((0, 0), (5, 5), (10, 0)),
+            pt(3, 4),
+        ]
+
+    distances = [0.5, 2.0, 0.25]
+    for warm in (False, True):
+        geometries = shapes()
+        if warm:
+            for g in geometries:
+                g.buffer(1.0)
+        expected = [g.buffer(distances[min(i, 2)]).to_dict() for i, g in enumerate(shapes())]
+        for _ in range(2):
+            got = og.Geometry.buffer_collection(geometries, distances, False)
+            assert [b.to_dict() for b in got] == expected
+
+
 def test_convex_hull_collection_shapes():
     hulls = og.Geometry.convex_hull_collection([square(0, 0, 1), line((5, 5), (6, 7), (7, 5))], False)
     assert len(hulls) == 2 and hulls[1].area == pytest.approx(2.0)

@@ -74,6 +74,10 @@ GeometryPtr read_result(geos::GeomPtr result, const ResultSpec& spec);
 // for a geometry and distance that check_buffer_range has let through.
 geos::GeomPtr engine_buffer_in_range(const Geometry& g, double distance);
 
+// The runtime polygon read from such a buffer, which it keeps as its GEOS
+// form.
+GeometryPtr read_buffer(geos::GeomPtr buffer, const SpatialReferencePtr& sr);
+
 // The nesting of the rings of a polygon that keeps forms (nest_rings of
 // its parts), made once.
 const std::vector<std::vector<std::size_t>>& kept_nesting(const Geometry& g);

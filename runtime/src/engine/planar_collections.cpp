@@ -23,9 +23,31 @@ std::vector<GeometryPtr> buffer_collection(const std::vector<GeometryPtr>& gs, c
   for (double d : distances)
     if (!std::isfinite(d)) fail(kInvalidArgument, "The buffer distances must be finite numbers.");
   for (std::size_t i = 0; i < gs.size(); ++i) limits::check_buffer_range(*gs[i], distances[std::min(i, distances.size() - 1)]);
+  // The GEOS forms the geometries keep are made first, side by side: made
+  // one by one between the buffers, they would stay behind as islands in
+  // the room the buffers leave when they are released, and cut it into as
+  // many pieces for every later call.  A form that fails is left for the
+  // loops below, which meet the failures in their order.
+  for (const GeometryPtr& g : gs) {
+    if (!keeps_forms(*g)) continue;
+    try {
+      (void)geos_form(*g);
+    } catch (...) {
+      break;
+    }
+  }
   if (!union_result) {
+    // Every buffer is made before any is read back: the runtime geometries
+    // read from them then do not take the room that GEOS's temporaries for
+    // the next buffer would reuse, which otherwise leaves GEOS's allocations
+    // searching a heap cut into small pieces.
+    std::vector<GeomPtr> buffers;
+    buffers.reserve(gs.size());
     for (std::size_t i = 0; i < gs.size(); ++i)
-      out.push_back(buffer_in_range(*gs[i], distances[std::min(i, distances.size() - 1)]));
+      buffers.push_back(engine_buffer_in_range(*gs[i], distances[std::min(i, distances.size() - 1)]));
+    out.reserve(gs.size());
+    for (std::size_t i = 0; i < gs.size(); ++i)
+      out.push_back(read_buffer(std::move(buffers[i]), gs[i]->spatial_reference));
     return out;
   }
   // The buffers stay in GEOS and are dissolved in one pass.

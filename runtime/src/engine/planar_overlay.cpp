@@ -508,8 +508,11 @@ GeometryPtr buffer(const Geometry& g, double distance) {
 }
 
 GeometryPtr buffer_in_range(const Geometry& g, double distance) {
-  GeomPtr r = engine_buffer_in_range(g, distance);
-  return read_result(std::move(r), ResultSpec{GeometryKind::Polygon, false, false, g.spatial_reference, nullptr});
+  return read_buffer(engine_buffer_in_range(g, distance), g.spatial_reference);
+}
+
+GeometryPtr read_buffer(GeomPtr buffer, const SpatialReferencePtr& sr) {
+  return read_result(std::move(buffer), ResultSpec{GeometryKind::Polygon, false, false, sr, nullptr});
 }
 
 namespace {
