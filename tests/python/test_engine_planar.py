@@ -174,6 +174,26 @@ def test_buffer_of_a_polygon_with_crowded_rings_lies_at_the_distance(rings, d, h
         assert min(_distance_to_segment(p, a, b) for a, b in near) == pytest.approx(d, rel=1e-4)
 
 
+@pytest.mark.parametrize(
+    "rings, d",
+    [
+        ([star(300, 1.0, 0.5)], 2.0),  # crowded: built from pieces
+        ([square(0, 0, 40), star(500, 10.0, 8.0, 20, 20)], 3.0),
+        ([star(500, 10.0, 8.0, 20, 20), square(0, 0, 40)], 3.0),  # the hole first
+        ([star(500, 10.0, 8.0, 20, 20), square(0, 0, 40), square(100, 0, 40), star(500, 10.0, 8.0, 120, 20)], 3.0),
+        ([star(600, 1e-6, 0.5e-6)], 1.0),
+        ([star(2000, 100.0, 99.0)], 0.5),  # smooth enough for GEOS at once
+    ],
+)
+def test_polygon_buffer_does_not_depend_on_how_its_rings_reach_geos(rings, d):
+    # Whether a polygon's rings crowd is measured on its own vertices when
+    # they are GEOS's, and on a copy out of GEOS when to_geos left some out
+    # (here a repeated vertex, which leaves GEOS the same rings): the two
+    # must agree, vertex for vertex.
+    doubled = [list(r[:1]) + list(r) for r in rings]
+    assert poly(*rings).buffer(d).to_dict() == poly(*doubled).buffer(d).to_dict()
+
+
 def test_densify_places_points_on_the_curve():
     half = og.Polyline({"curvePaths": [[[1, 0], {"c": [[-1, 0], [0, 1]]}]]})
     dense = half.densify(0.5)

@@ -39,6 +39,9 @@ int prepare_at_use(std::size_t vertices) {
 struct EngineForm {
   GeomPtr raw;       // rings nested, not repaired
   GeomPtr repaired;  // raw made valid, when it is not
+  // Whether raw was made from the geometry's own parts (not kept from the
+  // result the geometry was read from); set before raw_ready.
+  bool raw_from_parts = false;
   std::atomic<const GEOSGeometry*> raw_ready{nullptr};
   std::atomic<int> valid{-1};  // whether raw is a valid area: -1 not yet known
   geos::PreparedPtr prepared;
@@ -64,6 +67,7 @@ EngineForm& form_of(Derived& d) {
 const GEOSGeometry* raw_of(const Geometry& g, EngineForm& f) {
   if (!f.raw) {
     f.raw = to_geos(g, 0, false);
+    f.raw_from_parts = true;
     f.raw_ready.store(f.raw.get(), std::memory_order_release);
   }
   return f.raw.get();
@@ -118,6 +122,13 @@ GeosForm geos_form(const Geometry& g, bool repair) {
     f.valid.store(f.repaired ? 0 : 1, std::memory_order_release);
   }
   return GeosForm(f.valid.load(std::memory_order_relaxed) == 1 ? raw : f.repaired.get());
+}
+
+bool lends_form_of_own_parts(const Geometry& g) {
+  if (g.kind != GeometryKind::Polygon || !keeps_forms(g)) return false;
+  const EngineForm* f = made_form(g);
+  if (f == nullptr || f->raw_ready.load(std::memory_order_acquire) == nullptr) return false;
+  return f->raw_from_parts && f->valid.load(std::memory_order_acquire) == 1;
 }
 
 bool valid_as_is(const Geometry& g) {

@@ -111,6 +111,13 @@ const SegmentBoxes* kept_segment_boxes(const Geometry& g, SegmentBoxesMaker make
 // (checked once).
 bool valid_as_is(const Geometry& g);
 
+// Whether the form geos_form(g) has lent is the one to_geos made from the
+// polygon's own parts, valid as it stands: its polygons are then the groups
+// of kept_nesting(g) in order, each ring a part closed by its first vertex
+// once more, wherever to_geos left out no vertex.  False for a form kept
+// from the result `g` was read from, and before geos_form(g).
+bool lends_form_of_own_parts(const Geometry& g);
+
 // Whether the engine keeps forms of `g` at all.
 bool keeps_forms(const Geometry& g);
 

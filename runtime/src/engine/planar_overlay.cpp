@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -199,27 +200,67 @@ std::vector<std::vector<XY>> line_vertices(const GEOSGeometry* g) {
   return lines;
 }
 
-// A ring of a polygon (closed: its last vertex repeats the first), whether
-// the area lies to its right, so that a buffer grows to its left, and
-// whether its offset curve cannot crowd: a hole narrower than twice the
-// distance, which a buffer fills without offsetting it, or a ring within
-// GEOS's input tolerance.
+// A ring of a polygon, whether the area lies to its right, so that a
+// buffer grows to its left, and whether its offset curve cannot crowd: a
+// hole narrower than twice the distance, which a buffer fills without
+// offsetting it, or a ring within GEOS's input tolerance.  The vertices are
+// x, y pairs read in place, from the runtime polygon or from a copy out of
+// GEOS; vertex `edges` closes the ring on vertex 0.
 struct Ring {
-  std::vector<XY> vertices;
+  const double* xy;
+  std::size_t edges;
   bool grows_left;
   bool filled;
+  XY vertex(std::size_t k) const {
+    const std::size_t i = k == edges ? 0 : k;
+    return {xy[2 * i], xy[2 * i + 1]};
+  }
 };
 
-// The rings of the polygons of `g` buffered by `distance`.
-std::vector<Ring> polygon_rings(const GEOSGeometry* g, double distance) {
+// The rings of a polygon's buffer, with the copies out of GEOS that some of
+// them read from.
+struct Rings {
   std::vector<Ring> rings;
+  std::vector<std::unique_ptr<double[]>> copies;
+};
+
+// The rings of the polygons of `g` buffered by `distance`.  `own` is the
+// polygon whose form `g` is when lends_form_of_own_parts holds for it, else
+// null: where to_geos left out none of its vertices, every ring is then read
+// in place from its part rather than copied out of GEOS, which for a large
+// polygon spares copies of megabytes and the fresh pages they take.
+Rings polygon_rings(const GEOSGeometry* g, double distance, const Geometry* own) {
+  Rings out;
+  const std::vector<std::vector<std::size_t>>* groups = nullptr;
+  if (own != nullptr) {
+    std::size_t closed = 0;
+    for (const Part& p : own->parts) closed += p.size() + 1;
+    const int coordinates = GEOSGetNumCoordinates_r(ctx(), g);
+    if (coordinates >= 0 && static_cast<std::size_t>(coordinates) == closed) {
+      groups = &kept_nesting(*own);
+      if (static_cast<int>(groups->size()) != GEOSGetNumGeometries_r(ctx(), g)) groups = nullptr;
+    }
+  }
+  std::size_t polygon = 0;
   for (const GEOSGeometry* c : geos::components(g)) {
     if (GEOSGeomTypeId_r(ctx(), c) != GEOS_POLYGON || GEOSisEmpty_r(ctx(), c) != 0) continue;
     const int holes = GEOSGetNumInteriorRings_r(ctx(), c);
     for (int k = -1; k < holes; ++k) {
       const GEOSGeometry* r = k < 0 ? GEOSGetExteriorRing_r(ctx(), c) : GEOSGetInteriorRingN_r(ctx(), c, k);
       const GEOSCoordSequence* seq = GEOSGeom_getCoordSeq_r(ctx(), r);
-      Ring ring{sequence_vertices(seq), false, false};
+      unsigned n = 0;
+      GEOSCoordSeq_getSize_r(ctx(), seq, &n);
+      Ring ring{nullptr, n > 0 ? n - 1 : 0, false, false};
+      const std::size_t at = static_cast<std::size_t>(k + 1);
+      if (groups != nullptr && polygon < groups->size() && at < (*groups)[polygon].size()) {
+        const Part& part = own->parts[(*groups)[polygon][at]];
+        if (part.size() == ring.edges) ring.xy = part.vertices.xy_data();
+      }
+      if (ring.xy == nullptr && n > 0) {
+        out.copies.push_back(std::make_unique_for_overwrite<double[]>(2 * std::size_t{n}));
+        geos::check(GEOSCoordSeq_copyToBuffer_r(ctx(), seq, out.copies.back().get(), 0, 0), "reading coordinates");
+        ring.xy = out.copies.back().get();
+      }
       double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
       if (GEOSGeom_getXMin_r(ctx(), r, &x0) != 0 && GEOSGeom_getYMin_r(ctx(), r, &y0) != 0 &&
           GEOSGeom_getXMax_r(ctx(), r, &x1) != 0 && GEOSGeom_getYMax_r(ctx(), r, &y1) != 0) {
@@ -231,21 +272,27 @@ std::vector<Ring> polygon_rings(const GEOSGeometry* g, double distance) {
         ring.filled = (k >= 0 && 2 * distance > std::min(x1 - x0, y1 - y0)) || extent < kInputTolerance * distance;
       }
       char ccw = 0;
-      if (ring.vertices.size() >= 4 && !ring.filled) GEOSCoordSeq_isCCW_r(ctx(), seq, &ccw);
+      if (n >= 4 && !ring.filled) GEOSCoordSeq_isCCW_r(ctx(), seq, &ccw);
       // A shell keeps its area to the left when it runs counterclockwise,
       // a hole to the right.
       ring.grows_left = (ccw != 0) == (k >= 0);
-      rings.push_back(std::move(ring));
+      if (ring.xy != nullptr) out.rings.push_back(ring);
     }
+    ++polygon;
   }
-  return rings;
+  return out;
 }
 
-// The rings as lines of vertices, taken from them.
-std::vector<std::vector<XY>> ring_lines(std::vector<Ring> rings) {
+// The rings as closed lines of vertices.
+std::vector<std::vector<XY>> ring_lines(const std::vector<Ring>& rings) {
   std::vector<std::vector<XY>> lines;
   lines.reserve(rings.size());
-  for (Ring& ring : rings) lines.push_back(std::move(ring.vertices));
+  for (const Ring& ring : rings) {
+    std::vector<XY> line;
+    line.reserve(ring.edges + 1);
+    for (std::size_t k = 0; k <= ring.edges; ++k) line.push_back(ring.vertex(k));
+    lines.push_back(std::move(line));
+  }
   return lines;
 }
 
@@ -303,9 +350,9 @@ bool crowded_rings(const std::vector<Ring>& rings, double distance, int quadrant
   const double step = kPi / 2 / quadrant_segments, step_tangent = std::tan(step);
   for (std::size_t r = 0; r < rings.size(); ++r) {
     const Ring& ring = rings[r];
-    if (ring.vertices.size() < 4 || ring.filled) continue;
-    const std::size_t n = ring.vertices.size() - 1;  // edges
-    const auto vertex = [&](std::size_t k) { return ring.vertices[k]; };
+    if (ring.edges < 3 || ring.filled) continue;
+    const std::size_t n = ring.edges;
+    const auto vertex = [&](std::size_t k) { return ring.vertex(k); };
     const double side = ring.grows_left ? distance : -distance;
     // The offset of the edge from `a` to `b`, as a shift (the coordinates
     // are small enough to square).
@@ -356,7 +403,7 @@ bool crowded_rings(const std::vector<Ring>& rings, double distance, int quadrant
   }
   const auto neighbours = [&](const Stretch& a, const Stretch& b) {
     if (a.ring != b.ring) return false;
-    const std::size_t n = rings[a.ring].vertices.size() - 1;
+    const std::size_t n = rings[a.ring].edges;
     return a.last == b.first || b.last == a.first || (a.first == 0 && b.last == n) ||
            (b.first == 0 && a.last == n);
   };
@@ -462,12 +509,12 @@ GeomPtr hull_small_clusters(const GEOSGeometry* g, double distance) {
 // offset curve is crowded, it is the area united with the buffer of its
 // rings, built from pieces: every point within the distance of an area is
 // in it or within the distance of its outline.
-GeomPtr buffer_area(const GEOSGeometry* area, double distance, int quadrant_segments) {
-  std::vector<Ring> rings;
-  if (!too_few_to_crowd(area, quadrant_segments)) rings = polygon_rings(area, distance);
-  if (rings.empty() || !crowded_rings(rings, distance, quadrant_segments))
+GeomPtr buffer_area(const GEOSGeometry* area, double distance, int quadrant_segments, const Geometry* own) {
+  Rings rings;
+  if (!too_few_to_crowd(area, quadrant_segments)) rings = polygon_rings(area, distance, own);
+  if (rings.rings.empty() || !crowded_rings(rings.rings, distance, quadrant_segments))
     return geos::take(GEOSBuffer_r(ctx(), area, distance, quadrant_segments), "buffer");
-  const GeomPtr outline = buffer_in_pieces(ring_lines(std::move(rings)), distance, quadrant_segments);
+  const GeomPtr outline = buffer_in_pieces(ring_lines(rings.rings), distance, quadrant_segments);
   return geos::take(GEOSUnion_r(ctx(), outline.get(), area), "union");
 }
 
@@ -490,11 +537,12 @@ GeomPtr engine_buffer_in_range(const Geometry& g, double distance) {
     std::vector<GeomPtr> pieces;
     for (const GEOSGeometry* c : geos::components(source))
       pieces.push_back(distance > 0 && g.kind == GeometryKind::Polygon
-                           ? buffer_area(c, distance, kQuadrantSegments)
+                           ? buffer_area(c, distance, kQuadrantSegments, nullptr)
                            : geos::take(GEOSBuffer_r(ctx(), c, distance, kQuadrantSegments), "buffer"));
     return dissolve(std::move(pieces));
   }
-  if (distance > 0 && g.kind == GeometryKind::Polygon) return buffer_area(source, distance, kQuadrantSegments);
+  if (distance > 0 && g.kind == GeometryKind::Polygon)
+    return buffer_area(source, distance, kQuadrantSegments, !hulled && lends_form_of_own_parts(g) ? &g : nullptr);
   if (distance > 0 && g.kind == GeometryKind::Polyline) {
     const std::vector<std::vector<XY>> lines = line_vertices(source);
     if (crowded(lines, distance, kQuadrantSegments)) return buffer_in_pieces(lines, distance, kQuadrantSegments);
