@@ -73,6 +73,8 @@ GeometryPtr read_result(geos::GeomPtr result, const ResultSpec& spec);
 // The buffer of `g` by `distance` as GEOS holds it, before it is read back,
 // for a geometry and distance that check_buffer_range has let through.
 geos::GeomPtr engine_buffer_in_range(const Geometry& g, double distance);
+// The same for `form`, geos_form(g) taken beforehand.
+geos::GeomPtr engine_buffer_of_form(const Geometry& g, GeosForm form, double distance);
 
 // The runtime polygon read from such a buffer, which it keeps as its GEOS
 // form.

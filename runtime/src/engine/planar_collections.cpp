@@ -27,15 +27,21 @@ std::vector<GeometryPtr> buffer_collection(const std::vector<GeometryPtr>& gs, c
   // one by one between the buffers, they would stay behind as islands in
   // the room the buffers leave when they are released, and cut it into as
   // many pieces for every later call.  A form that fails is left for the
-  // loops below, which meet the failures in their order.
-  for (const GeometryPtr& g : gs) {
-    if (!keeps_forms(*g)) continue;
+  // loops below, which meet the failures in their order.  The forms are
+  // kept at hand for the buffers, without a second look-up.
+  std::vector<const GEOSGeometry*> forms(gs.size(), nullptr);
+  for (std::size_t i = 0; i < gs.size(); ++i) {
+    if (!keeps_forms(*gs[i])) continue;
     try {
-      (void)geos_form(*g);
+      forms[i] = geos_form(*gs[i]).get();
     } catch (...) {
       break;
     }
   }
+  const auto buffer_of = [&](std::size_t i) {
+    const double d = distances[std::min(i, distances.size() - 1)];
+    return forms[i] ? engine_buffer_of_form(*gs[i], GeosForm(forms[i]), d) : engine_buffer_in_range(*gs[i], d);
+  };
   if (!union_result) {
     // Every buffer is made before any is read back: the runtime geometries
     // read from them then do not take the room that GEOS's temporaries for
@@ -43,8 +49,7 @@ std::vector<GeometryPtr> buffer_collection(const std::vector<GeometryPtr>& gs, c
     // searching a heap cut into small pieces.
     std::vector<GeomPtr> buffers;
     buffers.reserve(gs.size());
-    for (std::size_t i = 0; i < gs.size(); ++i)
-      buffers.push_back(engine_buffer_in_range(*gs[i], distances[std::min(i, distances.size() - 1)]));
+    for (std::size_t i = 0; i < gs.size(); ++i) buffers.push_back(buffer_of(i));
     out.reserve(gs.size());
     for (std::size_t i = 0; i < gs.size(); ++i)
       out.push_back(read_buffer(std::move(buffers[i]), gs[i]->spatial_reference));
@@ -52,8 +57,7 @@ std::vector<GeometryPtr> buffer_collection(const std::vector<GeometryPtr>& gs, c
   }
   // The buffers stay in GEOS and are dissolved in one pass.
   std::vector<GeomPtr> buffers;
-  for (std::size_t i = 0; i < gs.size(); ++i)
-    buffers.push_back(engine_buffer_in_range(*gs[i], distances[std::min(i, distances.size() - 1)]));
+  for (std::size_t i = 0; i < gs.size(); ++i) buffers.push_back(buffer_of(i));
   GeomPtr set = geos::collect(GEOS_GEOMETRYCOLLECTION, std::move(buffers));
   GeomPtr merged = geos::take(GEOSUnaryUnion_r(ctx(), set.get()), "union");
   out.push_back(

@@ -521,7 +521,10 @@ GeomPtr buffer_area(const GEOSGeometry* area, double distance, int quadrant_segm
 }  // namespace
 
 GeomPtr engine_buffer_in_range(const Geometry& g, double distance) {
-  GeosForm gg = geos_form(g);
+  return engine_buffer_of_form(g, geos_form(g), distance);
+}
+
+GeomPtr engine_buffer_of_form(const Geometry& g, GeosForm gg, double distance) {
   // 64 segments per quarter circle keep the polygon within 1e-4 of the
   // distance from the true buffer.
   constexpr int kQuadrantSegments = 64;
