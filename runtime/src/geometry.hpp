@@ -195,6 +195,14 @@ class VertexList {
     out.xy_ = std::move(xy);
     return out;
   }
+  // The same with z from z0, z1, ...: one per vertex, NaN where a vertex
+  // has none.
+  static VertexList from_xy_z(std::vector<double> xy, std::vector<double> z) {
+    VertexList out;
+    out.xy_ = std::move(xy);
+    out.extras().z = std::move(z);
+    return out;
+  }
 
   std::size_t size() const { return xy_.size() / 2; }
   bool empty() const { return xy_.empty(); }

@@ -2,6 +2,7 @@
 // takes the geometry out.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 #include "binding/geometry.hpp"
@@ -26,6 +27,12 @@ class GeometryBuilderBase : public detail::RawHandle<QX_GeometryBuilderHandle> {
 class MultipartBuilderBase : public GeometryBuilderBase {
  public:
   void set_parts(const MutablePartCollection& parts);
+  // The other way to fill the builder, for straight parts: one part of n
+  // vertices from its columns (zs may be null), kept as to_geometry keeps
+  // the parts given by set_parts; take_geometry then makes the geometry and
+  // leaves the builder empty.  The two ways are not mixed.
+  void add_part(const double* xs, const double* ys, const double* zs, std::size_t n);
+  GeometryOwned take_geometry();
 
  protected:
   using GeometryBuilderBase::GeometryBuilderBase;

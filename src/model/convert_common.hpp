@@ -71,6 +71,10 @@ rt::MutablePart part_to_runtime(const ZorvCurvePart& part, const rt::SpatialRefe
 template <class P>
 void add_parts(const DimensionedCollection<P>& parts, rt::MutablePartCollection& out,
                const rt::SpatialReference* sr);
+// Straight parts with x, y and perhaps z straight into the builder, each
+// vertex copied once: the geometry take_geometry then makes is the one
+// add_parts and set_parts give.  Each part is locked only while it is added.
+void add_straight_parts(const PartCollection& parts, rt::MultipartBuilderBase& out);
 
 }  // namespace ostrel::model::convert
 

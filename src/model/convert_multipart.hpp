@@ -25,6 +25,10 @@ typename Kind::Runtime MultipartGeometry<Kind>::as_runtime() const {
     if (const Cell<CurvePartCollection>* curves = curve_parts())
       curve_guard.emplace(curves->read_or_fatal("Lock poisoned"));
     auto linear_guard = linear_parts.read_or_fatal("Lock poisoned");
+    if ((!curve_guard || (*curve_guard)->len() == 0) && !linear_guard->has_m) {
+      convert::add_straight_parts(*linear_guard, builder);
+      return convert::downcast<Runtime>(builder.take_geometry());
+    }
     rt::MutablePartCollection parts = rt::MutablePartCollection::with_spatial_reference(convert::ptr(rsr));
     if (curve_guard) convert::add_parts(**curve_guard, parts, convert::ptr(rsr));
     convert::add_parts(*linear_guard, parts, convert::ptr(rsr));

@@ -118,6 +118,15 @@ void convert::add_parts(const DimensionedCollection<P>& parts, rt::MutablePartCo
   }
 }
 
+void convert::add_straight_parts(const PartCollection& parts, rt::MultipartBuilderBase& out) {
+  for (const Cell<ZorvPart>& cell : parts.lines) {
+    auto g = cell.read_or_fatal("Lock poisoned");
+    const ZorvPart& part = *g;
+    if (part.ms()) core::fatal("Internal error: a part with m among straight parts without m");
+    out.add_part(part.xs.data(), part.ys.data(), part.zs() ? part.zs()->data() : nullptr, part.len());
+  }
+}
+
 template void convert::add_parts(const PartCollection&, rt::MutablePartCollection&, const rt::SpatialReference*);
 template void convert::add_parts(const CurvePartCollection&, rt::MutablePartCollection&,
                                  const rt::SpatialReference*);

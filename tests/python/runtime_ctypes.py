@@ -89,6 +89,7 @@ SIGNATURES = {
     "QX_MutablePart_destroy": (None, [H]),
     "QX_MutablePart_addPoint": (I64, [H, H]),
     "QX_MutablePart_addPointXY": (I64, [H, D, D]),
+    "QX_MutablePart_addPointXYZ": (I64, [H, D, D, D]),
     "QX_MutablePart_addSegment": (None, [H, H]),
     "QX_MutablePartCollection_createWithSpatialReference": (H, [H]),
     "QX_MutablePartCollection_destroy": (None, [H]),
@@ -105,6 +106,8 @@ SIGNATURES = {
     "QX_MultipointBuilder_setPoints": (None, [H, H]),
     "QX_GeometryBuilder_toGeometry": (H, [H]),
     "QX_GeometryBuilder_destroy": (None, [H]),
+    "vaskelith_builder_add_part": (None, [H, ctypes.POINTER(D), ctypes.POINTER(D), ctypes.POINTER(D), ctypes.c_size_t]),
+    "vaskelith_builder_take_geometry": (H, [H]),
     "QX_Multipart_getParts": (H, [H]),
     "QX_ImmutablePartCollection_getSize": (I64, [H]),
     "QX_ImmutablePartCollection_getPart": (H, [H, I64]),
@@ -177,7 +180,7 @@ class Runtime:
         return text
 
     def __getattr__(self, short):
-        fn = getattr(self.lib, "QX_" + short)
+        fn = getattr(self.lib, short if short.startswith("vaskelith_") else "QX_" + short)
 
         def call(*args):
             self._errors.clear()

@@ -7,7 +7,7 @@ import math
 
 import pytest
 
-from runtime_ctypes import CALLBACK, RuntimeError_, load
+from runtime_ctypes import CALLBACK, D, RuntimeError_, load
 
 
 @pytest.fixture(scope="module")
@@ -255,6 +255,78 @@ def test_polygon_builder_stores_rings_open_and_keeps_a_curved_closing_segment(rt
     lp = part_of(rt, owned, line_geom, 0)
     assert rt.ImmutablePart_getPointCount(lp) == 5
     assert rt.ImmutablePart_getSegmentIndexFromEndPointIndex(lp, 0) == -1
+
+
+def vertices_of(rt, owned, geom):
+    """Every part's vertices as (x, y, z or None) and whether the geometry has z."""
+    has_z = rt.Geometry_getHasZ(geom)
+    parts = owned("ImmutablePartCollection_destroy", rt.Multipart_getParts(geom))
+    out = []
+    for i in range(rt.ImmutablePartCollection_getSize(parts)):
+        part = owned("ImmutablePart_destroy", rt.ImmutablePartCollection_getPart(parts, i))
+        vs = []
+        for k in range(rt.ImmutablePart_getPointCount(part)):
+            p = owned("Geometry_destroy", rt.ImmutablePart_getPoint(part, k))
+            z = rt.Point_getZ(p) if has_z else None
+            vs.append((rt.Point_getX(p), rt.Point_getY(p), None if z is None or math.isnan(z) else z))
+        out.append(vs)
+    return has_z, out
+
+
+N = math.nan
+# kind, parts given as (x, y) or (x, y, z) vertices (a part of z vertices has
+# z; an empty part is () with z or [] without), and what the geometry holds.
+COLUMN_CASES = {
+    "closed ring given open": ("polygon", [[(0, 0), (0, 1), (1, 1), (0, 0)]],
+                               (False, [[(0, 0, None), (0, 1, None), (1, 1, None)]])),
+    "ring left open": ("polygon", [[(0, 0), (0, 1), (1, 1)]], (False, [[(0, 0, None), (0, 1, None), (1, 1, None)]])),
+    "closing vertex of another z still closes": (
+        "polygon", [[(0, 0, 1), (0, 1, 2), (1, 1, 3), (0, 0, 9)]], (True, [[(0, 0, 1), (0, 1, 2), (1, 1, 3)]])),
+    "z only on the closing vertex": (
+        "polygon", [[(0, 0, N), (0, 1, N), (1, 1, N), (0, 0, 4)]], (True, [[(0, 0, None), (0, 1, None), (1, 1, None)]])),
+    "z on some vertices": ("polygon", [[(0, 0, N), (0, 1, 7), (1, 1, N)]],
+                           (True, [[(0, 0, None), (0, 1, 7), (1, 1, None)]])),
+    "two vertices at one place": ("polygon", [[(2, 3), (2, 3)]], (False, [[(2, 3, None)]])),
+    "one vertex": ("polygon", [[(2, 3)]], (False, [[(2, 3, None)]])),
+    "an empty part with z gives no z": ("polygon", [(), [(0, 0), (1, 0), (1, 1)]],
+                                        (False, [[], [(0, 0, None), (1, 0, None), (1, 1, None)]])),
+    "a polyline keeps its ends": ("polyline", [[(0, 0, 1), (1, 0, 2), (0, 0, 3)], ()],
+                                  (True, [[(0, 0, 1), (1, 0, 2), (0, 0, 3)], []])),
+}
+
+
+@pytest.mark.parametrize("case", COLUMN_CASES, ids=list(COLUMN_CASES))
+def test_a_builder_filled_from_columns_makes_what_parts_and_set_parts_make(rt, owned, case):
+    kind, parts, expected = COLUMN_CASES[case]
+    create = {"polyline": rt.PolylineBuilder_createFromSpatialReference,
+              "polygon": rt.PolygonBuilder_createFromSpatialReference}[kind]
+    # Vertex by vertex into mutable parts, then set on a builder.
+    coll = owned("MutablePartCollection_destroy", rt.MutablePartCollection_createWithSpatialReference(None))
+    for vs in parts:
+        part = rt.MutablePart_createWithSpatialReference(None)
+        for v in vs:
+            if len(v) == 3:
+                rt.MutablePart_addPointXYZ(part, *v)
+            else:
+                rt.MutablePart_addPointXY(part, *v)
+        rt.MutablePartCollection_addPart(coll, part)
+        rt.MutablePart_destroy(part)
+    builder = owned("GeometryBuilder_destroy", create(None))
+    rt.MultipartBuilder_setParts(builder, coll)
+    by_parts = owned("Geometry_destroy", rt.GeometryBuilder_toGeometry(builder))
+    # Part by part from columns.
+    builder = owned("GeometryBuilder_destroy", create(None))
+    for vs in parts:
+        n = len(vs)
+        column = lambda k: (D * max(n, 1))(*[v[k] for v in vs])  # noqa: E731
+        zs = column(2) if isinstance(vs, tuple) or (vs and len(vs[0]) == 3) else None
+        rt.vaskelith_builder_add_part(builder, column(0), column(1), zs, n)
+    by_columns = owned("Geometry_destroy", rt.vaskelith_builder_take_geometry(builder))
+    assert vertices_of(rt, owned, by_parts) == expected
+    assert vertices_of(rt, owned, by_columns) == expected
+    assert to_json(rt, by_columns) == to_json(rt, by_parts)
+    # The builder is left empty.
+    assert vertices_of(rt, owned, owned("Geometry_destroy", rt.vaskelith_builder_take_geometry(builder))) == (False, [])
 
 
 def test_extent_covers_curves(rt, owned):

@@ -541,6 +541,20 @@ QX_EXPORT size_t vaskelith_each_relation(QX_GeometryHandle geometry, const QX_Ge
                                          size_t count, int32_t relation, bool others_first, bool stop_at,
                                          const QX_ErrorHandler* handler);
 
+/* A polyline or polygon builder filled one straight part at a time, for the module's conversion
+ * of a geometry whose parts have x, y and perhaps z: vaskelith_builder_add_part appends the part
+ * of `count` vertices (z from `zs` when it is not null) as QX_GeometryBuilder_toGeometry would
+ * keep it after QX_MutablePart_addPointXY (or ...XYZ) of each vertex and
+ * QX_MultipartBuilder_setParts (a polygon's ring without its closing vertex), and
+ * vaskelith_builder_take_geometry makes the geometry of the parts added so far, moving them out
+ * and leaving the builder empty.  The geometry is the one the QX_ calls would make, with each
+ * vertex copied once.  A builder filled this way is not also given parts by
+ * QX_MultipartBuilder_setParts. */
+QX_EXPORT void vaskelith_builder_add_part(QX_GeometryBuilderHandle builder, const double* xs, const double* ys,
+                                          const double* zs, size_t count, const QX_ErrorHandler* handler);
+QX_EXPORT QX_GeometryHandle vaskelith_builder_take_geometry(QX_GeometryBuilderHandle builder,
+                                                            const QX_ErrorHandler* handler);
+
 #ifdef __cplusplus
 }
 #endif

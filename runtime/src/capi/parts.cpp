@@ -273,6 +273,49 @@ QX_EXPORT QX_GeometryHandle QX_GeometryBuilder_toGeometry(QX_GeometryBuilderHand
   });
 }
 
+/* ---- Builders filled part by part (internal: the module's conversion of straight parts) ---- */
+
+QX_EXPORT void vaskelith_builder_add_part(QX_GeometryBuilderHandle builder, const double* xs, const double* ys,
+                                          const double* zs, size_t count, const QX_ErrorHandler* handler) {
+  guarded_void(handler, "vaskelith_builder_add_part", [&] {
+    BuilderData& b = builder_of(builder, true);
+    if (count > 0 && (!xs || !ys)) fail(kInvalidArgument, "The coordinates are missing.");
+    // What QX_GeometryBuilder_toGeometry keeps of the part: a ring without
+    // the closing vertex it was given, z only where one is a number.
+    std::size_t kept = count;
+    if (b.kind == GeometryKind::Polygon && count >= 2 && xs[0] == xs[count - 1] && ys[0] == ys[count - 1])
+      kept = count - 1;
+    std::vector<double> xy(2 * kept);
+    for (std::size_t i = 0; i < kept; ++i) {
+      xy[2 * i] = xs[i];
+      xy[2 * i + 1] = ys[i];
+    }
+    bool some_z = false;
+    for (std::size_t i = 0; zs && i < count && !some_z; ++i) some_z = !std::isnan(zs[i]);
+    Part part;
+    part.vertices = some_z ? VertexList::from_xy_z(std::move(xy), std::vector<double>(zs, zs + kept))
+                           : VertexList::from_xy(std::move(xy));
+    b.parts.push_back(std::move(part));
+    b.has_z = b.has_z || (zs && count > 0);
+  });
+}
+
+QX_EXPORT QX_GeometryHandle vaskelith_builder_take_geometry(QX_GeometryBuilderHandle builder,
+                                                            const QX_ErrorHandler* handler) {
+  return guarded(handler, "vaskelith_builder_take_geometry", QX_GeometryHandle{}, [&] {
+    BuilderData& b = builder_of(builder, true);
+    auto g = std::make_shared<Geometry>();
+    g->kind = b.kind;
+    g->has_z = b.has_z;
+    g->has_m = b.has_m;
+    g->spatial_reference = b.spatial_reference;
+    g->parts = std::move(b.parts);
+    b.parts.clear();
+    b.has_z = b.has_m = false;
+    return make_handle(std::move(g));
+  });
+}
+
 /* ---- ImmutablePartCollection ---- */
 
 QX_EXPORT void QX_ImmutablePartCollection_destroy(QX_ImmutablePartCollectionHandle parts,
