@@ -77,6 +77,46 @@ def test_areas_and_lengths_are_exact(geometry, area, length):
     assert geometry.length == pytest.approx(length, rel=1e-12)
 
 
+def _cells(n, seed):
+    """n cells 10 apart, each a square of side 4 holding a hole of side 2,
+    an island of side 1 in the hole and a hole of side 1/2 in the island
+    (16 - 4 + 1 - 1/4 each), the rings turned and ordered at random."""
+    rng = random.Random(seed)
+    rings = []
+    for i in range(n):
+        x, y = (i % 40) * 10.0, (i // 40) * 10.0
+        for off, size in ((0, 4), (1, 2), (1.5, 1), (1.75, 0.5)):
+            rings.append(square(x + off, y + off, size, clockwise=rng.random() < 0.5))
+    rng.shuffle(rings)
+    return rings
+
+
+@pytest.mark.parametrize(
+    "rings, area",
+    [
+        (_cells(500, 1), 500 * 12.75),
+        # rings of one area side by side, none inside another
+        ([square((i % 50) * 3.0, (i // 50) * 3.0, 1) for i in range(2000)], 2000.0),
+        # a ring given again nests as it did: a second shell, a second hole;
+        # a ring inside the shell elsewhere is a hole once
+        ([square(0, 0, 10), square(2, 2, 2), square(0, 0, 10), square(2, 2, 2), square(5, 5, 1)], 200.0 - 8 - 1),
+        # the same vertices from another start are another ring, beside it
+        ([square(0, 0, 4), square(0, 0, 4)[1:] + square(0, 0, 4)[:1]], 32.0),
+    ],
+    ids=["nested four deep, scrambled", "side by side", "copies", "rotated copy"],
+)
+def test_areas_of_many_rings_follow_their_nesting(rings, area):
+    polygon = poly(*rings)
+    assert polygon.area == area
+    # The same from the nesting kept by the first question.
+    assert polygon.calculate_area() == area
+
+
+def test_buffer_zero_of_nested_rings_keeps_their_area():
+    polygon = poly(*_cells(300, 2))
+    assert polygon.buffer(0).area == pytest.approx(300 * 12.75, rel=1e-12)
+
+
 def test_bezier_and_ellipse_areas():
     # The Bezier from (0,0) to (1,0) with controls (0,1), (1,1) closes, with the
     # x axis, an area of 3/5: y = 3t(1-t), x = 3t^2 - 2t^3, and the integral of

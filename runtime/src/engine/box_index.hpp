@@ -60,6 +60,18 @@ class BoxIndex {
     for (std::size_t k = 0; k < levels_[top].size(); ++k) descend(top, k, q, visit);
   }
 
+  // Calls visit(i) for every item whose box meets `q` and passes `open`,
+  // in no set order, looking only under inner nodes whose boxes meet `q` and
+  // pass `open`: `open` must hold of a box whenever it holds of some box
+  // inside it (covering `q` is such a test), so that no item is missed.
+  template <class Open, class Visit>
+  void query_open(const Box& q, Open&& open, Visit&& visit) const {
+    if (levels_.empty()) return;
+    const std::size_t top = levels_.size() - 1;
+    for (const Node& n : levels_[top])
+      if (n.box.meets(q) && open(n.box)) descend_open(top, n, q, open, visit);
+  }
+
   // The item nearest to (x, y), or kNone when there is none.  dist2(i) is
   // the squared distance from the point to item i, never less than that to
   // its box: boxes are opened nearest first, and the search ends where the
@@ -118,6 +130,20 @@ class BoxIndex {
       return;
     }
     for (std::size_t j = n.first; j < n.last; ++j) descend(level - 1, j, q, visit);
+  }
+
+  // Below a node that passed both tests.
+  template <class Open, class Visit>
+  void descend_open(std::size_t level, const Node& n, const Box& q, Open& open, Visit& visit) const {
+    if (level == 0) {
+      visit(static_cast<std::size_t>(n.first));
+      return;
+    }
+    const std::vector<Node>& below = levels_[level - 1];
+    for (std::size_t j = n.first; j < n.last; ++j) {
+      const Node& c = below[j];
+      if (c.box.meets(q) && open(c.box)) descend_open(level - 1, c, q, open, visit);
+    }
   }
 
   // Orders a level so that runs of kFanout nodes are compact: slices by x,

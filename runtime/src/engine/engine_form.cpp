@@ -50,7 +50,7 @@ struct EngineForm {
   // moment of preparing.
   std::atomic<int> predicate_uses{0};
   bool has_nesting = false;
-  std::vector<std::vector<std::size_t>> nesting;
+  RingGroups nesting;
   std::unique_ptr<const SegmentBoxes> segment_boxes;
 };
 
@@ -185,7 +185,7 @@ GeometryPtr read_result(GeomPtr result, const ResultSpec& spec) {
   return g;
 }
 
-const std::vector<std::vector<std::size_t>>& kept_nesting(const Geometry& g) {
+const RingGroups& kept_nesting(const Geometry& g) {
   Derived& d = g.derived.get();
   std::lock_guard<std::recursive_mutex> lock(d.mutex);
   EngineForm& f = form_of(d);

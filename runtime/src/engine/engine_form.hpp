@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/box_index.hpp"
+#include "engine/geos_convert.hpp"
 #include "engine/geos_context.hpp"
 #include "engine/run_lengths.hpp"
 #include "geometry.hpp"
@@ -82,7 +83,7 @@ GeometryPtr read_buffer(geos::GeomPtr buffer, const SpatialReferencePtr& sr);
 
 // The nesting of the rings of a polygon that keeps forms (nest_rings of
 // its parts), made once.
-const std::vector<std::vector<std::size_t>>& kept_nesting(const Geometry& g);
+const RingGroups& kept_nesting(const Geometry& g);
 
 // The segments of a straight polyline or polygon, each by its box grown by
 // its rounding, indexed, with what the curve relations ask of every ring or

@@ -101,10 +101,8 @@ double area_of(const Geometry& g, CurveType type) {
   // rings add their area and holes take theirs away; which side of a ring
   // that area lies on is ring_region's question.
   // A single ring is its own group: nesting would only copy its vertices.
-  std::vector<std::vector<std::size_t>> groups;
-  if (flat.size() == 1) {
-    groups.push_back({0});
-  } else {
+  planar::RingGroups groups({0}, {0, 1});
+  if (flat.size() != 1) {
     std::vector<Part> rings;
     for (const FlatPart& part : flat) {
       Part p;

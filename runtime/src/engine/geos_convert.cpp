@@ -109,7 +109,8 @@ bool same_vertices(const VertexList& a, const VertexList& b) {
 
 Box box_of(const Part& p) {
   Box b;
-  for (const Vertex& v : p.vertices) b.add(v.x, v.y);
+  const double* xy = p.vertices.xy_data();
+  for (std::size_t i = 0; i < p.vertices.size(); ++i) b.add(xy[2 * i], xy[2 * i + 1]);
   return b;
 }
 
@@ -177,9 +178,10 @@ int locate_in_ring(const Part& ring, double x, double y) {
   return inside ? 1 : 0;
 }
 
-std::vector<std::vector<std::size_t>> nest_rings(const std::vector<Part>& rings) {
+RingGroups nest_rings(const std::vector<Part>& rings) {
   const std::size_t n = rings.size();
-  if (n == 1) return {{0}};
+  if (n == 0) return RingGroups();
+  if (n == 1) return RingGroups({0}, {0, 1});
   std::vector<double> area(n);
   std::vector<Box> boxes(n);
   for (std::size_t i = 0; i < n; ++i) {
@@ -201,22 +203,48 @@ std::vector<std::vector<std::size_t>> nest_rings(const std::vector<Part>& rings)
   // A copy of a ring lies on it, so is not held by it, and is held by what
   // holds it: it nests as the ring did, without testing every vertex of
   // every copy against every other (hundreds of stacked copies took
-  // seconds).
-  std::unordered_map<uint64_t, std::vector<std::size_t>> nested;
+  // seconds).  The rings already nested are chained by the hash of their
+  // vertices, in the order they were nested, from an open-addressed table
+  // of heads: no block of memory for each ring.
+  constexpr std::size_t kNone = SIZE_MAX;
+  struct Alike {
+    uint64_t hash = 0;
+    std::size_t first = kNone, last = kNone;
+  };
+  int bits = 1;
+  while ((std::size_t{1} << bits) < 2 * n) ++bits;
+  std::vector<Alike> alike(std::size_t{1} << bits);
+  std::vector<std::size_t> next_alike(n, kNone);
   for (std::size_t k = 0; k < n; ++k) {
     const std::size_t i = order[k];
-    std::vector<std::size_t>& alike = nested[vertices_hash(rings[i].vertices)];
-    const auto copied = std::find_if(alike.begin(), alike.end(),
-                                     [&](std::size_t j) { return same_vertices(rings[i].vertices, rings[j].vertices); });
-    if (copied != alike.end()) {
-      parent[i] = parent[*copied];
-      depth[i] = depth[*copied];
+    const uint64_t h = vertices_hash(rings[i].vertices);
+    std::size_t s = static_cast<std::size_t>((h * 0x9e3779b97f4a7c15ull) >> (64 - bits));
+    while (alike[s].first != kNone && alike[s].hash != h) s = (s + 1) & (alike.size() - 1);
+    Alike& chain = alike[s];
+    std::size_t copied = kNone;
+    for (std::size_t j = chain.first; j != kNone; j = next_alike[j])
+      if (same_vertices(rings[i].vertices, rings[j].vertices)) {
+        copied = j;
+        break;
+      }
+    if (copied != kNone) {
+      parent[i] = parent[copied];
+      depth[i] = depth[copied];
       continue;
     }
-    alike.push_back(i);
+    if (chain.first == kNone) {
+      chain.hash = h;
+      chain.first = i;
+    } else {
+      next_alike[chain.last] = i;
+    }
+    chain.last = i;
     holders.clear();
-    index.query(boxes[i], [&](std::size_t j) {
-      if (rank[j] < k && covers_to_rounding(boxes[j], boxes[i])) holders.push_back(j);
+    // A node whose box does not cover this ring's box holds no box that
+    // does: only the branches that could hold it are walked.
+    const Box& b = boxes[i];
+    index.query_open(b, [&](const Box& a) { return covers_to_rounding(a, b); }, [&](std::size_t j) {
+      if (rank[j] < k && covers_to_rounding(boxes[j], b)) holders.push_back(j);
     });
     // The smallest larger ring that holds this one.
     std::sort(holders.begin(), holders.end(), [&](std::size_t a, std::size_t b) { return rank[a] > rank[b]; });
@@ -228,20 +256,29 @@ std::vector<std::vector<std::size_t>> nest_rings(const std::vector<Part>& rings)
       }
     }
   }
-  std::vector<std::vector<std::size_t>> groups;
-  std::vector<std::ptrdiff_t> group_of(n, -1);
+  // A group is named by its exterior ring; the groups go by that ring's
+  // index, each exterior first and then its holes in the order nested.
+  std::vector<std::size_t> shell_of(n), members(n, 0);
   for (std::size_t k = 0; k < n; ++k) {
     const std::size_t i = order[k];
-    if (depth[i] % 2 == 0) {
-      group_of[i] = static_cast<std::ptrdiff_t>(groups.size());
-      groups.push_back({i});
-    } else {
-      groups[static_cast<std::size_t>(group_of[static_cast<std::size_t>(parent[i])])].push_back(i);
-    }
+    shell_of[i] = depth[i] % 2 == 0 ? i : shell_of[static_cast<std::size_t>(parent[i])];
+    ++members[shell_of[i]];
   }
-  // Keep the input order of the exterior rings.
-  std::sort(groups.begin(), groups.end(), [](const auto& a, const auto& b) { return a[0] < b[0]; });
-  return groups;
+  std::vector<std::size_t> starts, next(n);
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (depth[i] % 2 != 0) continue;
+    starts.push_back(at);
+    next[i] = at;
+    at += members[i];
+  }
+  starts.push_back(at);
+  std::vector<std::size_t> grouped(n);
+  for (std::size_t k = 0; k < n; ++k) {
+    const std::size_t i = order[k];
+    grouped[next[shell_of[i]]++] = i;
+  }
+  return RingGroups(std::move(grouped), std::move(starts));
 }
 
 void orient_rings(std::vector<Part>& rings, bool group) {

@@ -8,7 +8,10 @@
 #pragma once
 
 #include <cstddef>
+#include <iterator>
 #include <memory>
+#include <span>
+#include <utility>
 #include <vector>
 
 #include "engine/geos_context.hpp"
@@ -32,9 +35,54 @@ geos::GeomPtr to_geos(const Geometry& g, double tolerance = 0, bool repair = tru
 // areas); null when it is valid already.
 geos::GeomPtr repaired_area(const GEOSGeometry* g);
 
-// Groups rings (already linear) into polygons: each group lists the
-// exterior ring's index first, then its holes.
-std::vector<std::vector<std::size_t>> nest_rings(const std::vector<Part>& rings);
+// Rings grouped into polygons: each group lists an exterior ring's index
+// first, then its holes; the groups go by their exterior rings' indices.
+// Every index in one array, a group being a span of it.
+class RingGroups {
+ public:
+  RingGroups() = default;
+  RingGroups(std::vector<std::size_t> rings, std::vector<std::size_t> starts)
+      : rings_(std::move(rings)), starts_(std::move(starts)) {}
+
+  std::size_t size() const { return starts_.empty() ? 0 : starts_.size() - 1; }
+  std::span<const std::size_t> operator[](std::size_t g) const {
+    return {rings_.data() + starts_[g], starts_[g + 1] - starts_[g]};
+  }
+
+  class const_iterator {
+   public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = std::span<const std::size_t>;
+    using difference_type = std::ptrdiff_t;
+    const_iterator() = default;
+    const_iterator(const RingGroups* groups, std::size_t g) : groups_(groups), g_(g) {}
+    std::span<const std::size_t> operator*() const { return (*groups_)[g_]; }
+    const_iterator& operator++() {
+      ++g_;
+      return *this;
+    }
+    const_iterator operator++(int) {
+      const_iterator old = *this;
+      ++g_;
+      return old;
+    }
+    bool operator==(const const_iterator& o) const { return g_ == o.g_; }
+
+   private:
+    const RingGroups* groups_ = nullptr;
+    std::size_t g_ = 0;
+  };
+  const_iterator begin() const { return {this, 0}; }
+  const_iterator end() const { return {this, size()}; }
+
+ private:
+  std::vector<std::size_t> rings_;   // group after group
+  std::vector<std::size_t> starts_;  // group g is rings_[starts_[g], starts_[g + 1])
+};
+
+// Groups rings (already linear) into polygons by nesting: a ring inside an
+// odd number of others is a hole of the smallest of them.
+RingGroups nest_rings(const std::vector<Part>& rings);
 
 // How a GEOS result becomes a runtime geometry.
 struct ResultSpec {

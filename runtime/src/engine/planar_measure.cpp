@@ -58,7 +58,7 @@ double area(const Geometry& g) {
       if (g.parts.size() == 1) return std::fabs(ring_signed_area(g.parts[0]));
       double total = 0;
       const bool kept = keeps_forms(g);
-      std::vector<std::vector<std::size_t>> made;
+      RingGroups made;
       if (!kept) made = nest_rings(linear_rings(g));
       for (const auto& group : kept ? kept_nesting(g) : made) {
         for (std::size_t k = 0; k < group.size(); ++k) {

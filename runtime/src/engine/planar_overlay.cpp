@@ -231,7 +231,7 @@ struct Rings {
 // polygon spares copies of megabytes and the fresh pages they take.
 Rings polygon_rings(const GEOSGeometry* g, double distance, const Geometry* own) {
   Rings out;
-  const std::vector<std::vector<std::size_t>>* groups = nullptr;
+  const RingGroups* groups = nullptr;
   if (own != nullptr) {
     std::size_t closed = 0;
     for (const Part& p : own->parts) closed += p.size() + 1;
