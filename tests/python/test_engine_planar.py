@@ -102,14 +102,18 @@ def _cells(n, seed):
         ([square(0, 0, 10), square(2, 2, 2), square(0, 0, 10), square(2, 2, 2), square(5, 5, 1)], 200.0 - 8 - 1),
         # the same vertices from another start are another ring, beside it
         ([square(0, 0, 4), square(0, 0, 4)[1:] + square(0, 0, 4)[:1]], 32.0),
+        # each ring inside all the larger ones: shells and holes by turns
+        ([square(-k, -k, 2 * k) for k in range(1, 301)], sum((-1) ** (300 - k) * 4.0 * k * k for k in range(1, 301))),
+        # a crowd of small rings in one place and one far away
+        ([square(i % 40 * 2e-3, i // 40 * 2e-3, 1e-3) for i in range(1600)] + [square(1e6, 1e6, 1)], 1600 * 1e-6 + 1),
     ],
-    ids=["nested four deep, scrambled", "side by side", "copies", "rotated copy"],
+    ids=["nested four deep, scrambled", "side by side", "copies", "rotated copy", "concentric", "crowded"],
 )
 def test_areas_of_many_rings_follow_their_nesting(rings, area):
     polygon = poly(*rings)
-    assert polygon.area == area
+    assert polygon.area == pytest.approx(area, rel=1e-12, abs=0)
     # The same from the nesting kept by the first question.
-    assert polygon.calculate_area() == area
+    assert polygon.calculate_area() == pytest.approx(area, rel=1e-12, abs=0)
 
 
 def test_buffer_zero_of_nested_rings_keeps_their_area():

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <limits>
 #include <map>
+#include <optional>
 #include <unordered_map>
 #include <utility>
 
@@ -117,13 +118,133 @@ Box box_of(const Part& p) {
 // Whether box a covers box b but for rounding: a ring touching its holder
 // from inside, where the two follow curves, reaches out as far as the
 // holder's chords do only to rounding.
-bool covers_to_rounding(const Box& a, const Box& b) {
+double rounding_reach(const Box& a) {
   constexpr double kUnits = 4;
-  const double reach = kUnits * std::numeric_limits<double>::epsilon() *
-                       std::max({std::fabs(a.xmin), std::fabs(a.xmax), std::fabs(a.ymin), std::fabs(a.ymax)});
+  return kUnits * std::numeric_limits<double>::epsilon() *
+         std::max({std::fabs(a.xmin), std::fabs(a.xmax), std::fabs(a.ymin), std::fabs(a.ymax)});
+}
+
+bool covers_to_rounding(const Box& a, const Box& b) {
+  const double reach = rounding_reach(a);
   return b.xmin >= a.xmin - reach && b.xmax <= a.xmax + reach && b.ymin >= a.ymin - reach &&
          b.ymax <= a.ymax + reach;
 }
+
+// A box that covers another to rounding holds its lower left corner once
+// grown by its reach.  A uniform grid over the boxes enters each box, so
+// grown, in every cell it reaches: the boxes in the cell of a box's corner
+// are then all that may cover it, most often one or two where the boxes lie
+// side by side, with no tree to build or walk.  Made only where that holds
+// (finite bounds, each box in a few cells, few boxes in the cells asked
+// about); otherwise made() is false and an index serves instead.
+class CornerGrid {
+ public:
+  explicit CornerGrid(const std::vector<Box>& boxes) {
+    const std::size_t n = boxes.size();
+    if (n == 0 || n >= UINT32_MAX) return;
+    Box all;
+    for (const Box& b : boxes) {
+      if (!(b.xmin <= b.xmax && b.ymin <= b.ymax)) continue;  // no vertex: covers nothing, found by nothing
+      if (!std::isfinite(b.xmin) || !std::isfinite(b.xmax) || !std::isfinite(b.ymin) || !std::isfinite(b.ymax))
+        return;
+      const double r = 2 * rounding_reach(b);
+      all.add(b.xmin - r, b.ymin - r);
+      all.add(b.xmax + r, b.ymax + r);
+    }
+    if (!(all.xmin <= all.xmax)) return;
+    x0_ = all.xmin;
+    y0_ = all.ymin;
+    const double w = all.xmax - all.xmin, h = all.ymax - all.ymin;
+    if (!std::isfinite(w) || !std::isfinite(h)) return;
+    const double cells = static_cast<double>(n);
+    if (w > 0 && h > 0) {
+      nx_ = static_cast<std::size_t>(std::clamp(std::round(std::sqrt(cells * w / h)), 1.0, cells));
+      ny_ = std::max<std::size_t>(1, (n + nx_ - 1) / nx_);
+    } else {
+      nx_ = w > 0 ? n : 1;
+      ny_ = h > 0 ? n : 1;
+    }
+    sx_ = w > 0 ? static_cast<double>(nx_) / w : 0;
+    sy_ = h > 0 ? static_cast<double>(ny_) / h : 0;
+    if (!std::isfinite(sx_) || !std::isfinite(sy_)) return;
+    // Counted first, so that a grid that would not pay is given up before
+    // it is filled.
+    starts_.assign(nx_ * ny_ + 1, 0);
+    std::size_t entered = 0;
+    for (const Box& b : boxes) {
+      if (!(b.xmin <= b.xmax && b.ymin <= b.ymax)) continue;
+      const Span c = span_of(b);
+      entered += (c.x1 - c.x0 + 1) * (c.y1 - c.y0 + 1);
+      if (entered > kEntriesPerBox * n) {
+        fail();
+        return;
+      }
+      for (std::size_t y = c.y0; y <= c.y1; ++y)
+        for (std::size_t x = c.x0; x <= c.x1; ++x) ++starts_[y * nx_ + x + 1];
+    }
+    std::size_t asked = 0;
+    for (const Box& b : boxes)
+      if (b.xmin <= b.xmax && b.ymin <= b.ymax) asked += starts_[cell(b.xmin, b.ymin) + 1];
+    if (asked > kLooksPerBox * n) {
+      fail();
+      return;
+    }
+    for (std::size_t c = 1; c < starts_.size(); ++c) starts_[c] += starts_[c - 1];
+    items_.resize(entered);
+    std::vector<std::size_t> at(starts_.begin(), starts_.end() - 1);
+    for (std::size_t i = 0; i < n; ++i) {
+      const Box& b = boxes[i];
+      if (!(b.xmin <= b.xmax && b.ymin <= b.ymax)) continue;
+      const Span c = span_of(b);
+      for (std::size_t y = c.y0; y <= c.y1; ++y)
+        for (std::size_t x = c.x0; x <= c.x1; ++x) items_[at[y * nx_ + x]++] = static_cast<uint32_t>(i);
+    }
+    made_ = true;
+  }
+
+  bool made() const { return made_; }
+
+  // Calls visit(j) for every box j entered in the cell of (x, y), each once.
+  template <class Visit>
+  void near(double x, double y, Visit&& visit) const {
+    const std::size_t c = cell(x, y);
+    for (std::size_t k = starts_[c]; k < starts_[c + 1]; ++k) visit(static_cast<std::size_t>(items_[k]));
+  }
+
+ private:
+  static constexpr std::size_t kEntriesPerBox = 8;
+  static constexpr std::size_t kLooksPerBox = 16;
+
+  struct Span {
+    std::size_t x0, x1, y0, y1;
+  };
+  // Cells go with their coordinates, never the other way: a point inside a
+  // grown box falls in a cell the box is entered in.
+  static std::size_t along(double v, double origin, double scale, std::size_t count) {
+    const double u = (v - origin) * scale;
+    if (!(u >= 0)) return 0;
+    if (u >= static_cast<double>(count)) return count - 1;
+    return std::min(static_cast<std::size_t>(u), count - 1);
+  }
+  std::size_t cell(double x, double y) const { return along(y, y0_, sy_, ny_) * nx_ + along(x, x0_, sx_, nx_); }
+  Span span_of(const Box& b) const {
+    // Grown twice as far as covers_to_rounding grows it, so that its cells
+    // hold every point it covers however the two are rounded.
+    const double r = 2 * rounding_reach(b);
+    return Span{along(b.xmin - r, x0_, sx_, nx_), along(b.xmax + r, x0_, sx_, nx_), along(b.ymin - r, y0_, sy_, ny_),
+                along(b.ymax + r, y0_, sy_, ny_)};
+  }
+  void fail() {
+    starts_ = {};
+    made_ = false;
+  }
+
+  bool made_ = false;
+  double x0_ = 0, y0_ = 0, sx_ = 0, sy_ = 0;
+  std::size_t nx_ = 1, ny_ = 1;
+  std::vector<std::size_t> starts_;  // cell c lists items_[starts_[c], starts_[c + 1])
+  std::vector<uint32_t> items_;
+};
 
 // Whether the ring lies inside the holder, by its first vertex off the
 // holder's boundary.  A ring that touches the holder from inside may have
@@ -194,9 +315,11 @@ RingGroups nest_rings(const std::vector<Part>& rings) {
 
   std::vector<std::size_t> rank(n);
   for (std::size_t k = 0; k < n; ++k) rank[order[k]] = k;
-  // Only rings whose boxes cover a ring's box can hold it; the index finds
-  // them without looking at every larger ring.
-  const BoxIndex index(boxes);
+  // Only rings whose boxes cover a ring's box can hold it; the grid, or
+  // else the index, finds them without looking at every larger ring.
+  const CornerGrid grid(boxes);
+  std::optional<BoxIndex> index;
+  if (!grid.made()) index.emplace(boxes);
   std::vector<std::size_t> holders;
   std::vector<int> depth(n, 0);
   std::vector<std::ptrdiff_t> parent(n, -1);
@@ -243,9 +366,15 @@ RingGroups nest_rings(const std::vector<Part>& rings) {
     // A node whose box does not cover this ring's box holds no box that
     // does: only the branches that could hold it are walked.
     const Box& b = boxes[i];
-    index.query_open(b, [&](const Box& a) { return covers_to_rounding(a, b); }, [&](std::size_t j) {
-      if (rank[j] < k && covers_to_rounding(boxes[j], b)) holders.push_back(j);
-    });
+    auto consider = [&](std::size_t j) {
+      if (rank[j] < k && boxes[j].meets(b) && covers_to_rounding(boxes[j], b)) holders.push_back(j);
+    };
+    if (grid.made()) {
+      // A ring without a vertex meets no box.
+      if (b.xmin <= b.xmax && b.ymin <= b.ymax) grid.near(b.xmin, b.ymin, consider);
+    } else {
+      index->query_open(b, [&](const Box& a) { return covers_to_rounding(a, b); }, consider);
+    }
     // The smallest larger ring that holds this one.
     std::sort(holders.begin(), holders.end(), [&](std::size_t a, std::size_t b) { return rank[a] > rank[b]; });
     for (const std::size_t j : holders) {
