@@ -56,7 +56,15 @@ MultipartGeometry<Kind> MultipartGeometry<Kind>::try_new_with_curves(bool has_z,
                                                                      std::vector<Cell<ZorvCurvePart>> curves,
                                                                      std::optional<SpatialReference> sr) {
   MultipartGeometry out(Cell<PartCollection>(PartCollection(has_z, has_m)), std::move(sr));
-  for (auto& p : linear) out.push_linear_part(std::move(p));
+  {
+    // Each part as push_linear_part takes it, into a collection that no one
+    // else sees yet: locked once for all of them.
+    auto g = out.linear_parts.lock_or_fatal("Rings lock poisoned");
+    for (auto& p : linear) {
+      Kind::admit(p);
+      g->push_line(std::move(p));
+    }
+  }
   for (auto& p : curves) out.push_curve_part(std::move(p));
   return out;
 }

@@ -46,6 +46,8 @@ struct View {
 
   static std::vector<PartCell> input_vec_from_list(PyObject* list, bool has_z, bool has_m) {
     std::vector<PartCell> parts;
+    // Room for the length the list has now; the loop reads it again at every step.
+    parts.reserve(static_cast<std::size_t>(PyList_GET_SIZE(list)));
     for (Py_ssize_t i = 0; i < PyList_GET_SIZE(list); ++i) {
       Ref item = Ref::borrow(PyList_GET_ITEM(list, i));
       common::expect_list(item.get());
