@@ -125,11 +125,14 @@ double degrees_per_radian() {
   return f;
 }
 
+// Runs of no points may have no coordinates at all (null x and y), which
+// the loops below pass over before looking at them.
 bool contiguous(const Coords& c) { return c.stride == 2 * sizeof(double) && c.y == c.x + 1; }
 
 // The x and y of every run, one after the other, to `to`; and back.
 void save(std::span<const Coords> runs, double* to) {
   for (const Coords& c : runs) {
+    if (c.n == 0) continue;
     if (contiguous(c)) {
       std::memcpy(to, c.x, 2 * c.n * sizeof(double));
       to += 2 * c.n;
@@ -146,6 +149,7 @@ void save(std::span<const Coords> runs, double* to) {
 
 void restore(std::span<const Coords> runs, const double* from) {
   for (const Coords& c : runs) {
+    if (c.n == 0) continue;
     if (contiguous(c)) {
       std::memcpy(c.x, from, 2 * c.n * sizeof(double));
       from += 2 * c.n;
@@ -164,6 +168,7 @@ void restore(std::span<const Coords> runs, const double* from) {
 // as PROJ's unit conversion does it.
 void rescale(std::span<const Coords> runs, double f, bool divide) {
   for (const Coords& c : runs) {
+    if (c.n == 0) continue;
     if (contiguous(c)) {
       double* v = c.x;
       if (divide) {
@@ -278,6 +283,7 @@ namespace {
 // the rare case.
 bool all_finite(const Coords& c) {
   bool ok = true;
+  if (c.n == 0) return ok;
   if (c.stride == 2 * sizeof(double) && c.y == c.x + 1) {
     const double* v = c.x;
     for (std::size_t i = 0; i < 2 * c.n; ++i) ok &= std::fabs(v[i]) <= DBL_MAX;
