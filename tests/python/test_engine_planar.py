@@ -328,6 +328,47 @@ def test_label_point_is_inside_and_points_along():
     assert math.isnan(l.fraction_along(pt(2.5, 1.0), 0.2))
 
 
+@pytest.mark.parametrize(
+    "paths, point, expected",
+    [
+        # off the line at any distance, between the ends: the nearest location
+        ([[(0, 0), (10, 0)]], (5, 0.5), 0.5),
+        ([[(0, 0), (10, 0)]], (2.5, -1e6), 0.25),
+        ([[(0, 0), (10, 0)]], (10, 3), 1.0),
+        ([[(0, 0), (10, 0)]], (0, 0), 0.0),
+        # beyond an end: none, also where the end vertex is repeated
+        ([[(0, 0), (10, 0)]], (12, 0), None),
+        ([[(0, 0), (10, 0)]], (-1, 1), None),
+        ([[(0, 0), (0, 0), (10, 0), (10, 0)]], (-1, 1), None),
+        ([[(0, 0), (0, 0), (10, 0), (10, 0)]], (12, -1), None),
+        ([[(0, 0), (0, 0), (10, 0), (10, 0)]], (5, 2), 0.5),
+        # outside a corner is between the ends
+        ([[(0, 0), (10, 0), (10, 10)]], (12, -1), 0.5),
+        # two paths: each path's ends
+        ([[(0, 0), (10, 0)], [(20, 0), (30, 0)]], (25, 4), 0.75),
+        ([[(0, 0), (10, 0)], [(20, 0), (30, 0)]], (31, 0), None),
+    ],
+)
+def test_fraction_along_with_no_tolerance_asks_only_that_the_point_lie_between_the_ends(paths, point, expected):
+    got = og.Polyline({"paths": [[list(v) for v in p] for p in paths]}).fraction_along(pt(*point), -1)
+    if expected is None:
+        assert math.isnan(got)
+    else:
+        assert got == pytest.approx(expected, abs=1e-15)
+
+
+def test_fraction_along_with_no_tolerance_on_an_arc():
+    half = og.Polyline({"curvePaths": [[[1, 0], {"c": [[-1, 0], [0, 1]]}]]})
+    # the nearest location to a point above the top is the top: half the arc
+    assert half.fraction_along(pt(0, 5), -1) == pytest.approx(0.5, abs=1e-12)
+    # a point 45 degrees round, far out: a quarter of the arc
+    assert half.fraction_along(pt(7, 7), -1) == pytest.approx(0.25, abs=1e-9)
+    # below the start, past the tangent there: beyond the end
+    assert math.isnan(half.fraction_along(pt(2, -1), -1))
+    # a tolerance other than -1 is still a distance
+    assert math.isnan(half.fraction_along(pt(0, 5), 3.9))
+
+
 # ---- overlays ----
 
 

@@ -256,14 +256,20 @@ double fraction_along(const Geometry& g, const Geometry& point, double tolerance
   const double x = point.point.x, y = point.point.y;
   const double tol = g.has_curves() ? chord_tolerance(g) * kAlongChords : 0;
   // Each segment is searched on its chords; the distance walked is then
-  // taken on the segment itself, so that arcs measure exactly.
+  // taken on the segment itself, so that arcs measure exactly.  A tolerance
+  // of -1 sets no distance but asks that the point lie between the ends: its
+  // nearest location must not be a path's end reached from beyond it.
   double best = INFINITY, best_at = 0, total = 0;
+  bool best_beyond_end = true;
+  const bool has_ends = !g.closed();
+  // Repeated end vertices make chords of no length there; they count as the end.
+  const auto same = [](const Vertex& u, const Vertex& v) { return u.x == v.x && u.y == v.y; };
   std::vector<Vertex> chords;
   for (const Part& p : g.parts) {
     const std::size_t n = p.segment_count(g.closed());
     if (p.size() == 1 && n == 0) {
       const double d = std::hypot(p.vertices[0].x - x, p.vertices[0].y - y);
-      if (d < best) best = d, best_at = total;
+      if (d < best) best = d, best_at = total, best_beyond_end = true;
     }
     for (std::size_t i = 0; i < n; ++i) {
       const SegmentView s = p.segment(i, g.closed());
@@ -280,10 +286,13 @@ double fraction_along(const Geometry& g, const Geometry& point, double tolerance
         const Vertex& b = chords[k + 1];
         const double dx = b.x - a.x, dy = b.y - a.y;
         const double len2 = dx * dx + dy * dy;
-        const double u = len2 > 0 ? std::clamp(((x - a.x) * dx + (y - a.y) * dy) / len2, 0.0, 1.0) : 0.0;
+        const double raw = len2 > 0 ? ((x - a.x) * dx + (y - a.y) * dy) / len2 : 0.0;
+        const double u = std::clamp(raw, 0.0, 1.0);
         const double d = std::hypot(a.x + u * dx - x, a.y + u * dy - y);
         if (d < best) {
           best = d;
+          best_beyond_end = has_ends && (len2 > 0 ? (raw < 0 && same(a, p.vertices.front())) || (raw > 1 && same(b, p.vertices.back()))
+                                              : same(a, p.vertices.front()) || same(a, p.vertices.back()));
           const double along = walked + u * chord_len[k];
           best_at = total + (chord_total > 0 ? exact * along / chord_total : 0.0);
         }
@@ -297,7 +306,8 @@ double fraction_along(const Geometry& g, const Geometry& point, double tolerance
   const EnvelopeBounds e = extent_of(g);
   const double slack =
       tol + kAlongRounding * (std::fabs(x) + std::fabs(y) + std::hypot(e.xmax - e.xmin, e.ymax - e.ymin));
-  if (!(best <= std::max(tolerance, 0.0) + slack)) return kNaN;
+  const bool found = tolerance == -1 ? best <= slack || !best_beyond_end : best <= std::max(tolerance, 0.0) + slack;
+  if (!found) return kNaN;
   return total > 0 ? best_at / total : 0.0;
 }
 

@@ -205,7 +205,9 @@ const Registrar reg_set_cache_limit(
         "Set the memory, in bytes, that runtime forms built from geometries' coordinates may take.\n\n"
         "A geometry builds the form its operations use at first need and keeps it until it changes;\n"
         "over the limit, the least recently used forms are let go and built again when next needed.\n"
-        "0 keeps only the form last built. Results of operations keep the form they came with in any case."));
+        "0 keeps only the form last built. A result of an operation holds the form it came with as its\n"
+        "data until its coordinates are read into Python (str(), the coordinate properties); to_dict()\n"
+        "and JSON read the form itself."));
 
 }  // namespace
 
