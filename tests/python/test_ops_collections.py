@@ -1,5 +1,9 @@
 """Module functions and static methods over collections of geometries."""
+import math
+import random
+
 import pytest
+import shapely
 
 import ostrel_geometry as og
 
@@ -519,6 +523,59 @@ def test_a_sequence_is_answered_as_its_items_one_by_one(shape):
     for g in ones:
         expected += 1e16 if g is ones[5] else 1.0
     assert og.area_collection(shape(ones)) == og.area_collection(iter(ones)) == expected
+
+
+def _edge(a, b):
+    """An edge's length as GEOS forms it (the root of the sum of squares)
+    where the squares neither overflow nor underflow, else hypot."""
+    dx, dy = b[0] - a[0], b[1] - a[1]
+    d2 = dx * dx + dy * dy
+    plain = d2 < 1e290 and (d2 > 1e-290 or (dx == 0 and dy == 0))
+    return math.sqrt(d2) if plain else math.hypot(dx, dy)
+
+
+def _random_parts(seed):
+    rng = random.Random(seed)
+    return [([(rng.uniform(-50, 50), rng.uniform(-50, 50)) for _ in range(n)], True) for n in range(2, 9)]
+
+
+TINY, HUGE = 1e-160, 1e160  # squares below and above what a double holds in full
+
+
+@pytest.mark.parametrize(
+    "pts, like_geos",
+    _random_parts(3)
+    + [
+        # edges too short or too long for their squares, first, in the middle and last (a ring's closing edge)
+        ([(0, 0), (TINY, 0), (TINY, TINY), (0, 3 * TINY)], False),
+        ([(0, 0), (1, 0), (1, 1), (1 + 2e-154, 1), (0, 1)], True),
+        ([(0, 0), (2, 0), (2, 2), (0, 2), (0, TINY)], False),
+        ([(0, 0), (HUGE, 0), (HUGE, 1), (0, 1)], False),
+        ([(1, 1), (2, 1), (2, 2), (1, HUGE)], False),
+        # a vertex given twice: an edge of no length, answered without hypot
+        ([(0, 0), (3, 0), (3, 0), (3, 4), (0, 4)], True),
+    ],
+)
+def test_lengths_over_a_sequence_add_each_edge_in_order(pts, like_geos):
+    # A list is measured many items at a time, its edges two at a time; a path
+    # and a ring of every vertex count up to eight, with each kind of edge at
+    # each place, give what one edge after the other gives, to the bit, and
+    # what GEOS gives where its squares hold.
+    path = og.Polyline({"paths": [[list(p) for p in pts]]})
+    ring = og.Polygon({"rings": [[list(p) for p in pts + pts[:1]]]})
+    expected_path, expected_ring = 0.0, 0.0
+    for a, b in zip(pts, pts[1:]):
+        expected_path += _edge(a, b)
+    expected_ring = expected_path + _edge(pts[-1], pts[0])
+    if like_geos:
+        assert shapely.length(shapely.LineString(pts)) == expected_path
+        if len(pts) > 2:
+            assert shapely.length(shapely.Polygon(pts)) == expected_ring
+    for g, expected in ((path, expected_path), (ring, expected_ring)):
+        assert og.length_collection([g]) == expected  # one item at a time: not kept yet
+        assert og.length_collection([g, g]) == expected + expected  # kept now, gathered
+        assert g.length == expected
+    assert og.length_collection([path, ring, path]) == expected_path + expected_ring + expected_path
 
 
 POINTS_NEAR_A_BOX = [(3, 2), (0, 2), (6, 4), (3, 4), (3, 4 - 1e-12), (-1, 2), (5.999999999999999, 0.5), (3, 4.5)]

@@ -646,16 +646,18 @@ QX_EXPORT size_t vaskelith_each_length(const QX_GeometryHandle* geometries, size
     const QX_GeometryHandle h = geometries[i];
     const Geometry* g = h ? h->geometry.get() : nullptr;
     if (g && g->is_multipart()) {
-      double total = 0;
-      bool straight = true;
-      for (const Part& p : g->parts) {
-        if (!p.curves.empty()) {
-          straight = false;
-          break;
-        }
-        total += planar::straight_part_length(p, g->closed());
+      const bool closed = g->closed();
+      const Part* p = g->parts.data();
+      const Part* const end = p + g->parts.size();
+      // One part, the common case of a walk over small shapes, on its own:
+      // the loop over parts would keep the walk's own values in memory.
+      if (end - p == 1 && p->curves.empty()) {
+        results[i] = planar::straight_part_length(*p, closed);
+        return true;
       }
-      if (straight) {
+      double total = 0;
+      for (; p != end && p->curves.empty(); ++p) total += planar::straight_part_length(*p, closed);
+      if (p == end) {
         results[i] = total;
         return true;
       }

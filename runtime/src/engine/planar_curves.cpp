@@ -906,6 +906,11 @@ double ring_signed_area(const Part& ring) {
   return straight_ring_signed_area(ring);
 }
 
+double add_edge_pair(double total, const double* a, const double* b, const double* c) {
+  total += edge_length(b[0] - a[0], b[1] - a[1]);
+  return total + edge_length(c[0] - b[0], c[1] - b[1]);
+}
+
 double part_length(const Part& p, bool closed) {
   const std::size_t n = p.segment_count(closed);
   if (!p.curves.empty()) return curved_part_length(p, closed, n);
