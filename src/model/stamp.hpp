@@ -22,10 +22,10 @@ class Stamp {
   Stamp(const Stamp&) = delete;
   Stamp& operator=(const Stamp&) = delete;
   Stamp(Stamp&& o) noexcept
-      : seen_(std::exchange(o.seen_, nullptr)),
+      : epoch_(o.epoch_),
+        seen_(std::exchange(o.seen_, nullptr)),
         size_(std::exchange(o.size_, 0)),
-        capacity_(std::exchange(o.capacity_, 0)),
-        epoch_(o.epoch_) {}
+        capacity_(std::exchange(o.capacity_, 0)) {}
   Stamp& operator=(Stamp&& o) noexcept {
     if (this != &o) {
       release();
@@ -96,10 +96,11 @@ class Stamp {
     size_ = capacity_ = 0;
   }
 
+  // The epoch first: a walk over many kept geometries reads it alone.
+  uint64_t epoch_;
   Seen* seen_ = nullptr;
   uint32_t size_ = 0;
   uint32_t capacity_ = 0;
-  uint64_t epoch_;
 };
 
 }  // namespace ostrel::model

@@ -38,11 +38,12 @@ struct Geometry {
   // it (see borrow_direct).
   using DirectConversion = rt::GeometryLease (*)(PyObject*);
   using DirectBorrow = const rt::GeometryOwned& (*)(PyObject*);
-  // Gathers into `out` the geometries of items[0], items[1]... for as long
-  // as each item is exactly of `type` and keeps its geometry ready (see
-  // ready_of_type), at most `count`; the number gathered.
+  // Gathers into `out` the runtime handles of the geometries of items[0],
+  // items[1]... for as long as each item is exactly of `type` and keeps its
+  // geometry ready (see ready_of_type), at most `count`; the number
+  // gathered.
   using DirectReady = std::size_t (*)(PyObject* const* items, std::size_t count, PyTypeObject* type,
-                                      const rt::GeometryOwned** out);
+                                      QX_GeometryHandle* out);
   static void register_direct(PyTypeObject* type, PyCFunction method, DirectConversion convert,
                               DirectBorrow borrow, DirectReady ready);
 

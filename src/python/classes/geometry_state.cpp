@@ -94,6 +94,7 @@ void Kept::unlink() {
 
 void Kept::keep_built(rt::KeptGeometry built, std::size_t vertices) {
   let_go();
+  handle_ = built ? built->raw() : nullptr;
   geometry_ = std::move(built);
   count_as_built(vertices);
   trim(this);

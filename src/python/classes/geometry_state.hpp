@@ -46,12 +46,16 @@ class Kept {
  public:
   Kept() = default;
   explicit Kept(rt::KeptGeometry made, bool rings_unchecked = false)
-      : geometry_(std::move(made)), rings_unchecked_(rings_unchecked) {}
+      : rings_unchecked_(rings_unchecked), handle_(made ? made->raw() : nullptr), geometry_(std::move(made)) {}
   Kept(const Kept&) = delete;
   Kept& operator=(const Kept&) = delete;
   ~Kept() { unlink(); }
 
   const rt::KeptGeometry& geometry() const { return geometry_; }
+  // The runtime handle of the geometry, or null: read from the object
+  // itself, where the geometry's own handle lies in the block it is shared
+  // from, one load further for a walk over many objects.
+  QX_GeometryHandle handle() const { return handle_; }
   // Keeps a geometry built from a model of `vertices` vertices.  Others are
   // let go meanwhile, never this one: a caller that holds on to another
   // object's kept geometry without a lease must not build one.
@@ -70,6 +74,7 @@ class Kept {
   void let_go() {
     unlink();
     geometry_.reset();
+    handle_ = nullptr;
     rings_unchecked_ = false;
   }
   // Whether the geometry, made by an operation, may still hold a ring whose
@@ -93,13 +98,16 @@ class Kept {
   // Lets go of the least recently used while over the budget, sparing `keep`.
   static void trim(const Kept* keep);
 
-  rt::KeptGeometry geometry_;
+  // What a collection walk reads, the flags and the handle, first: right
+  // after the stamp's epoch (see State).
   bool linked_ = false;
   bool used_ = false;
   bool rings_unchecked_ = false;
   // What the count holds for this one is cost_of(vertices_); a count of
-  // vertices beside the flag keeps the object a size class smaller.
+  // vertices beside the flags keeps the object a size class smaller.
   uint32_t vertices_ = 0;
+  QX_GeometryHandle handle_ = nullptr;  // geometry_->raw(), or null
+  rt::KeptGeometry geometry_;
   Kept* newer_ = nullptr;
   Kept* older_ = nullptr;
 
@@ -109,6 +117,9 @@ class Kept {
   static std::size_t budget_;
 };
 
+// The members a collection walk reads (the cell's pointer, the stamp's
+// epoch, the kept geometry's flags and handle) come first and together:
+// they then lie in two cache lines of the object wherever it starts.
 template <class M>
 struct State {
   explicit State(model::Cell<M> model) : cell(std::move(model)) {}
@@ -117,12 +128,12 @@ struct State {
 
   // None until a geometry made by an operation is asked for its model.
   model::Cell<M> cell;
+  model::Stamp built_from;
   // The runtime geometry of the model, or none.  With a model, it is good
   // while `built_from` is current: the geometry's cell, and for geometries
   // with parts their collections and every part, which other geometries and
   // live views may share and write.
   Kept kept;
-  model::Stamp built_from;
 };
 
 template <class M>
@@ -174,13 +185,20 @@ model::Cell<M>& model_cell(PyObject* self) {
   return s.cell;
 }
 
-// The kept runtime geometry while nothing it was built from has changed
-// (and, for a result, once its rings are known to stand for its model),
-// else null; builds nothing, so that it lets go of no other object's.
+// Whether a kept runtime geometry stands for the object: nothing it was
+// built from has changed (and, for a result, its rings are known to stand
+// for its model).
+template <class M>
+[[gnu::always_inline]] inline bool kept_current(State<M>& s) {
+  return s.cell.has_value() ? s.built_from.current() : !s.kept.rings_unchecked();
+}
+
+// The kept runtime geometry while it stands for the object, else null;
+// builds nothing, so that it lets go of no other object's.
 template <class M>
 [[gnu::always_inline]] inline const rt::GeometryOwned* kept_ready(PyObject* self) {
   State<M>& s = state_of<M>(self);
-  if (s.kept.geometry() && (s.cell.has_value() ? s.built_from.current() : !s.kept.rings_unchecked())) {
+  if (s.kept.geometry() && kept_current(s)) {
     s.kept.touch();
     return s.kept.geometry().get();
   }
@@ -188,27 +206,32 @@ template <class M>
 }
 
 // kept_ready of items[0], items[1]... while each is exactly of `type` and
-// ready, at most `count` of them, into `out`: the number gathered.  The loop
-// of a collection walk over many small items, which waits on memory more
-// than it computes: the objects a few items ahead are fetched early, so
-// that the loads of several items overlap.
+// ready, at most `count` of them: their runtime handles go to `out`, and
+// the number gathered is returned.  The loop of a collection walk over many
+// small items, which waits on memory more than it computes: the objects are
+// fetched a few items ahead, and what each handle points to as it is
+// gathered (the runtime's walk reads that next), so that the loads of
+// several items overlap.
 template <class M>
-std::size_t kept_ready_run(PyObject* const* items, std::size_t count, PyTypeObject* type,
-                           const rt::GeometryOwned** out) {
-  constexpr std::size_t kFetchAhead = 8;
+std::size_t kept_ready_run(PyObject* const* items, std::size_t count, PyTypeObject* type, QX_GeometryHandle* out) {
+  constexpr std::size_t kFetchAhead = 16;
   std::size_t i = 0;
   for (; i < count; ++i) {
     if (i + kFetchAhead < count) {
+      // The members read lie within the first 72 bytes of an object, which
+      // starts 0, 16, 32 or 48 bytes into a line: two lines at most.
       const char* later = reinterpret_cast<const char*>(items[i + kFetchAhead]);
       __builtin_prefetch(later);
       __builtin_prefetch(later + 64);
     }
     PyObject* item = items[i];
     if (Py_TYPE(item) != type) break;
-    const rt::GeometryOwned* g = kept_ready<M>(item);
-    if (g == nullptr) break;
-    __builtin_prefetch(g);
-    out[i] = g;
+    State<M>& s = state_of<M>(item);
+    const QX_GeometryHandle h = s.kept.handle();
+    if (!h || !kept_current(s)) break;
+    s.kept.touch();
+    __builtin_prefetch(h);
+    out[i] = h;
   }
   return i;
 }

@@ -35,12 +35,12 @@ rt::GeometryLease to_runtime(PyObject* obj);
 // lent while the caller holds the object and runs no Python code; null for
 // any other object.
 const rt::GeometryOwned* borrow_kept(PyObject* obj);
-// For the objects of exactly `type`: the function that gathers the runtime
-// geometries a run of such objects keep already, stopping at an item of
-// another class or one whose geometry borrow_kept would have to build; null
-// for other classes.  Good until Python code runs.
+// For the objects of exactly `type`: the function that gathers the handles
+// of the runtime geometries a run of such objects keep already, stopping at
+// an item of another class or one whose geometry borrow_kept would have to
+// build; null for other classes.  Good until Python code runs.
 using ReadyKept = std::size_t (*)(PyObject* const* items, std::size_t count, PyTypeObject* type,
-                                  const rt::GeometryOwned** out);
+                                  QX_GeometryHandle* out);
 ReadyKept ready_kept_of(PyTypeObject* type);
 // Typed operands: the runtime geometry of their own model, never through
 // `__qxc_geo` (the object's class was checked).

@@ -133,12 +133,10 @@ void for_each_geometry_run(Iter& items, Run&& run, F&& f) {
   // Runs start short, where a walk that stops at an early item would gather
   // items it never needed, and grow to amortise the runtime call.
   constexpr std::size_t kFirstRun = 8, kLongestRun = 1024;
-  const rt::GeometryOwned* gathered[kLongestRun];
   QX_GeometryHandle handles[kLongestRun];
   std::size_t held = 0, limit = kFirstRun;
   const auto flush = [&] {
     if (held == 0) return true;
-    for (std::size_t i = 0; i < held; ++i) handles[i] = gathered[i]->raw();
     const bool go_on = run(std::span<const QX_GeometryHandle>(handles, held));
     held = 0;
     limit = std::min(2 * limit, kLongestRun);
@@ -160,7 +158,7 @@ void for_each_geometry_run(Iter& items, Run&& run, F&& f) {
       ready_of_known = ready_kept_of(known);
     }
     const std::size_t got =
-        ready_of_known ? ready_of_known(rest, std::min(left, limit - held), known, gathered + held) : 0;
+        ready_of_known ? ready_of_known(rest, std::min(left, limit - held), known, handles + held) : 0;
     if (got > 0) {
       items.skip_in_place(got);
       held += got;
