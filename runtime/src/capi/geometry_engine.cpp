@@ -265,26 +265,40 @@ double distance_of(const Geometry& a, QX_GeometryHandle other) {
 // and prefetches for one without effects, and drops its calls.
 enum class Reach { Records, Vertices };
 
-template <Reach reach>
-[[gnu::always_inline]] inline void fetch_ahead(const QX_GeometryHandle* geometries, std::size_t count,
-                                               std::size_t i) {
-  constexpr std::size_t kStep = 8;
-  if (i + 4 * kStep < count) __builtin_prefetch(geometries[i + 4 * kStep]);
-  if (i + 3 * kStep < count && geometries[i + 3 * kStep]) {
-    const char* record = reinterpret_cast<const char*>(geometries[i + 3 * kStep]->geometry.get());
+// The stages for the geometries `ahead` = geometries + i: handle 4 steps
+// ahead, record 3, parts 2 and vertices 1.  With `left`, the number of
+// geometries from `ahead` on, a stage past the end fetches nothing; without
+// it, every stage has its geometry (the stretch before the last four steps,
+// where the walk spends nearly all its time).
+constexpr std::size_t kStep = 8;
+
+template <Reach reach, bool near_end>
+[[gnu::always_inline]] inline void fetch_stages(const QX_GeometryHandle* ahead, std::size_t left) {
+  const auto has = [&](std::size_t k) { return !near_end || k < left; };
+  if (has(4 * kStep)) __builtin_prefetch(ahead[4 * kStep]);
+  if (has(3 * kStep) && ahead[3 * kStep]) {
+    const char* record = reinterpret_cast<const char*>(ahead[3 * kStep]->geometry.get());
     __builtin_prefetch(record);
     if constexpr (reach == Reach::Records) __builtin_prefetch(record + 64);
   }
   if constexpr (reach == Reach::Vertices) {
-    if (i + 2 * kStep < count && geometries[i + 2 * kStep]) {
-      const Geometry& g = *geometries[i + 2 * kStep]->geometry;
-      if (!g.parts.empty()) __builtin_prefetch(g.parts.data());
-    }
-    if (i + kStep < count && geometries[i + kStep]) {
-      const Geometry& g = *geometries[i + kStep]->geometry;
+    // A prefetch of the null pointer of no parts faults no more than any
+    // other prefetch: no check for it.
+    if (has(2 * kStep) && ahead[2 * kStep]) __builtin_prefetch(ahead[2 * kStep]->geometry->parts.data());
+    if (has(kStep) && ahead[kStep]) {
+      const Geometry& g = *ahead[kStep]->geometry;
       if (!g.parts.empty()) __builtin_prefetch(g.parts[0].vertices.xy_data());
     }
   }
+}
+
+template <Reach reach>
+[[gnu::always_inline]] inline void fetch_ahead(const QX_GeometryHandle* geometries, std::size_t count,
+                                               std::size_t i) {
+  if (i + 4 * kStep < count) [[likely]]
+    fetch_stages<reach, false>(geometries + i, count - i);
+  else
+    fetch_stages<reach, true>(geometries + i, count - i);
 }
 
 // Answers for geometries[0..count) in order with `one(i)`, which returns
