@@ -138,6 +138,29 @@ struct SegmentView {
 // number first arrives.
 class VertexList {
  public:
+  // The x, y storage.  Its growth by resize leaves the numbers for the
+  // writer to set rather than clearing them first: every way a list is
+  // filled writes each one.
+  template <class T>
+  struct FillLater : std::allocator<T> {
+    using value_type = T;
+    template <class U>
+    struct rebind {
+      using other = FillLater<U>;
+    };
+    FillLater() = default;
+    template <class U>
+    FillLater(const FillLater<U>&) noexcept {}
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+      if constexpr (sizeof...(Args) == 0)
+        ::new (static_cast<void*>(p)) U;
+      else
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+  };
+  using XY = std::vector<double, FillLater<double>>;
+
   class const_iterator {
    public:
     using iterator_category = std::forward_iterator_tag;
@@ -190,14 +213,23 @@ class VertexList {
   // Implicit, so that a part can be written down as a list of vertices.
   VertexList(const std::vector<Vertex>& vs) { assign(vs.begin(), vs.end()); }
   // Vertices with only x and y, taken from x0, y0, x1, y1, ...
-  static VertexList from_xy(std::vector<double> xy) {
+  static VertexList from_xy(XY xy) {
     VertexList out;
     out.xy_ = std::move(xy);
     return out;
   }
+  // n vertices with only x and y, which fill(double* xy) writes as x0, y0,
+  // x1, y1, ... into storage of that size.
+  template <class Fill>
+  static VertexList from_written_xy(std::size_t n, Fill&& fill) {
+    VertexList out;
+    out.xy_.resize(2 * n);
+    fill(out.xy_.data());
+    return out;
+  }
   // The same with z from z0, z1, ...: one per vertex, NaN where a vertex
   // has none.
-  static VertexList from_xy_z(std::vector<double> xy, std::vector<double> z) {
+  static VertexList from_xy_z(XY xy, std::vector<double> z) {
     VertexList out;
     out.xy_ = std::move(xy);
     out.extras().z = std::move(z);
@@ -311,7 +343,7 @@ class VertexList {
     return *extras_;
   }
 
-  std::vector<double> xy_;
+  XY xy_;
   std::unique_ptr<Extras> extras_;
 };
 

@@ -415,6 +415,75 @@ def test_results_follow_the_engine_conventions():
     assert len(a.union(b).rings[0]) == len({tuple(c) for c in a.union(b).to_dict()["rings"][0]})
 
 
+def _as_read(ours, theirs):
+    # Both results as lists of parts: rings open and clockwise outside,
+    # counter-clockwise inside (a ring is turned about its first vertex, as
+    # the engine turns it), paths and points as they come.
+    d = ours.to_dict()
+    if "rings" in d:
+        got = [[tuple(c) for c in r[:-1]] for r in d["rings"]]
+    elif "paths" in d:
+        got = [[tuple(c) for c in p] for p in d["paths"]]
+    elif "points" in d:
+        got = [[tuple(c) for c in d["points"]]]
+    else:
+        got = [] if d.get("x") is None or math.isnan(d["x"]) else [[(d["x"], d["y"])]]
+
+    def turned(coords, exterior):
+        r = [tuple(c) for c in coords[:-1]]
+        return r if (signed_area(r) < 0) == exterior else r[:1] + r[:0:-1]
+
+    want = []
+    for g in shapely.get_parts(theirs):
+        if g.is_empty:
+            continue
+        if g.geom_type == "Polygon":
+            want.append(turned(g.exterior.coords, True))
+            want.extend(turned(h.coords, False) for h in g.interiors)
+        elif g.geom_type == "LineString":
+            want.append([tuple(c) for c in g.coords])
+        else:
+            want.append([(g.x, g.y)])
+    if want and len(want[0]) == 1 and all(len(w) == 1 for w in want) and "points" in d:
+        want = [[w[0] for w in want]]
+    return got, want
+
+
+@pytest.mark.parametrize(
+    "ours, theirs",
+    [
+        # a buffer: GEOS keeps x, y and z for each vertex
+        (lambda: pt(0.3, -0.7).buffer(1.5), lambda: shapely.Point(0.3, -0.7).buffer(1.5, quad_segs=64)),
+        # a buffer with a hole, and one of a line
+        (lambda: poly(square(0, 0, 10), square(3, 3, 4, clockwise=False)).buffer(0.25),
+         lambda: shapely.Polygon(square(0, 0, 10), [square(3, 3, 4, clockwise=False)]).buffer(0.25, quad_segs=64)),
+        (lambda: line((0, 0), (3, 4), (3, 10)).buffer(0.5),
+         lambda: shapely.LineString([(0, 0), (3, 4), (3, 10)]).buffer(0.5, quad_segs=64)),
+        # overlays: two polygons, one with a hole; pieces of a line; points
+        (lambda: poly(square(0, 0, 10), square(6, 6, 2, clockwise=False)).difference(poly(square(4, -1, 1))),
+         lambda: shapely.Polygon(square(0, 0, 10), [square(6, 6, 2, clockwise=False)]).difference(shapely.Polygon(square(4, -1, 1)))),
+        (lambda: poly(square(0, 0, 10)).difference(poly([(4, -1), (4, 11), (5, 11), (5, -1)])),
+         lambda: shapely.Polygon(square(0, 0, 10)).difference(shapely.Polygon([(4, -1), (4, 11), (5, 11), (5, -1)]))),
+        (lambda: line((-1, 1), (11, 1), (11, 3), (-1, 3)).intersect(poly(square(0, 0, 10))),
+         lambda: shapely.LineString([(-1, 1), (11, 1), (11, 3), (-1, 3)]).intersection(shapely.Polygon(square(0, 0, 10)))),
+        (lambda: og.MultiPoint({"points": [[1, 1], [20, 20], [2.5, 7.25]]}).intersect(poly(square(0, 0, 10))),
+         lambda: shapely.MultiPoint([(1, 1), (20, 20), (2.5, 7.25)]).intersection(shapely.Polygon(square(0, 0, 10)))),
+        (lambda: pt(2.5, 7.25).intersect(poly(square(0, 0, 10))),
+         lambda: shapely.Point(2.5, 7.25).intersection(shapely.Polygon(square(0, 0, 10)))),
+        # results with nothing in them
+        (lambda: poly(square(0, 0, 1)).difference(poly(square(-1, -1, 3))),
+         lambda: shapely.Polygon(square(0, 0, 1)).difference(shapely.Polygon(square(-1, -1, 3)))),
+        (lambda: line((0, 0), (1, 0)).intersect(poly(square(5, 5, 1))),
+         lambda: shapely.LineString([(0, 0), (1, 0)]).intersection(shapely.Polygon(square(5, 5, 1)))),
+        (lambda: pt(0, 0).buffer(-1.0), lambda: shapely.Point(0, 0).buffer(-1.0, quad_segs=64)),
+    ],
+)
+def test_results_read_back_the_coordinates_geos_gives(ours, theirs):
+    # Vertex for vertex, to the last bit, parts in the same order.
+    got, want = _as_read(ours(), theirs())
+    assert got == want
+
+
 def test_z_and_m_survive_overlays():
     a = og.Polygon(
         {

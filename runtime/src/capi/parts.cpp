@@ -285,7 +285,7 @@ QX_EXPORT void vaskelith_builder_add_part(QX_GeometryBuilderHandle builder, cons
     std::size_t kept = count;
     if (b.kind == GeometryKind::Polygon && count >= 2 && xs[0] == xs[count - 1] && ys[0] == ys[count - 1])
       kept = count - 1;
-    std::vector<double> xy(2 * kept);
+    VertexList::XY xy(2 * kept);
     for (std::size_t i = 0; i < kept; ++i) {
       xy[2 * i] = xs[i];
       xy[2 * i + 1] = ys[i];

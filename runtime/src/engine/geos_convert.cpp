@@ -5,11 +5,24 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <map>
 #include <optional>
+#include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
+
+// GEOS's C++ headers, for the layout of a coordinate sequence only: no C++
+// function of GEOS is called, the few used are inline.  Only the release
+// series checked against reads sequences in place.
+#if GEOS_VERSION_MAJOR == 3 && GEOS_VERSION_MINOR == 13
+#include <geos/geom/CoordinateSequence.h>
+#define OSTREL_GEOS_SEQ_IN_PLACE 1
+#else
+#define OSTREL_GEOS_SEQ_IN_PLACE 0
+#endif
 
 #include "engine/box_index.hpp"
 #include "engine/input_limits.hpp"
@@ -520,13 +533,84 @@ GeomPtr to_geos(const Geometry& g, double tolerance, bool repair) {
 
 namespace {
 
-VertexList read_coords(const GEOSGeometry* g) {
+// Whether a sequence's storage may be read in place: the headers built
+// against describe the layout of the library loaded, which holds where the
+// two are of one release series (the layout changes only between series).
+bool reads_in_place() {
+#if OSTREL_GEOS_SEQ_IN_PLACE
+  static const bool same = [] {
+    const std::string_view loaded = GEOSversion(), built = GEOS_VERSION;
+    const std::size_t series = built.rfind('.');
+    return series != std::string_view::npos && loaded.substr(0, series + 1) == built.substr(0, series + 1);
+  }();
+  return same;
+#else
+  return false;
+#endif
+}
+
+// A sequence's vertices where GEOS keeps them: one array, x and y first in
+// each vertex, `stride` numbers apart.  Null where they may not be read in
+// place.
+struct StoredXY {
+  const double* data = nullptr;
+  std::size_t stride = 2;
+};
+
+StoredXY stored_xy(const GEOSCoordSequence* seq) {
+#if OSTREL_GEOS_SEQ_IN_PLACE
+  if (reads_in_place()) {
+    const auto* cs = reinterpret_cast<const ::geos::geom::CoordinateSequence*>(seq);
+    switch (cs->getCoordinateType()) {
+      case ::geos::geom::CoordinateType::XY: return {cs->data(), 2};
+      case ::geos::geom::CoordinateType::XYZM: return {cs->data(), 4};
+      default: return {cs->data(), 3};
+    }
+  }
+#endif
+  (void)seq;
+  return {};
+}
+
+// The vertices of a point, line or ring, copied in one pass from where GEOS
+// keeps them where it can (the C interface fetches them one ordinate at a
+// time); with `open`, a last vertex equal to the first is left out (a
+// ring's closing one).
+VertexList read_coords(const GEOSGeometry* g, bool open = false) {
   const GEOSCoordSequence* seq = GEOSGeom_getCoordSeq_r(ctx(), g);
   if (seq == nullptr) return {};
-  unsigned n = 0;
-  GEOSCoordSeq_getSize_r(ctx(), seq, &n);
-  std::vector<double> buf(static_cast<std::size_t>(n) * 2);
-  if (n > 0) geos::check(GEOSCoordSeq_copyToBuffer_r(ctx(), seq, buf.data(), 0, 0), "reading coordinates");
+  unsigned size = 0;
+  GEOSCoordSeq_getSize_r(ctx(), seq, &size);
+  std::size_t n = size;
+  if (n == 0) return {};
+  const StoredXY stored = stored_xy(seq);
+  if (stored.data != nullptr) {
+    const double* in = stored.data;
+    const std::size_t s = stored.stride;
+    if (open && n > 1 && in[0] == in[s * (n - 1)] && in[1] == in[s * (n - 1) + 1]) --n;
+    return VertexList::from_written_xy(n, [&](double* out) {
+      if (s == 2) {
+        std::copy(in, in + 2 * n, out);
+        return;
+      }
+      // x and y side by side, moved as one 16-byte pair.
+      auto pairs = [&](auto stride) {
+        std::size_t i = 0;
+        for (; i + 2 <= n; i += 2) {
+          std::memcpy(out + 2 * i, in + stride * i, 16);
+          std::memcpy(out + 2 * i + 2, in + stride * (i + 1), 16);
+        }
+        if (i < n) std::memcpy(out + 2 * i, in + stride * i, 16);
+      };
+      if (s == 3)
+        pairs(std::integral_constant<std::size_t, 3>{});
+      else
+        pairs(std::integral_constant<std::size_t, 4>{});
+    });
+  }
+  VertexList::XY buf(2 * n);
+  geos::check(GEOSCoordSeq_copyToBuffer_r(ctx(), seq, buf.data(), 0, 0), "reading coordinates");
+  if (open && n > 1 && buf[0] == buf[2 * n - 2] && buf[1] == buf[2 * n - 1]) buf.resize(2 * n - 2);
   return VertexList::from_xy(std::move(buf));
 }
 
@@ -647,10 +731,7 @@ void read_lines(const Components& comps, const ResultSpec& spec, Geometry& g) {
 // One GEOS ring as an open ring of the engine, turned the engine's way
 // (exteriors clockwise, holes counter-clockwise); false when it collapsed.
 bool read_ring(const GEOSGeometry* r, bool exterior, const ResultSpec& spec, Part& p) {
-  p.vertices = read_coords(r);
-  if (p.vertices.size() > 1 && p.vertices.front().x == p.vertices.back().x &&
-      p.vertices.front().y == p.vertices.back().y)
-    p.vertices.pop_back();
+  p.vertices = read_coords(r, true);
   if (p.vertices.size() < 3) return false;
   const double a = ring_signed_area(p);
   if ((exterior && a > 0) || (!exterior && a < 0)) p = reverse_part(p, true);

@@ -658,7 +658,7 @@ GeometryPtr straight_hull(const Geometry& g) {
   std::size_t start = 0;
   for (std::size_t i = 1; i < k; ++i)
     if (h[i].y < h[start].y || (h[i].y == h[start].y && h[i].x < h[start].x)) start = i;
-  std::vector<double> xy(2 * k);
+  VertexList::XY xy(2 * k);
   for (std::size_t j = 0; j < k; ++j) {
     const HullPoint& v = h[(start + k - j) % k];
     xy[2 * j] = v.x;
