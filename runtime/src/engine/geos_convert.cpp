@@ -9,19 +9,24 @@
 #include <limits>
 #include <map>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <type_traits>
 #include <unordered_map>
 #include <utility>
 
-// GEOS's C++ headers, for the layout of a coordinate sequence only: no C++
-// function of GEOS is called, the few used are inline.  Only the release
-// series checked against reads sequences in place.
+// GEOS's C++ classes, to reach a result's rings and the storage of their
+// vertices without the C interface's checks and copies, laid out as the
+// headers of the release series checked against describe them.  Only their
+// inline members are used: the runtime links GEOS's C library alone.
 #if GEOS_VERSION_MAJOR == 3 && GEOS_VERSION_MINOR == 13
+#define USE_UNSTABLE_GEOS_CPP_API 1
 #include <geos/geom/CoordinateSequence.h>
-#define OSTREL_GEOS_SEQ_IN_PLACE 1
+#include <geos/geom/LineString.h>
+#include <geos/geom/Polygon.h>
+#define OSTREL_GEOS_IN_PLACE 1
 #else
-#define OSTREL_GEOS_SEQ_IN_PLACE 0
+#define OSTREL_GEOS_IN_PLACE 0
 #endif
 
 #include "engine/box_index.hpp"
@@ -537,7 +542,7 @@ namespace {
 // against describe the layout of the library loaded, which holds where the
 // two are of one release series (the layout changes only between series).
 bool reads_in_place() {
-#if OSTREL_GEOS_SEQ_IN_PLACE
+#if OSTREL_GEOS_IN_PLACE
   static const bool same = [] {
     const std::string_view loaded = GEOSversion(), built = GEOS_VERSION;
     const std::size_t series = built.rfind('.');
@@ -549,22 +554,67 @@ bool reads_in_place() {
 #endif
 }
 
+#if OSTREL_GEOS_IN_PLACE
+namespace cpp = ::geos::geom;
+
+const cpp::Geometry* cpp_of(const GEOSGeometry* g) { return reinterpret_cast<const cpp::Geometry*>(g); }
+const GEOSGeometry* c_of(const cpp::Geometry* g) { return reinterpret_cast<const GEOSGeometry*>(g); }
+
+// A line or ring keeps its sequence in a protected member, whose accessor
+// is not inline; a class derived from it names the member.  Never made.
+struct CurveSequence : cpp::LineString {
+  static const cpp::CoordinateSequence* of(const cpp::SimpleCurve& c) { return (c.*(&CurveSequence::points)).get(); }
+};
+#endif
+
+// The sequence of a point, line or ring.
+const GEOSCoordSequence* sequence_of(const GEOSGeometry* g) {
+#if OSTREL_GEOS_IN_PLACE
+  if (reads_in_place()) {
+    const cpp::Geometry* c = cpp_of(g);
+    const cpp::GeometryTypeId type = c->getGeometryTypeId();
+    if (type == cpp::GEOS_LINESTRING || type == cpp::GEOS_LINEARRING)
+      return reinterpret_cast<const GEOSCoordSequence*>(CurveSequence::of(*static_cast<const cpp::LineString*>(c)));
+  }
+#endif
+  return GEOSGeom_getCoordSeq_r(ctx(), g);
+}
+
+// Calls visit(ring, exterior) for a polygon's exterior ring and then its
+// holes, in order.
+template <class Visit>
+void for_each_ring(const GEOSGeometry* polygon, Visit&& visit) {
+#if OSTREL_GEOS_IN_PLACE
+  if (reads_in_place()) {
+    const auto* p = static_cast<const cpp::Polygon*>(cpp_of(polygon));
+    visit(c_of(p->getExteriorRing()), true);
+    const std::size_t holes = p->getNumInteriorRing();
+    for (std::size_t k = 0; k < holes; ++k) visit(c_of(p->getInteriorRingN(k)), false);
+    return;
+  }
+#endif
+  const int holes = GEOSGetNumInteriorRings_r(ctx(), polygon);
+  for (int k = -1; k < holes; ++k)
+    visit(k < 0 ? GEOSGetExteriorRing_r(ctx(), polygon) : GEOSGetInteriorRingN_r(ctx(), polygon, k), k < 0);
+}
+
 // A sequence's vertices where GEOS keeps them: one array, x and y first in
 // each vertex, `stride` numbers apart.  Null where they may not be read in
 // place.
 struct StoredXY {
   const double* data = nullptr;
   std::size_t stride = 2;
+  std::size_t size = 0;
 };
 
 StoredXY stored_xy(const GEOSCoordSequence* seq) {
-#if OSTREL_GEOS_SEQ_IN_PLACE
+#if OSTREL_GEOS_IN_PLACE
   if (reads_in_place()) {
-    const auto* cs = reinterpret_cast<const ::geos::geom::CoordinateSequence*>(seq);
+    const auto* cs = reinterpret_cast<const cpp::CoordinateSequence*>(seq);
     switch (cs->getCoordinateType()) {
-      case ::geos::geom::CoordinateType::XY: return {cs->data(), 2};
-      case ::geos::geom::CoordinateType::XYZM: return {cs->data(), 4};
-      default: return {cs->data(), 3};
+      case cpp::CoordinateType::XY: return {cs->data(), 2, cs->size()};
+      case cpp::CoordinateType::XYZM: return {cs->data(), 4, cs->size()};
+      default: return {cs->data(), 3, cs->size()};
     }
   }
 #endif
@@ -577,14 +627,12 @@ StoredXY stored_xy(const GEOSCoordSequence* seq) {
 // time); with `open`, a last vertex equal to the first is left out (a
 // ring's closing one).
 VertexList read_coords(const GEOSGeometry* g, bool open = false) {
-  const GEOSCoordSequence* seq = GEOSGeom_getCoordSeq_r(ctx(), g);
+  const GEOSCoordSequence* seq = sequence_of(g);
   if (seq == nullptr) return {};
-  unsigned size = 0;
-  GEOSCoordSeq_getSize_r(ctx(), seq, &size);
-  std::size_t n = size;
-  if (n == 0) return {};
   const StoredXY stored = stored_xy(seq);
   if (stored.data != nullptr) {
+    std::size_t n = stored.size;
+    if (n == 0) return {};
     const double* in = stored.data;
     const std::size_t s = stored.stride;
     if (open && n > 1 && in[0] == in[s * (n - 1)] && in[1] == in[s * (n - 1) + 1]) --n;
@@ -608,6 +656,10 @@ VertexList read_coords(const GEOSGeometry* g, bool open = false) {
         pairs(std::integral_constant<std::size_t, 4>{});
     });
   }
+  unsigned size = 0;
+  GEOSCoordSeq_getSize_r(ctx(), seq, &size);
+  const std::size_t n = size;
+  if (n == 0) return {};
   VertexList::XY buf(2 * n);
   geos::check(GEOSCoordSeq_copyToBuffer_r(ctx(), seq, buf.data(), 0, 0), "reading coordinates");
   if (open && n > 1 && buf[0] == buf[2 * n - 2] && buf[1] == buf[2 * n - 1]) buf.resize(2 * n - 2);
@@ -674,7 +726,7 @@ GeometryPtr empty_geometry(GeometryKind kind, bool has_z, bool has_m, SpatialRef
 
 namespace {
 
-using Components = std::vector<const GEOSGeometry*>;
+using Components = std::span<const GEOSGeometry* const>;
 
 // GEOS returns x and y only: z and m come from the inputs, and stay NaN
 // where the result does not carry them.
@@ -695,7 +747,7 @@ void attach_all(Part& p, const ResultSpec& spec) {
 }
 
 // The points of the result; a Point keeps the first one only.
-void read_points(const Components& comps, const ResultSpec& spec, Geometry& g) {
+void read_points(Components comps, const ResultSpec& spec, Geometry& g) {
   for (const GEOSGeometry* c : comps) {
     if (GEOSGeomTypeId_r(ctx(), c) != GEOS_POINT || GEOSisEmpty_r(ctx(), c)) continue;
     const VertexList vs = read_coords(c);
@@ -713,7 +765,7 @@ void read_points(const Components& comps, const ResultSpec& spec, Geometry& g) {
 // The lines of the result as paths.  Pieces are joined before z, m and
 // curves are put back, so that a curve cut by GEOS at a node comes back
 // whole.
-void read_lines(const Components& comps, const ResultSpec& spec, Geometry& g) {
+void read_lines(Components comps, const ResultSpec& spec, Geometry& g) {
   for (const GEOSGeometry* c : comps) {
     const int t = GEOSGeomTypeId_r(ctx(), c);
     if ((t != GEOS_LINESTRING && t != GEOS_LINEARRING) || GEOSisEmpty_r(ctx(), c)) continue;
@@ -743,21 +795,19 @@ bool read_ring(const GEOSGeometry* r, bool exterior, const ResultSpec& spec, Par
 }
 
 // The rings of the result's polygons, each exterior followed by its holes.
-void read_polygons(const Components& comps, const ResultSpec& spec, Geometry& g) {
+void read_polygons(Components comps, const ResultSpec& spec, Geometry& g) {
   for (const GEOSGeometry* c : comps) {
     if (GEOSGeomTypeId_r(ctx(), c) != GEOS_POLYGON || GEOSisEmpty_r(ctx(), c)) continue;
-    const int holes = GEOSGetNumInteriorRings_r(ctx(), c);
-    for (int k = -1; k < holes; ++k) {
-      const GEOSGeometry* r = k < 0 ? GEOSGetExteriorRing_r(ctx(), c) : GEOSGetInteriorRingN_r(ctx(), c, k);
+    for_each_ring(c, [&](const GEOSGeometry* r, bool exterior) {
       Part p;
-      if (read_ring(r, k < 0, spec, p)) g.parts.push_back(std::move(p));
-    }
+      if (read_ring(r, exterior, spec, p)) g.parts.push_back(std::move(p));
+    });
   }
 }
 
 // The range of z and m over the result's vertices, as the inputs give them
 // (NaN when no vertex has one).
-void read_extent_z_m(const Components& comps, const ResultSpec& spec, EnvelopeBounds& e) {
+void read_extent_z_m(Components comps, const ResultSpec& spec, EnvelopeBounds& e) {
   e.zmin = e.mmin = INFINITY;
   e.zmax = e.mmax = -INFINITY;
   for (const GEOSGeometry* c : comps) {
@@ -775,7 +825,7 @@ void read_extent_z_m(const Components& comps, const ResultSpec& spec, EnvelopeBo
 }
 
 // The extent of everything in the result.
-void read_extent(const GEOSGeometry* src, const Components& comps, const ResultSpec& spec, Geometry& g) {
+void read_extent(const GEOSGeometry* src, Components comps, const ResultSpec& spec, Geometry& g) {
   if (GEOSisEmpty_r(ctx(), src)) return;
   double x0, y0, x1, y1;
   geos::check(GEOSGeom_getXMin_r(ctx(), src, &x0), "an extent");
@@ -797,7 +847,14 @@ GeometryPtr from_geos(const GEOSGeometry* src, const ResultSpec& spec) {
   g->has_z = spec.has_z;
   g->has_m = spec.has_m;
   g->spatial_reference = spec.spatial_reference;
-  const Components comps = geos::components(src);
+  // Most results are one polygon, line or point: their one component needs
+  // no list of its own.
+  const int type = GEOSGeomTypeId_r(ctx(), src);
+  const bool collection = type == GEOS_MULTIPOINT || type == GEOS_MULTILINESTRING || type == GEOS_MULTIPOLYGON ||
+                          type == GEOS_GEOMETRYCOLLECTION;
+  std::vector<const GEOSGeometry*> members;
+  if (collection) members = geos::components(src);
+  const Components comps = collection ? Components(members) : Components(&src, 1);
   switch (spec.kind) {
     case GeometryKind::Point:
     case GeometryKind::Multipoint: read_points(comps, spec, *g); break;
