@@ -18,8 +18,9 @@
 // GEOS's C++ classes, to reach a result's rings and the storage of their
 // vertices without the C interface's checks and copies, laid out as the
 // headers of the release series checked against describe them.  Only their
-// inline members are used: the runtime links GEOS's C library alone.
-#if GEOS_VERSION_MAJOR == 3 && GEOS_VERSION_MINOR == 13
+// inline members are used: the runtime links GEOS's C library alone.  Some
+// distributions ship the C header alone: then the C interface reads all.
+#if GEOS_VERSION_MAJOR == 3 && GEOS_VERSION_MINOR == 13 && __has_include(<geos/geom/CoordinateSequence.h>)
 #define USE_UNSTABLE_GEOS_CPP_API 1
 #include <geos/geom/CoordinateSequence.h>
 #include <geos/geom/LineString.h>
@@ -538,23 +539,19 @@ GeomPtr to_geos(const Geometry& g, double tolerance, bool repair) {
 
 namespace {
 
+#if OSTREL_GEOS_IN_PLACE
 // Whether a sequence's storage may be read in place: the headers built
 // against describe the layout of the library loaded, which holds where the
 // two are of one release series (the layout changes only between series).
 bool reads_in_place() {
-#if OSTREL_GEOS_IN_PLACE
   static const bool same = [] {
     const std::string_view loaded = GEOSversion(), built = GEOS_VERSION;
     const std::size_t series = built.rfind('.');
     return series != std::string_view::npos && loaded.substr(0, series + 1) == built.substr(0, series + 1);
   }();
   return same;
-#else
-  return false;
-#endif
 }
 
-#if OSTREL_GEOS_IN_PLACE
 namespace cpp = ::geos::geom;
 
 const cpp::Geometry* cpp_of(const GEOSGeometry* g) { return reinterpret_cast<const cpp::Geometry*>(g); }
