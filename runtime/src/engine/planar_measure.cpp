@@ -262,8 +262,17 @@ double fraction_along(const Geometry& g, const Geometry& point, double tolerance
   double best = INFINITY, best_at = 0, total = 0;
   bool best_beyond_end = true;
   const bool has_ends = !g.closed();
-  // Repeated end vertices make chords of no length there; they count as the end.
-  const auto same = [](const Vertex& u, const Vertex& v) { return u.x == v.x && u.y == v.y; };
+  // Whether the nearest location on the chord a -> b of part p is one of
+  // the path's ends with the point beyond it, `raw` being where the point
+  // falls along the chord (0 at a, 1 at b).  Repeated end vertices make
+  // chords of no length there; they count as the end.
+  const auto beyond_end = [has_ends](const Part& p, const Vertex& a, const Vertex& b, double raw,
+                                     double len2) {
+    const auto same = [](const Vertex& u, const Vertex& v) { return u.x == v.x && u.y == v.y; };
+    if (!has_ends) return false;
+    if (len2 == 0) return same(a, p.vertices.front()) || same(a, p.vertices.back());
+    return (raw < 0 && same(a, p.vertices.front())) || (raw > 1 && same(b, p.vertices.back()));
+  };
   std::vector<Vertex> chords;
   for (const Part& p : g.parts) {
     const std::size_t n = p.segment_count(g.closed());
@@ -291,8 +300,7 @@ double fraction_along(const Geometry& g, const Geometry& point, double tolerance
         const double d = std::hypot(a.x + u * dx - x, a.y + u * dy - y);
         if (d < best) {
           best = d;
-          best_beyond_end = has_ends && (len2 > 0 ? (raw < 0 && same(a, p.vertices.front())) || (raw > 1 && same(b, p.vertices.back()))
-                                              : same(a, p.vertices.front()) || same(a, p.vertices.back()));
+          best_beyond_end = beyond_end(p, a, b, raw, len2);
           const double along = walked + u * chord_len[k];
           best_at = total + (chord_total > 0 ? exact * along / chord_total : 0.0);
         }
@@ -306,7 +314,8 @@ double fraction_along(const Geometry& g, const Geometry& point, double tolerance
   const EnvelopeBounds e = extent_of(g);
   const double slack =
       tol + kAlongRounding * (std::fabs(x) + std::fabs(y) + std::hypot(e.xmax - e.xmin, e.ymax - e.ymin));
-  const bool found = tolerance == -1 ? best <= slack || !best_beyond_end : best <= std::max(tolerance, 0.0) + slack;
+  const bool found =
+      tolerance == -1 ? best <= slack || !best_beyond_end : best <= std::max(tolerance, 0.0) + slack;
   if (!found) return kNaN;
   return total > 0 ? best_at / total : 0.0;
 }
